@@ -1,0 +1,197 @@
+#include "db/schema.h"
+
+namespace zurvafun::db {
+
+namespace {
+
+// Declared types follow the original server's so that values come back typed:
+// INTEGER for whole numbers and flags, MONEY for amounts (exact, halves such as
+// 7.5 included), DATETIME for dates stored as "yyyy-mm-dd hh:mm:ss" text,
+// VARCHAR/TEXT for text. Codes that the statements compare in quotes (field,
+// tx, height_, weight_, star) are text, as the member record stores them.
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS zurva_user (
+  userid INTEGER PRIMARY KEY AUTOINCREMENT,
+  zurvauser VARCHAR(50) COLLATE ZV,
+  password VARCHAR(32) COLLATE ZV,
+  nickname VARCHAR(50) COLLATE ZV,
+  name VARCHAR(50) COLLATE ZV,
+  idno VARCHAR(50) COLLATE ZV,
+  sex INTEGER,
+  ok INTEGER DEFAULT 0,
+  iferro INTEGER DEFAULT 0,
+  ifclose INTEGER DEFAULT 0,
+  ifdel INTEGER DEFAULT 0,
+  grade INTEGER DEFAULT 1,
+  trust INTEGER DEFAULT 0,
+  online INTEGER DEFAULT 0,
+  ifphotolook INTEGER DEFAULT 1,
+  userdata VARCHAR(255) COLLATE ZV,
+  tx VARCHAR(10) COLLATE ZV,
+  height_ VARCHAR(10) COLLATE ZV,
+  weight_ VARCHAR(10) COLLATE ZV,
+  field VARCHAR(10) COLLATE ZV,
+  job VARCHAR(50) COLLATE ZV,
+  pay VARCHAR(10) COLLATE ZV,
+  star VARCHAR(10) COLLATE ZV,
+  mobile VARCHAR(50) COLLATE ZV,
+  drink VARCHAR(50) COLLATE ZV,
+  smoking VARCHAR(50) COLLATE ZV,
+  pass VARCHAR(50) COLLATE ZV,
+  passask VARCHAR(50) COLLATE ZV,
+  lianxi VARCHAR(255) COLLATE ZV,
+  aboutus TEXT COLLATE ZV,
+  userbz VARCHAR(255) COLLATE ZV,
+  nosou TEXT COLLATE ZV,
+  photo TEXT COLLATE ZV,
+  smallphoto VARCHAR(100) COLLATE ZV,
+  sfphoto VARCHAR(100) COLLATE ZV,
+  hyphoto VARCHAR(100) COLLATE ZV,
+  srphoto VARCHAR(100) COLLATE ZV,
+  xlphoto VARCHAR(100) COLLATE ZV,
+  emoney MONEY DEFAULT 0,
+  tuijian INTEGER DEFAULT 0,
+  iflianxi INTEGER,
+  moneytime DATETIME,
+  citymoney MONEY DEFAULT 0,
+  nextcitymoney MONEY DEFAULT 0,
+  maincity VARCHAR(10) COLLATE ZV,
+  nextcity VARCHAR(100) COLLATE ZV,
+  wholook VARCHAR(50) COLLATE ZV,
+  logins INTEGER,
+  loginip VARCHAR(50) COLLATE ZV,
+  lasttime DATETIME,
+  addtime DATETIME
+);
+CREATE INDEX IF NOT EXISTS ix_zurva_user_zurvauser ON zurva_user (zurvauser);
+CREATE INDEX IF NOT EXISTS ix_zurva_user_nickname ON zurva_user (nickname);
+
+CREATE TABLE IF NOT EXISTS zurva_system (
+  id INTEGER PRIMARY KEY,
+  citymenu TEXT COLLATE ZV,
+  maincitymenu TEXT COLLATE ZV
+);
+
+CREATE TABLE IF NOT EXISTS Friends (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  userid INTEGER,
+  senduserid INTEGER,
+  ifok INTEGER DEFAULT 0,
+  ifhmd INTEGER DEFAULT 0,
+  new INTEGER DEFAULT 1,
+  addtime DATETIME
+);
+CREATE INDEX IF NOT EXISTS ix_friends_pair ON Friends (userid, senduserid);
+CREATE INDEX IF NOT EXISTS ix_friends_sender ON Friends (senduserid, userid);
+
+CREATE TABLE IF NOT EXISTS emoneymx (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  userID INTEGER,
+  b_count MONEY,
+  b_history VARCHAR(255) COLLATE ZV,
+  b_time DATETIME
+);
+CREATE INDEX IF NOT EXISTS ix_emoneymx_user ON emoneymx (userID);
+
+CREATE TABLE IF NOT EXISTS Sendbooks (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  userid INTEGER,
+  senduserid INTEGER,
+  content TEXT COLLATE ZV,
+  addtime DATETIME,
+  new INTEGER DEFAULT 1,
+  pop INTEGER DEFAULT 0,
+  sendnew INTEGER DEFAULT 1
+);
+CREATE INDEX IF NOT EXISTS ix_sendbooks_pair ON Sendbooks (userid, senduserid);
+CREATE INDEX IF NOT EXISTS ix_sendbooks_sender ON Sendbooks (senduserid, userid);
+
+CREATE TABLE IF NOT EXISTS present (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  name VARCHAR(50) COLLATE ZV,
+  emoney MONEY,
+  across VARCHAR(255) COLLATE ZV,
+  imgs VARCHAR(100) COLLATE ZV
+);
+
+CREATE TABLE IF NOT EXISTS presentmx (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  userid INTEGER,
+  senduserid INTEGER,
+  presentedid INTEGER,
+  sm VARCHAR(255) COLLATE ZV,
+  addtime DATETIME
+);
+CREATE INDEX IF NOT EXISTS ix_presentmx_user ON presentmx (userid);
+
+CREATE TABLE IF NOT EXISTS party (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  userid INTEGER,
+  bt VARCHAR(100) COLLATE ZV,
+  cs VARCHAR(50) COLLATE ZV,
+  address VARCHAR(255) COLLATE ZV,
+  partytime DATETIME,
+  bmtime VARCHAR(50) COLLATE ZV,
+  yqrs VARCHAR(50) COLLATE ZV,
+  hdfy VARCHAR(50) COLLATE ZV,
+  lxfs VARCHAR(255) COLLATE ZV,
+  gg TEXT COLLATE ZV,
+  fa TEXT COLLATE ZV,
+  jtzn TEXT COLLATE ZV,
+  addtime DATETIME,
+  rz INTEGER DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS ix_party_user ON party (userid);
+
+CREATE TABLE IF NOT EXISTS partycj (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  partyid INTEGER,
+  userid INTEGER,
+  email VARCHAR(100) COLLATE ZV,
+  name VARCHAR(50) COLLATE ZV,
+  xl VARCHAR(50) COLLATE ZV,
+  zy VARCHAR(50) COLLATE ZV,
+  sex VARCHAR(10) COLLATE ZV,
+  nl INTEGER,
+  lx VARCHAR(50) COLLATE ZV,
+  gk INTEGER DEFAULT 1,
+  tb INTEGER DEFAULT 0,
+  addtime DATETIME
+);
+CREATE INDEX IF NOT EXISTS ix_partycj_party ON partycj (partyid, userid);
+
+CREATE TABLE IF NOT EXISTS partyzj (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  partyid INTEGER,
+  nr TEXT COLLATE ZV,
+  addtime DATETIME,
+  rz INTEGER DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS ix_partyzj_party ON partyzj (partyid);
+
+CREATE TABLE IF NOT EXISTS vote (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  Title VARCHAR(255) COLLATE ZV,
+  Select1 VARCHAR(100) COLLATE ZV,
+  Select2 VARCHAR(100) COLLATE ZV,
+  Select3 VARCHAR(100) COLLATE ZV,
+  Select4 VARCHAR(100) COLLATE ZV,
+  Select5 VARCHAR(100) COLLATE ZV,
+  Select6 VARCHAR(100) COLLATE ZV,
+  Select7 VARCHAR(100) COLLATE ZV,
+  Select8 VARCHAR(100) COLLATE ZV,
+  IsChecked INTEGER DEFAULT 0
+);
+
+CREATE TABLE IF NOT EXISTS dv_user (
+  userid INTEGER PRIMARY KEY AUTOINCREMENT,
+  username VARCHAR(50) COLLATE ZV
+);
+CREATE INDEX IF NOT EXISTS ix_dv_user_username ON dv_user (username);
+)sql";
+
+}  // namespace
+
+const char* schemaSql() { return kSchema; }
+
+}  // namespace zurvafun::db

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "framework/zurva.h"
+#include "host/test_host.h"
+#include "runtime/dates.h"
+
+namespace zurvafun {
+
+// Reaches the private error modes of class zurva.
+struct ZurvaTestAccess {
+  template <class Body>
+  static void logged(zurva& z, const char* group, const char* method, Body&& body) {
+    z.logged(group, method, std::forward<Body>(body));
+  }
+  template <class Body>
+  static void resume(zurva& z, Body&& body) {
+    z.resume(std::forward<Body>(body));
+  }
+  static host::Response& response(zurva& z) { return z.Response(); }
+};
+
+namespace {
+
+std::string readLog() {
+  std::ifstream in(logFilePath(), std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class ContextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setLogFilePath((std::filesystem::temp_directory_path() /
+                    ("zurva-context-" + std::to_string(::getpid()) + ".log")).string());
+    std::filesystem::remove(logFilePath());
+    setClock([] { return toSerial({2026, 12, 10, 9, 5, 7}); });
+  }
+  void TearDown() override {
+    setClock({});
+    std::filesystem::remove(logFilePath());
+    setLogFilePath("");
+  }
+};
+
+TEST_F(ContextTest, LoggingHandlerWritesOneLineAndReturnsNormally) {
+  host::TestHost h;
+  zurva z;
+  Variant result = "before";
+  ZurvaTestAccess::logged(z, "1", "dj", [&] {
+    result = Variant(1) / Variant(0);
+    result = "after";
+  });
+  EXPECT_EQ(result.str(), "before");
+  EXPECT_EQ(readLog(), "2026-12-10 09:05:07    \\1, dj: 除数为零\r\n");
+}
+
+TEST_F(ContextTest, RequestEndPassesThroughUnlogged) {
+  host::TestHost h;
+  zurva z;
+  bool ranOn = false;
+  EXPECT_THROW(ZurvaTestAccess::logged(z, "temp1", "Msg",
+                                       [&] {
+                                         h.response().End();
+                                         raiseRequestEnd();
+                                         ranOn = true;
+                                       }),
+               VbError);
+  EXPECT_FALSE(ranOn);
+  EXPECT_FALSE(std::filesystem::exists(logFilePath()));
+  // Once the response has ended, every method raises the request-end error at once.
+  bool entered = false;
+  try {
+    ZurvaTestAccess::logged(z, "1", "dj", [&] { entered = true; });
+    FAIL();
+  } catch (const VbError& e) {
+    EXPECT_TRUE(e.isRequestEnd());
+  }
+  EXPECT_FALSE(entered);
+}
+
+TEST_F(ContextTest, ContinueOnErrorSkipsAStepButStopsAtTheRequestEnd) {
+  host::TestHost h;
+  zurva z;
+  int steps = 0;
+  ZurvaTestAccess::resume(z, [&] { raise(13); });
+  ZurvaTestAccess::resume(z, [&] { ++steps; });
+  EXPECT_EQ(steps, 1);
+  EXPECT_THROW(ZurvaTestAccess::resume(z, [&] { h.response().End(); }), VbError);
+}
+
+TEST_F(ContextTest, UnwritableLogLosesTheLineSilently) {
+  std::filesystem::create_directory(logFilePath());  // a folder where the file should be
+  host::TestHost h;
+  zurva z;
+  EXPECT_NO_THROW(ZurvaTestAccess::logged(z, "1", "dj", [] { raise(11); }));
+  std::filesystem::remove(logFilePath());
+}
+
+TEST_F(ContextTest, InstancesOnOneThreadShareOneRequestContext) {
+  host::TestHost h;
+  auto first = std::make_unique<zurva>();
+  zurva second;
+  EXPECT_EQ(&ZurvaTestAccess::response(second), &h.response());
+  first.reset();  // releasing either instance clears the context for both
+  try {
+    ZurvaTestAccess::response(second);
+    FAIL();
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), 91);
+  }
+}
+
+TEST_F(ContextTest, CreationOutsideAHostSucceeds) {
+  zurva z;
+  EXPECT_EQ(z.m_lOnBits.size(), 31u);
+  EXPECT_EQ(z.m_l2Power.size(), 31u);
+  EXPECT_THROW(ZurvaTestAccess::response(z), VbError);
+}
+
+}  // namespace
+}  // namespace zurvafun

@@ -1,0 +1,130 @@
+#include "host/host.h"
+
+#include <gtest/gtest.h>
+
+#include "host/objects.h"
+#include "host/test_host.h"
+
+namespace zurvafun::host {
+namespace {
+
+TEST(HostRequest, CollectionsAreCaseInsensitiveAndKeepArrivalOrder) {
+  Request r;
+  r.QueryString.add("ID", "25");
+  r.QueryString.add("empty", "");
+  r.QueryString.add("tag", "a");
+  r.QueryString.add("TAG", "b");
+  r.QueryString.setText("ID=25&empty=&tag=a&TAG=b");
+  EXPECT_EQ(r.QueryString("id").str(), "25");
+  EXPECT_TRUE(r.QueryString("missing").isEmpty());
+  EXPECT_TRUE(r.QueryString("empty").isString());
+  EXPECT_EQ(r.QueryString("empty").str(), "");
+  EXPECT_EQ(r.QueryString("tag").str(), "a, b");
+  EXPECT_EQ(r.QueryString().str(), "ID=25&empty=&tag=a&TAG=b");
+  EXPECT_EQ(r.QueryString.keys(), (std::vector<std::string>{"ID", "empty", "tag"}));
+}
+
+TEST(HostRequest, GeneralLookupOrder) {
+  Request r;
+  r.ServerVariables.add("id", "server");
+  r.Cookies.set("id", RequestCookie(std::string("cookie")));
+  r.Form.add("id", "form");
+  EXPECT_EQ(r("id").str(), "form");
+  r.QueryString.add("id", "query");
+  EXPECT_EQ(r("ID").str(), "query");
+  EXPECT_TRUE(r("nothing").isEmpty());
+}
+
+TEST(HostCookies, SubKeysParseAndJoinInGbk) {
+  Request r;
+  r.Cookies.setFromHeader("kalimo", "username=a%40b.com&nickname=%D6%D0%CE%C4&grade=3");
+  EXPECT_EQ(r.Cookies("KALIMO")("nickname").str(), "中文");
+  EXPECT_EQ(r.Cookies("kalimo")("username").str(), "a@b.com");
+  EXPECT_TRUE(r.Cookies("kalimo")("nothing").isEmpty());
+  EXPECT_TRUE(r.Cookies("absent")("x").isEmpty());
+  EXPECT_EQ(r.Cookies("kalimo")().str(), "username=a%40b%2Ecom&nickname=%D6%D0%CE%C4&grade=3");
+  r.Cookies.setFromHeader("plain", "hello%20there");
+  EXPECT_EQ(r.Cookies("plain")().str(), "hello there");
+  EXPECT_FALSE(r.Cookies("plain").hasKeys());
+}
+
+TEST(HostCookies, WritingOneSubKeyKeepsTheOthers) {
+  Request r;
+  r.Cookies.setFromHeader("kalimo", "username=ann&emoney=5");
+  Response resp(&r);
+  resp.Cookies("kalimo")("emoney") = Variant(7.5);
+  const ResponseCookie* c = resp.Cookies.find("KALIMO");
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->subKey("username").str(), "ann");
+  EXPECT_EQ(c->subKey("emoney").str(), "7.5");
+  resp.Cookies("kalimo") = Variant("whole");
+  EXPECT_FALSE(c->hasKeys());
+  EXPECT_EQ(c->value(), "whole");
+}
+
+TEST(HostResponse, WritesAfterEndAreDiscarded) {
+  Response resp;
+  resp.Write("a");
+  resp.Write(Variant::null());
+  resp.Write(Variant(12));
+  resp.End();
+  resp.Write("b");
+  EXPECT_EQ(resp.body(), "a12");
+  EXPECT_TRUE(resp.ended());
+  Response r2;
+  r2.Redirect("index.asp");
+  r2.Write("x");
+  EXPECT_EQ(r2.Status, 302);
+  EXPECT_EQ(r2.redirectLocation(), "index.asp");
+  EXPECT_EQ(r2.body(), "");
+}
+
+TEST(HostServer, MapPathEncodeAndObjects) {
+  Server s("/srv/site");
+  EXPECT_EQ(s.MapPath("/photo/a.jpg"), "/srv/site/photo/a.jpg");
+  EXPECT_EQ(s.MapPath("photo\\b.jpg"), "/srv/site/photo/b.jpg");
+  EXPECT_EQ(s.MapPath("/a/../b"), "/srv/site/b");
+  EXPECT_THROW(s.MapPath("/../etc/passwd"), VbError);
+  EXPECT_EQ(Server::HTMLEncode("<a href=\"x\">&中</a>'"), "&lt;a href=&quot;x&quot;&gt;&amp;中&lt;/a&gt;'");
+  EXPECT_EQ(Server::URLEncode("a b中"), "a+b%D6%D0");
+  EXPECT_NE(std::dynamic_pointer_cast<FileSystemObject>(s.CreateObject("Scripting.FileSystemObject")), nullptr);
+  EXPECT_NE(std::dynamic_pointer_cast<XmlHttpRequest>(s.CreateObject("MSXML2.ServerXMLHTTP.3.0")), nullptr);
+  EXPECT_NE(std::dynamic_pointer_cast<XmlHttpRequest>(s.CreateObject("Microsoft.XMLHTTP")), nullptr);
+  EXPECT_NE(s.CreateObject("ADODB.Connection"), nullptr);
+  try {
+    s.CreateObject("Persits.Upload");
+    FAIL();
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), 429);
+  }
+}
+
+TEST(HostObjects, OutgoingRequestsAcceptOnlyHttp) {
+  XmlHttpRequest x("Microsoft.XMLHTTP");
+  EXPECT_THROW(x.Open("GET", "file:///etc/passwd"), VbError);
+  EXPECT_THROW(x.Open("GET", "ftp://example.com/"), VbError);
+  EXPECT_NO_THROW(x.Open("GET", "HTTP://127.0.0.1:1/"));
+}
+
+TEST(HostSession, ValuesByCaseInsensitiveName) {
+  TestHost h;
+  h.session().set("ReflashTime", Variant(5));
+  EXPECT_EQ(h.session()("reflashtime").str(), "5");
+  EXPECT_TRUE(h.session()("other").isEmpty());
+  h.application().set("zurva_info", Variant(VariantArray{Variant("a|b")}));
+  EXPECT_EQ(h.application()("ZURVA_INFO")[0].str(), "a|b");
+}
+
+TEST(HostTestHost, NextRequestCarriesCookiesAndSession) {
+  TestHost h;
+  h.session().set("x", Variant(1));
+  h.response().Cookies("kalimo")("username") = Variant("ann");
+  h.nextRequest();
+  EXPECT_EQ(h.request().Cookies("kalimo")("username").str(), "ann");
+  EXPECT_EQ(h.session()("x").str(), "1");
+  EXPECT_EQ(GetObjectContext(), h.context());
+  EXPECT_EQ(h.response().body(), "");
+}
+
+}  // namespace
+}  // namespace zurvafun::host

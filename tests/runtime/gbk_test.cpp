@@ -1,0 +1,131 @@
+#include "runtime/gbk.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zurvafun::gbk {
+namespace {
+
+TEST(GbkConvert, ChineseTextRoundTrips) {
+  struct Case {
+    std::string utf8, gbk;
+  };
+  const std::vector<Case> cases = {
+      {"中文", "\xD6\xD0\xCE\xC4"},
+      {"a中b", "a\xD6\xD0" "b"},
+      {"plain ascii", "plain ascii"},
+      {"", ""},
+      {"·€　", "\xA1\xA4\x80\xA1\xA1"},
+      {"會員", "\x95\xFE\x86\x54"},  // traditional characters: in GBK, not in GB2312
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(fromUtf8(c.utf8), c.gbk) << c.utf8;
+    EXPECT_EQ(toUtf8(c.gbk), c.utf8) << c.utf8;
+  }
+}
+
+TEST(GbkConvert, CharacterOutsideGbkBecomesReference) {
+  EXPECT_EQ(fromUtf8("a😀中"), "a&#128512;\xD6\xD0");
+  EXPECT_EQ(fromUtf8("😀", false), "?");
+  EXPECT_EQ(fromUtf8("\xE2\x82\xAC\xF0\x9F\x98\x80\xE2\x82\xAC"), "\x80&#128512;\x80");
+  // A malformed UTF-8 byte reads as U+FFFD, which GBK cannot hold either.
+  EXPECT_EQ(fromUtf8("a\xFF" "b"), "a&#65533;b");
+  EXPECT_EQ(fromUtf8("\xD6\xD0"), "&#65533;&#65533;");  // GBK bytes passed by mistake
+}
+
+TEST(GbkConvert, InvalidGbkBecomesReplacementCharacter) {
+  struct Case {
+    std::string gbk, utf8;
+  };
+  const std::vector<Case> cases = {
+      {"\xFF", "\uFFFD"},
+      {"a\xD6", "a\uFFFD"},               // lead byte cut off at the end
+      {"\xD6<b>", "\uFFFD<b>"},           // a byte that cannot trail is kept
+      {"\xD6\"\xD6\xD0", "\uFFFD\"中"},
+      {"\xAA\xA1\xD6\xD0", "\uFFFD中"},   // an unassigned pair is one character
+      {"\xFF\xFF\xFF", "\uFFFD\uFFFD\uFFFD"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(toUtf8(c.gbk), c.utf8);
+}
+
+TEST(GbkCodes, CodeOfAndCharOf) {
+  struct Case {
+    char32_t cp;
+    long code;
+  };
+  const std::vector<Case> cases = {
+      {U'A', 0x41}, {0, 0}, {U'中', 0xD6D0}, {U'文', 0xCEC4}, {0x3000, 0xA1A1}, {0x20AC, 0x80},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(codeOf(c.cp), c.code) << c.code;
+    EXPECT_TRUE(encodable(c.cp)) << c.code;
+    EXPECT_EQ(charOf(c.code), c.cp) << c.code;
+  }
+  for (char32_t cp : {char32_t(0x1F600), char32_t(0xFFFD), char32_t(0xD800), char32_t(0x0E01)}) {
+    EXPECT_EQ(codeOf(cp), -1) << static_cast<long>(cp);
+    EXPECT_FALSE(encodable(cp)) << static_cast<long>(cp);
+  }
+  for (long code : {-1L, 0x81L, 0xFFL, 0x4141L, 0xD67FL, 0x10000L}) {
+    EXPECT_EQ(charOf(code), char32_t(0xFFFD)) << code;
+  }
+}
+
+TEST(GbkUrl, EncodeInGbk) {
+  struct Case {
+    std::string text, encoded;
+  };
+  const std::vector<Case> cases = {
+      {"中", "%D6%D0"},
+      {"中 文", "%D6%D0+%CE%C4"},
+      {"aZ09", "aZ09"},
+      {"a=b&c/d.e-f_g~h*", "a%3Db%26c%2Fd%2Ee%2Df%5Fg%7Eh%2A"},
+      {"50%+", "50%25%2B"},
+      {"😀", "%26%23128512%3B"},  // sent as the reference a GBK form would send
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(urlEncode(c.text), c.encoded) << c.text;
+}
+
+TEST(GbkUrl, DecodeFromGbk) {
+  struct Case {
+    std::string encoded, text;
+  };
+  const std::vector<Case> cases = {
+      {"%D6%D0", "中"},
+      {"%d6%d0+%CE%C4", "中 文"},
+      {"a%20b+c", "a b c"},
+      {"100%", "100%"},                // malformed escapes stay as they stand
+      {"%G1%4", "%G1%4"},
+      {"%%D6%D0", "%中"},
+      {"%2B%25", "+%"},
+      {"%D6", "\uFFFD"},               // invalid GBK byte sequence
+      {"%FF%D6%D0", "\uFFFD中"},
+      {"\xD6\xD0", "中"},              // raw GBK bytes in the query
+  };
+  for (const auto& c : cases) EXPECT_EQ(urlDecode(c.encoded), c.text) << c.encoded;
+  EXPECT_EQ(urlDecode(urlEncode("会员 中心/a+b")), "会员 中心/a+b");
+}
+
+// Each thread converts with its own descriptors; conversions on many threads
+// at once give the same results as on one.
+TEST(GbkConvert, ThreadsConvertIndependently) {
+  std::vector<std::thread> threads;
+  std::vector<int> failures(8, 0);
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([t, &failures] {
+      for (int i = 0; i < 2000; ++i) {
+        if (toUtf8(fromUtf8("会员中心😀")) != "会员中心&#128512;" || toUtf8("\xD6") != "\uFFFD") {
+          ++failures[t];
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int t = 0; t < 8; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+}
+
+}  // namespace
+}  // namespace zurvafun::gbk
