@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support.h"
+
 #include <atomic>
 #include <cmath>
 #include <ctime>
@@ -17,14 +19,7 @@ Variant at(int y, int m, int d, int h = 0, int mi = 0, int s = 0) {
 
 std::string text(const Variant& v) { return dateTimeText(v.dateValue()); }
 
-long errorOf(auto&& call) {
-  try {
-    call();
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::errorOf;
 
 // Restores the system clock after every test.
 class DatesClock : public ::testing::Test {

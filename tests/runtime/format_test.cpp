@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support.h"
+
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -12,14 +14,7 @@
 namespace zurvafun {
 namespace {
 
-long errorOf(auto&& call) {
-  try {
-    call();
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::errorOf;
 
 TEST(FormatNumber, Table) {
   struct Case {

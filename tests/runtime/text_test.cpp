@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,14 +14,7 @@ namespace zurvafun {
 namespace {
 
 // The error number a call raises, or 0 when it raises none.
-long errorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::errorOf;
 
 const std::string kText = "中文ab字符";  // 6 characters, 14 bytes
 

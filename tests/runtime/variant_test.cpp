@@ -2,19 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support.h"
+
 #include "runtime/dates.h"
 
 namespace zurvafun {
 namespace {
 
-long errorOf(auto&& f) {
-  try {
-    f();
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::errorOf;
 
 TEST(VariantConvert, IntegerConversionRoundsHalfToEvenAndChecksRange) {
   struct Case {
