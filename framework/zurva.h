@@ -32,26 +32,194 @@ class zurva {
   std::vector<long> m_l2Power;
 
   // ---------------------------------------------------------------- request framework: messages
+  // Message texts and URLs are written as they stand: callers pass fixed
+  // texts, and escape visitor text for where it lands (framework/escape.h).
+
+  // Alert (msgtype 1) or message box (other msgtype), then goes back ("-1"),
+  // closes the window ("-2"), goes back twice ("-10") or goes to the URL
+  // `gourl`; always ends the response and raises the request-end error.
+  void Msg(const Variant& v, const Variant& gourl, const Variant& msgtype);
+  // Alert, then the top frame goes to `gourl`; the request goes on.
+  void Msg1(const Variant& v, const Variant& gourl);
+  // A small complete page (modes 1 to 4) that ends the response and raises
+  // the request-end error; other modes do nothing.
+  void MsgOut(const Variant& Msg, const Variant& href, const Variant& mode);
+  // The error table: title `AspToDll_Str` and the possible causes `errmsg`
+  // (HTML). Writes nothing.
+  Variant zurva_error(const Variant& AspToDll_Str, const Variant& errmsg);
 
   // ---------------------------------------------------------------- request framework: guards
 
+  // No-cache headers: Expires -1, ExpiresAbsolute a day ago, Cache-Control no-cache.
+  void clearcookies();
+  // True when the referrer names this server right after "http://" (and the
+  // host name ends there).
+  Variant ChkPost();
+  // Refuses (script alert, closes the window, ends the request) unless ChkPost.
+  void chkpostfrom();
+  // Refresh-flood guard of the listed pages: a second view within 50 seconds
+  // of the last accepted one (session value ReflashTime) is refused.
+  void chkreflash();
+  // Numeric guard: true for a numeric value of at most 15 characters, else
+  // "请求错误！" through Msg (the request ends).
+  Variant pages(const Variant& AspToDll_Str);
+  // E-mail syntax: one "@", parts of letters, digits, "_", "-", "." (no
+  // dot at either end, no ".."), a domain ending in a dot and 2 or 3 characters.
+  Variant IsValidEmail(const Variant& email);
+  // "http://" SERVER_NAME URL, then "?" QUERY_STRING when there is one.
+  Variant Backurl();
+  // Placeholder of the paging bar: no effect.
+  void LastNextPage(const Variant& pagecount, const Variant& page, const Variant& table_style,
+                    const Variant& font_style);
+
   // ---------------------------------------------------------------- request framework: links and skins
 
+  // The link in the shape of the site's URL mode (field 4 of the application
+  // value zurva_skinbase_info; 1 = static ".html" links, else dynamic ".asp"
+  // links). In mode 1 an ".asp" link with a query is also rewritten in `url`
+  // to its cleaned dynamic form; otherwise `url` is left as it was.
+  Variant showurl(Variant& url);
+  // `url1` with every link placeholder "{$link$}" replaced by showurl(link).
+  Variant showsqlurl(const Variant& url1);
+  // Separates skin placeholders "{$name$}" with "&nbsp;"; writes the result
+  // back into `skins` and returns it.
+  Variant replace_skins(Variant& skins);
+  // Returns `skins` unchanged; the connection parameters are not used.
+  Variant showskins(const Variant& skins, const Variant& SqlLocalName, const Variant& SqlUserName,
+                    const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
   // ---------------------------------------------------------------- request framework: notices and utilities
+  // Fixed page fragments of the administration and result pages.
+  void adminflag();
+  void Up_mes(const Variant& m_t, const Variant& m_s, const Variant& m_u, const Variant& m_time);
+  void Up_mes1(const Variant& m_t, const Variant& m_s, const Variant& m_u, const Variant& m_u1,
+               const Variant& m_time);
+  void Up_mes2(const Variant& m_t, const Variant& m_s, const Variant& m_u, const Variant& m_u2,
+               const Variant& m_u3, const Variant& m_time);
+  void sendinfo(const Variant& tl, const Variant& mes);
+  void admintop();
+  void zurvaselect();
+  // One line into a server file (appended or replacing the file).
+  void Write2File(const Variant& strFile, const Variant& strContent, const Variant& blnAppend);
+  // A random 16-character password of letters and digits.
+  Variant Createpass();
+  // Whether Server.CreateObject can make the class.
+  Variant IsObjInstalled(const Variant& strClassString);
+  // The URL with "?" or "&" appended where one more parameter can follow.
+  Variant JoinChar(const Variant& strUrl);
 
   // ---------------------------------------------------------------- request framework: MD5
+  // The MD5 digest of the text's GBK bytes as lower-case hex: all 32 digits
+  // when stype is 32, else the 16 middle digits.
+  Variant MD5(const Variant& sMessage, const Variant& stype);
 
   // ---------------------------------------------------------------- request framework: login and ledger
+  // Handler of the login form (fields username, password, log_type, inpass):
+  // checks the name and password against zurva_user, records the login on the
+  // member's row, writes the member cookie "kalimo" and the remember-me cookie
+  // "rupeni", and hands a verified member to the forum. Does not end the response.
+  void chklogin(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                const Variant& SqlDatabaseName);
+  // Appends one movement (member number, amount, description) to the love-coin
+  // ledger emoneymx; balances are the caller's business. A member or an
+  // administrator must be logged in.
+  void loveb_add(const Variant& str_a, const Variant& str_c, const Variant& str_d,
+                 const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                 const Variant& SqlDatabaseName);
+  // Copies the logged-in member's current balance into kalimo(emoney) and
+  // returns it (Empty when the database cannot be opened).
+  Variant emoneycookies(const Variant& SqlLocalName, const Variant& SqlUserName,
+                        const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
 
   // ---------------------------------------------------------------- request framework: id encoding and small utilities
+  // The member-id token: digit codes of (id + 1314520), "S", MD5(id, 16).
+  Variant idasc(const Variant& id);
+  // The member number of a token's digit-code part.
+  Variant idchar(const Variant& id);
+  // The value of member `userid` in a list "id@value,id@value", or "wu".
+  Variant qdate(const Variant& userid, const Variant& i);
+  // The text after the key (and one separator) up to "$}".
+  Variant zurvastr(const Variant& str, const Variant& qstr);
+  // The body of an HTTP GET of an http or https URL.
+  Variant zurvatop(const Variant& url);
+  Variant zurvalms_version();
 
   // ---------------------------------------------------------------- helpers: text filters
+  // Plain text to HTML: double blanks as ideographic spaces, HTML-encoded,
+  // CR LF as "<BR>"; Null and "" come back unchanged.
+  Variant HtmlOut(const Variant& AspToDll_Str);
+  // Stars out every word of the site's bad-word list (case-sensitive); the
+  // argument is rewritten. A Null text gives "无昵称".
+  Variant ChkBadWords(Variant& fString);
+  // Bracket markup to HTML. Link, image, flash and e-mail targets that are
+  // not plain http/https addresses, relative paths or e-mail addresses stay
+  // as text.
+  Variant ubbcode(const Variant& AspToDll_Str);
+  // Collapses repeated separators and trims a one-character separator from
+  // both ends; the text argument is rewritten.
+  Variant repla(Variant& AspToDll_Str, const Variant& substr);
+  // The first `num` characters, with "..." when the text was longer.
+  Variant showstr(const Variant& AspToDll_Str, const Variant& num);
+  // Apostrophes and angle brackets as entities, "$" removed; the argument is
+  // rewritten (a Null text gives "" and is left alone).
+  Variant Safereplace(Variant& AspToDll_Str);
 
   // ---------------------------------------------------------------- helpers: grades and formatting
+  // Grade badge HTML and grade name (0 temporary silver, 1 ordinary,
+  // 2 silver, 3 and above gold; anything else gives Empty).
+  Variant dj(const Variant& grade1);
+  Variant dj1(const Variant& grade1);
+  // An amount below 1 as text with one leading digit; the argument is rewritten.
+  Variant fmoney(Variant& tpay);
+  // Two decimals with grouping; the argument is rewritten (Null gives Empty).
+  Variant formatnumber2(Variant& num);
+  // Date-time text by style number 0-9; any other style gives Empty.
+  Variant FormatDT(const Variant& dt, const Variant& style);
+  // The member number padded with "0" to six characters.
+  Variant gradeshow(const Variant& userid);
+  // A random whole number from `last` to `max` that is not an item of the
+  // comma list `all`; after 1000 failed draws `all` is cleared and the list
+  // ignored. Bounds that no number can satisfy raise error 5.
+  Variant shuiji(const Variant& max, const Variant& last, Variant& all);
 
   // ---------------------------------------------------------------- helpers: member display
+  // Head-photo cells. `photo` is the member's smallphoto value (file name and
+  // approval flag), `ifphotolook` his photo privacy (2 gold and silver members
+  // only, 3 friends only), `sex` his sex code, `a` and `b` width and height.
+  // showphoto: the image tag for a guest (privacy 2 and 3 always give the
+  // placeholder). showphoto1: for a viewer of grade `grade`; the placeholder of
+  // privacy 2 up to grade 1, of privacy 3 when `iffriend` is 0 up to grade 10.
+  Variant showphoto(const Variant& photo, const Variant& ifphotolook, const Variant& sex,
+                    const Variant& a, const Variant& b);
+  Variant showphoto1(const Variant& photo, const Variant& ifphotolook, const Variant& iffriend,
+                     const Variant& grade, const Variant& sex, const Variant& a, const Variant& b);
+  // The same decisions as picture URLs for the forum (not HTML: the caller
+  // escapes them where it writes them); bbsphoto1 hides privacy-2 photos from
+  // grade 1 only.
+  Variant bbsphoto(const Variant& photo, const Variant& ifphotolook, const Variant& sex);
+  Variant bbsphoto1(const Variant& photo, const Variant& ifphotolook, const Variant& iffriend,
+                    const Variant& grade, const Variant& sex);
+  // Number of approved entries ("1" flag) of a "#"-separated photo list.
+  Variant photonum(const Variant& photo);
+  // A packed value ending in its visibility digit, as HTML for the viewer of
+  // the member cookie: the value (HTML-escaped) or a visibility notice.
+  Variant ifshow(const Variant& iffriend, const Variant& data);
+  // 1 when viewer `userid` may pass the friends-only photo rule of member
+  // `senduid` (a friendship row in either direction, or the member himself).
+  Variant mainiffriend(const Variant& userid, const Variant& senduid, const Variant& SqlLocalName,
+                       const Variant& SqlUserName, const Variant& SqlPassword,
+                       const Variant& SqlDatabaseName);
 
   // ---------------------------------------------------------------- helpers: region menus
+  // The province select built from the region menu text of zurva_system row 1:
+  // `cityname` is its name and id, `onch` its onChange script, `str` the text
+  // of the first option (value 0, selected); one option per province.
+  Variant citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
+                   const Variant& SqlPassword, const Variant& SqlDatabaseName, const Variant& onch,
+                   const Variant& str, const Variant& cityname);
+  // The client-side city table script (subcat, onecount) of the 467 cities.
+  Variant allcitymenu();
 
  private:
   friend struct ZurvaTestAccess;  // the tests reach the error modes through it
@@ -83,7 +251,7 @@ class zurva {
   void resume(Body&& body);
 
   // Opens `conn` from the four connection parameters. On failure writes
-  // "数据库连接出错，请检查连接字串。", ends the response and raises the
+  // "SQL数据库连接出错，请检查连接字串。", ends the response and raises the
   // request-end error.
   void openConnection(db::Connection& conn, const Variant& SqlLocalName, const Variant& SqlUserName,
                       const Variant& SqlPassword, const Variant& SqlDatabaseName);
@@ -92,6 +260,34 @@ class zurva {
   Variant ChkSqlInput();
 
   // ---------------------------------------------------------------- private helpers of the subsystems
+  // login and ledger: openConnection whose failure (error text written,
+  // response ended) stops only this method: false, and no error to the page.
+  bool openOrReturn(db::Connection& conn, const Variant& SqlLocalName, const Variant& SqlUserName,
+                    const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
+  // MD5 digest: the text's bytes, the padded words, the RFC 1321 steps and
+  // the 32-bit shift arithmetic that reads the public tables.
+  std::string str2bin(const std::string& text);
+  std::vector<std::uint32_t> ConvertToWordArray(const std::string& bytes);
+  static std::uint32_t md5_F(std::uint32_t x, std::uint32_t y, std::uint32_t z);
+  static std::uint32_t md5_G(std::uint32_t x, std::uint32_t y, std::uint32_t z);
+  static std::uint32_t md5_H(std::uint32_t x, std::uint32_t y, std::uint32_t z);
+  static std::uint32_t md5_I(std::uint32_t x, std::uint32_t y, std::uint32_t z);
+  void md5_FF(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
+              int s, std::uint32_t ac);
+  void md5_GG(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
+              int s, std::uint32_t ac);
+  void md5_HH(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
+              int s, std::uint32_t ac);
+  void md5_II(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
+              int s, std::uint32_t ac);
+  void md5_Step(std::uint32_t& a, std::uint32_t f, std::uint32_t b, std::uint32_t x, int s,
+                std::uint32_t ac);
+  static std::uint32_t AddUnsigned(std::uint32_t x, std::uint32_t y);
+  std::uint32_t RotateLeft(std::uint32_t value, int count);
+  std::uint32_t LShift(std::uint32_t value, int count);
+  std::uint32_t RShift(std::uint32_t value, int count);
+  std::string WordToHex(std::uint32_t word);
 };
 
 // Appends one line to the error log: local date and time, four blanks, the message.

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <mutex>
-#include <random>
 #include <utility>
 
 #include "runtime/dates.h"
@@ -88,10 +87,22 @@ std::mutex randomMutex;
 RandomSource injectedRandom;  // guarded by randomMutex
 std::atomic<bool> randomInjected{false};
 
-// The default generator, one per thread. It starts from a fixed seed, so a
-// thread that never reseeds draws the same sequence on every run.
-std::mt19937& generator() {
-  thread_local std::mt19937 gen(0x50000u);
+// The default generator, one per thread: SplitMix64, whose whole state is one
+// word, so reseeding before every draw (as the site's rotation helpers do)
+// costs nothing. It starts from a fixed seed, so a thread that never reseeds
+// draws the same sequence on every run.
+struct SplitMix64 {
+  std::uint64_t state = 0x50000u;
+  std::uint64_t operator()() {
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+};
+
+SplitMix64& generator() {
+  thread_local SplitMix64 gen;
   return gen;
 }
 
@@ -139,27 +150,20 @@ double Rnd() {
     if (injectedRandom) return injectedRandom();
   }
   // 53 random bits: a double in [0, 1).
-  std::mt19937& gen = generator();
-  const std::uint64_t high = gen() >> 5, low = gen() >> 6;
-  return double((high << 26) | low) / 9007199254740992.0;
+  return double(generator()() >> 11) / 9007199254740992.0;
 }
 
 // Without a seed the timer is mixed into the generator's current state: two
 // reseeds within the same timer tick therefore still go on to new numbers.
 void Randomize() {
   if (randomInjected.load(std::memory_order_acquire)) return;
-  const std::uint64_t timer = bitsOf(Timer());
-  std::mt19937& gen = generator();
-  std::seed_seq seq{std::uint32_t(timer), std::uint32_t(timer >> 32), std::uint32_t(gen()),
-                    std::uint32_t(gen())};
-  gen.seed(seq);
+  SplitMix64& gen = generator();
+  gen.state = gen() ^ bitsOf(Timer());
 }
 
 void Randomize(double seed) {
   if (randomInjected.load(std::memory_order_acquire)) return;
-  const std::uint64_t bits = bitsOf(seed);
-  std::seed_seq seq{std::uint32_t(bits), std::uint32_t(bits >> 32)};
-  generator().seed(seq);
+  generator().state = bitsOf(seed);
 }
 
 }  // namespace zurvafun

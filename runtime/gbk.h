@@ -24,7 +24,8 @@ char32_t charOf(long code);
 // malformed escape stays as it stands. Gives UTF-8 text.
 std::string urlDecode(std::string_view text);
 // URL encoding in GBK: a blank as "+", letters and digits as they stand, every
-// other byte as %XX.
+// other byte as %XX. A character GBK cannot hold goes as its reference
+// "&#N;", the way a browser sends it from a GBK page.
 std::string urlEncode(std::string_view utf8);
 
 }  // namespace zurvafun::gbk

@@ -1,0 +1,520 @@
+// Configuration, the per-thread pool of SQLite handles, statement preparation
+// and Connection.
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <utility>
+
+#include "db/db.h"
+#include "db/internal.h"
+#include "db/schema.h"
+#include "db/sqlfunctions.h"
+#include "runtime/dates.h"
+#include "runtime/error.h"
+
+namespace zurvafun::db {
+
+using detail::equalsIgnoreCase;
+
+namespace {
+
+Config gConfig;
+
+bool serverKnown(std::string_view server) {
+  static const std::array<std::string_view, 4> kLocal = {"(local)", ".", "localhost", "127.0.0.1"};
+  for (std::string_view name : kLocal)
+    if (equalsIgnoreCase(server, name)) return true;
+  return !gConfig.localServerName.empty() && equalsIgnoreCase(server, gConfig.localServerName);
+}
+
+// A database name is a file name of the data folder, never a path.
+bool validDatabaseName(std::string_view name) {
+  if (name.empty() || name.size() > 128 || name.front() == '.') return false;
+  for (char c : name)
+    if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
+  return name.find("..") == std::string_view::npos;
+}
+
+bool fileId(const std::string& path, dev_t& device, ino_t& inode) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  device = st.st_dev;
+  inode = st.st_ino;
+  return true;
+}
+
+// The pool: one handle per database file on each thread.
+thread_local std::unordered_map<std::string, std::shared_ptr<detail::Handle>> tPool;
+
+std::shared_ptr<detail::Handle> pooledHandle(const std::string& file, bool create) {
+  dev_t device = 0;
+  ino_t inode = 0;
+  if (!fileId(file, device, inode)) {
+    if (!create) return nullptr;
+    try {
+      createDatabase(file, schemaText());
+    } catch (const VbError&) {
+      if (!fileId(file, device, inode)) throw;  // not merely created by another thread first
+    }
+    if (!fileId(file, device, inode)) return nullptr;
+  }
+  if (auto it = tPool.find(file); it != tPool.end()) {
+    if (it->second->device == device && it->second->inode == inode) return it->second;
+    tPool.erase(it);  // the file was replaced: never write through a stale handle
+  }
+  auto handle = std::make_shared<detail::Handle>(file);
+  handle->device = device;
+  handle->inode = inode;
+  tPool.emplace(file, handle);
+  return handle;
+}
+
+// The file of a database name; names compare without regard to case, as the
+// server's catalog names did.
+std::string resolveDatabaseFile(const std::string& name) {
+  std::string file = databaseFile(name);
+  dev_t device;
+  ino_t inode;
+  if (fileId(file, device, inode)) return file;
+  std::error_code ec;
+  const std::string wanted = name + ".db";
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(file).parent_path(), ec)) {
+    const std::string found = entry.path().filename().string();
+    if (equalsIgnoreCase(found, wanted)) return entry.path().string();
+  }
+  return file;
+}
+
+std::atomic<unsigned> gCreateCounter{0};
+
+void removeDatabaseFiles(const std::string& file) {
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((file + suffix).c_str());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- configuration
+
+void configure(Config config) { gConfig = std::move(config); }
+const Config& config() { return gConfig; }
+
+std::string databaseFile(std::string_view name) {
+  std::string dir = gConfig.dataDir.empty() ? "." : gConfig.dataDir;
+  if (dir.back() != '/') dir += '/';
+  return dir + std::string(name) + ".db";
+}
+
+std::string schemaText() {
+  if (gConfig.schemaFile.empty()) return schemaSql();
+  const std::string& file = gConfig.schemaFile;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) raise(53, errorDescription(53) + ": " + file);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void createDatabase(const std::string& file, std::string_view schemaSql) {
+  dev_t device;
+  ino_t inode;
+  if (fileId(file, device, inode)) raise(dberr::CommandError, "数据库文件已存在：" + file);
+  // Built under a temporary name and linked into place, so that no one opens
+  // a half-made database and two creators cannot both succeed.
+  const std::string temp = file + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(++gCreateCounter);
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  std::string error;
+  if (rc == SQLITE_OK) {
+    detail::registerFunctions(db);
+    const std::string script = "PRAGMA journal_mode=WAL; BEGIN; " + std::string(schemaSql) + "\n; COMMIT;";
+    char* message = nullptr;
+    if (sqlite3_exec(db, script.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+      error = message ? message : "schema failed";
+      sqlite3_free(message);
+    }
+  } else {
+    error = db ? sqlite3_errmsg(db) : "cannot create the file";
+  }
+  sqlite3_close_v2(db);
+  if (error.empty() && ::link(temp.c_str(), file.c_str()) != 0) {
+    // A file system without hard links: a rename, unless the name is taken.
+    if (errno == EEXIST || fileId(file, device, inode) || std::rename(temp.c_str(), file.c_str()) != 0)
+      error = "数据库文件已存在：" + file;
+  }
+  removeDatabaseFiles(temp);
+  if (!error.empty()) raise(dberr::CommandError, "创建数据库失败：" + error);
+}
+
+void releasePooledConnections() { tPool.clear(); }
+
+// ---------------------------------------------------------------- Handle
+
+namespace detail {
+
+Handle::Handle(std::string file) : path(std::move(file)) {
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    const std::string message = db ? sqlite3_errmsg(db) : "cannot open";
+    sqlite3_close_v2(db);
+    db = nullptr;
+    raise(dberr::CommandError, message);
+  }
+  sqlite3_busy_timeout(db, 5000);
+  registerFunctions(db);
+  try {
+    exec("PRAGMA journal_mode=WAL");
+    exec("PRAGMA synchronous=NORMAL");
+    // Reads through a memory map of the file (shared by every thread's
+    // handle) rather than a copy in each handle's page cache.
+    exec("PRAGMA mmap_size=1073741824");
+    refreshSchema();  // also proves the file is a database
+  } catch (...) {
+    sqlite3_finalize(versionStmt_);
+    sqlite3_close_v2(db);
+    db = nullptr;
+    throw;
+  }
+}
+
+Handle::~Handle() {
+  forgetStatements();
+  sqlite3_finalize(versionStmt_);
+  if (db) {
+    if (transactionDepth > 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db);
+  }
+}
+
+void Handle::forgetStatements() {
+  for (auto& [text, prepared] : cache_) sqlite3_finalize(prepared.stmt);
+  cache_.clear();
+}
+
+void Handle::fail(int rc) const {
+  if (std::optional<VbError> e = takeFunctionError()) throw *e;
+  std::string message = sqlite3_errmsg(db);
+  if (message.empty()) message = sqlite3_errstr(rc);
+  raise(dberr::CommandError, message);
+}
+
+void Handle::exec(const char* sql) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+    const std::string text = message ? message : sqlite3_errmsg(db);
+    sqlite3_free(message);
+    raise(dberr::CommandError, text);
+  }
+}
+
+// Re-reads the declared column types when the schema has changed.
+void Handle::refreshSchema() {
+  if (!versionStmt_ && sqlite3_prepare_v3(db, "PRAGMA schema_version", -1, SQLITE_PREPARE_PERSISTENT,
+                                          &versionStmt_, nullptr) != SQLITE_OK)
+    fail(SQLITE_ERROR);
+  long long version = -1;
+  {
+    StatementUse use(versionStmt_);
+    const int rc = sqlite3_step(versionStmt_);
+    if (rc != SQLITE_ROW) fail(rc);
+    version = sqlite3_column_int64(versionStmt_, 0);
+  }
+  if (version == schemaVersion_) return;
+
+  sqlite3_stmt* st = nullptr;
+  forgetStatements();
+  schema_ = SchemaInfo{};
+  const char* kColumns =
+      "SELECT m.name, p.name, p.type FROM sqlite_schema AS m JOIN pragma_table_info(m.name) AS p "
+      "WHERE m.type IN ('table','view')";
+  if (sqlite3_prepare_v2(db, kColumns, -1, &st, nullptr) != SQLITE_OK) fail(SQLITE_ERROR);
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    auto text = [&](int i) {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+      return std::string(p ? p : "");
+    };
+    schema_.add(text(0), text(1), kindOfDeclaredType(text(2)));
+  }
+  sqlite3_finalize(st);
+  if (rc != SQLITE_DONE) fail(rc);
+  schemaVersion_ = version;
+}
+
+Prepared& Handle::prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots) {
+  Translation t = translate(sql, schema_, forUpdate);
+  std::string key;
+  key.reserve(t.sql.size() + 1);
+  key += forUpdate ? '\1' : '\0';
+  key += t.sql;
+  if (auto it = cache_.find(key); it != cache_.end()) {
+    slots = std::move(t.slots);
+    return it->second;
+  }
+  const long long before = schemaVersion_;
+  refreshSchema();
+  if (schemaVersion_ != before) {  // rewrite with the column types as they are now
+    t = translate(sql, schema_, forUpdate);
+    key.resize(1);
+    key += t.sql;
+  }
+  slots = std::move(t.slots);
+  return cached(std::move(key), t);
+}
+
+Prepared& Handle::prepareNative(const std::string& sql) {
+  std::string key = '\2' + sql;
+  if (auto it = cache_.find(key); it != cache_.end()) return it->second;
+  Translation t;
+  t.sql = sql;
+  return cached(std::move(key), t);
+}
+
+Prepared& Handle::cached(std::string key, const Translation& t) {
+  if (cache_.size() >= 200) forgetStatements();
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  clearFunctionError();
+  const int rc = sqlite3_prepare_v3(db, t.sql.c_str(), int(t.sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+  if (rc != SQLITE_OK) fail(rc);
+  if (!stmt) raise(dberr::CommandError, "命令文本为空。");
+  Prepared p;
+  p.stmt = stmt;
+  p.schemaChange = t.schemaChange;
+  if (sqlite3_column_count(stmt) > 0) p.columns = describe(stmt, t);
+  return cache_.emplace(std::move(key), std::move(p)).first->second;
+}
+
+std::shared_ptr<const ColumnSet> Handle::describe(sqlite3_stmt* stmt, const Translation& t) const {
+  auto set = std::make_shared<ColumnSet>();
+  const int n = sqlite3_column_count(stmt);
+  set->stored = n;
+  const std::string base = t.rowid ? t.baseTable : std::string();
+  const std::unordered_map<std::string, ColKind>* baseColumns = nullptr;
+  if (!base.empty()) {
+    set->baseTable = base;
+    if (auto it = schema_.tables.find(lowerAscii(base)); it != schema_.tables.end()) baseColumns = &it->second;
+  }
+  for (int i = 0; i < n; ++i) {
+    if (t.rowid && i == n - 1) {
+      set->rowidIndex = i;
+      break;
+    }
+    Column c;
+    c.name = sqlite3_column_name(stmt, i);
+    const char* declared = sqlite3_column_decltype(stmt, i);
+    c.kind = valueKindOf(declared);
+    c.writeKind = kindOfDeclaredType(declared ? declared : "");
+    const char* table = sqlite3_column_table_name(stmt, i);
+    const char* origin = sqlite3_column_origin_name(stmt, i);
+    if (baseColumns) {
+      if (origin && table && equalsIgnoreCase(table, base)) {
+        c.baseColumn = origin;
+      } else {
+        // An expression named like a column of the table writes that column.
+        if (auto col = baseColumns->find(lowerAscii(c.name)); col != baseColumns->end()) {
+          c.baseColumn = c.name;
+          c.computed = true;
+          c.writeKind = col->second;
+        }
+      }
+    }
+    set->columns.push_back(std::move(c));
+  }
+  return set;
+}
+
+ValueKind valueKindOf(const char* declared) {
+  if (!declared) return ValueKind::Dynamic;
+  const std::string t = lowerAscii(declared);
+  auto has = [&](std::string_view part) { return t.find(part) != std::string::npos; };
+  if (has("smallint") || has("tinyint")) return ValueKind::Integer;
+  if (has("int")) return ValueKind::Long;
+  if (has("bit")) return ValueKind::Boolean;
+  if (has("money") || has("dec") || has("numeric")) return ValueKind::Currency;
+  if (has("date") || has("time")) return ValueKind::Date;
+  if (has("char") || has("text") || has("clob")) return ValueKind::Text;
+  return ValueKind::Dynamic;
+}
+
+int ColumnSet::find(std::string_view name) const {
+  for (size_t i = 0; i < columns.size(); ++i)
+    if (equalsIgnoreCase(columns[i].name, name)) return int(i);
+  return -1;
+}
+
+void bindValue(sqlite3_stmt* stmt, int index, const Variant& v, ColKind kind) {
+  if (v.isNull() || v.isEmpty()) {
+    sqlite3_bind_null(stmt, index);
+    return;
+  }
+  auto bindText = [&](const std::string& s) {
+    sqlite3_bind_text(stmt, index, s.data(), int(s.size()), SQLITE_TRANSIENT);
+  };
+  auto bindCurrency = [&](std::int64_t scaled) {
+    if (scaled % 10000 == 0) sqlite3_bind_int64(stmt, index, scaled / 10000);
+    else sqlite3_bind_double(stmt, index, double(scaled) / 10000.0);
+  };
+  switch (kind) {
+    case ColKind::Int: {
+      const double d = bankersRound(toNumber(v));
+      if (!(std::fabs(d) < 9.2e18)) raise(err::Overflow);
+      sqlite3_bind_int64(stmt, index, static_cast<long long>(d));
+      return;
+    }
+    case ColKind::Numeric: bindCurrency(CCur(v).currencyScaledValue()); return;
+    case ColKind::Date: bindText(dateTimeText(dateSerialOf(v))); return;
+    case ColKind::Text: bindText(CStr(v)); return;
+    case ColKind::Unknown: break;
+  }
+  switch (v.type()) {
+    case VarType::Boolean:
+    case VarType::Integer:
+    case VarType::Long: sqlite3_bind_int64(stmt, index, static_cast<long long>(toNumber(v))); return;
+    case VarType::Double: sqlite3_bind_double(stmt, index, toNumber(v)); return;
+    case VarType::Currency: bindCurrency(v.currencyScaledValue()); return;
+    case VarType::Date: bindText(dateTimeText(v.dateValue())); return;
+    default: bindText(CStr(v));
+  }
+}
+
+void bindSlots(sqlite3_stmt* stmt, const std::vector<Slot>& slots, const std::vector<Variant>& params) {
+  size_t callers = 0;
+  for (const Slot& slot : slots) callers += slot.kind == Slot::Caller;
+  if (callers != params.size() || sqlite3_bind_parameter_count(stmt) != int(slots.size()))
+    raise(dberr::CommandError, "参数个数与语句中的 ? 个数不符。");
+  size_t next = 0;
+  for (size_t i = 0; i < slots.size(); ++i) {
+    const Slot& slot = slots[i];
+    const int index = int(i) + 1;
+    switch (slot.kind) {
+      case Slot::Caller: bindValue(stmt, index, params[next++], ColKind::Unknown); break;
+      case Slot::Integer: sqlite3_bind_int64(stmt, index, slot.integer); break;
+      case Slot::Real: sqlite3_bind_double(stmt, index, slot.real); break;
+      case Slot::Text:
+        sqlite3_bind_text(stmt, index, slot.text.data(), int(slot.text.size()), SQLITE_TRANSIENT);
+        break;
+    }
+  }
+}
+
+}  // namespace detail
+
+// ---------------------------------------------------------------- Connection
+
+Connection::Connection() = default;
+Connection::~Connection() { Close(); }
+Connection::Connection(Connection&& other) noexcept
+    : handle_(std::move(other.handle_)), transactions_(std::exchange(other.transactions_, 0)) {}
+Connection& Connection::operator=(Connection&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::move(other.handle_);
+    transactions_ = std::exchange(other.transactions_, 0);
+  }
+  return *this;
+}
+
+bool Connection::Open(const ConnectionParams& p) {
+  Close();
+  if (!serverKnown(p.server) || !equalsIgnoreCase(p.user, gConfig.user) || p.password != gConfig.password ||
+      !validDatabaseName(p.database))
+    return false;
+  const bool own = !gConfig.database.empty() && equalsIgnoreCase(p.database, gConfig.database);
+  try {
+    handle_ = own ? pooledHandle(resolveDatabaseFile(gConfig.database), true)
+                  : pooledHandle(resolveDatabaseFile(p.database), false);
+  } catch (const std::exception&) {
+    handle_.reset();
+  }
+  return handle_ != nullptr;
+}
+
+void Connection::Close() {
+  // A transaction this connection began and did not finish is rolled back,
+  // so that it never outlives the connection on the shared handle.
+  while (transactions_ > 0) RollbackTrans();
+  handle_.reset();
+}
+
+const std::shared_ptr<detail::Handle>& Connection::handle() const {
+  if (!handle_) raise(dberr::ConnectionNotOpen, "连接无法用于执行此操作。在此上下文中它可能已被关闭或无效。");
+  return handle_;
+}
+
+Recordset Connection::Execute(std::string_view sql) { return Execute(sql, {}); }
+
+Recordset Connection::Execute(std::string_view sql, const std::vector<Variant>& params) {
+  Recordset rs;
+  rs.run(handle(), sql, params, adOpenForwardOnly, adLockReadOnly);
+  return rs;
+}
+
+long Connection::ExecuteAction(std::string_view sql) { return ExecuteAction(sql, {}); }
+
+long Connection::ExecuteAction(std::string_view sql, const std::vector<Variant>& params) {
+  detail::Handle& h = *handle();
+  std::vector<detail::Slot> slots;
+  detail::Prepared& p = h.prepare(sql, false, slots);
+  const bool changes = !sqlite3_stmt_readonly(p.stmt);
+  const bool schemaChange = p.schemaChange;
+  {
+    detail::StatementUse use(p.stmt);
+    detail::bindSlots(p.stmt, slots, params);
+    detail::clearFunctionError();
+    int rc;
+    while ((rc = sqlite3_step(p.stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) h.fail(rc);
+  }
+  if (schemaChange) h.forgetStatements();
+  return changes ? long(sqlite3_changes64(h.db)) : -1;
+}
+
+void Connection::BeginTrans() {
+  detail::Handle& h = *handle();
+  if (h.transactionDepth == 0) h.exec("BEGIN IMMEDIATE");
+  else h.exec(("SAVEPOINT zv_" + std::to_string(h.transactionDepth)).c_str());
+  ++h.transactionDepth;
+  ++transactions_;
+}
+
+void Connection::CommitTrans() {
+  detail::Handle& h = *handle();
+  if (transactions_ == 0) raise(dberr::CommandError, "没有活动的事务。");
+  if (h.transactionDepth == 1) {
+    try {
+      h.exec("COMMIT");
+    } catch (...) {
+      RollbackTrans();
+      throw;
+    }
+  } else {
+    h.exec(("RELEASE zv_" + std::to_string(h.transactionDepth - 1)).c_str());
+  }
+  --h.transactionDepth;
+  --transactions_;
+}
+
+void Connection::RollbackTrans() noexcept {
+  if (!handle_ || transactions_ == 0) return;
+  detail::Handle& h = *handle_;
+  --h.transactionDepth;
+  --transactions_;
+  const std::string sql = h.transactionDepth == 0 ? std::string("ROLLBACK")
+                                                  : "ROLLBACK TO zv_" + std::to_string(h.transactionDepth) +
+                                                        "; RELEASE zv_" + std::to_string(h.transactionDepth);
+  sqlite3_exec(h.db, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+}  // namespace zurvafun::db

@@ -1,0 +1,293 @@
+// The database layer: connections and recordsets in the manner of the data
+// access objects the page methods were written against, over an embedded
+// SQLite file, accepting the SQL Server dialect that the methods' statements
+// are written in.
+//
+//   db::Connection conn;
+//   if (!conn.Open(params)) { /* write the connection error text */ }
+//   Variant balance = conn.Execute("select emoney from zurva_user where userid=5")(0);
+//   db::Recordset rs;
+//   rs.Open("select userbz from zurva_user where userid=5", conn, db::adOpenKeyset,
+//           db::adLockOptimistic);
+//   rs["userbz"] = text;
+//   rs.Update();
+//
+// Statements: every call runs exactly one statement; text holding a second
+// statement after a ";" (outside literals) is refused with an error and runs
+// nothing. The SQL Server text is rewritten for SQLite before it is prepared:
+// TOP n, [names], LEFT/RIGHT/ISNULL/SUBSTRING/CHARINDEX/PATINDEX/LEN,
+// GETDATE (the runtime's clock), DATEADD/DATEDIFF with bare or quoted date
+// parts, CAST/CONVERT to int with SQL Server's rules, and SQL Server's
+// comparison of text with numbers (the text side is converted; text that is
+// not a number is a conversion error). `?` placeholders take bound values.
+//
+// Schema conventions the layer relies on (db/schema.cpp):
+//   - text columns are declared with COLLATE ZV: the collation registered here
+//     compares without regard to ASCII case or trailing blanks ('ab' = 'AB  '),
+//     as SQL Server's default collation does, for =, <>, <, ORDER BY, DISTINCT
+//     and the indexes on them;
+//   - declared types decide the value types a field reads as:
+//       INT, INTEGER, BIGINT        -> Long (Double beyond 32 bits)
+//       SMALLINT, TINYINT           -> Integer
+//       BIT                         -> Boolean (True is -1; so flags compared
+//                                      with 1 must be integer columns)
+//       MONEY, SMALLMONEY, DECIMAL, NUMERIC -> Currency (exact; 7.5 stays 7.5)
+//       DATETIME, SMALLDATETIME, DATE -> Date (stored as 'yyyy-mm-dd hh:mm:ss')
+//       CHAR, VARCHAR, NVARCHAR, TEXT, NTEXT… -> String
+//     a NULL reads as Null; a computed column reads by the value it holds
+//     (integer -> Long, real -> Double, text -> String);
+//   - "integer primary key" (the rowid) serves as identity column.
+//
+// Connections are pooled per thread and database: two Connection objects
+// opened on one thread for the same database share one SQLite handle, so a
+// method and the ledger writer it calls never wait for each other, and a
+// transaction opened on one covers the writes of the other. Handles run in WAL
+// mode with a busy timeout of 5 seconds. A Connection or Recordset belongs to
+// the thread that opened it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/variant.h"
+
+namespace zurvafun::db {
+
+// ---- Configuration (set by the host before it serves requests)
+
+struct Config {
+  std::string dataDir;          // folder of the database files "<name>.db"
+  std::string localServerName;  // accepted as server besides "(local)", ".", "localhost", "127.0.0.1"
+  std::string user;             // the login a connection must present (case-insensitive)
+  std::string password;         // its password (case-sensitive)
+  // The installation's own database: when its file does not exist yet, the
+  // first open creates it and applies the schema. Any other name must exist.
+  std::string database;
+  // A file holding the schema applied on creation; empty means the schema
+  // built into the library (db/schema.h).
+  std::string schemaFile;
+};
+void configure(Config config);
+const Config& config();
+
+// File of a database name in the configured data folder.
+std::string databaseFile(std::string_view name);
+// Text of the configured schema (raises 53 when the file cannot be read).
+std::string schemaText();
+// Creates a database file in WAL mode and runs `schemaSql` (several
+// statements, SQLite syntax) in it. Raises when the file exists already or the
+// schema fails; a failed creation leaves no file behind.
+void createDatabase(const std::string& file, std::string_view schemaSql);
+// Closes this thread's pooled handles (for a worker that ends, or a test that
+// removes its files).
+void releasePooledConnections();
+
+// ---- Errors the layer raises (numbers as the data access objects gave them)
+namespace dberr {
+inline constexpr long InvalidArgument = 3001;    // AbsolutePage / AbsolutePosition out of range
+inline constexpr long NoCurrentRecord = 3021;    // field or move with EOF or BOF true
+inline constexpr long IllegalOperation = 3219;   // e.g. Close with an edit pending
+inline constexpr long NotUpdatable = 3251;       // writing a read-only recordset
+inline constexpr long ItemNotFound = 3265;       // unknown field name or index
+inline constexpr long ObjectClosed = 3704;       // using a closed recordset
+inline constexpr long ObjectOpen = 3705;         // opening an open recordset
+inline constexpr long ConnectionNotOpen = 3709;  // a statement on a closed connection
+inline constexpr long CommandError = -2147217900;     // 80040E14: a statement the server refused
+inline constexpr long ConversionError = -2147217913;  // 80040E07: a failed conversion
+inline constexpr long RowNotFound = -2147217864;      // 80040E38: Update found the row gone
+inline constexpr long NoBackwardFetch = -2147217884;  // 80040E24: moving back on a forward-only cursor
+}  // namespace dberr
+
+enum CursorType { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
+enum LockType {
+  adLockReadOnly = 1,
+  adLockPessimistic = 2,
+  adLockOptimistic = 3,
+  adLockBatchOptimistic = 4
+};
+enum ObjectState { adStateClosed = 0, adStateOpen = 1 };
+// AbsolutePage and AbsolutePosition with no current record.
+inline constexpr long adPosBOF = -2;
+inline constexpr long adPosEOF = -3;
+
+// The four connection parameters a page passes to a method.
+struct ConnectionParams {
+  std::string server, user, password, database;
+};
+
+namespace detail {
+struct Handle;
+struct ColumnSet;
+}  // namespace detail
+
+class Recordset;
+
+class Connection {
+ public:
+  Connection();
+  ~Connection();
+  Connection(Connection&&) noexcept;
+  Connection& operator=(Connection&&) noexcept;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Opens as the configuration maps the parameters: a known server name, the
+  // configured login and password, and a database name whose file exists in
+  // the data folder (or the configured database, created on first open).
+  // Returns false when any of it fails; nothing is raised.
+  bool Open(const ConnectionParams& params);
+  void Close();
+  int State() const { return handle_ ? adStateOpen : adStateClosed; }
+
+  // A select gives a forward-only, read-only recordset of its rows (so
+  // `conn.Execute(sql)(0)` is the first field of the first row); any other
+  // statement runs and gives a closed recordset.
+  Recordset Execute(std::string_view sql);
+  Recordset Execute(std::string_view sql, const std::vector<Variant>& params);
+  // Runs a statement and gives the number of rows it changed.
+  long ExecuteAction(std::string_view sql);
+  long ExecuteAction(std::string_view sql, const std::vector<Variant>& params);
+
+  // Transactions; nested calls become savepoints. The outermost begins with
+  // BEGIN IMMEDIATE, so the write lock is taken before any balance is read.
+  void BeginTrans();
+  void CommitTrans();
+  void RollbackTrans() noexcept;
+  // Runs `f` in a transaction: committed when `f` returns, rolled back when it
+  // throws (the exception goes on).
+  template <class F>
+  void transaction(F&& f) {
+    BeginTrans();
+    try {
+      f();
+    } catch (...) {
+      RollbackTrans();
+      throw;
+    }
+    CommitTrans();
+  }
+
+ private:
+  friend class Recordset;
+  const std::shared_ptr<detail::Handle>& handle() const;
+  std::shared_ptr<detail::Handle> handle_;
+  int transactions_ = 0;  // levels this connection began and has not ended
+};
+
+// A field of the current row that can be read and written:
+//   rs["lasttime"] = Now();   Variant v = rs["nickname"];
+class FieldRef {
+ public:
+  operator Variant() const { return value(); }
+  Variant value() const;
+  FieldRef& operator=(const Variant& v);
+  FieldRef& operator=(const FieldRef& other) { return *this = other.value(); }
+
+ private:
+  friend class Recordset;
+  FieldRef(Recordset& rs, int index) : rs_(&rs), index_(index) {}
+  Recordset* rs_;
+  int index_;
+};
+
+class Recordset {
+ public:
+  Recordset();
+  ~Recordset();
+  Recordset(Recordset&&) noexcept;
+  Recordset& operator=(Recordset&&) noexcept;
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+
+  // Runs a select. Read-only recordsets read all rows at once; updatable ones
+  // (lock type 2 to 4) read them at the first call that needs them, so that
+  // AddNew on "select * from T" inserts without reading T (the recordset then
+  // holds only the rows it added).
+  void Open(std::string_view sql, Connection& conn, int cursorType = adOpenForwardOnly,
+            int lockType = adLockReadOnly);
+  void Close();
+  int State() const { return open_ ? adStateOpen : adStateClosed; }
+
+  // EOF is a C macro, hence the lower-case names.
+  bool eof() const;
+  bool bof() const;
+  void MoveNext();
+  void MovePrevious();
+  void MoveFirst();
+  void MoveLast();
+
+  // -1 on a forward-only cursor, which does not count its rows.
+  long RecordCount() const;
+  long PageSize = 10;
+  long PageCount() const;
+  // The page of the current record (adPosBOF / adPosEOF without one).
+  long AbsolutePage() const;
+  // Moves to the first record of page `page`; a page past the last gives EOF.
+  void setAbsolutePage(long page);
+  // 1-based number of the current record (adPosBOF / adPosEOF without one).
+  long AbsolutePosition() const;
+  void setAbsolutePosition(long position);
+
+  // Field values of the current row; reading with EOF or BOF true raises 3021,
+  // an unknown name or index 3265. Names compare without regard to case.
+  Variant operator()(std::string_view name) const { return get(name); }
+  Variant operator()(int index) const { return get(index); }
+  Variant get(std::string_view name) const;
+  Variant get(int index) const;
+  FieldRef operator[](std::string_view name) { return FieldRef(*this, fieldIndex(name)); }
+  FieldRef operator[](int index) { return FieldRef(*this, checkedIndex(index)); }
+  void set(std::string_view name, const Variant& value);
+  void set(int index, const Variant& value);
+
+  // Starts a new row (its fields Null until assigned); Update inserts it.
+  void AddNew();
+  // Writes the assigned fields of the current row (or inserts the new row)
+  // and reads the row back, so identity and default values show.
+  void Update();
+  void CancelUpdate();
+
+  long fieldCount() const;
+  std::string fieldName(int index) const;
+
+ private:
+  friend class FieldRef;
+  friend class Connection;
+  struct Cell;
+  struct Edit;
+  struct Spare;
+  static Spare& spare();
+  void takeBuffers() const;
+  void giveBuffers();
+  void run(const std::shared_ptr<detail::Handle>& handle, std::string_view sql,
+           const std::vector<Variant>& params, int cursorType, int lockType);
+  int fieldIndex(std::string_view name) const;
+  int checkedIndex(int index) const;
+  void requireOpen() const;
+  void fetch() const;
+  void requireCurrent() const;
+  void flushEdit();
+  void moveTo(long index);
+  void loadRows(void* stmt) const;
+  void storeRow(long rowIndex, void* stmt) const;
+  void storeCell(Cell& cell, void* stmt, int column) const;
+  Variant cellValue(const Cell& cell, int column) const;
+  void setValue(int index, const Variant& value);
+
+  bool open_ = false;
+  int cursorType_ = adOpenForwardOnly;
+  int lockType_ = adLockReadOnly;
+  std::shared_ptr<detail::Handle> handle_;
+  std::shared_ptr<const detail::ColumnSet> columns_;
+  std::string sql_;  // the statement as given (updatable recordsets fetch it later)
+  mutable bool fetched_ = false;
+  mutable std::vector<Cell> cells_;  // rows × stored columns
+  mutable std::string text_;         // the text of every text cell, back to back
+  mutable std::vector<Variant> overrides_;  // values written through Update
+  mutable long rowCount_ = 0;
+  long current_ = 0;  // -1 = BOF, rowCount_ = EOF
+  std::unique_ptr<Edit> edit_;
+};
+
+}  // namespace zurvafun::db

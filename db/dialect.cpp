@@ -1,0 +1,821 @@
+#include "db/dialect.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "db/db.h"
+#include "db/sqlfunctions.h"
+#include "runtime/dates.h"
+#include "runtime/error.h"
+
+namespace zurvafun::db::detail {
+
+namespace {
+
+// ---------------------------------------------------------------- tokens
+
+enum class T : std::uint8_t { Word, Quoted, String, Number, Param, Op, Group, Comma, Semicolon, Dot };
+
+// A token, or (type Group) a parenthesised list whose tokens are `kids`.
+struct Node {
+  T type;
+  std::string text;  // Word/Op/Number as written; Quoted unquoted; String with its quotes
+  std::vector<Node> kids;
+  bool doubleQuoted = false;  // a Quoted token written "x" rather than [x]
+  bool keyword = false;       // a Word that ends an operand (see isBoundaryWord)
+};
+using Seq = std::vector<Node>;
+
+[[noreturn]] void fail(std::string description) {
+  raise(dberr::CommandError, std::move(description));
+}
+
+std::string lower(std::string_view s) { return lowerAscii(s); }
+
+// Words that end an operand: an expression never contains them (a function
+// name that is also a keyword has been renamed before they are looked at).
+bool isBoundaryWord(const std::string& lw) {
+  static const std::array<std::string_view, 52> kWords = {
+      "add",    "all",   "alter",   "and",    "as",      "asc",    "between", "by",     "case",
+      "create", "cross", "default", "delete", "desc",    "distinct", "drop",  "else",   "end",
+      "escape", "except", "exists", "from",   "full",    "glob",   "group",   "having", "in",
+      "inner",  "insert", "intersect", "into", "is",     "join",   "left",    "like",   "limit",
+      "not",    "offset", "on",     "or",     "order",   "outer",  "right",   "select", "set",
+      "then",   "union",  "update", "using",  "values",  "when",   "where"};
+  return std::find(kWords.begin(), kWords.end(), lw) != kWords.end();
+}
+
+bool isIdentStart(unsigned char c) { return std::isalpha(c) || c == '_' || c == '@' || c == '#' || c >= 0x80; }
+bool isIdentPart(unsigned char c) { return isIdentStart(c) || std::isdigit(c) || c == '$'; }
+
+std::vector<Node> tokenize(std::string_view s) {
+  std::vector<Node> out;
+  size_t i = 0;
+  const size_t n = s.size();
+  auto push = [&](T type, std::string text) { out.push_back(Node{type, std::move(text), {}, false}); };
+  while (i < n) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (std::isspace(c)) {
+      ++i;
+    } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+      while (i < n && s[i] != '\n') ++i;
+    } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+      const size_t end = s.find("*/", i + 2);
+      i = end == std::string_view::npos ? n : end + 2;
+    } else if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'')) {
+      const size_t start = c == '\'' ? i : i + 1;
+      size_t j = start + 1;
+      for (;;) {
+        if (j >= n) fail("字符串 " + std::string(s.substr(start)) + " 后的引号不完整。");
+        if (s[j] == '\'') {
+          if (j + 1 < n && s[j + 1] == '\'') {
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        ++j;
+      }
+      push(T::String, std::string(s.substr(start, j + 1 - start)));
+      i = j + 1;
+    } else if (c == '[' || c == '"') {
+      const char close = c == '[' ? ']' : '"';
+      std::string name;
+      size_t j = i + 1;
+      for (;;) {
+        if (j >= n) fail("标识符 " + std::string(s.substr(i)) + " 后的引号不完整。");
+        if (s[j] == close) {
+          if (j + 1 < n && s[j + 1] == close) {
+            name += close;
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        name += s[j++];
+      }
+      out.push_back(Node{T::Quoted, std::move(name), {}, c == '"'});
+      i = j + 1;
+    } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+      size_t j = i;
+      while (j < n && (std::isalnum(static_cast<unsigned char>(s[j])) || s[j] == '.')) {
+        if ((s[j] == 'e' || s[j] == 'E') && j + 1 < n && (s[j + 1] == '+' || s[j + 1] == '-')) ++j;
+        ++j;
+      }
+      push(T::Number, std::string(s.substr(i, j - i)));
+      i = j;
+    } else if (isIdentStart(c)) {
+      size_t j = i + 1;
+      while (j < n && isIdentPart(static_cast<unsigned char>(s[j]))) ++j;
+      push(T::Word, std::string(s.substr(i, j - i)));
+      out.back().keyword = isBoundaryWord(lower(out.back().text));
+      i = j;
+    } else {
+      ++i;
+      switch (c) {
+        case '(': push(T::Group, "("); break;
+        case ')': push(T::Op, ")"); break;
+        case ',': push(T::Comma, ","); break;
+        case ';': push(T::Semicolon, ";"); break;
+        case '.': push(T::Dot, "."); break;
+        case '?': push(T::Param, "?"); break;
+        default: {
+          std::string op(1, char(c));
+          if (i < n) {
+            const char d = s[i];
+            if ((c == '<' && (d == '=' || d == '>')) || (c == '>' && d == '=') ||
+                (c == '!' && (d == '=' || d == '<' || d == '>')) || (c == '|' && d == '|') ||
+                (c == '=' && d == '=')) {
+              op += d;
+              ++i;
+            }
+          }
+          push(T::Op, std::move(op));
+        }
+      }
+    }
+  }
+  return out;
+}
+
+// Nests the flat tokens by parentheses.
+Seq nest(std::vector<Node>& flat, size_t& pos, bool inner) {
+  Seq seq;
+  while (pos < flat.size()) {
+    Node& tok = flat[pos++];
+    if (tok.type == T::Group) {
+      tok.kids = nest(flat, pos, true);
+      seq.push_back(std::move(tok));
+    } else if (tok.type == T::Op && tok.text == ")") {
+      if (!inner) fail("')' 附近有语法错误。");
+      return seq;
+    } else {
+      seq.push_back(std::move(tok));
+    }
+  }
+  if (inner) fail("'(' 附近有语法错误：缺少 ')'。");
+  return seq;
+}
+
+// ---------------------------------------------------------------- rendering
+
+void render(const Seq& seq, std::string& out) {
+  for (size_t i = 0; i < seq.size(); ++i) {
+    const Node& n = seq[i];
+    if (i > 0) {
+      const Node& prev = seq[i - 1];
+      const bool tight = n.type == T::Comma || n.type == T::Dot || prev.type == T::Dot ||
+                         (n.type == T::Group && prev.type == T::Word);
+      if (!tight) out += ' ';
+    }
+    switch (n.type) {
+      case T::Quoted:
+        out += '"';
+        for (char c : n.text) {
+          if (c == '"') out += '"';
+          out += c;
+        }
+        out += '"';
+        break;
+      case T::Group:
+        out += '(';
+        render(n.kids, out);
+        out += ')';
+        break;
+      default: out += n.text;
+    }
+  }
+}
+
+// ---------------------------------------------------------------- helpers
+
+bool isWord(const Node& n, std::string_view lw) {
+  if (n.type != T::Word || n.text.size() != lw.size()) return false;
+  for (size_t i = 0; i < lw.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(n.text[i])) != lw[i]) return false;
+  return true;
+}
+
+bool isBoundary(const Node& n) {
+  return n.type == T::Comma || n.type == T::Semicolon || (n.type == T::Word && n.keyword);
+}
+
+bool isName(const Node& n) { return n.type == T::Quoted || (n.type == T::Word && !n.keyword && !isWord(n, "null")); }
+
+Node word(std::string text) {
+  Node n{T::Word, std::move(text), {}, false};
+  n.keyword = isBoundaryWord(lower(n.text));
+  return n;
+}
+Node group(Seq kids) { return Node{T::Group, "(", std::move(kids), false}; }
+Node number(std::string text) { return Node{T::Number, std::move(text), {}, false}; }
+
+std::string quoteLiteral(std::string_view value) {
+  std::string out = "'";
+  for (char c : value) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  out += '\'';
+  return out;
+}
+Node stringNode(std::string_view value) { return Node{T::String, quoteLiteral(value), {}, false}; }
+
+// Value of a string literal token.
+std::string literalValue(const Node& n) {
+  std::string out;
+  const std::string& t = n.text;
+  for (size_t i = 1; i + 1 < t.size(); ++i) {
+    out += t[i];
+    if (t[i] == '\'') ++i;
+  }
+  return out;
+}
+
+std::vector<Seq> splitArgs(const Seq& kids) {
+  std::vector<Seq> args(1);
+  for (const Node& n : kids) {
+    if (n.type == T::Comma)
+      args.emplace_back();
+    else
+      args.back().push_back(n);
+  }
+  if (args.size() == 1 && args[0].empty()) args.clear();
+  return args;
+}
+
+Seq joinArgs(std::vector<Seq> args) {
+  Seq out;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (i) out.push_back(Node{T::Comma, ",", {}, false});
+    for (Node& n : args[i]) out.push_back(std::move(n));
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------- the rewriter
+
+// What an operand of a comparison is.
+enum class Cls { Unknown, Null, IntLiteral, DecLiteral, StrLiteral, Int, Numeric, Text, Date };
+
+class Rewriter {
+ public:
+  Rewriter(const SchemaInfo& schema) : schema_(schema) {}
+
+  // Collects the tables (and their aliases) a statement names.
+  void collectTables(const Seq& seq) {
+    for (size_t i = 0; i < seq.size(); ++i) {
+      const Node& n = seq[i];
+      if (n.type == T::Group) {
+        collectTables(n.kids);
+        continue;
+      }
+      if (!(isWord(n, "from") || isWord(n, "join") || isWord(n, "update") || isWord(n, "into"))) continue;
+      const bool list = isWord(n, "from");
+      size_t j = i + 1;
+      while (j < seq.size() && isName(seq[j])) {
+        const std::string table = lower(seq[j].text);
+        tables_.push_back(table);
+        ++j;
+        if (j + 1 < seq.size() && isWord(seq[j], "as") && isName(seq[j + 1])) {
+          aliases_[lower(seq[j + 1].text)] = table;
+          j += 2;
+        } else if (j < seq.size() && isName(seq[j])) {
+          aliases_[lower(seq[j].text)] = table;
+          ++j;
+        }
+        if (!list || j >= seq.size() || seq[j].type != T::Comma) break;
+        ++j;
+      }
+    }
+  }
+
+  ColKind columnKind(const std::string& qualifier, const std::string& column) const {
+    const std::string col = lower(column);
+    if (!qualifier.empty()) {
+      std::string table = lower(qualifier);
+      if (auto a = aliases_.find(table); a != aliases_.end()) table = a->second;
+      if (auto t = schema_.tables.find(table); t != schema_.tables.end()) {
+        if (auto c = t->second.find(col); c != t->second.end()) return c->second;
+      }
+      return ColKind::Unknown;
+    }
+    bool found = false;
+    ColKind kind = ColKind::Unknown;
+    for (const std::string& table : tables_) {
+      auto t = schema_.tables.find(table);
+      if (t == schema_.tables.end()) continue;
+      auto c = t->second.find(col);
+      if (c == t->second.end()) continue;
+      if (found && kind != c->second) return ColKind::Unknown;
+      found = true;
+      kind = c->second;
+    }
+    if (found) return kind;
+    auto any = schema_.anyTable.find(col);
+    return any == schema_.anyTable.end() ? ColKind::Unknown : any->second;
+  }
+
+  static Cls ofKind(ColKind k) {
+    switch (k) {
+      case ColKind::Int: return Cls::Int;
+      case ColKind::Numeric: return Cls::Numeric;
+      case ColKind::Text: return Cls::Text;
+      case ColKind::Date: return Cls::Date;
+      default: return Cls::Unknown;
+    }
+  }
+
+  Cls classify(const Node* b, const Node* e) const {
+    const size_t n = size_t(e - b);
+    if (n == 0) return Cls::Unknown;
+    if (n == 1) {
+      const Node& x = *b;
+      switch (x.type) {
+        case T::Number:
+          return x.text.find_first_of(".eE") == std::string::npos ? Cls::IntLiteral : Cls::DecLiteral;
+        case T::String: return Cls::StrLiteral;
+        case T::Quoted: return ofKind(columnKind("", x.text));
+        case T::Word:
+          if (isWord(x, "null")) return Cls::Null;
+          return isName(x) ? ofKind(columnKind("", x.text)) : Cls::Unknown;
+        case T::Group: {
+          for (const Node& k : x.kids)
+            if (isBoundary(k)) return Cls::Unknown;
+          return classify(x.kids.data(), x.kids.data() + x.kids.size());
+        }
+        default: return Cls::Unknown;
+      }
+    }
+    if (n == 2 && b[0].type == T::Op && (b[0].text == "-" || b[0].text == "+") && b[1].type == T::Number)
+      return classify(b + 1, e);
+    if (n == 2 && b[0].type == T::Word && b[1].type == T::Group) return classifyCall(b[0], b[1]);
+    if (n == 3 && isName(b[0]) && b[1].type == T::Dot && isName(b[2]))
+      return ofKind(columnKind(b[0].text, b[2].text));
+    // An expression: || joins text, arithmetic gives a number unless text
+    // literals take part.
+    bool arithmetic = false;
+    for (const Node* p = b; p != e; ++p) {
+      if (p->type == T::Op && p->text == "||") return Cls::Text;
+      if (p->type == T::String) return Cls::Unknown;
+      if (p->type == T::Op && (p->text == "+" || p->text == "-" || p->text == "*" || p->text == "/" || p->text == "%"))
+        arithmetic = true;
+      else if (p->type == T::Word && !isName(*p))
+        return Cls::Unknown;
+    }
+    return arithmetic ? Cls::Numeric : Cls::Unknown;
+  }
+
+  Cls classifyCall(const Node& name, const Node& args) const {
+    const std::string f = lower(name.text);
+    static const std::array<std::string_view, 11> kText = {"zv_left", "zv_right", "zv_substring", "substr", "ltrim",
+                                                           "rtrim",   "trim",     "upper",        "lower",  "replace",
+                                                           "space"};
+    static const std::array<std::string_view, 8> kInt = {"zv_toint", "zv_len", "zv_charindex", "zv_patindex",
+                                                         "zv_datediff", "count", "length", "instr"};
+    static const std::array<std::string_view, 5> kNumeric = {"zv_tonum", "abs", "round", "sum", "total"};
+    static const std::array<std::string_view, 3> kDate = {"zv_getdate", "zv_dateadd", "zv_todate"};
+    auto in = [&](const auto& list) { return std::find(list.begin(), list.end(), f) != list.end(); };
+    if (in(kText)) return Cls::Text;
+    if (in(kInt)) return Cls::Int;
+    if (in(kNumeric)) return Cls::Numeric;
+    if (in(kDate)) return Cls::Date;
+    if (f == "ifnull" || f == "coalesce" || f == "max" || f == "min") {
+      std::vector<Seq> a = splitArgs(args.kids);
+      if (a.empty()) return Cls::Unknown;
+      const Cls c = classify(a[0].data(), a[0].data() + a[0].size());
+      return c == Cls::IntLiteral ? Cls::Int : c == Cls::DecLiteral ? Cls::Numeric : c == Cls::StrLiteral ? Cls::Text : c;
+    }
+    if (f == "cast") {
+      for (size_t i = 0; i + 1 < args.kids.size(); ++i)
+        if (isWord(args.kids[i], "as") && isWord(args.kids[i + 1], "text")) return Cls::Text;
+    }
+    return Cls::Unknown;
+  }
+
+  // ---- literal conversions
+
+  // A text literal compared with or stored into an integer column: the
+  // number it converts to, or (when it does not convert) a call that raises
+  // the conversion error when the statement evaluates it.
+  static Seq intLiteral(const Node& lit) {
+    const std::string v = literalValue(lit);
+    long long n = 0;
+    if (sqlserverTextToInt(v, n)) return {number(std::to_string(n))};
+    return {word("zv_toint"), group({lit})};
+  }
+  static Seq numLiteral(const Node& lit) {
+    const std::string v = literalValue(lit);
+    std::string canonical;
+    if (sqlserverTextToNumberText(v, canonical)) return {number(canonical)};
+    return {word("zv_tonum"), group({lit})};
+  }
+  static Seq dateLiteral(const Node& lit) {
+    double serial = 0;
+    if (parseDate(literalValue(lit), serial)) return {stringNode(dateTimeText(serial))};
+    return {word("zv_todate"), group({lit})};
+  }
+
+  // A literal stored into a column of the given kind.
+  static void convertStored(ColKind kind, Seq& value) {
+    if (value.size() != 1) return;
+    const Node& v = value[0];
+    if (v.type == T::String) {
+      if (kind == ColKind::Int) value = intLiteral(v);
+      else if (kind == ColKind::Numeric) value = numLiteral(v);
+      else if (kind == ColKind::Date) value = dateLiteral(v);
+    } else if (v.type == T::Number && kind == ColKind::Text) {
+      value = {stringNode(v.text)};
+    }
+  }
+
+  static Seq wrap(const char* function, Seq operand) { return {word(function), group(std::move(operand))}; }
+
+  // Rewrites `left op right` (op a comparison) as SQL Server evaluates it.
+  void compare(Seq& left, Seq& right) const {
+    const Cls l = classify(left.data(), left.data() + left.size());
+    const Cls r = classify(right.data(), right.data() + right.size());
+    if (!fixSides(left, l, r)) fixSides(right, r, l);
+  }
+
+  // Handles the cases where `a` is the side that converts; false when none applies.
+  static bool fixSides(Seq& a, Cls ca, Cls cb) {
+    const bool bInt = cb == Cls::IntLiteral || cb == Cls::Int;
+    const bool bNumber = bInt || cb == Cls::DecLiteral || cb == Cls::Numeric;
+    if (ca == Cls::Text && bNumber) {
+      a = wrap(bInt ? "zv_toint" : "zv_tonum", std::move(a));
+      return true;
+    }
+    if (ca == Cls::Text && cb == Cls::Date) {
+      a = wrap("zv_todate", std::move(a));
+      return true;
+    }
+    if (ca == Cls::StrLiteral && bNumber) {
+      a = bInt ? intLiteral(a[0]) : numLiteral(a[0]);
+      return true;
+    }
+    if (ca == Cls::StrLiteral && cb == Cls::Date) {
+      a = dateLiteral(a[0]);
+      return true;
+    }
+    if (ca == Cls::StrLiteral && (cb == Cls::Text || cb == Cls::Unknown || cb == Cls::StrLiteral)) {
+      a.push_back(word("COLLATE"));
+      a.push_back(word("ZV"));
+      return true;
+    }
+    return false;
+  }
+
+  // ---- function calls
+
+  void rewriteCall(Node& name, Node& args) const {
+    const std::string f = lower(name.text);
+    if (f == "left" || f == "right" || f == "substring" || f == "charindex" || f == "patindex" || f == "len" ||
+        f == "getdate") {
+      name.text = "zv_" + f;
+      name.keyword = false;  // LEFT and RIGHT are join words only without "("
+    } else if (f == "isnull") {
+      name.text = "ifnull";
+      std::vector<Seq> a = splitArgs(args.kids);
+      if (a.size() == 2 && classify(a[0].data(), a[0].data() + a[0].size()) == Cls::Text) {
+        const Cls d = classify(a[1].data(), a[1].data() + a[1].size());
+        if ((d == Cls::IntLiteral || d == Cls::DecLiteral) && a[1].size() == 1) {
+          a[1] = {stringNode(a[1][0].text)};
+          args.kids = joinArgs(std::move(a));
+        }
+      }
+    } else if (f == "dateadd" || f == "datediff") {
+      std::vector<Seq> a = splitArgs(args.kids);
+      if (a.size() != 3) fail(f + " 函数需要 3 个参数。");
+      std::string part;
+      if (a[0].size() == 1) {
+        const Node& p = a[0][0];
+        if (p.type == T::Word || p.type == T::Quoted) part = p.text;
+        else if (p.type == T::String) part = literalValue(p);
+      }
+      const std::string canonical = datePart(part);
+      if (canonical.empty()) fail("'" + part + "' 不是可以识别的 " + f + " 选项。");
+      a[0] = {stringNode(canonical)};
+      name.text = "zv_" + f;
+      args.kids = joinArgs(std::move(a));
+    } else if (f == "cast") {
+      // CAST(expr AS type[(n)])
+      size_t as = args.kids.size();
+      for (size_t i = 0; i < args.kids.size(); ++i)
+        if (isWord(args.kids[i], "as")) as = i;
+      if (as + 1 >= args.kids.size()) return;
+      Seq expr(args.kids.begin(), args.kids.begin() + long(as));
+      convertTo(lower(args.kids[as + 1].text), std::move(expr), name, args);
+    } else if (f == "convert") {
+      // CONVERT(type[(n)], expr[, style])
+      std::vector<Seq> a = splitArgs(args.kids);
+      if (a.size() < 2 || a[0].empty() || a[0][0].type != T::Word) return;
+      convertTo(lower(a[0][0].text), std::move(a[1]), name, args);
+    }
+  }
+
+  void convertTo(const std::string& type, Seq expr, Node& name, Node& args) const {
+    static const std::array<std::pair<std::string_view, int>, 5> kInts = {
+        {{"int", 32}, {"integer", 32}, {"smallint", 16}, {"tinyint", 8}, {"bigint", 64}}};
+    for (const auto& [t, bits] : kInts) {
+      if (type == t) {
+        name.text = "zv_toint";
+        if (bits != 32) {
+          expr.push_back(Node{T::Comma, ",", {}, false});
+          expr.push_back(number(std::to_string(bits)));
+        }
+        args.kids = std::move(expr);
+        return;
+      }
+    }
+    const ColKind kind = kindOfDeclaredType(type);
+    if (kind == ColKind::Text) {
+      name.text = "CAST";
+      expr.push_back(word("AS"));
+      expr.push_back(word("TEXT"));
+      args.kids = std::move(expr);
+    } else if (kind == ColKind::Numeric) {
+      name.text = "zv_tonum";
+      args.kids = std::move(expr);
+    } else if (kind == ColKind::Date) {
+      name.text = "zv_todate";
+      args.kids = std::move(expr);
+    }
+  }
+
+  // ---- one nesting level
+
+  void process(Seq& seq) {
+    for (Node& n : seq)
+      if (n.type == T::Group) process(n.kids);
+    for (size_t i = 0; i + 1 < seq.size(); ++i)
+      if (seq[i].type == T::Word && seq[i + 1].type == T::Group) rewriteCall(seq[i], seq[i + 1]);
+    top(seq);
+    insertValues(seq);
+    comparisons(seq);
+  }
+
+  // SELECT [DISTINCT|ALL] TOP n … becomes SELECT … LIMIT n.
+  static void top(Seq& seq) {
+    for (size_t i = 0; i < seq.size(); ++i) {
+      if (!isWord(seq[i], "select")) continue;
+      size_t j = i + 1;
+      if (j < seq.size() && (isWord(seq[j], "distinct") || isWord(seq[j], "all"))) ++j;
+      if (j + 1 >= seq.size() || !isWord(seq[j], "top")) continue;
+      Node count = std::move(seq[j + 1]);
+      if (count.type != T::Number && count.type != T::Group) fail("'top' 附近有语法错误。");
+      seq.erase(seq.begin() + long(j), seq.begin() + long(j) + 2);
+      if (j < seq.size() && (isWord(seq[j], "percent") || isWord(seq[j], "with")))
+        fail("不支持 TOP … " + seq[j].text + "。");
+      seq.push_back(word("LIMIT"));
+      seq.push_back(std::move(count));
+      return;
+    }
+  }
+
+  // INSERT INTO t (cols) VALUES (…): text literals for integer, money and
+  // date columns are converted as SQL Server stores them.
+  void insertValues(Seq& seq) const {
+    for (size_t i = 0; i + 4 < seq.size(); ++i) {
+      if (!isWord(seq[i], "insert") || !isWord(seq[i + 1], "into") || !isName(seq[i + 2]) ||
+          seq[i + 3].type != T::Group)
+        continue;
+      const std::string table = seq[i + 2].text;
+      std::vector<Seq> cols = splitArgs(seq[i + 3].kids);
+      for (size_t v = i + 4; v < seq.size(); ++v) {
+        if (seq[v].type != T::Group) continue;
+        std::vector<Seq> vals = splitArgs(seq[v].kids);
+        if (vals.size() != cols.size()) continue;
+        for (size_t c = 0; c < cols.size(); ++c)
+          if (cols[c].size() == 1 && isName(cols[c][0]))
+            convertStored(columnKind(table, cols[c][0].text), vals[c]);
+        seq[v].kids = joinArgs(std::move(vals));
+      }
+      return;
+    }
+  }
+
+  // Comparisons of this level, and the assignments of an UPDATE's SET list.
+  void comparisons(Seq& seq) const {
+    bool assigning = false;
+    size_t start = 0;
+    for (size_t i = 0; i <= seq.size(); ++i) {
+      if (i < seq.size() && !isBoundary(seq[i])) continue;
+      if (i > start) comparisonSegment(seq, start, i, assigning);
+      // (comparisonSegment moved i to the segment's new end.) A comma keeps
+      // the SET list going; any keyword ends it.
+      if (i < seq.size() && seq[i].type == T::Word) assigning = isWord(seq[i], "set");
+      start = i + 1;
+    }
+  }
+
+  static bool isComparison(const Node& n) {
+    return n.type == T::Op && (n.text == "=" || n.text == "==" || n.text == "<>" || n.text == "!=" || n.text == "<" ||
+                               n.text == "<=" || n.text == ">" || n.text == ">=" || n.text == "!<" || n.text == "!>");
+  }
+
+  // Rewrites seq[start, end) when it is one comparison (or assignment), and
+  // moves `end` by the change in length.
+  void comparisonSegment(Seq& seq, size_t start, size_t& end, bool assigning) const {
+    size_t op = end;
+    for (size_t i = start; i < end; ++i) {
+      if (isComparison(seq[i])) {
+        if (op != end) return;  // a = b = c: leave it to the database
+        op = i;
+      }
+    }
+    if (op == end) return;
+    Seq left(std::make_move_iterator(seq.begin() + long(start)), std::make_move_iterator(seq.begin() + long(op)));
+    Seq right(std::make_move_iterator(seq.begin() + long(op) + 1), std::make_move_iterator(seq.begin() + long(end)));
+    Node opNode = std::move(seq[op]);
+    if (opNode.text == "!<") opNode.text = ">=";
+    if (opNode.text == "!>") opNode.text = "<=";
+    if (assigning) {
+      if (left.size() == 1 && isName(left[0])) convertStored(columnKind("", left[0].text), right);
+      else if (left.size() == 3 && left[1].type == T::Dot) convertStored(columnKind(left[0].text, left[2].text), right);
+    } else {
+      compare(left, right);
+    }
+    Seq replacement = std::move(left);
+    replacement.push_back(std::move(opNode));
+    for (Node& n : right) replacement.push_back(std::move(n));
+    seq.erase(seq.begin() + long(start), seq.begin() + long(end));
+    seq.insert(seq.begin() + long(start), std::make_move_iterator(replacement.begin()),
+               std::make_move_iterator(replacement.end()));
+    end = start + replacement.size();
+  }
+
+  // Adds the row key of the single base table of a top-level select.
+  static bool addRowid(Seq& seq, std::string& baseTable) {
+    if (seq.empty() || !isWord(seq[0], "select")) return false;
+    if (seq.size() > 1 && isWord(seq[1], "distinct")) return false;
+    size_t from = seq.size();
+    for (size_t i = 1; i < seq.size(); ++i) {
+      if (isWord(seq[i], "group") || isWord(seq[i], "union") || isWord(seq[i], "except") ||
+          isWord(seq[i], "intersect"))
+        return false;
+      if (from == seq.size() && isWord(seq[i], "from")) from = i;
+    }
+    if (from + 1 >= seq.size() || !isName(seq[from + 1])) return false;
+    const Node table = seq[from + 1];
+    Node ref = table;
+    size_t next = from + 2;
+    if (next < seq.size() && isWord(seq[next], "as")) {
+      if (next + 1 >= seq.size() || !isName(seq[next + 1])) return false;
+      ref = seq[next + 1];
+      next += 2;
+    } else if (next < seq.size() && isName(seq[next])) {
+      ref = seq[next];
+      next += 1;
+    }
+    if (next < seq.size() && !(isWord(seq[next], "where") || isWord(seq[next], "order") || isWord(seq[next], "limit")))
+      return false;
+    if (ref.type == T::Word) ref = Node{T::Quoted, ref.text, {}, false};
+    Seq extra = {Node{T::Comma, ",", {}, false}, ref, Node{T::Dot, ".", {}, false}, word("rowid"), word("AS"),
+                 word("zv_rowid")};
+    seq.insert(seq.begin() + long(from), extra.begin(), extra.end());
+    baseTable = table.text;
+    return true;
+  }
+
+ private:
+  const SchemaInfo& schema_;
+  std::vector<std::string> tables_;
+  std::unordered_map<std::string, std::string> aliases_;
+};
+
+// The caller's "?" of a statement whose literals stay as written.
+void callerSlots(const Seq& seq, std::vector<Slot>& slots) {
+  for (const Node& n : seq) {
+    if (n.type == T::Param) slots.push_back(Slot{});
+    else if (n.type == T::Group) callerSlots(n.kids, slots);
+  }
+}
+
+// Replaces the literals of `seq` by "?" and collects them, in text order.
+void parameterize(Seq& seq, std::vector<Slot>& slots, bool skip) {
+  for (Node& n : seq) {
+    switch (n.type) {
+      case T::Word:
+        if (isWord(n, "order") || isWord(n, "group")) skip = true;
+        else if (isWord(n, "limit") || isWord(n, "offset") || isWord(n, "having") || isWord(n, "union") ||
+                 isWord(n, "except") || isWord(n, "intersect"))
+          skip = false;
+        break;
+      case T::Group: parameterize(n.kids, slots, skip); break;
+      case T::Param: slots.push_back(Slot{}); break;
+      case T::String:
+        if (skip) break;
+        slots.push_back(Slot{Slot::Text, 0, 0, literalValue(n)});
+        n = Node{T::Param, "?", {}, false};
+        break;
+      case T::Number: {
+        if (skip) break;
+        Slot slot;
+        const char* text = n.text.c_str();
+        char* end = nullptr;
+        if (n.text.find_first_of(".eE") == std::string::npos) {
+          errno = 0;
+          slot.kind = Slot::Integer;
+          slot.integer = std::strtoll(text, &end, 10);
+          if (errno == ERANGE) end = nullptr;
+        } else {
+          slot.kind = Slot::Real;
+          slot.real = std::strtod(text, &end);
+        }
+        if (!end || *end != '\0') break;  // not a plain decimal number: left as written
+        slots.push_back(std::move(slot));
+        n = Node{T::Param, "?", {}, false};
+        break;
+      }
+      default: break;
+    }
+  }
+}
+
+}  // namespace
+
+std::string lowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+ColKind kindOfDeclaredType(std::string_view declared) {
+  const std::string t = lower(declared);
+  auto has = [&](std::string_view part) { return t.find(part) != std::string::npos; };
+  if (t.empty()) return ColKind::Unknown;
+  if (has("int") || has("bit")) return ColKind::Int;
+  if (has("date") || has("time")) return ColKind::Date;
+  if (has("char") || has("text") || has("clob")) return ColKind::Text;
+  if (has("money") || has("dec") || has("numeric") || has("real") || has("floa") || has("doub"))
+    return ColKind::Numeric;
+  return ColKind::Unknown;
+}
+
+void SchemaInfo::add(const std::string& table, const std::string& column, ColKind kind) {
+  const std::string t = lower(table), c = lower(column);
+  tables[t][c] = kind;
+  auto [it, inserted] = anyTable.emplace(c, kind);
+  if (!inserted && it->second != kind) it->second = ColKind::Unknown;
+}
+
+std::string datePart(std::string_view part) {
+  const std::string p = lower(part);
+  if (p == "yyyy" || p == "yy" || p == "year") return "yyyy";
+  if (p == "q" || p == "qq" || p == "quarter") return "q";
+  if (p == "m" || p == "mm" || p == "month") return "m";
+  if (p == "d" || p == "dd" || p == "day") return "d";
+  // Day of year and weekday add days and count day boundaries.
+  if (p == "y" || p == "dy" || p == "dayofyear" || p == "w" || p == "dw" || p == "weekday") return "d";
+  if (p == "ww" || p == "wk" || p == "week") return "ww";
+  if (p == "hh" || p == "hour") return "h";
+  if (p == "n" || p == "mi" || p == "minute") return "n";
+  if (p == "s" || p == "ss" || p == "second") return "s";
+  return "";
+}
+
+Translation translate(std::string_view text, const SchemaInfo& schema, bool forUpdate) {
+  std::vector<Node> flat = tokenize(text);
+  // One statement: a ";" may only end the text.
+  for (size_t i = 0; i < flat.size(); ++i) {
+    if (flat[i].type != T::Semicolon) continue;
+    for (size_t j = i + 1; j < flat.size(); ++j)
+      if (flat[j].type != T::Semicolon) fail("每次只能执行一条 SQL 语句：分号之后的第二条语句被拒绝。");
+    flat.resize(i);
+    break;
+  }
+  if (flat.empty()) fail("命令文本为空。");
+  size_t pos = 0;
+  Seq seq = nest(flat, pos, false);
+
+  Translation result;
+  result.schemaChange = isWord(seq[0], "create") || isWord(seq[0], "alter") || isWord(seq[0], "drop");
+  Rewriter rewriter(schema);
+  rewriter.collectTables(seq);
+  rewriter.process(seq);
+  if (forUpdate) result.rowid = Rewriter::addRowid(seq, result.baseTable);
+  if (result.schemaChange || isWord(seq[0], "pragma")) {
+    callerSlots(seq, result.slots);
+  } else {
+    parameterize(seq, result.slots, false);
+  }
+  result.sql.reserve(text.size() + 32);
+  render(seq, result.sql);
+  return result;
+}
+
+}  // namespace zurvafun::db::detail

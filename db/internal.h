@@ -1,0 +1,101 @@
+// Internals shared by the connection and recordset code: the pooled SQLite
+// handle with its statement cache, and the description of a result's columns.
+#pragma once
+
+#include <sqlite3.h>
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "db/dialect.h"
+#include "runtime/variant.h"
+
+namespace zurvafun::db::detail {
+
+// The value type a field reads as, from its declared column type.
+enum class ValueKind : std::uint8_t { Dynamic, Long, Integer, Boolean, Currency, Date, Text };
+ValueKind valueKindOf(const char* declared);
+
+struct Column {
+  std::string name;
+  ValueKind kind = ValueKind::Dynamic;
+  ColKind writeKind = ColKind::Unknown;  // how a value written to it is converted
+  std::string baseColumn;  // the column of the base table that Update writes ("" for none)
+  bool computed = false;   // an expression named like a base column: not read back
+};
+
+struct ColumnSet {
+  std::vector<Column> columns;  // the fields a page sees
+  int stored = 0;               // values stored per row (fields plus the row key)
+  int rowidIndex = -1;          // the row key's place in a stored row, or -1
+  std::string baseTable;        // the table Update and AddNew write, or ""
+  int find(std::string_view name) const;  // -1 when absent
+};
+
+// A prepared statement with what the layer knows about it.
+struct Prepared {
+  sqlite3_stmt* stmt = nullptr;
+  std::shared_ptr<const ColumnSet> columns;  // null for statements without rows
+  bool schemaChange = false;
+};
+
+// One pooled SQLite handle: one per thread and database file.
+struct Handle {
+  sqlite3* db = nullptr;
+  std::string path;
+  dev_t device = 0;
+  ino_t inode = 0;
+  int transactionDepth = 0;
+
+  explicit Handle(std::string file);
+  ~Handle();
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  // The statement for SQL Server text, rewritten; `slots` receives what to
+  // bind (see bindSlots). Statements are cached by their rewritten text, so
+  // statements that differ only in their literals share one. After running a
+  // statement that changes the schema, call forgetStatements().
+  Prepared& prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots);
+  // The statement for SQLite text as it stands (cached likewise).
+  Prepared& prepareNative(const std::string& sql);
+  // Runs SQLite text that has no rows (BEGIN, COMMIT…).
+  void exec(const char* sql);
+  // Raises the error of a failed step: a function's own error, else the
+  // database's message.
+  [[noreturn]] void fail(int rc) const;
+  void forgetStatements();
+
+ private:
+  void refreshSchema();
+  Prepared& cached(std::string key, const Translation& t);
+  std::shared_ptr<const ColumnSet> describe(sqlite3_stmt* stmt, const Translation& t) const;
+
+  std::unordered_map<std::string, Prepared> cache_;
+  SchemaInfo schema_;
+  long long schemaVersion_ = -1;
+  sqlite3_stmt* versionStmt_ = nullptr;
+};
+
+// Resets a statement after use, whatever happens.
+struct StatementUse {
+  sqlite3_stmt* stmt;
+  explicit StatementUse(sqlite3_stmt* s) : stmt(s) {}
+  ~StatementUse() {
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+  }
+  StatementUse(const StatementUse&) = delete;
+  StatementUse& operator=(const StatementUse&) = delete;
+};
+
+// Binds a value for a column of the given kind, converted as the column stores it.
+void bindValue(sqlite3_stmt* stmt, int index, const Variant& value, ColKind kind);
+// Binds the slots of a rewritten statement, the caller's values in place of its "?".
+void bindSlots(sqlite3_stmt* stmt, const std::vector<Slot>& slots, const std::vector<Variant>& params);
+
+}  // namespace zurvafun::db::detail

@@ -1,0 +1,599 @@
+// Recordset: the rows of a select held in memory, typed field values, cursor
+// movement and paging, and writes through Update and AddNew.
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
+#include "db/db.h"
+#include "db/internal.h"
+#include "db/sqlfunctions.h"
+#include "runtime/dates.h"
+#include "runtime/error.h"
+
+namespace zurvafun::db {
+
+using detail::ColumnSet;
+using detail::equalsIgnoreCase;
+using detail::StatementUse;
+using detail::ValueKind;
+
+// A stored value: rows are kept as raw database values and become Variants
+// only when a field is read.
+struct Recordset::Cell {
+  enum Tag : std::uint8_t { Null, Int, Real, Text, Value };
+  Tag tag = Null;
+  std::uint32_t length = 0;  // Text: bytes in text_
+  union {
+    std::int64_t integer = 0;
+    double real;
+    std::uint64_t offset;  // Text: offset in text_; Value: index in overrides_
+  };
+};
+
+// Assigned field values of the current row, not yet written.
+struct Recordset::Edit {
+  bool adding = false;
+  long row = 0;
+  long previous = 0;  // the current row before AddNew
+  std::vector<std::pair<int, Variant>> values;
+};
+
+// Row buffers kept by each thread between recordsets: a page opens one result
+// after another, and reusing the memory spares the allocator and the page
+// faults of fresh memory on every open.
+struct Recordset::Spare {
+  std::vector<Cell> cells;
+  std::string text;
+};
+
+Recordset::Spare& Recordset::spare() {
+  thread_local Spare buffers;
+  return buffers;
+}
+
+void Recordset::takeBuffers() const {
+  Spare& s = spare();
+  if (cells_.capacity() < s.cells.capacity()) cells_.swap(s.cells);
+  if (text_.capacity() < s.text.capacity()) text_.swap(s.text);
+  cells_.clear();
+  text_.clear();
+}
+
+void Recordset::giveBuffers() {
+  constexpr size_t kKeepCells = 1 << 16, kKeepText = 4 << 20;  // 1 MB of cells, 4 MB of text
+  Spare& s = spare();
+  if (cells_.capacity() > s.cells.capacity() && cells_.capacity() <= kKeepCells) cells_.swap(s.cells);
+  if (text_.capacity() > s.text.capacity() && text_.capacity() <= kKeepText) text_.swap(s.text);
+  cells_.clear();
+  text_.clear();
+}
+
+namespace {
+
+const char* const kNotUpdatable = "当前记录集不支持更新。这可能是提供者的限制，也可能是选定锁定类型的限制。";
+const char* const kNotSupported = "对象或提供者不能执行所需的操作。";
+const char* const kOutOfRange = "参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突。";
+
+std::string quoteName(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + '"';
+}
+
+// Exact money from its stored text ("7.5", "-12.0001"); false for other text.
+bool currencyFromText(std::string_view s, std::int64_t& scaled) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  std::int64_t whole = 0, fraction = 0;
+  int digits = 0, decimals = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++digits) {
+    if (whole > 92233720368547) return false;
+    whole = whole * 10 + (s[i] - '0');
+  }
+  if (i < s.size() && s[i] == '.') {
+    for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9' && decimals < 4; ++i, ++decimals)
+      fraction = fraction * 10 + (s[i] - '0');
+  }
+  if (i != s.size() || digits + decimals == 0) return false;
+  while (decimals++ < 4) fraction *= 10;
+  scaled = (whole * 10000 + fraction) * (negative ? -1 : 1);
+  return true;
+}
+
+Variant integerValue(std::int64_t n, ValueKind kind) {
+  const bool fits32 = n >= INT32_MIN && n <= INT32_MAX;
+  switch (kind) {
+    case ValueKind::Integer:
+      if (n >= INT16_MIN && n <= INT16_MAX) return Variant::integer(std::int16_t(n));
+      break;
+    case ValueKind::Boolean: return Variant(n != 0);
+    case ValueKind::Currency:
+      if (n > -922337203685477LL && n < 922337203685477LL) return Variant::currencyScaled(n * 10000);
+      return Variant(double(n));
+    case ValueKind::Date: return Variant::date(double(n) + 2);  // SQL Server counts days from 1900-01-01
+    case ValueKind::Text: return Variant(std::to_string(n));
+    default: break;
+  }
+  return fits32 ? Variant::lng(std::int32_t(n)) : Variant(double(n));
+}
+
+Variant realValue(double d, ValueKind kind) {
+  switch (kind) {
+    case ValueKind::Currency:
+      if (std::fabs(d) < 9.2e14) return Variant::currency(d);
+      break;
+    case ValueKind::Boolean: return Variant(d != 0);
+    case ValueKind::Date: return Variant::date(d + 2);
+    case ValueKind::Text: return Variant(numberText(d));
+    default: break;
+  }
+  return Variant(d);
+}
+
+Variant textValue(std::string_view s, ValueKind kind) {
+  if (kind == ValueKind::Date) {
+    double serial = 0;
+    if (parseDate(s, serial)) return Variant::date(serial);
+  } else if (kind == ValueKind::Currency) {
+    std::int64_t scaled = 0;
+    if (currencyFromText(s, scaled)) return Variant::currencyScaled(scaled);
+  }
+  return Variant(s);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- life
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() { giveBuffers(); }
+
+Recordset::Recordset(Recordset&& other) noexcept { *this = std::move(other); }
+
+Recordset& Recordset::operator=(Recordset&& other) noexcept {
+  if (this == &other) return *this;
+  giveBuffers();
+  PageSize = other.PageSize;
+  open_ = std::exchange(other.open_, false);
+  cursorType_ = other.cursorType_;
+  lockType_ = other.lockType_;
+  handle_ = std::move(other.handle_);
+  columns_ = std::move(other.columns_);
+  sql_ = std::move(other.sql_);
+  fetched_ = other.fetched_;
+  cells_ = std::move(other.cells_);
+  text_ = std::move(other.text_);
+  overrides_ = std::move(other.overrides_);
+  rowCount_ = std::exchange(other.rowCount_, 0);
+  current_ = other.current_;
+  edit_ = std::move(other.edit_);
+  return *this;
+}
+
+void Recordset::Open(std::string_view sql, Connection& conn, int cursorType, int lockType) {
+  run(conn.handle(), sql, {}, cursorType, lockType);
+}
+
+void Recordset::run(const std::shared_ptr<detail::Handle>& handle, std::string_view sql,
+                    const std::vector<Variant>& params, int cursorType, int lockType) {
+  if (open_) raise(dberr::ObjectOpen, "对象打开时，不允许操作。");
+  const bool updatable = lockType >= adLockPessimistic;
+  detail::Handle& h = *handle;
+  std::vector<detail::Slot> slots;
+  detail::Prepared& p = h.prepare(sql, updatable, slots);
+  if (!p.columns) {
+    // A statement without rows runs; the recordset stays closed.
+    const bool schemaChange = p.schemaChange;
+    {
+      StatementUse use(p.stmt);
+      detail::bindSlots(p.stmt, slots, params);
+      detail::clearFunctionError();
+      const int rc = sqlite3_step(p.stmt);
+      if (rc != SQLITE_DONE && rc != SQLITE_ROW) h.fail(rc);
+    }
+    if (schemaChange) h.forgetStatements();
+    return;
+  }
+  handle_ = handle;
+  columns_ = p.columns;
+  cursorType_ = cursorType;
+  lockType_ = lockType;
+  current_ = 0;
+  rowCount_ = 0;
+  edit_.reset();
+  fetched_ = false;
+  if (updatable && params.empty()) {
+    sql_ = std::string(sql);
+  } else {
+    detail::bindSlots(p.stmt, slots, params);
+    loadRows(p.stmt);
+    fetched_ = true;
+  }
+  open_ = true;
+}
+
+void Recordset::Close() {
+  requireOpen();
+  if (edit_) raise(dberr::IllegalOperation, "在此上下文中不允许操作。");
+  open_ = false;
+  handle_.reset();
+  columns_.reset();
+  sql_.clear();
+  giveBuffers();
+  overrides_.clear();
+  rowCount_ = 0;
+  current_ = 0;
+  fetched_ = false;
+}
+
+// ---------------------------------------------------------------- rows
+
+void Recordset::requireOpen() const {
+  if (!open_) raise(dberr::ObjectClosed, "对象关闭时，不允许操作。");
+}
+
+void Recordset::fetch() const {
+  if (fetched_) return;
+  std::vector<detail::Slot> slots;
+  detail::Prepared& p = handle_->prepare(sql_, true, slots);
+  detail::bindSlots(p.stmt, slots, {});
+  loadRows(p.stmt);
+  fetched_ = true;
+}
+
+void Recordset::loadRows(void* statement) const {
+  auto* stmt = static_cast<sqlite3_stmt*>(statement);
+  StatementUse use(stmt);
+  takeBuffers();
+  overrides_.clear();
+  rowCount_ = 0;
+  const size_t width = size_t(columns_->stored);
+  detail::clearFunctionError();
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    cells_.resize(cells_.size() + width);
+    storeRow(rowCount_++, stmt);
+  }
+  if (rc != SQLITE_DONE) {
+    cells_.clear();
+    rowCount_ = 0;
+    handle_->fail(rc);
+  }
+}
+
+void Recordset::storeRow(long row, void* statement) const {
+  Cell* out = &cells_[size_t(row) * size_t(columns_->stored)];
+  for (int i = 0; i < columns_->stored; ++i) storeCell(out[i], statement, i);
+}
+
+void Recordset::storeCell(Cell& cell, void* statement, int column) const {
+  auto* stmt = static_cast<sqlite3_stmt*>(statement);
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL: cell.tag = Cell::Null; break;
+    case SQLITE_INTEGER:
+      cell.tag = Cell::Int;
+      cell.integer = sqlite3_column_int64(stmt, column);
+      break;
+    case SQLITE_FLOAT:
+      cell.tag = Cell::Real;
+      cell.real = sqlite3_column_double(stmt, column);
+      break;
+    default: {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+      const int n = sqlite3_column_bytes(stmt, column);
+      cell.tag = Cell::Text;
+      cell.offset = text_.size();
+      cell.length = std::uint32_t(n);
+      text_.append(p ? p : "", size_t(n));
+    }
+  }
+}
+
+Variant Recordset::cellValue(const Cell& cell, int column) const {
+  const ValueKind kind = columns_->columns[size_t(column)].kind;
+  switch (cell.tag) {
+    case Cell::Null: return Variant::null();
+    case Cell::Int: return integerValue(cell.integer, kind);
+    case Cell::Real: return realValue(cell.real, kind);
+    case Cell::Text: return textValue(std::string_view(text_).substr(cell.offset, cell.length), kind);
+    case Cell::Value: return overrides_[cell.offset];
+  }
+  return Variant::null();
+}
+
+// ---------------------------------------------------------------- position
+
+bool Recordset::eof() const {
+  requireOpen();
+  fetch();
+  return rowCount_ == 0 || current_ >= rowCount_;
+}
+
+bool Recordset::bof() const {
+  requireOpen();
+  fetch();
+  return rowCount_ == 0 || current_ < 0;
+}
+
+void Recordset::requireCurrent() const {
+  if (current_ < 0 || current_ >= rowCount_) raise(err::NoCurrentRecord);
+}
+
+void Recordset::flushEdit() {
+  if (edit_) Update();
+}
+
+void Recordset::moveTo(long index) {
+  requireOpen();
+  fetch();
+  flushEdit();
+  current_ = index;
+}
+
+void Recordset::MoveNext() {
+  requireOpen();
+  fetch();
+  if (current_ >= rowCount_) raise(err::NoCurrentRecord);
+  moveTo(current_ + 1);
+}
+
+void Recordset::MovePrevious() {
+  requireOpen();
+  if (cursorType_ == adOpenForwardOnly) raise(dberr::NoBackwardFetch, "行集合不支持反向提取。");
+  fetch();
+  if (current_ < 0) raise(err::NoCurrentRecord);
+  moveTo(current_ - 1);
+}
+
+void Recordset::MoveFirst() { moveTo(0); }
+
+void Recordset::MoveLast() {
+  requireOpen();
+  if (cursorType_ == adOpenForwardOnly) raise(dberr::NoBackwardFetch, "行集合不支持反向提取。");
+  fetch();
+  if (rowCount_ == 0) raise(err::NoCurrentRecord);
+  moveTo(rowCount_ - 1);
+}
+
+long Recordset::RecordCount() const {
+  requireOpen();
+  fetch();
+  if (cursorType_ == adOpenForwardOnly || cursorType_ == adOpenDynamic) return -1;
+  return rowCount_;
+}
+
+long Recordset::PageCount() const {
+  const long count = RecordCount();
+  if (count < 0) return -1;
+  if (PageSize < 1) raise(dberr::InvalidArgument, kOutOfRange);
+  return (count + PageSize - 1) / PageSize;
+}
+
+long Recordset::AbsolutePage() const {
+  requireOpen();
+  fetch();
+  if (PageSize < 1) raise(dberr::InvalidArgument, kOutOfRange);
+  if (current_ < 0) return adPosBOF;
+  if (current_ >= rowCount_) return adPosEOF;
+  return current_ / PageSize + 1;
+}
+
+void Recordset::setAbsolutePage(long page) {
+  requireOpen();
+  if (cursorType_ == adOpenForwardOnly) raise(dberr::NotUpdatable, kNotSupported);
+  if (page < 1 || PageSize < 1) raise(dberr::InvalidArgument, kOutOfRange);
+  fetch();
+  const long long first = (static_cast<long long>(page) - 1) * PageSize;
+  moveTo(first >= rowCount_ ? rowCount_ : long(first));
+}
+
+long Recordset::AbsolutePosition() const {
+  requireOpen();
+  fetch();
+  if (current_ < 0) return adPosBOF;
+  if (current_ >= rowCount_) return adPosEOF;
+  return current_ + 1;
+}
+
+void Recordset::setAbsolutePosition(long position) {
+  requireOpen();
+  if (cursorType_ == adOpenForwardOnly) raise(dberr::NotUpdatable, kNotSupported);
+  fetch();
+  if (position < 1 || position > rowCount_) raise(dberr::InvalidArgument, kOutOfRange);
+  moveTo(position - 1);
+}
+
+// ---------------------------------------------------------------- fields
+
+int Recordset::fieldIndex(std::string_view name) const {
+  requireOpen();
+  const int i = columns_->find(name);
+  if (i < 0) raise(dberr::ItemNotFound, "在对应所需名称或序数的集合中，未找到项目。");
+  return i;
+}
+
+int Recordset::checkedIndex(int index) const {
+  requireOpen();
+  if (index < 0 || size_t(index) >= columns_->columns.size())
+    raise(dberr::ItemNotFound, "在对应所需名称或序数的集合中，未找到项目。");
+  return index;
+}
+
+Variant Recordset::get(std::string_view name) const { return get(fieldIndex(name)); }
+
+Variant Recordset::get(int index) const {
+  checkedIndex(index);
+  fetch();
+  requireCurrent();
+  if (edit_ && edit_->row == current_) {
+    for (const auto& [i, v] : edit_->values)
+      if (i == index) return v;
+  }
+  return cellValue(cells_[size_t(current_) * size_t(columns_->stored) + size_t(index)], index);
+}
+
+void Recordset::set(std::string_view name, const Variant& value) { setValue(fieldIndex(name), value); }
+void Recordset::set(int index, const Variant& value) { setValue(checkedIndex(index), value); }
+
+void Recordset::setValue(int index, const Variant& value) {
+  requireOpen();
+  if (lockType_ < adLockPessimistic) raise(dberr::NotUpdatable, kNotUpdatable);
+  fetch();
+  requireCurrent();
+  if (!edit_) {
+    edit_ = std::make_unique<Edit>();
+    edit_->row = current_;
+  }
+  for (auto& [i, v] : edit_->values) {
+    if (i == index) {
+      v = value;
+      return;
+    }
+  }
+  edit_->values.emplace_back(index, value);
+}
+
+Variant FieldRef::value() const { return rs_->get(index_); }
+
+FieldRef& FieldRef::operator=(const Variant& v) {
+  rs_->setValue(index_, v);
+  return *this;
+}
+
+long Recordset::fieldCount() const {
+  requireOpen();
+  return long(columns_->columns.size());
+}
+
+std::string Recordset::fieldName(int index) const { return columns_->columns[size_t(checkedIndex(index))].name; }
+
+// ---------------------------------------------------------------- writes
+
+void Recordset::AddNew() {
+  requireOpen();
+  if (lockType_ < adLockPessimistic) raise(dberr::NotUpdatable, kNotUpdatable);
+  if (!fetched_) {
+    // The table is not read for a row that is only added.
+    fetched_ = true;
+    cells_.clear();
+    rowCount_ = 0;
+  }
+  flushEdit();
+  auto edit = std::make_unique<Edit>();
+  edit->adding = true;
+  edit->previous = current_;
+  edit->row = rowCount_;
+  cells_.resize(cells_.size() + size_t(columns_->stored));
+  ++rowCount_;
+  current_ = edit->row;
+  edit_ = std::move(edit);
+}
+
+void Recordset::CancelUpdate() {
+  requireOpen();
+  if (!edit_) return;
+  if (edit_->adding) {
+    --rowCount_;
+    cells_.resize(size_t(rowCount_) * size_t(columns_->stored));
+    current_ = std::min(edit_->previous, rowCount_);
+  }
+  edit_.reset();
+}
+
+void Recordset::Update() {
+  requireOpen();
+  if (lockType_ < adLockPessimistic) raise(dberr::NotUpdatable, kNotUpdatable);
+  if (!edit_) return;
+  const ColumnSet& cs = *columns_;
+  if (cs.baseTable.empty() || cs.rowidIndex < 0)
+    raise(dberr::NotUpdatable, "记录集的行不是来自单个表，不能更新。");
+  for (const auto& [i, v] : edit_->values)
+    if (cs.columns[size_t(i)].baseColumn.empty())
+      raise(dberr::NotUpdatable, "字段 '" + cs.columns[size_t(i)].name + "' 不能更新。");
+
+  detail::Handle& h = *handle_;
+  const std::string table = quoteName(cs.baseTable);
+  const size_t width = size_t(cs.stored);
+  const auto& values = edit_->values;
+  std::int64_t rowid = 0;
+  std::string sql;
+  if (edit_->adding) {
+    if (values.empty()) {
+      sql = "INSERT INTO " + table + " DEFAULT VALUES";
+    } else {
+      std::string names, marks;
+      for (const auto& [i, v] : values) {
+        names += (names.empty() ? "" : ",") + quoteName(cs.columns[size_t(i)].baseColumn);
+        marks += marks.empty() ? "?" : ",?";
+      }
+      sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+    }
+  } else {
+    if (values.empty()) {
+      edit_.reset();
+      return;
+    }
+    rowid = cells_[size_t(edit_->row) * width + size_t(cs.rowidIndex)].integer;
+    std::string sets;
+    for (const auto& [i, v] : values)
+      sets += (sets.empty() ? "" : ",") + quoteName(cs.columns[size_t(i)].baseColumn) + "=?";
+    sql = "UPDATE " + table + " SET " + sets + " WHERE rowid=?";
+  }
+
+  detail::Prepared& write = h.prepareNative(sql);
+  {
+    StatementUse use(write.stmt);
+    int k = 1;
+    for (const auto& [i, v] : values) detail::bindValue(write.stmt, k++, v, cs.columns[size_t(i)].writeKind);
+    if (!edit_->adding) sqlite3_bind_int64(write.stmt, k, rowid);
+    detail::clearFunctionError();
+    const int rc = sqlite3_step(write.stmt);
+    if (rc != SQLITE_DONE) h.fail(rc);
+  }
+  if (edit_->adding) rowid = sqlite3_last_insert_rowid(h.db);
+  else if (sqlite3_changes(h.db) == 0)
+    raise(dberr::RowNotFound, "无法为更新定位行。一些值可能已在最后读取后已更改。");
+
+  // Read the row back, so that identity, defaults and stored forms show.
+  const long row = edit_->row;
+  detail::Prepared& read = h.prepareNative("SELECT * FROM " + table + " WHERE rowid=?");
+  {
+    StatementUse use(read.stmt);
+    sqlite3_bind_int64(read.stmt, 1, rowid);
+    const int rc = sqlite3_step(read.stmt);
+    if (rc == SQLITE_ROW) {
+      const int n = sqlite3_column_count(read.stmt);
+      for (size_t c = 0; c < cs.columns.size(); ++c) {
+        const detail::Column& col = cs.columns[c];
+        if (col.baseColumn.empty() || col.computed) continue;
+        for (int j = 0; j < n; ++j) {
+          if (!equalsIgnoreCase(sqlite3_column_name(read.stmt, j), col.baseColumn)) continue;
+          storeCell(cells_[size_t(row) * width + c], read.stmt, j);
+          break;
+        }
+      }
+    } else if (rc != SQLITE_DONE) {
+      h.fail(rc);
+    }
+  }
+  for (const auto& [i, v] : values) {
+    if (!cs.columns[size_t(i)].computed) continue;
+    Cell& cell = cells_[size_t(row) * width + size_t(i)];
+    cell.tag = Cell::Value;
+    cell.offset = overrides_.size();
+    overrides_.push_back(v);
+  }
+  Cell& key = cells_[size_t(row) * width + size_t(cs.rowidIndex)];
+  key.tag = Cell::Int;
+  key.integer = rowid;
+  edit_.reset();
+}
+
+}  // namespace zurvafun::db

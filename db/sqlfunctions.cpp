@@ -1,0 +1,494 @@
+#include "db/sqlfunctions.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "db/db.h"
+#include "db/dialect.h"
+#include "runtime/dates.h"
+
+namespace zurvafun::db::detail {
+
+namespace {
+
+thread_local std::optional<VbError> tFunctionError;
+
+// Raises a SQL Server error from inside a function: the statement fails and
+// the layer rethrows the error with its number.
+void fail(sqlite3_context* ctx, long number, const std::string& description) {
+  tFunctionError.emplace(number, description);
+  sqlite3_result_error(ctx, description.c_str(), int(description.size()));
+}
+
+void conversionFailed(sqlite3_context* ctx, std::string_view text, std::string_view type) {
+  fail(ctx, dberr::ConversionError,
+       "在将 varchar 值 '" + std::string(text) + "' 转换成数据类型 " + std::string(type) + " 时失败。");
+}
+
+// ---- UTF-8
+
+bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Byte offset after skipping `count` characters from byte offset `pos`.
+size_t skipChars(std::string_view s, size_t pos, long long count) {
+  while (count > 0 && pos < s.size()) {
+    ++pos;
+    while (pos < s.size() && continuation(static_cast<unsigned char>(s[pos]))) ++pos;
+    --count;
+  }
+  return pos;
+}
+
+long long countChars(std::string_view s) {
+  long long n = 0;
+  for (unsigned char c : s)
+    if (!continuation(c)) ++n;
+  return n;
+}
+
+// Decodes the character at s[pos] and moves pos past it.
+char32_t decode(std::string_view s, size_t& pos) {
+  const unsigned char c = static_cast<unsigned char>(s[pos++]);
+  if (c < 0x80) return c;
+  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+  char32_t cp = c & (0x3F >> extra);
+  while (extra-- > 0 && pos < s.size() && continuation(static_cast<unsigned char>(s[pos])))
+    cp = (cp << 6) | (static_cast<unsigned char>(s[pos++]) & 0x3F);
+  return cp;
+}
+
+char32_t fold(char32_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+unsigned char foldByte(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+
+std::string_view trimBlanksRight(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+// ---- arguments
+
+bool isNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
+
+std::string_view textOf(sqlite3_value* v) {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  return p ? std::string_view(p, size_t(sqlite3_value_bytes(v))) : std::string_view();
+}
+
+// A whole-number argument (a length, a position, a count). False after
+// raising the conversion error.
+bool intArg(sqlite3_context* ctx, sqlite3_value* v, long long& out) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: out = sqlite3_value_int64(v); return true;
+    case SQLITE_FLOAT: out = static_cast<long long>(std::trunc(sqlite3_value_double(v))); return true;
+    default: {
+      const std::string_view t = textOf(v);
+      if (sqlserverTextToInt(t, out)) return true;
+      conversionFailed(ctx, t, "int");
+      return false;
+    }
+  }
+}
+
+// A date argument as a serial; text in the date formats, numbers as days since
+// 1900-01-01 (SQL Server's day 0).
+bool dateArg(sqlite3_context* ctx, sqlite3_value* v, double& serial) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: serial = sqlite3_value_double(v) + 2; return true;
+    default:
+      if (parseDate(textOf(v), serial)) return true;
+      fail(ctx, dberr::ConversionError, "从字符串转换日期和/或时间时，转换失败。");
+      return false;
+  }
+}
+
+void resultText(sqlite3_context* ctx, std::string_view s) {
+  sqlite3_result_text(ctx, s.data(), int(s.size()), SQLITE_TRANSIENT);
+}
+
+void resultDate(sqlite3_context* ctx, double serial) { resultText(ctx, dateTimeText(serial)); }
+
+bool anyNull(int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i)
+    if (isNull(argv[i])) return true;
+  return false;
+}
+
+// Runs a function body, turning a runtime error into a statement error.
+template <class F>
+void guarded(sqlite3_context* ctx, F&& body) {
+  try {
+    body();
+  } catch (const VbError& e) {
+    fail(ctx, e.number(), e.description());
+  } catch (const std::exception& e) {
+    fail(ctx, dberr::CommandError, e.what());
+  }
+}
+
+// ---- the functions
+
+void fnLeftRight(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool right) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  long long n = 0;
+  if (!intArg(ctx, argv[1], n)) return;
+  if (n < 0)
+    return fail(ctx, dberr::CommandError,
+                right ? "传递给 RIGHT 函数的长度参数无效。" : "传递给 LEFT 或 SUBSTRING 函数的长度参数无效。");
+  const std::string_view s = textOf(argv[0]);
+  if (!right) return resultText(ctx, s.substr(0, skipChars(s, 0, n)));
+  const long long total = countChars(s);
+  resultText(ctx, s.substr(skipChars(s, 0, total > n ? total - n : 0)));
+}
+void fnLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv) { fnLeftRight(ctx, argc, argv, false); }
+void fnRight(sqlite3_context* ctx, int argc, sqlite3_value** argv) { fnLeftRight(ctx, argc, argv, true); }
+
+// SUBSTRING(s, start, length): a start below 1 still counts its characters
+// against the length; a negative length is an error.
+void fnSubstring(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  long long start = 0, length = 0;
+  if (!intArg(ctx, argv[1], start) || !intArg(ctx, argv[2], length)) return;
+  if (length < 0) return fail(ctx, dberr::CommandError, "传递给 LEFT 或 SUBSTRING 函数的长度参数无效。");
+  long long end = start + length;  // exclusive, 1-based
+  if (start < 1) start = 1;
+  if (end <= start) return resultText(ctx, "");
+  const std::string_view s = textOf(argv[0]);
+  const size_t from = skipChars(s, 0, start - 1);
+  const size_t to = skipChars(s, from, end - start);
+  resultText(ctx, s.substr(from, to - from));
+}
+
+// CHARINDEX(find, s[, start]): case-insensitive for ASCII letters; 0 when
+// absent or when `find` is empty.
+void fnCharindex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  long long start = 1;
+  if (argc == 3 && !intArg(ctx, argv[2], start)) return;
+  if (start < 1) start = 1;
+  const std::string_view find = textOf(argv[0]);
+  const std::string_view s = textOf(argv[1]);
+  if (find.empty()) return sqlite3_result_int64(ctx, 0);
+  size_t pos = skipChars(s, 0, start - 1);
+  long long index = start;
+  const unsigned char first = foldByte(static_cast<unsigned char>(find[0]));
+  while (pos + find.size() <= s.size()) {
+    if (foldByte(static_cast<unsigned char>(s[pos])) == first) {
+      size_t k = 1;
+      while (k < find.size() &&
+             foldByte(static_cast<unsigned char>(s[pos + k])) == foldByte(static_cast<unsigned char>(find[k])))
+        ++k;
+      if (k == find.size()) return sqlite3_result_int64(ctx, index);
+    }
+    pos = skipChars(s, pos, 1);
+    ++index;
+  }
+  sqlite3_result_int64(ctx, 0);
+}
+
+void fnPatindex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  sqlite3_result_int64(ctx, patternIndex(textOf(argv[0]), textOf(argv[1])));
+}
+
+// LEN(s): characters without the trailing blanks.
+void fnLen(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  sqlite3_result_int64(ctx, countChars(trimBlanksRight(textOf(argv[0]))));
+}
+
+void fnGetdate(sqlite3_context* ctx, int, sqlite3_value**) {
+  guarded(ctx, [&] { resultDate(ctx, clockNow()); });
+}
+
+// zv_dateadd('part', n, d); the part was made canonical by the rewriter.
+void fnDateadd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  long long n = 0;
+  double serial = 0;
+  if (!intArg(ctx, argv[1], n) || !dateArg(ctx, argv[2], serial)) return;
+  guarded(ctx, [&] {
+    const Variant r = DateAdd(textOf(argv[0]), double(n), Variant::date(serial));
+    resultDate(ctx, r.dateValue());
+  });
+}
+
+void fnDatediff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  double a = 0, b = 0;
+  if (!dateArg(ctx, argv[1], a) || !dateArg(ctx, argv[2], b)) return;
+  guarded(ctx, [&] {
+    sqlite3_result_int64(ctx, DateDiff(textOf(argv[0]), Variant::date(a), Variant::date(b)));
+  });
+}
+
+struct IntRange {
+  long long lo, hi;
+  const char* name;
+};
+
+IntRange intRange(int bits) {
+  switch (bits) {
+    case 8: return {0, 255, "tinyint"};
+    case 16: return {-32768, 32767, "smallint"};
+    case 64: return {std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max(), "bigint"};
+    default: return {-2147483648LL, 2147483647LL, "int"};
+  }
+}
+
+// zv_toint(x[, bits]): CAST(x AS INT) (or TINYINT, SMALLINT, BIGINT by bits).
+void fnToint(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  sqlite3_value* v = argv[0];
+  if (isNull(v)) return sqlite3_result_null(ctx);
+  const IntRange range = intRange(argc > 1 ? sqlite3_value_int(argv[1]) : 32);
+  long long n = 0;
+  bool fits = true;
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: n = sqlite3_value_int64(v); break;
+    case SQLITE_FLOAT: {
+      const double d = std::trunc(sqlite3_value_double(v));
+      fits = std::fabs(d) < 9.2e18;
+      n = fits ? static_cast<long long>(d) : 0;
+      break;
+    }
+    default: {
+      const std::string_view t = textOf(v);
+      if (!sqlserverTextToInt(t, n)) return conversionFailed(ctx, t, range.name);
+      if (n < range.lo || n > range.hi)
+        return fail(ctx, dberr::ConversionError,
+                    "varchar 值 '" + std::string(t) + "' 的转换溢出了 " + range.name + " 列。");
+      return sqlite3_result_int64(ctx, n);
+    }
+  }
+  if (!fits || n < range.lo || n > range.hi)
+    return fail(ctx, dberr::ConversionError, std::string("将表达式转换为数据类型 ") + range.name + " 时出现算术溢出错误。");
+  sqlite3_result_int64(ctx, n);
+}
+
+// zv_tonum(x): a number from text (SQL Server's conversion to numeric).
+void fnTonum(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* v = argv[0];
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL: return sqlite3_result_null(ctx);
+    case SQLITE_INTEGER: return sqlite3_result_int64(ctx, sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return sqlite3_result_double(ctx, sqlite3_value_double(v));
+    default: {
+      std::string canonical;
+      if (!sqlserverTextToNumberText(textOf(v), canonical))
+        return fail(ctx, dberr::ConversionError, "从数据类型 varchar 转换为 numeric 时出错。");
+      if (canonical.find('.') == std::string::npos) {
+        long long n = 0;
+        if (sqlserverTextToInt(canonical, n)) return sqlite3_result_int64(ctx, n);
+      }
+      sqlite3_result_double(ctx, std::strtod(canonical.c_str(), nullptr));
+    }
+  }
+}
+
+// zv_todate(x): a date as its stored text.
+void fnTodate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (isNull(argv[0])) return sqlite3_result_null(ctx);
+  double serial = 0;
+  if (dateArg(ctx, argv[0], serial)) guarded(ctx, [&] { resultDate(ctx, serial); });
+}
+
+// like(pattern, value[, escape]) — SQLite calls `value LIKE pattern` so.
+void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  char32_t escape = 0;
+  if (argc == 3) {
+    const std::string_view e = textOf(argv[2]);
+    if (countChars(e) != 1) return fail(ctx, dberr::CommandError, "ESCAPE 子句必须是一个字符。");
+    size_t pos = 0;
+    escape = decode(e, pos);
+  }
+  sqlite3_result_int(ctx, likeMatch(textOf(argv[0]), textOf(argv[1]), escape) ? 1 : 0);
+}
+
+int collateZv(void*, int n1, const void* a, int n2, const void* b) {
+  return compareZv(std::string_view(static_cast<const char*>(a), size_t(n1)),
+                   std::string_view(static_cast<const char*>(b), size_t(n2)));
+}
+
+// ---- LIKE patterns
+
+// Whether character `c` matches the set at pattern[pos] (just after '[');
+// `pos` moves past the closing ']'. False in `ok` when there is no ']'.
+bool matchSet(std::string_view p, size_t& pos, char32_t c, bool& ok) {
+  size_t i = pos;
+  bool negate = false;
+  if (i < p.size() && p[i] == '^') {
+    negate = true;
+    ++i;
+  }
+  bool hit = false;
+  bool first = true;
+  const char32_t fc = fold(c);
+  while (i < p.size() && (p[i] != ']' || first)) {
+    first = false;
+    const char32_t lo = decode(p, i);
+    char32_t hi = lo;
+    if (i + 1 < p.size() && p[i] == '-' && p[i + 1] != ']') {
+      ++i;
+      hi = decode(p, i);
+    }
+    if ((c >= lo && c <= hi) || (fc >= fold(lo) && fc <= fold(hi))) hit = true;
+  }
+  if (i >= p.size()) {
+    ok = false;
+    return false;
+  }
+  ok = true;
+  pos = i + 1;
+  return hit != negate;
+}
+
+// Matches one pattern element (not %) at p[pi] against the character at
+// s[si]; moves both on success.
+bool matchOne(std::string_view p, size_t& pi, std::string_view s, size_t& si, char32_t escape) {
+  size_t pp = pi, sp = si;
+  const char32_t c = decode(s, sp);
+  char32_t e = decode(p, pp);
+  bool hit;
+  if (escape && e == escape && pp < p.size()) {
+    e = decode(p, pp);
+    hit = fold(e) == fold(c);
+  } else if (e == '_') {
+    hit = true;
+  } else if (e == '[') {
+    bool ok = true;
+    size_t set = pp;
+    hit = matchSet(p, set, c, ok);
+    if (ok) pp = set;
+    else hit = c == '[';
+  } else {
+    hit = fold(e) == fold(c);
+  }
+  if (!hit) return false;
+  pi = pp;
+  si = sp;
+  return true;
+}
+
+bool isPercent(std::string_view p, size_t pi) { return pi < p.size() && p[pi] == '%'; }
+
+}  // namespace
+
+bool likeMatch(std::string_view p, std::string_view s, char32_t escape) {
+  size_t pi = 0, si = 0;
+  size_t starP = std::string_view::npos, starS = 0;
+  while (si < s.size()) {
+    if (isPercent(p, pi) && escape != '%') {
+      while (isPercent(p, pi)) ++pi;
+      if (pi == p.size()) return true;
+      starP = pi;
+      starS = si;
+      continue;
+    }
+    if (pi < p.size() && matchOne(p, pi, s, si, escape)) continue;
+    if (starP == std::string_view::npos) return false;
+    pi = starP;
+    starS = skipChars(s, starS, 1);
+    si = starS;
+  }
+  while (isPercent(p, pi)) ++pi;
+  return pi == p.size();
+}
+
+long patternIndex(std::string_view pattern, std::string_view value) {
+  size_t body = 0;
+  while (isPercent(pattern, body)) ++body;
+  const std::string_view rest = pattern.substr(body);
+  if (rest.empty()) return 1;
+  if (body == 0) return likeMatch(rest, value) ? 1 : 0;
+  long index = 1;
+  for (size_t pos = 0; pos < value.size(); pos = skipChars(value, pos, 1), ++index)
+    if (likeMatch(rest, value.substr(pos))) return index;
+  return 0;
+}
+
+int compareZv(std::string_view a, std::string_view b) {
+  a = trimBlanksRight(a);
+  b = trimBlanksRight(b);
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char x = foldByte(static_cast<unsigned char>(a[i]));
+    const unsigned char y = foldByte(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+bool sqlserverTextToInt(std::string_view t, long long& out) {
+  size_t b = 0, e = t.size();
+  while (b < e && t[b] == ' ') ++b;
+  while (e > b && t[e - 1] == ' ') --e;
+  bool negative = false;
+  if (b < e && (t[b] == '+' || t[b] == '-')) negative = t[b++] == '-';
+  unsigned long long n = 0;
+  for (size_t i = b; i < e; ++i) {
+    if (t[i] < '0' || t[i] > '9') return false;
+    if (n > (std::numeric_limits<unsigned long long>::max() - 9) / 10) return false;
+    n = n * 10 + unsigned(t[i] - '0');
+  }
+  if (n > (negative ? 9223372036854775808ULL : 9223372036854775807ULL)) return false;
+  out = negative ? static_cast<long long>(0 - n) : static_cast<long long>(n);
+  return true;
+}
+
+bool sqlserverTextToNumberText(std::string_view t, std::string& canonical) {
+  size_t b = 0, e = t.size();
+  while (b < e && t[b] == ' ') ++b;
+  while (e > b && t[e - 1] == ' ') --e;
+  canonical.clear();
+  if (b < e && (t[b] == '+' || t[b] == '-')) {
+    if (t[b] == '-') canonical += '-';
+    ++b;
+  }
+  bool digits = false, point = false;
+  for (size_t i = b; i < e; ++i) {
+    if (t[i] >= '0' && t[i] <= '9') digits = true;
+    else if (t[i] == '.' && !point) point = true;
+    else return false;
+  }
+  if (!digits) return false;
+  if (t[b] == '.') canonical += '0';
+  canonical.append(t.substr(b, e - b));
+  if (canonical.back() == '.') canonical.pop_back();
+  return true;
+}
+
+std::optional<VbError> takeFunctionError() {
+  std::optional<VbError> e = std::move(tFunctionError);
+  tFunctionError.reset();
+  return e;
+}
+
+void clearFunctionError() { tFunctionError.reset(); }
+
+void registerFunctions(sqlite3* db) {
+  struct Fn {
+    const char* name;
+    int args;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+  };
+  static const Fn kFunctions[] = {
+      {"zv_left", 2, fnLeft},          {"zv_right", 2, fnRight},       {"zv_substring", 3, fnSubstring},
+      {"zv_charindex", 2, fnCharindex}, {"zv_charindex", 3, fnCharindex}, {"zv_patindex", 2, fnPatindex},
+      {"zv_len", 1, fnLen},            {"zv_getdate", 0, fnGetdate},   {"zv_dateadd", 3, fnDateadd},
+      {"zv_datediff", 3, fnDatediff},  {"zv_toint", 1, fnToint},       {"zv_toint", 2, fnToint},
+      {"zv_tonum", 1, fnTonum},        {"zv_todate", 1, fnTodate},     {"like", 2, fnLike},
+      {"like", 3, fnLike},
+  };
+  // Deterministic: SQLite evaluates a call with constant arguments once per
+  // run of the statement, as SQL Server does with GETDATE().
+  for (const Fn& f : kFunctions)
+    sqlite3_create_function_v2(db, f.name, f.args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, f.fn, nullptr,
+                               nullptr, nullptr);
+  sqlite3_create_collation_v2(db, "ZV", SQLITE_UTF8, nullptr, collateZv, nullptr);
+}
+
+}  // namespace zurvafun::db::detail

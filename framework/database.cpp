@@ -1,0 +1,21 @@
+// Opening the database from the four connection parameters a page passes.
+#include "db/db.h"
+#include "framework/zurva.h"
+
+namespace zurvafun {
+
+void zurva::openConnection(db::Connection& conn, const Variant& SqlLocalName, const Variant& SqlUserName,
+                           const Variant& SqlPassword, const Variant& SqlDatabaseName) {
+  // Continue-on-error around the open and its failure test.
+  bool open = false;
+  try {
+    open = conn.Open({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()});
+  } catch (const std::exception&) {
+  }
+  if (open) return;
+  Response().Write("SQL数据库连接出错，请检查连接字串。");
+  Response().End();
+  raiseRequestEnd();
+}
+
+}  // namespace zurvafun

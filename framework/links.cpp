@@ -1,0 +1,152 @@
+// The link scheme: showurl writes a link in the shape of the site's URL mode,
+// showsqlurl expands the link placeholders of a stored text, replace_skins
+// and showskins handle skin placeholders. Every search and replacement is
+// case-sensitive.
+#include "framework/links.h"
+
+#include "framework/zurva.h"
+#include "runtime/text.h"
+
+namespace zurvafun {
+
+namespace {
+
+constexpr std::string_view kScriptTail = "this.options";
+
+bool holds(std::string_view text, std::string_view find) { return InStr(text, find) > 0; }
+
+// The URL mode: field 4 of element 0 of the application value
+// zurva_skinbase_info (fields separated by "##"), as a 16-bit integer. A
+// missing or broken setting raises the runtime's error.
+int urlMode(const host::Application& application) {
+  const Variant setting = application("zurva_skinbase_info");
+  const std::vector<std::string> fields = Split(CStr(setting[0]), "##");
+  return CInt(Variant(item(fields, 4)));
+}
+
+// Whether a query item stays in the cleaned link: it needs a name and a value
+// around its "=", unless its value is a script tail (for an item without "="
+// the whole item counts as its value).
+bool keepItem(const std::string& queryItem) {
+  const long firstEquals = InStr(queryItem, "=");
+  const std::string value =
+      firstEquals > 0 ? Mid(queryItem, InStrRev(queryItem, "=") + 1) : queryItem;
+  if (holds(value, kScriptTail)) return true;
+  return firstEquals > 1 && !value.empty();
+}
+
+// The static form of a cleaned link `path`?`query` with at least one item.
+std::string staticForm(const std::string& cleaned, const std::string& path,
+                       const std::string& query) {
+  if (!holds(query, "&")) {
+    // One parameter: key_value_page.html, without the directory.
+    const std::string parameter = Replace(query, "=", "_");
+    const std::string page = Mid(path, InStrRev(path, "/") + 1);
+    // A script tail stands inside a single-quoted script string that the
+    // link's "'+" has closed: open a new string after the expression and
+    // close it after the page name.
+    if (holds(cleaned, kScriptTail)) return parameter + "+'_" + Replace(page, ".asp", ".html'");
+    return parameter + "_" + Replace(page, ".asp", ".html");
+  }
+  // Several parameters: dir/page_key_value_key_value.html.
+  std::string result = Replace(Replace(Replace(cleaned, ".asp?", "_"), "=", "_"), "&", "_");
+  // A script tail at the end leaves the script outside its string; ".html"
+  // then goes into a new string, as in the one-parameter form.
+  const std::string lastItem = Mid(query, InStrRev(query, "&") + 1);
+  if (holds(lastItem, kScriptTail)) return result + "+'.html'";
+  return result + ".html";
+}
+
+}  // namespace
+
+std::string staticLinkToDynamic(std::string_view link) {
+  if (!holds(link, ".html")) return std::string(link);
+  const std::vector<std::string> pieces = Split(link, "_");
+  const size_t underscores = pieces.size() - 1;
+  if (underscores == 0) return Replace(link, ".html", ".asp");
+  if (underscores == 2) return Replace(pieces[2], ".html", ".asp?") + pieces[0] + "=" + pieces[1];
+  std::string dynamic = pieces[0] + ".asp?";
+  for (size_t i = 1; i < pieces.size(); ++i) dynamic += pieces[i] + (i % 2 == 1 ? "=" : "&");
+  dynamic.pop_back();
+  return Replace(dynamic, ".html", "");
+}
+
+Variant zurva::showurl(Variant& url) {
+  Variant result;
+  logged("wwtemp", "showurl", [&] {
+    const int mode = urlMode(Application());
+    const std::string link = url.str();
+
+    const bool asp = holds(link, ".asp");
+    if ((!asp && !holds(link, ".html")) || link == "zurva_rasult.asp" ||
+        link == "zurva_rasult.html") {
+      result = url;
+      return;
+    }
+    if (!asp) {
+      result = mode == 1 ? url : Variant(staticLinkToDynamic(link));
+      return;
+    }
+    if (mode != 1) {
+      result = url;
+      return;
+    }
+    if (!holds(link, "?")) {
+      result = Replace(link, ".asp", ".html");
+      return;
+    }
+
+    // Query cleaning: the path before the first "?", the query after the
+    // last; items without a name or a value go.
+    const std::string path = Left(link, InStr(link, "?") - 1);
+    const std::string query = Mid(link, InStrRev(link, "?") + 1);
+    std::vector<std::string> items = holds(query, "&") ? Split(query, "&") : std::vector{query};
+    std::erase_if(items, [](const std::string& i) { return !keepItem(i); });
+    if (items.empty()) {
+      url = path;
+      result = Replace(path, ".asp", ".html");
+      return;
+    }
+    const std::string cleanedQuery = Join(items, "&");
+    const std::string cleaned = path + "?" + cleanedQuery;
+    url = cleaned;
+    result = staticForm(cleaned, path, cleanedQuery);
+  });
+  return result;
+}
+
+Variant zurva::showsqlurl(const Variant& url1) {
+  enter();
+  if (eq(url1, kSiteHostName)) return Variant("");
+  std::vector<std::string> pieces = Split(CStr(url1), "{$");
+  for (size_t i = 1; i < pieces.size(); ++i) {
+    std::string& piece = pieces[i];
+    // A "{$" with nothing after it has no link: it leaves nothing.
+    if (piece.empty()) continue;
+    const std::vector<std::string> parts = Split(piece, "$}");
+    // showurl may rewrite its argument; the copy handed to it is discarded.
+    Variant link = holds(piece, "$}") ? parts[0] : piece;
+    const std::string rest = parts.size() > 1 ? parts[1] : "";
+    piece = showurl(link).str() + rest;
+  }
+  return Variant(Join(pieces, ""));
+}
+
+Variant zurva::replace_skins(Variant& skins) {
+  enter();
+  std::string text = CStr(skins);
+  if (Left(text, 2) == "{$") text = "&nbsp;" + text;
+  text = Replace(text, "$}{$", "$}&nbsp;{$");
+  if (Right(text, 2) == "$}") text += "&nbsp;";
+  skins = text;
+  return skins;
+}
+
+Variant zurva::showskins(const Variant& skins, const Variant& /*SqlLocalName*/,
+                         const Variant& /*SqlUserName*/, const Variant& /*SqlPassword*/,
+                         const Variant& /*SqlDatabaseName*/) {
+  enter();
+  return skins;
+}
+
+}  // namespace zurvafun

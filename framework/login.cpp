@@ -1,0 +1,142 @@
+// Member login: the login form's handler, the member cookie "kalimo" and the
+// remember-me cookie "rupeni", and the hand-off of a verified member to the
+// forum.
+#include <utility>
+
+#include "db/db.h"
+#include "framework/escape.h"
+#include "framework/zurva.h"
+#include "runtime/dates.h"
+#include "runtime/text.h"
+
+namespace zurvafun {
+
+namespace {
+
+// A visitor's text put between single quotes in a statement.
+std::string quoted(const Variant& text) { return Replace(text.str(), "'", "''"); }
+
+// The birth year for the member cookie: the first four characters of userdata
+// as a 16-bit number. A row whose userdata does not start with a year gets ""
+// instead of an error, so that such a member can still log in.
+Variant birthYear(const Variant& userdata) {
+  try {
+    return Variant::integer(CInt(Variant(Left(userdata.str(), 4))));
+  } catch (const VbError&) {
+    return Variant("");
+  }
+}
+
+}  // namespace
+
+bool zurva::openOrReturn(db::Connection& conn, const Variant& SqlLocalName,
+                         const Variant& SqlUserName, const Variant& SqlPassword,
+                         const Variant& SqlDatabaseName) {
+  try {
+    openConnection(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+  } catch (const VbError& e) {
+    if (!e.isRequestEnd()) throw;
+    return false;
+  }
+  return true;
+}
+
+void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
+                     const Variant& SqlPassword, const Variant& SqlDatabaseName) {
+  enter();
+  db::Connection conn;
+  if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
+  // From here on a run-time error goes to the page.
+
+  const std::string loginIp = Replace(Request().ServerVariables("REMOTE_ADDR").str(), "'", "");
+  const Variant username = Request().Form("username");
+  const Variant password = Request().Form("password");
+  const Variant digest = MD5(password, 16);
+  const bool byNickname = eq(Request().Form("log_type"), "2");
+  const std::string condition =
+      std::string(byNickname ? "nickname='" : "zurvauser='") + quoted(username) + "'";
+
+  db::Recordset rs;
+  rs.Open("select field,userid,Zurvauser,password,sex,ok,grade,trust,userdata,nickname,wholook,"
+          "emoney,lasttime,addtime,ifdel,ifclose,loginip,logins,isnull(mobile,'#') as mobile "
+          "from Zurva_user where " +
+              condition + " and password='" + quoted(digest) + "' and ifdel<>1",
+          conn, db::adOpenKeyset, db::adLockOptimistic);
+  if (rs.eof()) {
+    rs.Close();
+    Variant loginPage = "login.html";
+    Msg1("您的用户名不存在或者密码错误或者您的帐号已被管理员锁定或者您已经成功退回。",
+         showurl(loginPage));
+    return;
+  }
+
+  rs["lasttime"] = Now();
+  rs["loginip"] = loginIp;
+  const Variant logins = rs("logins");
+  rs["logins"] = IsNull(logins) ? Variant(1) : logins + Variant(1);
+  rs.Update();
+
+  // The member cookie's sub-keys, in the order they are written.
+  const std::pair<const char*, Variant> member[] = {
+      {"username", rs("zurvauser")},
+      {"password", rs("password")},
+      {"sex", rs("sex")},
+      {"userid", rs("userid")},
+      {"grade", rs("grade")},
+      {"ok", rs("ok")},
+      {"trust", rs("trust")},
+      {"bri", birthYear(rs("userdata"))},
+      {"emoney", rs("emoney")},
+      {"wholook", rs("wholook")},  // Null is written as ""
+      {"addtime", rs("addtime")},
+      {"nickname", rs("nickname")},
+      {"userdata", rs("userdata")},
+      {"field", rs("field")},
+      {"mobile", rs("mobile")},
+  };
+  const Variant ok = rs("ok");
+  const Variant account = rs("zurvauser");
+  const Variant nickname = rs("nickname");
+  rs.Close();
+
+  host::ResponseCookie& kalimo = Response().Cookies("kalimo");
+  kalimo.Path = "/";
+  for (const auto& [key, value] : member) kalimo(key) = value;
+
+  // Remember-me: written for 31 days either way; it holds the login only when
+  // the box was ticked.
+  const bool remember = eq(Request().Form("inpass"), "1");
+  host::ResponseCookie& rupeni = Response().Cookies("rupeni");
+  rupeni.Expires = DateAdd("d", 31, Today());
+  rupeni("pass") = remember ? password : Variant("");
+  rupeni("inpass") = remember ? Request().Form("inpass") : Variant("");
+  rupeni("user") = remember ? username : Variant("");
+  rupeni("log_type") = byNickname ? "2" : "";
+
+  // Forum hand-off.
+  const bool hasForumAccount =
+      !conn.Execute("select username from dv_user where username='" + quoted(nickname) + "'").eof();
+  Variant homePage = "indexw.html";
+  if (!eq(ok, 1)) {
+    Msg1("由于您目前未通过注册验证，故未开放论坛帐号，有任何疑问请联系我们的客服！",
+         showurl(homePage));
+  } else if (!hasForumAccount) {
+    Msg1("您的论坛帐号异常！", cat("/", showurl(homePage)));
+  } else {
+    Variant forumLogin = "action_chk_login.html";
+    Response().Write(cat(cat("<form name='QuorelLoginform' id='QuorelLoginform' action='bbs/",
+                             showurl(forumLogin)),
+                         "' method='post'>"));
+    Response().Write("\t<input type='hidden' name='UserName' value='" +
+                     htmlEscape(account.str()) + "'>");
+    Response().Write("\t<input type='hidden' name='Password' value='" +
+                     htmlEscape(password.str()) + "'>");
+    Response().Write("\t<input type='hidden' name='CookieDate' value='0'>");
+    Response().Write("    <input type='hidden'  name='userhidden' value='2'/>");
+    Response().Write("\t<input type='hidden' name='ComeUrl' value=''>");
+    Response().Write("</form>");
+    Response().Write("    <script language='javascript'>document.QuorelLoginform.submit();</script>");
+  }
+}
+
+}  // namespace zurvafun

@@ -1,0 +1,97 @@
+// The data of the site's region pickers: the province select built from the
+// region menu text of the settings table, and the client-side city table from
+// which the page's own script fills the dependent city select.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "db/db.h"
+#include "framework/zurva.h"
+#include "helpers/regions.h"
+#include "runtime/text.h"
+
+namespace zurvafun {
+
+namespace {
+
+// The region menu text: records separated by kRecordSeparator, the fields of
+// a record by kFieldSeparator (twelve characters, not the ten of the site
+// settings). Field 0 may be "||||" (no city), field 1 is the province, field 2
+// the city.
+constexpr std::string_view kRecordSeparator = "@@@@@@";
+constexpr std::string_view kFieldSeparator = "<><><><><><>";
+
+// A text lacking either separator counts as no menu at all.
+bool isRegionMenu(const Variant& menu) {
+  if (menu.isNull()) return false;
+  const std::string text = menu.str();
+  return InStr(text, kRecordSeparator) > 0 && InStr(text, kFieldSeparator) > 0;
+}
+
+// The provinces of the records, each once, in the order of its first record.
+// A record without a province field (the empty record after a trailing
+// separator, say) names none.
+std::vector<std::string> menuProvinces(const std::string& menu) {
+  std::vector<std::string> provinces;
+  for (const std::string& record : Split(menu, kRecordSeparator)) {
+    const std::vector<std::string> fields = Split(record, kFieldSeparator);
+    if (fields.size() < 2) continue;
+    if (std::find(provinces.begin(), provinces.end(), fields[1]) == provinces.end())
+      provinces.push_back(fields[1]);
+  }
+  return provinces;
+}
+
+// The page script that defines the city table: subcat[i] holds city,
+// province, city of entry i; onecount the number of entries.
+std::string cityTableScript() {
+  std::string script = "var onecount;\r\nonecount=0;\r\nsubcat = new Array();\r\n";
+  for (std::size_t i = 0; i < regions::kCities.size(); ++i) {
+    const regions::City& entry = regions::kCities[i];
+    const std::string city(entry.city);
+    script += "subcat[" + std::to_string(i) + "] = new Array(\"" + city + "\",\"" +
+              std::string(entry.province) + "\",\"" + city + "\");\r\n";
+  }
+  script += "onecount=" + std::to_string(regions::kCities.size()) + ";\r\n";
+  return script;
+}
+
+}  // namespace
+
+Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
+                        const Variant& SqlPassword, const Variant& SqlDatabaseName,
+                        const Variant& onch, const Variant& str, const Variant& cityname) {
+  enter();
+  db::Connection conn;
+  openConnection(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+  // From here on errors go to the page.
+  db::Recordset rs;
+  rs.Open("select citymenu from [zurva_system] where id=1", conn, db::adOpenKeyset,
+          db::adLockReadOnly);
+  const Variant menu = rs.eof() ? Variant::null() : rs("citymenu");
+
+  std::string html = "<select  name=\"" + cityname.str() + "\" id=\"" + cityname.str() +
+                     "\" onChange=\"" + onch.str() + "\">\r\n" +
+                     "<option value=\"0\" selected=\"selected\">" + str.str() + "</option>\r\n";
+  if (!isRegionMenu(menu)) {
+    html += "</select>\r\n";
+  } else {
+    html += " ";
+    for (const std::string& province : menuProvinces(menu.str()))
+      html += " \r\n<option value=\"" + province + "\">" + province + "</option>\r\n";
+    html += "\r\n</select>\r\n";
+  }
+  rs.Close();
+  return html;
+}
+
+Variant zurva::allcitymenu() {
+  Variant result;
+  logged("wwtemp", "allcitymenu", [&] {
+    static const std::string script = cityTableScript();
+    result = script;
+  });
+  return result;
+}
+
+}  // namespace zurvafun

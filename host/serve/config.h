@@ -1,0 +1,69 @@
+// The configuration of zurva-serve: one JSON file (config/zurva-serve.json is
+// the documented default; config/README.md describes every key). Keys left
+// out take the defaults below; a key starting with "_" is a comment; any
+// other unknown key is an error, so a misspelt key does not pass unnoticed.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zurvafun::serve {
+
+struct Limits {
+  std::size_t maxBodyBytes = 2 * 1024 * 1024;  // a larger request body gets 413
+  std::size_t maxHeaderBytes = 16 * 1024;      // request line and headers together
+  int requestTimeoutSeconds = 30;   // the whole request must arrive within this
+  int readTimeoutSeconds = 10;      // longest wait for the next bytes
+  int writeTimeoutSeconds = 10;     // longest wait to send the next bytes
+  int keepAliveTimeoutSeconds = 5;  // an idle connection is closed after this
+  int keepAliveMaxRequests = 100;   // requests on one connection
+};
+
+struct ServeConfig {
+  std::string address = "127.0.0.1";
+  int port = 8080;  // 0: any free port
+  std::string documentRoot = "site/www";
+  std::string dataFolder = "data";
+  int workerThreads = 64;  // one per connection being served
+
+  // The four connection parameters the pages pass to the component.
+  std::string SqlLocalName = "(local)";
+  std::string SqlUserName = "zurva";
+  std::string SqlPassword = "zurva";
+  std::string SqlDatabaseName = "zurva";
+  // What the database layer accepts: its local server name (besides
+  // "(local)", ".", "localhost", "127.0.0.1") and its login.
+  std::string databaseServerName = "zurva-db";
+  std::string databaseUser = "zurva";
+  std::string databasePassword = "zurva";
+  // The demo database made on first run.
+  int demoMembers = 3000;
+  unsigned demoSeed = 1;
+
+  // The cookie-signing secret; empty: kept in <data folder>/cookie.secret,
+  // made on first run.
+  std::string cookieSecret;
+
+  double sessionIdleSeconds = 20 * 60;
+  std::size_t maxSessions = 100000;
+
+  Limits limits;
+
+  // The application values: each an array of texts (element 0 is the text
+  // the component splits).
+  std::vector<std::pair<std::string, std::vector<std::string>>> application;
+
+  // Registers the pages under /selftest/ that the host's tests use.
+  bool selfTestPages = false;
+};
+
+// Reads the configuration from JSON text; throws std::runtime_error naming
+// the offending key.
+ServeConfig parseConfig(std::string_view json);
+// Reads the configuration file.
+ServeConfig loadConfig(const std::string& file);
+
+}  // namespace zurvafun::serve

@@ -1,0 +1,111 @@
+// zurva-serve --config FILE [--port N] [--data DIR]
+//
+// Serves the demo site: reads the configuration, creates and seeds the demo
+// database on first run, binds, prints the address and serves until SIGINT
+// or SIGTERM.
+#include <malloc.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <pthread.h>
+#include <string>
+#include <thread>
+
+#include "db/db.h"
+#include "host/serve/config.h"
+#include "host/serve/cookies.h"
+#include "host/serve/server.h"
+#include "site/pages.h"
+#include "site/seed.h"
+
+namespace {
+
+int usage() {
+  std::cerr << "usage: zurva-serve --config FILE [--port N] [--data DIR]\n";
+  return 2;
+}
+
+int run(int argc, char** argv) {
+  using namespace zurvafun;
+  std::string configFile, port, dataFolder;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) return usage();
+    if (arg == "--config") configFile = argv[++i];
+    else if (arg == "--port") port = argv[++i];
+    else if (arg == "--data") dataFolder = argv[++i];
+    else return usage();
+  }
+  if (configFile.empty()) return usage();
+
+  serve::ServeConfig config = serve::loadConfig(configFile);
+  if (!port.empty()) {
+    char* end = nullptr;
+    const long n = std::strtol(port.c_str(), &end, 10);
+    if (*end != '\0' || n < 0 || n > 65535) return usage();
+    config.port = static_cast<int>(n);
+  }
+  if (!dataFolder.empty()) config.dataFolder = dataFolder;
+
+  namespace fs = std::filesystem;
+  fs::create_directories(config.dataFolder);
+  const std::string data = fs::absolute(config.dataFolder).lexically_normal().string();
+  if (!fs::is_directory(config.documentRoot))
+    std::cerr << "zurva-serve: warning: the document root " << config.documentRoot << " is not a folder\n";
+
+  std::string secret = config.cookieSecret;
+  if (secret.empty()) secret = serve::loadOrCreateSecret((fs::path(data) / "cookie.secret").string());
+
+  db::configure(db::Config{data, config.databaseServerName, config.databaseUser, config.databasePassword,
+                           config.SqlDatabaseName, ""});
+  const std::string database = db::databaseFile(config.SqlDatabaseName);
+  if (!fs::exists(database)) {
+    std::cerr << "zurva-serve: creating the demo database " << database << " (" << config.demoMembers
+              << " members)\n";
+    seed::createDemoDatabase(database, config.demoMembers, config.demoSeed);
+  }
+
+  // SIGINT and SIGTERM are taken by one thread that stops the server; every
+  // other thread (the workers start after this) keeps them blocked.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  serve::HttpServer server(config, secret);
+  site::registerPages(server.pages());
+  server.bind();
+  std::cout << "zurva-serve: serving " << server.url() << std::endl;
+
+  std::thread stopper([&] {
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    server.stop();
+  });
+  server.run();
+  // run() also returns when listening fails; wake the stopper either way.
+  pthread_kill(stopper.native_handle(), SIGTERM);
+  stopper.join();
+  db::releasePooledConnections();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Keep blocks up to 1 MB (a compressor's state, a picture being sent) in
+  // the heap instead of mapping fresh pages for each and returning them to
+  // the system at once: fresh pages cost far more than the work done in them.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
+  mallopt(M_TRIM_THRESHOLD, 8 << 20);
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "zurva-serve: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,73 @@
+// The site's pages as the HTTP host runs them. A page is a function
+// registered under its path ("/userinfo.asp"); the host calls it on a worker
+// thread with the request context installed, so the page can create the
+// component (`zurva z;`) and call its methods, and it writes its own text
+// through the same host objects.
+//
+//   pages.add("/userinfo.asp", [](PageContext& p) {
+//     zurva z;
+//     z.memberinfo(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+//   });
+//   pages.list("/userinfo.asp?id=1", "会员资料");  // a link on the home page
+//
+// A page reaches the visitor by both link shapes: userinfo.asp?id=25 and the
+// static id_25_userinfo.html.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/host.h"
+#include "runtime/variant.h"
+
+namespace zurvafun::serve {
+
+struct PageContext {
+  host::Request& Request;
+  host::Response& Response;
+  host::Session& Session;
+  host::Application& Application;
+  host::Server& Server;
+  // The installation's four connection parameters, as a page hands them to
+  // the component's methods (some methods take them by reference).
+  Variant SqlLocalName;
+  Variant SqlUserName;
+  Variant SqlPassword;
+  Variant SqlDatabaseName;
+};
+
+using Page = std::function<void(PageContext&)>;
+
+class PageRegistry {
+ public:
+  struct Listing {
+    std::string link;
+    std::string title;
+  };
+
+  // Registers `page` under `path` (a site path such as "/userinfo.asp"); a
+  // later registration of the same path replaces it.
+  void add(std::string path, Page page);
+  // The page of a site path, matched without regard to case; null when none.
+  const Page* find(std::string_view path) const;
+
+  // Lists a link ("/userinfo.asp?id=1") under a title on the home page.
+  void list(std::string link, std::string title);
+  // The listed links in the order they were listed.
+  const std::vector<Listing>& listed() const { return listed_; }
+
+ private:
+  std::unordered_map<std::string, Page> pages_;  // keys in lower case
+  std::vector<Listing> listed_;
+};
+
+// Pages that exist only for the host's own end-to-end tests (under
+// "/selftest/"): they echo what arrived and exercise cookies, sessions,
+// redirects, the request end and a failing page. Registered only when the
+// configuration asks for them.
+void registerSelfTestPages(PageRegistry& pages);
+
+}  // namespace zurvafun::serve

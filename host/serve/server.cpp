@@ -1,0 +1,566 @@
+#include "host/serve/server.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+
+#include "framework/links.h"
+#include "host/serve/connection.h"
+#include "host/serve/cookies.h"
+#include "host/serve/form.h"
+#include "host/serve/sessions.h"
+#include "runtime/dates.h"
+#include "runtime/error.h"
+#include "runtime/gbk.h"
+
+namespace zurvafun::serve {
+
+namespace {
+
+constexpr std::string_view kSessionCookie = "ZURVASESSIONID";
+
+// The connection whose request the calling worker thread is serving.
+thread_local ConnectionStream* currentConnection = nullptr;
+
+void closeConnectionAfterResponse() {
+  if (currentConnection) currentConnection->closeAfterResponse();
+}
+
+bool endsWithNoCase(std::string_view s, std::string_view suffix) {
+  if (s.size() < suffix.size()) return false;
+  for (size_t i = 0; i < suffix.size(); ++i) {
+    char c = s[s.size() - suffix.size() + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != suffix[i]) return false;
+  }
+  return true;
+}
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && endsWithNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+// A header value that cannot end its header line early.
+bool isSafeHeaderValue(std::string_view s) {
+  for (char c : s)
+    if (c == '\r' || c == '\n' || c == '\0') return false;
+  return true;
+}
+
+bool isHeaderName(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s)
+    if (c <= 32 || c >= 127 || c == ':') return false;
+  return true;
+}
+
+// The host's own short answers (errors, refusals).
+void plain(httplib::Response& res, int status, std::string_view text) {
+  res.status = status;
+  res.body.assign(text);
+  res.body += '\n';
+  res.set_header("Content-Type", "text/plain");
+}
+
+std::string_view contentTypeOf(std::string_view path) {
+  static constexpr std::pair<std::string_view, std::string_view> kTypes[] = {
+      {".css", "text/css"},
+      {".js", "application/javascript"},
+      {".html", "text/html; charset=gb2312"},
+      {".htm", "text/html; charset=gb2312"},
+      {".txt", "text/plain; charset=gb2312"},
+      {".xml", "text/xml"},
+      {".json", "application/json"},
+      {".jpg", "image/jpeg"},
+      {".jpeg", "image/jpeg"},
+      {".gif", "image/gif"},
+      {".png", "image/png"},
+      {".webp", "image/webp"},
+      {".svg", "image/svg+xml"},
+      {".ico", "image/x-icon"},
+      {".swf", "application/x-shockwave-flash"},
+  };
+  for (const auto& [extension, type] : kTypes)
+    if (endsWithNoCase(path, extension)) return type;
+  return "application/octet-stream";
+}
+
+enum class PathCheck { Ok, Refused, Bad };
+
+// A decoded request path may not climb out of the document root: a segment
+// that starts with "." ("..", hidden files) is refused, with "\" counting as
+// a separator too; control characters make the request bad.
+PathCheck checkPath(std::string_view path) {
+  bool segmentStart = true;
+  for (char c : path) {
+    if (static_cast<unsigned char>(c) < 32 || c == 127) return PathCheck::Bad;
+    if (c == '/' || c == '\\') {
+      segmentStart = true;
+      continue;
+    }
+    if (segmentStart && c == '.') return PathCheck::Refused;
+    segmentStart = false;
+  }
+  return PathCheck::Ok;
+}
+
+// SERVER_NAME: the host the browser asked for, without its port.
+std::string serverName(std::string_view host, const std::string& localAddress) {
+  if (host.empty()) return localAddress;
+  const size_t colon = host.rfind(':');
+  const size_t bracket = host.rfind(']');
+  if (colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket))
+    host = host.substr(0, colon);
+  return std::string(host);
+}
+
+// A redirect target as it may stand in the Location header: the text in
+// GBK, with bytes outside printable ASCII escaped.
+std::string locationOf(std::string_view url) {
+  std::string out;
+  for (char c : gbk::fromUtf8(url)) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b <= 32 || b >= 127 || c == '"') {
+      out += '%';
+      out += "0123456789ABCDEF"[b >> 4];
+      out += "0123456789ABCDEF"[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// Control characters of text bound for a one-line log entry.
+std::string printable(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
+  return out;
+}
+
+std::string headerValue(const httplib::Request& req, const char* name) {
+  const auto it = req.headers.find(name);
+  return it == req.headers.end() ? std::string() : it->second;
+}
+
+// Header values as the client sent them: the HTTP layer's own copies are
+// percent-decoded.
+std::vector<std::string_view> rawHeaderValues(std::string_view name) {
+  if (!currentConnection) return {};
+  return headerValues(currentConnection->rawHeader(), name);
+}
+
+std::string rawHeaderValue(std::string_view name) {
+  const std::vector<std::string_view> values = rawHeaderValues(name);
+  return values.empty() ? std::string() : std::string(values.front());
+}
+
+bool hasBody(const httplib::Request& req) {
+  return req.has_header("Transfer-Encoding") ||
+         (req.has_header("Content-Length") && headerValue(req, "Content-Length") != "0");
+}
+
+// The HTTP layer compresses text for a client that accepts it, choosing
+// brotli first, at a setting that costs several milliseconds per page; gzip
+// costs a fraction of that, so a client that accepts both gets gzip.
+void preferGzip(httplib::Request& req) {
+  const auto it = req.headers.find("Accept-Encoding");
+  if (it == req.headers.end() || it->second.find("br") == std::string::npos) return;
+  if (it->second.find("gzip") != std::string::npos) it->second = "gzip";
+  else req.headers.erase(it);
+}
+
+// The HTTP layer, with connections handled by ConnectionStream.
+class Engine final : public httplib::Server {
+ public:
+  explicit Engine(const Limits& limits) : limits_(limits) {}
+
+  // The HTTP layer listens with a backlog of 5 connections; a burst of new
+  // connections (a page with many pictures, a load test) needs more.
+  void widenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
+
+ private:
+  bool process_and_close_socket(socket_t sock) override {
+    bool ok = false;
+    {
+      ConnectionStream stream(sock, limits_);
+      currentConnection = &stream;
+      const auto stopping = [this] { return svr_sock_ == INVALID_SOCKET; };
+      for (int served = 1; served <= limits_.keepAliveMaxRequests; ++served) {
+        if (!stream.waitForRequest(stopping)) break;
+        stream.beginRequest();
+        bool closed = false;
+        ok = process_request(stream, served == limits_.keepAliveMaxRequests, closed,
+                             [&stream](httplib::Request& req) {
+                               stream.headersRead();
+                               preferGzip(req);
+                             });
+        stream.flush();
+        if (!ok || closed || stream.closing()) break;
+      }
+      currentConnection = nullptr;
+    }
+    ::shutdown(sock, SHUT_RDWR);
+    ::close(sock);
+    return ok;
+  }
+
+  const Limits& limits_;
+};
+
+}  // namespace
+
+// ------------------------------------------------------------------ the host
+
+class HttpServer::Impl {
+ public:
+  Impl(ServeConfig config, std::string cookieSecret);
+
+  void serve(const httplib::Request& req, httplib::Response& res, host::ValueCollection* form);
+  void runPage(const Page& page, std::string scriptPath, std::string_view linkQuery, const httplib::Request& req,
+               httplib::Response& res, host::ValueCollection* form);
+  void writeResponse(const host::Response& page, httplib::Response& res) const;
+  void serveFile(const std::string& sitePath, httplib::Response& res) const;
+  void readBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
+  void logError(const httplib::Request& req, std::string_view what);
+
+  ServeConfig config_;
+  CookieSigner signer_;
+  SessionStore sessions_;
+  PageRegistry pages_;
+  std::shared_ptr<host::Application> application_ = std::make_shared<host::Application>();
+  std::shared_ptr<host::Server> server_;
+  std::string documentRoot_;
+  Variant connection_[4];  // SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName
+  Engine engine_;
+  int port_ = -1;
+  std::mutex logMutex_;
+};
+
+HttpServer::Impl::Impl(ServeConfig config, std::string cookieSecret)
+    : config_(std::move(config)),
+      signer_(std::move(cookieSecret)),
+      sessions_(std::chrono::duration_cast<SessionStore::Clock::duration>(
+                    std::chrono::duration<double>(config_.sessionIdleSeconds)),
+                config_.maxSessions),
+      engine_(config_.limits) {
+  documentRoot_ = std::filesystem::absolute(config_.documentRoot).lexically_normal().string();
+  while (documentRoot_.size() > 1 && documentRoot_.back() == '/') documentRoot_.pop_back();
+  server_ = std::make_shared<host::Server>(documentRoot_);
+  connection_[0] = config_.SqlLocalName;
+  connection_[1] = config_.SqlUserName;
+  connection_[2] = config_.SqlPassword;
+  connection_[3] = config_.SqlDatabaseName;
+  for (const auto& [name, elements] : config_.application) {
+    VariantArray items(elements.begin(), elements.end());
+    application_->set(name, Variant(std::move(items)));
+  }
+  if (config_.selfTestPages) registerSelfTestPages(pages_);
+
+  const int threads = config_.workerThreads;
+  engine_.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+  engine_.set_payload_max_length(config_.limits.maxBodyBytes);
+  // What the Keep-Alive header tells the client (the connections keep to it).
+  engine_.set_keep_alive_timeout(config_.limits.keepAliveTimeoutSeconds);
+  engine_.set_keep_alive_max_count(static_cast<size_t>(config_.limits.keepAliveMaxRequests));
+  // Every request but a POST is answered here, before the HTTP layer's own
+  // (pattern-matching) routing; a POST goes on to read its body.
+  engine_.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (req.method == "POST") return httplib::Server::HandlerResponse::Unhandled;
+    if (hasBody(req)) closeConnectionAfterResponse();  // the body stays unread
+    if (req.method == "GET" || req.method == "HEAD") {
+      serve(req, res, nullptr);
+    } else {
+      plain(res, 405, "405 Method Not Allowed");
+      res.set_header("Allow", "GET, HEAD, POST");
+    }
+    return httplib::Server::HandlerResponse::Handled;
+  });
+  engine_.Post(".*", [this](const httplib::Request& req, httplib::Response& res,
+                            const httplib::ContentReader& reader) { readBody(req, res, reader); });
+  engine_.set_exception_handler([this](const httplib::Request& req, httplib::Response& res, std::exception_ptr e) {
+    std::string what = "unknown exception";
+    try {
+      std::rethrow_exception(e);
+    } catch (const std::exception& x) {
+      what = x.what();
+    } catch (...) {
+    }
+    logError(req, what);
+    plain(res, 500, "500 Internal Server Error");
+  });
+}
+
+void HttpServer::Impl::readBody(const httplib::Request& req, httplib::Response& res,
+                                const httplib::ContentReader& reader) {
+  const size_t limit = config_.limits.maxBodyBytes;
+  host::ValueCollection form;
+  bool tooLarge = false;
+  bool ok;
+  if (req.is_multipart_form_data()) {
+    MultipartForm multipart(limit);
+    ok = reader(
+        [&](const httplib::MultipartFormData& part) { return multipart.beginPart(part.name, part.filename); },
+        [&](const char* data, size_t size) { return multipart.append(data, size); });
+    tooLarge = multipart.tooLarge();
+    if (ok) multipart.fill(form);
+  } else {
+    std::string body;
+    ok = reader([&](const char* data, size_t size) {
+      if (body.size() + size > limit) {
+        tooLarge = true;
+        return false;
+      }
+      body.append(data, size);
+      return true;
+    });
+    if (ok && startsWithNoCase(headerValue(req, "Content-Type"), "application/x-www-form-urlencoded")) {
+      addUrlEncodedPairs(body, form);
+      form.setText(std::move(body));
+    }
+  }
+  if (!ok) {
+    // What is left of the body may still be on its way.
+    closeConnectionAfterResponse();
+    if (tooLarge || res.status == 413) plain(res, 413, "413 Request Entity Too Large");
+    else plain(res, 400, "400 Bad Request");
+    return;
+  }
+  serve(req, res, &form);
+}
+
+void HttpServer::Impl::serve(const httplib::Request& req, httplib::Response& res, host::ValueCollection* form) {
+  const std::string_view target = req.target;
+  const size_t mark = target.find('?');
+  const std::string_view rawPath = target.substr(0, mark);
+  if (rawPath.empty() || rawPath.front() != '/') return plain(res, 400, "400 Bad Request");
+  const std::string path = pathBytesToText(percentDecode(rawPath, false));
+  switch (checkPath(path)) {
+    case PathCheck::Bad: return plain(res, 400, "400 Bad Request");
+    case PathCheck::Refused: return plain(res, 403, "403 Forbidden");
+    case PathCheck::Ok: break;
+  }
+  const size_t slash = path.rfind('/');
+  const std::string dir = path.substr(0, slash + 1);
+  const std::string_view name = std::string_view(path).substr(slash + 1);
+
+  if (name.empty()) {  // the folder's default page, else its index.html
+    const std::string script = dir + "index.asp";
+    if (const Page* page = pages_.find(script)) return runPage(*page, script, {}, req, res, form);
+    if (form) return plain(res, 405, "405 Method Not Allowed");
+    return serveFile(dir + "index.html", res);
+  }
+  if (name.find(".html") != std::string_view::npos) {
+    // A static link: read back into the dynamic form, which names the page
+    // and carries the query.
+    const std::string dynamic = staticLinkToDynamic(rawPath.substr(rawPath.rfind('/') + 1));
+    const size_t query = dynamic.find('?');
+    const std::string script =
+        dir + pathBytesToText(percentDecode(std::string_view(dynamic).substr(0, query), false));
+    if (const Page* page = pages_.find(script)) {
+      const std::string_view linkQuery =
+          query == std::string::npos ? std::string_view() : std::string_view(dynamic).substr(query + 1);
+      return runPage(*page, script, linkQuery, req, res, form);
+    }
+  } else if (endsWithNoCase(name, ".asp")) {
+    if (const Page* page = pages_.find(path)) return runPage(*page, path, {}, req, res, form);
+    return plain(res, 404, "404 Not Found");
+  }
+  if (form) return plain(res, 405, "405 Method Not Allowed");
+  serveFile(path, res);
+}
+
+void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::string_view linkQuery,
+                               const httplib::Request& req, httplib::Response& res, host::ValueCollection* form) {
+  auto request = std::make_shared<host::Request>();
+
+  // The query: a static link's own query first, then the URL's.
+  const std::string_view target = req.target;
+  const size_t mark = target.find('?');
+  const std::string_view rawQuery = mark == std::string_view::npos ? std::string_view() : target.substr(mark + 1);
+  addUrlEncodedPairs(linkQuery, request->QueryString, Escapes::Path);
+  addUrlEncodedPairs(rawQuery, request->QueryString);
+  std::string queryText(linkQuery);
+  if (!linkQuery.empty() && !rawQuery.empty()) queryText += '&';
+  queryText += rawQuery;
+  request->QueryString.setText(queryText);
+
+  if (form) request->Form = std::move(*form);
+
+  std::string sessionId;
+  for (std::string_view header : rawHeaderValues("Cookie"))
+    readRequestCookies(header, signer_, kSessionCookie, request->Cookies, sessionId);
+
+  host::ValueCollection& variables = request->ServerVariables;
+  const std::string host = rawHeaderValue("Host");
+  variables.add("REMOTE_ADDR", req.remote_addr);
+  variables.add("SERVER_NAME", serverName(host, req.local_addr));
+  variables.add("SERVER_PORT", std::to_string(req.local_port));
+  variables.add("HTTP_HOST", host);
+  variables.add("HTTP_REFERER", pathBytesToText(rawHeaderValue("Referer")));
+  variables.add("HTTP_USER_AGENT", pathBytesToText(rawHeaderValue("User-Agent")));
+  variables.add("URL", scriptPath);
+  variables.add("PATH_INFO", scriptPath);
+  variables.add("SCRIPT_NAME", scriptPath);
+  variables.add("QUERY_STRING", std::move(queryText));
+  variables.add("REQUEST_METHOD", req.method);
+
+  // The visitor's session; a new one is kept only once a page stores a value.
+  std::shared_ptr<SessionStore::Entry> entry;
+  if (!sessionId.empty()) entry = sessions_.find(sessionId);
+  std::shared_ptr<host::Session> session;
+  std::unique_lock<std::mutex> sessionTurn;
+  if (entry) {
+    session = entry->session;
+    sessionTurn = std::unique_lock(entry->running);
+  } else {
+    session = std::make_shared<host::Session>();
+    session->SessionID = SessionStore::newId();
+  }
+
+  auto response = std::make_shared<host::Response>(request.get());
+  auto context = std::make_shared<host::ObjectContext>();
+  context->application = application_;
+  context->server = server_;
+  context->session = session;
+  context->request = request;
+  context->response = response;
+
+  std::optional<std::string> failure;
+  {
+    host::ObjectContextScope scope(context);
+    PageContext p{*request,      *response,     *session,      *application_, *server_,
+                  connection_[0], connection_[1], connection_[2], connection_[3]};
+    try {
+      page(p);
+    } catch (const VbError& e) {
+      if (!e.isRequestEnd()) failure = "run-time error " + std::to_string(e.number()) + ": " + e.description();
+    } catch (const std::exception& e) {
+      failure = e.what();
+    } catch (...) {
+      failure = "unknown exception";
+    }
+  }
+  if (sessionTurn) sessionTurn.unlock();
+  if (failure) {
+    logError(req, *failure);
+    return plain(res, 500, "500 Internal Server Error");
+  }
+  if (!entry && !session->names().empty()) {
+    sessions_.add(session);
+    res.set_header("Set-Cookie", sessionCookieHeader(kSessionCookie, session->SessionID, signer_));
+  }
+  writeResponse(*response, res);
+}
+
+void HttpServer::Impl::writeResponse(const host::Response& page, httplib::Response& res) const {
+  for (const auto& cookie : page.Cookies.all()) {
+    const std::string header = setCookieHeader(*cookie, signer_);
+    if (!header.empty()) res.set_header("Set-Cookie", header);
+  }
+  const bool cacheControlOk = !page.CacheControl.empty() && isSafeHeaderValue(page.CacheControl);
+  res.set_header("Cache-Control", cacheControlOk ? page.CacheControl : std::string("private"));
+
+  // Expires (minutes from now) and ExpiresAbsolute: the earlier one counts.
+  std::optional<std::time_t> expires;
+  auto consider = [&expires](std::time_t t) {
+    if (!expires || t < *expires) expires = t;
+  };
+  try {
+    if (!page.Expires.isEmpty()) consider(std::time(nullptr) + static_cast<std::time_t>(CDbl(page.Expires) * 60));
+  } catch (const VbError&) {
+  }
+  try {
+    if (!page.ExpiresAbsolute.isEmpty()) consider(timeOfSerial(dateSerialOf(page.ExpiresAbsolute)));
+  } catch (const VbError&) {
+  }
+  if (expires) res.set_header("Expires", httpDate(*expires));
+
+  for (const auto& [name, value] : page.headers())
+    if (isHeaderName(name) && isSafeHeaderValue(value)) res.set_header(name, value);
+
+  if (!page.redirectLocation().empty()) {
+    const std::string location = locationOf(page.redirectLocation());
+    res.status = 302;
+    res.set_header("Location", location);
+    res.set_header("Content-Type", "text/html");
+    res.body = "<head><title>Object moved</title></head>\r\n<body><h1>Object Moved</h1>This object may be found <a HREF=\"" +
+               location + "\">here</a>.</body>\r\n";
+    return;
+  }
+  res.status = page.Status >= 100 && page.Status <= 599 ? page.Status : 200;
+  std::string type = page.ContentType.empty() ? std::string("text/html") : page.ContentType;
+  if (!page.Charset.empty()) type += "; charset=" + page.Charset;
+  res.set_header("Content-Type", isSafeHeaderValue(type) ? type : std::string("text/html; charset=gb2312"));
+  res.body = gbk::fromUtf8(page.body());
+}
+
+void HttpServer::Impl::serveFile(const std::string& sitePath, httplib::Response& res) const {
+  const std::string file = documentRoot_ + sitePath;
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return plain(res, 404, "404 Not Found");
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return plain(res, 404, "404 Not Found");
+  }
+  res.body.resize(static_cast<size_t>(st.st_size));
+  size_t done = 0;
+  while (done < res.body.size()) {
+    const ssize_t n = ::pread(fd, res.body.data() + done, res.body.size() - done, static_cast<off_t>(done));
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  res.body.resize(done);
+  res.status = 200;
+  res.set_header("Content-Type", std::string(contentTypeOf(sitePath)));
+}
+
+void HttpServer::Impl::logError(const httplib::Request& req, std::string_view what) {
+  const std::string line = dateTimeText(clockNow()) + "  500  " + req.method + " " + printable(req.target) + "  " +
+                           printable(what) + "\n";
+  std::lock_guard lock(logMutex_);
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+// ------------------------------------------------------------------ HttpServer
+
+HttpServer::HttpServer(ServeConfig config, std::string cookieSecret)
+    : impl_(std::make_unique<Impl>(std::move(config), std::move(cookieSecret))) {}
+
+HttpServer::~HttpServer() = default;
+
+PageRegistry& HttpServer::pages() { return impl_->pages_; }
+
+int HttpServer::bind() {
+  const ServeConfig& c = impl_->config_;
+  if (c.port == 0) impl_->port_ = impl_->engine_.bind_to_any_port(c.address);
+  else impl_->port_ = impl_->engine_.bind_to_port(c.address, c.port) ? c.port : -1;
+  if (impl_->port_ < 0)
+    throw std::runtime_error("cannot listen on " + c.address + ":" + std::to_string(c.port));
+  impl_->engine_.widenBacklog();
+  return impl_->port_;
+}
+
+std::string HttpServer::url() const {
+  const std::string& address = impl_->config_.address;
+  const bool v6 = address.find(':') != std::string::npos;
+  return "http://" + (v6 ? "[" + address + "]" : address) + ":" + std::to_string(impl_->port_) + "/";
+}
+
+void HttpServer::run() { impl_->engine_.listen_after_bind(); }
+
+void HttpServer::stop() { impl_->engine_.stop(); }
+
+}  // namespace zurvafun::serve

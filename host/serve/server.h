@@ -1,0 +1,64 @@
+// zurva-serve: the HTTP host that runs the site's pages. It stands in for the
+// web server and its page-script host: one request is served by one worker
+// thread, which builds the request context (Request, Response, Session,
+// Application, Server) from the HTTP request, runs the page registered for
+// the path with that context installed, and turns the page's Response into
+// the HTTP response.
+//
+//   - Request values: the query string and posted forms (URL-encoded or
+//     multipart) decoded from GBK; cookies with their sub-keys (only signed
+//     ones, see host/serve/cookies.h); the server variables REMOTE_ADDR,
+//     SERVER_NAME, SERVER_PORT, HTTP_HOST, HTTP_REFERER, HTTP_USER_AGENT, URL,
+//     PATH_INFO, SCRIPT_NAME, QUERY_STRING and REQUEST_METHOD.
+//   - Links: "/dir/page.asp?k=v" runs the page "/dir/page.asp"; a static link
+//     "/dir/k_v_page.html" is read back into that dynamic form first (the
+//     site's link scheme), and runs the same page with the same query. Any
+//     other path is a file under the document root; a path segment starting
+//     with "." (so any "..") is refused.
+//   - Responses: the page's text in GBK (characters outside it as "&#N;"),
+//     "text/html; charset=gb2312"; Response.Redirect as 302; Expires,
+//     ExpiresAbsolute and CacheControl as headers; the cookies the page wrote,
+//     signed, HttpOnly and SameSite=Lax. The request-end error ends a page
+//     normally; any other error gives a plain 500 and one line on the server
+//     log (standard error), and the server goes on.
+//   - Sessions: created when a page first stores a value, kept under a random
+//     128-bit id in a session cookie, ended after the idle timeout; the
+//     requests of one session run one at a time.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "host/serve/config.h"
+#include "host/serve/pages.h"
+
+namespace zurvafun::serve {
+
+class HttpServer {
+ public:
+  // `cookieSecret`: the key that signs the cookies.
+  HttpServer(ServeConfig config, std::string cookieSecret);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  // Register the pages before run().
+  PageRegistry& pages();
+
+  // Binds the configured address and port (port 0: any free port); returns
+  // the bound port. Throws std::runtime_error when it cannot bind.
+  int bind();
+  // "http://address:port/" once bound.
+  std::string url() const;
+  // Serves until stop(); call after bind().
+  void run();
+  // Stops serving (from any thread): run() returns once the requests in
+  // progress are done.
+  void stop();
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zurvafun::serve

@@ -1,0 +1,261 @@
+// The SQL Server dialect on SQLite: statements as the component writes them,
+// run against a real database file, with the results SQL Server gives.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "db/db.h"
+#include "tests/db/db_fixture.h"
+
+namespace zurvafun::testing {
+namespace {
+
+// Members whose packed columns sort wrongly as text: pay "99" is below 230 as
+// a number but above "230" as text, and so on.
+constexpr const char* kMembers = R"sql(
+CREATE TABLE m (
+  id INTEGER PRIMARY KEY,
+  userdata VARCHAR(255) COLLATE ZV,
+  pay VARCHAR(10) COLLATE ZV,
+  height_ VARCHAR(10) COLLATE ZV,
+  nickname VARCHAR(50) COLLATE ZV,
+  mobile VARCHAR(50) COLLATE ZV,
+  smallphoto VARCHAR(100) COLLATE ZV,
+  grade INTEGER,
+  trust INTEGER,
+  sex INTEGER,
+  addtime DATETIME,
+  moneytime DATETIME
+);
+INSERT INTO m VALUES (1, '1990#1#1#11#北京#北京-朝阳#125#北京-海淀#301', '99', '165', 'Ab  ', NULL,
+  'smallphoto1.jpg1', 0, 2, 577, '2026-03-10 08:00:00', '2026-03-14 23:59:00');
+INSERT INTO m VALUES (2, '2001#2#2#21#上海#上海-浦东区#122#上海-黄浦#302', '230', ' 99 ', 'ab', '139#1',
+  'smallphoto2.jpg0', 1, 3, 577, '2026-03-01 08:00:00', '2026-03-15 00:01:00');
+INSERT INTO m VALUES (3, '1985#1#3#31#广东#广东-广州#128#广东-深圳#303', '1000', '180', 'Cd', NULL,
+  NULL, 2, 10, 578, '2026-03-14 12:00:00', '9999-01-01 00:00:00');
+INSERT INTO m VALUES (4, '1979#3#2#41#江苏#江苏-南京#127#江苏-苏州#301', '231', '159', 'abc', '#',
+  'smallphoto4.jpg1', 0, 4, 577, '2026-03-15 09:00:00', NULL);
+CREATE TABLE p (id INTEGER PRIMARY KEY, partyid INTEGER, emoney MONEY, title VARCHAR(20) COLLATE ZV);
+INSERT INTO p VALUES (1, 5, 7.5, 'x');
+INSERT INTO p VALUES (2, 15, 100, 'y');
+)sql";
+
+class DbDialect : public DbFixture {
+ protected:
+  void SetUp() override {
+    DbFixture::SetUp();
+    fixClock(2026, 3, 15, 10, 0, 0);
+    conn_ = create(kMembers);
+  }
+  std::string ids(const std::string& where) { return column0(conn_, "select id from m where " + where + " order by id"); }
+  std::string value(const std::string& expression) { return column0(conn_, "select " + expression); }
+  db::Connection conn_;
+};
+
+TEST_F(DbDialect, TextComparedWithNumberConvertsTheText) {
+  struct Case {
+    const char* where;
+    const char* ids;
+  } const cases[] = {
+      // Income codes: "99" <= 230 as numbers though not as text.
+      {"left(pay,3)<=230", "1,2,3"},
+      {"left(pay,3)>=230", "2,4"},
+      {"SUBSTRING(userdata,8,1)=1", "1"},
+      {"SUBSTRING(userdata,8,1)=2", "2,4"},
+      // The education code after the first "#12".
+      {"SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)>=122 and "
+       "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)<=127",
+       "1,2,4"},
+      {"cast(left(userdata,4) as int)<=2006 and cast(left(userdata,4) as int)>=1980", "1,2,3"},
+      {"cast(height_ as int)>=160 and cast(height_ as int)<=180", "1,3"},
+      {"cast(height_ as int)<100", "2"},
+      // Integer columns against quoted numbers.
+      {"grade='0'", "1,4"},
+      {"trust<='3'", "1,2"},
+      {"trust>'3'", "3,4"},
+      {"'9'=trust-1", "3"},
+      {"sex=577 and grade=0", "1,4"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ids(c.where), c.ids) << c.where;
+  EXPECT_EQ(column0(conn_, "select id from p where partyid='5'"), "1");
+  EXPECT_EQ(column0(conn_, "select id from p where emoney='7.5'"), "1");
+}
+
+TEST_F(DbDialect, TextComparesWithoutCaseOrTrailingBlanks) {
+  struct Case {
+    const char* where;
+    const char* ids;
+  } const cases[] = {
+      {"nickname='ab'", "1,2"},
+      {"nickname='AB   '", "1,2"},
+      {"nickname<>'ab'", "3,4"},
+      {"nickname='abc'", "4"},
+      {"nickname like 'A%'", "1,2,4"},
+      {"nickname like 'a_'", "2"},
+      {"nickname like '[ac]%'", "1,2,3,4"},
+      {"nickname like '[^a]%'", "3"},
+      {"SUBSTRING(userdata,13,2)='北京'", "1"},
+      {"right(userdata,3)='301'", "1,4"},
+      {"smallphoto like 'SMALLPHOTO%.jpg1'", "1,4"},
+      {"nickname in ('AB', 'cd')", "1,2,3"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ids(c.where), c.ids) << c.where;
+  EXPECT_EQ(column0(conn_, "select nickname from m where id<4 order by nickname desc, id"), "Cd,Ab  ,ab");
+  EXPECT_EQ(column0(conn_, "select count(distinct nickname) from m"), "3");
+}
+
+TEST_F(DbDialect, FunctionsGiveSqlServerResults) {
+  struct Case {
+    const char* expression;
+    const char* value;
+  } const cases[] = {
+      {"SUBSTRING('abcdef',2,3)", "bcd"},
+      {"SUBSTRING('abc',0,2)", "a"},
+      {"SUBSTRING('abc',-1,3)", "a"},
+      {"SUBSTRING('abc',-3,3)", ""},
+      {"SUBSTRING('abc',5,2)", ""},
+      {"SUBSTRING('北京-朝阳',4,2)", "朝阳"},
+      {"substring(NULL,1,2)", "NULL"},
+      {"left('abc',2)", "ab"},
+      {"left('abc',9)", "abc"},
+      {"right('abc',2)", "bc"},
+      {"right('上海-浦东',2)", "浦东"},
+      {"CHARINDEX('B','abcb')", "2"},
+      {"CHARINDEX('b','abcb',3)", "4"},
+      {"CHARINDEX('b','abcb',-5)", "2"},
+      {"CHARINDEX('x','abc')", "0"},
+      {"CHARINDEX('','abc')", "0"},
+      {"CHARINDEX('海','上海-浦东')", "2"},
+      {"CHARINDEX('a',NULL)", "NULL"},
+      {"PATINDEX('%_#%-%','11#北京-朝阳#125')", "2"},
+      {"PATINDEX('%[0-9]%','ab7c')", "3"},
+      {"PATINDEX('ab%','abc')", "1"},
+      {"PATINDEX('%x%','abc')", "0"},
+      {"LEN('ab  ')", "2"},
+      {"LEN('  ab')", "4"},
+      {"LEN('')", "0"},
+      {"isnull(NULL,'#')", "#"},
+      {"CAST(' 12 ' AS INT)", "12"},
+      {"CAST('+5' AS INT)", "5"},
+      {"cast('-7' as int)", "-7"},
+      {"CAST('' AS INT)", "0"},
+      {"CAST(2.9 AS INT)", "2"},
+      {"CONVERT(int, '42')", "42"},
+      {"CAST(12 AS VARCHAR(10))", "12"},
+      {"7/2", "3"},
+      {"1+2", "3"},
+      {"GetDate()", "2026-03-15 10:00:00"},
+      {"DateAdd(\"d\",-7 , GetDate())", "2026-03-08 10:00:00"},
+      {"DATEADD(dd, 1, '2026-01-31 23:00:00')", "2026-02-01 23:00:00"},
+      {"DATEADD(m, 1, '2026-01-31')", "2026-02-28 00:00:00"},
+      {"DATEADD(yyyy, -1, '2024-02-29')", "2023-02-28 00:00:00"},
+      {"DATEADD(hh, 2, '2026-03-15 23:30:00')", "2026-03-16 01:30:00"},
+      {"DATEDIFF(\"d\",'2026-03-14 23:59:00','2026-03-15 00:01:00')", "1"},
+      {"DATEDIFF(d,'2026-03-15 00:01:00','2026-03-15 23:59:00')", "0"},
+      {"DATEDIFF(m,'2025-12-31','2026-01-01')", "1"},
+      {"DATEDIFF(yyyy,'2025-12-31','2026-01-01')", "1"},
+      {"DATEDIFF(hh,'2026-03-15 10:59:00','2026-03-15 11:00:00')", "1"},
+      {"DATEDIFF('d','2026-03-15','2026-03-10')", "-5"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(value(c.expression), c.value) << c.expression;
+}
+
+TEST_F(DbDialect, StatementsOfTheComponentRunAsWritten) {
+  // A registration window of 7 days by the database clock.
+  EXPECT_EQ(ids("addtime > DateAdd(\"d\",-7 , GetDate())"), "1,3,4");
+  EXPECT_EQ(ids("addtime > DateAdd(\"d\",-30 , GetDate())"), "1,2,3,4");
+  EXPECT_EQ(column0(conn_, "select DATEDIFF (\"d\",moneytime,getdate()) as ct from m where id=1"), "1");
+  EXPECT_EQ(column0(conn_, "select right(isnull(smallphoto,0),1) as ifsmallphoto from m order by id"), "1,0,0,1");
+  EXPECT_EQ(column0(conn_, "select isnull(mobile,'#') as mobile from [m] where id<3 order by id"), "#,139#1");
+  EXPECT_EQ(column0(conn_, "select top 2 id from [m] where sex=577 order by grade desc,trust desc"), "2,4");
+  EXPECT_EQ(column0(conn_, "select top 200 * from m  where sex=577 and cast(left(userdata,4) as int)<=2006 and "
+                           "cast(left(userdata,4) as int)>=1980 order by id"),
+            "1,2");
+  EXPECT_EQ(column0(conn_, "select distinct top 1 sex from m order by sex desc"), "578");
+  EXPECT_EQ(column0(conn_, "select id from m where id in (select top 1 id from m order by id desc)"), "4");
+  // Residence province and city cut out of the packed column.
+  EXPECT_EQ(ids("SUBSTRING(SUBSTRING(userdata,13,30),PATINDEX('%_#%-%',SUBSTRING(userdata,13,30))+2,"
+                "CHARINDEX('-',SUBSTRING(userdata,13,30))-4)='北京'"),
+            "1");
+  EXPECT_EQ(ids("SUBSTRING(SUBSTRING(userdata,CHARINDEX('-',userdata)+1,8),1,CHARINDEX('#',userdata)-2)='浦东区'"),
+            "2");
+  EXPECT_EQ(ids("substring(substring(SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,20),CHARINDEX('-',"
+                "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,20))+1,20),1,charindex('#',substring(SUBSTRING("
+                "userdata,CHARINDEX('#12',userdata)+1,20),CHARINDEX('-',SUBSTRING(userdata,CHARINDEX('#12',"
+                "userdata)+1,20))+1,20))-1)='苏州'"),
+            "4");
+  // Dates written as text literals are stored in the one text form.
+  EXPECT_EQ(conn_.ExecuteAction("update m set addtime='2026-3-5 8:01:02' where id=4"), 1);
+  EXPECT_EQ(column0(conn_, "select addtime from m where id=4"), "2026-03-05 08:01:02");
+  EXPECT_EQ(ids("addtime='2026-03-05 08:01:02'"), "4");
+}
+
+TEST_F(DbDialect, SqlServerErrorsAreRunTimeErrors) {
+  struct Case {
+    const char* sql;
+    long number;
+    const char* description;
+  } const cases[] = {
+      {"select SUBSTRING('abc',1,-1)", db::dberr::CommandError, "SUBSTRING"},
+      {"select left('abc',-1)", db::dberr::CommandError, "LEFT"},
+      {"select cast('1.5' as int)", db::dberr::ConversionError, "'1.5'"},
+      {"select cast('abc' as int)", db::dberr::ConversionError, "'abc'"},
+      {"select cast('12a' as int)", db::dberr::ConversionError, "'12a'"},
+      {"select cast('99999999999' as int)", db::dberr::ConversionError, "int"},
+      // Row 4's marital item is "3", row 2's height " 99 " converts; a text
+      // that is no number fails the comparison as on SQL Server.
+      {"select id from m where SUBSTRING(userdata,5,1)=1", db::dberr::ConversionError, "'#'"},
+      {"select id from m where grade='high'", db::dberr::ConversionError, "'high'"},
+      {"select DATEADD(fortnight, 1, getdate())", db::dberr::CommandError, "fortnight"},
+      {"select DATEADD(d, 1, 'soon')", db::dberr::ConversionError, "日期"},
+      // Text compared with a date converts to a date.
+      {"select id from m where nickname < getdate()", db::dberr::ConversionError, "日期"},
+      {"select nosuchcolumn from m", db::dberr::CommandError, "nosuchcolumn"},
+  };
+  for (const Case& c : cases) {
+    const Raised r = raisedBy([&] { conn_.Execute(c.sql); });
+    EXPECT_EQ(r.number, c.number) << c.sql;
+    EXPECT_NE(r.description.find(c.description), std::string::npos) << c.sql << ": " << r.description;
+  }
+  // The connection goes on working after a failed statement.
+  EXPECT_EQ(value("1"), "1");
+}
+
+TEST_F(DbDialect, OneStatementPerCall) {
+  const char* refused[] = {
+      "update m set grade=9 where id=1; delete from m",
+      "update m set grade=9 where id=1;delete from m;",
+      "select id from m; drop table m",
+      "update m set grade=9 where id=1 ; ; select 1",
+  };
+  for (const char* sql : refused) {
+    const Raised r = raisedBy([&] { conn_.ExecuteAction(sql); });
+    EXPECT_EQ(r.number, db::dberr::CommandError) << sql;
+    EXPECT_NE(r.description.find("一条"), std::string::npos) << r.description;
+    const Raised viaRecordset = raisedBy([&] { conn_.Execute(sql); });
+    EXPECT_EQ(viaRecordset.number, db::dberr::CommandError) << sql;
+  }
+  // Nothing ran.
+  EXPECT_EQ(column0(conn_, "select count(*) from m"), "4");
+  EXPECT_EQ(ids("grade=9"), "");
+
+  // A ";" inside literals, names or comments, and a trailing ";", are fine.
+  EXPECT_EQ(conn_.ExecuteAction("update m set nickname='a;b' where id=1;"), 1);
+  EXPECT_EQ(conn_.ExecuteAction("update [m] set mobile='x' where id=1 -- ; delete from m"), 1);
+  EXPECT_EQ(conn_.ExecuteAction("update m set mobile='y' /* ; delete from m */ where id=2;;"), 1);
+  EXPECT_EQ(column0(conn_, "select nickname from m where id=1"), "a;b");
+  EXPECT_EQ(column0(conn_, "select count(*) from m"), "4");
+}
+
+TEST_F(DbDialect, QuotesInValuesStayInsideTheLiteral) {
+  // A value with every quote doubled, as the methods paste it.
+  EXPECT_EQ(conn_.ExecuteAction("update m set nickname='x'';delete from m;--' where id=3"), 1);
+  EXPECT_EQ(column0(conn_, "select nickname from m where id=3"), "x';delete from m;--");
+  EXPECT_EQ(column0(conn_, "select count(*) from m"), "4");
+  // An unclosed literal is an error, not a truncated statement.
+  EXPECT_EQ(raisedBy([&] { conn_.Execute("select id from m where nickname='ab"); }).number,
+            db::dberr::CommandError);
+}
+
+}  // namespace
+}  // namespace zurvafun::testing

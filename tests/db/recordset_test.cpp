@@ -1,0 +1,279 @@
+// Recordsets: typed field values, cursor movement, paging, and writes through
+// Update and AddNew.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "db/db.h"
+#include "runtime/dates.h"
+#include "tests/db/db_fixture.h"
+
+namespace zurvafun::testing {
+namespace {
+
+constexpr const char* kTables = R"sql(
+CREATE TABLE u (
+  userid INTEGER PRIMARY KEY AUTOINCREMENT,
+  nickname VARCHAR(50) COLLATE ZV,
+  mobile VARCHAR(50) COLLATE ZV,
+  grade INTEGER DEFAULT 1,
+  age SMALLINT,
+  vip BIT,
+  emoney MONEY DEFAULT 0,
+  lasttime DATETIME,
+  aboutus TEXT COLLATE ZV
+);
+INSERT INTO u (nickname, mobile, grade, age, vip, emoney, lasttime, aboutus)
+  VALUES ('one', NULL, 2, 30, 1, 7.5, '2026-03-01 08:09:10', 'hello');
+INSERT INTO u (nickname, mobile, grade, age, vip, emoney, lasttime, aboutus)
+  VALUES ('two', '139#1', 1, 25, 0, 100, NULL, NULL);
+CREATE TABLE n (id INTEGER PRIMARY KEY AUTOINCREMENT, k INTEGER);
+)sql";
+
+class DbRecordset : public DbFixture {
+ protected:
+  void SetUp() override {
+    DbFixture::SetUp();
+    conn_ = create(kTables);
+  }
+  // Table n holding k = 1..count.
+  void fillNumbers(int count) {
+    conn_.transaction([&] {
+      for (int k = 1; k <= count; ++k) conn_.ExecuteAction("insert into n (k) values (?)", {k});
+    });
+  }
+  db::Connection conn_;
+};
+
+TEST_F(DbRecordset, FieldValuesAreTypedFromTheDeclaredColumns) {
+  db::Recordset rs;
+  rs.Open("select * from u where userid=1", conn_, db::adOpenKeyset, db::adLockReadOnly);
+  EXPECT_EQ(rs("userid").type(), VarType::Long);
+  EXPECT_EQ(rs("grade").type(), VarType::Long);
+  EXPECT_EQ(rs("age").type(), VarType::Integer);
+  EXPECT_EQ(rs("vip").type(), VarType::Boolean);
+  EXPECT_TRUE(eq(rs("vip"), -1));
+  EXPECT_EQ(rs("emoney").type(), VarType::Currency);
+  EXPECT_EQ(rs("emoney").currencyScaledValue(), 75000);  // exactly 7.5
+  EXPECT_EQ(rs("lasttime").type(), VarType::Date);
+  EXPECT_EQ(dateTimeText(rs("lasttime").dateValue()), "2026-03-01 08:09:10");
+  EXPECT_EQ(rs("nickname").type(), VarType::String);
+  EXPECT_TRUE(rs("mobile").isNull());
+  // Names without regard to case; fields by index in select order.
+  EXPECT_EQ(rs("NickName").str(), "one");
+  EXPECT_EQ(rs(1).str(), "one");
+  EXPECT_EQ(rs.fieldCount(), 9);
+  EXPECT_EQ(rs.fieldName(1), "nickname");
+
+  // Computed columns by the value they hold.
+  db::Recordset c = conn_.Execute(
+      "select count(*) as n, isnull(mobile,'#') as mobile, emoney*2 as twice, 5 as five from u where userid=1");
+  EXPECT_EQ(c("n").type(), VarType::Long);
+  EXPECT_EQ(c("mobile").type(), VarType::String);
+  EXPECT_EQ(c("mobile").str(), "#");
+  EXPECT_EQ(c("twice").type(), VarType::Double);
+  EXPECT_TRUE(eq(c("twice"), 15));
+  EXPECT_EQ(c("five").type(), VarType::Long);
+}
+
+TEST_F(DbRecordset, ExecuteGivesTheFirstFieldOfTheFirstRow) {
+  EXPECT_EQ(conn_.Execute("select nickname from u where userid=2")(0).str(), "two");
+  EXPECT_EQ(conn_.Execute("select emoney from u where userid=2")(0).currencyScaledValue(), 1000000);
+  // An action statement gives a closed recordset.
+  db::Recordset done = conn_.Execute("update u set grade=3 where userid=2");
+  EXPECT_EQ(done.State(), db::adStateClosed);
+  EXPECT_EQ(conn_.Execute("select grade from u where userid=2")(0).str(), "3");
+}
+
+TEST_F(DbRecordset, ReadingWithoutACurrentRowRaises3021) {
+  db::Recordset rs;
+  rs.Open("select * from u order by userid", conn_, db::adOpenKeyset, db::adLockReadOnly);
+  EXPECT_FALSE(rs.bof());
+  rs.MovePrevious();
+  EXPECT_TRUE(rs.bof());
+  EXPECT_EQ(raisedBy([&] { rs("nickname"); }).number, 3021);
+  EXPECT_EQ(raisedBy([&] { rs.MovePrevious(); }).number, 3021);
+  rs.MoveLast();
+  EXPECT_EQ(rs("nickname").str(), "two");
+  rs.MoveNext();
+  EXPECT_TRUE(rs.eof());
+  const Raised r = raisedBy([&] { rs(0); });
+  EXPECT_EQ(r.number, 3021);
+  EXPECT_EQ(r.description, errorDescription(3021));
+  EXPECT_EQ(raisedBy([&] { rs.MoveNext(); }).number, 3021);
+
+  db::Recordset none = conn_.Execute("select * from u where userid=99");
+  EXPECT_TRUE(none.eof());
+  EXPECT_TRUE(none.bof());
+  EXPECT_EQ(raisedBy([&] { none(0); }).number, 3021);
+  EXPECT_EQ(raisedBy([&] { conn_.Execute("select nickname from u where userid=99")(0); }).number, 3021);
+}
+
+TEST_F(DbRecordset, UnknownFieldsAndClosedRecordsetsRaise) {
+  db::Recordset rs = conn_.Execute("select nickname from u");
+  const Raised unknown = raisedBy([&] { rs("nosuch"); });
+  EXPECT_EQ(unknown.number, 3265);
+  EXPECT_EQ(unknown.description, "在对应所需名称或序数的集合中，未找到项目。");
+  EXPECT_EQ(raisedBy([&] { rs(1); }).number, 3265);
+  rs.Close();
+  EXPECT_EQ(rs.State(), db::adStateClosed);
+  EXPECT_EQ(raisedBy([&] { rs.eof(); }).number, 3704);
+  // A forward-only cursor does not count its rows or move back.
+  db::Recordset fwd = conn_.Execute("select nickname from u");
+  EXPECT_EQ(fwd.RecordCount(), -1);
+  EXPECT_EQ(raisedBy([&] { fwd.MovePrevious(); }).number, db::dberr::NoBackwardFetch);
+}
+
+TEST_F(DbRecordset, PagesOfTen) {
+  fillNumbers(25);
+  db::Recordset rs;
+  rs.Open("select k from n order by k", conn_, db::adOpenKeyset, db::adLockReadOnly);
+  EXPECT_EQ(rs.RecordCount(), 25);
+  EXPECT_EQ(rs.PageSize, 10);
+  EXPECT_EQ(rs.PageCount(), 3);
+  EXPECT_EQ(rs.AbsolutePage(), 1);
+
+  rs.setAbsolutePage(3);
+  EXPECT_EQ(rs.AbsolutePosition(), 21);
+  std::string page;
+  for (int i = 0; i < rs.PageSize && !rs.eof(); ++i, rs.MoveNext()) page += rs("k").str() + " ";
+  EXPECT_EQ(page, "21 22 23 24 25 ");
+  EXPECT_TRUE(rs.eof());
+  EXPECT_EQ(rs.AbsolutePage(), db::adPosEOF);
+
+  rs.setAbsolutePage(2);
+  EXPECT_EQ(rs("k").str(), "11");
+  // A page past the last leaves no current row.
+  rs.setAbsolutePage(4);
+  EXPECT_TRUE(rs.eof());
+  EXPECT_EQ(raisedBy([&] { rs("k"); }).number, 3021);
+  EXPECT_EQ(raisedBy([&] { rs.setAbsolutePage(0); }).number, db::dberr::InvalidArgument);
+
+  rs.PageSize = 6;
+  EXPECT_EQ(rs.PageCount(), 5);
+  rs.setAbsolutePosition(17);
+  EXPECT_EQ(rs("k").str(), "17");
+  EXPECT_EQ(rs.AbsolutePage(), 3);
+  EXPECT_EQ(raisedBy([&] { rs.setAbsolutePosition(26); }).number, db::dberr::InvalidArgument);
+}
+
+TEST_F(DbRecordset, UpdateWritesTheRowThroughAComputedColumn) {
+  fixClock(2026, 3, 15, 10, 20, 30);
+  db::Recordset rs;
+  rs.Open("select userid,nickname,grade,lasttime,isnull(mobile,'#') as mobile from u where userid=1", conn_,
+          db::adOpenKeyset, db::adLockOptimistic);
+  EXPECT_EQ(rs("mobile").str(), "#");
+  rs["mobile"] = "138#2";
+  rs["lasttime"] = Now();
+  rs.set("grade", 4);
+  EXPECT_EQ(rs("mobile").str(), "138#2");  // the assigned value reads back before Update
+  rs.Update();
+  EXPECT_EQ(rs("mobile").str(), "138#2");
+  EXPECT_EQ(rs("grade").type(), VarType::Long);
+  rs.Close();
+
+  EXPECT_EQ(column0(conn_, "select mobile from u where userid=1"), "138#2");
+  EXPECT_EQ(column0(conn_, "select grade from u where userid=1"), "4");
+  // Dates are stored in the one text form.
+  EXPECT_EQ(column0(conn_, "select lasttime || '|' from u where userid=1"), "2026-03-15 10:20:30|");
+  // The other row is untouched.
+  EXPECT_EQ(column0(conn_, "select mobile || '/' || grade from u where userid=2"), "139#1/1");
+}
+
+TEST_F(DbRecordset, UpdateConvertsValuesToTheColumnTypes) {
+  db::Recordset rs;
+  rs.Open("select emoney, grade, nickname from u where userid=2", conn_, db::adOpenKeyset, db::adLockOptimistic);
+  rs["emoney"] = rs("emoney") - Variant(92.5);
+  rs["grade"] = "7";
+  rs["nickname"] = 12;
+  rs.Update();
+  EXPECT_EQ(rs("emoney").currencyScaledValue(), 75000);
+  EXPECT_EQ(rs("grade").type(), VarType::Long);
+  EXPECT_EQ(rs("nickname").type(), VarType::String);
+  EXPECT_EQ(column0(conn_, "select emoney from u where userid=2"), "7.5");
+  rs["grade"] = "many";
+  EXPECT_EQ(raisedBy([&] { rs.Update(); }).number, 13);
+  rs.CancelUpdate();
+}
+
+TEST_F(DbRecordset, WritingAReadOnlyRecordsetRaises) {
+  db::Recordset rs;
+  rs.Open("select nickname from u where userid=1", conn_, db::adOpenKeyset, db::adLockReadOnly);
+  EXPECT_EQ(raisedBy([&] { rs["nickname"] = "x"; }).number, db::dberr::NotUpdatable);
+  EXPECT_EQ(raisedBy([&] { rs.AddNew(); }).number, db::dberr::NotUpdatable);
+  // A join has no single row to write back.
+  db::Recordset joined;
+  joined.Open("select a.nickname from u a, u b where a.userid=b.userid", conn_, db::adOpenKeyset,
+              db::adLockOptimistic);
+  joined["nickname"] = "x";
+  EXPECT_EQ(raisedBy([&] { joined.Update(); }).number, db::dberr::NotUpdatable);
+  joined.CancelUpdate();
+}
+
+TEST_F(DbRecordset, UpdateOfARowDeletedMeanwhileRaises) {
+  db::Recordset rs;
+  rs.Open("select nickname from u where userid=1", conn_, db::adOpenKeyset, db::adLockOptimistic);
+  EXPECT_EQ(rs("nickname").str(), "one");
+  conn_.ExecuteAction("delete from u where userid=1");
+  rs["nickname"] = "gone";
+  EXPECT_EQ(raisedBy([&] { rs.Update(); }).number, db::dberr::RowNotFound);
+}
+
+TEST_F(DbRecordset, AddNewInsertsARowWithItsIdentity) {
+  fixClock(2026, 3, 15, 10, 20, 30);
+  db::Recordset rs;
+  rs.Open("select * from u", conn_, db::adOpenKeyset, db::adLockOptimistic);
+  rs.AddNew();
+  EXPECT_TRUE(rs("userid").isNull());
+  rs["nickname"] = "three";
+  rs["emoney"] = 7.5;
+  rs["lasttime"] = Now();
+  rs.Update();
+  EXPECT_EQ(rs("userid").str(), "3");
+  EXPECT_EQ(rs("grade").str(), "1");  // the column default
+  EXPECT_EQ(rs("emoney").currencyScaledValue(), 75000);
+  // The table was not read: the recordset holds only the row it added.
+  EXPECT_EQ(rs.RecordCount(), 1);
+  rs.AddNew();
+  rs["nickname"] = "four";
+  rs.MoveFirst();  // moving saves the new row
+  EXPECT_EQ(rs.RecordCount(), 2);
+  rs.Close();
+
+  EXPECT_EQ(column0(conn_, "select nickname from u order by userid"), "one,two,three,four");
+  EXPECT_EQ(column0(conn_, "select emoney from u where userid=3"), "7.5");
+  EXPECT_EQ(column0(conn_, "select lasttime from u where userid=3"), "2026-03-15 10:20:30");
+}
+
+TEST_F(DbRecordset, CloseWithAnEditPendingRaises) {
+  db::Recordset rs;
+  rs.Open("select nickname from u where userid=1", conn_, db::adOpenKeyset, db::adLockOptimistic);
+  rs["nickname"] = "x";
+  EXPECT_EQ(raisedBy([&] { rs.Close(); }).number, db::dberr::IllegalOperation);
+  rs.CancelUpdate();
+  rs.Close();
+  EXPECT_EQ(column0(conn_, "select nickname from u where userid=1"), "one");
+}
+
+TEST_F(DbRecordset, SeveralRecordsetsOnOneConnection) {
+  fillNumbers(3);
+  db::Recordset outer, inner;
+  outer.Open("select k from n order by k", conn_, db::adOpenKeyset, db::adLockReadOnly);
+  std::string seen;
+  while (!outer.eof()) {
+    inner.Open("select nickname, grade from u where userid=1", conn_, db::adOpenKeyset, db::adLockOptimistic);
+    inner["grade"] = inner("grade") + outer("k");
+    inner.Update();
+    inner.Close();
+    conn_.ExecuteAction("update n set k=k*10 where k=" + outer("k").str());
+    seen += outer("k").str();
+    outer.MoveNext();
+  }
+  // The outer rows were read at open; the writes went through meanwhile.
+  EXPECT_EQ(seen, "123");
+  EXPECT_EQ(column0(conn_, "select grade from u where userid=1"), "8");
+  EXPECT_EQ(column0(conn_, "select k from n order by k"), "10,20,30");
+}
+
+}  // namespace
+}  // namespace zurvafun::testing

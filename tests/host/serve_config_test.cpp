@@ -1,0 +1,110 @@
+#include "host/serve/config.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <stdexcept>
+
+#include "runtime/text.h"
+
+namespace zurvafun::serve {
+namespace {
+
+std::map<std::string, std::string> applicationOf(const ServeConfig& c) {
+  std::map<std::string, std::string> out;
+  for (const auto& [name, elements] : c.application) out[name] = elements.at(0);
+  return out;
+}
+
+TEST(ServeConfig, KeysOverrideDefaults) {
+  const ServeConfig c = parseConfig(R"({
+    "_doc": "comments are keys starting with an underscore",
+    "port": 0,
+    "connection": {"SqlDatabaseName": "demo"},
+    "sessions": {"idle_timeout_seconds": 1.5},
+    "limits": {"max_body_bytes": 4096},
+    "application": {
+      "zurva_skinbase_info": [{"separator": "##", "fields": ["a", "b", "", 7, "1"]}, "second"],
+      "plain": ["text"]
+    },
+    "self_test_pages": true
+  })");
+  EXPECT_EQ(c.port, 0);
+  EXPECT_EQ(c.address, "127.0.0.1");
+  EXPECT_EQ(c.SqlDatabaseName, "demo");
+  EXPECT_EQ(c.SqlUserName, "zurva");
+  EXPECT_DOUBLE_EQ(c.sessionIdleSeconds, 1.5);
+  EXPECT_EQ(c.limits.maxBodyBytes, 4096u);
+  EXPECT_EQ(c.limits.maxHeaderBytes, Limits().maxHeaderBytes);
+  EXPECT_TRUE(c.selfTestPages);
+  std::map<std::string, std::vector<std::string>> values(c.application.begin(), c.application.end());
+  EXPECT_EQ(values.size(), 2u);
+  EXPECT_EQ(values["zurva_skinbase_info"], (std::vector<std::string>{"a##b####7##1", "second"}));
+  EXPECT_EQ(values["plain"], (std::vector<std::string>{"text"}));
+}
+
+TEST(ServeConfig, MistakesNameTheKey) {
+  const struct {
+    const char* json;
+    const char* mentions;
+  } cases[] = {
+      {R"({"prot": 80})", "\"prot\": unknown key"},
+      {R"({"limits": {"max_body": 1}})", "\"limits.max_body\": unknown key"},
+      {R"({"port": "80"})", "\"port\": must be a whole number"},
+      {R"({"port": 70000})", "\"port\": must lie between"},
+      {R"({"connection": {"SqlPassword": 1}})", "\"connection.SqlPassword\": must be a text"},
+      {R"({"application": {"zurva_info": "x"}})", "\"application.zurva_info\": must be an array"},
+      {R"({"port": 1,})", "not valid JSON"},
+  };
+  for (const auto& c : cases) {
+    try {
+      parseConfig(c.json);
+      ADD_FAILURE() << c.json << " was accepted";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
+    }
+  }
+}
+
+// The shipped default: the values the component splits have the shape its
+// methods read.
+TEST(ServeConfig, DefaultFileHoldsWorkingSiteValues) {
+  const ServeConfig c = loadConfig(ZURVA_SOURCE_DIR "/config/zurva-serve.json");
+  EXPECT_EQ(c.address, "127.0.0.1");
+  EXPECT_EQ(c.port, 8080);
+  EXPECT_EQ(c.documentRoot, "site/www");
+  EXPECT_EQ(c.SqlLocalName, "(local)");
+  EXPECT_FALSE(c.selfTestPages);
+  auto values = applicationOf(c);
+
+  const std::vector<std::string> settings = Split(values["zurva_base_info"], "<><><><><>");
+  ASSERT_GE(settings.size(), 26u);
+  EXPECT_EQ(settings[25], "0");  // free access off
+  EXPECT_TRUE(settings[24] == "0" || settings[24] == "1" || settings[24] == "2");
+
+  const std::vector<std::string> words = Split(values["zurva_info"], "<><><><><>");
+  ASSERT_GE(words.size(), 3u);
+  for (const std::string& word : Split(words[1], ",")) {
+    EXPECT_FALSE(word.empty()) << "an empty forbidden word refuses every value";
+    EXPECT_EQ(word, LCase(word)) << "forbidden words are matched against lower-cased values";
+  }
+
+  const std::vector<std::string> skin = Split(values["zurva_skinbase_info"], "##");
+  ASSERT_GE(skin.size(), 5u);
+  EXPECT_EQ(skin[4], "1");
+
+  const std::string& showcase = values["zurva_myshow"];
+  ASSERT_EQ(showcase.front(), ',');
+  const std::vector<std::string> entries = Split(showcase.substr(1), ",");
+  EXPECT_GE(entries.size(), 4u);
+  for (const std::string& entry : entries) {
+    const std::vector<std::string> f = Split(entry, "@");
+    ASSERT_EQ(f.size(), 11u) << entry;
+    EXPECT_TRUE(f[1] == "576" || f[1] == "577") << entry;
+    EXPECT_EQ(f[2].size(), 5u) << entry;  // "aa-bb"
+    EXPECT_EQ(Split(f[3], "#").size(), 9u) << entry;
+  }
+}
+
+}  // namespace
+}  // namespace zurvafun::serve
