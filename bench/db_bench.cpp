@@ -1,4 +1,4 @@
-// Benchmarks of the database layer on a demo database of 100,000 members:
+// Benchmarks of the database layer on the demo database with 100,000 members:
 //   - opening a pooled connection and reading one member by number;
 //   - the member search of the worked example (sex, age, height and education
 //     bounds) through the SQL Server dialect, beside the same condition written
@@ -15,11 +15,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
-#include <stdexcept>
 #include <string>
 
 #include "db/db.h"
 #include "db/sqlfunctions.h"
+#include "site/seed.h"
 
 namespace {
 
@@ -60,43 +60,12 @@ class DemoDatabase {
     config.password = "bench";
     config.database = "bench";
     db::configure(config);
-    db::Connection conn;
-    if (!conn.Open(params())) throw std::runtime_error("cannot create the benchmark database");
-    fill(conn);
+    seed::createDemoDatabase(file(), kMembers);
   }
   // Runs after the main thread's pooled handles are gone.
   ~DemoDatabase() {
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
-  }
-
-  // Members whose packed columns follow the member record's layout.
-  static void fill(db::Connection& conn) {
-    static const char* const kPlaces[][2] = {{"北京", "朝阳区"}, {"上海", "浦东区"}, {"广东", "广州市"},
-                                             {"江苏", "南京市"}, {"浙江", "杭州市"}, {"四川", "成都市"}};
-    std::mt19937 random(20260315);
-    auto pick = [&](int n) { return int(random() % unsigned(n)); };
-    conn.transaction([&] {
-      for (int i = 1; i <= kMembers; ++i) {
-        const auto& home = kPlaces[pick(6)];
-        const auto& origin = kPlaces[pick(6)];
-        const std::string userdata = std::to_string(1960 + pick(45)) + "#" + std::to_string(1 + pick(5)) + "#" +
-                                     std::to_string(1 + pick(4)) + "#" + std::to_string(21 + pick(30)) + "#" +
-                                     origin[0] + "#" + home[0] + "-" + home[1] + "#" +
-                                     std::to_string(122 + pick(7)) + "#" + origin[0] + "-" + origin[1] + "#" +
-                                     std::to_string(301 + pick(5));
-        conn.ExecuteAction(
-            "insert into zurva_user (zurvauser,password,nickname,sex,ok,grade,trust,userdata,height_,weight_,pay,"
-            "mobile,smallphoto,ifclose,ifdel,iferro,emoney,addtime,lasttime) values (?,?,?,?,1,?,?,?,?,?,?,?,?,0,0,"
-            "0,?,?,?)",
-            {"user" + std::to_string(i), "0123456789abcdef", "nick" + std::to_string(i), 577 + pick(2), pick(4),
-             pick(6), userdata, std::to_string(150 + pick(40)), std::to_string(45 + pick(40)),
-             std::to_string(230 + pick(8)) + "#", "13800000000#" + std::to_string(pick(3)),
-             "smallphoto" + std::to_string(i) + ".jpg" + std::to_string(pick(2)), pick(500),
-             "2025-0" + std::to_string(1 + pick(9)) + "-1" + std::to_string(pick(10)) + " 10:00:00",
-             "2026-03-1" + std::to_string(pick(6)) + " 09:00:00"});
-      }
-    });
   }
 
   std::filesystem::path dir_;
