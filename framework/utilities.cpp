@@ -117,14 +117,15 @@ Variant zurva::JoinChar(const Variant& strUrl) {
     const std::string url = strUrl.str();
     const long length = Len(url);
     const long question = InStr(url, "?");
+    // The unchanged cases hand back the argument itself (a Null stays Null).
     if (question >= length) {
-      result = url;  // "?" is the last character
+      result = strUrl;  // "?" is the last character
     } else if (question <= 1) {
       result = url + "?";  // no "?", or "?" first
     } else if (InStr(url, "&") < length) {
       result = url + "&";
     } else {
-      result = url;  // "&" is the last character
+      result = strUrl;  // "&" is the last character
     }
   });
   return result;

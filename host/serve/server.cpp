@@ -199,11 +199,15 @@ class Engine final : public httplib::Server {
         if (!stream.waitForRequest(stopping)) break;
         stream.beginRequest();
         bool closed = false;
-        ok = process_request(stream, served == limits_.keepAliveMaxRequests, closed,
-                             [&stream](httplib::Request& req) {
-                               stream.headersRead();
-                               preferGzip(req);
-                             });
+        try {
+          ok = process_request(stream, served == limits_.keepAliveMaxRequests, closed,
+                               [&stream](httplib::Request& req) {
+                                 stream.headersRead();
+                                 preferGzip(req);
+                               });
+        } catch (...) {  // whatever happens to one connection, the worker goes on
+          ok = false;
+        }
         stream.flush();
         if (!ok || closed || stream.closing()) break;
       }

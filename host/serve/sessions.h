@@ -3,9 +3,9 @@
 // used goes first when the store is full). Thread-safe.
 //
 // Each session carries a lock that the host holds while a page of that
-// session runs, so the requests of one visitor run one after the other, as
-// they did on the original host; requests of different visitors run side by
-// side.
+// session runs, so the requests of one visitor run one after the other, as a
+// page host with session state runs them; requests of different visitors run
+// side by side.
 #pragma once
 
 #include <chrono>

@@ -9,7 +9,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,8 +21,6 @@
 #include <thread>
 
 #include "runtime/gbk.h"
-
-extern char** environ;
 
 namespace zurvafun {
 namespace {
@@ -60,18 +58,25 @@ class ServerProcess {
 
     int out[2];
     if (::pipe(out) != 0) return fail(error, "pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::string binary = ZURVA_SERVE_BINARY;
     char* argv[] = {binary.data(), const_cast<char*>("--config"), const_cast<char*>(config.c_str()), nullptr};
-    const int spawned = posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t parent = ::getpid();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      // The server ends with the test process, even when that one is killed.
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+      if (::getppid() != parent) ::_exit(127);
+      ::dup2(out[1], STDOUT_FILENO);
+      ::close(out[0]);
+      ::close(out[1]);
+      const int log = ::open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(log, STDERR_FILENO);
+      ::execv(binary.c_str(), argv);
+      ::_exit(127);
+    }
     ::close(out[1]);
     stdout_ = out[0];
-    if (spawned != 0) return fail(error, "cannot start " + binary);
+    if (pid_ < 0) return fail(error, "cannot start " + binary);
 
     // The server prints its address once it listens (after seeding).
     std::string line;

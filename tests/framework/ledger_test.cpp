@@ -9,7 +9,7 @@
 #include "db/db.h"
 #include "framework/zurva.h"
 #include "host/test_host.h"
-#include "tests/framework/member_db_fixture.h"
+#include "tests/support_db.h"
 
 namespace zurvafun::testing {
 namespace {
@@ -154,10 +154,13 @@ TEST_F(LedgerTest, DatabaseThatCannotBeOpenedWritesNoRow) {
   EXPECT_TRUE(h.response().ended());
   EXPECT_EQ(h.response().body(), "SQL数据库连接出错，请检查连接字串。");
   EXPECT_TRUE(ledger().empty());
+  // The response has ended: a later call with a good database stops at once.
+  EXPECT_TRUE(endsRequest([&] { add(z, 1, 5, "x"); }));
+  EXPECT_TRUE(ledger().empty());
 }
 
 TEST_F(LedgerTest, EmoneyCookieFollowsTheBalance) {
-  execute("update zurva_user set emoney=1234.5 where userid=1");
+  run("update zurva_user set emoney=1234.5 where userid=1");
   host::TestHost h;
   setCookie(h, "kalimo", kAnnCookie);
   zurva z;
@@ -196,6 +199,9 @@ TEST_F(LedgerTest, EmoneyCookieFailures) {
     EXPECT_NO_THROW(balance = z.emoneycookies(kServer, Variant("nobody"), kPassword, kDatabase));
     EXPECT_TRUE(balance.isEmpty());
     EXPECT_TRUE(h.response().ended());
+    EXPECT_EQ(h.response().Cookies.find("kalimo"), nullptr);
+    // The response has ended: a later call stops at once.
+    EXPECT_TRUE(endsRequest([&] { z.emoneycookies(kServer, kUser, kPassword, kDatabase); }));
     EXPECT_EQ(h.response().Cookies.find("kalimo"), nullptr);
   }
   {  // no row for the member: the error goes to the page

@@ -43,6 +43,7 @@ TEST_F(LinkTest, ShowurlInBothModes) {
       // Links that pass in every mode.
       {"1", "", "", nullptr},
       {"2", "", "", nullptr},
+      {"0", "", "", nullptr},
       {"1", "USERINFO.ASP?ID=25", "USERINFO.ASP?ID=25", nullptr},
       {"2", "USERINFO.ASP?ID=25", "USERINFO.ASP?ID=25", nullptr},
       {"1", "zurva_rasult.asp", "zurva_rasult.asp", nullptr},
@@ -54,6 +55,7 @@ TEST_F(LinkTest, ShowurlInBothModes) {
       {"1", "indexw.html", "indexw.html", nullptr},
       {"1", "news/id_25_userinfo.html", "news/id_25_userinfo.html", nullptr},
       {"1", "/admin/admin_login.asp", "/admin/admin_login.html", nullptr},
+      {"1", "news/list.asp", "news/list.html", nullptr},
       {"1", "a.aspx", "a.htmlx", nullptr},
       {"1", "userinfo.asp?id=25", "id_25_userinfo.html", "userinfo.asp?id=25"},
       {"1", "bbs/userinfo.asp?id=25", "id_25_userinfo.html", "bbs/userinfo.asp?id=25"},

@@ -7,7 +7,8 @@
 #include "framework/zurva.h"
 #include "host/test_host.h"
 #include "runtime/dates.h"
-#include "tests/framework/member_db_fixture.h"
+#include "tests/support.h"
+#include "tests/support_db.h"
 
 namespace zurvafun::testing {
 namespace {
@@ -248,6 +249,12 @@ TEST_F(LoginTest, DatabaseThatCannotBeOpenedEndsTheResponseQuietly) {
   zurva z;
   EXPECT_NO_THROW(z.chklogin(kServer, kUser, Variant("wrong"), kDatabase));
   EXPECT_TRUE(h.response().ended());
+  EXPECT_EQ(h.response().body(), "SQL数据库连接出错，请检查连接字串。");
+  EXPECT_EQ(h.response().Cookies.find("kalimo"), nullptr);
+  EXPECT_TRUE(value("select logins from zurva_user where userid=1").isNull());
+  // The response has ended, so the instance does nothing more, even with a
+  // database it can open: the next call stops at once.
+  EXPECT_EQ(errorOf([&] { z.chklogin(kServer, kUser, kPassword, kDatabase); }), RequestEndError);
   EXPECT_EQ(h.response().body(), "SQL数据库连接出错，请检查连接字串。");
   EXPECT_EQ(h.response().Cookies.find("kalimo"), nullptr);
   EXPECT_TRUE(value("select logins from zurva_user where userid=1").isNull());

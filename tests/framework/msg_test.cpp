@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "framework/escape.h"
 #include "framework/zurva.h"
@@ -86,6 +88,28 @@ std::vector<std::string> boxLines(const std::string& box) {
   return lines;
 }
 
+// The message box around `message`, line by line: the outer table of three
+// columns with its spacer rows, the inner table with the picture and the
+// message, two spacer rows and the button row holding `buttonCell`.
+std::vector<std::string> expectedBox(const std::string& message, const std::string& buttonCell) {
+  return {
+      R"(<table width="500" height="300" border="0" align="center" cellpadding="0" cellspacing="0">)",
+      R"(<tr><td colspan="3">&nbsp;</td></tr>)",
+      R"(<tr><td width="45">&nbsp;</td><td width="419">)",
+      R"(<table width="90%" border="0" align="center" cellpadding="0" cellspacing="0">)",
+      R"(<tr><td width="26%"><img src="/images/erro/cc.jpg" width="109" height="82"></td>)"
+      R"(<td width="74%" style="WORD-BREAK: break-all; WORD-WRAP: break-word">)" +
+          message + "</td></tr>",
+      R"(<tr><td colspan="2">&nbsp;</td></tr>)",
+      R"(<tr><td colspan="2">&nbsp;</td></tr>)",
+      R"(<tr><td colspan="2" align="center">)" + buttonCell + "</tr>",
+      "</table>",
+      R"(</td><td width="45">&nbsp;</td></tr>)",
+      R"(<tr><td colspan="3">&nbsp;</td></tr>)",
+      "</table>",
+  };
+}
+
 TEST_F(MsgTest, MessageBoxWithBackOrCloseButton) {
   const struct {
     const char* code;
@@ -106,6 +130,7 @@ TEST_F(MsgTest, MessageBoxWithBackOrCloseButton) {
     EXPECT_TRUE(stopsTheCaller([&] { z.Msg("您还没有登录", c.code, 2); }));
     const std::string& body = h.response().body();
     const auto lines = boxLines(body);
+    EXPECT_EQ(lines, expectedBox("您还没有登录", c.button));
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(
         lines.front(),
@@ -148,6 +173,8 @@ TEST_F(MsgTest, MessageBoxFormWithAUrlRefreshesCountsDownAndRedirects) {
   const std::string box = body.substr(refresh.size(), body.size() - refresh.size() - script.size());
   const auto lines = boxLines(box);
   // The countdown cell is left without its closing tag.
+  EXPECT_EQ(lines, expectedBox("修改成功",
+                               "页面将在5秒后自动跳转/<a href=index.html>手动跳转</a>"));
   EXPECT_NE(
       std::find(
           lines.begin(), lines.end(),

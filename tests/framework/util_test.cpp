@@ -144,6 +144,8 @@ TEST(Util, JoinCharPreparesOneMoreParameter) {
     SCOPED_TRACE(url.str());
     EXPECT_EQ(z.JoinChar(url).str(), expected);
   }
+  // A Null has no "?" before its end: it comes back unchanged, still Null.
+  EXPECT_TRUE(z.JoinChar(Variant::null()).isNull());
 }
 
 // ---------------------------------------------------------------- zurvatop

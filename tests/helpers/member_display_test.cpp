@@ -9,7 +9,7 @@
 
 #include "framework/zurva.h"
 #include "host/test_host.h"
-#include "tests/helpers/helpers_test_db.h"
+#include "tests/support_db.h"
 #include "tests/support.h"
 
 namespace zurvafun {
@@ -272,7 +272,7 @@ TEST_F(MemberDisplayTest, IfShowWithoutUsableSettingsIsLoggedAndEmpty) {
 
 class MemberDisplayFriendTest : public MemberDisplayTest {
  protected:
-  using Db = testing::HelpersTestDb;
+  using Db = testing::TestDatabase;
 
   void SetUp() override {
     MemberDisplayTest::SetUp();
@@ -288,7 +288,7 @@ class MemberDisplayFriendTest : public MemberDisplayTest {
                  std::to_string(ifok) + ")");
   }
   Variant friendTest(const Variant& viewer, const Variant& member) {
-    return z.mainiffriend(viewer, member, Db::kServer, Db::kUser, Db::kPassword, Db::kName);
+    return z.mainiffriend(viewer, member, Db::kServer, Db::kUser, Db::kPassword, Db::kDatabase);
   }
 
   Db database;

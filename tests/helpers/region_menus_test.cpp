@@ -7,13 +7,13 @@
 #include "host/test_host.h"
 #include "site/seed.h"
 #include "runtime/text.h"
-#include "tests/helpers/helpers_test_db.h"
+#include "tests/support_db.h"
 #include "tests/support.h"
 
 namespace zurvafun {
 namespace {
 
-using Db = testing::HelpersTestDb;
+using Db = testing::TestDatabase;
 
 // One record of the region menu text: no-city marker, province, city.
 std::string record(const std::string& province, const std::string& city) {
@@ -42,7 +42,7 @@ class RegionMenuTest : public ::testing::Test {
   static std::string quoted(const std::string& text) { return "'" + Replace(text, "'", "''") + "'"; }
 
   std::string menu() {
-    return z.citymenu(Db::kServer, Db::kUser, Db::kPassword, Db::kName, kOnChange, "--请选择--",
+    return z.citymenu(Db::kServer, Db::kUser, Db::kPassword, Db::kDatabase, kOnChange, "--请选择--",
                       "province")
         .str();
   }
@@ -74,7 +74,7 @@ TEST_F(RegionMenuTest, SkipsRecordsWithoutAProvince) {
 TEST_F(RegionMenuTest, WritesNameIdHandlerAndFirstOptionAsGiven) {
   storeMenu(quoted(record("广东", "广州市") + "@@@@@@" + record("广西", "南宁市")));
   const std::string html =
-      z.citymenu(Db::kServer, Db::kUser, Db::kPassword, Db::kName,
+      z.citymenu(Db::kServer, Db::kUser, Db::kPassword, Db::kDatabase,
                  "changelocation1(form3.province1.options[form3.province1.selectedIndex],form3.city1,"
                  "addressfromText,addressfromText)",
                  "不限", "province1")
@@ -111,7 +111,7 @@ TEST_F(RegionMenuTest, WithoutAUsableMenuTextOnlyTheFirstOption) {
 
 TEST_F(RegionMenuTest, FailedConnectionEndsTheRequest) {
   EXPECT_EQ(testing::errorOf([&] {
-              z.citymenu(Db::kServer, Db::kUser, "wrong", Db::kName, kOnChange, "--请选择--",
+              z.citymenu(Db::kServer, Db::kUser, "wrong", Db::kDatabase, kOnChange, "--请选择--",
                          "province");
             }),
             RequestEndError);
