@@ -171,6 +171,10 @@ Handle::Handle(std::string file) : path(std::move(file)) {
     raise(dberr::CommandError, message);
   }
   sqlite3_busy_timeout(db, 5000);
+  // A "name" is always a name, as on SQL Server: never a text literal when no
+  // such column exists.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   registerFunctions(db);
   try {
     exec("PRAGMA journal_mode=WAL");
@@ -288,6 +292,13 @@ Prepared& Handle::cached(std::string key, const Translation& t) {
   const int rc = sqlite3_prepare_v3(db, t.sql.c_str(), int(t.sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
   if (rc != SQLITE_OK) fail(rc);
   if (!stmt) raise(dberr::CommandError, "命令文本为空。");
+  // Never run part of a text: whatever follows the statement is refused.
+  for (const char* p = tail; p && *p; ++p) {
+    if (!std::isspace(static_cast<unsigned char>(*p))) {
+      sqlite3_finalize(stmt);
+      raise(dberr::CommandError, "每次只能执行一条 SQL 语句：分号之后的第二条语句被拒绝。");
+    }
+  }
   Prepared p;
   p.stmt = stmt;
   p.schemaChange = t.schemaChange;

@@ -65,8 +65,19 @@ std::vector<Node> tokenize(std::string_view s) {
     } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
       while (i < n && s[i] != '\n') ++i;
     } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
-      const size_t end = s.find("*/", i + 2);
-      i = end == std::string_view::npos ? n : end + 2;
+      // Block comments nest, as on SQL Server; one left open is an error
+      // rather than a comment that swallows the rest of the statement.
+      int depth = 1;
+      for (i += 2; depth > 0; ++i) {
+        if (i + 1 >= n) fail("缺少注释结束标记 '*/'。");
+        if (s[i] == '/' && s[i + 1] == '*') {
+          ++depth;
+          ++i;
+        } else if (s[i] == '*' && s[i + 1] == '/') {
+          --depth;
+          ++i;
+        }
+      }
     } else if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'')) {
       const size_t start = c == '\'' ? i : i + 1;
       size_t j = start + 1;
@@ -321,6 +332,16 @@ class Rewriter {
     return any == schema_.anyTable.end() ? ColKind::Unknown : any->second;
   }
 
+  static ColKind kindOf(Cls c) {
+    switch (c) {
+      case Cls::Int: return ColKind::Int;
+      case Cls::Numeric: return ColKind::Numeric;
+      case Cls::Text: return ColKind::Text;
+      case Cls::Date: return ColKind::Date;
+      default: return ColKind::Unknown;
+    }
+  }
+
   static Cls ofKind(ColKind k) {
     switch (k) {
       case ColKind::Int: return Cls::Int;
@@ -464,11 +485,115 @@ class Rewriter {
       return true;
     }
     if (ca == Cls::StrLiteral && (cb == Cls::Text || cb == Cls::Unknown || cb == Cls::StrLiteral)) {
-      a.push_back(word("COLLATE"));
-      a.push_back(word("ZV"));
+      collate(a);
+      return true;
+    }
+    // Two text expressions (a function's result has no collation of its own).
+    if (ca == Cls::Text && cb == Cls::Text && !isColumn(a)) {
+      collate(a);
       return true;
     }
     return false;
+  }
+
+  // Text compared and sorted as the default collation does.
+  static void collate(Seq& a) {
+    if (a.size() != 1) a = {group(std::move(a))};
+    a.push_back(word("COLLATE"));
+    a.push_back(word("ZV"));
+  }
+
+  static bool isColumn(const Seq& a) {
+    return (a.size() == 1 && isName(a[0])) ||
+           (a.size() == 3 && isName(a[0]) && a[1].type == T::Dot && isName(a[2]));
+  }
+
+  // x [NOT] BETWEEN lo AND hi and x [NOT] IN (a, b, …): as in a comparison,
+  // text converts to the number or date type that takes part.
+  void ranges(Seq& seq) const {
+    for (size_t k = 1; k < seq.size(); ++k) {
+      const bool between = isWord(seq[k], "between");
+      const bool in = isWord(seq[k], "in") && k + 1 < seq.size() && seq[k + 1].type == T::Group &&
+                      !(!seq[k + 1].kids.empty() && isWord(seq[k + 1].kids[0], "select"));
+      if (!between && !in) continue;
+      const size_t e = isWord(seq[k - 1], "not") ? k - 1 : k;
+      size_t b = e;
+      while (b > 0 && !isBoundary(seq[b - 1]) && !isComparison(seq[b - 1])) --b;
+      if (b == e) continue;
+      std::vector<Seq> parts(1, Seq(seq.begin() + long(b), seq.begin() + long(e)));
+      size_t and_ = k + 1, end = k + 2;
+      if (in) {
+        for (Seq& item : splitArgs(seq[k + 1].kids)) parts.push_back(std::move(item));
+      } else {
+        while (and_ < seq.size() && !isWord(seq[and_], "and")) ++and_;
+        if (and_ >= seq.size()) continue;
+        for (end = and_ + 1; end < seq.size() && !isBoundary(seq[end]);) ++end;
+        parts.emplace_back(seq.begin() + long(k) + 1, seq.begin() + long(and_));
+        parts.emplace_back(seq.begin() + long(and_) + 1, seq.begin() + long(end));
+      }
+      if (!unify(parts)) continue;
+      Seq out(std::make_move_iterator(seq.begin()), std::make_move_iterator(seq.begin() + long(b)));
+      auto append = [&out](Seq& part) {
+        out.insert(out.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
+      };
+      append(parts[0]);
+      for (size_t i = e; i <= k; ++i) out.push_back(std::move(seq[i]));
+      if (in) {
+        seq[k + 1].kids = joinArgs(std::vector<Seq>(std::make_move_iterator(parts.begin() + 1),
+                                                    std::make_move_iterator(parts.end())));
+        out.push_back(std::move(seq[k + 1]));
+      } else {
+        append(parts[1]);
+        out.push_back(std::move(seq[and_]));
+        append(parts[2]);
+      }
+      const size_t next = out.size();
+      out.insert(out.end(), std::make_move_iterator(seq.begin() + long(end)), std::make_move_iterator(seq.end()));
+      seq = std::move(out);
+      k = next - 1;
+    }
+  }
+
+  // Converts the text operands of `parts` to the number or date type among
+  // them (SQL Server's type precedence); false when none takes part.
+  bool unify(std::vector<Seq>& parts) const {
+    std::vector<Cls> cls;
+    Cls target = Cls::Unknown;
+    for (const Seq& p : parts) {
+      const Cls c = classify(p.data(), p.data() + p.size());
+      cls.push_back(c);
+      if (c == Cls::Date) target = Cls::Date;
+      else if ((c == Cls::Numeric || c == Cls::DecLiteral) && target != Cls::Date) target = Cls::Numeric;
+      else if ((c == Cls::Int || c == Cls::IntLiteral) && target == Cls::Unknown) target = Cls::Int;
+    }
+    if (target == Cls::Unknown) return false;
+    for (size_t i = 0; i < parts.size(); ++i)
+      if (cls[i] == Cls::Text || cls[i] == Cls::StrLiteral) fixSides(parts[i], cls[i], target);
+    return true;
+  }
+
+  // ORDER BY a text expression sorts by the default collation too.
+  void orderBy(Seq& seq) const {
+    for (size_t i = 0; i + 1 < seq.size(); ++i) {
+      if (!isWord(seq[i], "order") || !isWord(seq[i + 1], "by")) continue;
+      size_t start = i + 2;
+      for (size_t j = start; j <= seq.size(); ++j) {
+        const bool stop = j == seq.size() || isWord(seq[j], "limit");
+        if (!stop && seq[j].type != T::Comma) continue;
+        size_t termEnd = j;
+        if (termEnd > start && (isWord(seq[termEnd - 1], "asc") || isWord(seq[termEnd - 1], "desc"))) --termEnd;
+        Seq term(seq.begin() + long(start), seq.begin() + long(termEnd));
+        if (!term.empty() && !isColumn(term) && classify(term.data(), term.data() + term.size()) == Cls::Text) {
+          collate(term);
+          seq.erase(seq.begin() + long(start), seq.begin() + long(termEnd));
+          seq.insert(seq.begin() + long(start), term.begin(), term.end());
+          j = start + term.size() + (j - termEnd);
+        }
+        if (stop) break;
+        start = j + 1;
+      }
+      return;
+    }
   }
 
   // ---- function calls
@@ -480,14 +605,13 @@ class Rewriter {
       name.text = "zv_" + f;
       name.keyword = false;  // LEFT and RIGHT are join words only without "("
     } else if (f == "isnull") {
+      // ISNULL(a, b) gives b converted to the type of a: a number for a text
+      // column becomes text, a text for a number or date column converts.
       name.text = "ifnull";
       std::vector<Seq> a = splitArgs(args.kids);
-      if (a.size() == 2 && classify(a[0].data(), a[0].data() + a[0].size()) == Cls::Text) {
-        const Cls d = classify(a[1].data(), a[1].data() + a[1].size());
-        if ((d == Cls::IntLiteral || d == Cls::DecLiteral) && a[1].size() == 1) {
-          a[1] = {stringNode(a[1][0].text)};
-          args.kids = joinArgs(std::move(a));
-        }
+      if (a.size() == 2) {
+        convertStored(kindOf(classify(a[0].data(), a[0].data() + a[0].size())), a[1]);
+        args.kids = joinArgs(std::move(a));
       }
     } else if (f == "dateadd" || f == "datediff") {
       std::vector<Seq> a = splitArgs(args.kids);
@@ -557,7 +681,9 @@ class Rewriter {
       if (seq[i].type == T::Word && seq[i + 1].type == T::Group) rewriteCall(seq[i], seq[i + 1]);
     top(seq);
     insertValues(seq);
+    ranges(seq);
     comparisons(seq);
+    orderBy(seq);
   }
 
   // SELECT [DISTINCT|ALL] TOP n … becomes SELECT … LIMIT n.

@@ -389,6 +389,8 @@ bool likeMatch(std::string_view p, std::string_view s, char32_t escape) {
       continue;
     }
     if (pi < p.size() && matchOne(p, pi, s, si, escape)) continue;
+    // Trailing blanks of the value are not significant (those of the pattern are).
+    if (pi == p.size() && trimBlanksRight(s.substr(si)).empty()) return true;
     if (starP == std::string_view::npos) return false;
     pi = starP;
     starS = skipChars(s, starS, 1);

@@ -25,7 +25,8 @@ bool sqlserverTextToInt(std::string_view text, long long& out);
 bool sqlserverTextToNumberText(std::string_view text, std::string& canonical);
 
 // LIKE of SQL Server: % any run, _ one character, [abc], [a-z], [^a]; ASCII
-// letters match without regard to case. `escape` 0 for none.
+// letters match without regard to case, and trailing blanks of the value are
+// not significant (as for varchar data). `escape` 0 for none.
 bool likeMatch(std::string_view pattern, std::string_view value, char32_t escape = 0);
 // PATINDEX: 1-based character position of the first match, 0 for none.
 long patternIndex(std::string_view pattern, std::string_view value);

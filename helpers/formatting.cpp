@@ -55,10 +55,8 @@ std::string twoDigits(int n) { return n < 10 ? "0" + std::to_string(n) : std::to
 
 // ------------------------------------------------------------------ random pick
 
-// Bounded loops: a real generator leaves them by chance long before (a
-// thousand misses in a row has odds of at most 0.9 to the 1000th); only an
-// injected source that never lands in range reaches the end.
-constexpr int kDrawLimit = 1000;
+// Tries with the exclusion list before the list is dropped.
+constexpr int kListTries = 1000;
 
 // Every draw reseeds the generator from the timer first.
 double freshDraw() {
@@ -170,17 +168,14 @@ Variant zurva::shuiji(const Variant& max, const Variant& last, Variant& all) {
   // Whole numbers a draw may return with the smallest count; larger counts
   // only widen the range. With none, no draw could ever succeed.
   const double lowest = std::max(0.0, std::ceil(bottom));
-  const auto highestBelow = [&](double range) { return std::min(std::floor(top), range - 1); };
-  if (fewest > most || lowest > highestBelow(std::pow(10.0, double(fewest)))) raise(err::InvalidCall);
+  const double highest = std::min(std::floor(top), std::pow(10.0, double(fewest)) - 1);
+  if (fewest > most || lowest > highest) raise(err::InvalidCall);
 
   // The digit count: every allowed count equally likely, whatever the span
   // of numbers it covers, so small numbers are favoured.
   long digits = 0;
-  for (int draw = 0; draw < kDrawLimit && digits == 0; ++draw) {
-    const long count = long(freshDraw() * 10);
-    if (count >= fewest && count <= most) digits = count;
-  }
-  if (digits == 0) digits = fewest + long(freshDraw() * double(most - fewest + 1));
+  do digits = long(freshDraw() * 10);
+  while (digits < fewest || digits > most);
   const double range = std::pow(10.0, double(digits));
   const auto inBounds = [&](double n) { return n >= bottom && n <= top; };
 
@@ -190,7 +185,7 @@ Variant zurva::shuiji(const Variant& max, const Variant& last, Variant& all) {
   std::unordered_set<std::string> listed;
   for (const std::string& entry : Split(all.str(), ",")) listed.insert(entry);
   const auto isListed = [&](double n) { return listed.contains(numberText(n)); };
-  for (int attempt = 0; attempt < kDrawLimit; ++attempt) {
+  for (int attempt = 0; attempt < kListTries; ++attempt) {
     double n = std::floor(freshDraw() * range);
     if (isListed(n)) {
       double step = 1;
@@ -202,15 +197,13 @@ Variant zurva::shuiji(const Variant& max, const Variant& last, Variant& all) {
   }
 
   // A thousand failed tries: the list is dropped, in the caller's variable
-  // too, and any number in range will do.
+  // too, and the draws go on until one lands in range (the bounds checked
+  // above hold at least one number of this digit count).
   all = "";
-  for (int attempt = 0; attempt < kDrawLimit; ++attempt) {
+  for (;;) {
     const double n = std::floor(freshDraw() * range);
     if (inBounds(n)) return Variant(static_cast<long long>(n));
   }
-  // The same uniform pick over the numbers in range, in one draw.
-  const double highest = highestBelow(range);
-  return Variant(static_cast<long long>(lowest + std::floor(freshDraw() * (highest - lowest + 1))));
 }
 
 }  // namespace zurvafun

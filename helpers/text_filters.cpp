@@ -63,10 +63,11 @@ const std::vector<FixedTag>& fixedTags() {
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A target that may stand unquoted in a link or image attribute: an http or
-// https address or a relative path. Refused: control characters (they end
-// the attribute, or vanish from a URL and so hide a scheme), quotes (a value
-// that starts with one runs on past the tag), and a character reference
+// A target that may stand unquoted in a link or image attribute: an http,
+// https, ftp or mailto address or a relative path. Refused: any other scheme
+// (javascript:, data: ...), control characters (they end the attribute, or
+// vanish from a URL and so hide a scheme), quotes (a value that starts with
+// one runs on past the tag), and a character reference
 // where a scheme could stand ("&#106;avascript:" is still a script link).
 // Leading blanks are looked past, so they cannot hide a scheme either.
 bool isLinkTarget(std::string_view target) {
@@ -83,7 +84,7 @@ bool isLinkTarget(std::string_view target) {
   }
   if (end < target.size() && target[end] == ':') {
     const std::string scheme = LCase(target.substr(start, end - start));
-    return scheme == "http" || scheme == "https";
+    return scheme == "http" || scheme == "https" || scheme == "ftp" || scheme == "mailto";
   }
   return end == target.size() || target[end] != '&';
 }

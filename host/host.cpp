@@ -8,6 +8,7 @@ namespace zurvafun::host {
 // ------------------------------------------------------------------ Request
 
 Variant RequestCookie::operator()() const {
+  if (!sent_) return Variant();
   return keys_.empty() ? Variant(value_) : Variant(joinSubKeys(keys_));
 }
 
@@ -109,6 +110,7 @@ void Response::Redirect(std::string_view url) {
   if (ended_) return;
   Status = 302;
   redirect_ = std::string(url);
+  body_.clear();
   ended_ = true;
 }
 

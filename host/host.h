@@ -19,14 +19,16 @@ namespace zurvafun::host {
 
 // ------------------------------------------------------------------ Request
 
-// One request cookie: a plain value, or sub-keys.
+// One request cookie: a plain value, or sub-keys. A default-made cookie
+// stands for one the browser did not send.
 class RequestCookie {
  public:
   RequestCookie() = default;
-  explicit RequestCookie(std::string value) : value_(std::move(value)) {}
-  explicit RequestCookie(SubKeys keys) : keys_(std::move(keys)) {}
+  explicit RequestCookie(std::string value) : sent_(true), value_(std::move(value)) {}
+  explicit RequestCookie(SubKeys keys) : sent_(true), keys_(std::move(keys)) {}
 
-  // The whole text: the plain value, or "k1=v1&k2=v2" (values URL-encoded).
+  // The whole text: the plain value, or "k1=v1&k2=v2" (values URL-encoded);
+  // Empty for a cookie that was not sent.
   Variant operator()() const;
   // A sub-key's value; Empty when absent.
   Variant operator()(std::string_view subKey) const;
@@ -34,6 +36,7 @@ class RequestCookie {
   const SubKeys& keys() const { return keys_; }
 
  private:
+  bool sent_ = false;
   std::string value_;
   SubKeys keys_;
 };
@@ -131,7 +134,8 @@ class Response {
   void Write(const std::string& text) { Write(std::string_view(text)); }
   // Ends the response: later writes are discarded.
   void End() { ended_ = true; }
-  // Sends a redirect and ends the response.
+  // Sends a redirect and ends the response; what the page wrote before is
+  // dropped, as a buffered response's body was.
   void Redirect(std::string_view url);
   void Clear() { body_.clear(); }
   void AddHeader(std::string name, std::string value);

@@ -1,5 +1,6 @@
 #include "runtime/variant.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -109,6 +110,42 @@ bool isWhole(const Variant& v) {
 
 long long wholeOf(const Variant& v) { return v.isEmpty() ? 0 : v.wholeValue(); }
 
+// Currency amounts stay exact: a result beyond the 64-bit scaled range overflows.
+Variant currencyOf(__int128 scaled) {
+  if (scaled > std::numeric_limits<std::int64_t>::max() ||
+      scaled < std::numeric_limits<std::int64_t>::min())
+    raise(err::Overflow);
+  return Variant::currencyScaled(std::int64_t(scaled));
+}
+
+enum class Rounding { Floor, TowardZero, HalfEven };
+
+// `n / unit` rounded as asked, in exact integer arithmetic.
+__int128 divideRounded(__int128 n, std::int64_t unit, Rounding how) {
+  __int128 q = n / unit, r = n % unit;
+  if (r < 0) {  // make it the floor
+    r += unit;
+    --q;
+  }
+  if (how == Rounding::TowardZero && r != 0 && q < 0) ++q;
+  if (how == Rounding::HalfEven && (2 * r > unit || (2 * r == unit && (q & 1) != 0))) ++q;
+  return q;
+}
+
+// A Currency amount rounded to a multiple of `unit` (scaled units).
+Variant roundCurrency(const Variant& v, std::int64_t unit, Rounding how) {
+  return currencyOf(divideRounded(v.currencyScaledValue(), unit, how) * unit);
+}
+
+// A double result: one that leaves the double range overflows, a date one
+// that leaves the date range too.
+Variant doubleResult(double r, bool isDate) {
+  if (!std::isfinite(r)) raise(err::Overflow);
+  if (!isDate) return Variant(r);
+  fromSerial(r);  // raises 6 outside the date range
+  return Variant::date(r);
+}
+
 template <class WholeOp, class CurrencyOp, class DoubleOp>
 Variant arith(const Variant& a, const Variant& b, WholeOp whole, CurrencyOp cur, DoubleOp dbl) {
   if (a.isNull() || b.isNull()) return Variant::null();
@@ -122,11 +159,9 @@ Variant arith(const Variant& a, const Variant& b, WholeOp whole, CurrencyOp cur,
     auto scaled = [](const Variant& v) {
       return v.type() == VarType::Currency ? v.currencyScaledValue() : wholeOf(v) * kCurrencyScale;
     };
-    if (auto r = cur(scaled(a), scaled(b))) return *r;
+    return cur(scaled(a), scaled(b));
   }
-  double r = dbl(operand(a), operand(b));
-  if (ra == Rank::Date || rb == Rank::Date) return Variant::date(r);
-  return Variant(r);
+  return doubleResult(dbl(operand(a), operand(b)), ra == Rank::Date || rb == Rank::Date);
 }
 
 int cmpDouble(double x, double y) { return x < y ? -1 : (x > y ? 1 : 0); }
@@ -186,9 +221,26 @@ Variant Variant::currencyScaled(std::int64_t scaled) {
   return v;
 }
 Variant Variant::currency(double amount) {
-  double scaled = bankersRound(amount * double(kCurrencyScale));
-  if (!(std::fabs(scaled) < 9.2e18)) raise(err::Overflow);
-  return currencyScaled(std::int64_t(scaled));
+  if (!(std::fabs(amount) < 922337203685477.5808)) raise(err::Overflow);  // NaN too
+  // Round the shortest decimal text of the amount, the digits it reads as, so
+  // that 0.00015 is exactly half a unit and goes to the even 0.0002.
+  char buf[512];
+  const auto end =
+      std::to_chars(buf, buf + sizeof buf, std::fabs(amount), std::chars_format::fixed).ptr;
+  const std::string_view text(buf, size_t(end - buf));
+  const size_t point = text.find('.');
+  const std::string_view whole = text.substr(0, point);
+  const std::string_view fraction =
+      point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+  __int128 scaled = 0;
+  for (char c : whole) scaled = scaled * 10 + (c - '0');
+  for (size_t i = 0; i < 4; ++i) scaled = scaled * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+  if (fraction.size() > 4) {
+    const char next = fraction[4];
+    const bool beyondHalf = fraction.find_first_not_of('0', 5) != std::string_view::npos;
+    if (next > '5' || (next == '5' && (beyondHalf || (scaled & 1) != 0))) ++scaled;
+  }
+  return currencyOf(amount < 0 ? -scaled : scaled);
 }
 Variant Variant::date(double serial) {
   Variant v;
@@ -293,7 +345,10 @@ double toNumber(const Variant& v) {
     case VarType::Date: return v.doubleValue();
     case VarType::Currency: return double(v.currencyScaledValue()) / double(kCurrencyScale);
     case VarType::String:
-      if (auto d = parseNumeric(v.stringValue())) return *d;
+      if (auto d = parseNumeric(v.stringValue())) {
+        if (!std::isfinite(*d)) raise(err::Overflow);  // beyond the double range
+        return *d;
+      }
       raise(err::TypeMismatch);
     case VarType::Array: raise(err::TypeMismatch);
   }
@@ -313,10 +368,9 @@ std::int32_t CLng(const Variant& v) {
   if (v.type() == VarType::Integer || v.type() == VarType::Long) return std::int32_t(v.wholeValue());
   if (v.type() == VarType::Currency) {
     // Exact: round the scaled amount half to even to whole units.
-    std::int64_t s = v.currencyScaledValue(), q = s / kCurrencyScale, r = s % kCurrencyScale;
-    if (r < 0) { r += kCurrencyScale; --q; }
-    if (r > kCurrencyScale / 2 || (r == kCurrencyScale / 2 && (q & 1))) ++q;
-    if (!fitsInt32(q)) raise(err::Overflow);
+    const __int128 q = divideRounded(v.currencyScaledValue(), kCurrencyScale, Rounding::HalfEven);
+    if (q < std::numeric_limits<std::int32_t>::min() || q > std::numeric_limits<std::int32_t>::max())
+      raise(err::Overflow);
     return std::int32_t(q);
   }
   double r = bankersRound(toNumber(v));
@@ -381,7 +435,10 @@ bool IsNumeric(const Variant& v) {
     case VarType::Long:
     case VarType::Double:
     case VarType::Currency: return true;
-    case VarType::String: return parseNumeric(v.stringValue()).has_value();
+    case VarType::String: {
+      const auto d = parseNumeric(v.stringValue());
+      return d && std::isfinite(*d);  // text beyond the double range does not convert
+    }
     default: return false;
   }
 }
@@ -415,43 +472,54 @@ std::string numberText(double d) {
 
 namespace {
 template <class F>
-Variant roundWith(const Variant& v, F f) {
+Variant roundWith(const Variant& v, F f, Rounding how) {
   if (v.isNull()) return v;
   switch (v.type()) {
     case VarType::Empty: return Variant::integer(0);
     case VarType::Boolean: return Variant::integer(std::int16_t(v.wholeValue()));
     case VarType::Integer:
     case VarType::Long: return v;
-    case VarType::Currency:
-      return Variant::currencyScaled(
-          std::int64_t(f(double(v.currencyScaledValue()) / kCurrencyScale)) * kCurrencyScale);
+    case VarType::Currency: return roundCurrency(v, kCurrencyScale, how);
     case VarType::Date: return Variant::date(f(v.dateValue()));
     default: return Variant(f(toNumber(v)));
   }
 }
 }  // namespace
 
-Variant Int(const Variant& v) { return roundWith(v, [](double x) { return std::floor(x); }); }
-Variant Fix(const Variant& v) { return roundWith(v, [](double x) { return std::trunc(x); }); }
+Variant Int(const Variant& v) {
+  return roundWith(v, [](double x) { return std::floor(x); }, Rounding::Floor);
+}
+Variant Fix(const Variant& v) {
+  return roundWith(v, [](double x) { return std::trunc(x); }, Rounding::TowardZero);
+}
 
 Variant Round(const Variant& v, int digits) {
   if (digits < 0) raise(err::InvalidCall);
-  if (digits == 0) return roundWith(v, bankersRound);
+  if (digits == 0) return roundWith(v, bankersRound, Rounding::HalfEven);
   if (v.isNull()) return v;
-  if (isWhole(v) || v.isEmpty()) return roundWith(v, bankersRound);
+  if (isWhole(v) || v.isEmpty()) return roundWith(v, bankersRound, Rounding::HalfEven);
+  if (v.type() == VarType::Currency) {
+    if (digits >= 4) return v;  // a Currency holds four decimals
+    std::int64_t unit = 1;
+    for (int i = digits; i < 4; ++i) unit *= 10;
+    return roundCurrency(v, unit, Rounding::HalfEven);
+  }
   double p = std::pow(10.0, digits), x = toNumber(v);
+  // More digits than a double holds: nothing to round.
+  if (!std::isfinite(x * p)) return Variant(x);
   // Scale through the shortest decimal text so 2.675 rounds as the decimal it shows.
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.15g", x * p);
-  double r = bankersRound(std::strtod(buf, nullptr)) / p;
-  if (v.type() == VarType::Currency) return Variant::currency(r);
-  return Variant(r);
+  return Variant(bankersRound(std::strtod(buf, nullptr)) / p);
 }
 
 Variant Abs(const Variant& v) {
   if (v.isNull()) return v;
   if (isWhole(v)) return fromWhole(std::llabs(wholeOf(v)), rankOf(v));
-  if (v.type() == VarType::Currency) return Variant::currencyScaled(std::llabs(v.currencyScaledValue()));
+  if (v.type() == VarType::Currency) {
+    const std::int64_t s = v.currencyScaledValue();
+    return currencyOf(s < 0 ? -__int128(s) : __int128(s));
+  }
   return Variant(std::fabs(toNumber(v)));
 }
 
@@ -492,7 +560,7 @@ Variant operator+(const Variant& a, const Variant& b) {
   if (b.isEmpty() && a.isString()) return a;
   return arith(
       a, b, [](long long x, long long y) { return x + y; },
-      [](std::int64_t x, std::int64_t y) -> std::optional<Variant> { return Variant::currencyScaled(x + y); },
+      [](std::int64_t x, std::int64_t y) -> Variant { return currencyOf(__int128(x) + y); },
       [](double x, double y) { return x + y; });
 }
 
@@ -500,18 +568,16 @@ Variant operator-(const Variant& a, const Variant& b) {
   if (a.isDate() && b.isDate()) return Variant(a.dateValue() - b.dateValue());
   return arith(
       a, b, [](long long x, long long y) { return x - y; },
-      [](std::int64_t x, std::int64_t y) -> std::optional<Variant> { return Variant::currencyScaled(x - y); },
+      [](std::int64_t x, std::int64_t y) -> Variant { return currencyOf(__int128(x) - y); },
       [](double x, double y) { return x - y; });
 }
 
 Variant operator*(const Variant& a, const Variant& b) {
   return arith(
       a, b, [](long long x, long long y) { return x * y; },
-      [](std::int64_t x, std::int64_t y) -> std::optional<Variant> {
-        // scaled * scaled / scale, exact while it fits.
-        __int128 p = __int128(x) * y;
-        if (p % kCurrencyScale != 0) return Variant::currency(double(p) / (double(kCurrencyScale) * kCurrencyScale));
-        return Variant::currencyScaled(std::int64_t(p / kCurrencyScale));
+      [](std::int64_t x, std::int64_t y) -> Variant {
+        // scaled * scaled / scale, rounded half to even at four decimals.
+        return currencyOf(divideRounded(__int128(x) * y, kCurrencyScale, Rounding::HalfEven));
       },
       [](double x, double y) { return x * y; });
 }
@@ -520,7 +586,7 @@ Variant operator/(const Variant& a, const Variant& b) {
   if (a.isNull() || b.isNull()) return Variant::null();
   double y = toNumber(b);
   if (y == 0) raise(err::DivisionByZero);
-  return Variant(toNumber(a) / y);
+  return doubleResult(toNumber(a) / y, false);
 }
 
 Variant intDiv(const Variant& a, const Variant& b) {

@@ -19,7 +19,9 @@ constexpr std::string_view kHomeTop = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML
 <table class="bk" width="760" align="center" cellspacing="0" cellpadding="6">
   <tr><td class="classtop">zurva 交友 · 演示站</td></tr>
   <tr><td class="classtd">
-    <p>这是交友网站服务端组件的演示站：会员资料与相册、会员搜索、我型我秀、站内短信、礼物、聚会和投票，都由组件的方法生成。</p>
+)";
+
+constexpr std::string_view kHomeIntro = R"(    <p>这是交友网站服务端组件的演示站：会员资料与相册、会员搜索、我型我秀、站内短信、礼物、聚会和投票，都由组件的方法生成。</p>
     <h3>演示账号</h3>
     <table class="bk" cellspacing="1" cellpadding="4">
       <tr class="bg_l"><td>登录名</td><td>昵称</td><td>密码</td><td>说明</td></tr>
@@ -56,6 +58,8 @@ void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
   zurva z;  // as every page of the site: creation takes the context and filters the input
   host::Response& out = p.Response;
   out.Write(kHomeTop);
+  writeMemberLine(z, p);
+  out.Write(kHomeIntro);
   for (size_t i = 0; i < std::size(seed::kDemoAccounts); ++i) {
     const seed::DemoAccount& a = seed::kDemoAccounts[i];
     out.Write("      <tr><td>" + html(a.zurvauser) + "</td><td>" + html(a.nickname) + "</td><td>" +
@@ -81,7 +85,10 @@ void registerHomePage(serve::PageRegistry& pages) {
 
 void registerPages(serve::PageRegistry& pages) {
   registerHomePage(pages);
-  // Each later group of pages registers here, e.g. registerMemberPages(pages);
+  // Each later group of pages registers here; their listings follow on the
+  // home page in this order.
+  registerMemberPages(pages);
+  registerMessagePages(pages);
 }
 
 }  // namespace zurvafun::site

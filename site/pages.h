@@ -5,6 +5,10 @@
 
 #include "host/serve/pages.h"
 
+namespace zurvafun {
+class zurva;
+}
+
 namespace zurvafun::site {
 
 // Registers every page of the demo site.
@@ -13,5 +17,20 @@ void registerPages(serve::PageRegistry& pages);
 // The home page "/index.asp" (also "/" and "/index.html"): what the site
 // offers, with the demo accounts.
 void registerHomePage(serve::PageRegistry& pages);
+
+// The member pages: "/login.asp" (the login form), "/chklogin.asp" (its
+// handler), "/bbs/login.asp" (stand-in for the forum's login handler),
+// "/indexw.asp" (the member home) and "/logout.asp".
+void registerMemberPages(serve::PageRegistry& pages);
+
+// The member line at the top of the home pages: the logged-in member's
+// greeting with the e-money balance (which also refreshes the member cookie's
+// copy of it) and links to the member home and the logout; for a visitor the
+// link to the login form.
+void writeMemberLine(zurva& z, serve::PageContext& p);
+
+// "/demo/messages_index.asp" and "/demo/messages.asp": every form of the
+// component's message pages, one link each.
+void registerMessagePages(serve::PageRegistry& pages);
 
 }  // namespace zurvafun::site

@@ -91,7 +91,10 @@ TEST_F(DbDialect, TextComparesWithoutCaseOrTrailingBlanks) {
       {"nickname<>'ab'", "3,4"},
       {"nickname='abc'", "4"},
       {"nickname like 'A%'", "1,2,4"},
-      {"nickname like 'a_'", "2"},
+      // LIKE ignores the value's trailing blanks ('Ab  ' is like 'a_'), not the pattern's.
+      {"nickname like 'a_'", "1,2"},
+      {"nickname like 'ab '", "1"},
+      {"nickname like 'ab'", "1,2"},
       {"nickname like '[ac]%'", "1,2,3,4"},
       {"nickname like '[^a]%'", "3"},
       {"SUBSTRING(userdata,13,2)='北京'", "1"},

@@ -2,49 +2,29 @@
 // a free loopback port, with a temporary data folder (the demo database is
 // seeded there on first run) and the self-test pages, and talks to it as a
 // browser would.
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "runtime/gbk.h"
+#include "tests/e2e/server_fixture.h"
 
 namespace zurvafun {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr double kSessionIdleSeconds = 1;
 constexpr size_t kMaxBody = 4096;
 
-// The server process of the suite.
-class ServerProcess {
+class ServeE2E : public e2e::ServerSuite<ServeE2E> {
  public:
-  bool start(std::string& error) {
-    char pattern[] = "/tmp/zurva_serve_e2e_XXXXXX";
-    if (!::mkdtemp(pattern)) return fail(error, "mkdtemp failed");
-    dir_ = pattern;
-    log_ = dir_ + "/server.log";
-    const std::string config = dir_ + "/zurva-serve.json";
-    std::ofstream(config) << R"({
-      "port": 0,
-      "document_root": ")" ZURVA_SOURCE_DIR R"(/site/www",
-      "data_folder": ")" + dir_ + R"(/data",
-      "worker_threads": 16,
+  static std::string settings() {
+    return R"("worker_threads": 16,
       "database": {"demo_members": 10},
       "sessions": {"idle_timeout_seconds": )" + std::to_string(kSessionIdleSeconds) + R"(},
       "limits": {"max_body_bytes": )" + std::to_string(kMaxBody) + R"(, "max_header_bytes": 4096,
@@ -53,196 +33,10 @@ class ServerProcess {
         "zurva_skinbase_info": ["默认风格##/skins/default/##css.css##760##1"],
         "zurva_info": ["词语过滤表<><><><><>管理员<><><><><>傻瓜"]
       },
-      "self_test_pages": true
-    })";
-
-    int out[2];
-    if (::pipe(out) != 0) return fail(error, "pipe failed");
-    std::string binary = ZURVA_SERVE_BINARY;
-    char* argv[] = {binary.data(), const_cast<char*>("--config"), const_cast<char*>(config.c_str()), nullptr};
-    const pid_t parent = ::getpid();
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      // The server ends with the test process, even when that one is killed.
-      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-      if (::getppid() != parent) ::_exit(127);
-      ::dup2(out[1], STDOUT_FILENO);
-      ::close(out[0]);
-      ::close(out[1]);
-      const int log = ::open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(log, STDERR_FILENO);
-      ::execv(binary.c_str(), argv);
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    stdout_ = out[0];
-    if (pid_ < 0) return fail(error, "cannot start " + binary);
-
-    // The server prints its address once it listens (after seeding).
-    std::string line;
-    const auto until = std::chrono::steady_clock::now() + 60s;
-    while (line.find('\n') == std::string::npos) {
-      pollfd p{stdout_, POLLIN, 0};
-      if (std::chrono::steady_clock::now() > until || ::poll(&p, 1, 200) < 0) break;
-      char c;
-      if ((p.revents & (POLLIN | POLLHUP)) && ::read(stdout_, &c, 1) == 1) line += c;
-      else if (p.revents & POLLHUP) break;
-    }
-    const size_t at = line.find("http://127.0.0.1:");
-    if (at == std::string::npos) return fail(error, "no address printed: " + line + " / " + logText());
-    port_ = std::stoi(line.substr(at + 17));
-
-    // Ready when a page answers.
-    for (int i = 0; i < 100; ++i) {
-      httplib::Client client("127.0.0.1", port_);
-      if (auto r = client.Get("/selftest/echo.asp"); r && r->status == 200) return true;
-      std::this_thread::sleep_for(100ms);
-    }
-    return fail(error, "the server does not answer: " + logText());
+      "self_test_pages": true)";
   }
-
-  void stop() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int status = 0;
-      for (int i = 0; i < 100 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i) std::this_thread::sleep_for(50ms);
-      if (::waitpid(pid_, &status, WNOHANG) == 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-      }
-      pid_ = -1;
-    }
-    if (stdout_ >= 0) ::close(stdout_);
-    stdout_ = -1;
-    if (!dir_.empty()) fs::remove_all(dir_);
-  }
-
-  int port() const { return port_; }
-  std::string logText() const {
-    std::ifstream in(log_);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
- private:
-  static bool fail(std::string& error, std::string what) {
-    error = std::move(what);
-    return false;
-  }
-
-  pid_t pid_ = -1;
-  int stdout_ = -1;
-  int port_ = 0;
-  std::string dir_, log_;
+  static constexpr const char* kReadyPath = "/selftest/echo.asp";
 };
-
-class ServeE2E : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    server_ = new ServerProcess;
-    if (!server_->start(startError_)) ADD_FAILURE() << startError_;
-  }
-  static void TearDownTestSuite() {
-    server_->stop();
-    delete server_;
-    server_ = nullptr;
-  }
-  void SetUp() override { ASSERT_TRUE(startError_.empty()) << startError_; }
-
-  static httplib::Client client() {
-    httplib::Client c("127.0.0.1", server_->port());
-    c.set_url_encode(false);  // send the targets as written
-    c.set_connection_timeout(5);
-    c.set_read_timeout(10);
-    return c;
-  }
-  static std::string text(const httplib::Result& r) { return gbk::toUtf8(r->body); }
-
-  // Sends raw bytes and returns everything the server sends back until it
-  // closes the connection (at most `wait`).
-  static std::string exchange(const std::string& request, std::chrono::seconds wait = 10s) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(server_->port()));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string reply;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-      ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-      const auto until = std::chrono::steady_clock::now() + wait;
-      char buffer[4096];
-      while (std::chrono::steady_clock::now() < until) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0) continue;
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-          reply += n == 0 ? "<closed>" : "<reset>";
-          break;
-        }
-        reply.append(buffer, static_cast<size_t>(n));
-      }
-    }
-    ::close(fd);
-    return reply;
-  }
-
-  // A response read off the wire. (The HTTP library's client percent-decodes
-  // header values, so Set-Cookie and Location are read here as sent.)
-  struct RawResponse {
-    int status = 0;
-    std::vector<std::pair<std::string, std::string>> headers;
-    std::string body;
-
-    std::string header(std::string_view name) const {
-      for (const auto& [n, v] : headers)
-        if (n == name) return v;
-      return "";
-    }
-    // The Set-Cookie value of cookie `name` ("" when absent).
-    std::string setCookie(const std::string& name) const {
-      for (const auto& [n, v] : headers)
-        if (n == "Set-Cookie" && v.rfind(name + "=", 0) == 0) return v;
-      return "";
-    }
-  };
-
-  static RawResponse rawGet(const std::string& target, const std::string& headers = "") {
-    std::string reply =
-        exchange("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n");
-    RawResponse r;
-    const size_t end = reply.find("\r\n\r\n");
-    if (reply.rfind("HTTP/1.1 ", 0) != 0 || end == std::string::npos) return r;
-    r.status = std::stoi(reply.substr(9, 3));
-    size_t line = reply.find("\r\n") + 2;
-    while (line < end) {
-      const size_t next = reply.find("\r\n", line);
-      const std::string text = reply.substr(line, next - line);
-      const size_t colon = text.find(": ");
-      if (colon != std::string::npos) r.headers.emplace_back(text.substr(0, colon), text.substr(colon + 2));
-      line = next + 2;
-    }
-    r.body = reply.substr(end + 4, std::stoul("0" + r.header("Content-Length")));
-    return r;
-  }
-  // The session cookie a response sets ("" when none). Its value holds no
-  // escapes, so the library's client reads it as sent.
-  static std::string sessionCookie(const httplib::Result& r) {
-    for (size_t i = 0; i < r->get_header_value_count("Set-Cookie"); ++i) {
-      const std::string v = r->get_header_value("Set-Cookie", i);
-      if (v.rfind("ZURVASESSIONID=", 0) == 0) return v;
-    }
-    return "";
-  }
-  // "name=value" of a Set-Cookie value, as a browser sends it back.
-  static std::string cookiePair(const std::string& setCookie) { return setCookie.substr(0, setCookie.find(';')); }
-
-  static ServerProcess* server_;
-  static std::string startError_;
-};
-
-ServerProcess* ServeE2E::server_ = nullptr;
-std::string ServeE2E::startError_;
 
 TEST_F(ServeE2E, GbkQueryAndFormValuesArriveAsText) {
   auto c = client();

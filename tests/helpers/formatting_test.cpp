@@ -252,18 +252,20 @@ TEST_F(FormattingTest, ShuijiClearsAFullListAfterAThousandTries) {
   }
 }
 
-TEST_F(FormattingTest, ShuijiEndsForASourceThatNeverLandsInRange) {
-  const struct {
-    double value;
-    long result;
-  } cases[] = {{0.0, 1}, {0.99, 5}};
-  for (const auto& c : cases) {
-    fixRandom({c.value});
-    Variant all = "1,2";
-    EXPECT_EQ(CLng(z.shuiji(5, 1, all)), c.result) << c.value;
-    EXPECT_EQ(all.str(), "");
-    EXPECT_LE(*draws, 3002);
-  }
+TEST_F(FormattingTest, ShuijiDrawsUntilOneLandsInRange) {
+  // 1200 digit counts of 0 before a count of 1, then 2500 draws of 0 (out of
+  // range) before a 4: every draw is taken in turn, however long it takes.
+  draws = std::make_shared<int>(0);
+  setRandomSource([count = draws] {
+    const int at = (*count)++;
+    if (at < 1200) return 0.05;
+    if (at == 1200) return 0.1;
+    return at < 1200 + 1 + 2500 ? 0.0 : 0.4;
+  });
+  Variant all = "1,2";
+  EXPECT_EQ(CLng(z.shuiji(5, 1, all)), 4);
+  EXPECT_EQ(all.str(), "");
+  EXPECT_EQ(*draws, 1200 + 1 + 2500 + 1);
 }
 
 TEST_F(FormattingTest, ShuijiRefusesBoundsNoNumberSatisfies) {

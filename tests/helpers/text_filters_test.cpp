@@ -156,6 +156,8 @@ TEST_F(TextFilterTest, UbbcodeAcceptsHttpHttpsRelativeAndAddressTargets) {
       {"[url=https://a.cn/p?x=1&y=2]t[/url]", std::string("<a href=https://a.cn/p?x=1&y=2") + kLinkOpener + "t</font></u></a>"},
       {"[url=HTTP://A.CN]t[/url]", std::string("<a href=HTTP://A.CN") + kLinkOpener + "t</font></u></a>"},
       {"[url=/bbs/list.asp?t=a:b]t[/url]", std::string("<a href=/bbs/list.asp?t=a:b") + kLinkOpener + "t</font></u></a>"},
+      {"[url=ftp://a.cn/f.zip]t[/url]", std::string("<a href=ftp://a.cn/f.zip") + kLinkOpener + "t</font></u></a>"},
+      {"[url=mailto:li@a.cn]t[/url]", std::string("<a href=mailto:li@a.cn") + kLinkOpener + "t</font></u></a>"},
       {"[img]pic/a b.gif[/img]", "<center><img src=pic/a&nbsp;b.gif border=0 vspace=5></center>"},
       {"[img]=http://x.cn/a.gif[/img]", "<center><img src==http://x.cn/a.gif border=0 vspace=5></center>"},
       {"[email]zhang.san@mail.x.cn[/email]", std::string("<a href=mailto:zhang.san@mail.x.cn") + kEmailLabel},
@@ -229,6 +231,8 @@ TEST_F(TextFilterTest, UbbcodeMatchesTheReplacementChainOnOrdinaryText) {
       "[img]=[/img][img]=http://[/img][/img][/email][/url]]]",
       "[url=x.asp][url=y.asp]z[/url][/url]",
       "a [h1]b[/h1] c\r\r\n[yellow]d[/yellow] [navy][/navy]",
+      "[url=http://a.cn][img]http://a.cn/b.gif[/img][/url] [URL=x.asp]X[/URL] [url]y[/url] [IMG]z[/IMG]",
+      "[url=x.asp]see [note] a[1] [[here]][/url][Red][/b][email]a@b.cn[/email]",
   };
   for (const char* in : inputs) EXPECT_EQ(z.ubbcode(in).str(), replacementChain(in)) << in;
 }

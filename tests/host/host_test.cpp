@@ -42,6 +42,10 @@ TEST(HostCookies, SubKeysParseAndJoinInGbk) {
   EXPECT_EQ(r.Cookies("kalimo")("username").str(), "a@b.com");
   EXPECT_TRUE(r.Cookies("kalimo")("nothing").isEmpty());
   EXPECT_TRUE(r.Cookies("absent")("x").isEmpty());
+  EXPECT_TRUE(r.Cookies("absent")().isEmpty());  // not sent: Empty, not ""
+  r.Cookies.setFromHeader("blank", "");
+  EXPECT_TRUE(r.Cookies("blank")().isString());
+  EXPECT_EQ(r.Cookies("blank")().str(), "");
   EXPECT_EQ(r.Cookies("kalimo")().str(), "username=a%40b%2Ecom&nickname=%D6%D0%CE%C4&grade=3");
   r.Cookies.setFromHeader("plain", "hello%20there");
   EXPECT_EQ(r.Cookies("plain")().str(), "hello there");
@@ -72,6 +76,7 @@ TEST(HostResponse, WritesAfterEndAreDiscarded) {
   EXPECT_EQ(resp.body(), "a12");
   EXPECT_TRUE(resp.ended());
   Response r2;
+  r2.Write("dropped");  // a redirect drops what the page wrote before it
   r2.Redirect("index.asp");
   r2.Write("x");
   EXPECT_EQ(r2.Status, 302);

@@ -4,6 +4,7 @@
 
 #include "tests/support.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -69,6 +70,10 @@ TEST(FormatNumber, DefaultsAndErrors) {
   EXPECT_EQ(errorOf([] { FormatNumber(Variant::null()); }), err::InvalidUseOfNull);
   EXPECT_EQ(errorOf([] { FormatNumber(Variant("abc")); }), err::TypeMismatch);
   EXPECT_EQ(errorOf([] { FormatNumber(Variant(1), -2); }), err::InvalidCall);
+  for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    EXPECT_EQ(errorOf([bad] { FormatNumber(Variant(bad)); }), err::Overflow) << bad;
+  }
+  EXPECT_EQ(errorOf([] { FormatNumber(Variant("1e400")); }), err::Overflow);
 }
 
 // Restores the default generator and the system clock after every test.

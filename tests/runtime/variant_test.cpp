@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+#include <iterator>
+#include <limits>
+
 #include "tests/support.h"
 
 #include "runtime/dates.h"
@@ -28,7 +33,9 @@ TEST(VariantConvert, IntegerConversionRoundsHalfToEvenAndChecksRange) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.in.typeName() + " " + c.in.str());
     EXPECT_EQ(errorOf([&] { CInt(c.in); }), c.error);
-    if (!c.error) EXPECT_EQ(CInt(c.in), c.cint);
+    if (!c.error) {
+      EXPECT_EQ(CInt(c.in), c.cint);
+    }
   }
   EXPECT_EQ(CLng(Variant(32768)), 32768);
   EXPECT_EQ(CLng(Variant(2.5)), 2);
@@ -95,6 +102,72 @@ TEST(VariantArithmetic, NullPropagatesAndTypesPromote) {
   EXPECT_EQ(CLng(intDiv(Variant(7), Variant(2))), 3);
   EXPECT_EQ(CLng(mod(Variant(7), Variant(3))), 1);
   EXPECT_EQ(CDbl(Variant(1) / Variant(4)), 0.25);
+}
+
+// Currency results are exact to the fourth decimal (rounded half to even)
+// and overflow instead of wrapping.
+TEST(VariantArithmetic, CurrencyStaysExact) {
+  const Variant max = Variant::currencyScaled(INT64_MAX), min = Variant::currencyScaled(INT64_MIN);
+  struct Case {
+    std::function<Variant()> calc;
+    const char* text;  // nullptr: raises 6
+  };
+  const Case cases[] = {
+      {[] { return Variant::currencyScaled(3) * Variant::currencyScaled(5000); }, "0.0002"},
+      {[] { return Variant::currencyScaled(73568275) * Variant::currencyScaled(53000); }, "38991.1858"},
+      {[] { return Variant::currencyScaled(-12345) * Variant(3); }, "-3.7035"},
+      {[&] { return max + Variant::currencyScaled(1); }, nullptr},
+      {[&] { return min - Variant(1); }, nullptr},
+      {[&] { return max * Variant(2); }, nullptr},
+      {[] { return Int(Variant::currencyScaled(-25001)); }, "-3"},
+      {[] { return Fix(Variant::currencyScaled(-25001)); }, "-2"},
+      {[] { return Round(Variant::currencyScaled(25000)); }, "2"},
+      {[] { return Round(Variant::currencyScaled(12345), 3); }, "1.234"},
+      {[] { return Round(Variant::currencyScaled(12355), 3); }, "1.236"},
+      {[&] { return Int(max); }, "922337203685477"},
+      {[&] { return Int(min); }, nullptr},
+      {[&] { return Abs(min); }, nullptr},
+      // Text and doubles round as the decimal they read as.
+      {[] { return CCur(Variant("0.00015")); }, "0.0002"},
+      {[] { return CCur(Variant("0.00025")); }, "0.0002"},
+      {[] { return CCur(Variant("-1.00015")); }, "-1.0002"},
+      {[] { return CCur(Variant(" 123456789012.3457 ")); }, "123456789012.3457"},
+      {[] { return CCur(Variant(1e-300)); }, "0"},
+      {[] { return CCur(Variant(1e15)); }, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text ? c.text : "overflow");
+    if (!c.text) {
+      EXPECT_EQ(errorOf(c.calc), 6);
+      continue;
+    }
+    const Variant r = c.calc();
+    EXPECT_EQ(r.type(), VarType::Currency);
+    EXPECT_EQ(r.str(), c.text);
+  }
+}
+
+// Numbers beyond the double range (from text or from arithmetic) and dates
+// beyond the date range overflow rather than travel on as infinities.
+TEST(VariantArithmetic, HugeAndNonFiniteNumbersOverflow) {
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+  const std::function<void()> overflows[] = {
+      [] { CDbl(Variant("1e400")); },
+      [] { CLng(Variant("-1e400")); },
+      [] { Variant(1e308) * Variant(10); },
+      [] { Variant(1e308) + Variant("1e308"); },
+      [] { Variant(1e300) / Variant(1e-300); },
+      [&] { CInt(Variant(nan)); },
+      [&] { CLng(Variant(inf)); },
+      [&] { CLng(Variant(-inf)); },
+      [] { Variant::date(46366) + Variant(1e9); },
+      [] { Variant::date(0) - Variant(700000); },
+  };
+  for (size_t i = 0; i < std::size(overflows); ++i) EXPECT_EQ(errorOf(overflows[i]), 6) << i;
+  EXPECT_FALSE(IsNumeric(Variant("1e400")));
+  EXPECT_TRUE(IsNumeric(Variant("1e300")));
+  EXPECT_EQ(CDbl(Round(Variant(2.5), 400)), 2.5);  // more digits than a double holds
+  EXPECT_EQ(generalDateText((Variant::date(0) - Variant(657434)).dateValue()), "0100-01-01");
 }
 
 TEST(VariantArithmetic, DatesCountInDays) {

@@ -1,0 +1,186 @@
+// The demo site's member and message pages over real HTTP: the server binary
+// with a freshly seeded demo database (the three demo accounts), in the
+// static link mode, driven the way a browser would: forms posted in GBK,
+// cookies sent back as they were set, hand-off forms and redirects followed.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "runtime/gbk.h"
+#include "tests/e2e/server_fixture.h"
+
+namespace zurvafun {
+namespace {
+
+class SiteE2E : public e2e::ServerSuite<SiteE2E> {
+ public:
+  static std::string settings() {
+    return R"("worker_threads": 8,
+      "database": {"demo_members": 3},
+      "application": {"zurva_skinbase_info": ["默认风格##/skins/default/##css.css##760##1"]})";
+  }
+  static constexpr const char* kReadyPath = "/login.asp";
+
+ protected:
+  // The form text a GB2312 page posts.
+  static std::string gbkForm(const std::vector<std::pair<std::string, std::string>>& fields) {
+    std::string body;
+    for (const auto& [name, value] : fields) body += (body.empty() ? "" : "&") + name + "=" + gbk::urlEncode(value);
+    return body;
+  }
+  static RawResponse login(const std::string& username, const std::string& password, const std::string& logType) {
+    return rawPost("/chklogin.asp",
+                   gbkForm({{"username", username}, {"password", password}, {"log_type", logType}, {"inpass", "1"}}));
+  }
+  static std::string cookieHeader(const std::string& pair) { return "Cookie: " + pair + "\r\n"; }
+  static bool holds(const std::string& gbkBody, const std::string& utf8) {
+    return gbkBody.find(gbk::fromUtf8(utf8)) != std::string::npos;
+  }
+
+  // Logs in as a browser does: posts the login form, then submits the
+  // forum hand-off form the answer holds, then follows the redirect to the
+  // member home. Returns the member cookie and the member home's body.
+  static std::pair<std::string, std::string> loginToMemberHome(const std::string& username,
+                                                               const std::string& password,
+                                                               const std::string& logType) {
+    const RawResponse answer = login(username, password, logType);
+    EXPECT_EQ(answer.status, 200);
+    const std::string member = cookiePair(answer.setCookie("kalimo"));
+    EXPECT_FALSE(member.empty()) << gbk::toUtf8(answer.body);
+
+    std::smatch action, account, typed;
+    const std::regex actionPattern("<form name='QuorelLoginform' id='QuorelLoginform' action='([^']*)'");
+    EXPECT_TRUE(std::regex_search(answer.body, action, actionPattern)) << answer.body;
+    if (action.empty()) return {member, ""};
+    std::regex_search(answer.body, account, std::regex("name='UserName' value='([^']*)'"));
+    std::regex_search(answer.body, typed, std::regex("name='Password' value='([^']*)'"));
+    const RawResponse forum =
+        rawPost("/" + action[1].str(), gbkForm({{"UserName", account[1].str()}, {"Password", typed[1].str()}}),
+                cookieHeader(member));
+    EXPECT_EQ(forum.status, 302);
+    EXPECT_EQ(forum.header("Location"), "/indexw.asp");
+    const RawResponse home = rawGet(forum.header("Location"), cookieHeader(member));
+    EXPECT_EQ(home.status, 200);
+    return {member, home.body};
+  }
+};
+
+TEST_F(SiteE2E, LoginByAccountGreetsTheMemberWithHerBalance) {
+  const auto [member, home] = loginToMemberHome("demo1@example.com", "demo123", "1");
+  EXPECT_NE(member.find("username=demo1%40example%2Ecom&"), std::string::npos) << member;
+  EXPECT_NE(home.find("\xD1\xDD\xCA\xBE\xD2\xBB\xBA\xC5"), std::string::npos);  // 演示一号 in GBK
+  EXPECT_TRUE(holds(home, "欢迎您，演示一号！您的 E币 余额：1000　<a href=\"/indexw.html\">会员首页</a>　"
+                          "<a href=\"/logout.html\">退出登录</a>"))
+      << gbk::toUtf8(home);
+
+  // The site's home page carries the same line; a visitor gets the login link.
+  const RawResponse siteHome = rawGet("/index.asp", cookieHeader(member));
+  EXPECT_TRUE(holds(siteHome.body, "欢迎您，演示一号！您的 E币 余额：1000"));
+  const RawResponse visitor = rawGet("/index.asp");
+  EXPECT_FALSE(holds(visitor.body, "欢迎您"));
+  EXPECT_TRUE(holds(visitor.body, "<p><a href=\"/login.html\">会员登录</a></p>"));
+}
+
+TEST_F(SiteE2E, LoginByNicknameKeepsTheAccountNameInTheCookie) {
+  const auto [member, home] = loginToMemberHome("演示二号", "demo456", "2");
+  EXPECT_NE(member.find("username=demo2%40example%2Ecom&"), std::string::npos) << member;
+  EXPECT_TRUE(holds(home, "欢迎您，演示二号！您的 E币 余额：200　")) << gbk::toUtf8(home);
+}
+
+TEST_F(SiteE2E, RefusedLoginsWriteNoMemberCookie) {
+  const struct {
+    const char* why;
+    const char* username;
+    const char* password;
+    const char* logType;
+  } cases[] = {
+      {"wrong password", "demo1@example.com", "demo124", "1"},
+      {"locked account", "demo3@example.com", "demo789", "1"},
+      {"locked account by nickname", "演示三号", "demo789", "2"},
+      {"nickname without the nickname login type", "演示一号", "demo123", "1"},
+      {"unknown account", "nobody@example.com", "demo123", "1"},
+      {"quotes in the name", "demo1@example.com' or 'a'='a", "x' or 'a'='a", "1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    const RawResponse r = login(c.username, c.password, c.logType);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.setCookie("kalimo"), "");
+    EXPECT_TRUE(holds(r.body, "alert('您的用户名不存在或者密码错误或者您的帐号已被管理员锁定或者您已经成功退回。');"
+                              "top.window.location.href='login.html';"))
+        << gbk::toUtf8(r.body);
+  }
+  // The login form the refusal goes back to.
+  const RawResponse form = rawGet("/login.html");
+  EXPECT_EQ(form.status, 200);
+  for (const char* field : {"name=\"username\"", "name=\"password\"", "name=\"log_type\"",
+                            "name=\"inpass\" value=\"1\"", "action=\"/chklogin.asp\""})
+    EXPECT_NE(form.body.find(field), std::string::npos) << field;
+}
+
+TEST_F(SiteE2E, LogoutExpiresTheMemberCookie) {
+  const RawResponse answer = login("demo1@example.com", "demo123", "1");
+  const std::string member = cookiePair(answer.setCookie("kalimo"));
+  ASSERT_FALSE(member.empty());
+
+  const RawResponse out = rawGet("/logout.asp", cookieHeader(member));
+  EXPECT_EQ(out.status, 302);
+  EXPECT_EQ(out.header("Location"), "/indexw.asp");
+  const std::string cleared = out.setCookie("kalimo");
+  EXPECT_EQ(cleared.rfind("kalimo=.", 0), 0u) << cleared;  // empty text, then the signature
+  EXPECT_NE(cleared.find("; path=/;"), std::string::npos);
+  std::smatch expires;
+  ASSERT_TRUE(std::regex_search(cleared, expires, std::regex("expires=([^;]+)"))) << cleared;
+  std::tm tm{};
+  ASSERT_NE(::strptime(expires[1].str().c_str(), "%a, %d %b %Y %H:%M:%S GMT", &tm), nullptr);
+  EXPECT_LT(::timegm(&tm), std::time(nullptr));
+
+  // A browser that still sent the emptied cookie is no longer greeted.
+  const RawResponse home = rawGet("/indexw.asp", cookieHeader(cookiePair(cleared)));
+  EXPECT_EQ(home.status, 200);
+  EXPECT_FALSE(holds(home.body, "欢迎您"));
+  EXPECT_TRUE(holds(home.body, "<a href=\"/login.html\">会员登录</a>"));
+}
+
+TEST_F(SiteE2E, MessageDemosShowEachForm) {
+  const RawResponse alert = rawGet("/demo/messages.asp?what=msg&code=-1&form=1");
+  EXPECT_EQ(alert.status, 200);  // the request-end error of Msg ends the page normally
+  const std::string expected = gbk::fromUtf8(
+      "<script Language=javaScript>alert('这是一条演示信息：Msg 提示框（-1）：返回上一页。');history.go(-1);"
+      "</script></body></html>");
+  ASSERT_GE(alert.body.size(), expected.size());
+  EXPECT_EQ(alert.body.substr(alert.body.size() - expected.size()), expected) << gbk::toUtf8(alert.body);
+
+  // The home page lists the index; every link of the index shows its form.
+  const RawResponse home = rawGet("/index.asp");
+  EXPECT_TRUE(holds(home.body, "<li><a href=\"/login.html\">"));
+  ASSERT_TRUE(holds(home.body, "<li><a href=\"/demo/messages_index.html\">"));
+  const std::string indexMark = gbk::fromUtf8("组件的各种提示信息");
+  const RawResponse index = rawGet("/demo/messages_index.html");
+  ASSERT_NE(index.body.find(indexMark), std::string::npos);
+  std::vector<std::string> links;
+  const std::regex linkPattern("<li><a href=\"([^\"]+)\">");
+  for (std::sregex_iterator m(index.body.begin(), index.body.end(), linkPattern), end; m != end; ++m)
+    links.push_back((*m)[1].str());
+  EXPECT_EQ(links.size(), 14u);  // Msg: 4 targets in 2 forms; MsgOut: 4 modes; Msg1; zurva_error
+  for (const std::string& link : links) {
+    const RawResponse r = rawGet(link.front() == '/' ? link : "/demo/" + link);
+    EXPECT_EQ(r.status, 200) << link;
+    EXPECT_EQ(r.body.find(indexMark), std::string::npos) << link;
+    EXPECT_TRUE(holds(r.body, "这是一条演示信息") || holds(r.body, "产生错误的可能原因")) << link;
+  }
+
+  // Where the demos go afterwards, and a combination that is not listed.
+  EXPECT_NE(rawGet("/demo/index.asp").body.find(indexMark), std::string::npos);
+  const RawResponse other = rawGet("/demo/messages.asp?what=msg&code=javascript:alert(1)&form=1");
+  EXPECT_EQ(other.status, 200);
+  EXPECT_NE(other.body.find(indexMark), std::string::npos);
+  EXPECT_EQ(other.body.find("javascript:alert(1)"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zurvafun
