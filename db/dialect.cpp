@@ -572,27 +572,44 @@ class Rewriter {
     return true;
   }
 
-  // ORDER BY a text expression sorts by the default collation too.
-  void orderBy(Seq& seq) const {
+  // ORDER BY and SELECT DISTINCT on a text expression sort and compare by the
+  // default collation too (a column has it already).
+  void collations(Seq& seq) const {
     for (size_t i = 0; i + 1 < seq.size(); ++i) {
-      if (!isWord(seq[i], "order") || !isWord(seq[i + 1], "by")) continue;
-      size_t start = i + 2;
-      for (size_t j = start; j <= seq.size(); ++j) {
-        const bool stop = j == seq.size() || isWord(seq[j], "limit");
-        if (!stop && seq[j].type != T::Comma) continue;
-        size_t termEnd = j;
-        if (termEnd > start && (isWord(seq[termEnd - 1], "asc") || isWord(seq[termEnd - 1], "desc"))) --termEnd;
-        Seq term(seq.begin() + long(start), seq.begin() + long(termEnd));
-        if (!term.empty() && !isColumn(term) && classify(term.data(), term.data() + term.size()) == Cls::Text) {
-          collate(term);
-          seq.erase(seq.begin() + long(start), seq.begin() + long(termEnd));
-          seq.insert(seq.begin() + long(start), term.begin(), term.end());
-          j = start + term.size() + (j - termEnd);
-        }
-        if (stop) break;
-        start = j + 1;
+      if (isWord(seq[i], "order") && isWord(seq[i + 1], "by")) {
+        collateList(seq, i + 2, "limit");
+        return;
       }
-      return;
+      if (isWord(seq[i], "select") && isWord(seq[i + 1], "distinct")) collateList(seq, i + 2, "from");
+    }
+  }
+
+  // Adds the collation to each text expression of the comma-separated list
+  // that starts at seq[begin] and ends before the word `stop` (or the end);
+  // an item's ASC/DESC or alias stays after it.
+  void collateList(Seq& seq, size_t begin, std::string_view stop) const {
+    size_t start = begin;
+    for (size_t j = start; j <= seq.size(); ++j) {
+      const bool last = j == seq.size() || isWord(seq[j], stop);
+      if (!last && seq[j].type != T::Comma) continue;
+      size_t itemEnd = j;
+      if (itemEnd - start >= 2 && (isWord(seq[itemEnd - 1], "asc") || isWord(seq[itemEnd - 1], "desc"))) {
+        --itemEnd;
+      } else if (itemEnd - start >= 2 && isName(seq[itemEnd - 1])) {
+        const Node& before = seq[itemEnd - 2];
+        if (isWord(before, "as")) itemEnd -= 2;
+        else if (before.type != T::Op && before.type != T::Dot) --itemEnd;
+      }
+      Seq item(seq.begin() + long(start), seq.begin() + long(itemEnd));
+      if (!item.empty() && !isColumn(item) && classify(item.data(), item.data() + item.size()) == Cls::Text) {
+        const size_t tail = j - itemEnd;
+        collate(item);
+        seq.erase(seq.begin() + long(start), seq.begin() + long(itemEnd));
+        seq.insert(seq.begin() + long(start), item.begin(), item.end());
+        j = start + item.size() + tail;
+      }
+      if (last) return;
+      start = j + 1;
     }
   }
 
@@ -683,7 +700,7 @@ class Rewriter {
     insertValues(seq);
     ranges(seq);
     comparisons(seq);
-    orderBy(seq);
+    collations(seq);
   }
 
   // SELECT [DISTINCT|ALL] TOP n … becomes SELECT … LIMIT n.

@@ -45,6 +45,10 @@ void RequestCookies::set(std::string name, RequestCookie cookie) {
   cookies_.emplace_back(std::move(name), std::move(cookie));
 }
 
+void RequestCookies::remove(std::string_view name) {
+  std::erase_if(cookies_, [&](const auto& entry) { return sameKey(entry.first, name); });
+}
+
 void RequestCookies::setFromHeader(std::string name, std::string_view rawValue) {
   if (rawValue.find('=') != std::string_view::npos) set(std::move(name), RequestCookie(parseSubKeys(rawValue)));
   else set(std::move(name), RequestCookie(gbk::urlDecode(rawValue)));

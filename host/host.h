@@ -49,6 +49,7 @@ class RequestCookies {
   std::vector<std::string> names() const;
 
   void set(std::string name, RequestCookie cookie);
+  void remove(std::string_view name);
   // Sets a cookie from the text a browser sends: "k1=v1&k2=v2" gives sub-keys,
   // anything else a plain (URL-decoded) value.
   void setFromHeader(std::string name, std::string_view rawValue);

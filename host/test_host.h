@@ -27,7 +27,8 @@ class TestHost {
 
   // Starts the next request of the same visitor: a new request and response;
   // the session and the application stay. The cookies the last response
-  // wrote come back as request cookies.
+  // wrote come back as request cookies, except those it wrote with an
+  // expiry date already past (a browser drops them).
   void nextRequest();
 
  private:

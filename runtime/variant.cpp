@@ -146,8 +146,11 @@ Variant doubleResult(double r, bool isDate) {
   return Variant::date(r);
 }
 
+// An arithmetic operator. With `keepsDates` (+ and -) a date operand gives a
+// date; otherwise dates count as plain numbers.
 template <class WholeOp, class CurrencyOp, class DoubleOp>
-Variant arith(const Variant& a, const Variant& b, WholeOp whole, CurrencyOp cur, DoubleOp dbl) {
+Variant arith(const Variant& a, const Variant& b, bool keepsDates, WholeOp whole, CurrencyOp cur,
+              DoubleOp dbl) {
   if (a.isNull() || b.isNull()) return Variant::null();
   if (isWhole(a) && isWhole(b)) {
     Rank r = std::max(rankOf(a), rankOf(b));
@@ -161,7 +164,7 @@ Variant arith(const Variant& a, const Variant& b, WholeOp whole, CurrencyOp cur,
     };
     return cur(scaled(a), scaled(b));
   }
-  return doubleResult(dbl(operand(a), operand(b)), ra == Rank::Date || rb == Rank::Date);
+  return doubleResult(dbl(operand(a), operand(b)), keepsDates && (ra == Rank::Date || rb == Rank::Date));
 }
 
 int cmpDouble(double x, double y) { return x < y ? -1 : (x > y ? 1 : 0); }
@@ -559,7 +562,7 @@ Variant operator+(const Variant& a, const Variant& b) {
   if (a.isEmpty() && b.isString()) return b;
   if (b.isEmpty() && a.isString()) return a;
   return arith(
-      a, b, [](long long x, long long y) { return x + y; },
+      a, b, true, [](long long x, long long y) { return x + y; },
       [](std::int64_t x, std::int64_t y) -> Variant { return currencyOf(__int128(x) + y); },
       [](double x, double y) { return x + y; });
 }
@@ -567,14 +570,14 @@ Variant operator+(const Variant& a, const Variant& b) {
 Variant operator-(const Variant& a, const Variant& b) {
   if (a.isDate() && b.isDate()) return Variant(a.dateValue() - b.dateValue());
   return arith(
-      a, b, [](long long x, long long y) { return x - y; },
+      a, b, true, [](long long x, long long y) { return x - y; },
       [](std::int64_t x, std::int64_t y) -> Variant { return currencyOf(__int128(x) - y); },
       [](double x, double y) { return x - y; });
 }
 
 Variant operator*(const Variant& a, const Variant& b) {
   return arith(
-      a, b, [](long long x, long long y) { return x * y; },
+      a, b, false, [](long long x, long long y) { return x * y; },
       [](std::int64_t x, std::int64_t y) -> Variant {
         // scaled * scaled / scale, rounded half to even at four decimals.
         return currencyOf(divideRounded(__int128(x) * y, kCurrencyScale, Rounding::HalfEven));

@@ -41,7 +41,9 @@ class Variant {
   static Variant lng(std::int32_t n);
   // Exact decimal money; `scaled` is the amount times 10000.
   static Variant currencyScaled(std::int64_t scaled);
-  static Variant currency(double amount);  // rounded half to even at 4 decimals
+  // Rounded half to even at 4 decimals, as the decimal the amount reads as
+  // (0.00015 gives 0.0002); 6 beyond the Currency range.
+  static Variant currency(double amount);
   // A date as days since 1899-12-30 with the time of day as fraction.
   static Variant date(double serial);
 
@@ -114,7 +116,10 @@ double bankersRound(double x);
 // Text of a double as the language prints it (up to 15 significant digits).
 std::string numberText(double d);
 
-// ---- Arithmetic (Null propagates; + on two texts concatenates; 11 on x/0)
+// ---- Arithmetic (Null propagates; + on two texts concatenates; 11 on x/0).
+// A date with + or - gives a date (Date - Date gives days); * and / take dates
+// as numbers. Integer results widen to Long, then Double; Currency stays exact.
+// A result beyond its type's range (Double, Currency, date) raises 6.
 Variant operator+(const Variant& a, const Variant& b);
 Variant operator-(const Variant& a, const Variant& b);
 Variant operator*(const Variant& a, const Variant& b);

@@ -1,6 +1,6 @@
 // Connections: opening from the four parameters, the per-thread pool, WAL
-// readers beside a writer, transactions, bound parameters, and the
-// component's own statements on the project's schema.
+// readers beside a writer, transactions and bound parameters. (The
+// component's own statements on the project's schema: statements_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -178,69 +178,6 @@ TEST_F(DbConnection, AReplacedDatabaseFileIsNotWrittenThroughAStaleHandle) {
   db::Connection conn;
   ASSERT_TRUE(conn.Open(params("t")));
   EXPECT_EQ(conn.Execute("select note from a")(0).str(), "x");
-}
-
-// The statements the component runs, as it writes them, on the project's schema.
-TEST_F(DbConnection, TheComponentsStatementsRunOnTheSchema) {
-  fixClock(2026, 3, 15, 10, 0, 0);
-  db::Connection conn;
-  ASSERT_TRUE(conn.Open(params("zurva")));
-  conn.ExecuteAction(
-      "insert into zurva_user (zurvauser,password,nickname,sex,ok,grade,trust,userdata,height_,weight_,pay,"
-      "mobile,smallphoto,photo,field,online,iferro,ifclose,ifdel,emoney,iflianxi,moneytime,addtime,lasttime,"
-      "maincity,citymoney,nextcitymoney) values ('alice','0123456789abcdef','Alice',577,1,2,1,"
-      "'1996#1#1#11#北京#北京-朝阳区#125#北京-海淀区#301','165','50','230','139#1','smallphoto1.jpg1',"
-      "'photo1.jpg1','7',1,0,0,0,100,5,'2026-3-14 9:00:00','2026-03-10 08:00:00','2026-03-15 09:00:00','#',"
-      "10,0)");
-  conn.ExecuteAction("insert into Friends (userid,senduserid,ifok,addtime) values (1,2,1,'2026-03-11 10:00:00')");
-  conn.ExecuteAction("insert into zurva_system (id,citymenu,maincitymenu) values (1,'a','b')");
-  conn.ExecuteAction("insert into partyzj (partyid,nr,rz) values (5,'x',1)");
-  const char* reads[] = {
-      "select field,userid,Zurvauser,password,sex,ok,grade,trust,userdata,nickname,wholook,emoney,lasttime,"
-      "addtime,ifdel,ifclose,loginip,logins,isnull(mobile,'#') as mobile from Zurva_user where zurvauser='ALICE' "
-      "and password='0123456789abcdef' and ifdel<>1",
-      "select ifok from [friends] where userid=1 and senduserid=2",
-      "select citymenu from [zurva_system] where id=1",
-      "select * from [Zurva_user] where userid=1",
-      "select count(userid) from zurva_user where photo like 'photo%.jpg1%' and userid=1",
-      "select top 200 * from zurva_user  where sex=577 and cast(left(userdata,4) as int)<=2006 and "
-      "cast(left(userdata,4) as int)>=1996 and cast(height_ as int)>=160 and cast(height_ as int)<=180 and "
-      "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)>=122 and SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)"
-      "<=127 and addtime > DateAdd(\"d\",-7 , GetDate()) and left(pay,3)<=230 and SUBSTRING(userdata,8,1)=1 and "
-      "grade='2' and trust<='3' and smallphoto like 'smallphoto%.jpg1' and online=1 order by grade desc,trust desc",
-      "select  userid from zurva_user where  ok=1  and SUBSTRING(SUBSTRING(userdata,CHARINDEX('-',userdata)+1,8),1,"
-      "CHARINDEX('#',userdata)-2)='朝阳区'and SUBSTRING(SUBSTRING(userdata,13,30),PATINDEX('%_#%-%',SUBSTRING("
-      "userdata,13,30))+2,CHARINDEX('-',SUBSTRING(userdata,13,30))-4)='北京'  and smallphoto like "
-      "'smallphoto%.jpg1'  and ifclose=0 and ifdel=0 and iferro=0 order by userid desc",
-      "select * from  zurva_user where (maincity='#' or  userid<=1)  and smallphoto like 'smallphoto%.jpg1'  and "
-      "ok=1 and ifclose=0 and ifdel=0 and iferro=0  order by  citymoney desc,userid desc",
-      "select iflianxi,moneytime,DATEDIFF (\"d\",moneytime,getdate()) as ct,right(isnull(smallphoto,0),1) as "
-      "ifsmallphoto from zurva_user where userid=1",
-      "select id,userID,senduserID,new,addtime from friends where (userid=1 or senduserid=1) and ifok=1  order by "
-      "addtime desc",
-      "select count(*) as count from partyzj where partyid='5'",
-  };
-  for (const char* sql : reads) {
-    db::Recordset rs;
-    EXPECT_NO_THROW(rs.Open(sql, conn, db::adOpenKeyset, db::adLockReadOnly)) << sql;
-    EXPECT_EQ(rs.State() == db::adStateOpen ? rs.RecordCount() : -9, 1) << sql;
-  }
-  db::Recordset show = conn.Execute(reads[8]);
-  EXPECT_EQ(show("ct").str(), "1");
-  EXPECT_EQ(show("ifsmallphoto").str(), "1");
-  EXPECT_EQ(dateTimeText(show("moneytime").dateValue()), "2026-03-14 09:00:00");
-
-  const char* writes[] = {
-      "update zurva_user set trust=trust-1 where userid=1",
-      "update zurva_user set photo=null where userid=1",
-      "insert into emoneymx(userID,b_count,b_history,b_time)values(1,-7.5,'秀','2026-03-15 10:00:00')",
-      "update zurva_user set emoney=emoney-7.5 where userid=1",
-      "update [Sendbooks] set new=0,pop=1 where ID=1",
-      "delete from partycj where partyid=5",
-  };
-  for (const char* sql : writes) EXPECT_NO_THROW(conn.ExecuteAction(sql)) << sql;
-  EXPECT_EQ(conn.Execute("select emoney from zurva_user where userid=1")(0).currencyScaledValue(), 925000);
-  EXPECT_EQ(conn.Execute("select b_count from emoneymx")(0).currencyScaledValue(), -75000);
 }
 
 }  // namespace

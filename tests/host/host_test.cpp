@@ -4,6 +4,7 @@
 
 #include "host/objects.h"
 #include "host/test_host.h"
+#include "runtime/dates.h"
 
 namespace zurvafun::host {
 namespace {
@@ -124,8 +125,16 @@ TEST(HostTestHost, NextRequestCarriesCookiesAndSession) {
   TestHost h;
   h.session().set("x", Variant(1));
   h.response().Cookies("kalimo")("username") = Variant("ann");
+  h.request().Cookies.setFromHeader("old", "x");
+  h.response().Cookies("OLD") = Variant("");
+  h.response().Cookies("old").Expires = Now() - Variant(1);  // deleted by the browser
+  h.response().Cookies("later") = Variant("y");
+  h.response().Cookies("later").Expires = Now() + Variant(1);
   h.nextRequest();
   EXPECT_EQ(h.request().Cookies("kalimo")("username").str(), "ann");
+  EXPECT_FALSE(h.request().Cookies.contains("old"));
+  EXPECT_TRUE(h.request().Cookies("old")().isEmpty());
+  EXPECT_EQ(h.request().Cookies("later")().str(), "y");
   EXPECT_EQ(h.session()("x").str(), "1");
   EXPECT_EQ(GetObjectContext(), h.context());
   EXPECT_EQ(h.response().body(), "");

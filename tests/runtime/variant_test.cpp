@@ -177,6 +177,12 @@ TEST(VariantArithmetic, DatesCountInDays) {
   EXPECT_EQ(generalDateText(yesterday.dateValue()), "2026-12-09 08:30:00");
   EXPECT_EQ(generalDateText((d + Variant(31)).dateValue()), "2027-01-10 08:30:00");
   EXPECT_EQ(CDbl(d - yesterday), 1);
+  const Variant half = d - Variant::date(toSerial({2026, 12, 9, 20, 30, 0}));
+  EXPECT_EQ(half.type(), VarType::Double);
+  EXPECT_EQ(half.str(), "0.5");
+  const Variant scaled = Variant::date(2) * Variant(1e7);  // far beyond any date: a plain number
+  EXPECT_EQ(scaled.type(), VarType::Double);
+  EXPECT_EQ(scaled.str(), "20000000");
 }
 
 TEST(VariantCompare, RulesOfTheLanguage) {
