@@ -292,8 +292,9 @@ Prepared& Handle::cached(std::string key, const Translation& t) {
   const int rc = sqlite3_prepare_v3(db, t.sql.c_str(), int(t.sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
   if (rc != SQLITE_OK) fail(rc);
   if (!stmt) raise(dberr::CommandError, "命令文本为空。");
-  // Never run part of a text: whatever follows the statement is refused.
-  for (const char* p = tail; p && *p; ++p) {
+  // Never run part of a text: whatever follows the statement (a NUL byte
+  // included) is refused.
+  for (const char* p = tail; p && p < t.sql.data() + t.sql.size(); ++p) {
     if (!std::isspace(static_cast<unsigned char>(*p))) {
       sqlite3_finalize(stmt);
       raise(dberr::CommandError, "每次只能执行一条 SQL 语句：分号之后的第二条语句被拒绝。");

@@ -18,8 +18,9 @@
 // TOP n, [names], LEFT/RIGHT/ISNULL/SUBSTRING/CHARINDEX/PATINDEX/LEN,
 // GETDATE (the runtime's clock), DATEADD/DATEDIFF with bare or quoted date
 // parts, CAST/CONVERT to int with SQL Server's rules, and SQL Server's
-// comparison of text with numbers (the text side is converted; text that is
-// not a number is a conversion error). `?` placeholders take bound values.
+// comparison of text with numbers, also in BETWEEN and IN (the text side is
+// converted; text that is not a number is a conversion error). `?`
+// placeholders take bound values.
 //
 // Schema conventions the layer relies on (db/schema.cpp):
 //   - text columns are declared with COLLATE ZV: the collation registered here

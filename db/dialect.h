@@ -50,7 +50,7 @@ struct Translation {
 // parameters, except in ORDER BY and GROUP BY (where a number names a column)
 // and in statements that cannot take parameters (CREATE, ALTER, DROP,
 // PRAGMA). Raises a VbError for text holding a second statement, unbalanced
-// brackets, an unclosed literal or an unknown date part.
+// brackets, an unclosed literal or comment, or an unknown date part.
 Translation translate(std::string_view text, const SchemaInfo& schema, bool forUpdate);
 
 // ASCII case folding for names (tables, columns, fields).

@@ -261,6 +261,10 @@ TEST_F(DbDialect, OneStatementPerCall) {
     const Raised viaRecordset = raisedBy([&] { conn_.Execute(sql); });
     EXPECT_EQ(viaRecordset.number, db::dberr::CommandError) << sql;
   }
+  // A NUL byte does not cut the statement short.
+  const char withNul[] = "delete from m \0 where nickname=mobile";
+  EXPECT_EQ(raisedBy([&] { conn_.ExecuteAction(std::string(withNul, sizeof withNul - 1)); }).number,
+            db::dberr::CommandError);
   // Nothing ran.
   EXPECT_EQ(column0(conn_, "select count(*) from m"), "4");
   EXPECT_EQ(ids("grade=9"), "");
