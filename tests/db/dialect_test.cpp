@@ -293,8 +293,9 @@ TEST_F(DbDialect, QuotesInValuesStayInsideTheLiteral) {
     EXPECT_EQ(conn_.ExecuteAction("update m set nickname='" + quoted + "' where id=3"), 1) << value;
     EXPECT_EQ(column0(conn_, "select nickname from m where id=3"), value);
     EXPECT_EQ(ids("nickname='" + quoted + "'"), "3") << value;
-    if (value.find_first_of("[_%") == std::string::npos)
+    if (value.find_first_of("[_%") == std::string::npos) {
       EXPECT_EQ(ids("nickname like '" + quoted + "' and id>2"), "3") << value;
+    }
   }
   EXPECT_EQ(column0(conn_, "select count(*) from m"), "4");
   // An unclosed literal is an error, not a truncated statement.
