@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#include <unistd.h>
 
 #include "framework/zurva.h"
 #include "host/test_host.h"
+#include "tests/framework/scoped_log.h"
 #include "runtime/dates.h"
 
 namespace zurvafun {
@@ -27,26 +24,13 @@ struct ZurvaTestAccess {
 
 namespace {
 
-std::string readLog() {
-  std::ifstream in(logFilePath(), std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class ContextTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setLogFilePath((std::filesystem::temp_directory_path() /
-                    ("zurva-context-" + std::to_string(::getpid()) + ".log")).string());
-    std::filesystem::remove(logFilePath());
-    setClock([] { return toSerial({2026, 12, 10, 9, 5, 7}); });
-  }
-  void TearDown() override {
-    setClock({});
-    std::filesystem::remove(logFilePath());
-    setLogFilePath("");
-  }
+  void SetUp() override { setClock([] { return toSerial({2026, 12, 10, 9, 5, 7}); }); }
+  void TearDown() override { setClock({}); }
+  std::string readLog() const { return log_.text(); }
+
+  ScopedLog log_{"context"};
 };
 
 TEST_F(ContextTest, LoggingHandlerWritesOneLineAndReturnsNormally) {
