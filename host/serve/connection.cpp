@@ -12,6 +12,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "host/collection.h"
+#include "host/serve/form.h"
+
 namespace zurvafun::serve {
 
 namespace {
@@ -31,10 +34,27 @@ void addressOf(const sockaddr_storage& address, std::string& ip, int& port) {
 }
 
 constexpr size_t kOutputChunk = 64 * 1024;  // collected output beyond this is sent at once
+constexpr size_t kReceiveChunk = 16 * 1024;
+constexpr int kDrainReads = 64;  // reads of one drain() call, so that a flood cannot hold it
+
+// The method of a request line: its first word, as the HTTP layer splits it.
+std::string methodOf(std::string_view requestLine) {
+  const size_t first = requestLine.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  requestLine.remove_prefix(first);
+  return std::string(requestLine.substr(0, requestLine.find(' ')));
+}
+
+// Milliseconds until `t`, rounded up so that a wait does not end just short of it.
+long long millisecondsUntil(ConnectionStream::Clock::time_point t) {
+  const auto left = t - ConnectionStream::Clock::now();
+  return std::chrono::ceil<std::chrono::milliseconds>(left).count();
+}
 
 }  // namespace
 
-ConnectionStream::ConnectionStream(int fd, const Limits& limits) : fd_(fd), limits_(limits) {
+ConnectionStream::ConnectionStream(int fd, const Limits& limits)
+    : fd_(fd), limits_(limits), idleSince_(Clock::now()) {
   fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
   const int on = 1;
   setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -47,82 +67,196 @@ ConnectionStream::ConnectionStream(int fd, const Limits& limits) : fd_(fd), limi
     addressOf(address, localIp_, localPort_);
 }
 
-bool ConnectionStream::waitFor(short events, Clock::duration timeout, bool deadlineBound) const {
-  auto until = Clock::now() + timeout;
-  if (deadlineBound) until = std::min(until, deadline_);
+ConnectionStream::~ConnectionStream() { ::close(fd_); }
+
+// ------------------------------------------------------------------ taking a request in
+
+bool ConnectionStream::receive() {
+  char chunk[kReceiveChunk];
+  while (phase_ != Phase::Complete && !peerClosed_) {
+    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    if (n > 0) {
+      in_.append(chunk, static_cast<size_t>(n));
+      lastByte_ = Clock::now();
+      advance();
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      break;
+    } else {
+      peerClosed_ = true;  // closed by the client, or broken
+    }
+  }
+  advance();  // what came with the last request, or the client's close
+  return phase_ == Phase::Complete || ended();
+}
+
+bool ConnectionStream::ended() const { return peerClosed_ && phase_ == Phase::Idle && in_.empty(); }
+
+ConnectionStream::Clock::time_point ConnectionStream::waitLimit() const {
+  if (phase_ == Phase::Idle && !lingering_) return idleSince_ + std::chrono::seconds(limits_.keepAliveTimeoutSeconds);
+  return std::min(requestStart_ + std::chrono::seconds(limits_.requestTimeoutSeconds),
+                  lastByte_ + std::chrono::seconds(limits_.readTimeoutSeconds));
+}
+
+ConnectionStream::Await ConnectionStream::awaitRequest(int wakeFd, const std::function<bool()>& stopping,
+                                                       const std::function<bool()>& othersWaiting) {
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-    if (left <= 0) return false;
-    pollfd p{fd_, events, 0};
-    const int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 1000 * 1000)));
-    if (n > 0) return true;
-    if (n < 0 && errno != EINTR) return false;
+    if (receive()) return ended() ? Await::Close : Await::Ready;
+    if (stopping()) return Await::Close;
+    const long long left = millisecondsUntil(waitLimit());
+    if (left <= 0) return Await::Close;
+    if (othersWaiting()) return Await::Park;
+    // Short slices, so that a stopping server is noticed.
+    pollfd p[] = {{fd_, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    ::poll(p, 2, static_cast<int>(std::min(left, 100LL)));
   }
 }
 
-bool ConnectionStream::waitForRequest(const std::function<bool()>& stopping) {
-  if (inPos_ < inEnd_) return true;  // the next request came with the last one
-  const auto until = Clock::now() + std::chrono::seconds(limits_.keepAliveTimeoutSeconds);
-  while (!stopping()) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-    if (left <= 0) return false;
-    pollfd p{fd_, POLLIN, 0};
-    // Short slices, so that a stopping server does not wait for idle connections.
-    const int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 100)));
-    if (n > 0) return true;
-    if (n < 0 && errno != EINTR) return false;
+void ConnectionStream::advance() {
+  if (phase_ == Phase::Idle) {
+    // Blank lines before a request line are skipped.
+    in_.erase(0, std::min(in_.find_first_not_of("\r\n"), in_.size()));
+    if (in_.empty()) return;
+    phase_ = Phase::Header;
+    requestStart_ = lastByte_ = Clock::now();
+    scanned_ = 0;
   }
-  return false;
+  if (phase_ == Phase::Header) readHeader();
+  if (phase_ == Phase::Body) {
+    if (in_.size() - headerEnd_ >= bodyLength_) {
+      complete(headerEnd_ + static_cast<size_t>(bodyLength_));
+    } else if (peerClosed_) {  // the body was cut short: the HTTP layer finds it so
+      closeAfter_ = true;
+      complete(in_.size());
+    }
+  }
+  if (phase_ == Phase::Chunked) {
+    size_t consumed = 0;
+    const ChunkedDecoder::State state = chunked_->feed(std::string_view(in_).substr(headerEnd_), consumed, decoded_);
+    in_.erase(headerEnd_, consumed);
+    switch (state) {
+      case ChunkedDecoder::State::More:
+        if (peerClosed_) refuse(400);
+        break;
+      case ChunkedDecoder::State::Done:
+        // The HTTP layer reads the decoded data as a body of that length.
+        in_.insert(headerEnd_, decoded_);
+        bodyLength_ = decoded_.size();
+        decoded_ = std::string();
+        complete(headerEnd_ + static_cast<size_t>(bodyLength_));
+        break;
+      case ChunkedDecoder::State::Bad: refuse(400); break;
+      case ChunkedDecoder::State::TooLarge: refuse(413); break;
+    }
+  }
+  if ((phase_ == Phase::Body || phase_ == Phase::Chunked) && expectsContinue_ && !continueSent_) sendContinue();
 }
 
-void ConnectionStream::beginRequest() {
-  readingHeaders_ = true;
+void ConnectionStream::readHeader() {
+  const size_t blank = in_.find("\r\n\r\n", scanned_ < 3 ? 0 : scanned_ - 3);
+  if (blank == std::string::npos || blank + 4 > limits_.maxHeaderBytes) {
+    scanned_ = in_.size();
+    if (in_.size() > limits_.maxHeaderBytes || peerClosed_) {
+      // The HTTP layer reads what there is up to the bound and refuses it.
+      truncated_ = true;
+      closeAfter_ = true;
+      rawHeader_.assign(in_, 0, std::min(in_.size(), limits_.maxHeaderBytes));
+      phase_ = Phase::Complete;
+      pos_ = 0;
+      readLimit_ = rawHeader_.size();
+    }
+    return;
+  }
+  headerEnd_ = blank + 4;
+  rawHeader_.assign(in_, 0, headerEnd_);
+  method_ = methodOf(std::string_view(rawHeader_).substr(0, rawHeader_.find("\r\n")));
+
+  const Framing framing = framingOf(rawHeader_);
+  if (framing.refusal) return refuse(framing.refusal);
+  if (method_ != "POST") {
+    // Only a POST's body is read: any other request's body is left, and the
+    // connection closes after the answer.
+    if (framing.body != Framing::Body::None) closeAfter_ = true;
+    return complete(headerEnd_);
+  }
+  for (std::string_view expect : headerValues(rawHeader_, "Expect"))
+    if (host::sameKey(expect, "100-continue")) expectsContinue_ = true;
+  switch (framing.body) {
+    case Framing::Body::None:
+      bodyLength_ = 0;
+      return complete(headerEnd_);
+    case Framing::Body::Length:
+      if (framing.length > limits_.maxBodyBytes) return refuse(413);
+      bodyLength_ = framing.length;
+      phase_ = Phase::Body;
+      return;
+    case Framing::Body::Chunked:
+      chunked_.emplace(limits_.maxBodyBytes, limits_.maxHeaderBytes);
+      decoded_.clear();
+      phase_ = Phase::Chunked;
+      return;
+  }
+}
+
+void ConnectionStream::complete(size_t end) {
+  phase_ = Phase::Complete;
+  pos_ = 0;
+  readLimit_ = end;
+}
+
+void ConnectionStream::refuse(int status) {
+  refusal_ = status;
+  bodyLength_ = 0;
+  closeAfter_ = true;
+  complete(headerEnd_);
+}
+
+// The client waits for this before it sends the body.
+void ConnectionStream::sendContinue() {
+  continueSent_ = true;
+  static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+  const ssize_t n = ::send(fd_, kContinue.data(), kContinue.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  // What did not go now goes before the response.
+  if (n < static_cast<ssize_t>(kContinue.size())) out_.append(kContinue.substr(n > 0 ? static_cast<size_t>(n) : 0));
+}
+
+// ------------------------------------------------------------------ serving it
+
+void ConnectionStream::headersRead(const std::string& method) {
+  parsed_ = true;
+  // A request line read differently here and by the HTTP layer is not served.
+  if (method != method_ && !refusal_) {
+    refusal_ = 400;
+    bodyLength_ = 0;
+    closeAfter_ = true;
+  }
+}
+
+bool ConnectionStream::finishRequest() {
+  ++served_;
+  if (!parsed_ || closeAfter_ || failed_ || pos_ != readLimit_ || served_ >= limits_.keepAliveMaxRequests)
+    return false;
+  in_.erase(0, readLimit_);
+  phase_ = Phase::Idle;
+  pos_ = readLimit_ = headerEnd_ = 0;
   rawHeader_.clear();
-  deadline_ = Clock::now() + std::chrono::seconds(limits_.requestTimeoutSeconds);
+  method_.clear();
+  refusal_ = 0;
+  bodyLength_ = 0;
+  chunked_.reset();
+  expectsContinue_ = continueSent_ = false;
+  parsed_ = false;
+  idleSince_ = Clock::now();
+  advance();  // a request that came along with this one
+  return true;
 }
-
-bool ConnectionStream::is_readable() const {
-  return inPos_ < inEnd_ || waitFor(POLLIN, std::chrono::seconds(limits_.readTimeoutSeconds), true);
-}
-
-bool ConnectionStream::is_writable() const { return !failed_; }
 
 ssize_t ConnectionStream::read(char* ptr, size_t size) {
-  if (!flush()) return -1;
-  if (readFailed_) return -1;
-  if (readingHeaders_) {
-    const size_t left = limits_.maxHeaderBytes - std::min(rawHeader_.size(), limits_.maxHeaderBytes);
-    if (left == 0) {  // the header is too large: the request is refused
-      readFailed_ = true;
-      return -1;
-    }
-    size = std::min(size, left);
-  }
-  if (inPos_ == inEnd_) {
-    inPos_ = inEnd_ = 0;
-    for (;;) {
-      if (!waitFor(POLLIN, std::chrono::seconds(limits_.readTimeoutSeconds), true)) {
-        readFailed_ = true;
-        return -1;
-      }
-      // A large read goes straight to the caller; small ones (the header is
-      // read byte by byte) are served from the buffer.
-      const bool direct = size >= sizeof in_;
-      const ssize_t n = ::recv(fd_, direct ? ptr : in_, direct ? size : sizeof in_, 0);
-      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
-      if (n <= 0) return n;
-      if (direct) {
-        if (readingHeaders_) rawHeader_.append(ptr, static_cast<size_t>(n));
-        return n;
-      }
-      inEnd_ = static_cast<size_t>(n);
-      break;
-    }
-  }
-  const size_t n = std::min(size, inEnd_ - inPos_);
-  std::memcpy(ptr, in_ + inPos_, n);
-  inPos_ += n;
-  if (readingHeaders_) rawHeader_.append(ptr, n);
+  if (phase_ != Phase::Complete || pos_ >= readLimit_) return truncated_ ? -1 : 0;
+  const size_t n = std::min(size, readLimit_ - pos_);
+  std::memcpy(ptr, in_.data() + pos_, n);
+  pos_ += n;
   return static_cast<ssize_t>(n);
 }
 
@@ -140,7 +274,9 @@ bool ConnectionStream::flush() {
     if (n > 0) {
       sent += static_cast<size_t>(n);
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-      if (!waitFor(POLLOUT, std::chrono::seconds(limits_.writeTimeoutSeconds), false)) failed_ = true;
+      pollfd p{fd_, POLLOUT, 0};
+      const long long wait = std::min<long long>(limits_.writeTimeoutSeconds * 1000LL, 1000LL * 1000 * 1000);
+      if (errno != EINTR && ::poll(&p, 1, static_cast<int>(wait)) <= 0) failed_ = true;
     } else {
       failed_ = true;
     }
@@ -157,6 +293,35 @@ void ConnectionStream::get_remote_ip_and_port(std::string& ip, int& port) const 
 void ConnectionStream::get_local_ip_and_port(std::string& ip, int& port) const {
   ip = localIp_;
   port = localPort_;
+}
+
+// ------------------------------------------------------------------ closing
+
+bool ConnectionStream::shouldLinger() const {
+  if (peerClosed_ || failed_) return false;
+  return closeAfter_ || (phase_ == Phase::Complete && (!parsed_ || pos_ != readLimit_));
+}
+
+void ConnectionStream::startLinger() {
+  flush();
+  ::shutdown(fd_, SHUT_WR);
+  lingering_ = true;
+  requestStart_ = lastByte_ = Clock::now();
+}
+
+bool ConnectionStream::drain() {
+  char chunk[kReceiveChunk];
+  for (int i = 0; i < kDrainReads; ++i) {
+    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    if (n > 0) {
+      lastByte_ = Clock::now();
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      return !(n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
+    }
+  }
+  return false;
 }
 
 }  // namespace zurvafun::serve

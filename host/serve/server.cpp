@@ -17,6 +17,7 @@
 #include "host/serve/cookies.h"
 #include "host/serve/form.h"
 #include "host/serve/sessions.h"
+#include "host/serve/workers.h"
 #include "runtime/dates.h"
 #include "runtime/error.h"
 #include "runtime/gbk.h"
@@ -68,6 +69,16 @@ void plain(httplib::Response& res, int status, std::string_view text) {
   res.body.assign(text);
   res.body += '\n';
   res.set_header("Content-Type", "text/plain");
+}
+
+// A request the host does not serve (see ConnectionStream::refusal()).
+void refuse(httplib::Response& res, int status) {
+  res.set_header("Connection", "close");
+  switch (status) {
+    case 413: return plain(res, 413, "413 Request Entity Too Large");
+    case 501: return plain(res, 501, "501 Not Implemented");
+    default: return plain(res, 400, "400 Bad Request");
+  }
 }
 
 std::string_view contentTypeOf(std::string_view path) {
@@ -164,11 +175,6 @@ std::string rawHeaderValue(std::string_view name) {
   return values.empty() ? std::string() : std::string(values.front());
 }
 
-bool hasBody(const httplib::Request& req) {
-  return req.has_header("Transfer-Encoding") ||
-         (req.has_header("Content-Length") && headerValue(req, "Content-Length") != "0");
-}
-
 // The HTTP layer compresses text for a client that accepts it, choosing
 // brotli first, at a setting that costs several milliseconds per page; gzip
 // costs a fraction of that, so a client that accepts both gets gzip.
@@ -179,10 +185,31 @@ void preferGzip(httplib::Request& req) {
   else req.headers.erase(it);
 }
 
-// The HTTP layer, with connections handled by ConnectionStream.
+// The request as the HTTP layer is to read it: the body the connection took
+// in, of the length it found (a chunked body arrives decoded). Ranges are not
+// served: the HTTP layer answers a range with status 200 as if it were the
+// whole, and builds every range asked for in memory (thousands of ranges of
+// one picture fit into a header), so every answer is whole.
+void prepareRequest(httplib::Request& req, ConnectionStream& connection) {
+  connection.headersRead(req.method);
+  req.headers.erase("Content-Length");
+  req.headers.erase("Transfer-Encoding");
+  req.headers.erase("Expect");  // the connection answered it
+  if (req.method == "POST") req.set_header("Content-Length", std::to_string(connection.bodyLength()));
+  req.headers.erase("Range");
+  req.ranges.clear();
+  preferGzip(req);
+}
+
+// The HTTP layer, with connections handled by ConnectionStream and Workers.
 class Engine final : public httplib::Server {
  public:
-  explicit Engine(const Limits& limits) : limits_(limits) {}
+  Engine(const Limits& limits, int threads) : limits_(limits) {
+    new_task_queue = [this, threads] {
+      workers_ = new Workers(static_cast<size_t>(threads), [this](Workers::Connection c) { serve(std::move(c)); });
+      return workers_;
+    };
+  }
 
   // The HTTP layer listens with a backlog of 5 connections; a burst of new
   // connections (a page with many pictures, a load test) needs more.
@@ -190,35 +217,36 @@ class Engine final : public httplib::Server {
 
  private:
   bool process_and_close_socket(socket_t sock) override {
-    bool ok = false;
-    {
-      ConnectionStream stream(sock, limits_);
-      currentConnection = &stream;
-      const auto stopping = [this] { return svr_sock_ == INVALID_SOCKET; };
-      for (int served = 1; served <= limits_.keepAliveMaxRequests; ++served) {
-        if (!stream.waitForRequest(stopping)) break;
-        stream.beginRequest();
-        bool closed = false;
-        try {
-          ok = process_request(stream, served == limits_.keepAliveMaxRequests, closed,
-                               [&stream](httplib::Request& req) {
-                                 stream.headersRead();
-                                 preferGzip(req);
-                               });
-        } catch (...) {  // whatever happens to one connection, the worker goes on
-          ok = false;
-        }
-        stream.flush();
-        if (!ok || closed || stream.closing()) break;
+    serve(std::make_shared<ConnectionStream>(sock, limits_));
+    return true;
+  }
+
+  // Serves the requests of a connection while they come, or until it moves
+  // to the waiting room or closes.
+  void serve(Workers::Connection c) {
+    const auto stopping = [this] { return svr_sock_ == INVALID_SOCKET; };
+    const auto othersWaiting = [this] { return workers_->othersWaiting(); };
+    for (;;) {
+      switch (c->awaitRequest(workers_->wakeFd(), stopping, othersWaiting)) {
+        case ConnectionStream::Await::Park: return workers_->park(std::move(c));
+        case ConnectionStream::Await::Close: return;
+        case ConnectionStream::Await::Ready: break;
+      }
+      bool ok = false, closed = false;
+      currentConnection = c.get();
+      try {
+        ok = process_request(*c, c->lastRequest(), closed,
+                             [&c](httplib::Request& req) { prepareRequest(req, *c); });
+      } catch (...) {  // whatever happens to one connection, the worker goes on
+        ok = false;
       }
       currentConnection = nullptr;
+      if (!c->flush() || !ok || closed || !c->finishRequest()) return workers_->close(std::move(c));
     }
-    ::shutdown(sock, SHUT_RDWR);
-    ::close(sock);
-    return ok;
   }
 
   const Limits& limits_;
+  Workers* workers_ = nullptr;  // made by the HTTP layer when it starts listening
 };
 
 }  // namespace
@@ -256,7 +284,7 @@ HttpServer::Impl::Impl(ServeConfig config, std::string cookieSecret)
       sessions_(std::chrono::duration_cast<SessionStore::Clock::duration>(
                     std::chrono::duration<double>(config_.sessionIdleSeconds)),
                 config_.maxSessions),
-      engine_(config_.limits) {
+      engine_(config_.limits, config_.workerThreads) {
   documentRoot_ = std::filesystem::absolute(config_.documentRoot).lexically_normal().string();
   while (documentRoot_.size() > 1 && documentRoot_.back() == '/') documentRoot_.pop_back();
   server_ = std::make_shared<host::Server>(documentRoot_);
@@ -270,8 +298,6 @@ HttpServer::Impl::Impl(ServeConfig config, std::string cookieSecret)
   }
   if (config_.selfTestPages) registerSelfTestPages(pages_);
 
-  const int threads = config_.workerThreads;
-  engine_.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
   engine_.set_payload_max_length(config_.limits.maxBodyBytes);
   // What the Keep-Alive header tells the client (the connections keep to it).
   engine_.set_keep_alive_timeout(config_.limits.keepAliveTimeoutSeconds);
@@ -279,8 +305,11 @@ HttpServer::Impl::Impl(ServeConfig config, std::string cookieSecret)
   // Every request but a POST is answered here, before the HTTP layer's own
   // (pattern-matching) routing; a POST goes on to read its body.
   engine_.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (const int status = currentConnection ? currentConnection->refusal() : 0) {
+      refuse(res, status);
+      return httplib::Server::HandlerResponse::Handled;
+    }
     if (req.method == "POST") return httplib::Server::HandlerResponse::Unhandled;
-    if (hasBody(req)) closeConnectionAfterResponse();  // the body stays unread
     if (req.method == "GET" || req.method == "HEAD") {
       serve(req, res, nullptr);
     } else {
@@ -333,11 +362,8 @@ void HttpServer::Impl::readBody(const httplib::Request& req, httplib::Response& 
     }
   }
   if (!ok) {
-    // What is left of the body may still be on its way.
     closeConnectionAfterResponse();
-    if (tooLarge || res.status == 413) plain(res, 413, "413 Request Entity Too Large");
-    else plain(res, 400, "400 Bad Request");
-    return;
+    return refuse(res, tooLarge || res.status == 413 ? 413 : 400);
   }
   serve(req, res, &form);
 }
@@ -405,7 +431,7 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
     readRequestCookies(header, signer_, kSessionCookie, request->Cookies, sessionId);
 
   host::ValueCollection& variables = request->ServerVariables;
-  const std::string host = rawHeaderValue("Host");
+  const std::string host = pathBytesToText(rawHeaderValue("Host"));
   variables.add("REMOTE_ADDR", req.remote_addr);
   variables.add("SERVER_NAME", serverName(host, req.local_addr));
   variables.add("SERVER_PORT", std::to_string(req.local_port));

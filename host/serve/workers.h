@@ -1,0 +1,71 @@
+// The worker threads that serve the connections, and the waiting room.
+//
+// A worker serves one connection at a time. While a connection's next
+// request has not arrived whole, the worker waits for it only as long as no
+// other connection waits for a worker; otherwise the connection moves to the
+// waiting room, where one thread watches all such connections and hands a
+// connection back to the workers once its request is in (or the client
+// closed, or a bound was hit), and closes it at its wait limit. So idle
+// keep-alive connections and clients that send slowly cannot keep the
+// workers from the others.
+//
+// The waiting room also closes connections that are to linger: it reads and
+// drops what the client still sends until the client closes, so that the
+// client reads the answer before the connection goes (see
+// ConnectionStream::shouldLinger()).
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+#include "host/serve/connection.h"
+
+namespace zurvafun::serve {
+
+class Workers final : public httplib::TaskQueue {
+ public:
+  using Connection = std::shared_ptr<ConnectionStream>;
+
+  // `serve` serves a connection that comes back from the waiting room.
+  Workers(std::size_t threads, std::function<void(Connection)> serve);
+  ~Workers() override;
+  Workers(const Workers&) = delete;
+  Workers& operator=(const Workers&) = delete;
+
+  // httplib::TaskQueue: a job for a worker (the HTTP layer's: a new
+  // connection); stopping, once the jobs given are done.
+  void enqueue(std::function<void()> job) override;
+  void shutdown() override;
+
+  // Jobs are waiting for a worker.
+  bool othersWaiting() const { return queued_.load(std::memory_order_relaxed) > 0; }
+  // Readable while jobs are waiting (mostly: a worker still looks at
+  // othersWaiting() now and then), so that a waiting worker hears of them.
+  int wakeFd() const { return wake_; }
+  // Keeps `c` in the waiting room (see above).
+  void park(Connection c);
+  // Closes `c`, lingering first when it should.
+  void close(Connection c);
+
+ private:
+  void watch();  // the waiting room's thread
+  void leave(const Connection& c);
+
+  std::function<void(Connection)> serve_;
+  std::atomic<int> queued_{0};
+  httplib::ThreadPool pool_;
+  int wake_;
+  int epoll_;
+  std::mutex mutex_;
+  std::unordered_map<int, Connection> parked_;  // by socket
+  bool stopped_ = false;
+  std::thread room_;
+};
+
+}  // namespace zurvafun::serve
