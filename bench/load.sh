@@ -6,8 +6,9 @@
 #
 #   bench/load.sh [seconds per run]
 #
-# Environment: THREADS (wrk threads, 4), CONNECTIONS (32; keep it below the
-# server's worker_threads, 64, since each open connection holds a worker),
+# Environment: THREADS (wrk threads, 4), CONNECTIONS (32; below the server's
+# worker_threads, 64, each connection keeps its worker; beyond it, connections
+# take turns through the waiting room, see host/serve/workers.h),
 # STATIC_PATH (/css.css), DYNAMIC_PATH (/, the home page), BUILD_DIR (build).
 set -euo pipefail
 cd "$(dirname "$0")/.."

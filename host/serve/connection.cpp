@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "host/collection.h"
 #include "host/serve/form.h"
@@ -36,6 +37,10 @@ void addressOf(const sockaddr_storage& address, std::string& ip, int& port) {
 constexpr size_t kOutputChunk = 64 * 1024;  // collected output beyond this is sent at once
 constexpr size_t kReceiveChunk = 16 * 1024;
 constexpr int kDrainReads = 64;  // reads of one drain() call, so that a flood cannot hold it
+// How long a worker goes on waiting for its connection's next request while
+// other connections wait for a worker: a client that sends its next request
+// at once keeps the worker, without a round through the waiting room.
+constexpr auto kParkingGrace = std::chrono::milliseconds(5);
 
 // The method of a request line: its first word, as the HTTP layer splits it.
 std::string methodOf(std::string_view requestLine) {
@@ -43,12 +48,6 @@ std::string methodOf(std::string_view requestLine) {
   if (first == std::string_view::npos) return {};
   requestLine.remove_prefix(first);
   return std::string(requestLine.substr(0, requestLine.find(' ')));
-}
-
-// Milliseconds until `t`, rounded up so that a wait does not end just short of it.
-long long millisecondsUntil(ConnectionStream::Clock::time_point t) {
-  const auto left = t - ConnectionStream::Clock::now();
-  return std::chrono::ceil<std::chrono::milliseconds>(left).count();
 }
 
 }  // namespace
@@ -101,15 +100,26 @@ ConnectionStream::Clock::time_point ConnectionStream::waitLimit() const {
 
 ConnectionStream::Await ConnectionStream::awaitRequest(int wakeFd, const std::function<bool()>& stopping,
                                                        const std::function<bool()>& othersWaiting) {
+  const auto parkAt = Clock::now() + kParkingGrace;
   for (;;) {
     if (receive()) return ended() ? Await::Close : Await::Ready;
     if (stopping()) return Await::Close;
-    const long long left = millisecondsUntil(waitLimit());
-    if (left <= 0) return Await::Close;
-    if (othersWaiting()) return Await::Park;
-    // Short slices, so that a stopping server is noticed.
+    const auto now = Clock::now();
+    const auto limit = waitLimit();
+    if (now >= limit) return Await::Close;
     pollfd p[] = {{fd_, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    ::poll(p, 2, static_cast<int>(std::min(left, 100LL)));
+    std::chrono::nanoseconds wait;
+    nfds_t watched = 2;
+    if (othersWaiting()) {
+      if (now >= parkAt) return Await::Park;
+      wait = parkAt - now;  // the rest of the grace, on the socket alone
+      watched = 1;
+    } else {
+      // Short slices, so that a stopping server is noticed.
+      wait = std::min<std::chrono::nanoseconds>(limit - now, std::chrono::milliseconds(100));
+    }
+    const timespec t{static_cast<time_t>(wait.count() / 1000000000), static_cast<long>(wait.count() % 1000000000)};
+    ::ppoll(p, watched, &t, nullptr);
   }
 }
 
@@ -299,7 +309,7 @@ void ConnectionStream::get_local_ip_and_port(std::string& ip, int& port) const {
 
 bool ConnectionStream::shouldLinger() const {
   if (peerClosed_ || failed_) return false;
-  return closeAfter_ || (phase_ == Phase::Complete && (!parsed_ || pos_ != readLimit_));
+  return closeAfter_ || !parsed_ || pos_ != readLimit_ || in_.size() > readLimit_;
 }
 
 void ConnectionStream::startLinger() {

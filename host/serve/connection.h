@@ -52,9 +52,9 @@ class ConnectionStream final : public httplib::Stream {
 
   enum class Await { Ready, Park, Close };
   // Waits in a worker for the next request: Ready once it is in; Park when
-  // it is not yet and `othersWaiting()` (the worker is wanted elsewhere;
-  // `wakeFd` turns readable then); Close at the wait limit, when the client
-  // closed, or when `stopping()`.
+  // it is not in within a short grace while `othersWaiting()` (the worker is
+  // wanted elsewhere; `wakeFd` turns readable then); Close at the wait limit,
+  // when the client closed, or when `stopping()`.
   Await awaitRequest(int wakeFd, const std::function<bool()>& stopping, const std::function<bool()>& othersWaiting);
 
   // ------------------------------------------------------------ the request being served

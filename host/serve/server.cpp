@@ -226,22 +226,23 @@ class Engine final : public httplib::Server {
   void serve(Workers::Connection c) {
     const auto stopping = [this] { return svr_sock_ == INVALID_SOCKET; };
     const auto othersWaiting = [this] { return workers_->othersWaiting(); };
-    for (;;) {
-      switch (c->awaitRequest(workers_->wakeFd(), stopping, othersWaiting)) {
-        case ConnectionStream::Await::Park: return workers_->park(std::move(c));
-        case ConnectionStream::Await::Close: return;
-        case ConnectionStream::Await::Ready: break;
+    // Whatever happens to one connection (even memory running out), the worker goes on.
+    try {
+      for (;;) {
+        switch (c->awaitRequest(workers_->wakeFd(), stopping, othersWaiting)) {
+          case ConnectionStream::Await::Park: return workers_->park(std::move(c));
+          case ConnectionStream::Await::Close: return;
+          case ConnectionStream::Await::Ready: break;
+        }
+        bool closed = false;
+        currentConnection = c.get();
+        const bool ok = process_request(*c, c->lastRequest(), closed,
+                                        [&c](httplib::Request& req) { prepareRequest(req, *c); });
+        currentConnection = nullptr;
+        if (!c->flush() || !ok || closed || !c->finishRequest()) return workers_->close(std::move(c));
       }
-      bool ok = false, closed = false;
-      currentConnection = c.get();
-      try {
-        ok = process_request(*c, c->lastRequest(), closed,
-                             [&c](httplib::Request& req) { prepareRequest(req, *c); });
-      } catch (...) {  // whatever happens to one connection, the worker goes on
-        ok = false;
-      }
+    } catch (...) {
       currentConnection = nullptr;
-      if (!c->flush() || !ok || closed || !c->finishRequest()) return workers_->close(std::move(c));
     }
   }
 

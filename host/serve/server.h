@@ -24,6 +24,11 @@
 //   - Sessions: created when a page first stores a value, kept under a random
 //     128-bit id in a session cookie, ended after the idle timeout; the
 //     requests of one session run one at a time.
+//   - Connections: a request is taken in whole before a worker serves it,
+//     with its body framed by the host itself (host/serve/framing.h); a
+//     request whose framing is ambiguous is refused and its connection
+//     closed. Ranges are not served: every answer is whole. See
+//     host/serve/connection.h and host/serve/workers.h.
 #pragma once
 
 #include <memory>

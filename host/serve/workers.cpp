@@ -12,7 +12,7 @@ namespace zurvafun::serve {
 
 namespace {
 
-// The wake-up eventfd: raised while jobs wait, lowered when none does.
+// The wake-up eventfd (see Workers::wakeFd()).
 void raiseWake(int fd) {
   const std::uint64_t one = 1;
   (void)!::write(fd, &one, sizeof one);
@@ -27,10 +27,13 @@ void lowerWake(int fd) {
 
 Workers::Workers(std::size_t threads, std::function<void(Connection)> serve)
     : serve_(std::move(serve)),
+      threads_(static_cast<int>(threads)),
       pool_(threads),
       wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       epoll_(::epoll_create1(EPOLL_CLOEXEC)) {
   if (wake_ < 0 || epoll_ < 0) {
+    if (wake_ >= 0) ::close(wake_);
+    if (epoll_ >= 0) ::close(epoll_);
     pool_.shutdown();
     throw std::runtime_error("cannot make the waiting room");
   }
@@ -44,10 +47,13 @@ Workers::~Workers() {
 }
 
 void Workers::enqueue(std::function<void()> job) {
-  if (queued_.fetch_add(1, std::memory_order_relaxed) == 0) raiseWake(wake_);
+  queued_.fetch_add(1, std::memory_order_relaxed);
+  if (othersWaiting()) raiseWake(wake_);
   pool_.enqueue([this, job = std::move(job)] {
+    busy_.fetch_add(1, std::memory_order_relaxed);
     if (queued_.fetch_sub(1, std::memory_order_relaxed) == 1) lowerWake(wake_);
     job();
+    busy_.fetch_sub(1, std::memory_order_relaxed);
   });
 }
 
@@ -102,11 +108,15 @@ void Workers::watch() {
         if (const auto it = parked_.find(events[i].data.fd); it != parked_.end()) ready.push_back(it->second);
     }
     for (const Connection& c : ready) {
-      if (c->lingering()) {
-        if (c->drain()) leave(c);
-      } else if (c->receive()) {
+      try {
+        if (c->lingering()) {
+          if (c->drain()) leave(c);
+        } else if (c->receive()) {
+          leave(c);
+          if (!c->ended()) enqueue([this, c] { serve_(c); });
+        }
+      } catch (...) {  // (memory ran out) this connection is given up, the others go on
         leave(c);
-        if (!c->ended()) enqueue([this, c] { serve_(c); });
       }
     }
     {

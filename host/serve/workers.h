@@ -2,8 +2,8 @@
 //
 // A worker serves one connection at a time. While a connection's next
 // request has not arrived whole, the worker waits for it only as long as no
-// other connection waits for a worker; otherwise the connection moves to the
-// waiting room, where one thread watches all such connections and hands a
+// other connection waits for a worker that is not free; otherwise the
+// connection moves to the waiting room, where one thread watches all such connections and hands a
 // connection back to the workers once its request is in (or the client
 // closed, or a bound was hit), and closes it at its wait limit. So idle
 // keep-alive connections and clients that send slowly cannot keep the
@@ -43,10 +43,13 @@ class Workers final : public httplib::TaskQueue {
   void enqueue(std::function<void()> job) override;
   void shutdown() override;
 
-  // Jobs are waiting for a worker.
-  bool othersWaiting() const { return queued_.load(std::memory_order_relaxed) > 0; }
-  // Readable while jobs are waiting (mostly: a worker still looks at
-  // othersWaiting() now and then), so that a waiting worker hears of them.
+  // More jobs wait than there are free workers to take them.
+  bool othersWaiting() const {
+    return queued_.load(std::memory_order_relaxed) > threads_ - busy_.load(std::memory_order_relaxed);
+  }
+  // Readable once othersWaiting() turned true, until no job waits (mostly:
+  // a worker still looks at othersWaiting() now and then), so that a worker
+  // waiting on its connection hears of it.
   int wakeFd() const { return wake_; }
   // Keeps `c` in the waiting room (see above).
   void park(Connection c);
@@ -58,7 +61,9 @@ class Workers final : public httplib::TaskQueue {
   void leave(const Connection& c);
 
   std::function<void(Connection)> serve_;
-  std::atomic<int> queued_{0};
+  const int threads_;
+  std::atomic<int> queued_{0};  // jobs not yet started
+  std::atomic<int> busy_{0};    // workers running a job
   httplib::ThreadPool pool_;
   int wake_;
   int epoll_;
