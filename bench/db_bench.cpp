@@ -165,10 +165,12 @@ BENCHMARK(BM_SearchDialectVsNative)->Unit(benchmark::kMillisecond);
 void BM_Materialise200Rows(benchmark::State& state) {
   db::Connection conn;
   if (!conn.Open(DemoDatabase::get().params())) state.SkipWithError("open failed");
+  long rows = 0;
   for (auto _ : state) {
     db::Recordset rs;
-    rs.Open("select top 200 * from zurva_user where sex=578 order by userid", conn, db::adOpenKeyset,
+    rs.Open("select top 200 * from zurva_user where sex=577 order by userid", conn, db::adOpenKeyset,
             db::adLockReadOnly);
+    rows = rs.RecordCount();
     rs.PageSize = 20;
     rs.setAbsolutePage(1);
     for (; !rs.eof(); rs.MoveNext()) {
@@ -178,6 +180,7 @@ void BM_Materialise200Rows(benchmark::State& state) {
       benchmark::DoNotOptimize(rs("addtime"));
     }
   }
+  state.counters["rows"] = double(rows);
 }
 BENCHMARK(BM_Materialise200Rows)->Unit(benchmark::kMicrosecond);
 
