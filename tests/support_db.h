@@ -23,6 +23,49 @@
 
 namespace zurvafun::testing {
 
+// The database layer's configuration for a test: its login and database.
+inline db::Config dbConfig(std::string user, std::string password, std::string database,
+                           std::string localServerName = "") {
+  db::Config config;
+  config.user = std::move(user);
+  config.password = std::move(password);
+  config.database = std::move(database);
+  config.localServerName = std::move(localServerName);
+  return config;
+}
+
+// A fresh data folder with the database layer configured for it; the
+// previous configuration comes back, and the folder goes, at the end.
+class ScopedDataFolder {
+ public:
+  explicit ScopedDataFolder(db::Config config) : previous_(db::config()) {
+    static std::atomic<int> counter{0};
+    dir_ = std::filesystem::temp_directory_path() /
+           ("zurva-test-db-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    config.dataDir = dir_.string();
+    db::configure(std::move(config));
+  }
+
+  ~ScopedDataFolder() {
+    db::releasePooledConnections();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+    db::configure(previous_);
+  }
+
+  ScopedDataFolder(const ScopedDataFolder&) = delete;
+  ScopedDataFolder& operator=(const ScopedDataFolder&) = delete;
+
+  // The data folder (removed at the end).
+  const std::filesystem::path& dir() const { return dir_; }
+
+ private:
+  db::Config previous_;
+  std::filesystem::path dir_;
+};
+
 class TestDatabase {
  public:
   // The connection parameters a page would pass.
@@ -31,26 +74,8 @@ class TestDatabase {
   static constexpr const char* kPassword = "pw";
   static constexpr const char* kDatabase = "members";
 
-  TestDatabase() : previous_(db::config()) {
-    static std::atomic<int> counter{0};
-    dir_ = std::filesystem::temp_directory_path() /
-           ("zurva-test-db-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    db::Config config;
-    config.dataDir = dir_.string();
-    config.user = kUser;
-    config.password = kPassword;
-    config.database = kDatabase;
-    db::configure(config);
+  TestDatabase() : folder_(dbConfig(kUser, kPassword, kDatabase)) {
     db::createDatabase(db::databaseFile(kDatabase), db::schemaText());
-  }
-
-  ~TestDatabase() {
-    db::releasePooledConnections();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-    db::configure(previous_);
   }
 
   TestDatabase(const TestDatabase&) = delete;
@@ -72,11 +97,10 @@ class TestDatabase {
   static Variant value(const std::string& sql) { return open().Execute(sql)(0); }
 
   // The data folder (removed at the end).
-  const std::filesystem::path& dir() const { return dir_; }
+  const std::filesystem::path& dir() const { return folder_.dir(); }
 
  private:
-  db::Config previous_;
-  std::filesystem::path dir_;
+  ScopedDataFolder folder_;
 };
 
 // The moment the member tests run at.

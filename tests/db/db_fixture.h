@@ -4,15 +4,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <filesystem>
 #include <string>
 
 #include "db/db.h"
 #include "runtime/dates.h"
 #include "runtime/error.h"
+#include "tests/support_db.h"
 
 namespace zurvafun::testing {
 
@@ -26,29 +24,7 @@ inline db::ConnectionParams params(std::string database, std::string server = "(
 
 class DbFixture : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static std::atomic<int> counter{0};
-    dir_ = std::filesystem::temp_directory_path() /
-           ("zurva-db-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    previous_ = db::config();
-    db::Config config;
-    config.dataDir = dir_.string();
-    config.localServerName = "ZURVA-HOST";
-    config.user = kDbUser;
-    config.password = kDbPassword;
-    config.database = "zurva";
-    db::configure(config);
-  }
-
-  void TearDown() override {
-    db::releasePooledConnections();
-    setClock({});
-    db::configure(previous_);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
+  void TearDown() override { setClock({}); }
 
   // Creates database `name` holding `ddl` and opens a connection to it.
   db::Connection create(const std::string& ddl, const std::string& name = "t") {
@@ -63,8 +39,7 @@ class DbFixture : public ::testing::Test {
     setClock([serial] { return serial; });
   }
 
-  std::filesystem::path dir_;
-  db::Config previous_;
+  ScopedDataFolder folder_{dbConfig(kDbUser, kDbPassword, "zurva", "ZURVA-HOST")};
 };
 
 // The error a call raises: number and description (0 and "" for none).
