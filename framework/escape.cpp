@@ -52,4 +52,14 @@ std::string jsEscape(std::string_view text) {
   return out;
 }
 
+std::string sqlQuoted(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out;
+}
+
 }  // namespace zurvafun

@@ -26,4 +26,7 @@ std::string htmlEscape(std::string_view text);
 // jsEscape(htmlEscape(text)).
 std::string jsEscape(std::string_view text);
 
+// For text put between single quotes in a SQL statement: every ' doubled.
+std::string sqlQuoted(std::string_view text);
+
 }  // namespace zurvafun

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "db/db.h"
+#include "framework/escape.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
@@ -40,7 +41,7 @@ void zurva::loveb_add(const Variant& str_a, const Variant& str_c, const Variant&
   requireNumber(str_c);
   conn.Execute("insert into emoneymx(userID,b_count,b_history,b_time)values(" +
                std::to_string(CLng(str_a)) + "," + CCur(str_c).str() + ",'" +
-               Replace(str_d.str(), "'", "''") + "','" + Now().str() + "')");
+               sqlQuoted(str_d.str()) + "','" + Now().str() + "')");
 }
 
 Variant zurva::emoneycookies(const Variant& SqlLocalName, const Variant& SqlUserName,

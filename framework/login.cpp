@@ -13,9 +13,6 @@ namespace zurvafun {
 
 namespace {
 
-// A visitor's text put between single quotes in a statement.
-std::string quoted(const Variant& text) { return Replace(text.str(), "'", "''"); }
-
 // The birth year for the member cookie: the first four characters of userdata
 // as a 16-bit number. A row whose userdata does not start with a year gets ""
 // instead of an error, so that such a member can still log in.
@@ -54,13 +51,13 @@ void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
   const Variant digest = MD5(password, 16);
   const bool byNickname = eq(Request().Form("log_type"), "2");
   const std::string condition =
-      std::string(byNickname ? "nickname='" : "zurvauser='") + quoted(username) + "'";
+      std::string(byNickname ? "nickname='" : "zurvauser='") + sqlQuoted(username.str()) + "'";
 
   db::Recordset rs;
   rs.Open("select field,userid,Zurvauser,password,sex,ok,grade,trust,userdata,nickname,wholook,"
           "emoney,lasttime,addtime,ifdel,ifclose,loginip,logins,isnull(mobile,'#') as mobile "
           "from Zurva_user where " +
-              condition + " and password='" + quoted(digest) + "' and ifdel<>1",
+              condition + " and password='" + sqlQuoted(digest.str()) + "' and ifdel<>1",
           conn, db::adOpenKeyset, db::adLockOptimistic);
   if (rs.eof()) {
     rs.Close();
@@ -115,7 +112,7 @@ void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
 
   // Forum hand-off.
   const bool hasForumAccount =
-      !conn.Execute("select username from dv_user where username='" + quoted(nickname) + "'").eof();
+      !conn.Execute("select username from dv_user where username='" + sqlQuoted(nickname.str()) + "'").eof();
   Variant homePage = "indexw.html";
   if (!eq(ok, 1)) {
     Msg1("由于您目前未通过注册验证，故未开放论坛帐号，有任何疑问请联系我们的客服！",
