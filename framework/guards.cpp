@@ -19,7 +19,7 @@ constexpr std::string_view kEmailCharacters = "abcdefghijklmnopqrstuvwxyz_-.";
 }  // namespace
 
 void zurva::clearcookies() {
-  logged("1", "clearcookies", [&] {
+  logged([&] {
     Response().Expires = -1;
     Response().ExpiresAbsolute = Variant::date(clockNow() - 1);
     Response().CacheControl = "no-cache";
@@ -27,8 +27,7 @@ void zurva::clearcookies() {
 }
 
 Variant zurva::ChkPost() {
-  Variant result;
-  logged("1", "ChkPost", [&] {
+  return logged([&](Variant& result) {
     // The referrer's text right after "http://" must be this server's name,
     // and the name must end there: a host whose name merely begins with ours
     // (www.example.cn.evil.org) is another server.
@@ -38,11 +37,10 @@ Variant zurva::ChkPost() {
     const bool nameEnds = next.empty() || next == "/" || next == ":" || next == "?" || next == "#";
     result = !referer.empty() && Mid(referer, 8, Len(server)) == server && nameEnds;
   });
-  return result;
 }
 
 void zurva::chkpostfrom() {
-  logged("1", "chkpostfrom", [&] {
+  logged([&] {
     if (CBool(ChkPost())) return;
     Response().Write("<Script language=JavaScript>alert('错误或非法操作！')</Script>");
     Response().Write("<Script language=JavaScript>window.opener=null;window.close();</Script>");
@@ -52,7 +50,7 @@ void zurva::chkpostfrom() {
 }
 
 void zurva::chkreflash() {
-  logged("1", "chkreflash", [&] {
+  logged([&] {
     const std::string path = LCase(Request().ServerVariables("PATH_INFO").str());
     const std::vector<std::string> guarded = Split(kReflashPages, "|");
     bool isGuarded = false;
@@ -72,17 +70,14 @@ void zurva::chkreflash() {
 }
 
 Variant zurva::pages(const Variant& AspToDll_Str) {
-  Variant result;
-  logged("1", "pages", [&] {
+  return logged([&](Variant& result) {
     if (!IsNumeric(AspToDll_Str) || Len(AspToDll_Str.str()) > 15) Msg("请求错误！", "-1", 1);
     result = true;
   });
-  return result;
 }
 
 Variant zurva::IsValidEmail(const Variant& email) {
-  Variant result;
-  logged("1", "IsValidEmail", [&] {
+  return logged([&](Variant& result) {
     // Decided in full before the result is set: an address that cannot be
     // read as text (a failure, logged) is never reported valid.
     result = [&] {
@@ -104,23 +99,20 @@ Variant zurva::IsValidEmail(const Variant& email) {
       return InStr(address, "..") <= 0;
     }();
   });
-  return result;
 }
 
 Variant zurva::Backurl() {
-  Variant result;
-  logged("1", "Backurl", [&] {
+  return logged([&](Variant& result) {
     const host::ValueCollection& server = Request().ServerVariables;
     std::string url = "http://" + server("SERVER_NAME").str() + server("URL").str();
     if (!server("QUERY_STRING").str().empty()) url += "?" + server("QUERY_STRING").str();
     result = url;
   });
-  return result;
 }
 
 void zurva::LastNextPage(const Variant& /*pagecount*/, const Variant& /*page*/,
                          const Variant& /*table_style*/, const Variant& /*font_style*/) {
-  logged("1", "LastNextPage", [] {});
+  logged([] {});
 }
 
 }  // namespace zurvafun

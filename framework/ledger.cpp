@@ -4,7 +4,8 @@
 #include <string>
 
 #include "db/db.h"
-#include "framework/escape.h"
+#include "framework/sql.h"
+#include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
@@ -25,38 +26,42 @@ void requireNumber(const Variant& v) {
 void zurva::loveb_add(const Variant& str_a, const Variant& str_c, const Variant& str_d,
                       const Variant& SqlLocalName, const Variant& SqlUserName,
                       const Variant& SqlPassword, const Variant& SqlDatabaseName) {
-  db::Connection conn;
-  bool opened = false;
-  logged("1", "loveb_add", [&] {
-    if (eq(Request().Cookies("kalimo")("username"), "") &&
-        eq(Request().Cookies("zurva_admin")("admin_name"), ""))
-      Msg("非法操作", "-2", 2);
-    opened = openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+  logged([&] {
+    const Viewer viewer(Request());
+    if (!viewer.isMember() && !viewer.isAdministrator()) Msg("非法操作", "-2", 2);
+    db::Connection conn;
+    if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
+    // On this thread the connection shares the caller's database handle, so
+    // the row joins the caller's transaction when it has one.
+    trapOff([&] {
+      requireNumber(str_a);
+      requireNumber(str_c);
+      conn.Execute(sql::statement(
+          "insert into emoneymx(userID,b_count,b_history,b_time)values({},{},'{}','{}')",
+          sql::lng(str_a), sql::money(str_c), sql::text(str_d), sql::text(Now())));
+    });
   });
-  if (!opened) return;
-  // From here on a run-time error goes to the page. On this thread the
-  // connection shares the caller's database handle, so the row joins the
-  // caller's transaction when it has one.
-  requireNumber(str_a);
-  requireNumber(str_c);
-  conn.Execute("insert into emoneymx(userID,b_count,b_history,b_time)values(" +
-               std::to_string(CLng(str_a)) + "," + CCur(str_c).str() + ",'" +
-               sqlQuoted(str_d.str()) + "','" + Now().str() + "')");
 }
 
 Variant zurva::emoneycookies(const Variant& SqlLocalName, const Variant& SqlUserName,
                              const Variant& SqlPassword, const Variant& SqlDatabaseName) {
-  enter();
-  resume([&] {
-    if (eq(Request().Cookies("kalimo")("username"), "")) Msg("非法操作", "-2", 2);
+  return untrapped([&](Variant& result) {
+    const Viewer viewer(Request());
+    resume([&] {
+      if (!viewer.isMember()) Msg("非法操作", "-2", 2);
+    });
+    // A cookie without a member number, or of a member who is gone, belongs
+    // to no member: the visitor is a guest, and has no balance.
+    const std::optional<std::int32_t> userid = viewer.memberNumber();
+    if (!userid) return;
+    db::Connection conn;
+    if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
+    db::Recordset balance =
+        conn.Execute(sql::statement("select emoney from zurva_user where userid={}", *userid));
+    if (balance.eof()) return;
+    result = balance(0);
+    Response().Cookies("kalimo")("emoney") = result;
   });
-  const std::int32_t userid = CLng(Request().Cookies("kalimo")("userid"));
-  db::Connection conn;
-  if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return Variant();
-  const Variant emoney =
-      conn.Execute("select emoney from zurva_user where userid=" + std::to_string(userid))(0);
-  Response().Cookies("kalimo")("emoney") = emoney;
-  return emoney;
 }
 
 }  // namespace zurvafun

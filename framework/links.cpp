@@ -4,6 +4,7 @@
 // case-sensitive.
 #include "framework/links.h"
 
+#include "framework/site_settings.h"
 #include "framework/zurva.h"
 #include "runtime/text.h"
 
@@ -14,15 +15,6 @@ namespace {
 constexpr std::string_view kScriptTail = "this.options";
 
 bool holds(std::string_view text, std::string_view find) { return InStr(text, find) > 0; }
-
-// The URL mode: field 4 of element 0 of the application value
-// zurva_skinbase_info (fields separated by "##"), as a 16-bit integer. A
-// missing or broken setting raises the runtime's error.
-int urlMode(const host::Application& application) {
-  const Variant setting = application("zurva_skinbase_info");
-  const std::vector<std::string> fields = Split(CStr(setting[0]), "##");
-  return CInt(Variant(item(fields, 4)));
-}
 
 // Whether a query item stays in the cleaned link: it needs a name and a value
 // around its "=", unless its value is a script tail (for an item without "="
@@ -72,9 +64,8 @@ std::string staticLinkToDynamic(std::string_view link) {
 }
 
 Variant zurva::showurl(Variant& url) {
-  Variant result;
-  logged("wwtemp", "showurl", [&] {
-    const int mode = urlMode(Application());
+  return logged([&](Variant& result) {
+    const int mode = siteSettings(Application())->urlMode();
     const std::string link = url.str();
 
     const bool asp = holds(link, ".asp");
@@ -112,41 +103,40 @@ Variant zurva::showurl(Variant& url) {
     url = cleaned;
     result = staticForm(cleaned, path, cleanedQuery);
   });
-  return result;
 }
 
 Variant zurva::showsqlurl(const Variant& url1) {
-  enter();
-  if (eq(url1, kSiteHostName)) return Variant("");
-  std::vector<std::string> pieces = Split(CStr(url1), "{$");
-  for (size_t i = 1; i < pieces.size(); ++i) {
-    std::string& piece = pieces[i];
-    // A "{$" with nothing after it has no link: it leaves nothing.
-    if (piece.empty()) continue;
-    const std::vector<std::string> parts = Split(piece, "$}");
-    // showurl may rewrite its argument; the copy handed to it is discarded.
-    Variant link = holds(piece, "$}") ? parts[0] : piece;
-    const std::string rest = parts.size() > 1 ? parts[1] : "";
-    piece = showurl(link).str() + rest;
-  }
-  return Variant(Join(pieces, ""));
-}
+  return untrapped([&] {
+    if (eq(url1, kSiteHostName)) return Variant("");
+    std::vector<std::string> pieces = Split(CStr(url1), "{$");
+    for (size_t i = 1; i < pieces.size(); ++i) {
+      std::string& piece = pieces[i];
+      // A "{$" with nothing after it has no link: it leaves nothing.
+      if (piece.empty()) continue;
+      const std::vector<std::string> parts = Split(piece, "$}");
+      // showurl may rewrite its argument; the copy handed to it is discarded.
+      Variant link = holds(piece, "$}") ? parts[0] : piece;
+      const std::string rest = parts.size() > 1 ? parts[1] : "";
+      piece = showurl(link).str() + rest;
+    }
+    return Variant(Join(pieces, ""));
+  });}
 
 Variant zurva::replace_skins(Variant& skins) {
-  enter();
-  std::string text = CStr(skins);
-  if (Left(text, 2) == "{$") text = "&nbsp;" + text;
-  text = Replace(text, "$}{$", "$}&nbsp;{$");
-  if (Right(text, 2) == "$}") text += "&nbsp;";
-  skins = text;
-  return skins;
-}
+  return untrapped([&] {
+    std::string text = CStr(skins);
+    if (Left(text, 2) == "{$") text = "&nbsp;" + text;
+    text = Replace(text, "$}{$", "$}&nbsp;{$");
+    if (Right(text, 2) == "$}") text += "&nbsp;";
+    skins = text;
+    return skins;
+  });}
 
 Variant zurva::showskins(const Variant& skins, const Variant& /*SqlLocalName*/,
                          const Variant& /*SqlUserName*/, const Variant& /*SqlPassword*/,
                          const Variant& /*SqlDatabaseName*/) {
-  enter();
-  return skins;
-}
+  return untrapped([&] {
+    return skins;
+  });}
 
 }  // namespace zurvafun

@@ -5,6 +5,8 @@
 
 #include "db/db.h"
 #include "framework/escape.h"
+#include "framework/sql.h"
+#include "profile/member_record.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
@@ -18,7 +20,7 @@ namespace {
 // instead of an error, so that such a member can still log in.
 Variant birthYear(const Variant& userdata) {
   try {
-    return Variant::integer(CInt(Variant(Left(userdata.str(), 4))));
+    return Variant::integer(CInt(Variant(member::birthYearText(userdata.str()))));
   } catch (const VbError&) {
     return Variant("");
   }
@@ -26,38 +28,27 @@ Variant birthYear(const Variant& userdata) {
 
 }  // namespace
 
-bool zurva::openOrReturn(db::Connection& conn, const Variant& SqlLocalName,
-                         const Variant& SqlUserName, const Variant& SqlPassword,
-                         const Variant& SqlDatabaseName) {
-  try {
-    openConnection(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
-  } catch (const VbError& e) {
-    if (!e.isRequestEnd()) throw;
-    return false;
-  }
-  return true;
-}
-
 void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
                      const Variant& SqlPassword, const Variant& SqlDatabaseName) {
-  enter();
+  untrapped([&] {
   db::Connection conn;
   if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
-  // From here on a run-time error goes to the page.
 
   const std::string loginIp = Replace(Request().ServerVariables("REMOTE_ADDR").str(), "'", "");
   const Variant username = Request().Form("username");
   const Variant password = Request().Form("password");
   const Variant digest = MD5(password, 16);
   const bool byNickname = eq(Request().Form("log_type"), "2");
-  const std::string condition =
-      std::string(byNickname ? "nickname='" : "zurvauser='") + sqlQuoted(username.str()) + "'";
+  const sql::Statement condition =
+      byNickname ? sql::statement("nickname='{}'", sql::text(username))
+                 : sql::statement("zurvauser='{}'", sql::text(username));
 
   db::Recordset rs;
-  rs.Open("select field,userid,Zurvauser,password,sex,ok,grade,trust,userdata,nickname,wholook,"
-          "emoney,lasttime,addtime,ifdel,ifclose,loginip,logins,isnull(mobile,'#') as mobile "
-          "from Zurva_user where " +
-              condition + " and password='" + sqlQuoted(digest.str()) + "' and ifdel<>1",
+  rs.Open(sql::statement(
+              "select field,userid,Zurvauser,password,sex,ok,grade,trust,userdata,nickname,"
+              "wholook,emoney,lasttime,addtime,ifdel,ifclose,loginip,logins,"
+              "isnull(mobile,'#') as mobile from Zurva_user where {} and password='{}' and ifdel<>1",
+              condition, sql::text(digest)),
           conn, db::adOpenKeyset, db::adLockOptimistic);
   if (rs.eof()) {
     rs.Close();
@@ -112,7 +103,9 @@ void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
 
   // Forum hand-off.
   const bool hasForumAccount =
-      !conn.Execute("select username from dv_user where username='" + sqlQuoted(nickname.str()) + "'").eof();
+      !conn.Execute(sql::statement("select username from dv_user where username='{}'",
+                                   sql::text(nickname)))
+           .eof();
   Variant homePage = "indexw.html";
   if (!eq(ok, 1)) {
     Msg1("由于您目前未通过注册验证，故未开放论坛帐号，有任何疑问请联系我们的客服！",
@@ -134,6 +127,7 @@ void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
     Response().Write("</form>");
     Response().Write("    <script language='javascript'>document.QuorelLoginform.submit();</script>");
   }
+  });
 }
 
 }  // namespace zurvafun

@@ -5,27 +5,20 @@
 // The arithmetic is 32-bit modulo 2^32. The shift procedures and the hex
 // output read the public tables m_lOnBits and m_l2Power, which every call of
 // MD5 fills afresh, so a page that wrote into them cannot change a digest.
+#include "framework/md5.h"
+
 #include <array>
 
+#include "framework/log_tags.h"
 #include "framework/zurva.h"
 #include "runtime/gbk.h"
 #include "runtime/text.h"
 
 namespace zurvafun {
 
-namespace {
+namespace md5 {
 
-// m_lOnBits[i] = 2^(i+1) - 1 and m_l2Power[i] = 2^i, for i = 0 .. 30.
-constexpr std::array<long, 31> kOnBits = [] {
-  std::array<long, 31> table{};
-  for (int i = 0; i < 31; ++i) table[i] = (2L << i) - 1;
-  return table;
-}();
-constexpr std::array<long, 31> kTwoPower = [] {
-  std::array<long, 31> table{};
-  for (int i = 0; i < 31; ++i) table[i] = 1L << i;
-  return table;
-}();
+namespace {
 
 // The 64 additive constants of RFC 1321, step by step.
 constexpr std::array<std::uint32_t, 64> kConstants = {
@@ -45,15 +38,15 @@ constexpr int kFirstWord[4] = {0, 1, 5, 0};
 constexpr int kWordStride[4] = {1, 5, 3, 7};
 
 // The error trap of the shift procedures: an error is logged under the
-// procedure's name and the procedure returns what its result held so far.
+// procedure's tag and the procedure returns what its result held so far.
 // (The other procedures are plain 32-bit arithmetic and cannot fail.)
 template <class Body>
-void trapped(const char* procedure, Body&& body) {
+void trapped(LogTag tag, Body&& body) {
   try {
     body();
   } catch (const VbError& e) {
     if (e.isRequestEnd()) throw;
-    WriteLog(std::string("\\temp1, ") + procedure + ": " + e.description());
+    WriteLog(logMessage(tag, e.description()));
   }
 }
 
@@ -62,60 +55,63 @@ void appendHexByte(std::string& out, std::uint32_t byte) {
   out += "0123456789ABCDEF"[byte & 0xF];
 }
 
-}  // namespace
-
-Variant zurva::MD5(const Variant& sMessage, const Variant& stype) {
-  Variant result;
-  logged("temp1", "MD5", [&] {
-    m_lOnBits.assign(kOnBits.begin(), kOnBits.end());
-    m_l2Power.assign(kTwoPower.begin(), kTwoPower.end());
-
-    const std::vector<std::uint32_t> words = ConvertToWordArray(str2bin(CStr(sMessage)));
-
-    using Step = void (zurva::*)(std::uint32_t&, std::uint32_t, std::uint32_t, std::uint32_t,
-                                 std::uint32_t, int, std::uint32_t);
-    constexpr Step kRounds[4] = {&zurva::md5_FF, &zurva::md5_GG, &zurva::md5_HH, &zurva::md5_II};
-
-    std::uint32_t a = 0x67452301, b = 0xEFCDAB89, c = 0x98BADCFE, d = 0x10325476;
-    for (std::size_t block = 0; block < words.size(); block += 16) {
-      const std::uint32_t* x = words.data() + block;
-      const std::uint32_t aa = a, bb = b, cc = c, dd = d;
-      for (int round = 0; round < 4; ++round) {
-        const Step step = kRounds[round];
-        const int* s = kShifts[round];
-        auto word = [&](int i) { return x[(kFirstWord[round] + kWordStride[round] * i) % 16]; };
-        for (int i = 0; i < 16; i += 4) {
-          const std::uint32_t* t = &kConstants[std::size_t(16 * round + i)];
-          (this->*step)(a, b, c, d, word(i), s[0], t[0]);
-          (this->*step)(d, a, b, c, word(i + 1), s[1], t[1]);
-          (this->*step)(c, d, a, b, word(i + 2), s[2], t[2]);
-          (this->*step)(b, c, d, a, word(i + 3), s[3], t[3]);
-        }
-      }
-      a = AddUnsigned(a, aa);
-      b = AddUnsigned(b, bb);
-      c = AddUnsigned(c, cc);
-      d = AddUnsigned(d, dd);
-    }
-
-    // Any stype other than 32 (callers pass 16) gives the words b and c.
-    const bool full = IsNumeric(stype) && eq(stype, 32);
-    std::string hex;
-    hex.reserve(32);
-    if (full) hex += WordToHex(a);
-    hex += WordToHex(b);
-    hex += WordToHex(c);
-    if (full) hex += WordToHex(d);
-    for (char& ch : hex) ch = char(ch >= 'A' && ch <= 'F' ? ch - 'A' + 'a' : ch);
-    result = std::move(hex);
-  });
-  return result;
+// One step of a round: a = b + rotate-left(a + f + x + ac, s), where f is the
+// round's auxiliary function of b, c and d.
+void md5_Step(const Tables& t, std::uint32_t& a, std::uint32_t f, std::uint32_t b, std::uint32_t x,
+              int s, std::uint32_t ac) {
+  a = AddUnsigned(a, AddUnsigned(AddUnsigned(f, x), ac));
+  a = AddUnsigned(RotateLeft(t, a, s), b);
 }
 
-// The bytes of the text, character by character: a double-byte character of
-// the code page gives its lead byte, then its trail byte; any other character
-// gives the low byte of its UTF-16 code unit (for ASCII, the character code).
-std::string zurva::str2bin(const std::string& text) {
+}  // namespace
+
+std::vector<long> onBitsTable() {
+  std::vector<long> table(31);
+  for (int i = 0; i < 31; ++i) table[std::size_t(i)] = (2L << i) - 1;
+  return table;
+}
+
+std::vector<long> twoPowerTable() {
+  std::vector<long> table(31);
+  for (int i = 0; i < 31; ++i) table[std::size_t(i)] = 1L << i;
+  return table;
+}
+
+State digest(const Tables& t, const std::string& text) {
+  const std::vector<std::uint32_t> words = ConvertToWordArray(t, str2bin(text));
+
+  using Step = void (*)(const Tables&, std::uint32_t&, std::uint32_t, std::uint32_t, std::uint32_t,
+                        std::uint32_t, int, std::uint32_t);
+  constexpr Step kRounds[4] = {&md5_FF, &md5_GG, &md5_HH, &md5_II};
+
+  std::uint32_t a = 0x67452301, b = 0xEFCDAB89, c = 0x98BADCFE, d = 0x10325476;
+  for (std::size_t block = 0; block < words.size(); block += 16) {
+    const std::uint32_t* x = words.data() + block;
+    const std::uint32_t aa = a, bb = b, cc = c, dd = d;
+    for (int round = 0; round < 4; ++round) {
+      const Step step = kRounds[round];
+      const int* s = kShifts[round];
+      auto word = [&](int i) { return x[(kFirstWord[round] + kWordStride[round] * i) % 16]; };
+      for (int i = 0; i < 16; i += 4) {
+        const std::uint32_t* k = &kConstants[std::size_t(16 * round + i)];
+        step(t, a, b, c, d, word(i), s[0], k[0]);
+        step(t, d, a, b, c, word(i + 1), s[1], k[1]);
+        step(t, c, d, a, b, word(i + 2), s[2], k[2]);
+        step(t, b, c, d, a, word(i + 3), s[3], k[3]);
+      }
+    }
+    a = AddUnsigned(a, aa);
+    b = AddUnsigned(b, bb);
+    c = AddUnsigned(c, cc);
+    d = AddUnsigned(d, dd);
+  }
+  return {a, b, c, d};
+}
+
+// A double-byte character of the code page gives its lead byte, then its
+// trail byte; any other character gives the low byte of its UTF-16 code unit
+// (for ASCII, the character code).
+std::string str2bin(const std::string& text) {
   std::string bytes;
   bytes.reserve(text.size());
   for (std::size_t pos = 0; pos < text.size();) {
@@ -139,104 +135,113 @@ std::string zurva::str2bin(const std::string& text) {
   return bytes;
 }
 
-// The padded message as 32-bit words, 16 per block, bytes packed
-// little-endian; 80h after the message, the bit length in the last two words.
-std::vector<std::uint32_t> zurva::ConvertToWordArray(const std::string& bytes) {
+// Bytes packed little-endian; 80h after the message, the bit length in the
+// last two words.
+std::vector<std::uint32_t> ConvertToWordArray(const Tables& t, const std::string& bytes) {
   const std::size_t length = bytes.size();
   const std::size_t wordCount = ((length + 8) / 64 + 1) * 16;
   std::vector<std::uint32_t> words(wordCount, 0);
   std::size_t k = 0;
   for (; k < length; ++k)
-    words[k / 4] |= LShift(static_cast<unsigned char>(bytes[k]), int(8 * (k % 4)));
-  words[k / 4] |= LShift(0x80, int(8 * (k % 4)));
-  words[wordCount - 2] = LShift(std::uint32_t(length), 3);
-  words[wordCount - 1] = RShift(std::uint32_t(length), 29);
+    words[k / 4] |= LShift(t, static_cast<unsigned char>(bytes[k]), int(8 * (k % 4)));
+  words[k / 4] |= LShift(t, 0x80, int(8 * (k % 4)));
+  words[wordCount - 2] = LShift(t, std::uint32_t(length), 3);
+  words[wordCount - 1] = RShift(t, std::uint32_t(length), 29);
   return words;
 }
 
-std::uint32_t zurva::md5_F(std::uint32_t x, std::uint32_t y, std::uint32_t z) {
-  return (x & y) | (~x & z);
-}
-std::uint32_t zurva::md5_G(std::uint32_t x, std::uint32_t y, std::uint32_t z) {
-  return (x & z) | (y & ~z);
-}
-std::uint32_t zurva::md5_H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
-std::uint32_t zurva::md5_I(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
+std::uint32_t md5_F(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return (x & y) | (~x & z); }
+std::uint32_t md5_G(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return (x & z) | (y & ~z); }
+std::uint32_t md5_H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
+std::uint32_t md5_I(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
 
-// One step of a round: a = b + rotate-left(a + f + x + ac, s), where f is the
-// round's auxiliary function of b, c and d.
-void zurva::md5_Step(std::uint32_t& a, std::uint32_t f, std::uint32_t b, std::uint32_t x, int s,
-                     std::uint32_t ac) {
-  a = AddUnsigned(a, AddUnsigned(AddUnsigned(f, x), ac));
-  a = AddUnsigned(RotateLeft(a, s), b);
+void md5_FF(const Tables& t, std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
+            std::uint32_t x, int s, std::uint32_t ac) {
+  md5_Step(t, a, md5_F(b, c, d), b, x, s, ac);
 }
-
-void zurva::md5_FF(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                   std::uint32_t x, int s, std::uint32_t ac) {
-  md5_Step(a, md5_F(b, c, d), b, x, s, ac);
+void md5_GG(const Tables& t, std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
+            std::uint32_t x, int s, std::uint32_t ac) {
+  md5_Step(t, a, md5_G(b, c, d), b, x, s, ac);
 }
-void zurva::md5_GG(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                   std::uint32_t x, int s, std::uint32_t ac) {
-  md5_Step(a, md5_G(b, c, d), b, x, s, ac);
+void md5_HH(const Tables& t, std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
+            std::uint32_t x, int s, std::uint32_t ac) {
+  md5_Step(t, a, md5_H(b, c, d), b, x, s, ac);
 }
-void zurva::md5_HH(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                   std::uint32_t x, int s, std::uint32_t ac) {
-  md5_Step(a, md5_H(b, c, d), b, x, s, ac);
-}
-void zurva::md5_II(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                   std::uint32_t x, int s, std::uint32_t ac) {
-  md5_Step(a, md5_I(b, c, d), b, x, s, ac);
+void md5_II(const Tables& t, std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
+            std::uint32_t x, int s, std::uint32_t ac) {
+  md5_Step(t, a, md5_I(b, c, d), b, x, s, ac);
 }
 
-std::uint32_t zurva::AddUnsigned(std::uint32_t x, std::uint32_t y) { return x + y; }
+std::uint32_t AddUnsigned(std::uint32_t x, std::uint32_t y) { return x + y; }
 
-std::uint32_t zurva::RotateLeft(std::uint32_t value, int count) {
-  return LShift(value, count) | RShift(value, 32 - count);
+std::uint32_t RotateLeft(const Tables& t, std::uint32_t value, int count) {
+  return LShift(t, value, count) | RShift(t, value, 32 - count);
 }
 
-// Shift left by 0..31: the low 31 - count bits move up by multiplying with a
-// power of two; the bit that lands in bit 31 is set on its own.
-std::uint32_t zurva::LShift(std::uint32_t value, int count) {
+// The low 31 - count bits move up by multiplying with a power of two; the bit
+// that lands in bit 31 is set on its own.
+std::uint32_t LShift(const Tables& t, std::uint32_t value, int count) {
   std::uint32_t result = 0;
-  trapped("LShift", [&] {
+  trapped(logTagOf("LShift"), [&] {
     if (count < 0 || count > 31) raise(err::Overflow);
     if (count == 0) {
       result = value;
     } else if (count == 31) {
       result = (value & 1) ? 0x80000000u : 0;
     } else {
-      result = (value & std::uint32_t(m_lOnBits[std::size_t(30 - count)])) *
-               std::uint32_t(m_l2Power[std::size_t(count)]);
-      if (value & std::uint32_t(m_l2Power[std::size_t(31 - count)])) result |= 0x80000000u;
+      result = (value & std::uint32_t(t.onBits[std::size_t(30 - count)])) *
+               std::uint32_t(t.twoPower[std::size_t(count)]);
+      if (value & std::uint32_t(t.twoPower[std::size_t(31 - count)])) result |= 0x80000000u;
     }
   });
   return result;
 }
 
-// Logical (zero-filling) shift right by 0..31: bits 1..30 move down by
-// dividing by a power of two; bit 31 is moved down on its own.
-std::uint32_t zurva::RShift(std::uint32_t value, int count) {
+// Logical (zero-filling): bits 1..30 move down by dividing by a power of two;
+// bit 31 is moved down on its own.
+std::uint32_t RShift(const Tables& t, std::uint32_t value, int count) {
   std::uint32_t result = 0;
-  trapped("RShift", [&] {
+  trapped(logTagOf("RShift"), [&] {
     if (count < 0 || count > 31) raise(err::Overflow);
     if (count == 0) {
       result = value;
     } else if (count == 31) {
       result = (value & 0x80000000u) ? 1 : 0;
     } else {
-      result = (value & 0x7FFFFFFEu) / std::uint32_t(m_l2Power[std::size_t(count)]);
-      if (value & 0x80000000u) result |= 0x40000000u / std::uint32_t(m_l2Power[std::size_t(count - 1)]);
+      result = (value & 0x7FFFFFFEu) / std::uint32_t(t.twoPower[std::size_t(count)]);
+      if (value & 0x80000000u)
+        result |= 0x40000000u / std::uint32_t(t.twoPower[std::size_t(count - 1)]);
     }
   });
   return result;
 }
 
-// Eight hex digits, least significant byte first.
-std::string zurva::WordToHex(std::uint32_t word) {
+std::string WordToHex(const Tables& t, std::uint32_t word) {
   std::string hex;
   for (int byte = 0; byte <= 3; ++byte)
-    appendHexByte(hex, RShift(word, 8 * byte) & std::uint32_t(m_lOnBits[7]));
+    appendHexByte(hex, RShift(t, word, 8 * byte) & std::uint32_t(t.onBits[7]));
   return hex;
+}
+
+}  // namespace md5
+
+Variant zurva::MD5(const Variant& sMessage, const Variant& stype) {
+  return logged([&](Variant& result) {
+    m_lOnBits = md5::onBitsTable();
+    m_l2Power = md5::twoPowerTable();
+    const md5::Tables tables{m_lOnBits, m_l2Power};
+    const md5::State s = md5::digest(tables, CStr(sMessage));
+
+    // Any stype other than 32 (callers pass 16) gives the words b and c.
+    const bool full = IsNumeric(stype) && eq(stype, 32);
+    std::string hex;
+    hex.reserve(32);
+    if (full) hex += md5::WordToHex(tables, s.a);
+    hex += md5::WordToHex(tables, s.b);
+    hex += md5::WordToHex(tables, s.c);
+    if (full) hex += md5::WordToHex(tables, s.d);
+    result = LCase(hex);
+  });
 }
 
 }  // namespace zurvafun

@@ -62,7 +62,7 @@ std::string countdown(const Variant& gourl) {
 }  // namespace
 
 void zurva::Msg(const Variant& v, const Variant& gourl, const Variant& msgtype) {
-  logged("temp1", "Msg", [&] {
+  logged([&] {
     const std::string goBackTwice = alertPage(v, "history.go(-1);history.go(-1);");
     const std::string goToUrl = alertPage(v, "window.location.href='" + gourl.str() + "';");
     if (eq(msgtype, 1)) {
@@ -96,13 +96,13 @@ void zurva::Msg(const Variant& v, const Variant& gourl, const Variant& msgtype) 
 }
 
 void zurva::Msg1(const Variant& v, const Variant& gourl) {
-  logged("1", "Msg1", [&] {
+  logged([&] {
     Response().Write(alertPage(v, "top.window.location.href='" + gourl.str() + "';"));
   });
 }
 
 void zurva::MsgOut(const Variant& Msg, const Variant& href, const Variant& mode) {
-  logged("1", "MsgOut", [&] {
+  logged([&] {
     if (!(eq(mode, 1) || eq(mode, 2) || eq(mode, 3) || eq(mode, 4))) return;
     Response().Write("<html><meta http-equiv=Content-Type content=text/html; charset=gb2312>");
     Response().Write("<head><title>" + Msg.str() + "</title></head>");
@@ -128,8 +128,7 @@ void zurva::MsgOut(const Variant& Msg, const Variant& href, const Variant& mode)
 }
 
 Variant zurva::zurva_error(const Variant& AspToDll_Str, const Variant& errmsg) {
-  Variant result;
-  logged("1", "zurva_error", [&] {
+  return logged([&](Variant& result) {
     result =
         R"(<table width="100%" border="0" align="center" cellpadding="0" cellspacing="0">)"
         R"(<tr><td height="26" colspan="3" align="center"><b><font color="#ff6600">)" +
@@ -140,7 +139,6 @@ Variant zurva::zurva_error(const Variant& AspToDll_Str, const Variant& errmsg) {
         "<br><br>　　　　　　　　　　　　　　　　<a href=javascript:history.back()>返　回</a>"
         "</td><td></td></tr></table>\r\n";
   });
-  return result;
 }
 
 }  // namespace zurvafun

@@ -2,6 +2,7 @@
 // administration error box, the result boxes with a timed redirect, the
 // information panel, the head of an administration frame page and the
 // select-all script for check-box lists. None of them ends the request.
+#include "framework/viewer.h"
 #include "framework/zurva.h"
 
 namespace zurvafun {
@@ -87,13 +88,13 @@ function checkadmin(field) {
 }  // namespace
 
 void zurva::adminflag() {
-  logged("1", "adminflag", [&] {
+  logged([&] {
     Response().Write("<link href=css.css rel=STYLESHEET type=text/css>");
     Response().Write(kFrameOpen);
     Response().Write("<table width=100% border=0 align=center cellpadding=4 cellspacing=1 bgcolor=#FFFFFF>");
     Response().Write("<tr><td height=27 class=classtop align=center>出错啦！</td></tr>");
     Response().Write("<tr><td height=50 class=classtd>");
-    if (ne(Request().Cookies("zurva_admin")("admin_name"), "")) {
+    if (Viewer(Request()).isAdministrator()) {
       Response().Write("<li>管理员没有给您此权限！");
     } else {
       Response().Write(
@@ -105,14 +106,14 @@ void zurva::adminflag() {
 }
 
 void zurva::Up_mes(const Variant& m_t, const Variant& m_s, const Variant& m_u, const Variant& m_time) {
-  logged("1", "Up_mes", [&] {
+  logged([&] {
     Response().Write(resultBoxHead(m_t, m_s, m_u, m_time) + resultBoxTail(m_u, m_time));
   });
 }
 
 void zurva::Up_mes1(const Variant& m_t, const Variant& m_s, const Variant& m_u, const Variant& m_u1,
                     const Variant& m_time) {
-  logged("1", "Up_mes1", [&] {
+  logged([&] {
     Response().Write(resultBoxHead(m_t, m_s, m_u, m_time) + jumpRow(m_u1) +
                      "<tr><td height=30 class=classtd>·<< <a href=javascript:history.go(-1)>返回上一页</a></td></tr>" +
                      resultBoxTail(m_u, m_time));
@@ -121,14 +122,14 @@ void zurva::Up_mes1(const Variant& m_t, const Variant& m_s, const Variant& m_u, 
 
 void zurva::Up_mes2(const Variant& m_t, const Variant& m_s, const Variant& m_u, const Variant& m_u2,
                     const Variant& m_u3, const Variant& m_time) {
-  logged("1", "Up_mes2", [&] {
+  logged([&] {
     Response().Write(resultBoxHead(m_t, m_s, m_u, m_time) + jumpRow(m_u2) + jumpRow(m_u3) +
                      resultBoxTail(m_u, m_time));
   });
 }
 
 void zurva::sendinfo(const Variant& tl, const Variant& mes) {
-  logged("1", "sendinfo", [&] {
+  logged([&] {
     Response().Write(
         "<table border=0 cellpadding=0 cellspacing=0 class=bk width='100%' align=center><tr><td "
         "class=bk_h width=100% height=26>&nbsp;<img src='images/i.gif'> " + tl.str() +
@@ -138,11 +139,11 @@ void zurva::sendinfo(const Variant& tl, const Variant& mes) {
 }
 
 void zurva::admintop() {
-  logged("1", "admintop", [&] { Response().Write(kAdminTop); });
+  logged([&] { Response().Write(kAdminTop); });
 }
 
 void zurva::zurvaselect() {
-  logged("temp1", "zurvaselect", [&] { Response().Write(kSelectScript); });
+  logged([&] { Response().Write(kSelectScript); });
 }
 
 }  // namespace zurvafun

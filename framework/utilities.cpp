@@ -32,7 +32,7 @@ int roundedDraw(int scale) { return int(bankersRound(passwordDraw() * scale)); }
 }  // namespace
 
 void zurva::Write2File(const Variant& strFile, const Variant& strContent, const Variant& blnAppend) {
-  logged("temp1", "Write2File", [&] {
+  logged([&] {
     // Continue-on-error: each step that fails is skipped; the number of the
     // last error decides what the visitor is told.
     long lastError = 0;
@@ -79,8 +79,7 @@ void zurva::Write2File(const Variant& strFile, const Variant& strContent, const 
 }
 
 Variant zurva::Createpass() {
-  Variant result;
-  logged("temp1", "Createpass", [&] {
+  return logged([&](Variant& result) {
     std::string pass;
     for (int i = 0; i < 16; ++i) {
       switch (roundedDraw(2)) {
@@ -91,12 +90,11 @@ Variant zurva::Createpass() {
     }
     result = pass;
   });
-  return result;
 }
 
 Variant zurva::IsObjInstalled(const Variant& strClassString) {
-  Variant result = false;
-  logged("1", "IsObjInstalled", [&] {
+  return logged([&](Variant& result) {
+    result = false;
     try {
       Server().CreateObject(CStr(strClassString));
       result = true;
@@ -104,12 +102,10 @@ Variant zurva::IsObjInstalled(const Variant& strClassString) {
       if (e.isRequestEnd()) throw;
     }
   });
-  return result;
 }
 
 Variant zurva::JoinChar(const Variant& strUrl) {
-  Variant result;
-  logged("1", "JoinChar", [&] {
+  return logged([&](Variant& result) {
     if (eq(strUrl, "")) {
       result = "";
       return;
@@ -128,7 +124,6 @@ Variant zurva::JoinChar(const Variant& strUrl) {
       result = strUrl;  // "&" is the last character
     }
   });
-  return result;
 }
 
 }  // namespace zurvafun

@@ -2,6 +2,13 @@
 // instance per request (it takes the request context of the calling thread and
 // filters the request's input), calls one or a few methods, and releases it.
 //
+// This header is the component's table of contents: the public methods by
+// subsystem, then the core every method needs (request context, the error
+// modes, opening the database). Helpers that several methods share are free
+// functions in small headers of their subsystem (framework/viewer.h,
+// framework/site_settings.h, framework/html.h, framework/sql.h,
+// profile/member_record.h …).
+//
 // Every public method takes its arguments as variants; an argument the method
 // writes back is a non-const reference. A method that ends the response raises
 // the request-end error (RequestEndError), which every caller passes on.
@@ -11,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/log_tags.h"
 #include "host/host.h"
 #include "runtime/variant.h"
 
@@ -224,7 +232,7 @@ class zurva {
  private:
   friend struct ZurvaTestAccess;  // the tests reach the error modes through it
 
-  // ---------------------------------------------------------------- request context and error modes
+  // ---------------------------------------------------------------- core: request context
   void AspClassInit();
   void AspClassTerminate();
 
@@ -235,59 +243,36 @@ class zurva {
   host::Request& Request() const;
   host::Response& Response() const;
 
-  // Every public method starts here: once the response has ended, the
-  // instance does nothing more and raises the request-end error.
+  // Every public method starts here (the error modes call it): once the
+  // response has ended, the instance does nothing more and raises the
+  // request-end error.
   void enter() const;
 
-  // The logging handler: runs `body`; the request-end error goes on to the
-  // caller, any other run-time error is logged under "\group, method: " and
-  // the method returns normally with whatever result it had by then.
+  // ---------------------------------------------------------------- core: error modes (framework/error_modes.h)
   template <class Body>
-  void logged(const char* group, const char* method, Body&& body);
-
-  // One step under continue-on-error: a failing step is skipped. The
-  // request-end error (or a response ended by the step) stops the method.
+  auto logged(Body&& body, MethodTag tag = {});
   template <class Body>
-  void resume(Body&& body);
+  auto untrapped(Body&& body);
+  template <class Body>
+  auto resumed(Body&& body);
+  template <class Body>
+  void resume(Body&& step);
+  template <class Body>
+  void trapOff(Body&& rest);
 
+  // ---------------------------------------------------------------- core: the database
   // Opens `conn` from the four connection parameters. On failure writes
   // "SQL数据库连接出错，请检查连接字串。", ends the response and raises the
   // request-end error.
-  void openConnection(db::Connection& conn, const Variant& SqlLocalName, const Variant& SqlUserName,
-                      const Variant& SqlPassword, const Variant& SqlDatabaseName);
-
-  // The input filter run at creation; true when nothing was refused.
-  Variant ChkSqlInput();
-
-  // ---------------------------------------------------------------- private helpers of the subsystems
-  // login and ledger: openConnection whose failure (error text written,
-  // response ended) stops only this method: false, and no error to the page.
+  void open(db::Connection& conn, const Variant& SqlLocalName, const Variant& SqlUserName,
+            const Variant& SqlPassword, const Variant& SqlDatabaseName);
+  // The same, but a failure (error text written, response ended) makes the
+  // method return normally: false, and no error to the page.
   bool openOrReturn(db::Connection& conn, const Variant& SqlLocalName, const Variant& SqlUserName,
                     const Variant& SqlPassword, const Variant& SqlDatabaseName);
 
-  // MD5 digest: the text's bytes, the padded words, the RFC 1321 steps and
-  // the 32-bit shift arithmetic that reads the public tables.
-  std::string str2bin(const std::string& text);
-  std::vector<std::uint32_t> ConvertToWordArray(const std::string& bytes);
-  static std::uint32_t md5_F(std::uint32_t x, std::uint32_t y, std::uint32_t z);
-  static std::uint32_t md5_G(std::uint32_t x, std::uint32_t y, std::uint32_t z);
-  static std::uint32_t md5_H(std::uint32_t x, std::uint32_t y, std::uint32_t z);
-  static std::uint32_t md5_I(std::uint32_t x, std::uint32_t y, std::uint32_t z);
-  void md5_FF(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
-              int s, std::uint32_t ac);
-  void md5_GG(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
-              int s, std::uint32_t ac);
-  void md5_HH(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
-              int s, std::uint32_t ac);
-  void md5_II(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
-              int s, std::uint32_t ac);
-  void md5_Step(std::uint32_t& a, std::uint32_t f, std::uint32_t b, std::uint32_t x, int s,
-                std::uint32_t ac);
-  static std::uint32_t AddUnsigned(std::uint32_t x, std::uint32_t y);
-  std::uint32_t RotateLeft(std::uint32_t value, int count);
-  std::uint32_t LShift(std::uint32_t value, int count);
-  std::uint32_t RShift(std::uint32_t value, int count);
-  std::string WordToHex(std::uint32_t word);
+  // The input filter run at creation; true when nothing was refused.
+  Variant ChkSqlInput();
 };
 
 // Appends one line to the error log: local date and time, four blanks, the message.

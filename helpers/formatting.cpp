@@ -67,36 +67,29 @@ double freshDraw() {
 }  // namespace
 
 Variant zurva::dj(const Variant& grade1) {
-  Variant result;
-  logged("1", "dj", [&] {
+  return logged([&](Variant& result) {
     if (const Grade* grade = gradeOf(grade1)) result = grade->badge;
   });
-  return result;
 }
 
 Variant zurva::dj1(const Variant& grade1) {
-  Variant result;
-  logged("1", "dj1", [&] {
+  return logged([&](Variant& result) {
     if (const Grade* grade = gradeOf(grade1)) result = grade->name;
   });
-  return result;
 }
 
 Variant zurva::fmoney(Variant& tpay) {
-  Variant result;
-  logged("1", "fmoney", [&] {
+  return logged([&](Variant& result) {
     // An amount below 1 shows one digit before its point; a negative amount
     // or zero gets no extra "0" in front.
     const auto belowOne = compareNumber(tpay, 1);
     if (belowOne && *belowOne < 0) tpay = withLeadingDigit(tpay.str());
     result = tpay;
   });
-  return result;
 }
 
 Variant zurva::formatnumber2(Variant& num) {
-  Variant result;
-  logged("1", "formatnumber2", [&] {
+  return logged([&](Variant& result) {
     if (num.isNull()) return;
     std::string text = FormatNumber(num, 2);
     // A fraction shows exactly one leading zero, whatever the format gave it;
@@ -106,12 +99,10 @@ Variant zurva::formatnumber2(Variant& num) {
     num = text;
     result = text;
   });
-  return result;
 }
 
 Variant zurva::FormatDT(const Variant& dt, const Variant& style) {
-  Variant result;
-  logged("1", "FormatDT", [&] {
+  return logged([&](Variant& result) {
     const DateParts at = fromSerial(dateSerialOf(dt));
     const std::string yyyy = std::to_string(at.year), yy = Right(yyyy, 2);
     const std::string mm = twoDigits(at.month), dd = twoDigits(at.day);
@@ -139,12 +130,10 @@ Variant zurva::FormatDT(const Variant& dt, const Variant& style) {
       }
     }
   });
-  return result;
 }
 
 Variant zurva::gradeshow(const Variant& userid) {
-  Variant result;
-  logged("1", "gradeshow", [&] {
+  return logged([&](Variant& result) {
     const auto belowMillion = compareNumber(userid, 1000000);
     if (!belowMillion || *belowMillion >= 0) {
       result = userid;
@@ -154,56 +143,55 @@ Variant zurva::gradeshow(const Variant& userid) {
     const long length = Len(text);
     result = length < 6 ? std::string(size_t(6 - length), '0') + text : text;
   });
-  return result;
 }
 
 Variant zurva::shuiji(const Variant& max, const Variant& last, Variant& all) {
-  enter();
-  const double top = CDbl(max), bottom = CDbl(last);
+  return untrapped([&] {
+    const double top = CDbl(max), bottom = CDbl(last);
 
-  // Digit counts allowed: at least 1 and the characters of `last`, at most
-  // the characters of `max` (and 9, the most one draw gives).
-  const long fewest = std::max(1L, Len(CStr(last)));
-  const long most = std::min(9L, Len(CStr(max)));
-  // Whole numbers a draw may return with the smallest count; larger counts
-  // only widen the range. With none, no draw could ever succeed.
-  const double lowest = std::max(0.0, std::ceil(bottom));
-  const double highest = std::min(std::floor(top), std::pow(10.0, double(fewest)) - 1);
-  if (fewest > most || lowest > highest) raise(err::InvalidCall);
+    // Digit counts allowed: at least 1 and the characters of `last`, at most
+    // the characters of `max` (and 9, the most one draw gives).
+    const long fewest = std::max(1L, Len(CStr(last)));
+    const long most = std::min(9L, Len(CStr(max)));
+    // Whole numbers a draw may return with the smallest count; larger counts
+    // only widen the range. With none, no draw could ever succeed.
+    const double lowest = std::max(0.0, std::ceil(bottom));
+    const double highest = std::min(std::floor(top), std::pow(10.0, double(fewest)) - 1);
+    if (fewest > most || lowest > highest) raise(err::InvalidCall);
 
-  // The digit count: every allowed count equally likely, whatever the span
-  // of numbers it covers, so small numbers are favoured.
-  long digits = 0;
-  do digits = long(freshDraw() * 10);
-  while (digits < fewest || digits > most);
-  const double range = std::pow(10.0, double(digits));
-  const auto inBounds = [&](double n) { return n >= bottom && n <= top; };
+    // The digit count: every allowed count equally likely, whatever the span
+    // of numbers it covers, so small numbers are favoured.
+    long digits = 0;
+    do digits = long(freshDraw() * 10);
+    while (digits < fewest || digits > most);
+    const double range = std::pow(10.0, double(digits));
+    const auto inBounds = [&](double n) { return n >= bottom && n <= top; };
 
-  // With the exclusion list: a listed number steps down to the nearest
-  // unlisted one not below `last`; if every number down to `last` is listed,
-  // the try fails.
-  std::unordered_set<std::string> listed;
-  for (const std::string& entry : Split(all.str(), ",")) listed.insert(entry);
-  const auto isListed = [&](double n) { return listed.contains(numberText(n)); };
-  for (int attempt = 0; attempt < kListTries; ++attempt) {
-    double n = std::floor(freshDraw() * range);
-    if (isListed(n)) {
-      double step = 1;
-      while (step <= n - bottom && isListed(n - step)) ++step;
-      if (step > n - bottom) continue;
-      n -= step;
+    // With the exclusion list: a listed number steps down to the nearest
+    // unlisted one not below `last`; if every number down to `last` is listed,
+    // the try fails.
+    std::unordered_set<std::string> listed;
+    for (const std::string& entry : Split(all.str(), ",")) listed.insert(entry);
+    const auto isListed = [&](double n) { return listed.contains(numberText(n)); };
+    for (int attempt = 0; attempt < kListTries; ++attempt) {
+      double n = std::floor(freshDraw() * range);
+      if (isListed(n)) {
+        double step = 1;
+        while (step <= n - bottom && isListed(n - step)) ++step;
+        if (step > n - bottom) continue;
+        n -= step;
+      }
+      if (inBounds(n)) return Variant(static_cast<long long>(n));
     }
-    if (inBounds(n)) return Variant(static_cast<long long>(n));
-  }
 
-  // A thousand failed tries: the list is dropped, in the caller's variable
-  // too, and the draws go on until one lands in range (the bounds checked
-  // above hold at least one number of this digit count).
-  all = "";
-  for (;;) {
-    const double n = std::floor(freshDraw() * range);
-    if (inBounds(n)) return Variant(static_cast<long long>(n));
-  }
-}
+    // A thousand failed tries: the list is dropped, in the caller's variable
+    // too, and the draws go on until one lands in range (the bounds checked
+    // above hold at least one number of this digit count).
+    all = "";
+    for (;;) {
+      const double n = std::floor(freshDraw() * range);
+      if (inBounds(n)) return Variant(static_cast<long long>(n));
+    }
+  });}
 
 }  // namespace zurvafun

@@ -7,7 +7,11 @@
 
 #include "db/db.h"
 #include "framework/escape.h"
+#include "framework/site_settings.h"
+#include "framework/sql.h"
+#include "framework/viewer.h"
 #include "framework/zurva.h"
+#include "profile/member_record.h"
 #include "runtime/text.h"
 
 namespace zurvafun {
@@ -37,12 +41,9 @@ Cell photoCell(const Variant& photo, const Variant& ifphotolook, Hide02&& hide02
   if (photo.isNull()) return Cell::Missing;
   if (eq(ifphotolook, 2) && hide02()) return Cell::CardMembersOnly;
   if (eq(ifphotolook, 3) && hide03()) return Cell::FriendsOnly;
-  return Right(photo.str(), 1) == "1" ? Cell::Approved : Cell::Unapproved;
+  return member::isApproved(photo.str()) ? Cell::Approved : Cell::Unapproved;
 }
 
-// A stored value without its last character (the approval flag or the
-// visibility digit).
-std::string withoutFlag(const std::string& value) { return Left(value, Len(value) - 1); }
 
 // The picture's URL; `photo` and `sex` are written as given.
 std::string pictureUrl(Cell cell, const std::string& photo, const std::string& sex) {
@@ -52,7 +53,7 @@ std::string pictureUrl(Cell cell, const std::string& photo, const std::string& s
     case Cell::FriendsOnly:
       return "/images/no03" + sex + ".gif";
     case Cell::Approved:
-      return "/smallphoto/" + withoutFlag(photo);
+      return "/smallphoto/" + member::photoFileName(photo);
     case Cell::Missing:
     case Cell::Unapproved:
       break;
@@ -79,70 +80,46 @@ std::string pictureTag(Cell cell, const Variant& photo, const Variant& sex, cons
   return "<img src='" + url + "' width=" + width + " height=" + height + " border='0'>";
 }
 
-// Element 25 of the site settings: 0 (or Null) off; any other value lets
-// ordinary members see what gold and silver members see. Missing settings or
-// fewer than 26 fields raise a run-time error.
-Variant freeAccessSwitch(const host::Application& application) {
-  const Variant settings = application(std::string("zurva") + "_" + "base_info");
-  return Variant(item(Split(CStr(settings[0]), "<><><><><>"), 25));
-}
-
-// The viewer's grade from the member cookie; a guest (no cookie, or a grade
-// that is not a number) counts as 0.
-double viewerGrade(const host::Request& request) {
-  const Variant grade = request.Cookies("kalimo")("grade");
-  return IsNumeric(grade) ? toNumber(grade) : 0;
-}
-
 }  // namespace
 
 Variant zurva::showphoto(const Variant& photo, const Variant& ifphotolook, const Variant& sex,
                          const Variant& a, const Variant& b) {
-  Variant result;
-  logged("1", "showphoto", [&] {
+  return logged([&](Variant& result) {
     const Cell cell = photoCell(photo, ifphotolook, [] { return true; }, [] { return true; });
     result = pictureTag(cell, photo, sex, a, b);
   });
-  return result;
 }
 
 Variant zurva::showphoto1(const Variant& photo, const Variant& ifphotolook, const Variant& iffriend,
                           const Variant& grade, const Variant& sex, const Variant& a,
                           const Variant& b) {
-  Variant result;
-  logged("1", "showphoto1", [&] {
+  return logged([&](Variant& result) {
     const Cell cell = photoCell(
         photo, ifphotolook, [&] { return atMost(grade, 1); },
         [&] { return eq(iffriend, 0) && atMost(grade, 10); });
     result = pictureTag(cell, photo, sex, a, b);
   });
-  return result;
 }
 
 Variant zurva::bbsphoto(const Variant& photo, const Variant& ifphotolook, const Variant& sex) {
-  Variant result;
-  logged("1", "bbsphoto", [&] {
+  return logged([&](Variant& result) {
     const Cell cell = photoCell(photo, ifphotolook, [] { return true; }, [] { return true; });
     result = pictureUrl(cell, photo.str(), sex.str());
   });
-  return result;
 }
 
 Variant zurva::bbsphoto1(const Variant& photo, const Variant& ifphotolook, const Variant& iffriend,
                          const Variant& grade, const Variant& sex) {
-  Variant result;
-  logged("1", "bbsphoto1", [&] {
+  return logged([&](Variant& result) {
     const Cell cell = photoCell(
         photo, ifphotolook, [&] { return eq(grade, 1); },
         [&] { return eq(iffriend, 0) && atMost(grade, 10); });
     result = pictureUrl(cell, photo.str(), sex.str());
   });
-  return result;
 }
 
 Variant zurva::photonum(const Variant& photo) {
-  Variant result;
-  logged("1", "photonum", [&] {
+  return logged([&](Variant& result) {
     const std::string list = photo.str();
     if (list.empty()) {
       result = 0;
@@ -153,18 +130,20 @@ Variant zurva::photonum(const Variant& photo) {
     if (Right(list, 1) == "1") ++approved;
     result = approved;
   });
-  return result;
 }
 
 Variant zurva::ifshow(const Variant& iffriend, const Variant& data) {
-  Variant result;
-  logged("1", "ifshow", [&] {
-    const Variant freeAccess = freeAccessSwitch(Application());
-    const double grade = viewerGrade(Request());
+  return logged([&](Variant& result) {
+    // Element 25 of the site settings, the free-access switch: 0 (or Null)
+    // off; any other value lets ordinary members see what gold and silver
+    // members see.
+    const Variant freeAccess(siteSettings(Application())->baseInfo(25));
+    const double grade = Viewer(Request()).grade();
     const std::string text = data.str();
     if (text.empty()) return;  // nothing stored, nothing shown
-    const std::string flag = Right(text, 1);
-    const std::string value = htmlEscape(withoutFlag(text));
+    const member::Flagged stored = member::splitFlag(text);
+    const std::string& flag = stored.flag;
+    const std::string value = htmlEscape(stored.value);
     if (grade >= 10 || flag == "1") {
       result = value;
     } else if (flag == "2") {
@@ -180,36 +159,33 @@ Variant zurva::ifshow(const Variant& iffriend, const Variant& data) {
       result = "<font color=red>完全保密</font>";
     }
   });
-  return result;
 }
 
 Variant zurva::mainiffriend(const Variant& userid, const Variant& senduid,
                             const Variant& SqlLocalName, const Variant& SqlUserName,
                             const Variant& SqlPassword, const Variant& SqlDatabaseName) {
-  enter();
-  db::Connection conn;
-  openConnection(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
-  // From here on errors go to the page.
-  const std::string viewer = std::to_string(CLng(userid));
-  const std::string member = std::to_string(CLng(senduid));
-  Variant result;
-  db::Recordset friendship =
-      conn.Execute("select ifok from [friends] where userid=" + member + " and senduserid=" +
-                   viewer + " or userid=" + viewer + " and senduserid=" + member);
-  if (friendship.eof()) {
-    result = 0;
-  } else {
-    const Variant ifok = friendship("ifok");
-    db::Recordset privacy =
-        conn.Execute("select ifphotolook from zurva_user where userid=" + member);
-    // A member row that is gone has no friends-only photos to guard.
-    const Variant ifphotolook = privacy.eof() ? Variant::null() : privacy("ifphotolook");
-    result = (eq(ifok, 0) && eq(ifphotolook, 3)) ? 0 : 1;
-  }
-  // The member himself always passes; the numbers compare as numbers, so a
-  // cookie's text "5" matches the member number 5.
-  if (viewer == member) result = 1;
-  return result;
+  return untrapped([&](Variant& result) {
+    db::Connection conn;
+    open(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+    const sql::Number viewer = sql::lng(userid);
+    const sql::Number member = sql::lng(senduid);
+    db::Recordset friendship = conn.Execute(sql::statement(
+        "select ifok from [friends] where userid={} and senduserid={} or userid={} and senduserid={}",
+        member, viewer, viewer, member));
+    if (friendship.eof()) {
+      result = 0;
+    } else {
+      const Variant ifok = friendship("ifok");
+      db::Recordset privacy = conn.Execute(
+          sql::statement("select ifphotolook from zurva_user where userid={}", member));
+      // A member row that is gone has no friends-only photos to guard.
+      const Variant ifphotolook = privacy.eof() ? Variant::null() : privacy("ifphotolook");
+      result = (eq(ifok, 0) && eq(ifphotolook, 3)) ? 0 : 1;
+    }
+    // The member himself always passes; the numbers compare as numbers, so a
+    // cookie's text "5" matches the member number 5.
+    if (viewer.text == member.text) result = 1;
+  });
 }
 
 }  // namespace zurvafun

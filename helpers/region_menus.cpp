@@ -61,10 +61,9 @@ std::string cityTableScript() {
 Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
                         const Variant& SqlPassword, const Variant& SqlDatabaseName,
                         const Variant& onch, const Variant& str, const Variant& cityname) {
-  enter();
+  return untrapped([&](Variant& result) {
   db::Connection conn;
-  openConnection(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
-  // From here on errors go to the page.
+  open(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
   db::Recordset rs;
   rs.Open("select citymenu from [zurva_system] where id=1", conn, db::adOpenKeyset,
           db::adLockReadOnly);
@@ -82,16 +81,15 @@ Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
     html += "\r\n</select>\r\n";
   }
   rs.Close();
-  return html;
+  result = html;
+  });
 }
 
 Variant zurva::allcitymenu() {
-  Variant result;
-  logged("wwtemp", "allcitymenu", [&] {
+  return logged([&](Variant& result) {
     static const std::string script = cityTableScript();
     result = script;
   });
-  return result;
 }
 
 }  // namespace zurvafun

@@ -225,8 +225,7 @@ class UbbWriter {
 }  // namespace
 
 Variant zurva::HtmlOut(const Variant& AspToDll_Str) {
-  Variant result;
-  logged("1", "HtmlOut", [&] {
+  return logged([&](Variant& result) {
     if (AspToDll_Str.isNull() || AspToDll_Str.str().empty()) {
       result = AspToDll_Str;
       return;
@@ -239,12 +238,10 @@ Variant zurva::HtmlOut(const Variant& AspToDll_Str) {
     text = Replace(text, "`nbsp;", " ");
     result = Replace(text, "\r\n", "<BR>");
   });
-  return result;
 }
 
 Variant zurva::ChkBadWords(Variant& fString) {
-  Variant result;
-  logged("1", "ChkBadWords", [&] {
+  return logged([&](Variant& result) {
     // Section 2 of the site's word lists: the bad words, comma-separated.
     const std::string lists = CStr(Application()("zurva_info")[0]);
     const std::string badWords = item(Split(lists, "<><><><><>"), 2);
@@ -259,18 +256,14 @@ Variant zurva::ChkBadWords(Variant& fString) {
     fString = text;
     result = text;
   });
-  return result;
 }
 
 Variant zurva::ubbcode(const Variant& AspToDll_Str) {
-  Variant result;
-  logged("1", "ubbcode", [&] { result = UbbWriter(CStr(AspToDll_Str)).run(); });
-  return result;
+  return logged([&](Variant& result) { result = UbbWriter(CStr(AspToDll_Str)).run(); });
 }
 
 Variant zurva::repla(Variant& AspToDll_Str, const Variant& substr) {
-  Variant result;
-  logged("1", "repla", [&] {
+  return logged([&](Variant& result) {
     const std::string separator = CStr(substr);
     std::string text = CStr(AspToDll_Str);
     // Each pass halves every run of separators; 100 passes end any run.
@@ -286,12 +279,10 @@ Variant zurva::repla(Variant& AspToDll_Str, const Variant& substr) {
     AspToDll_Str = text;
     result = text;
   });
-  return result;
 }
 
 Variant zurva::showstr(const Variant& AspToDll_Str, const Variant& num) {
-  Variant result;
-  logged("1", "showstr", [&] {
+  return logged([&](Variant& result) {
     const long length = CLng(num);
     if (AspToDll_Str.isNull()) {
       result = Variant::null();
@@ -300,12 +291,10 @@ Variant zurva::showstr(const Variant& AspToDll_Str, const Variant& num) {
     const std::string text = CStr(AspToDll_Str);
     result = Len(text) > toNumber(num) ? Left(text, length) + "..." : text;
   });
-  return result;
 }
 
 Variant zurva::Safereplace(Variant& AspToDll_Str) {
-  Variant result;
-  logged("1", "Safereplace", [&] {
+  return logged([&](Variant& result) {
     if (AspToDll_Str.isNull()) {
       result = "";
       return;
@@ -317,7 +306,6 @@ Variant zurva::Safereplace(Variant& AspToDll_Str) {
     AspToDll_Str = text;
     result = text;
   });
-  return result;
 }
 
 }  // namespace zurvafun

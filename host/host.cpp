@@ -124,6 +124,14 @@ void Response::AddHeader(std::string name, std::string value) {
 
 // ------------------------------------------------------------------ ValueStore
 
+namespace {
+std::atomic<std::uint64_t> storeVersions{1};
+}
+
+ValueStore::ValueStore() : version_(storeVersions.fetch_add(1)) {}
+
+void ValueStore::changed() { version_.store(storeVersions.fetch_add(1), std::memory_order_release); }
+
 Variant ValueStore::operator()(std::string_view name) const {
   std::lock_guard lock(mutex_);
   for (const auto& [n, v] : values_)
@@ -136,9 +144,11 @@ void ValueStore::set(std::string_view name, Variant value) {
   for (auto& [n, v] : values_)
     if (sameKey(n, name)) {
       v = std::move(value);
+      changed();
       return;
     }
   values_.emplace_back(std::string(name), std::move(value));
+  changed();
 }
 
 bool ValueStore::contains(std::string_view name) const {
@@ -151,11 +161,13 @@ bool ValueStore::contains(std::string_view name) const {
 void ValueStore::remove(std::string_view name) {
   std::lock_guard lock(mutex_);
   std::erase_if(values_, [&](const auto& entry) { return sameKey(entry.first, name); });
+  changed();
 }
 
 void ValueStore::clear() {
   std::lock_guard lock(mutex_);
   values_.clear();
+  changed();
 }
 
 std::vector<std::string> ValueStore::names() const {

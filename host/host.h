@@ -4,6 +4,8 @@
 // (host/test_host.h).
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -166,6 +168,12 @@ class Response {
 // Named values with case-insensitive names.
 class ValueStore {
  public:
+  ValueStore();
+  // A number that changes with every change of the values, and that no other
+  // store has ever had: what a reader derived from the values stays good
+  // while the version is the same.
+  std::uint64_t version() const { return version_.load(std::memory_order_acquire); }
+
   // The value of `name`, Empty when unset.
   Variant operator()(std::string_view name) const;
   void set(std::string_view name, Variant value);
@@ -175,8 +183,11 @@ class ValueStore {
   std::vector<std::string> names() const;
 
  private:
+  void changed();
+
   mutable std::mutex mutex_;
   std::vector<std::pair<std::string, Variant>> values_;
+  std::atomic<std::uint64_t> version_;
 };
 
 class Session : public ValueStore {

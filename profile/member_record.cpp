@@ -43,13 +43,6 @@ void require(bool condition, const char* what) {
   if (!condition) throw std::invalid_argument(what);
 }
 
-// The stored text without its last character, and that character.
-Flagged splitFlag(std::string_view stored) {
-  long n = Len(stored);
-  if (n == 0) return {};
-  return {Left(stored, n - 1), Right(stored, 1)};
-}
-
 std::string withFlag(std::string_view value, int flag) {
   std::string s(value);
   s += std::to_string(flag);
@@ -106,6 +99,8 @@ std::string buildUserData(const UserData& d) {
               "#");
 }
 
+std::string birthYearText(std::string_view stored) { return Left(stored, 4); }
+
 UserData readUserData(std::string_view stored) {
   std::vector<std::string> items = Split(stored, "#");
   UserData d;
@@ -127,6 +122,12 @@ std::string buildName(std::string_view fullName, int visibility) {
   require(visibility >= kPublic && visibility <= kSecret, "name: visibility must be 1-4");
   require(Len(fullName) <= 16, "name: at most 16 characters");
   return withFlag(fullName, visibility);
+}
+
+Flagged splitFlag(std::string_view stored) {
+  long n = Len(stored);
+  if (n == 0) return {};
+  return {Left(stored, n - 1), Right(stored, 1)};
 }
 
 Flagged readName(std::string_view stored) { return splitFlag(stored); }

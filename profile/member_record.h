@@ -57,6 +57,9 @@ std::string userDataProblem(std::string_view stored);
 std::string buildUserData(const UserData& data);
 // The items of a stored text; items 5 and 7 split at their first "-".
 UserData readUserData(std::string_view stored);
+// The birth year as the statements and the member cookie read it: the first
+// four characters of the stored text, whatever they are.
+std::string birthYearText(std::string_view stored);
 
 // ---- A value followed by one flag character: name (visibility digit) and
 // idno (document-type digit).
@@ -64,6 +67,10 @@ struct Flagged {
   std::string value;  // the stored text without its last character
   std::string flag;   // the last character ("" for an empty text)
 };
+
+// Any value that ends in one flag character (a visibility digit, a
+// document-type digit, an approval flag).
+Flagged splitFlag(std::string_view stored);
 
 // Visibility digits of name and pay.
 inline constexpr int kPublic = 1;        // 完全公开

@@ -12,8 +12,16 @@ namespace zurvafun {
 // Reaches the private error modes of class zurva.
 struct ZurvaTestAccess {
   template <class Body>
-  static void logged(zurva& z, const char* group, const char* method, Body&& body) {
-    z.logged(group, method, std::forward<Body>(body));
+  static auto logged(zurva& z, LogTag tag, Body&& body) {
+    return z.logged(std::forward<Body>(body), MethodTag(tag));
+  }
+  template <class Body>
+  static auto untrapped(zurva& z, Body&& body) {
+    return z.untrapped(std::forward<Body>(body));
+  }
+  template <class Body>
+  static void trapOff(zurva& z, Body&& body) {
+    z.trapOff(std::forward<Body>(body));
   }
   template <class Body>
   static void resume(zurva& z, Body&& body) {
@@ -37,7 +45,7 @@ TEST_F(ContextTest, LoggingHandlerWritesOneLineAndReturnsNormally) {
   host::TestHost h;
   zurva z;
   Variant result = "before";
-  ZurvaTestAccess::logged(z, "1", "dj", [&] {
+  ZurvaTestAccess::logged(z, logTagOf("dj"), [&] {
     result = Variant(1) / Variant(0);
     result = "after";
   });
@@ -49,7 +57,7 @@ TEST_F(ContextTest, RequestEndPassesThroughUnlogged) {
   host::TestHost h;
   zurva z;
   bool ranOn = false;
-  EXPECT_THROW(ZurvaTestAccess::logged(z, "temp1", "Msg",
+  EXPECT_THROW(ZurvaTestAccess::logged(z, logTagOf("Msg"),
                                        [&] {
                                          h.response().End();
                                          raiseRequestEnd();
@@ -61,7 +69,7 @@ TEST_F(ContextTest, RequestEndPassesThroughUnlogged) {
   // Once the response has ended, every method raises the request-end error at once.
   bool entered = false;
   try {
-    ZurvaTestAccess::logged(z, "1", "dj", [&] { entered = true; });
+    ZurvaTestAccess::logged(z, logTagOf("dj"), [&] { entered = true; });
     FAIL();
   } catch (const VbError& e) {
     EXPECT_TRUE(e.isRequestEnd());
@@ -83,7 +91,7 @@ TEST_F(ContextTest, UnwritableLogLosesTheLineSilently) {
   std::filesystem::create_directory(logFilePath());  // a folder where the file should be
   host::TestHost h;
   zurva z;
-  EXPECT_NO_THROW(ZurvaTestAccess::logged(z, "1", "dj", [] { raise(11); }));
+  EXPECT_NO_THROW(ZurvaTestAccess::logged(z, logTagOf("dj"), [] { raise(11); }));
   std::filesystem::remove(logFilePath());
 }
 

@@ -1,0 +1,79 @@
+#include "framework/site_settings.h"
+
+#include <memory>
+
+#include "runtime/text.h"
+
+namespace zurvafun {
+
+namespace {
+
+constexpr const char* kFieldSeparator = "<><><><><>";
+
+template <class F>
+std::exception_ptr capture(F&& f) {
+  try {
+    f();
+  } catch (...) {
+    return std::current_exception();
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+SiteSettings::Fields SiteSettings::read(const host::Application& application, const char* name,
+                                        const char* separator) {
+  Fields fields;
+  fields.error = capture([&] {
+    const Variant value = application(name);
+    fields.items = separator ? Split(CStr(value[0]), separator) : std::vector{CStr(value[0])};
+  });
+  return fields;
+}
+
+const std::vector<std::string>& SiteSettings::Fields::get() const {
+  if (error) std::rethrow_exception(error);
+  return items;
+}
+
+SiteSettings::SiteSettings(const host::Application& application)
+    : baseInfo_(read(application, "zurva_base_info", kFieldSeparator)),
+      wordLists_(read(application, "zurva_info", kFieldSeparator)),
+      skinBase_(read(application, "zurva_skinbase_info", "##")),
+      showcase_(read(application, "zurva_myshow", nullptr)) {
+  badWords_.error = capture([&] { badWords_.items = Split(wordLists(2), ","); });
+  urlModeError_ = capture([&] { urlMode_ = CInt(Variant(item(skinBase_.get(), 4))); });
+}
+
+const std::string& SiteSettings::baseInfo(long index) const { return item(baseInfo_.get(), index); }
+
+const std::string& SiteSettings::wordLists(long index) const {
+  return item(wordLists_.get(), index);
+}
+
+const std::vector<std::string>& SiteSettings::badWords() const { return badWords_.get(); }
+
+int SiteSettings::urlMode() const {
+  if (urlModeError_) std::rethrow_exception(urlModeError_);
+  return urlMode_;
+}
+
+const std::string& SiteSettings::showcaseList() const { return item(showcase_.get(), 0); }
+
+std::shared_ptr<const SiteSettings> siteSettings(const host::Application& application) {
+  // Versions are never reused, so one cache per thread serves every store.
+  struct Cache {
+    std::uint64_t version = 0;
+    std::shared_ptr<const SiteSettings> settings;
+  };
+  thread_local Cache cache;
+  const std::uint64_t version = application.version();
+  if (!cache.settings || cache.version != version) {
+    cache.settings = std::make_shared<const SiteSettings>(application);
+    cache.version = version;
+  }
+  return cache.settings;
+}
+
+}  // namespace zurvafun

@@ -1,0 +1,132 @@
+// Statement text, built so that a value can enter it only in a safe form:
+// as a converted number, or as text between quotes with every quote doubled.
+//
+//   sql::statement("select emoney from zurva_user where userid={}", sql::lng(cookieUserid))
+//   sql::statement("select userid from zurva_user where nickname='{}'", sql::text(nickname))
+//
+// The statements keep the exact text of the SQL Server dialect the database
+// layer reads (its comparison rules depend on the literals, so values are not
+// bound as parameters). What the compiler checks in the format text:
+//   - one "{}" per value, no more and no fewer;
+//   - sql::text values stand inside a quoted literal ('{}', '%{}%');
+//   - a Statement pasted into another stands outside every literal.
+// A value of any other type (a raw std::string or Variant) does not compile.
+#pragma once
+
+#include <fmt/format.h>
+
+#include <concepts>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "runtime/variant.h"
+
+namespace zurvafun::sql {
+
+// A number converted from a value; text that is not a number raises the
+// conversion's run-time error before any statement is built.
+struct Number {
+  std::string text;
+};
+// A 32-bit whole number (CLng: member numbers, ids, counts).
+Number lng(const Variant& value);
+// A 16-bit whole number (CInt), where the statement takes one.
+Number int16(const Variant& value);
+// A money amount (CCur, exact to four decimals).
+Number money(const Variant& value);
+
+// Text for the inside of a quoted literal, every ' doubled (Null and Empty give "").
+struct Quoted {
+  std::string text;
+};
+Quoted text(const Variant& value);
+Quoted text(std::string_view value);
+inline Quoted text(const char* value) { return text(std::string_view(value)); }
+inline Quoted text(const std::string& value) { return text(std::string_view(value)); }
+
+class Statement {
+ public:
+  const std::string& str() const { return text_; }
+  operator std::string_view() const { return text_; }
+  friend bool operator==(const Statement&, const Statement&) = default;
+
+  friend Statement verbatim(std::string text);
+
+ private:
+  explicit Statement(std::string text) : text_(std::move(text)) {}
+  std::string text_;
+};
+
+// SQL text the component built itself through statement() and kept, such as
+// a search condition held in the session between two requests.
+Statement verbatim(std::string text);
+
+template <class T>
+concept Value = std::same_as<T, Number> || std::same_as<T, Quoted> || std::same_as<T, Statement> ||
+                (std::integral<T> && !std::same_as<T, bool> && !std::same_as<T, char>);
+
+template <class... Args>
+class Format {
+ public:
+  template <class S>
+    requires std::convertible_to<const S&, std::string_view>
+  consteval Format(const S& text) : text_(text) {
+    [[maybe_unused]] const fmt::format_string<Args...> checkedByFmt(text);
+    check(text_);
+  }
+  std::string_view text() const { return text_; }
+
+ private:
+  consteval void check(std::string_view text) {
+    constexpr bool isText[] = {std::same_as<std::remove_cvref_t<Args>, Quoted>..., false};
+    constexpr bool isStatement[] = {std::same_as<std::remove_cvref_t<Args>, Statement>..., false};
+    std::size_t values = 0;
+    bool inLiteral = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char c = text[i];
+      if (c == '\'') {
+        inLiteral = !inLiteral;
+      } else if (c == '{') {
+        if (i + 1 < text.size() && text[i + 1] == '{') {
+          ++i;
+          continue;
+        }
+        if (values == sizeof...(Args)) throw "more \"{}\" than values";
+        if (isText[values] && !inLiteral) throw "sql::text outside a quoted literal";
+        if (isStatement[values] && inLiteral) throw "a statement inside a quoted literal";
+        ++values;
+      }
+    }
+    if (values != sizeof...(Args)) throw "fewer \"{}\" than values";
+    if (inLiteral) throw "a quoted literal without its closing quote";
+  }
+
+  std::string_view text_;
+};
+
+template <Value... Args>
+Statement statement(Format<std::type_identity_t<Args>...> format, const Args&... values) {
+  return verbatim(fmt::vformat(format.text(), fmt::make_format_args(values...)));
+}
+
+}  // namespace zurvafun::sql
+
+template <>
+struct fmt::formatter<zurvafun::sql::Number> : fmt::formatter<std::string_view> {
+  auto format(const zurvafun::sql::Number& n, format_context& ctx) const {
+    return fmt::formatter<std::string_view>::format(n.text, ctx);
+  }
+};
+template <>
+struct fmt::formatter<zurvafun::sql::Quoted> : fmt::formatter<std::string_view> {
+  auto format(const zurvafun::sql::Quoted& q, format_context& ctx) const {
+    return fmt::formatter<std::string_view>::format(q.text, ctx);
+  }
+};
+template <>
+struct fmt::formatter<zurvafun::sql::Statement> : fmt::formatter<std::string_view> {
+  auto format(const zurvafun::sql::Statement& s, format_context& ctx) const {
+    return fmt::formatter<std::string_view>::format(s.str(), ctx);
+  }
+};
