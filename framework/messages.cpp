@@ -2,74 +2,107 @@
 // the alert with a top-frame redirect (Msg1), the small complete message page
 // (MsgOut) and the error table of the registration messages (zurva_error).
 // Texts and URLs are written as the caller gives them.
+#include "framework/html.h"
 #include "framework/zurva.h"
 
 namespace zurvafun {
 
 namespace {
 
-// The alert script that opens every alert form: alert('text'); then `action`.
-std::string alertScript(const Variant& text, std::string_view action) {
-  return "<script Language=javaScript>alert('" + text.str() + "');" + std::string(action) +
-         "</script>";
+using html::trusted;
+
+// The alert script that opens every alert form, then `action`.
+constexpr html::Fragment kAlert = "<script Language=javaScript>alert('{{text}}');{{action}}</script>";
+// The same followed by the end of the page.
+constexpr html::Fragment kAlertPage =
+    "<script Language=javaScript>alert('{{text}}');{{action}}</script></body></html>";
+
+html::Html alertPage(const Variant& text, const html::Html& action) {
+  return kAlertPage({{"text", trusted(text)}, {"action", action}});
 }
 
-// The alert script followed by the end of the page.
-std::string alertPage(const Variant& text, std::string_view action) {
-  return alertScript(text, action) + "</body></html>";
-}
+// The centred message box: the picture, the message and the bottom row's
+// cell (closed by the button, or left open by the countdown), one line after
+// another, each ended by CR LF.
+constexpr html::Fragment kMessageBox =
+    R"(<table width="500" height="300" border="0" align="center" cellpadding="0" cellspacing="0">)"
+    "\r\n"
+    R"(<tr><td colspan="3">&nbsp;</td></tr>)"
+    "\r\n"
+    R"(<tr><td width="45">&nbsp;</td><td width="419">)"
+    "\r\n"
+    R"(<table width="90%" border="0" align="center" cellpadding="0" cellspacing="0">)"
+    "\r\n"
+    R"(<tr><td width="26%"><img src="/images/erro/cc.jpg" width="109" height="82"></td>)"
+    R"(<td width="74%" style="WORD-BREAK: break-all; WORD-WRAP: break-word">{{message}}</td></tr>)"
+    "\r\n"
+    R"(<tr><td colspan="2">&nbsp;</td></tr>)"
+    "\r\n"
+    R"(<tr><td colspan="2">&nbsp;</td></tr>)"
+    "\r\n"
+    R"(<tr><td colspan="2" align="center">{{button}}</tr>)"
+    "\r\n"
+    "</table>\r\n"
+    R"(</td><td width="45">&nbsp;</td></tr>)"
+    "\r\n"
+    R"(<tr><td colspan="3">&nbsp;</td></tr>)"
+    "\r\n"
+    "</table>\r\n";
 
-// The centred message box: the picture, the message, and `buttonCell` (the
-// content of the bottom row's cell, closed by the caller or not), one line
-// after another, each ended by CR LF.
-std::string messageBox(const Variant& v, const std::string& buttonCell) {
-  const std::string spacerRow = R"(<tr><td colspan="2">&nbsp;</td></tr>)";
-  const std::string lines[] = {
-      R"(<table width="500" height="300" border="0" align="center" cellpadding="0" cellspacing="0">)",
-      R"(<tr><td colspan="3">&nbsp;</td></tr>)",
-      R"(<tr><td width="45">&nbsp;</td><td width="419">)",
-      R"(<table width="90%" border="0" align="center" cellpadding="0" cellspacing="0">)",
-      R"(<tr><td width="26%"><img src="/images/erro/cc.jpg" width="109" height="82"></td>)"
-      R"(<td width="74%" style="WORD-BREAK: break-all; WORD-WRAP: break-word">)" +
-          v.str() + "</td></tr>",
-      spacerRow,
-      spacerRow,
-      R"(<tr><td colspan="2" align="center">)" + buttonCell + "</tr>",
-      "</table>",
-      R"(</td><td width="45">&nbsp;</td></tr>)",
-      R"(<tr><td colspan="3">&nbsp;</td></tr>)",
-      "</table>",
-  };
-  std::string box;
-  for (const std::string& line : lines) box += line + "\r\n";
-  return box;
+html::Html messageBox(const Variant& v, const html::Html& button) {
+  return kMessageBox({{"message", trusted(v)}, {"button", button}});
 }
 
 // The back button of the box: one step back by `gourl`.
-std::string backButton(const Variant& gourl) {
-  return R"html(<img src="/images/erro/fh.jpg" width="90" height="31" style="cursor:pointer" onclick="history.go()html" +
-         gourl.str() + R"html()"></td>)html";
-}
+constexpr html::Fragment kBackButton =
+    R"(<img src="/images/erro/fh.jpg" width="90" height="31" style="cursor:pointer" )"
+    R"html(onclick="history.go({{steps}})"></td>)html";
 
-constexpr std::string_view kCloseButton =
-    R"html(<img src="/images/erro/close.jpg" width="90" height="31" style="cursor:pointer" onclick="window.close()"></td>)html";
+constexpr html::Fragment kCloseButton =
+    R"(<img src="/images/erro/close.jpg" width="90" height="31" style="cursor:pointer" )"
+    R"html(onclick="window.close()"></td>)html";
 
-// The countdown row of a box that goes to `gourl`; its cell stays unclosed.
-std::string countdown(const Variant& gourl) {
-  return "页面将在5秒后自动跳转/<a href=" + gourl.str() + ">" + "手动跳转</a>";
-}
+// The countdown row of a box that goes to the URL; its cell stays unclosed.
+constexpr html::Fragment kCountdown = "页面将在5秒后自动跳转/<a href={{url}}>手动跳转</a>";
+
+constexpr html::Fragment kRefresh = "<meta http-equiv='refresh'content='5;URL={{url}}; charset=gb2312'>";
+
+constexpr html::Fragment kMessagePageHead =
+    "<html><meta http-equiv=Content-Type content=text/html; charset=gb2312>"
+    "<head><title>{{message}}</title></head>";
+
+// Modes 3 and 4 of MsgOut: the message in red and a button.
+constexpr html::Fragment kMessageWithButton =
+    "<body><BR><BR>&nbsp;&nbsp;<font color='#FF0000' style='font-size: 9pt'>{{message}}"
+    "</FONT><BR><BR><p align=center><input type=button value='返回' onclick=\"{{onclick}}\">"
+    "</p></body></html>";
+
+constexpr html::Fragment kAlertBack =
+    "<SCRIPT LANGUAGE=javascript>alert('{{message}} ');"
+    "this.location.href='javascript:history.back(1)';</SCRIPT></html>";
+constexpr html::Fragment kAlertOpen =
+    "<SCRIPT LANGUAGE=javascript>alert('{{message}} ');window.open('{{url}}','_self');"
+    "</SCRIPT></html>";
+
+constexpr html::Fragment kErrorTable =
+    R"(<table width="100%" border="0" align="center" cellpadding="0" cellspacing="0">)"
+    R"(<tr><td height="26" colspan="3" align="center"><b><font color="#ff6600">{{title}})"
+    R"(</font></b></td></tr>)"
+    R"(<tr><td width="10%"><p></p></td><td style="line-height: 150%"><b>产生错误的可能原因：</b><br>)"
+    "{{causes}}<br><br>　　　　　　　　　　　　　　　　<a href=javascript:history.back()>返　回</a>"
+    "</td><td></td></tr></table>\r\n";
 
 }  // namespace
 
 void zurva::Msg(const Variant& v, const Variant& gourl, const Variant& msgtype) {
   logged([&] {
-    const std::string goBackTwice = alertPage(v, "history.go(-1);history.go(-1);");
-    const std::string goToUrl = alertPage(v, "window.location.href='" + gourl.str() + "';");
+    const html::Html goBackTwice = alertPage(v, trusted("history.go(-1);history.go(-1);"));
+    const html::Html goToUrl = alertPage(v, trusted("window.location.href='" + gourl.str() + "';"));
     if (eq(msgtype, 1)) {
       if (eq(gourl, "-1")) {
-        Response().Write(alertPage(v, "history.go(" + gourl.str() + ");"));
+        Response().Write(alertPage(v, trusted("history.go(" + gourl.str() + ");")));
       } else if (eq(gourl, "-2")) {
-        Response().Write(alertScript(v, "window.close();"));
+        Response().Write(kAlert({{"text", trusted(v)}, {"action", trusted("window.close();")}}));
       } else if (eq(gourl, "-10")) {
         Response().Write(goBackTwice);
       } else {
@@ -77,16 +110,15 @@ void zurva::Msg(const Variant& v, const Variant& gourl, const Variant& msgtype) 
       }
     } else {
       if (eq(gourl, "-1")) {
-        Response().Write(messageBox(v, backButton(gourl)));
+        Response().Write(messageBox(v, kBackButton({{"steps", trusted(gourl)}})));
       } else if (eq(gourl, "-2")) {
-        Response().Write(messageBox(v, std::string(kCloseButton)));
+        Response().Write(messageBox(v, kCloseButton()));
       } else if (eq(gourl, "-10")) {
         Response().Write(goBackTwice);
       } else {
         // The refresh and the countdown serve browsers without script.
-        Response().Write("<meta http-equiv='refresh'content='5;URL=" + gourl.str() +
-                         "; charset=gb2312'>");
-        Response().Write(messageBox(v, countdown(gourl)));
+        Response().Write(kRefresh({{"url", trusted(gourl)}}));
+        Response().Write(messageBox(v, kCountdown({{"url", trusted(gourl)}})));
         Response().Write(goToUrl);
       }
     }
@@ -97,31 +129,24 @@ void zurva::Msg(const Variant& v, const Variant& gourl, const Variant& msgtype) 
 
 void zurva::Msg1(const Variant& v, const Variant& gourl) {
   logged([&] {
-    Response().Write(alertPage(v, "top.window.location.href='" + gourl.str() + "';"));
+    Response().Write(alertPage(v, trusted("top.window.location.href='" + gourl.str() + "';")));
   });
 }
 
 void zurva::MsgOut(const Variant& Msg, const Variant& href, const Variant& mode) {
   logged([&] {
     if (!(eq(mode, 1) || eq(mode, 2) || eq(mode, 3) || eq(mode, 4))) return;
-    Response().Write("<html><meta http-equiv=Content-Type content=text/html; charset=gb2312>");
-    Response().Write("<head><title>" + Msg.str() + "</title></head>");
-    // Modes 3 and 4: the message in red and a button that goes back or to `href`.
-    const auto messageWithButton = [&](const std::string& onclick) {
-      return "<body><BR><BR>&nbsp;&nbsp;<font color='#FF0000' style='font-size: 9pt'>" + Msg.str() +
-             "</FONT><BR><BR>" + "<p align=center><input type=button value='返回' onclick=\"" +
-             onclick + "\"></p></body></html>";
-    };
-    if (eq(mode, 1))
-      Response().Write("<SCRIPT LANGUAGE=javascript>alert('" + Msg.str() +
-                       " ');this.location.href='javascript:history.back(1)';</SCRIPT></html>");
-    else if (eq(mode, 2))
-      Response().Write("<SCRIPT LANGUAGE=javascript>alert('" + Msg.str() + " ');window.open('" +
-                       href.str() + "','_self');</SCRIPT></html>");
-    else if (eq(mode, 3))
-      Response().Write(messageWithButton("history.back()"));
-    else
-      Response().Write(messageWithButton("window.open('" + href.str() + "','_self')"));
+    Response().Write(kMessagePageHead({{"message", trusted(Msg)}}));
+    if (eq(mode, 1)) {
+      Response().Write(kAlertBack({{"message", trusted(Msg)}}));
+    } else if (eq(mode, 2)) {
+      Response().Write(kAlertOpen({{"message", trusted(Msg)}, {"url", trusted(href)}}));
+    } else {
+      const std::string onclick =
+          eq(mode, 3) ? "history.back()" : "window.open('" + href.str() + "','_self')";
+      Response().Write(
+          kMessageWithButton({{"message", trusted(Msg)}, {"onclick", trusted(onclick)}}));
+    }
     Response().End();
     raiseRequestEnd();
   });
@@ -129,15 +154,7 @@ void zurva::MsgOut(const Variant& Msg, const Variant& href, const Variant& mode)
 
 Variant zurva::zurva_error(const Variant& AspToDll_Str, const Variant& errmsg) {
   return logged([&](Variant& result) {
-    result =
-        R"(<table width="100%" border="0" align="center" cellpadding="0" cellspacing="0">)"
-        R"(<tr><td height="26" colspan="3" align="center"><b><font color="#ff6600">)" +
-        AspToDll_Str.str() +
-        R"(</font></b></td></tr>)"
-        R"(<tr><td width="10%"><p></p></td><td style="line-height: 150%"><b>产生错误的可能原因：</b><br>)" +
-        errmsg.str() +
-        "<br><br>　　　　　　　　　　　　　　　　<a href=javascript:history.back()>返　回</a>"
-        "</td><td></td></tr></table>\r\n";
+    result = kErrorTable({{"title", trusted(AspToDll_Str)}, {"causes", trusted(errmsg)}}).str();
   });
 }
 

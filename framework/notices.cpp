@@ -2,6 +2,7 @@
 // administration error box, the result boxes with a timed redirect, the
 // information panel, the head of an administration frame page and the
 // select-all script for check-box lists. None of them ends the request.
+#include "framework/html.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 
@@ -15,28 +16,48 @@ constexpr const char* kFrameOpen =
     "bgcolor=#B4B99E><tr><td>";
 constexpr const char* kFrameClose = "</table></td></tr></table>";
 
-// Title, message and the countdown row of a result box.
-std::string resultBoxHead(const Variant& m_t, const Variant& m_s, const Variant& m_u,
-                          const Variant& m_time) {
-  return std::string(kFrameOpen) +
-         "<table width=100% border=0 align=center cellpadding=1 cellspacing=1 bgcolor=#FFFFFF>"
-         "<tr><td height=27 class=classtop align=center>" + m_t.str() + "</td></tr>"
-         "<tr><td height=50 class=classtd>" + m_s.str() + "</td></tr>"
-         "<tr><td height=30 class=classtd>·<font color=red>" + m_time.str() +
-         "</font> 秒后，跳转到：<a href=" + m_u.str() + ">" + m_u.str() + "</a></td></tr>";
-}
+// Title, message and the countdown row of a result box. The texts and URLs
+// are the caller's own, written as they stand.
+constexpr html::Fragment kResultBoxHead =
+    "<table border=0 cellspacing=1 cellpadding=0 height=0 align=center width=100% "
+    "bgcolor=#B4B99E><tr><td>"
+    "<table width=100% border=0 align=center cellpadding=1 cellspacing=1 bgcolor=#FFFFFF>"
+    "<tr><td height=27 class=classtop align=center>{{title}}</td></tr>"
+    "<tr><td height=50 class=classtd>{{message}}</td></tr>"
+    "<tr><td height=30 class=classtd>·<font color=red>{{seconds}}</font> 秒后，跳转到："
+    "<a href={{url}}>{{url}}</a></td></tr>";
 
 // A further link of a result box.
-std::string jumpRow(const Variant& url) {
-  return "<tr><td height=30 class=classtd>·跳转到：<a href=" + url.str() + ">" + url.str() +
-         "</a></td></tr>";
+constexpr html::Fragment kJumpRow =
+    "<tr><td height=30 class=classtd>·跳转到：<a href={{url}}>{{url}}</a></td></tr>";
+
+// The end of a result box: the browser goes to the URL after the seconds.
+constexpr html::Fragment kResultBoxTail =
+    "</table></td></tr></table><meta http-equiv='refresh'content='{{seconds}};URL={{url}}; "
+    "charset=gb2312'>";
+
+constexpr html::Fragment kBackRow =
+    "<tr><td height=30 class=classtd>·<< <a href=javascript:history.go(-1)>返回上一页</a></td></tr>";
+
+html::Html resultBoxHead(const Variant& m_t, const Variant& m_s, const Variant& m_u,
+                         const Variant& m_time) {
+  return kResultBoxHead({{"title", html::trusted(m_t)},
+                         {"message", html::trusted(m_s)},
+                         {"seconds", html::trusted(m_time)},
+                         {"url", html::trusted(m_u)}});
 }
 
-// The end of a result box: the browser goes to m_u after m_time seconds.
-std::string resultBoxTail(const Variant& m_u, const Variant& m_time) {
-  return std::string(kFrameClose) + "<meta http-equiv='refresh'content='" + m_time.str() +
-         ";URL=" + m_u.str() + "; charset=gb2312'>";
+html::Html jumpRow(const Variant& url) { return kJumpRow({{"url", html::trusted(url)}}); }
+
+html::Html resultBoxTail(const Variant& m_u, const Variant& m_time) {
+  return kResultBoxTail({{"seconds", html::trusted(m_time)}, {"url", html::trusted(m_u)}});
 }
+
+constexpr html::Fragment kInformationPanel =
+    "<table border=0 cellpadding=0 cellspacing=0 class=bk width='100%' align=center><tr><td "
+    "class=bk_h width=100% height=26>&nbsp;<img src='images/i.gif'> {{title}}"
+    "</td></tr><tr class='bg_l'><td width=100% ><p style='margin: 8; line-height:150%'>"
+    "{{message}}</p></td></tr></table>";
 
 constexpr const char* kAdminTop = R"(<html>
 <head>
@@ -114,8 +135,7 @@ void zurva::Up_mes(const Variant& m_t, const Variant& m_s, const Variant& m_u, c
 void zurva::Up_mes1(const Variant& m_t, const Variant& m_s, const Variant& m_u, const Variant& m_u1,
                     const Variant& m_time) {
   logged([&] {
-    Response().Write(resultBoxHead(m_t, m_s, m_u, m_time) + jumpRow(m_u1) +
-                     "<tr><td height=30 class=classtd>·<< <a href=javascript:history.go(-1)>返回上一页</a></td></tr>" +
+    Response().Write(resultBoxHead(m_t, m_s, m_u, m_time) + jumpRow(m_u1) + kBackRow() +
                      resultBoxTail(m_u, m_time));
   });
 }
@@ -130,11 +150,7 @@ void zurva::Up_mes2(const Variant& m_t, const Variant& m_s, const Variant& m_u, 
 
 void zurva::sendinfo(const Variant& tl, const Variant& mes) {
   logged([&] {
-    Response().Write(
-        "<table border=0 cellpadding=0 cellspacing=0 class=bk width='100%' align=center><tr><td "
-        "class=bk_h width=100% height=26>&nbsp;<img src='images/i.gif'> " + tl.str() +
-        "</td></tr><tr class='bg_l'><td width=100% ><p style='margin: 8; line-height:150%'>" +
-        mes.str() + "</p></td></tr></table>");
+    Response().Write(kInformationPanel({{"title", html::trusted(tl)}, {"message", html::trusted(mes)}}));
   });
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/site_settings.h"
 #include "framework/zurva.h"
 #include "runtime/text.h"
 
@@ -242,15 +243,13 @@ Variant zurva::HtmlOut(const Variant& AspToDll_Str) {
 
 Variant zurva::ChkBadWords(Variant& fString) {
   return logged([&](Variant& result) {
-    // Section 2 of the site's word lists: the bad words, comma-separated.
-    const std::string lists = CStr(Application()("zurva_info")[0]);
-    const std::string badWords = item(Split(lists, "<><><><><>"), 2);
+    const std::vector<std::string>& badWords = siteSettings(Application())->badWords();
     if (fString.isNull()) {
       result = "无昵称";
       return;
     }
     std::string text = CStr(fString);
-    for (const std::string& word : Split(badWords, ",")) {
+    for (const std::string& word : badWords) {
       if (!word.empty()) text = Replace(text, word, String(Len(word), "*"));
     }
     fString = text;

@@ -87,6 +87,44 @@ TEST_F(ContextTest, ContinueOnErrorSkipsAStepButStopsAtTheRequestEnd) {
   EXPECT_THROW(ZurvaTestAccess::resume(z, [&] { h.response().End(); }), VbError);
 }
 
+TEST_F(ContextTest, TheWrapperOwnsTheResult) {
+  host::TestHost h;
+  zurva z;
+  // A logged failure returns the result as it stood.
+  Variant result = ZurvaTestAccess::logged(z, logTagOf("dj"), [](Variant& r) {
+    r = "half";
+    raise(11);
+  });
+  EXPECT_EQ(result.str(), "half");
+  // A body that returns its value hands it back, Empty when it failed.
+  EXPECT_EQ(ZurvaTestAccess::logged(z, logTagOf("dj"), [] { return Variant(5); }).str(), "5");
+  EXPECT_TRUE(ZurvaTestAccess::logged(z, logTagOf("dj"), []() -> Variant { raise(11); }).isEmpty());
+  EXPECT_EQ(ZurvaTestAccess::untrapped(z, [](Variant& r) { r = 7; }).str(), "7");
+}
+
+TEST_F(ContextTest, TrapOffSendsTheRestOfALoggedMethodsErrorsToTheCaller) {
+  host::TestHost h;
+  zurva z;
+  bool setUpRan = false;
+  try {
+    ZurvaTestAccess::logged(z, logTagOf("memberinfo"), [&] {
+      setUpRan = true;
+      ZurvaTestAccess::trapOff(z, [] { raise(13); });
+    });
+    ADD_FAILURE() << "the error did not reach the caller";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), 13);
+  }
+  EXPECT_TRUE(setUpRan);
+  EXPECT_EQ(readLog(), "");  // unlogged
+  // Before the trap is turned off, the method's handler logs.
+  ZurvaTestAccess::logged(z, logTagOf("memberinfo"), [] { raise(13); });
+  EXPECT_EQ(readLog(), "2026-12-10 09:05:07    \\temp, memberinfo: 类型不匹配\r\n");
+  // An untrapped method passes its errors on as they are.
+  EXPECT_THROW(ZurvaTestAccess::untrapped(z, [&] { ZurvaTestAccess::trapOff(z, [] { raise(9); }); }),
+               VbError);
+}
+
 TEST_F(ContextTest, UnwritableLogLosesTheLineSilently) {
   std::filesystem::create_directory(logFilePath());  // a folder where the file should be
   host::TestHost h;

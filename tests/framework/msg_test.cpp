@@ -9,6 +9,7 @@
 #include "framework/zurva.h"
 #include "host/test_host.h"
 #include "tests/framework/scoped_log.h"
+#include "tests/golden.h"
 
 namespace zurvafun {
 namespace {
@@ -146,6 +147,18 @@ TEST_F(MsgTest, MessageBoxWithBackOrCloseButton) {
     EXPECT_EQ(body.find("<script"), std::string::npos);
     expectEnded(z);
   }
+}
+
+TEST_F(MsgTest, MessageBoxIsTheTranscribedPage) {
+  zurva z;
+  EXPECT_TRUE(stopsTheCaller([&] { z.Msg("非法操作", "-2", 2); }));
+  EXPECT_TRUE(testing::matchesGolden("message_box_close.html", h.response().body()));
+  // Re-indented, it differs byte for byte but not between its tags.
+  std::string reindented;
+  for (char c : h.response().body()) reindented += c == '\n' ? std::string("\n    ") : std::string(1, c);
+  EXPECT_FALSE(testing::matchesGolden("message_box_close.html", reindented));
+  EXPECT_TRUE(testing::matchesGolden("message_box_close.html", reindented,
+                                     testing::Blanks::BetweenTags));
 }
 
 TEST_F(MsgTest, MessageBoxFormGoesBackTwiceWithoutABox) {

@@ -1,0 +1,40 @@
+#include "framework/sql.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support.h"
+
+namespace zurvafun::sql {
+namespace {
+
+using zurvafun::testing::errorOf;
+
+TEST(StatementTest, ValuesEnterAsNumbersOrQuotedText) {
+  EXPECT_EQ(statement("select emoney from zurva_user where userid={}", lng(Variant("12"))).str(),
+            "select emoney from zurva_user where userid=12");
+  EXPECT_EQ(statement("select 1 from t where a={} and b={} and c={}", int16(Variant(" 7 ")),
+                      money(Variant("2.50")), 40000)
+                .str(),
+            "select 1 from t where a=7 and b=2.5 and c=40000");
+  EXPECT_EQ(statement("select 1 from t where n='{}' or m like '%,{}@%'", text(Variant("x' or 1=1--")),
+                      text("O'Neil"))
+                .str(),
+            "select 1 from t where n='x'' or 1=1--' or m like '%,O''Neil@%'");
+  // A statement built earlier pastes in as SQL.
+  const Statement condition = statement("nickname='{}'", text("a'b"));
+  EXPECT_EQ(statement("select * from t where {} and ok=1", condition).str(),
+            "select * from t where nickname='a''b' and ok=1");
+  EXPECT_EQ(statement("select '{}'", text(Variant::null())).str(), "select ''");
+}
+
+TEST(StatementTest, ANumberThatIsNotANumberNeverReachesTheText) {
+  EXPECT_EQ(errorOf([] { lng(Variant("5 or 1=1")); }), err::TypeMismatch);
+  EXPECT_EQ(errorOf([] { lng(Variant("")); }), err::TypeMismatch);
+  EXPECT_EQ(errorOf([] { int16(Variant(40000)); }), err::Overflow);
+  EXPECT_EQ(errorOf([] { money(Variant("abc")); }), err::TypeMismatch);
+  EXPECT_EQ(lng(Variant(2.5)).text, "2");  // rounds half to even, as CLng
+  EXPECT_EQ(lng(Variant(3.5)).text, "4");
+}
+
+}  // namespace
+}  // namespace zurvafun::sql
