@@ -39,6 +39,8 @@ class zurva {
   std::vector<long> m_lOnBits;
   std::vector<long> m_l2Power;
 
+  // ================================================================ 1. request framework (framework/)
+
   // ---------------------------------------------------------------- request framework: messages
   // Message texts and URLs are written as they stand: callers pass fixed
   // texts, and escape visitor text for where it lands (framework/escape.h).
@@ -153,6 +155,8 @@ class zurva {
   Variant zurvatop(const Variant& url);
   Variant zurvalms_version();
 
+  // ================================================================ 2. shared helpers (helpers/)
+
   // ---------------------------------------------------------------- helpers: text filters
   // Plain text to HTML: double blanks as ideographic spaces, HTML-encoded,
   // CR LF as "<BR>"; Null and "" come back unchanged.
@@ -228,6 +232,16 @@ class zurva {
                    const Variant& str, const Variant& cityname);
   // The client-side city table script (subcat, onecount) of the 467 cities.
   Variant allcitymenu();
+
+  // ================================================================ 3. member record and profile forms (profile/)
+
+  // ================================================================ 4. member profiles and photo albums (members/)
+
+  // ================================================================ 5. member search (search/)
+
+  // ================================================================ 6. showcase and home galleries (showcase/)
+
+  // ================================================================ 7. member interaction (interaction/)
 
  private:
   friend struct ZurvaTestAccess;  // the tests reach the error modes through it

@@ -121,8 +121,8 @@ TEST_F(TextFilterTest, UbbcodeEveryStepOnOneInput) {
 
 TEST_F(TextFilterTest, UbbcodeHeadingsAndColours) {
   for (int n = 1; n <= 6; ++n) {
-    const std::string h = "h" + std::to_string(n);
-    EXPECT_EQ(z.ubbcode("[" + h + "]x[/" + h + "]").str(), "<" + h + ">x</" + h + ">");
+    const std::string tag = "h" + std::to_string(n);
+    EXPECT_EQ(z.ubbcode("[" + tag + "]x[/" + tag + "]").str(), "<" + tag + ">x</" + tag + ">");
   }
   for (const char* colour : {"black", "white", "red", "pink", "blue", "green", "olive", "navy", "gray",
                              "fuchsia", "yellow", "silver", "purple"}) {
