@@ -136,7 +136,7 @@ Variant zurva::gradeshow(const Variant& userid) {
   return logged([&](Variant& result) {
     const auto belowMillion = compareNumber(userid, 1000000);
     if (!belowMillion || *belowMillion >= 0) {
-      result = userid;
+      result = userid.isNull() ? userid : Variant(userid.str());
       return;
     }
     const std::string text = userid.str();

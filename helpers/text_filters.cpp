@@ -64,14 +64,14 @@ const std::vector<FixedTag>& fixedTags() {
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A target that may stand unquoted in a link or image attribute: an http,
-// https, ftp or mailto address or a relative path. Refused: any other scheme
+// A target that may stand unquoted in a link or image attribute: an address
+// of one of `schemes` or a relative path. Refused: any other scheme
 // (javascript:, data: ...), control characters (they end the attribute, or
 // vanish from a URL and so hide a scheme), quotes (a value that starts with
 // one runs on past the tag), and a character reference
 // where a scheme could stand ("&#106;avascript:" is still a script link).
 // Leading blanks are looked past, so they cannot hide a scheme either.
-bool isLinkTarget(std::string_view target) {
+bool isTargetWithScheme(std::string_view target, std::initializer_list<std::string_view> schemes) {
   for (unsigned char c : target) {
     if (c < 0x20 || c == 0x7f || c == '"' || c == '\'' || c == '`') return false;
   }
@@ -85,9 +85,20 @@ bool isLinkTarget(std::string_view target) {
   }
   if (end < target.size() && target[end] == ':') {
     const std::string scheme = LCase(target.substr(start, end - start));
-    return scheme == "http" || scheme == "https" || scheme == "ftp" || scheme == "mailto";
+    for (std::string_view allowed : schemes)
+      if (scheme == allowed) return true;
+    return false;
   }
   return end == target.size() || target[end] != '&';
+}
+
+bool isLinkTarget(std::string_view target) {
+  return isTargetWithScheme(target, {"http", "https", "ftp", "mailto"});
+}
+
+// What an image or a flash movie may load: http, https or a relative path.
+bool isMediaTarget(std::string_view target) {
+  return isTargetWithScheme(target, {"http", "https"});
 }
 
 // An e-mail address: one "@" with text on both sides and a dot in the
@@ -117,8 +128,8 @@ struct TargetTag {
 };
 
 constexpr TargetTag kTargetTags[] = {
-    {"[img]", "[/img]", "<center><img src=", " border=0 vspace=5></center>", "", isLinkTarget},
-    {"[flash]", "[/flash]", "<embed src=", " width=500 height=375>", "", isLinkTarget},
+    {"[img]", "[/img]", "<center><img src=", " border=0 vspace=5></center>", "", isMediaTarget},
+    {"[flash]", "[/flash]", "<embed src=", " width=500 height=375>", "", isMediaTarget},
     {"[email]", "[/email]", "<a href=mailto:", kEmailLabel, "", isAddress},
     {"[url=", "]", "<a href=", kLinkOpener, "[/url]", isLinkTarget},
 };
@@ -206,12 +217,15 @@ class UbbWriter {
     out_ += tag.open;
     plain(target);
     out_ += tag.end;
-    if (!tag.closer.empty()) keepAsText(tag.closer);
+    if (!tag.closer.empty()) keepAsText(tag.open, tag.closer);
   }
 
-  // The next closing tag not yet claimed by another refused link stays as text.
-  void keepAsText(std::string_view closer) {
-    for (size_t at = text_.find(closer, pos_); at != std::string_view::npos;
+  // The refused link's own closing tag stays as text: the next one not yet
+  // claimed by another refused link, unless another link opens first (that
+  // closing tag then belongs to the later link, which must not be left open).
+  void keepAsText(std::string_view opener, std::string_view closer) {
+    const size_t nextOpener = text_.find(opener, pos_);
+    for (size_t at = text_.find(closer, pos_); at != std::string_view::npos && at < nextOpener;
          at = text_.find(closer, at + 1)) {
       if (keptAsText_.emplace(at, closer.size()).second) return;
     }

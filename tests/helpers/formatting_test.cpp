@@ -178,7 +178,11 @@ TEST_F(FormattingTest, GradeshowPadsToSixCharacters) {
       {42, "000042"},      {5, "000005"},          {10, "000010"},       {123456, "123456"},
       {999999, "999999"},  {1234567, "1234567"}, {"42", "000042"},     {"0000042", "0000042"},
   };
-  for (const auto& c : cases) EXPECT_EQ(z.gradeshow(c.userid).str(), c.text) << c.userid.str();
+  for (const auto& c : cases) {
+    const Variant shown = z.gradeshow(c.userid);
+    EXPECT_EQ(shown.str(), c.text) << c.userid.str();
+    EXPECT_TRUE(shown.isString()) << c.userid.str();  // text, also from a million on
+  }
   EXPECT_TRUE(z.gradeshow("member").isEmpty());
   EXPECT_NE(log().find("\\1, gradeshow: 类型不匹配"), std::string::npos);
 }

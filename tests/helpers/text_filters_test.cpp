@@ -183,11 +183,23 @@ TEST_F(TextFilterTest, UbbcodeLeavesOtherTargetsAsText) {
       {"[flash]vbscript:x[/flash]", "[flash]vbscript:x[/flash]"},
       {"[email]javascript:alert(1)[/email]", "[email]javascript:alert(1)[/email]"},
       {"[email]a b@c.cn[/email]", "[email]a&nbsp;b@c.cn[/email]"},
+      // Images and movies load over http, https or a relative path only.
+      {"[img]ftp://x/a.gif[/img]", "[img]ftp://x/a.gif[/img]"},
+      {"[img]mailto:a@b.cn[/img]", "[img]mailto:a@b.cn[/img]"},
+      {"[flash]ftp://x/a.swf[/flash]", "[flash]ftp://x/a.swf[/flash]"},
   };
   for (const auto& c : cases) EXPECT_EQ(z.ubbcode(c.in).str(), c.out) << c.in;
   // A refused link keeps its own closing tag as text; the next link's is replaced.
   EXPECT_EQ(z.ubbcode("[url=javascript:x]a[/url][url=b.asp]b[/url]").str(),
             std::string("[url=javascript:x]a[/url]<a href=b.asp") + kLinkOpener + "b</font></u></a>");
+  // A refused link without a closing tag of its own never takes the closing
+  // tag of a later link: no anchor is left open.
+  const std::string later = std::string("<a href=http://y") + kLinkOpener + "b</font></u></a>";
+  EXPECT_EQ(z.ubbcode("[url=javascript:x]a[url=http://y]b[/url]").str(), "[url=javascript:x]a" + later);
+  EXPECT_EQ(z.ubbcode("[url=javascript:x]a[url=javascript:y]b[/url][url=http://y]b[/url]").str(),
+            "[url=javascript:x]a[url=javascript:y]b[/url]" + later);
+  EXPECT_EQ(z.ubbcode("[url=ftp://x/f]f[/url]").str(),
+            std::string("<a href=ftp://x/f") + kLinkOpener + "f</font></u></a>");
 }
 
 // The replacement chain written out step by step, for inputs whose targets
