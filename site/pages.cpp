@@ -14,6 +14,7 @@ constexpr std::string_view kHomeTop = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML
 <meta http-equiv="Content-Type" content="text/html; charset=gb2312">
 <title>zurva 交友 · 演示站</title>
 <link href="/css.css" rel="stylesheet" type="text/css">
+<link rel="icon" href="/favicon.ico" type="image/x-icon">
 </head>
 <body>
 <table class="bk" width="760" align="center" cellspacing="0" cellpadding="6">
@@ -21,7 +22,7 @@ constexpr std::string_view kHomeTop = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML
   <tr><td class="classtd">
 )";
 
-constexpr std::string_view kHomeIntro = R"(    <p>这是交友网站服务端组件的演示站：会员资料与相册、会员搜索、我型我秀、站内短信、礼物、聚会和投票，都由组件的方法生成。</p>
+constexpr std::string_view kHomeIntro = R"(    <p>这是交友网站服务端组件的演示站：页面的动态部分都由组件的方法生成。下面列出目前已经可以试用的功能，功能上线后会陆续出现在这里。</p>
     <h3>演示账号</h3>
     <table class="bk" cellspacing="1" cellpadding="4">
       <tr class="bg_l"><td>登录名</td><td>昵称</td><td>密码</td><td>说明</td></tr>
@@ -39,6 +40,10 @@ constexpr std::string_view kNoOffersYet = R"(      <li>各功能页面正在建�
 )";
 
 constexpr std::string_view kHomeBottom = R"(    </ul>
+    <h3>开发者页面</h3>
+    <ul>
+      <li><a href="/demo/messages_index.asp">组件提示信息一览（Msg、MsgOut、Msg1、zurva_error）</a></li>
+    </ul>
   </td></tr>
 </table>
 </body>

@@ -93,11 +93,16 @@ void logout(serve::PageContext& p) {
 
 void writeMemberLine(zurva& z, serve::PageContext& p) {
   const host::RequestCookie& member = p.Request.Cookies("kalimo");
-  if (eq(member("username"), "")) {
+  // A visitor without a member cookie, or whose cookie names a member who is
+  // gone (no balance), is a guest.
+  const Variant balance =
+      eq(member("username"), "")
+          ? Variant()
+          : z.emoneycookies(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  if (balance.isEmpty()) {
     p.Response.Write("    <p>" + anchor(z, "/login.asp", "会员登录") + "</p>\n");
     return;
   }
-  const Variant balance = z.emoneycookies(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   p.Response.Write("    <p>欢迎您，" + htmlEscape(member("nickname").str()) + "！您的 E币 余额：" +
                    htmlEscape(balance.str()) + "　" + anchor(z, kMemberHome, "会员首页") + "　" +
                    anchor(z, "/logout.asp", "退出登录") + "</p>\n");
@@ -112,7 +117,6 @@ void registerMemberPages(serve::PageRegistry& pages) {
   pages.add("/bbs/login.asp", [](serve::PageContext& p) { p.Response.Redirect(kMemberHome); });
   pages.add("/indexw.asp", memberHome);
   pages.add("/logout.asp", logout);
-  pages.list("/login.asp", "会员登录");
 }
 
 }  // namespace zurvafun::site

@@ -31,9 +31,10 @@ constexpr std::string_view kPageTop = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML
 )";
 
 constexpr std::string_view kIndexTop = R"(<table class="bk" width="760" align="center" cellspacing="0" cellpadding="6">
-  <tr><td class="classtop">提示信息演示</td></tr>
+  <tr><td class="classtop">开发者页面：组件提示信息一览</td></tr>
   <tr><td class="classtd">
-    <p>组件的各种提示信息，每个链接显示一种。</p>
+    <p>给开发者看的页面：组件的各种提示信息，每个链接显示一种。“关闭窗口”的演示在弹出的小窗口中打开
+    （浏览器只允许脚本关闭由脚本打开的窗口）；“后退”的演示需要有可后退的浏览记录。</p>
     <ul>
 )";
 
@@ -137,8 +138,14 @@ void indexPage(zurva& z, serve::PageContext& p) {
   p.Response.Write(kIndexTop);
   for (const MessageDemo& demo : demos()) {
     Variant link = "/demo/messages.asp?" + demo.query();  // written in the site's link mode
-    p.Response.Write("      <li><a href=\"" + host::Server::HTMLEncode(z.showurl(link).str()) + "\">" +
-                     host::Server::HTMLEncode(demo.title) + "</a></li>\n");
+    // A window that script did not open cannot be closed by script: the
+    // close-window demos open in a pop-up of their own.
+    const bool closesWindow = demo.form == Form::Msg && demo.code == "-2";
+    p.Response.Write("      <li><a href=\"" + host::Server::HTMLEncode(z.showurl(link).str()) + "\"" +
+                     (closesWindow ? " onclick=\"window.open(this.href,'msgdemo','width=640,height=420');"
+                                     "return false;\"" : "") +
+                     ">" + host::Server::HTMLEncode(demo.title) + "</a>" +
+                     (closesWindow ? "（弹出窗口）" : "") + "</li>\n");
   }
   p.Response.Write(kIndexBottom);
 }
@@ -161,7 +168,6 @@ void registerMessagePages(serve::PageRegistry& pages) {
   pages.add("/demo/messages.asp", messagesPage);
   pages.add("/demo/messages_index.asp", messagesIndex);
   pages.add("/demo/index.asp", messagesIndex);
-  pages.list("/demo/messages_index.asp", "提示信息演示（Msg、MsgOut、Msg1、zurva_error）");
 }
 
 }  // namespace zurvafun::site

@@ -146,6 +146,26 @@ TEST_F(SiteE2E, LogoutExpiresTheMemberCookie) {
   EXPECT_TRUE(holds(home.body, "<a href=\"/login.html\">会员登录</a>"));
 }
 
+TEST_F(SiteE2E, HomePageShowsWhatTheSiteOffersNow) {
+  const RawResponse home = rawGet("/");
+  EXPECT_EQ(home.status, 200);
+  // One login link, in the member line; no promise of pages that do not exist.
+  size_t logins = 0;
+  for (size_t at = home.body.find("/login."); at != std::string::npos; at = home.body.find("/login.", at + 1))
+    ++logins;
+  EXPECT_EQ(logins, 1u) << gbk::toUtf8(home.body);
+  EXPECT_FALSE(holds(home.body, "会员资料与相册、会员搜索"));
+  EXPECT_TRUE(holds(home.body, "开发者页面"));
+  EXPECT_TRUE(holds(home.body, "<link rel=\"icon\" href=\"/favicon.ico\""));
+  const RawResponse icon = rawGet("/favicon.ico");
+  EXPECT_EQ(icon.status, 200);
+  EXPECT_EQ(icon.body.substr(0, 4), std::string("\0\0\1\0", 4));
+  // Every link of the home page leads to a page that exists.
+  const std::regex linkPattern("href=\"(/[^\"]*)\"");
+  for (std::sregex_iterator m(home.body.begin(), home.body.end(), linkPattern), end; m != end; ++m)
+    EXPECT_EQ(rawGet((*m)[1].str()).status, 200) << (*m)[1].str();
+}
+
 TEST_F(SiteE2E, MessageDemosShowEachForm) {
   const RawResponse alert = rawGet("/demo/messages.asp?what=msg&code=-1&form=1");
   EXPECT_EQ(alert.status, 200);  // the request-end error of Msg ends the page normally
@@ -155,15 +175,14 @@ TEST_F(SiteE2E, MessageDemosShowEachForm) {
   ASSERT_GE(alert.body.size(), expected.size());
   EXPECT_EQ(alert.body.substr(alert.body.size() - expected.size()), expected) << gbk::toUtf8(alert.body);
 
-  // The home page lists the index; every link of the index shows its form.
+  // The home page links the developers' page; every link of it shows its form.
   const RawResponse home = rawGet("/index.asp");
-  EXPECT_TRUE(holds(home.body, "<li><a href=\"/login.html\">"));
-  ASSERT_TRUE(holds(home.body, "<li><a href=\"/demo/messages_index.html\">"));
-  const std::string indexMark = gbk::fromUtf8("组件的各种提示信息");
+  ASSERT_TRUE(holds(home.body, "<li><a href=\"/demo/messages_index.asp\">"));
+  const std::string indexMark = gbk::fromUtf8("开发者页面：组件提示信息一览");
   const RawResponse index = rawGet("/demo/messages_index.html");
   ASSERT_NE(index.body.find(indexMark), std::string::npos);
   std::vector<std::string> links;
-  const std::regex linkPattern("<li><a href=\"([^\"]+)\">");
+  const std::regex linkPattern("<li><a href=\"([^\"]+)\"");
   for (std::sregex_iterator m(index.body.begin(), index.body.end(), linkPattern), end; m != end; ++m)
     links.push_back((*m)[1].str());
   EXPECT_EQ(links.size(), 14u);  // Msg: 4 targets in 2 forms; MsgOut: 4 modes; Msg1; zurva_error
