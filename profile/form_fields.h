@@ -1,0 +1,81 @@
+// Pieces shared by the profile edit forms (the member's own and the
+// administrator's): the member row as the forms read it, option lists marked
+// by comparison, and stored values made safe for the place they land.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "framework/html.h"
+#include "profile/code_tables.h"
+#include "profile/member_record.h"
+#include "runtime/variant.h"
+
+namespace zurvafun {
+namespace db {
+class Recordset;
+}
+
+namespace profile {
+
+// The columns of one zurva_user row that the profile forms show. Text
+// columns read Null as ""; the packed columns are split with the member
+// record's lenient readers, so a short or Null value gives empty items.
+struct ProfileRow {
+  Variant userid;
+  std::string zurvauser, nickname;
+  member::Flagged name;  // full name and visibility digit
+  member::Flagged idno;  // document number and type digit (trimmed first)
+  std::string sex;
+  Variant ok, iferro;
+  member::UserData data;
+  std::string height, weight, tx, field, job, star;
+  member::Pay pay;
+  member::Mobile mobile;
+  std::string pass, passask, drink, smoking;
+  member::Range ageRange, heightRange, educationRange;  // userbz items 0 to 2
+  member::Contact contact;
+  std::string aboutus;
+  // The proof scans that lock a field once approved (last character "1").
+  bool maritalProofApproved = false, educationProofApproved = false, incomeProofApproved = false;
+};
+
+// Reads the current row of a "select * from zurva_user" recordset.
+ProfileRow readProfileRow(const db::Recordset& rs);
+
+// ---- Stored values where they land
+
+// A stored item written bare into a script expression ("a=1980-…"): the
+// item when it is a whole number in decimal digits, else "" (as a missing
+// item would be), so that stored text never becomes script.
+std::string scriptNumber(std::string_view item);
+
+// A value for an attribute written without quotes (value=13800000000): as it
+// stands when it holds only characters that cannot end the attribute, else
+// escaped between double quotes.
+html::Html bareAttribute(std::string_view value);
+
+// ---- Option lists
+
+enum class Quote { None, Double, Single };
+
+struct OptionStyle {
+  Quote quote = Quote::None;    // around the option's value
+  bool lowerCase = false;       // <option> instead of <OPTION>
+  std::string_view mark = " selected";  // written before ">" in the matching option
+};
+
+// One option per code of `table`, marked where the code equals `selected`
+// (nothing marked when it is std::nullopt).
+html::Html options(codes::Table table, std::optional<std::string_view> selected,
+                   const OptionStyle& style = {});
+// One option per number from `first` to `last` (counting down when `first`
+// is the larger), value and label the number's decimal text.
+html::Html numberOptions(int first, int last, std::optional<std::string_view> selected,
+                         const OptionStyle& style = {});
+// One option per region name (helpers/regions.h), value and label the name.
+html::Html regionOptions(const OptionStyle& style = {});
+
+}  // namespace profile
+}  // namespace zurvafun
