@@ -235,6 +235,14 @@ class zurva {
 
   // ================================================================ 3. member record and profile forms (profile/)
 
+  // ---------------------------------------------------------------- profile forms
+  // The logged-in member's own profile edit form "form1", pre-filled from his
+  // row of zurva_user and posted to the site's save page "regsubmit.html";
+  // rows behind verified data are locked. A guest gets "非法操作". Written into
+  // the response; a failing step is left out and the form goes on.
+  void umod1_editinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
+                      const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
   // ================================================================ 4. member profiles and photo albums (members/)
 
   // ================================================================ 5. member search (search/)
