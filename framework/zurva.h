@@ -243,6 +243,16 @@ class zurva {
   void umod1_editinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
                       const Variant& SqlPassword, const Variant& SqlDatabaseName);
 
+  // ---------------------------------------------------------------- registration check
+  // Checks the posted registration or profile form: sets `erro` to 0, then to
+  // the code of every failing check in turn, and returns the last one (0 when
+  // the form passes). A value holding a word of the site's illegal-word list
+  // ends the request with "非法字符！" and the word.
+  Variant erroo(Variant& erro);
+  // The error box (zurva_error) of a code of erroo or of the site's own
+  // registration pages; Empty for a code it does not know.
+  Variant showerro(const Variant& erro);
+
   // ================================================================ 4. member profiles and photo albums (members/)
 
   // ================================================================ 5. member search (search/)
