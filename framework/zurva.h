@@ -243,6 +243,14 @@ class zurva {
   void umod1_editinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
                       const Variant& SqlPassword, const Variant& SqlDatabaseName);
 
+  // The administrator's edit form of member Request("userid"), returned as
+  // the method's result: every profile control editable, an account block
+  // with a new-password box, posted to "reg_submit.asp". A request that names
+  // no member gets "请求错误！"; an error part-way is logged and the page as
+  // built so far is returned.
+  Variant admin_editinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
+                         const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
   // ---------------------------------------------------------------- registration check
   // Checks the posted registration or profile form: sets `erro` to 0, then to
   // the code of every failing check in turn, and returns the last one (0 when

@@ -73,6 +73,16 @@ std::string scriptNumber(std::string_view item) {
   return std::string(item);
 }
 
+std::string weightNumber(std::string_view weight) {
+  try {
+    return std::to_string(CInt(Variant(weight)));
+  } catch (const VbError&) {
+    return "";
+  }
+}
+
+std::string looksIndex(std::string_view looks) { return looks == "f" ? "10" : scriptNumber(looks); }
+
 html::Html bareAttribute(std::string_view value) {
   for (char c : value) {
     const bool safe = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||

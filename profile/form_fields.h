@@ -51,6 +51,14 @@ ProfileRow readProfileRow(const db::Recordset& rs);
 // item would be), so that stored text never becomes script.
 std::string scriptNumber(std::string_view item);
 
+// The stored weight as the weight select's index script takes it: a 16-bit
+// whole number rounded half to even (65.5 gives 66); "" when it is no number.
+std::string weightNumber(std::string_view weight);
+
+// The option index of a looks rating: the digit itself, 10 for full marks
+// ("f"), "" for anything else.
+std::string looksIndex(std::string_view looks);
+
 // A value for an attribute written without quotes (value=13800000000): as it
 // stands when it holds only characters that cannot end the attribute, else
 // escaped between double quotes.

@@ -6,8 +6,6 @@
 //
 // The form is written piece by piece, one row group at a time; a group that
 // fails is left out and the form goes on with the next.
-#include <cmath>
-
 #include "db/db.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
@@ -191,16 +189,6 @@ constexpr html::Fragment kBodyRow =
     "<select name=weight id=weight><option value=\"\" selected=\"selected\">请选择--</option>{{weights}}</select>"
     "{{script}}kg</TD></TR>";
 
-// The stored weight as the index script takes it: a 16-bit whole number,
-// rounded half to even; "" when it is no number.
-std::string weightNumber(const std::string& weight) {
-  try {
-    return std::to_string(CInt(Variant(weight)));
-  } catch (const VbError&) {
-    return "";
-  }
-}
-
 html::Html bodyRow(const ProfileRow& row) {
   const OptionStyle lower{.lowerCase = true};
   return kBodyRow(
@@ -208,7 +196,7 @@ html::Html bodyRow(const ProfileRow& row) {
        {"heights", profile::numberOptions(codes::kLowestHeight, codes::kHighestHeight, row.height, lower)},
        {"weightLabel", kLabel({{"label", "体　　重："}})},
        {"weights", profile::numberOptions(codes::kLowestWeight, codes::kHighestWeight, std::nullopt, lower)},
-       {"script", indexScript("a=" + weightNumber(row.weight) + "-30+1;", "weight", "")}});
+       {"script", indexScript("a=" + profile::weightNumber(row.weight) + "-30+1;", "weight", "")}});
 }
 
 constexpr html::Fragment kShapeRow =
@@ -216,15 +204,12 @@ constexpr html::Fragment kShapeRow =
     "<TD align=right>相貌自评：</TD><TD><SELECT name=look><OPTION value=0 selected>未填</OPTION>{{looks}}</SELECT>"
     "{{script}}<FONT color=#a6a6a6>(10分为满分)</FONT></TD></TR>";
 
-// The option index of a looks rating: the digit itself, 10 for full marks.
-std::string looksIndex(const std::string& looks) { return looks == "f" ? "10" : scriptNumber(looks); }
-
 html::Html shapeRow(const ProfileRow& row) {
   return kShapeRow(
       {{"shapeLabel", kLabel({{"label", "体　　形："}})},
        {"shape", kSelect({{"name", "Shape"}, {"options", placeholder(false) + profile::options(codes::kBodyShape, row.tx)}})},
        {"looks", profile::options(codes::kLooks, std::nullopt)},
-       {"script", indexScript("a=" + looksIndex(row.data.looks) + ";", "look", "")}});
+       {"script", indexScript("a=" + profile::looksIndex(row.data.looks) + ";", "look", "")}});
 }
 
 constexpr html::Fragment kMaritalRow =
