@@ -313,30 +313,16 @@ html::Html recoveryRows(const ProfileRow& row) {
 }
 
 html::Html partnerRows(const ProfileRow& row) {
-  const auto range = [](std::string_view name, bool emptyMarked, const html::Html& options) {
-    return kSelect({{"name", name}, {"options", emptyChoice(emptyMarked) + options}});
-  };
-  const auto numbers = [](int first, int last, const std::string& bound) {
-    return profile::numberOptions(first, last, bound, kQuoted);
-  };
   html::Html out = kHeadingRow({{"span", 2}, {"title", "意中人标准"}});
-  out += kRow({{"label", required("年龄：")},
-               {"control", trusted("从") +
-                               range("agefrom", false, numbers(codes::kYoungestPartner, codes::kOldestPartner, row.ageRange.low)) +
-                               trusted("岁到") +
-                               range("ageto", false, numbers(codes::kYoungestPartner, codes::kOldestPartner, row.ageRange.high)) +
-                               trusted("岁")}});
-  out += kRow({{"label", required("身高：")},
-               {"control", trusted("从") +
-                               range("heightfrom", false, numbers(codes::kShortestPartner, codes::kTallestPartner, row.heightRange.low)) +
-                               trusted("CM到") +
-                               range("heightto", true, numbers(codes::kShortestPartner, codes::kTallestPartner, row.heightRange.high)) +
-                               trusted("cm")}});
-  out += kRow({{"label", required("学历：")},
-               {"control", trusted("从") +
-                               range("degreefrom", false, profile::options(codes::kEducation, row.educationRange.low)) +
-                               trusted("到") +
-                               range("degreeto", true, profile::options(codes::kEducation, row.educationRange.high))}});
+  for (const profile::PartnerRange& r : profile::partnerRanges(row, kQuoted)) {
+    // The upper height and education selects mark their empty choice as well.
+    const bool emptyMarked = r.to != "ageto";
+    out += kRow({{"label", required(r.label)},
+                 {"control", trusted("从") + kSelect({{"name", r.from}, {"options", emptyChoice(false) + r.fromOptions}}) +
+                                 trusted(r.between) +
+                                 kSelect({{"name", r.to}, {"options", emptyChoice(emptyMarked) + r.toOptions}}) +
+                                 trusted(r.after)}});
+  }
   out += trusted("</table>\r\n");
   return out;
 }
@@ -415,14 +401,8 @@ Variant zurva::admin_editinfo(const Variant& SqlLocalName, const Variant& SqlUse
       Msg("请求错误！", "-1", 1);
       return;
     }
-    std::optional<ProfileRow> found;
-    {
-      db::Recordset rs;
-      rs.Open(sql::statement("select * from [zurva_user] where userid={}", sql::lng(userid)), conn,
-              db::adOpenKeyset, db::adLockReadOnly);
-      if (!rs.eof()) found = profile::readProfileRow(rs);
-      rs.Close();
-    }
+    const std::optional<ProfileRow> found =
+        profile::readProfileRow(conn, sql::statement("select * from [zurva_user] where userid={}", sql::lng(userid)));
     if (!found) {
       Msg("请求错误！", "-1", 1);
       return;
@@ -442,8 +422,7 @@ Variant zurva::admin_editinfo(const Variant& SqlLocalName, const Variant& SqlUse
     add(identityRows(row));
     add(bodyRows(row));
     add(backgroundRow(row));
-    add(regionRow(row, citymenu(SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName,
-                                "changelocation1(form1.province.options[form1.province.selectedIndex].value,form1.city)",
+    add(regionRow(row, citymenu(SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName, profile::kResidenceChange,
                                 "--请选择--", "province")));
     add(educationHouseholdRow(row));
     add(occupationRow(row));

@@ -66,6 +66,15 @@ ProfileRow readProfileRow(const db::Recordset& rs) {
   return row;
 }
 
+std::optional<ProfileRow> readProfileRow(db::Connection& conn, const sql::Statement& query) {
+  db::Recordset rs;
+  rs.Open(query, conn, db::adOpenKeyset, db::adLockReadOnly);
+  std::optional<ProfileRow> row;
+  if (!rs.eof()) row = readProfileRow(rs);
+  rs.Close();
+  return row;
+}
+
 std::string scriptNumber(std::string_view item) {
   if (item.empty()) return "";
   for (char c : item)
@@ -116,6 +125,22 @@ html::Html regionOptions(const OptionStyle& style) {
   std::string out;
   for (std::string_view name : regions::kProvinces) appendOption(out, name, name, false, style);
   return html::trusted(std::move(out));
+}
+
+std::vector<PartnerRange> partnerRanges(const ProfileRow& row, const OptionStyle& numberStyle) {
+  const auto ages = [&](const std::string& bound) {
+    return numberOptions(codes::kYoungestPartner, codes::kOldestPartner, bound, numberStyle);
+  };
+  const auto heights = [&](const std::string& bound) {
+    return numberOptions(codes::kShortestPartner, codes::kTallestPartner, bound, numberStyle);
+  };
+  std::vector<PartnerRange> ranges;
+  ranges.push_back({"年龄：", "agefrom", "岁到", "ageto", "岁", ages(row.ageRange.low), ages(row.ageRange.high)});
+  ranges.push_back({"身高：", "heightfrom", "CM到", "heightto", "cm", heights(row.heightRange.low),
+                    heights(row.heightRange.high)});
+  ranges.push_back({"学历：", "degreefrom", "到", "degreeto", "", options(codes::kEducation, row.educationRange.low),
+                    options(codes::kEducation, row.educationRange.high)});
+  return ranges;
 }
 
 }  // namespace zurvafun::profile

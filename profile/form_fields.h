@@ -6,14 +6,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "framework/html.h"
+#include "framework/sql.h"
 #include "profile/code_tables.h"
 #include "profile/member_record.h"
 #include "runtime/variant.h"
 
 namespace zurvafun {
 namespace db {
+class Connection;
 class Recordset;
 }
 
@@ -43,6 +46,9 @@ struct ProfileRow {
 
 // Reads the current row of a "select * from zurva_user" recordset.
 ProfileRow readProfileRow(const db::Recordset& rs);
+// The member row that `query` (a "select * from zurva_user where userid=…")
+// reads, opened read-only; std::nullopt when there is none.
+std::optional<ProfileRow> readProfileRow(db::Connection& conn, const sql::Statement& query);
 
 // ---- Stored values where they land
 
@@ -64,6 +70,11 @@ std::string looksIndex(std::string_view looks);
 // escaped between double quotes.
 html::Html bareAttribute(std::string_view value);
 
+// The onChange script of the residence's province select (citymenu): the
+// page's changelocation1 fills the city select.
+inline constexpr std::string_view kResidenceChange =
+    "changelocation1(form1.province.options[form1.province.selectedIndex].value,form1.city)";
+
 // ---- Option lists
 
 enum class Quote { None, Double, Single };
@@ -84,6 +95,15 @@ html::Html numberOptions(int first, int last, std::optional<std::string_view> se
                          const OptionStyle& style = {});
 // One option per region name (helpers/regions.h), value and label the name.
 html::Html regionOptions(const OptionStyle& style = {});
+
+// The partner criteria rows both forms show: "从", the lower-bound select,
+// the text between, the upper-bound select, the text after; the options of
+// each select marked where they equal the stored bound (userbz items 0 to 2).
+struct PartnerRange {
+  std::string_view label, from, between, to, after;
+  html::Html fromOptions, toOptions;
+};
+std::vector<PartnerRange> partnerRanges(const ProfileRow& row, const OptionStyle& numberStyle);
 
 }  // namespace profile
 }  // namespace zurvafun

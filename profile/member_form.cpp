@@ -286,9 +286,6 @@ html::Html placeTail(const member::Place& place, std::string_view provinceSelect
 constexpr html::Fragment kResidenceCells =
     "<TD align=right>{{label}}</TD><TD><FONT color=#333333>{{provinces}}{{tail}}</FONT></TD></TR>";
 
-constexpr std::string_view kResidenceChange =
-    "changelocation1(form1.province.options[form1.province.selectedIndex].value,form1.city)";
-
 constexpr html::Fragment kEducationHouseholdRow =
     "\r\n<TR bgColor=#f9f4fa><TD height=30 align=right>{{degreeLabel}}</TD><TD>{{degree}}</TD>"
     "<TD align=right>{{householdLabel}}</TD><TD><FONT color=#333333>"
@@ -399,33 +396,16 @@ html::Html partnerCriteria(const ProfileRow& row) {
   const auto range = [](std::string_view name, const html::Html& options) {
     return kSelect({{"name", name}, {"options", placeholder(false) + options}});
   };
-  const auto numbers = [](int first, int last, const std::string& bound) {
-    return profile::numberOptions(first, last, bound);
-  };
   html::Html out = kSectionStart({{"title", "意中人标准"}, {"more", ""}});
-  out += kFieldRow({{"width", trusted(kFirstRowWidth)},
-                    {"mark", trusted(kRequired)},
-                    {"label", "年龄："},
-                    {"value", trusted("从") +
-                                  range("agefrom", numbers(codes::kYoungestPartner, codes::kOldestPartner, row.ageRange.low)) +
-                                  trusted("岁到") +
-                                  range("ageto", numbers(codes::kYoungestPartner, codes::kOldestPartner, row.ageRange.high)) +
-                                  trusted("岁")}});
-  out += kFieldRow({{"width", ""},
-                    {"mark", trusted(kRequired)},
-                    {"label", "身高："},
-                    {"value", trusted("从") +
-                                  range("heightfrom", numbers(codes::kShortestPartner, codes::kTallestPartner, row.heightRange.low)) +
-                                  trusted("CM到") +
-                                  range("heightto", numbers(codes::kShortestPartner, codes::kTallestPartner, row.heightRange.high)) +
-                                  trusted("cm")}});
-  out += kFieldRow({{"width", ""},
-                    {"mark", trusted(kRequired)},
-                    {"label", "学历："},
-                    {"value", trusted("从") +
-                                  range("degreefrom", profile::options(codes::kEducation, row.educationRange.low)) +
-                                  trusted("到") +
-                                  range("degreeto", profile::options(codes::kEducation, row.educationRange.high))}});
+  bool first = true;
+  for (const profile::PartnerRange& r : profile::partnerRanges(row, {})) {
+    out += kFieldRow({{"width", trusted(first ? kFirstRowWidth : "")},
+                      {"mark", trusted(kRequired)},
+                      {"label", r.label},
+                      {"value", trusted("从") + range(r.from, r.fromOptions) + trusted(r.between) +
+                                    range(r.to, r.toOptions) + trusted(r.after)}});
+    first = false;
+  }
   out += trusted(kTableEnd);
   out += trusted(kDivider);
   return out;
@@ -507,11 +487,7 @@ void zurva::umod1_editinfo(const Variant& SqlLocalName, const Variant& SqlUserNa
     // without a row gets a message instead of an empty form.
     std::optional<ProfileRow> found;
     resume([&] {
-      db::Recordset rs;
-      rs.Open(sql::statement("select * from [Zurva_user] where userid={}", sql::lng(userid)), conn,
-              db::adOpenKeyset, db::adLockReadOnly);
-      if (!rs.eof()) found = profile::readProfileRow(rs);
-      rs.Close();
+      found = profile::readProfileRow(conn, sql::statement("select * from [Zurva_user] where userid={}", sql::lng(userid)));
     });
     if (!found) {
       Msg("请求错误！", "-1", 1);
@@ -535,7 +511,7 @@ void zurva::umod1_editinfo(const Variant& SqlLocalName, const Variant& SqlUserNa
     resume([&] { out.Write(nativeRegionCells(row)); });
     resume([&] {
       const Variant provinces = citymenu(SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName,
-                                         kResidenceChange, "--请选择--", "province");
+                                         profile::kResidenceChange, "--请选择--", "province");
       out.Write(kResidenceCells({{"label", kGreyLabel({{"label", "居 住 地："}})},
                                  {"provinces", trusted(provinces)},
                                  {"tail", placeTail(row.data.residence, "province", "city", "changelocation1")}}));
