@@ -70,6 +70,10 @@ TEST_F(MemberFormTest, PostsEveryFieldInPageOrderToTheSavePage) {
   EXPECT_EQ(page.find("59819a11775936d8"), std::string::npos);
 }
 
+TEST_F(MemberFormTest, TheCompleteFormOfAVerifiedMember) {
+  EXPECT_TRUE(matchesGolden("member_form_complete.html", formOf(), Blanks::BetweenTags));
+}
+
 TEST_F(MemberFormTest, LinksFollowTheSiteLinkMode) {
   addProfile(7);
   const std::string dynamic = run("username=m%40example.com&userid=7", 0).body;
