@@ -121,8 +121,12 @@ void savePage(serve::PageContext& p) {
   zurva z;
   requireAdministrator(z, p);
   const Variant id = p.Request.Form("id");
-  if (id.isEmpty() || !IsNumeric(id)) z.Msg("请求错误！", "-1", 1);
-  const long userid = CLng(id);
+  long userid = 0;
+  try {
+    if (!id.isEmpty() && IsNumeric(id)) userid = CLng(id);
+  } catch (const VbError&) {  // beyond 32 bits
+  }
+  if (userid <= 0) z.Msg("请求错误！", "-1", 1);
   const std::string password = p.Request.Form("password").str();
   try {
     db::Connection conn;

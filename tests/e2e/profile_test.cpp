@@ -249,6 +249,11 @@ TEST_F(ProfileE2E, AnAdministratorEditsAMember) {
   ASSERT_TRUE(holds(page, "<form name=\"form1\" method=\"post\" action=\"reg_submit.asp\"")) << page.substr(0, 3000);
   EXPECT_TRUE(holds(page, "演示二号<input name=\"nickname\" type=\"hidden\" value=\"演示二号\""));
   EXPECT_TRUE(holds(utf8(rawGet("/admin/editinfo.asp?userid=abc", cookieHeader(admin))), "alert('请求错误！');"));
+  for (const char* id : {"", "abc", "99999999999", "-3"}) {
+    const RawResponse r = rawPost("/admin/reg_submit.asp", std::string("id=") + id + "&height=180", cookieHeader(admin));
+    EXPECT_EQ(r.status, 200) << id;
+    EXPECT_TRUE(holds(utf8(r), "alert('请求错误！');")) << id;
+  }
 
   const Fields posted = with(formFields(page), {{"birthyear", "1987"},
                                                 {"weight", "70"},
