@@ -235,6 +235,32 @@ class zurva {
 
   // ================================================================ 3. member record and profile forms (profile/)
 
+  // ---------------------------------------------------------------- profile forms
+  // The logged-in member's own profile edit form "form1", pre-filled from his
+  // row of zurva_user and posted to the site's save page "regsubmit.html";
+  // rows behind verified data are locked. A guest gets "非法操作". Written into
+  // the response; a failing step is left out and the form goes on.
+  void umod1_editinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
+                      const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
+  // The administrator's edit form of member Request("userid"), returned as
+  // the method's result: every profile control editable, an account block
+  // with a new-password box, posted to "reg_submit.asp". A request that names
+  // no member gets "请求错误！"; an error part-way is logged and the page as
+  // built so far is returned.
+  Variant admin_editinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
+                         const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
+  // ---------------------------------------------------------------- registration check
+  // Checks the posted registration or profile form: sets `erro` to 0, then to
+  // the code of every failing check in turn, and returns the last one (0 when
+  // the form passes). A value holding a word of the site's illegal-word list
+  // ends the request with "非法字符！" and the word.
+  Variant erroo(Variant& erro);
+  // The error box (zurva_error) of a code of erroo or of the site's own
+  // registration pages; Empty for a code it does not know.
+  Variant showerro(const Variant& erro);
+
   // ================================================================ 4. member profiles and photo albums (members/)
 
   // ================================================================ 5. member search (search/)

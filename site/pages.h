@@ -29,6 +29,11 @@ void registerMemberPages(serve::PageRegistry& pages);
 // link to the login form.
 void writeMemberLine(zurva& z, serve::PageContext& p);
 
+// The profile pages: "/editinfo.asp" (the member's own profile form) and its
+// save page "/regsubmit.asp", "/reg.asp" (the registration), and the
+// administrator's login and member form under "/admin/".
+void registerProfilePages(serve::PageRegistry& pages);
+
 // "/demo/messages_index.asp" and "/demo/messages.asp": every form of the
 // component's message pages, one link each.
 void registerMessagePages(serve::PageRegistry& pages);

@@ -142,6 +142,12 @@ ServeConfig parseConfig(std::string_view text) {
     s.whole("demo_seed", c.demoSeed, 0, std::numeric_limits<unsigned>::max());
     s.done();
   }
+  if (const json* v = top.object("administrator")) {
+    Section s(*v, "administrator");
+    s.text("name", c.adminName);
+    s.text("password", c.adminPassword);
+    s.done();
+  }
   if (const json* v = top.object("sessions")) {
     Section s(*v, "sessions");
     s.number("idle_timeout_seconds", c.sessionIdleSeconds, 0.001);

@@ -43,6 +43,11 @@ struct ServeConfig {
   int demoMembers = 3000;
   unsigned demoSeed = 1;
 
+  // The administrator login of the demo site: name and password. An empty
+  // password turns the administrator login off.
+  std::string adminName = "admin";
+  std::string adminPassword;
+
   // The cookie-signing secret; empty: kept in <data folder>/cookie.secret,
   // made on first run.
   std::string cookieSecret;

@@ -19,6 +19,7 @@
 #include "host/serve/cookies.h"
 #include "host/serve/server.h"
 #include "site/pages.h"
+#include "site/profile_pages.h"
 #include "site/seed.h"
 
 namespace {
@@ -77,6 +78,7 @@ int run(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   serve::HttpServer server(config, secret);
+  site::setAdministratorLogin(config.adminName, config.adminPassword);
   site::registerPages(server.pages());
   server.bind();
   std::cout << "zurva-serve: serving " << server.url() << std::endl;

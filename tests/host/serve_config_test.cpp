@@ -43,6 +43,16 @@ TEST(ServeConfig, KeysOverrideDefaults) {
   EXPECT_EQ(values["plain"], (std::vector<std::string>{"text"}));
 }
 
+TEST(ServeConfig, AdministratorLoginIsOffUnlessAPasswordIsSet) {
+  const ServeConfig none = parseConfig("{}");
+  EXPECT_EQ(none.adminName, "admin");
+  EXPECT_EQ(none.adminPassword, "");
+  const ServeConfig set = parseConfig(R"({"administrator": {"name": "boss", "password": "s3cret"}})");
+  EXPECT_EQ(set.adminName, "boss");
+  EXPECT_EQ(set.adminPassword, "s3cret");
+  EXPECT_THROW(parseConfig(R"({"administrator": {"pass": "x"}})"), std::runtime_error);
+}
+
 TEST(ServeConfig, MistakesNameTheKey) {
   const struct {
     const char* json;

@@ -1,0 +1,109 @@
+// Pieces shared by the profile edit forms (the member's own and the
+// administrator's): the member row as the forms read it, option lists marked
+// by comparison, and stored values made safe for the place they land.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/html.h"
+#include "framework/sql.h"
+#include "profile/code_tables.h"
+#include "profile/member_record.h"
+#include "runtime/variant.h"
+
+namespace zurvafun {
+namespace db {
+class Connection;
+class Recordset;
+}
+
+namespace profile {
+
+// The columns of one zurva_user row that the profile forms show. Text
+// columns read Null as ""; the packed columns are split with the member
+// record's lenient readers, so a short or Null value gives empty items.
+struct ProfileRow {
+  Variant userid;
+  std::string zurvauser, nickname;
+  member::Flagged name;  // full name and visibility digit
+  member::Flagged idno;  // document number and type digit (trimmed first)
+  std::string sex;
+  Variant ok, iferro;
+  member::UserData data;
+  std::string height, weight, tx, field, job, star;
+  member::Pay pay;
+  member::Mobile mobile;
+  std::string pass, passask, drink, smoking;
+  member::Range ageRange, heightRange, educationRange;  // userbz items 0 to 2
+  member::Contact contact;
+  std::string aboutus;
+  // The proof scans that lock a field once approved (last character "1").
+  bool maritalProofApproved = false, educationProofApproved = false, incomeProofApproved = false;
+};
+
+// Reads the current row of a "select * from zurva_user" recordset.
+ProfileRow readProfileRow(const db::Recordset& rs);
+// The member row that `query` (a "select * from zurva_user where userid=…")
+// reads, opened read-only; std::nullopt when there is none.
+std::optional<ProfileRow> readProfileRow(db::Connection& conn, const sql::Statement& query);
+
+// ---- Stored values where they land
+
+// A stored item written bare into a script expression ("a=1980-…"): the
+// item when it is a whole number in decimal digits, else "" (as a missing
+// item would be), so that stored text never becomes script.
+std::string scriptNumber(std::string_view item);
+
+// The stored weight as the weight select's index script takes it: a 16-bit
+// whole number rounded half to even (65.5 gives 66); "" when it is no number.
+std::string weightNumber(std::string_view weight);
+
+// The option index of a looks rating: the digit itself, 10 for full marks
+// ("f"), "" for anything else.
+std::string looksIndex(std::string_view looks);
+
+// A value for an attribute written without quotes (value=13800000000): as it
+// stands when it holds only characters that cannot end the attribute, else
+// escaped between double quotes.
+html::Html bareAttribute(std::string_view value);
+
+// The onChange script of the residence's province select (citymenu): the
+// page's changelocation1 fills the city select.
+inline constexpr std::string_view kResidenceChange =
+    "changelocation1(form1.province.options[form1.province.selectedIndex].value,form1.city)";
+
+// ---- Option lists
+
+enum class Quote { None, Double, Single };
+
+struct OptionStyle {
+  Quote quote = Quote::None;    // around the option's value
+  bool lowerCase = false;       // <option> instead of <OPTION>
+  std::string_view mark = " selected";  // written before ">" in the matching option
+};
+
+// One option per code of `table`, marked where the code equals `selected`
+// (nothing marked when it is std::nullopt).
+html::Html options(codes::Table table, std::optional<std::string_view> selected,
+                   const OptionStyle& style = {});
+// One option per number from `first` to `last` (counting down when `first`
+// is the larger), value and label the number's decimal text.
+html::Html numberOptions(int first, int last, std::optional<std::string_view> selected,
+                         const OptionStyle& style = {});
+// One option per region name (helpers/regions.h), value and label the name.
+html::Html regionOptions(const OptionStyle& style = {});
+
+// The partner criteria rows both forms show: "从", the lower-bound select,
+// the text between, the upper-bound select, the text after; the options of
+// each select marked where they equal the stored bound (userbz items 0 to 2).
+struct PartnerRange {
+  std::string_view label, from, between, to, after;
+  html::Html fromOptions, toOptions;
+};
+std::vector<PartnerRange> partnerRanges(const ProfileRow& row, const OptionStyle& numberStyle);
+
+}  // namespace profile
+}  // namespace zurvafun

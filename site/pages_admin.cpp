@@ -1,0 +1,160 @@
+// The administrator's pages. An administrator is a visitor holding the
+// administrator cookie "zurva_admin" (sub-key admin_name), which the host
+// signs; the login here sets it for the name and password of the server's
+// configuration. Without the cookie every other page refuses.
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+
+#include <array>
+#include <string>
+
+#include "db/db.h"
+#include "framework/escape.h"
+#include "framework/zurva.h"
+#include "runtime/dates.h"
+#include "site/profile_pages.h"
+#include "site/profile_store.h"
+
+namespace zurvafun::site {
+
+namespace {
+
+// The configured login; an empty password turns the login off.
+struct AdministratorLogin {
+  std::string name;
+  std::string password;
+};
+AdministratorLogin& configuredLogin() {
+  static AdministratorLogin login;
+  return login;
+}
+
+using Digest = std::array<unsigned char, 32>;
+
+Digest sha256(std::string_view text) {
+  Digest digest{};
+  unsigned int length = 0;
+  EVP_Digest(text.data(), text.size(), digest.data(), &length, EVP_sha256(), nullptr);
+  return digest;
+}
+
+// Compares two texts in a time that does not depend on where they differ
+// (nor on their lengths: the digests are compared).
+bool sameText(std::string_view a, std::string_view b) {
+  const Digest x = sha256(a), y = sha256(b);
+  return CRYPTO_memcmp(x.data(), y.data(), x.size()) == 0;
+}
+
+bool isAdministrator(serve::PageContext& p) { return ne(p.Request.Cookies("zurva_admin")("admin_name"), ""); }
+
+constexpr std::string_view kLoginForm = R"(    <form name="adminlogin" method="post" action="/admin/login.asp">
+    <table cellspacing="1" cellpadding="4">
+      <tr><td>管理员：</td><td><input type="text" name="admin_name" size="20"></td></tr>
+      <tr><td>密　码：</td><td><input type="password" name="admin_password" size="20"></td></tr>
+      <tr><td>&nbsp;</td><td><input type="submit" value="登 录"></td></tr>
+    </table>
+    </form>
+)";
+
+void loginPage(serve::PageContext& p) {
+  zurva z;
+  const bool posting = !p.Request.Form.keys().empty();
+  if (posting) {
+    const AdministratorLogin& login = configuredLogin();
+    const std::string name = p.Request.Form("admin_name").str();
+    const std::string password = p.Request.Form("admin_password").str();
+    // Both compared, whatever the first gives, so the time tells nothing.
+    const bool nameMatches = sameText(name, login.name);
+    const bool passwordMatches = sameText(password, login.password);
+    if (!login.password.empty() && nameMatches && passwordMatches) {
+      host::ResponseCookie& admin = p.Response.Cookies("zurva_admin");
+      admin.Path = "/";
+      admin("admin_name") = name;
+      p.Response.Redirect("/admin/index.asp");
+      return;
+    }
+  }
+  writeProfilePageTop(z, p, "管理员登录");
+  if (posting) writeNote(p, "管理员名称或密码不正确。", "bg_l");
+  if (configuredLogin().password.empty()) writeNote(p, "本站未设置管理员密码，管理员登录已关闭。");
+  p.Response.Write(kLoginForm);
+  writeProfilePageBottom(p);
+}
+
+void logoutPage(serve::PageContext& p) {
+  host::ResponseCookie& admin = p.Response.Cookies("zurva_admin");
+  admin = "";
+  admin.Path = "/";
+  admin.Expires = DateAdd("d", -1, Now());
+  p.Response.Redirect("/admin/login.asp");
+}
+
+// Refuses a visitor without the administrator cookie (the request ends).
+void requireAdministrator(zurva& z, serve::PageContext& p) {
+  if (!isAdministrator(p)) z.Msg("非法操作", "/admin/login.asp", 1);
+}
+
+void indexPage(serve::PageContext& p) {
+  zurva z;
+  requireAdministrator(z, p);
+  writeProfilePageTop(z, p, "会员资料管理");
+  writeNote(p, "管理员：" + p.Request.Cookies("zurva_admin")("admin_name").str());
+  p.Response.Write(R"(    <form method="get" action="/admin/editinfo.asp">
+    会员编号：<input type="text" name="userid" size="8"> <input type="submit" value="修改资料">
+    </form>
+    <p><a href="/admin/editinfo.asp?userid=1">修改 1 号会员的资料</a>　<a href="/admin/logout.asp">退出管理</a></p>
+)");
+  writeProfilePageBottom(p);
+}
+
+void editPage(serve::PageContext& p) {
+  zurva z;
+  requireAdministrator(z, p);
+  writeProfilePageTop(z, p, "修改会员资料");
+  if (eq(p.Request.QueryString("saved"), "1")) writeNote(p, "会员资料已保存。", "bg_l");
+  p.Response.Write(z.admin_editinfo(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName).str());
+  writeProfilePageBottom(p);
+}
+
+// The save page of the administrator's form: the member the form names.
+void savePage(serve::PageContext& p) {
+  zurva z;
+  requireAdministrator(z, p);
+  const Variant id = p.Request.Form("id");
+  long userid = 0;
+  try {
+    if (!id.isEmpty() && IsNumeric(id)) userid = CLng(id);
+  } catch (const VbError&) {  // beyond 32 bits
+  }
+  if (userid <= 0) z.Msg("请求错误！", "-1", 1);
+  const std::string password = p.Request.Form("password").str();
+  try {
+    db::Connection conn;
+    if (!conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()}))
+      throw std::runtime_error("the database cannot be opened");
+    saveProfile(conn, userid, p.Request.Form, Editor::Administrator,
+                password.empty() ? "" : z.MD5(password, 16).str());
+  } catch (const ProfileRejected& refused) {
+    writeProfilePageTop(z, p, "修改会员资料");
+    p.Response.Write(z.zurva_error("保存失败", htmlEscape(refused.what())).str());
+    writeProfilePageBottom(p);
+    return;
+  }
+  p.Response.Redirect("/admin/editinfo.asp?userid=" + std::to_string(userid) + "&saved=1");
+}
+
+}  // namespace
+
+void setAdministratorLogin(std::string name, std::string password) {
+  configuredLogin() = {std::move(name), std::move(password)};
+}
+
+void registerAdministratorPages(serve::PageRegistry& pages) {
+  pages.add("/admin/login.asp", loginPage);
+  pages.add("/admin/logout.asp", logoutPage);
+  pages.add("/admin/index.asp", indexPage);
+  pages.add("/admin/editinfo.asp", editPage);
+  pages.add("/admin/reg_submit.asp", savePage);
+}
+
+}  // namespace zurvafun::site
