@@ -151,7 +151,8 @@ TEST_F(SiteE2E, HomePageShowsWhatTheSiteOffersNow) {
   EXPECT_EQ(home.status, 200);
   // One login link, in the member line; no promise of pages that do not exist.
   size_t logins = 0;
-  for (size_t at = home.body.find("/login."); at != std::string::npos; at = home.body.find("/login.", at + 1))
+  const std::string loginLink = "href=\"/login.";
+  for (size_t at = home.body.find(loginLink); at != std::string::npos; at = home.body.find(loginLink, at + 1))
     ++logins;
   EXPECT_EQ(logins, 1u) << gbk::toUtf8(home.body);
   EXPECT_FALSE(holds(home.body, "会员资料与相册、会员搜索"));
