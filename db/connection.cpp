@@ -276,6 +276,7 @@ void Handle::checkpoint(int frames) {
 }
 
 void Handle::forgetStatements() {
+  shapes_.clear();
   for (auto& [text, prepared] : cache_) sqlite3_finalize(prepared.stmt);
   cache_.clear();
 }
@@ -397,24 +398,56 @@ void Handle::rollback(std::uint64_t level) noexcept {
 
 Prepared& Handle::prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots) {
   requireOpen();
+  Shape shape = shapeOf(sql);
+  shape.key += forUpdate ? '\1' : '\0';
+  if (Prepared* p = byShape(shape, slots)) return *p;
+
   Translation t = translate(sql, schema_, forUpdate);
   std::string key;
   key.reserve(t.sql.size() + 1);
   key += forUpdate ? '\1' : '\0';
   key += t.sql;
+  Prepared* p = nullptr;
   if (auto it = cache_.find(key); it != cache_.end()) {
-    slots = std::move(t.slots);
-    return it->second;
+    p = &it->second;
+  } else {
+    const long long before = schemaVersion_;
+    refreshSchema();
+    if (schemaVersion_ != before) {  // rewrite with the column types as they are now
+      t = translate(sql, schema_, forUpdate);
+      key.resize(1);
+      key += t.sql;
+    }
+    p = &cached(std::move(key), t);
   }
-  const long long before = schemaVersion_;
-  refreshSchema();
-  if (schemaVersion_ != before) {  // rewrite with the column types as they are now
-    t = translate(sql, schema_, forUpdate);
-    key.resize(1);
-    key += t.sql;
-  }
+  // Kept for the next text of this shape (a few translations per shape, for
+  // texts that differ in a literal the rewrite depends on).
+  constexpr size_t kShapes = 400, kUsesPerShape = 8;
+  if (shapes_.size() >= kShapes) shapes_.clear();
+  std::vector<ShapeUse>& uses = shapes_[shape.key];
+  if (uses.size() >= kUsesPerShape) uses.erase(uses.begin());
+  ShapeUse use{p, t.slots, std::move(t.slotLiterals), {}};
+  for (int l : t.pinned) use.pinned.emplace_back(l, std::string(shape.literals[size_t(l)]));
+  uses.push_back(std::move(use));
   slots = std::move(t.slots);
-  return cached(std::move(key), t);
+  return *p;
+}
+
+// The statement of a text whose shape was seen with the same pinned
+// literals, its slots filled from the text's own literals; null when none.
+Prepared* Handle::byShape(const Shape& shape, std::vector<Slot>& slots) {
+  auto it = shapes_.find(shape.key);
+  if (it == shapes_.end()) return nullptr;
+  for (const ShapeUse& use : it->second) {
+    bool same = true;
+    for (const auto& [l, text] : use.pinned) same = same && shape.literals[size_t(l)] == text;
+    if (!same) continue;
+    slots = use.slots;
+    for (size_t k = 0; k < slots.size() && same; ++k)
+      if (use.slotLiterals[k] >= 0) same = literalSlot(shape.literals[size_t(use.slotLiterals[k])], slots[k]);
+    if (same) return use.prepared;
+  }
+  return nullptr;
 }
 
 Prepared& Handle::prepareNative(const std::string& sql) {

@@ -73,9 +73,11 @@ struct Handle {
   bool holds(std::uint64_t level) const;
 
   // The statement for SQL Server text, rewritten; `slots` receives what to
-  // bind (see bindSlots). Statements are cached by their rewritten text, so
-  // statements that differ only in their literals share one. After running a
-  // statement that changes the schema, call forgetStatements().
+  // bind (see bindSlots). Statements are found first by the shape of the
+  // text (no rewriting when a text of that shape was seen), then by their
+  // rewritten text, so statements that differ only in their literals share
+  // one. After running a statement that changes the schema, call
+  // forgetStatements().
   Prepared& prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots);
   // The statement for SQLite text as it stands (cached likewise).
   Prepared& prepareNative(const std::string& sql);
@@ -100,7 +102,17 @@ struct Handle {
   Prepared& cached(std::string key, const Translation& t);
   std::shared_ptr<const ColumnSet> describe(sqlite3_stmt* stmt, const Translation& t) const;
 
+  // A translation made for a text of some shape, kept for other texts of it.
+  struct ShapeUse {
+    Prepared* prepared;
+    std::vector<Slot> slots;
+    std::vector<int> slotLiterals;
+    std::vector<std::pair<int, std::string>> pinned;  // a literal's place and its text
+  };
+  Prepared* byShape(const Shape& shape, std::vector<Slot>& slots);
+
   std::unordered_map<std::string, Prepared> cache_;
+  std::unordered_map<std::string, std::vector<ShapeUse>> shapes_;
   SchemaInfo schema_;
   long long schemaVersion_ = -1;
   sqlite3_stmt* versionStmt_ = nullptr;
