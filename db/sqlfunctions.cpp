@@ -1,13 +1,19 @@
 #include "db/sqlfunctions.h"
 
+// Built into the library, and into the loadable extension (db/sqlite_extension.cpp),
+// where every call into SQLite goes through the routines the loading program hands over.
+#ifdef ZURVA_SQLITE_EXTENSION
+#include <sqlite3ext.h>
+SQLITE_EXTENSION_INIT3
+#else
 #include <sqlite3.h>
+#endif
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
 #include "db/db.h"
-#include "db/dialect.h"
 #include "runtime/dates.h"
 
 namespace zurvafun::db::detail {
