@@ -7,10 +7,10 @@
 #include <array>
 #include <atomic>
 #include <cctype>
-#include <cmath>
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <mutex>

@@ -300,6 +300,7 @@ class Recordset {
   Variant cellValue(const Cell& cell, int column) const;
   void setValue(int index, const Variant& value);
   void lockRows() const;
+  void endLock() const;
   void unlockRows() const noexcept;
   void checkRowUnchanged(long row);
   template <class F>

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -1022,17 +1022,15 @@ bool literalSlot(std::string_view literal, Slot& slot) {
     slot = Slot{Slot::Text, 0, 0, literalValue(literal)};
     return true;
   }
+  if (!isDecimalNumber(literal)) {
+    slot.kind = Slot::Integer;
+    const auto [end, error] = std::from_chars(literal.data(), literal.data() + literal.size(), slot.integer);
+    return error == std::errc() && end == literal.data() + literal.size();
+  }
   const std::string text(literal);
   char* end = nullptr;
-  if (!isDecimalNumber(text)) {
-    errno = 0;
-    slot.kind = Slot::Integer;
-    slot.integer = std::strtoll(text.c_str(), &end, 10);
-    if (errno == ERANGE) return false;
-  } else {
-    slot.kind = Slot::Real;
-    slot.real = std::strtod(text.c_str(), &end);
-  }
+  slot.kind = Slot::Real;
+  slot.real = std::strtod(text.c_str(), &end);
   return end && *end == '\0';
 }
 

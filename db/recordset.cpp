@@ -234,15 +234,19 @@ void Recordset::run(const std::shared_ptr<detail::Handle>& handle, std::string_v
 // Takes the write lock for the rows about to be read (an updatable recordset).
 void Recordset::lockRows() const { lock_ = handle_->begin(); }
 
-// Ends the level that holds the lock. It wrote nothing of its own (Update
-// ends it itself), and other statements that ran on the handle meanwhile keep
-// their effect, as they would have without it.
-void Recordset::unlockRows() const noexcept {
-  if (lock_ == 0) return;
+// Ends the level that holds the lock by committing it: Update wrote in it,
+// and other statements that ran on the handle meanwhile keep their effect, as
+// they would have without it. A failed commit (which undid them) raises.
+void Recordset::endLock() const {
   const std::uint64_t level = std::exchange(lock_, 0);
-  if (!handle_ || !handle_->db) return;
+  if (level != 0 && handle_ && handle_->db) handle_->commit(level);
+}
+
+// The same where nothing can be raised (an error on the way out, the end of
+// the recordset).
+void Recordset::unlockRows() const noexcept {
   try {
-    handle_->commit(level);
+    endLock();
   } catch (...) {
   }
 }
@@ -250,7 +254,7 @@ void Recordset::unlockRows() const noexcept {
 void Recordset::Close() {
   requireOpen();
   if (edit_) raise(dberr::IllegalOperation, "在此上下文中不允许操作。");
-  unlockRows();
+  endLock();
   open_ = false;
   handle_.reset();
   columns_.reset();
@@ -581,9 +585,10 @@ void Recordset::Update() {
   }
 
   try {
-    // Values read before an earlier Update ended the lock may be stale: the
-    // lock is taken again and the row must still hold them.
-    if (!edit_->adding && lock_ == 0) {
+    // Values read before an earlier Update ended the lock (or before an outer
+    // transaction's rollback took it) may be stale: the lock is taken again
+    // and the row must still hold them.
+    if (!edit_->adding && (lock_ == 0 || !h.holds(lock_))) {
       lockRows();
       checkRowUnchanged(edit_->row);
     }
@@ -625,7 +630,7 @@ void Recordset::Update() {
     unlockRows();  // a failed statement changed nothing
     throw;
   }
-  unlockRows();
+  endLock();
   edit_.reset();
 }
 
