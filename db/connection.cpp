@@ -187,7 +187,7 @@ constexpr int kCheckpointFrames = 1000;
 constexpr const char* kWalSizeLimit = "PRAGMA journal_size_limit=4194304";
 // How long the checkpoint after a commit may wait for other writers and for
 // the readers of older frames; it is tried again at the next commit.
-constexpr int kCheckpointWaitMs = 100;
+constexpr int kCheckpointWaitMs = 10;
 
 Handle::Handle(std::string file) : path(std::move(file)) {
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
