@@ -6,14 +6,18 @@
 
 #include <array>
 #include <atomic>
-#include <cmath>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <sstream>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 
 #include "db/db.h"
@@ -46,52 +50,59 @@ bool validDatabaseName(std::string_view name) {
   return name.find("..") == std::string_view::npos;
 }
 
-bool fileId(const std::string& path, dev_t& device, ino_t& inode) {
+struct FileId {
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
+std::optional<FileId> fileId(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  device = st.st_dev;
-  inode = st.st_ino;
-  return true;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileId{st.st_dev, st.st_ino};
+}
+
+// Every open handle of every thread, for closeAllConnections(). Never
+// destroyed: threads may end after the process's static objects.
+struct Registry {
+  std::mutex mutex;
+  std::unordered_set<detail::Handle*> handles;
+};
+Registry& registry() {
+  static Registry* r = new Registry;
+  return *r;
 }
 
 // The pool: one handle per database file on each thread.
 thread_local std::unordered_map<std::string, std::shared_ptr<detail::Handle>> tPool;
 
-std::shared_ptr<detail::Handle> pooledHandle(const std::string& file, bool create) {
-  dev_t device = 0;
-  ino_t inode = 0;
-  if (!fileId(file, device, inode)) {
-    if (!create) return nullptr;
-    try {
-      createDatabase(file, schemaText());
-    } catch (const VbError&) {
-      if (!fileId(file, device, inode)) throw;  // not merely created by another thread first
-    }
-    if (!fileId(file, device, inode)) return nullptr;
-  }
+// The pooled handle of an existing file whose identity `id` was just read.
+std::shared_ptr<detail::Handle> pooledHandle(const std::string& file, const FileId& id) {
   if (auto it = tPool.find(file); it != tPool.end()) {
-    if (it->second->device == device && it->second->inode == inode) return it->second;
-    tPool.erase(it);  // the file was replaced: never write through a stale handle
+    const detail::Handle& h = *it->second;
+    if (h.db && h.device == id.device && h.inode == id.inode) return it->second;
+    tPool.erase(it);  // closed, or the file was replaced: never write through a stale handle
   }
   auto handle = std::make_shared<detail::Handle>(file);
-  handle->device = device;
-  handle->inode = inode;
+  handle->device = id.device;
+  handle->inode = id.inode;
   tPool.emplace(file, handle);
   return handle;
 }
 
-// The file of a database name; names compare without regard to case, as the
-// server's catalog names did.
-std::string resolveDatabaseFile(const std::string& name) {
+// The file of a database name and its identity, or no identity when it does
+// not exist; names compare without regard to case, as the server's catalog
+// names did.
+std::string resolveDatabaseFile(const std::string& name, std::optional<FileId>& id) {
   std::string file = databaseFile(name);
-  dev_t device;
-  ino_t inode;
-  if (fileId(file, device, inode)) return file;
+  if ((id = fileId(file))) return file;
   std::error_code ec;
   const std::string wanted = name + ".db";
   for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(file).parent_path(), ec)) {
     const std::string found = entry.path().filename().string();
-    if (equalsIgnoreCase(found, wanted)) return entry.path().string();
+    if (equalsIgnoreCase(found, wanted)) {
+      id = fileId(entry.path().string());
+      return entry.path().string();
+    }
   }
   return file;
 }
@@ -126,9 +137,7 @@ std::string schemaText() {
 }
 
 void createDatabase(const std::string& file, std::string_view schemaSql) {
-  dev_t device;
-  ino_t inode;
-  if (fileId(file, device, inode)) raise(dberr::CommandError, "数据库文件已存在：" + file);
+  if (fileId(file)) raise(dberr::CommandError, "数据库文件已存在：" + file);
   // Built under a temporary name and linked into place, so that no one opens
   // a half-made database and two creators cannot both succeed.
   const std::string temp = file + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(++gCreateCounter);
@@ -150,7 +159,7 @@ void createDatabase(const std::string& file, std::string_view schemaSql) {
   sqlite3_close_v2(db);
   if (error.empty() && ::link(temp.c_str(), file.c_str()) != 0) {
     // A file system without hard links: a rename, unless the name is taken.
-    if (errno == EEXIST || fileId(file, device, inode) || std::rename(temp.c_str(), file.c_str()) != 0)
+    if (errno == EEXIST || fileId(file) || std::rename(temp.c_str(), file.c_str()) != 0)
       error = "数据库文件已存在：" + file;
   }
   removeDatabaseFiles(temp);
@@ -159,9 +168,26 @@ void createDatabase(const std::string& file, std::string_view schemaSql) {
 
 void releasePooledConnections() { tPool.clear(); }
 
+void closeAllConnections() {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  for (detail::Handle* h : r.handles) h->close();
+}
+
+void registerDialect(sqlite3* handle) { detail::registerFunctions(handle); }
+
 // ---------------------------------------------------------------- Handle
 
 namespace detail {
+
+// The write-ahead log is checkpointed once it holds this many frames (pages),
+// restarting it from its beginning so that it stops growing even while
+// readers are always active; the file is cut back to the size limit then.
+constexpr int kCheckpointFrames = 1000;
+constexpr const char* kWalSizeLimit = "PRAGMA journal_size_limit=4194304";
+// How long the checkpoint after a commit may wait for other writers and for
+// the readers of older frames; it is tried again at the next commit.
+constexpr int kCheckpointWaitMs = 10;
 
 Handle::Handle(std::string file) : path(std::move(file)) {
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
@@ -170,7 +196,7 @@ Handle::Handle(std::string file) : path(std::move(file)) {
     db = nullptr;
     raise(dberr::CommandError, message);
   }
-  sqlite3_busy_timeout(db, 5000);
+  sqlite3_busy_handler(db, busyHandler, this);
   // A "name" is always a name, as on SQL Server: never a text literal when no
   // such column exists.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -179,9 +205,12 @@ Handle::Handle(std::string file) : path(std::move(file)) {
   try {
     exec("PRAGMA journal_mode=WAL");
     exec("PRAGMA synchronous=NORMAL");
-    // Reads through a memory map of the file (shared by every thread's
-    // handle) rather than a copy in each handle's page cache.
-    exec("PRAGMA mmap_size=1073741824");
+    // No memory map: a commit makes every other handle of the file drop its
+    // whole map at its next read, which costs more than the copies into the
+    // handle's own page cache when many threads read and some write.
+    exec("PRAGMA mmap_size=0");
+    exec(kWalSizeLimit);
+    sqlite3_wal_hook(db, walHook, this);
     refreshSchema();  // also proves the file is a database
   } catch (...) {
     sqlite3_finalize(versionStmt_);
@@ -189,23 +218,72 @@ Handle::Handle(std::string file) : path(std::move(file)) {
     db = nullptr;
     throw;
   }
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  r.handles.insert(this);
 }
 
 Handle::~Handle() {
+  {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.handles.erase(this);
+  }
+  close();
+}
+
+void Handle::close() noexcept {
+  if (!db) return;
   forgetStatements();
   sqlite3_finalize(versionStmt_);
-  if (db) {
-    if (transactionDepth > 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close_v2(db);
-  }
+  versionStmt_ = nullptr;
+  if (!levels_.empty()) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  levels_.clear();
+  sqlite3_close_v2(db);
+  db = nullptr;
+}
+
+void Handle::requireOpen() const {
+  if (!db) raise(dberr::ConnectionNotOpen, "连接无法用于执行此操作。在此上下文中它可能已被关闭或无效。");
+}
+
+// Waits for a lock in short sleeps (SQLite's own timeout sleeps whole
+// milliseconds, and longer as it goes on), up to the handle's limit.
+int Handle::busyHandler(void* self, int count) {
+  Handle& h = *static_cast<Handle*>(self);
+  const std::int64_t now =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+  if (count == 0) h.busySince_ = now;
+  if (now - h.busySince_ >= std::int64_t(h.busyLimitMs_) * 1000) return 0;
+  std::this_thread::sleep_for(std::chrono::microseconds(count < 20 ? 20 : count < 100 ? 100 : 1000));
+  return 1;
+}
+
+int Handle::walHook(void* self, sqlite3*, const char*, int frames) {
+  static_cast<Handle*>(self)->checkpoint(frames);
+  return SQLITE_OK;
+}
+
+// After a commit: once the log holds kCheckpointFrames frames, copy them into
+// the database and have the next writer start the log afresh. A busy
+// checkpoint (a long writer, a slow reader) is left to a later commit.
+void Handle::checkpoint(int frames) {
+  if (frames < kCheckpointFrames) return;
+  const int limit = std::exchange(busyLimitMs_, kCheckpointWaitMs);
+  sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+  busyLimitMs_ = limit;
 }
 
 void Handle::forgetStatements() {
+  shapes_.clear();
   for (auto& [text, prepared] : cache_) sqlite3_finalize(prepared.stmt);
   cache_.clear();
 }
 
-void Handle::fail(int rc) const {
+void Handle::fail(int rc) {
+  // Some failures (a full disk, an I/O error) end the whole transaction.
+  if (!levels_.empty() && sqlite3_get_autocommit(db)) levels_.clear();
   if (std::optional<VbError> e = takeFunctionError()) throw *e;
   std::string message = sqlite3_errmsg(db);
   if (message.empty()) message = sqlite3_errstr(rc);
@@ -255,28 +333,125 @@ void Handle::refreshSchema() {
   schemaVersion_ = version;
 }
 
+// ---- transaction levels
+
+std::uint64_t Handle::begin() {
+  requireOpen();
+  const size_t depth = levels_.size();
+  exec(depth == 0 ? "BEGIN IMMEDIATE" : ("SAVEPOINT zv_" + std::to_string(depth)).c_str());
+  levels_.push_back(Level{++nextLevel_, false});
+  return nextLevel_;
+}
+
+bool Handle::holds(std::uint64_t level) const {
+  for (const Level& l : levels_)
+    if (l.id == level) return true;
+  return false;
+}
+
+bool Handle::commit(std::uint64_t level) {
+  for (Level& l : levels_) {
+    if (l.id != level) continue;
+    l.ended = true;
+    settleLevels();
+    return true;
+  }
+  return false;
+}
+
+// Ends the innermost levels that were committed: savepoints are released, the
+// outermost level commits. A failed commit rolls everything back and raises.
+void Handle::settleLevels() {
+  while (!levels_.empty() && levels_.back().ended) {
+    if (levels_.size() > 1) {
+      exec(("RELEASE zv_" + std::to_string(levels_.size() - 1)).c_str());
+      levels_.pop_back();
+      continue;
+    }
+    try {
+      exec("COMMIT");
+    } catch (...) {
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      levels_.clear();
+      throw;
+    }
+    levels_.clear();
+  }
+}
+
+void Handle::rollback(std::uint64_t level) noexcept {
+  for (size_t i = 0; i < levels_.size(); ++i) {
+    if (levels_[i].id != level) continue;
+    const std::string n = std::to_string(i);
+    const std::string sql = i == 0 ? std::string("ROLLBACK") : "ROLLBACK TO zv_" + n + "; RELEASE zv_" + n;
+    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    levels_.resize(i);
+    try {
+      settleLevels();  // outer levels that ended meanwhile commit now
+    } catch (...) {
+    }
+    return;
+  }
+}
+
+// ---- statements
+
 Prepared& Handle::prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots) {
+  requireOpen();
+  Shape shape = shapeOf(sql);
+  shape.key += forUpdate ? '\1' : '\0';
+  if (Prepared* p = byShape(shape, slots)) return *p;
+
   Translation t = translate(sql, schema_, forUpdate);
   std::string key;
   key.reserve(t.sql.size() + 1);
   key += forUpdate ? '\1' : '\0';
   key += t.sql;
+  Prepared* p = nullptr;
   if (auto it = cache_.find(key); it != cache_.end()) {
-    slots = std::move(t.slots);
-    return it->second;
+    p = &it->second;
+  } else {
+    const long long before = schemaVersion_;
+    refreshSchema();
+    if (schemaVersion_ != before) {  // rewrite with the column types as they are now
+      t = translate(sql, schema_, forUpdate);
+      key.resize(1);
+      key += t.sql;
+    }
+    p = &cached(std::move(key), t);
   }
-  const long long before = schemaVersion_;
-  refreshSchema();
-  if (schemaVersion_ != before) {  // rewrite with the column types as they are now
-    t = translate(sql, schema_, forUpdate);
-    key.resize(1);
-    key += t.sql;
-  }
+  // Kept for the next text of this shape (a few translations per shape, for
+  // texts that differ in a literal the rewrite depends on).
+  constexpr size_t kShapes = 400, kUsesPerShape = 8;
+  if (shapes_.size() >= kShapes) shapes_.clear();
+  std::vector<ShapeUse>& uses = shapes_[shape.key];
+  if (uses.size() >= kUsesPerShape) uses.erase(uses.begin());
+  ShapeUse use{p, t.slots, std::move(t.slotLiterals), {}};
+  for (int l : t.pinned) use.pinned.emplace_back(l, std::string(shape.literals[size_t(l)]));
+  uses.push_back(std::move(use));
   slots = std::move(t.slots);
-  return cached(std::move(key), t);
+  return *p;
+}
+
+// The statement of a text whose shape was seen with the same pinned
+// literals, its slots filled from the text's own literals; null when none.
+Prepared* Handle::byShape(const Shape& shape, std::vector<Slot>& slots) {
+  auto it = shapes_.find(shape.key);
+  if (it == shapes_.end()) return nullptr;
+  for (const ShapeUse& use : it->second) {
+    bool same = true;
+    for (const auto& [l, text] : use.pinned) same = same && shape.literals[size_t(l)] == text;
+    if (!same) continue;
+    slots = use.slots;
+    for (size_t k = 0; k < slots.size() && same; ++k)
+      if (use.slotLiterals[k] >= 0) same = literalSlot(shape.literals[size_t(use.slotLiterals[k])], slots[k]);
+    if (same) return use.prepared;
+  }
+  return nullptr;
 }
 
 Prepared& Handle::prepareNative(const std::string& sql) {
+  requireOpen();
   std::string key = '\2' + sql;
   if (auto it = cache_.find(key); it != cache_.end()) return it->second;
   Translation t;
@@ -427,12 +602,15 @@ void bindSlots(sqlite3_stmt* stmt, const std::vector<Slot>& slots, const std::ve
 Connection::Connection() = default;
 Connection::~Connection() { Close(); }
 Connection::Connection(Connection&& other) noexcept
-    : handle_(std::move(other.handle_)), transactions_(std::exchange(other.transactions_, 0)) {}
+    : handle_(std::move(other.handle_)), transactions_(std::move(other.transactions_)) {
+  other.transactions_.clear();
+}
 Connection& Connection::operator=(Connection&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::move(other.handle_);
-    transactions_ = std::exchange(other.transactions_, 0);
+    transactions_ = std::move(other.transactions_);
+    other.transactions_.clear();
   }
   return *this;
 }
@@ -444,8 +622,17 @@ bool Connection::Open(const ConnectionParams& p) {
     return false;
   const bool own = !gConfig.database.empty() && equalsIgnoreCase(p.database, gConfig.database);
   try {
-    handle_ = own ? pooledHandle(resolveDatabaseFile(gConfig.database), true)
-                  : pooledHandle(resolveDatabaseFile(p.database), false);
+    std::optional<FileId> id;
+    const std::string file = resolveDatabaseFile(own ? gConfig.database : p.database, id);
+    if (!id && own) {
+      try {
+        createDatabase(file, schemaText());
+      } catch (const VbError&) {
+        if (!fileId(file)) throw;  // not merely created by another thread first
+      }
+      id = fileId(file);
+    }
+    if (id) handle_ = pooledHandle(file, *id);
   } catch (const std::exception&) {
     handle_.reset();
   }
@@ -455,7 +642,7 @@ bool Connection::Open(const ConnectionParams& p) {
 void Connection::Close() {
   // A transaction this connection began and did not finish is rolled back,
   // so that it never outlives the connection on the shared handle.
-  while (transactions_ > 0) RollbackTrans();
+  while (!transactions_.empty()) RollbackTrans();
   handle_.reset();
 }
 
@@ -493,40 +680,21 @@ long Connection::ExecuteAction(std::string_view sql, const std::vector<Variant>&
   return changes ? long(sqlite3_changes64(h.db)) : -1;
 }
 
-void Connection::BeginTrans() {
-  detail::Handle& h = *handle();
-  if (h.transactionDepth == 0) h.exec("BEGIN IMMEDIATE");
-  else h.exec(("SAVEPOINT zv_" + std::to_string(h.transactionDepth)).c_str());
-  ++h.transactionDepth;
-  ++transactions_;
-}
+void Connection::BeginTrans() { transactions_.push_back(handle()->begin()); }
 
 void Connection::CommitTrans() {
   detail::Handle& h = *handle();
-  if (transactions_ == 0) raise(dberr::CommandError, "没有活动的事务。");
-  if (h.transactionDepth == 1) {
-    try {
-      h.exec("COMMIT");
-    } catch (...) {
-      RollbackTrans();
-      throw;
-    }
-  } else {
-    h.exec(("RELEASE zv_" + std::to_string(h.transactionDepth - 1)).c_str());
-  }
-  --h.transactionDepth;
-  --transactions_;
+  if (transactions_.empty()) raise(dberr::CommandError, "没有活动的事务。");
+  const std::uint64_t level = transactions_.back();
+  transactions_.pop_back();
+  if (!h.commit(level)) raise(dberr::CommandError, "事务已被回滚：外层的事务在它结束之前回滚了。");
 }
 
 void Connection::RollbackTrans() noexcept {
-  if (!handle_ || transactions_ == 0) return;
-  detail::Handle& h = *handle_;
-  --h.transactionDepth;
-  --transactions_;
-  const std::string sql = h.transactionDepth == 0 ? std::string("ROLLBACK")
-                                                  : "ROLLBACK TO zv_" + std::to_string(h.transactionDepth) +
-                                                        "; RELEASE zv_" + std::to_string(h.transactionDepth);
-  sqlite3_exec(h.db, sql.c_str(), nullptr, nullptr, nullptr);
+  if (!handle_ || transactions_.empty()) return;
+  const std::uint64_t level = transactions_.back();
+  transactions_.pop_back();
+  handle_->rollback(level);
 }
 
 }  // namespace zurvafun::db

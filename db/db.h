@@ -43,16 +43,30 @@
 // opened on one thread for the same database share one SQLite handle, so a
 // method and the ledger writer it calls never wait for each other, and a
 // transaction opened on one covers the writes of the other. Handles run in WAL
-// mode with a busy timeout of 5 seconds. A Connection or Recordset belongs to
-// the thread that opened it.
+// mode with a busy timeout of 5 seconds and read through their own page cache
+// (no memory map: a write would make every other handle drop its map). The
+// write-ahead log is checkpointed and restarted as it grows, so that it stays
+// a few megabytes under sustained writes beside readers. A Connection or
+// Recordset belongs to the thread that opened it.
+//
+// An updatable recordset never loses a concurrent update: reading its rows
+// takes the database's write lock (a transaction, or a savepoint inside one
+// already open on the handle), held until Update writes, or until Close or
+// the recordset's end when nothing is written; a later edit takes the lock
+// again and first checks that the row still holds the values read (80040E38
+// when not). Readers are not blocked meanwhile.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "runtime/variant.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
 
 namespace zurvafun::db {
 
@@ -84,6 +98,16 @@ void createDatabase(const std::string& file, std::string_view schemaSql);
 // Closes this thread's pooled handles (for a worker that ends, or a test that
 // removes its files).
 void releasePooledConnections();
+// Closes the pooled handles of every thread, so that each database's
+// write-ahead log is checkpointed and removed. For the end of the process,
+// once no other thread uses the layer; a Connection still open afterwards
+// raises 3709 on its next statement.
+void closeAllConnections();
+
+// Registers the collation ZV and the dialect's SQL functions on a SQLite
+// handle opened outside the layer (a bulk loader, a native query), which
+// needs them to read or write the schema's text columns and indexes.
+void registerDialect(sqlite3* handle);
 
 // ---- Errors the layer raises (numbers as the data access objects gave them)
 namespace dberr {
@@ -174,7 +198,7 @@ class Connection {
   friend class Recordset;
   const std::shared_ptr<detail::Handle>& handle() const;
   std::shared_ptr<detail::Handle> handle_;
-  int transactions_ = 0;  // levels this connection began and has not ended
+  std::vector<std::uint64_t> transactions_;  // levels this connection began, outermost first
 };
 
 // A field of the current row that can be read and written:
@@ -270,11 +294,17 @@ class Recordset {
   void requireCurrent() const;
   void flushEdit();
   void moveTo(long index);
-  void loadRows(void* stmt) const;
-  void storeRow(long rowIndex, void* stmt) const;
-  void storeCell(Cell& cell, void* stmt, int column) const;
+  void loadRows(sqlite3_stmt* stmt) const;
+  void storeRow(long rowIndex, sqlite3_stmt* stmt) const;
+  void storeCell(Cell& cell, sqlite3_stmt* stmt, int column) const;
   Variant cellValue(const Cell& cell, int column) const;
   void setValue(int index, const Variant& value);
+  void lockRows() const;
+  void endLock() const;
+  void unlockRows() const noexcept;
+  void checkRowUnchanged(long row);
+  template <class F>
+  void forEachStoredColumn(long row, sqlite3_stmt* baseRow, F&& f);
 
   bool open_ = false;
   int cursorType_ = adOpenForwardOnly;
@@ -289,6 +319,9 @@ class Recordset {
   mutable long rowCount_ = 0;
   long current_ = 0;  // -1 = BOF, rowCount_ = EOF
   std::unique_ptr<Edit> edit_;
+  // The handle's transaction level that holds the write lock while the rows
+  // read are current (0 for none); see the head of this file.
+  mutable std::uint64_t lock_ = 0;
 };
 
 }  // namespace zurvafun::db

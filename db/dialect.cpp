@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -28,6 +28,7 @@ struct Node {
   std::vector<Node> kids;
   bool doubleQuoted = false;  // a Quoted token written "x" rather than [x]
   bool keyword = false;       // a Word that ends an operand (see isBoundaryWord)
+  int literal = -1;           // a String or Number as written: its place among the text's literals
 };
 using Seq = std::vector<Node>;
 
@@ -53,11 +54,18 @@ bool isBoundaryWord(const std::string& lw) {
 bool isIdentStart(unsigned char c) { return std::isalpha(c) || c == '_' || c == '@' || c == '#' || c >= 0x80; }
 bool isIdentPart(unsigned char c) { return isIdentStart(c) || std::isdigit(c) || c == '$'; }
 
-std::vector<Node> tokenize(std::string_view s) {
-  std::vector<Node> out;
+// A token of the text: its type and where it lies (a String from its quote,
+// after an N prefix; a Group is its "(").
+struct Token {
+  T type;
+  size_t begin, end;
+};
+
+// Calls emit(Token) for each token of `s`; blanks and comments are skipped.
+template <class Emit>
+void scan(std::string_view s, Emit&& emit) {
   size_t i = 0;
   const size_t n = s.size();
-  auto push = [&](T type, std::string text) { out.push_back(Node{type, std::move(text), {}, false}); };
   while (i < n) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     if (std::isspace(c)) {
@@ -92,25 +100,23 @@ std::vector<Node> tokenize(std::string_view s) {
         }
         ++j;
       }
-      push(T::String, std::string(s.substr(start, j + 1 - start)));
+      emit(Token{T::String, start, j + 1});
       i = j + 1;
     } else if (c == '[' || c == '"') {
       const char close = c == '[' ? ']' : '"';
-      std::string name;
       size_t j = i + 1;
       for (;;) {
         if (j >= n) fail("标识符 " + std::string(s.substr(i)) + " 后的引号不完整。");
         if (s[j] == close) {
           if (j + 1 < n && s[j + 1] == close) {
-            name += close;
             j += 2;
             continue;
           }
           break;
         }
-        name += s[j++];
+        ++j;
       }
-      out.push_back(Node{T::Quoted, std::move(name), {}, c == '"'});
+      emit(Token{T::Quoted, i, j + 1});
       i = j + 1;
     } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
       size_t j = i;
@@ -118,39 +124,64 @@ std::vector<Node> tokenize(std::string_view s) {
         if ((s[j] == 'e' || s[j] == 'E') && j + 1 < n && (s[j + 1] == '+' || s[j + 1] == '-')) ++j;
         ++j;
       }
-      push(T::Number, std::string(s.substr(i, j - i)));
+      emit(Token{T::Number, i, j});
       i = j;
     } else if (isIdentStart(c)) {
       size_t j = i + 1;
       while (j < n && isIdentPart(static_cast<unsigned char>(s[j]))) ++j;
-      push(T::Word, std::string(s.substr(i, j - i)));
-      out.back().keyword = isBoundaryWord(lower(out.back().text));
+      emit(Token{T::Word, i, j});
       i = j;
     } else {
-      ++i;
+      const size_t start = i++;
+      T type = T::Op;
       switch (c) {
-        case '(': push(T::Group, "("); break;
-        case ')': push(T::Op, ")"); break;
-        case ',': push(T::Comma, ","); break;
-        case ';': push(T::Semicolon, ";"); break;
-        case '.': push(T::Dot, "."); break;
-        case '?': push(T::Param, "?"); break;
-        default: {
-          std::string op(1, char(c));
+        case '(': type = T::Group; break;
+        case ',': type = T::Comma; break;
+        case ';': type = T::Semicolon; break;
+        case '.': type = T::Dot; break;
+        case '?': type = T::Param; break;
+        case ')': break;
+        default:
           if (i < n) {
             const char d = s[i];
             if ((c == '<' && (d == '=' || d == '>')) || (c == '>' && d == '=') ||
                 (c == '!' && (d == '=' || d == '<' || d == '>')) || (c == '|' && d == '|') ||
-                (c == '=' && d == '=')) {
-              op += d;
+                (c == '=' && d == '='))
               ++i;
-            }
           }
-          push(T::Op, std::move(op));
-        }
       }
+      emit(Token{type, start, i});
     }
   }
+}
+
+bool isDecimalNumber(std::string_view text) { return text.find_first_of(".eE") != std::string_view::npos; }
+
+std::vector<Node> tokenize(std::string_view s) {
+  std::vector<Node> out;
+  int literals = 0;
+  scan(s, [&](const Token& t) {
+    Node node{t.type, std::string(s.substr(t.begin, t.end - t.begin)), {}, false};
+    switch (t.type) {
+      case T::Quoted: {
+        // The name between the brackets or quotes, a doubled closer as one.
+        const char close = node.text[0] == '[' ? ']' : '"';
+        node.doubleQuoted = close == '"';
+        std::string name;
+        for (size_t k = 1; k + 1 < node.text.size(); ++k) {
+          name += node.text[k];
+          if (node.text[k] == close) ++k;
+        }
+        node.text = std::move(name);
+        break;
+      }
+      case T::String:
+      case T::Number: node.literal = literals++; break;
+      case T::Word: node.keyword = isBoundaryWord(lower(node.text)); break;
+      default: break;
+    }
+    out.push_back(std::move(node));
+  });
   return out;
 }
 
@@ -237,16 +268,16 @@ std::string quoteLiteral(std::string_view value) {
 }
 Node stringNode(std::string_view value) { return Node{T::String, quoteLiteral(value), {}, false}; }
 
-// Value of a string literal token.
-std::string literalValue(const Node& n) {
+// Value of a string literal as written ('it''s').
+std::string literalValue(std::string_view t) {
   std::string out;
-  const std::string& t = n.text;
   for (size_t i = 1; i + 1 < t.size(); ++i) {
     out += t[i];
     if (t[i] == '\'') ++i;
   }
   return out;
 }
+std::string literalValue(const Node& n) { return literalValue(n.text); }
 
 std::vector<Seq> splitArgs(const Seq& kids) {
   std::vector<Seq> args(1);
@@ -359,7 +390,7 @@ class Rewriter {
       const Node& x = *b;
       switch (x.type) {
         case T::Number:
-          return x.text.find_first_of(".eE") == std::string::npos ? Cls::IntLiteral : Cls::DecLiteral;
+          return isDecimalNumber(x.text) ? Cls::DecLiteral : Cls::IntLiteral;
         case T::String: return Cls::StrLiteral;
         case T::Quoted: return ofKind(columnKind("", x.text));
         case T::Word:
@@ -455,6 +486,10 @@ class Rewriter {
     }
   }
 
+  // A conversion to int is written zv_toint(zv_int(x)): zv_int gives the
+  // number of a text that converts and leaves anything else as it is, so
+  // that zv_int(x) can be indexed (it never fails), while zv_toint raises the
+  // conversion error for what is left, as SQL Server does.
   static Seq wrap(const char* function, Seq operand) { return {word(function), group(std::move(operand))}; }
 
   // Rewrites `left op right` (op a comparison) as SQL Server evaluates it.
@@ -469,7 +504,7 @@ class Rewriter {
     const bool bInt = cb == Cls::IntLiteral || cb == Cls::Int;
     const bool bNumber = bInt || cb == Cls::DecLiteral || cb == Cls::Numeric;
     if (ca == Cls::Text && bNumber) {
-      a = wrap(bInt ? "zv_toint" : "zv_tonum", std::move(a));
+      a = bInt ? wrap("zv_toint", wrap("zv_int", std::move(a))) : wrap("zv_tonum", std::move(a));
       return true;
     }
     if (ca == Cls::Text && cb == Cls::Date) {
@@ -669,8 +704,10 @@ class Rewriter {
         if (bits != 32) {
           expr.push_back(Node{T::Comma, ",", {}, false});
           expr.push_back(number(std::to_string(bits)));
+          args.kids = std::move(expr);
+        } else {
+          args.kids = wrap("zv_int", std::move(expr));
         }
-        args.kids = std::move(expr);
         return;
       }
     }
@@ -840,9 +877,20 @@ void callerSlots(const Seq& seq, std::vector<Slot>& slots) {
   }
 }
 
-// Replaces the literals of `seq` by "?" and collects them, in text order.
-void parameterize(Seq& seq, std::vector<Slot>& slots, bool skip) {
-  for (Node& n : seq) {
+// Whether seq[i] is the argument list of a function call.
+bool isCall(const Seq& seq, size_t i) {
+  return seq[i].type == T::Group && i > 0 && seq[i - 1].type == T::Word && !seq[i - 1].keyword;
+}
+
+// Replaces the literals of `seq` by "?" and collects them, in text order,
+// with the literal of the text each one holds (-1 for a value the rewrite
+// made, or a caller's "?"). Literals stay as written in ORDER BY and GROUP BY
+// (where a number names a column) and among a function's arguments: those
+// are part of the expression, and an index on an expression serves only the
+// expression with the same constants.
+void parameterize(Seq& seq, Translation& t, bool skip) {
+  for (size_t i = 0; i < seq.size(); ++i) {
+    Node& n = seq[i];
     switch (n.type) {
       case T::Word:
         if (isWord(n, "order") || isWord(n, "group")) skip = true;
@@ -850,34 +898,30 @@ void parameterize(Seq& seq, std::vector<Slot>& slots, bool skip) {
                  isWord(n, "except") || isWord(n, "intersect"))
           skip = false;
         break;
-      case T::Group: parameterize(n.kids, slots, skip); break;
-      case T::Param: slots.push_back(Slot{}); break;
-      case T::String:
-        if (skip) break;
-        slots.push_back(Slot{Slot::Text, 0, 0, literalValue(n)});
-        n = Node{T::Param, "?", {}, false};
+      case T::Group: parameterize(n.kids, t, skip || isCall(seq, i)); break;
+      case T::Param:
+        t.slots.push_back(Slot{});
+        t.slotLiterals.push_back(-1);
         break;
+      case T::String:
       case T::Number: {
-        if (skip) break;
         Slot slot;
-        const char* text = n.text.c_str();
-        char* end = nullptr;
-        if (n.text.find_first_of(".eE") == std::string::npos) {
-          errno = 0;
-          slot.kind = Slot::Integer;
-          slot.integer = std::strtoll(text, &end, 10);
-          if (errno == ERANGE) end = nullptr;
-        } else {
-          slot.kind = Slot::Real;
-          slot.real = std::strtod(text, &end);
-        }
-        if (!end || *end != '\0') break;  // not a plain decimal number: left as written
-        slots.push_back(std::move(slot));
+        if (skip || !literalSlot(n.text, slot)) break;  // not a plain decimal number: left as written
+        t.slots.push_back(std::move(slot));
+        t.slotLiterals.push_back(n.literal);
         n = Node{T::Param, "?", {}, false};
         break;
       }
       default: break;
     }
+  }
+}
+
+// The literals of the text still written in `seq`.
+void writtenLiterals(const Seq& seq, std::vector<bool>& written) {
+  for (const Node& n : seq) {
+    if (n.literal >= 0) written[size_t(n.literal)] = true;
+    if (n.type == T::Group) writtenLiterals(n.kids, written);
   }
 }
 
@@ -933,6 +977,8 @@ std::string datePart(std::string_view part) {
 
 Translation translate(std::string_view text, const SchemaInfo& schema, bool forUpdate) {
   std::vector<Node> flat = tokenize(text);
+  int literals = 0;
+  for (const Node& n : flat) literals += n.literal >= 0;
   // One statement: a ";" may only end the text.
   for (size_t i = 0; i < flat.size(); ++i) {
     if (flat[i].type != T::Semicolon) continue;
@@ -953,12 +999,63 @@ Translation translate(std::string_view text, const SchemaInfo& schema, bool forU
   if (forUpdate) result.rowid = Rewriter::addRowid(seq, result.baseTable);
   if (result.schemaChange || isWord(seq[0], "pragma")) {
     callerSlots(seq, result.slots);
+    result.slotLiterals.assign(result.slots.size(), -1);
   } else {
-    parameterize(seq, result.slots, false);
+    parameterize(seq, result, false);
   }
+  // A literal is free when it only went into its own slot; any other (left in
+  // the text, converted, dropped) is pinned.
+  std::vector<bool> written(size_t(literals), false), slotted(size_t(literals), false);
+  writtenLiterals(seq, written);
+  for (int l : result.slotLiterals)
+    if (l >= 0) slotted[size_t(l)] = true;
+  for (int l = 0; l < literals; ++l)
+    if (written[size_t(l)] || !slotted[size_t(l)]) result.pinned.push_back(l);
   result.sql.reserve(text.size() + 32);
   render(seq, result.sql);
   return result;
+}
+
+bool literalSlot(std::string_view literal, Slot& slot) {
+  if (literal.empty()) return false;
+  if (literal.front() == '\'') {
+    slot = Slot{Slot::Text, 0, 0, literalValue(literal)};
+    return true;
+  }
+  if (!isDecimalNumber(literal)) {
+    slot.kind = Slot::Integer;
+    const auto [end, error] = std::from_chars(literal.data(), literal.data() + literal.size(), slot.integer);
+    return error == std::errc() && end == literal.data() + literal.size();
+  }
+  const std::string text(literal);
+  char* end = nullptr;
+  slot.kind = Slot::Real;
+  slot.real = std::strtod(text.c_str(), &end);
+  return end && *end == '\0';
+}
+
+Shape shapeOf(std::string_view text) {
+  Shape shape;
+  shape.key.reserve(text.size() + 1);
+  // Bytes between literals as they are, marker bytes escaped, so that two
+  // texts have one shape only when they differ in nothing but their literals.
+  auto verbatim = [&](std::string_view part) {
+    for (char c : part) {
+      if (c >= '\1' && c <= '\4') shape.key += '\4';
+      shape.key += c;
+    }
+  };
+  size_t pos = 0;
+  scan(text, [&](const Token& t) {
+    if (t.type != T::String && t.type != T::Number) return;
+    verbatim(text.substr(pos, t.begin - pos));
+    const std::string_view literal = text.substr(t.begin, t.end - t.begin);
+    shape.key += t.type == T::String ? '\1' : isDecimalNumber(literal) ? '\3' : '\2';
+    shape.literals.push_back(literal);
+    pos = t.end;
+  });
+  verbatim(text.substr(pos));
+  return shape;
 }
 
 }  // namespace zurvafun::db::detail

@@ -40,10 +40,33 @@ struct Slot {
 struct Translation {
   std::string sql;        // SQLite text, its literals replaced by "?"
   std::vector<Slot> slots;  // one per "?" of `sql`, in order
+  // Per slot: the literal of the text (by its place among the text's
+  // literals) whose value it holds, or -1 (a caller's "?", a value the
+  // rewrite made).
+  std::vector<int> slotLiterals;
+  // The literals the rewritten text depends on by value (kept in the text,
+  // converted): a text of the same shape (see Shape) may use this translation,
+  // its own literals in the slots, only where these literals are the same.
+  std::vector<int> pinned;
   std::string baseTable;  // the one table of an updatable select, else ""
   bool rowid = false;     // a last result column zv_rowid (the row's key) was added
   bool schemaChange = false;  // CREATE, ALTER or DROP
 };
+
+// The shape of a statement's text: the text with each literal replaced by a
+// marker of its kind (text, whole number, other number), and the literals as
+// written. Texts of one shape differ only in their literals; the shape is
+// found without rewriting, so that a statement run again with other values
+// finds its prepared statement at once.
+struct Shape {
+  std::string key;
+  std::vector<std::string_view> literals;  // into the text; a text literal with its quotes
+};
+Shape shapeOf(std::string_view text);
+
+// The slot that a literal as written gives (what translate binds for it);
+// false for a number that is not a plain decimal number.
+bool literalSlot(std::string_view literal, Slot& slot);
 
 // Rewrites one SQL Server statement. `forUpdate` asks for the row key of the
 // single base table of a select as an extra last column. Literals become

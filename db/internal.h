@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,21 +46,38 @@ struct Prepared {
 
 // One pooled SQLite handle: one per thread and database file.
 struct Handle {
-  sqlite3* db = nullptr;
+  sqlite3* db = nullptr;  // null once closed by closeAllConnections()
   std::string path;
   dev_t device = 0;
   ino_t inode = 0;
-  int transactionDepth = 0;
 
   explicit Handle(std::string file);
   ~Handle();
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
 
+  // Closes the SQLite handle (rolling back what is open); the object stays,
+  // and statements through it raise 3709.
+  void close() noexcept;
+
+  // Transaction levels, shared by the connections and recordsets of the
+  // handle. The outermost begins with BEGIN IMMEDIATE (the write lock is taken
+  // before anything is read), inner ones are savepoints. begin() gives the
+  // new level's id. commit() ends a level: at once when it is the innermost,
+  // else when the levels inside it have ended too; false when the level is
+  // gone (an outer level was rolled back). rollback() undoes a level with
+  // every level inside it.
+  std::uint64_t begin();
+  bool commit(std::uint64_t level);
+  void rollback(std::uint64_t level) noexcept;
+  bool holds(std::uint64_t level) const;
+
   // The statement for SQL Server text, rewritten; `slots` receives what to
-  // bind (see bindSlots). Statements are cached by their rewritten text, so
-  // statements that differ only in their literals share one. After running a
-  // statement that changes the schema, call forgetStatements().
+  // bind (see bindSlots). Statements are found first by the shape of the
+  // text (no rewriting when a text of that shape was seen), then by their
+  // rewritten text, so statements that differ only in their literals share
+  // one. After running a statement that changes the schema, call
+  // forgetStatements().
   Prepared& prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots);
   // The statement for SQLite text as it stands (cached likewise).
   Prepared& prepareNative(const std::string& sql);
@@ -67,18 +85,41 @@ struct Handle {
   void exec(const char* sql);
   // Raises the error of a failed step: a function's own error, else the
   // database's message.
-  [[noreturn]] void fail(int rc) const;
+  [[noreturn]] void fail(int rc);
   void forgetStatements();
 
  private:
+  struct Level {
+    std::uint64_t id;
+    bool ended;  // committed, waiting for the levels inside it
+  };
+  void requireOpen() const;
+  void settleLevels();
+  void checkpoint(int frames);
+  static int walHook(void* self, sqlite3* db, const char* name, int frames);
+  static int busyHandler(void* self, int count);
   void refreshSchema();
   Prepared& cached(std::string key, const Translation& t);
   std::shared_ptr<const ColumnSet> describe(sqlite3_stmt* stmt, const Translation& t) const;
 
+  // A translation made for a text of some shape, kept for other texts of it.
+  struct ShapeUse {
+    Prepared* prepared;
+    std::vector<Slot> slots;
+    std::vector<int> slotLiterals;
+    std::vector<std::pair<int, std::string>> pinned;  // a literal's place and its text
+  };
+  Prepared* byShape(const Shape& shape, std::vector<Slot>& slots);
+
   std::unordered_map<std::string, Prepared> cache_;
+  std::unordered_map<std::string, std::vector<ShapeUse>> shapes_;
   SchemaInfo schema_;
   long long schemaVersion_ = -1;
   sqlite3_stmt* versionStmt_ = nullptr;
+  std::vector<Level> levels_;  // outermost first
+  std::uint64_t nextLevel_ = 0;
+  int busyLimitMs_ = 5000;     // how long a statement waits for a lock
+  std::int64_t busySince_ = 0;  // when the current wait began (steady clock, µs)
 };
 
 // Resets a statement after use, whatever happens.

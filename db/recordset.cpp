@@ -76,6 +76,7 @@ namespace {
 const char* const kNotUpdatable = "当前记录集不支持更新。这可能是提供者的限制，也可能是选定锁定类型的限制。";
 const char* const kNotSupported = "对象或提供者不能执行所需的操作。";
 const char* const kOutOfRange = "参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突。";
+const char* const kRowChanged = "无法为更新定位行。一些值可能已在最后读取后已更改。";
 
 std::string quoteName(std::string_view name) {
   std::string out = "\"";
@@ -153,12 +154,16 @@ Variant textValue(std::string_view s, ValueKind kind) {
 // ---------------------------------------------------------------- life
 
 Recordset::Recordset() = default;
-Recordset::~Recordset() { giveBuffers(); }
+Recordset::~Recordset() {
+  unlockRows();
+  giveBuffers();
+}
 
 Recordset::Recordset(Recordset&& other) noexcept { *this = std::move(other); }
 
 Recordset& Recordset::operator=(Recordset&& other) noexcept {
   if (this == &other) return *this;
+  unlockRows();
   giveBuffers();
   PageSize = other.PageSize;
   open_ = std::exchange(other.open_, false);
@@ -174,6 +179,7 @@ Recordset& Recordset::operator=(Recordset&& other) noexcept {
   rowCount_ = std::exchange(other.rowCount_, 0);
   current_ = other.current_;
   edit_ = std::move(other.edit_);
+  lock_ = std::exchange(other.lock_, 0);
   return *this;
 }
 
@@ -212,16 +218,43 @@ void Recordset::run(const std::shared_ptr<detail::Handle>& handle, std::string_v
   if (updatable && params.empty()) {
     sql_ = std::string(sql);
   } else {
-    detail::bindSlots(p.stmt, slots, params);
-    loadRows(p.stmt);
+    if (updatable) lockRows();
+    try {
+      detail::bindSlots(p.stmt, slots, params);
+      loadRows(p.stmt);
+    } catch (...) {
+      unlockRows();
+      throw;
+    }
     fetched_ = true;
   }
   open_ = true;
 }
 
+// Takes the write lock for the rows about to be read (an updatable recordset).
+void Recordset::lockRows() const { lock_ = handle_->begin(); }
+
+// Ends the level that holds the lock by committing it: Update wrote in it,
+// and other statements that ran on the handle meanwhile keep their effect, as
+// they would have without it. A failed commit (which undid them) raises.
+void Recordset::endLock() const {
+  const std::uint64_t level = std::exchange(lock_, 0);
+  if (level != 0 && handle_ && handle_->db) handle_->commit(level);
+}
+
+// The same where nothing can be raised (an error on the way out, the end of
+// the recordset).
+void Recordset::unlockRows() const noexcept {
+  try {
+    endLock();
+  } catch (...) {
+  }
+}
+
 void Recordset::Close() {
   requireOpen();
   if (edit_) raise(dberr::IllegalOperation, "在此上下文中不允许操作。");
+  endLock();
   open_ = false;
   handle_.reset();
   columns_.reset();
@@ -243,13 +276,18 @@ void Recordset::fetch() const {
   if (fetched_) return;
   std::vector<detail::Slot> slots;
   detail::Prepared& p = handle_->prepare(sql_, true, slots);
-  detail::bindSlots(p.stmt, slots, {});
-  loadRows(p.stmt);
+  lockRows();
+  try {
+    detail::bindSlots(p.stmt, slots, {});
+    loadRows(p.stmt);
+  } catch (...) {
+    unlockRows();
+    throw;
+  }
   fetched_ = true;
 }
 
-void Recordset::loadRows(void* statement) const {
-  auto* stmt = static_cast<sqlite3_stmt*>(statement);
+void Recordset::loadRows(sqlite3_stmt* stmt) const {
   StatementUse use(stmt);
   takeBuffers();
   overrides_.clear();
@@ -268,13 +306,12 @@ void Recordset::loadRows(void* statement) const {
   }
 }
 
-void Recordset::storeRow(long row, void* statement) const {
+void Recordset::storeRow(long row, sqlite3_stmt* stmt) const {
   Cell* out = &cells_[size_t(row) * size_t(columns_->stored)];
-  for (int i = 0; i < columns_->stored; ++i) storeCell(out[i], statement, i);
+  for (int i = 0; i < columns_->stored; ++i) storeCell(out[i], stmt, i);
 }
 
-void Recordset::storeCell(Cell& cell, void* statement, int column) const {
-  auto* stmt = static_cast<sqlite3_stmt*>(statement);
+void Recordset::storeCell(Cell& cell, sqlite3_stmt* stmt, int column) const {
   switch (sqlite3_column_type(stmt, column)) {
     case SQLITE_NULL: cell.tag = Cell::Null; break;
     case SQLITE_INTEGER:
@@ -547,53 +584,104 @@ void Recordset::Update() {
     sql = "UPDATE " + table + " SET " + sets + " WHERE rowid=?";
   }
 
-  detail::Prepared& write = h.prepareNative(sql);
-  {
-    StatementUse use(write.stmt);
-    int k = 1;
-    for (const auto& [i, v] : values) detail::bindValue(write.stmt, k++, v, cs.columns[size_t(i)].writeKind);
-    if (!edit_->adding) sqlite3_bind_int64(write.stmt, k, rowid);
-    detail::clearFunctionError();
-    const int rc = sqlite3_step(write.stmt);
-    if (rc != SQLITE_DONE) h.fail(rc);
-  }
-  if (edit_->adding) rowid = sqlite3_last_insert_rowid(h.db);
-  else if (sqlite3_changes(h.db) == 0)
-    raise(dberr::RowNotFound, "无法为更新定位行。一些值可能已在最后读取后已更改。");
+  try {
+    // Values read before an earlier Update ended the lock (or before an outer
+    // transaction's rollback took it) may be stale: the lock is taken again
+    // and the row must still hold them.
+    if (!edit_->adding && (lock_ == 0 || !h.holds(lock_))) {
+      lockRows();
+      checkRowUnchanged(edit_->row);
+    }
+    detail::Prepared& write = h.prepareNative(sql);
+    {
+      StatementUse use(write.stmt);
+      int k = 1;
+      for (const auto& [i, v] : values) detail::bindValue(write.stmt, k++, v, cs.columns[size_t(i)].writeKind);
+      if (!edit_->adding) sqlite3_bind_int64(write.stmt, k, rowid);
+      detail::clearFunctionError();
+      const int rc = sqlite3_step(write.stmt);
+      if (rc != SQLITE_DONE) h.fail(rc);
+    }
+    if (edit_->adding) rowid = sqlite3_last_insert_rowid(h.db);
+    else if (sqlite3_changes(h.db) == 0)
+      raise(dberr::RowNotFound, kRowChanged);
 
-  // Read the row back, so that identity, defaults and stored forms show.
-  const long row = edit_->row;
-  detail::Prepared& read = h.prepareNative("SELECT * FROM " + table + " WHERE rowid=?");
-  {
-    StatementUse use(read.stmt);
-    sqlite3_bind_int64(read.stmt, 1, rowid);
-    const int rc = sqlite3_step(read.stmt);
-    if (rc == SQLITE_ROW) {
-      const int n = sqlite3_column_count(read.stmt);
-      for (size_t c = 0; c < cs.columns.size(); ++c) {
-        const detail::Column& col = cs.columns[c];
-        if (col.baseColumn.empty() || col.computed) continue;
-        for (int j = 0; j < n; ++j) {
-          if (!equalsIgnoreCase(sqlite3_column_name(read.stmt, j), col.baseColumn)) continue;
-          storeCell(cells_[size_t(row) * width + c], read.stmt, j);
-          break;
-        }
-      }
-    } else if (rc != SQLITE_DONE) {
-      h.fail(rc);
+    // Read the row back, so that identity, defaults and stored forms show.
+    const long row = edit_->row;
+    detail::Prepared& read = h.prepareNative("SELECT * FROM " + table + " WHERE rowid=?");
+    {
+      StatementUse use(read.stmt);
+      sqlite3_bind_int64(read.stmt, 1, rowid);
+      const int rc = sqlite3_step(read.stmt);
+      if (rc == SQLITE_ROW) forEachStoredColumn(row, read.stmt, [&](Cell& cell, int j) { storeCell(cell, read.stmt, j); });
+      else if (rc != SQLITE_DONE) h.fail(rc);
+    }
+    for (const auto& [i, v] : values) {
+      if (!cs.columns[size_t(i)].computed) continue;
+      Cell& cell = cells_[size_t(row) * width + size_t(i)];
+      cell.tag = Cell::Value;
+      cell.offset = overrides_.size();
+      overrides_.push_back(v);
+    }
+    Cell& key = cells_[size_t(row) * width + size_t(cs.rowidIndex)];
+    key.tag = Cell::Int;
+    key.integer = rowid;
+  } catch (...) {
+    unlockRows();  // a failed statement changed nothing
+    throw;
+  }
+  endLock();
+  edit_.reset();
+}
+
+// Calls f(cell, column of baseRow) for each stored field of `row` that is a
+// column of the base table, with its column in `baseRow` (a row of
+// "SELECT * FROM table").
+template <class F>
+void Recordset::forEachStoredColumn(long row, sqlite3_stmt* baseRow, F&& f) {
+  const ColumnSet& cs = *columns_;
+  const int n = sqlite3_column_count(baseRow);
+  for (size_t c = 0; c < cs.columns.size(); ++c) {
+    const detail::Column& col = cs.columns[c];
+    if (col.baseColumn.empty() || col.computed) continue;
+    for (int j = 0; j < n; ++j) {
+      if (!equalsIgnoreCase(sqlite3_column_name(baseRow, j), col.baseColumn)) continue;
+      f(cells_[size_t(row) * size_t(cs.stored) + c], j);
+      break;
     }
   }
-  for (const auto& [i, v] : values) {
-    if (!cs.columns[size_t(i)].computed) continue;
-    Cell& cell = cells_[size_t(row) * width + size_t(i)];
-    cell.tag = Cell::Value;
-    cell.offset = overrides_.size();
-    overrides_.push_back(v);
+}
+
+// Raises 80040E38 when `row` is gone from its table or no longer holds the
+// values this recordset read.
+void Recordset::checkRowUnchanged(long row) {
+  detail::Handle& h = *handle_;
+  const ColumnSet& cs = *columns_;
+  detail::Prepared& read = h.prepareNative("SELECT * FROM " + quoteName(cs.baseTable) + " WHERE rowid=?");
+  StatementUse use(read.stmt);
+  sqlite3_bind_int64(read.stmt, 1, cells_[size_t(row) * size_t(cs.stored) + size_t(cs.rowidIndex)].integer);
+  const int rc = sqlite3_step(read.stmt);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) h.fail(rc);
+  bool same = rc == SQLITE_ROW;
+  if (same) {
+    forEachStoredColumn(row, read.stmt, [&](Cell& cell, int j) {
+      switch (sqlite3_column_type(read.stmt, j)) {
+        case SQLITE_NULL: same = same && cell.tag == Cell::Null; break;
+        case SQLITE_INTEGER:
+          same = same && cell.tag == Cell::Int && cell.integer == sqlite3_column_int64(read.stmt, j);
+          break;
+        case SQLITE_FLOAT:
+          same = same && cell.tag == Cell::Real && cell.real == sqlite3_column_double(read.stmt, j);
+          break;
+        default: {
+          const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(read.stmt, j));
+          const std::string_view now(p ? p : "", size_t(sqlite3_column_bytes(read.stmt, j)));
+          same = same && cell.tag == Cell::Text && std::string_view(text_).substr(cell.offset, cell.length) == now;
+        }
+      }
+    });
   }
-  Cell& key = cells_[size_t(row) * width + size_t(cs.rowidIndex)];
-  key.tag = Cell::Int;
-  key.integer = rowid;
-  edit_.reset();
+  if (!same) raise(dberr::RowNotFound, kRowChanged);
 }
 
 }  // namespace zurvafun::db

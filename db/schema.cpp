@@ -4,6 +4,22 @@ namespace zurvafun::db {
 
 namespace {
 
+// The member search (a sex, bounds on birth year, height, weight and
+// education, the status flags, top 200 in one of three orders) walks one of
+// the search indexes in its order and stops after 200 matches. Besides the
+// sort keys the indexes hold what the conditions read, so that a member who
+// does not match is passed over without reading the row: the status flags,
+// and the derived values as the dialect writes the conditions on them
+// (zv_toint(zv_int(e)) for "cast(e as int)" and for a text compared with a
+// number, see db/dialect.cpp), indexed as zv_int(e), which never fails:
+//   birth year   cast(left(userdata,4) as int)
+//   height       cast(height_ as int)
+//   weight       cast(weight_ as int)
+//   education    SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3) against a number
+#define SEARCHED                                                                                  \
+  "zv_int(zv_left(userdata,4)), zv_int(height_), zv_int(weight_), "                               \
+  "zv_int(zv_substring(userdata,zv_charindex('#12',userdata)+1,3)), ok, ifclose, iferro, ifdel"
+
 // Declared types follow the original server's so that values come back typed:
 // INTEGER for whole numbers and flags, MONEY for amounts (exact, halves such as
 // 7.5 included), DATETIME for dates stored as "yyyy-mm-dd hh:mm:ss" text,
@@ -65,6 +81,12 @@ CREATE TABLE IF NOT EXISTS zurva_user (
 );
 CREATE INDEX IF NOT EXISTS ix_zurva_user_zurvauser ON zurva_user (zurvauser);
 CREATE INDEX IF NOT EXISTS ix_zurva_user_nickname ON zurva_user (nickname);
+CREATE INDEX IF NOT EXISTS ix_zurva_user_search ON zurva_user (sex, grade DESC, trust DESC, addtime DESC, )sql"
+    SEARCHED R"sql();
+CREATE INDEX IF NOT EXISTS ix_zurva_user_search_addtime ON zurva_user (sex, addtime DESC, grade DESC, trust DESC, )sql"
+    SEARCHED R"sql();
+CREATE INDEX IF NOT EXISTS ix_zurva_user_search_lasttime ON zurva_user (sex, lasttime DESC, grade DESC, trust DESC, )sql"
+    SEARCHED R"sql();
 
 CREATE TABLE IF NOT EXISTS zurva_system (
   id INTEGER PRIMARY KEY,
@@ -191,6 +213,8 @@ CREATE INDEX IF NOT EXISTS ix_dv_user_username ON dv_user (username);
 )sql";
 
 }  // namespace
+
+#undef SEARCHED
 
 const char* schemaSql() { return kSchema; }
 

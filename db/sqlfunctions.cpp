@@ -1,13 +1,19 @@
 #include "db/sqlfunctions.h"
 
+// Built into the library, and into the loadable extension (db/sqlite_extension.cpp),
+// where every call into SQLite goes through the routines the loading program hands over.
+#ifdef ZURVA_SQLITE_EXTENSION
+#include <sqlite3ext.h>
+SQLITE_EXTENSION_INIT3
+#else
 #include <sqlite3.h>
+#endif
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
 #include "db/db.h"
-#include "db/dialect.h"
 #include "runtime/dates.h"
 
 namespace zurvafun::db::detail {
@@ -268,6 +274,18 @@ void fnToint(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, n);
 }
 
+// zv_int(x): the number of a text that converts to int (CAST's rules, in the
+// range of int); anything else as it is. Never fails, so that an index can
+// hold it; zv_toint around it raises the error for what did not convert.
+void fnInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* v = argv[0];
+  long long n = 0;
+  if (sqlite3_value_type(v) == SQLITE_TEXT && sqlserverTextToInt(textOf(v), n) && n >= intRange(32).lo &&
+      n <= intRange(32).hi)
+    return sqlite3_result_int64(ctx, n);
+  sqlite3_result_value(ctx, v);
+}
+
 // zv_tonum(x): a number from text (SQL Server's conversion to numeric).
 void fnTonum(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_value* v = argv[0];
@@ -482,14 +500,16 @@ void registerFunctions(sqlite3* db) {
       {"zv_charindex", 2, fnCharindex}, {"zv_charindex", 3, fnCharindex}, {"zv_patindex", 2, fnPatindex},
       {"zv_len", 1, fnLen},            {"zv_getdate", 0, fnGetdate},   {"zv_dateadd", 3, fnDateadd},
       {"zv_datediff", 3, fnDatediff},  {"zv_toint", 1, fnToint},       {"zv_toint", 2, fnToint},
-      {"zv_tonum", 1, fnTonum},        {"zv_todate", 1, fnTodate},     {"like", 2, fnLike},
-      {"like", 3, fnLike},
+      {"zv_int", 1, fnInt},            {"zv_tonum", 1, fnTonum},       {"zv_todate", 1, fnTodate},
+      {"like", 2, fnLike},             {"like", 3, fnLike},
   };
   // Deterministic: SQLite evaluates a call with constant arguments once per
-  // run of the statement, as SQL Server does with GETDATE().
+  // run of the statement, as SQL Server does with GETDATE(); and the schema's
+  // indexes may use them. Innocuous: they only compute, so a schema may use
+  // them even where the schema is not trusted.
   for (const Fn& f : kFunctions)
-    sqlite3_create_function_v2(db, f.name, f.args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, f.fn, nullptr,
-                               nullptr, nullptr);
+    sqlite3_create_function_v2(db, f.name, f.args, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                               f.fn, nullptr, nullptr, nullptr);
   sqlite3_create_collation_v2(db, "ZV", SQLITE_UTF8, nullptr, collateZv, nullptr);
 }
 

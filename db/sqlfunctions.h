@@ -13,7 +13,7 @@ struct sqlite3;
 namespace zurvafun::db::detail {
 
 // Registers zv_left, zv_right, zv_substring, zv_charindex, zv_patindex,
-// zv_len, zv_getdate, zv_dateadd, zv_datediff, zv_toint, zv_tonum, zv_todate,
+// zv_len, zv_getdate, zv_dateadd, zv_datediff, zv_toint, zv_int, zv_tonum, zv_todate,
 // LIKE with SQL Server's patterns, and the collation ZV.
 void registerFunctions(sqlite3* db);
 

@@ -93,6 +93,7 @@ int run(int argc, char** argv) {
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();
   db::releasePooledConnections();
+  db::closeAllConnections();
   return 0;
 }
 

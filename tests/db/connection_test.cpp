@@ -1,10 +1,13 @@
 // Connections: opening from the four parameters, the per-thread pool, WAL
-// readers beside a writer, transactions and bound parameters. (The
+// readers beside a writer, transactions, bound parameters and closing every
+// handle at the end. (The
 // component's own statements on the project's schema: statements_test.cpp.)
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -178,6 +181,48 @@ TEST_F(DbConnection, AReplacedDatabaseFileIsNotWrittenThroughAStaleHandle) {
   db::Connection conn;
   ASSERT_TRUE(conn.Open(params("t")));
   EXPECT_EQ(conn.Execute("select note from a")(0).str(), "x");
+}
+
+TEST_F(DbConnection, ClosingEveryHandleRemovesTheWriteAheadLog) {
+  db::Connection conn = create(kAccounts);
+  const std::string file = db::databaseFile("t");
+  std::mutex m;
+  std::condition_variable cv;
+  int stage = 0;  // 1: the worker wrote and waits; 2: all handles closed
+  Raised afterClose;
+  std::thread worker([&] {
+    db::Connection mine;
+    if (mine.Open(params("t"))) mine.ExecuteAction("update a set emoney=emoney+1 where id=1");
+    std::unique_lock<std::mutex> lock(m);
+    stage = 1;
+    cv.notify_all();
+    cv.wait(lock, [&] { return stage == 2; });
+    afterClose = raisedBy([&] { mine.Execute("select emoney from a"); });
+    db::releasePooledConnections();
+  });
+  {
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait(lock, [&] { return stage == 1; });
+  }
+  conn.ExecuteAction("insert into ledger (userid, amount) values (1, 1)");
+  EXPECT_TRUE(std::filesystem::exists(file + "-wal"));
+
+  db::closeAllConnections();  // this thread's handle and the worker's
+  EXPECT_FALSE(std::filesystem::exists(file + "-wal"));
+  EXPECT_FALSE(std::filesystem::exists(file + "-shm"));
+  {
+    std::lock_guard<std::mutex> lock(m);
+    stage = 2;
+  }
+  cv.notify_all();
+  worker.join();
+  // A connection left open on a closed handle fails cleanly.
+  EXPECT_EQ(afterClose.number, db::dberr::ConnectionNotOpen);
+  // Nothing was lost, and opening again gives a working handle.
+  db::Connection again;
+  ASSERT_TRUE(again.Open(params("t")));
+  EXPECT_EQ(again.Execute("select emoney from a")(0).str(), "101");
+  EXPECT_EQ(again.Execute("select count(*) from ledger")(0).str(), "1");
 }
 
 }  // namespace

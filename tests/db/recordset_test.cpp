@@ -1,8 +1,12 @@
-// Recordsets: typed field values, cursor movement, paging, and writes through
-// Update and AddNew.
+// Recordsets: typed field values, cursor movement, paging, writes through
+// Update and AddNew, and the write lock that keeps concurrent updates.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "db/db.h"
 #include "runtime/dates.h"
@@ -273,6 +277,144 @@ TEST_F(DbRecordset, SeveralRecordsetsOnOneConnection) {
   EXPECT_EQ(seen, "123");
   EXPECT_EQ(column0(conn_, "select grade from u where userid=1"), "8");
   EXPECT_EQ(column0(conn_, "select k from n order by k"), "10,20,30");
+}
+
+// Runs body(thread) on `threads` threads at once, each with its own pool.
+template <class Body>
+void onThreads(int threads, Body body) {
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; ++t)
+    pool.emplace_back([&body, t] {
+      body(t);
+      db::releasePooledConnections();
+    });
+  for (std::thread& th : pool) th.join();
+}
+
+// Whether another SQLite handle could take the write lock of database "t" now.
+bool writeLockFree() {
+  sqlite3* other = nullptr;
+  sqlite3_open_v2(db::databaseFile("t").c_str(), &other, SQLITE_OPEN_READWRITE, nullptr);
+  const bool free = sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  return free;
+}
+
+// Read, compute from the value read, update: as the login counts logins and a
+// purchase checks the balance before it charges.
+TEST_F(DbRecordset, ConcurrentReadModifyWritesLoseNoUpdate) {
+  constexpr int kThreads = 8, kEach = 40;
+  std::atomic<int> failed{0}, spent{0};
+  onThreads(kThreads, [&](int) {
+    db::Connection conn;
+    if (!conn.Open(params("t"))) return void(++failed);
+    for (int i = 0; i < kEach; ++i) {
+      try {
+        db::Recordset rs;
+        rs.Open("select grade from u where userid=1", conn, db::adOpenKeyset, db::adLockOptimistic);
+        rs["grade"] = rs("grade") + Variant(1);
+        rs.Update();
+        rs.Close();
+        db::Recordset purse;
+        purse.Open("select emoney from u where userid=2", conn, db::adOpenKeyset, db::adLockOptimistic);
+        if (toNumber(purse("emoney")) >= 1) {
+          purse["emoney"] = purse("emoney") - Variant(1);
+          purse.Update();
+          ++spent;
+        }
+      } catch (const VbError&) {
+        ++failed;
+      }
+    }
+  });
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(column0(conn_, "select grade from u where userid=1"), std::to_string(2 + kThreads * kEach));
+  // 320 attempts on a balance of 100: exactly 100 spends, none of them free.
+  EXPECT_EQ(spent, 100);
+  EXPECT_EQ(column0(conn_, "select emoney from u where userid=2"), "0");
+}
+
+TEST_F(DbRecordset, TheWriteLockLastsFromTheReadToUpdateOrClose) {
+  db::Recordset rs;
+  rs.Open("select nickname, grade from u where userid=1", conn_, db::adOpenKeyset, db::adLockOptimistic);
+  EXPECT_TRUE(writeLockFree());  // nothing read yet
+  EXPECT_EQ(rs("grade").str(), "2");
+  EXPECT_FALSE(writeLockFree());
+  rs["grade"] = 3;
+  rs.Update();
+  EXPECT_TRUE(writeLockFree());
+
+  // Opened for update and only read: the lock ends at Close, or with the
+  // recordset.
+  rs.Close();
+  rs.Open("select grade from u where userid=1", conn_, db::adOpenKeyset, db::adLockOptimistic);
+  EXPECT_FALSE(rs.eof());
+  EXPECT_FALSE(writeLockFree());
+  rs.Close();
+  EXPECT_TRUE(writeLockFree());
+  {
+    db::Recordset unfinished;
+    unfinished.Open("select grade from u where userid=1", conn_, db::adOpenKeyset, db::adLockOptimistic);
+    unfinished["grade"] = 9;  // never updated
+    EXPECT_FALSE(writeLockFree());
+  }
+  EXPECT_TRUE(writeLockFree());
+  EXPECT_EQ(column0(conn_, "select grade from u where userid=1"), "3");
+
+  // A failed Update ends the lock too, and changes nothing.
+  rs.Open("select grade from u where userid=1", conn_, db::adOpenKeyset, db::adLockOptimistic);
+  rs["grade"] = "many";
+  EXPECT_EQ(raisedBy([&] { rs.Update(); }).number, 13);
+  EXPECT_TRUE(writeLockFree());
+  rs.CancelUpdate();
+  rs.Close();
+  EXPECT_EQ(column0(conn_, "select grade from u where userid=1"), "3");
+}
+
+TEST_F(DbRecordset, ASecondEditChecksTheRowStillHoldsWhatWasRead) {
+  db::Recordset rs;
+  rs.Open("select grade, nickname from u where userid=1", conn_, db::adOpenKeyset, db::adLockOptimistic);
+  rs["grade"] = rs("grade") + Variant(1);
+  rs.Update();
+  rs["grade"] = rs("grade") + Variant(1);  // unchanged meanwhile: written
+  rs.Update();
+  std::thread([] {
+    db::Connection other;
+    if (other.Open(params("t"))) other.ExecuteAction("update u set grade=50 where userid=1");
+    db::releasePooledConnections();
+  }).join();
+  rs["grade"] = rs("grade") + Variant(1);  // computed from a value that is stale now
+  EXPECT_EQ(raisedBy([&] { rs.Update(); }).number, db::dberr::RowNotFound);
+  rs.CancelUpdate();
+  rs.Close();
+  EXPECT_EQ(column0(conn_, "select grade from u where userid=1"), "50");
+  EXPECT_TRUE(writeLockFree());
+}
+
+TEST_F(DbRecordset, TheLockNestsInATransactionOfTheConnection) {
+  // Inside a transaction: the update is part of it and goes with its rollback.
+  conn_.BeginTrans();
+  db::Recordset rs;
+  rs.Open("select grade from u where userid=1", conn_, db::adOpenKeyset, db::adLockOptimistic);
+  rs["grade"] = 7;
+  rs.Update();
+  rs.Close();
+  EXPECT_FALSE(writeLockFree());
+  conn_.RollbackTrans();
+  EXPECT_EQ(column0(conn_, "select grade from u where userid=1"), "2");
+
+  // A transaction begun while the recordset holds the lock, and ended before
+  // the recordset closes: both commit once both have ended.
+  rs.Open("select grade from u where userid=1", conn_, db::adOpenKeyset, db::adLockOptimistic);
+  EXPECT_EQ(rs("grade").str(), "2");
+  conn_.BeginTrans();
+  conn_.ExecuteAction("update u set nickname='uno' where userid=1");
+  conn_.CommitTrans();
+  EXPECT_FALSE(writeLockFree());
+  rs.Close();
+  EXPECT_TRUE(writeLockFree());
+  EXPECT_EQ(column0(conn_, "select nickname from u where userid=1"), "uno");
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "db/sqlfunctions.h"
+#include "db/db.h"
 #include "helpers/regions.h"
 #include "profile/member_record.h"
 #include "runtime/dates.h"
@@ -31,7 +31,7 @@ std::vector<Row> query(const fs::path& file, const std::string& sql) {
     sqlite3_close(conn);
     throw std::runtime_error("cannot open " + file.string());
   }
-  db::detail::registerFunctions(conn);  // the collation ZV of the text columns
+  db::registerDialect(conn);  // the collation ZV of the text columns
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     std::string message = sqlite3_errmsg(conn);
