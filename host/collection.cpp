@@ -15,6 +15,13 @@ bool sameKey(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string lowerKey(std::string_view key) {
+  std::string out(key);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return out;
+}
+
 std::size_t KeyHash::operator()(std::string_view key) const {
   std::size_t h = 14695981039346656037ull;  // FNV-1a over the lower-cased bytes
   for (char c : key) {

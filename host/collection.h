@@ -14,6 +14,8 @@ namespace zurvafun::host {
 
 // ASCII case-insensitive equality of keys.
 bool sameKey(std::string_view a, std::string_view b);
+// A key with its ASCII letters lowered: the form a case-insensitive table stores.
+std::string lowerKey(std::string_view key);
 
 // Hash and equality of keys without regard to ASCII case, for hashed lookups
 // by any string type.

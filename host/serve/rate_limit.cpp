@@ -3,25 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/collection.h"
+
 namespace zurvafun::serve {
 
-namespace {
-
-std::string lowerCase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-}  // namespace
-
 RateLimiter::RateLimiter(const RateLimit& limit, std::size_t maxClients)
-    : capacity_(limit.requests), perSecond_(limit.requests / limit.perSeconds), maxClients_(std::max<std::size_t>(maxClients, 1)) {
-  for (const std::string& path : limit.paths) paths_.insert(lowerCase(path));
+    : capacity_(limit.requests),
+      perSecond_(limit.requests / limit.perSeconds),
+      maxClients_(std::max<std::size_t>(maxClients, 1)) {
+  for (const std::string& path : limit.paths) paths_.insert(host::lowerKey(path));
 }
 
-bool RateLimiter::covers(std::string_view path) const { return !paths_.empty() && paths_.count(lowerCase(path)) > 0; }
+bool RateLimiter::covers(std::string_view path) const { return !paths_.empty() && paths_.count(host::lowerKey(path)) > 0; }
 
 int RateLimiter::take(std::string_view client, Clock::time_point now) {
   std::lock_guard lock(mutex_);
