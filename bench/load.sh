@@ -3,9 +3,11 @@
 # each page of the list below against the same server (a fresh demo database
 # in a temporary data folder), in rounds; within a round the static file runs
 # first and every page after it, so each page's ratio to the static file is
-# taken under the same conditions. The script prints every run, then for
-# each page its mean requests per second and its ratio to the static file
-# (the mean of the rounds' ratios, with the lowest and highest).
+# taken under the same conditions. The script prints every run (with the
+# server's CPU time per request, which other load on the machine disturbs
+# far less than the rate), then for each page its mean requests per second
+# and its ratio to the static file (the mean of the rounds' ratios, with the
+# lowest and highest), and the same ratio of CPU time per request.
 #
 #   bench/load.sh [seconds per run] [rounds]
 #
@@ -108,35 +110,47 @@ while read -r name who method path body; do
 done <<<"$pages"
 echo "wrk.path = $(lua_string "$static_path")" >"$work/static.lua"
 
-# run NAME CONNECTIONS OUTPUT: one wrk run of a page's script.
+# The server's CPU time so far, in clock ticks.
+ticks() { awk '{ print $14 + $15 }' "/proc/$server/stat"; }
+# run NAME CONNECTIONS OUTPUT: one wrk run of a page's script; OUTPUT.cpu gets
+# the server's CPU ticks during the run.
 run() {
+  local before; before="$(ticks)"
   wrk -t"$(( $2 < threads ? $2 : threads ))" -c"$2" -d"${duration}s" --latency -s "$work/$1.lua" "$url" >"$3"
+  echo $(( $(ticks) - before )) >"$3.cpu"
 }
-# Requests/sec, mean, 50% and 99% latency, and non-2xx answers of one run.
+hz="$(getconf CLK_TCK)"
+# Requests/sec, mean, 50% and 99% latency, non-2xx answers and the server's
+# CPU microseconds per request of one run (a run beside a background load
+# shares the server's CPU time with it).
 summary() {  # round name path file
-  awk -v round="$1" -v name="$2" -v path="$3" '
+  awk -v round="$1" -v name="$2" -v path="$3" -v hz="$hz" -v ticks="$(cat "$4.cpu")" '
     /^ *Latency / && !mean { mean = $2 }
     /^ *50% / { p50 = $2 }
     /^ *99% / { p99 = $2 }
+    / requests in / { requests = $1 }
     /^Requests\/sec:/ { rps = $2 }
     /Non-2xx or 3xx responses:/ { bad = $5 }
-    END { printf "%-5s %-27s %-38s %10s %9s %9s %9s %7s\n", round, name, substr(path, 1, 38), rps, mean, p50, p99, bad + 0 }
+    END { printf "%-5s %-27s %-38s %10s %9s %9s %9s %7s %8.1f\n", round, name, substr(path, 1, 38), rps, mean, p50, p99,
+                 bad + 0, requests ? ticks * 1e6 / hz / requests : 0 }
   ' "$4"
 }
 rps() { awk '/^Requests\/sec:/ { print $2 }' "$1"; }
+cpu() { awk -v hz="$hz" -v ticks="$(cat "$1.cpu")" '/ requests in / { print ticks * 1e6 / hz / $1 }' "$1"; }
 
 echo "zurva-serve at $url; wrk -t$threads -c$connections -d${duration}s --latency; $rounds rounds, static file first"
-printf "%-5s %-27s %-38s %10s %9s %9s %9s %7s\n" round run path requests/s mean p50 p99 non-2xx
+printf "%-5s %-27s %-38s %10s %9s %9s %9s %7s %8s\n" round run path requests/s mean p50 p99 non-2xx cpu_us
 : >"$work/ratios"
 for round in $(seq "$rounds"); do
   run static "$connections" "$work/static.$round"
   summary "$round" static "$static_path" "$work/static.$round"
   static_rps="$(rps "$work/static.$round")"
+  static_cpu="$(cpu "$work/static.$round")"
   while read -r name who method path body; do
     [ -n "$name" ] || continue
     run "$name" "$connections" "$work/$name.$round"
     summary "$round" "$name" "$method $path" "$work/$name.$round"
-    echo "$name $(rps "$work/$name.$round") $static_rps -" >>"$work/ratios"
+    echo "$name $(rps "$work/$name.$round") $static_rps - $(cpu "$work/$name.$round") $static_cpu" >>"$work/ratios"
   done <<<"$pages"
   while read -r name page load load_connections; do
     [ -n "$name" ] || continue
@@ -148,21 +162,23 @@ for round in $(seq "$rounds"); do
     background=""
     summary "$round" "$name" "$page + $load_connections x $load" "$work/$name.$round"
     summary "$round" "  (background)" "$load" "$work/$name.background.$round"
-    echo "$name $(rps "$work/$name.$round") $static_rps $(rps "$work/$page.$round")" >>"$work/ratios"
+    echo "$name $(rps "$work/$name.$round") $static_rps $(rps "$work/$page.$round") - -" >>"$work/ratios"
   done <<<"$concurrent"
 done
 
 echo
-echo "page                         mean req/s   ratio to static (lowest-highest)   ratio to the page alone"
+echo "page                         mean req/s   ratio to static (lowest-highest)   cpu ratio   ratio to the page alone"
 awk '
   { n[$1]++; r[$1] += $2; q = $2 / $3; s[$1] += q
     if (!($1 in lo) || q < lo[$1]) lo[$1] = q
     if (!($1 in hi) || q > hi[$1]) hi[$1] = q
-    if ($4 != "-") { a[$1] += $2 / $4 } else { a[$1] = "" }
+    if ($4 != "-") a[$1] += $2 / $4
+    if ($5 != "-" && $5 > 0) c[$1] += $6 / $5
     if (!($1 in order)) { order[$1] = ++count; names[count] = $1 } }
   END { for (i = 1; i <= count; i++) { k = names[i]
-          alone = a[k] == "" ? "" : sprintf("%.2f", a[k] / n[k])
-          printf "%-28s %10.0f   %5.3f (%5.3f-%5.3f)                %s\n", k, r[k] / n[k], s[k] / n[k], lo[k], hi[k], alone } }
+          alone = k in a ? sprintf("%.2f", a[k] / n[k]) : ""
+          cr = k in c ? sprintf("%.3f", c[k] / n[k]) : ""
+          printf "%-28s %10.0f   %5.3f (%5.3f-%5.3f)        %9s   %s\n", k, r[k] / n[k], s[k] / n[k], lo[k], hi[k], cr, alone } }
 ' "$work/ratios"
 if grep -q "  500  " "$work/server.log"; then
   echo "server log:" >&2

@@ -14,7 +14,9 @@ RateLimiter::RateLimiter(const RateLimit& limit, std::size_t maxClients)
   for (const std::string& path : limit.paths) paths_.insert(host::lowerKey(path));
 }
 
-bool RateLimiter::covers(std::string_view path) const { return !paths_.empty() && paths_.count(host::lowerKey(path)) > 0; }
+bool RateLimiter::covers(std::string_view path) const {
+  return !paths_.empty() && paths_.count(host::lowerKey(path)) > 0;
+}
 
 int RateLimiter::take(std::string_view client, Clock::time_point now) {
   std::lock_guard lock(mutex_);

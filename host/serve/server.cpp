@@ -297,7 +297,8 @@ HttpServer::Impl::Impl(ServeConfig config, std::string cookieSecret)
                 config_.maxSessions),
       rateLimiter_(config_.rateLimit),
       accessLog_(config_.accessLog),
-      workers_(static_cast<size_t>(config_.workerThreads), [this](Workers::Connection c) { serveConnection(std::move(c)); }) {
+      workers_(static_cast<size_t>(config_.workerThreads),
+               [this](Workers::Connection c) { serveConnection(std::move(c)); }) {
   if (!config_.tlsCertificate.empty()) tls_ = makeTlsContext(config_.tlsCertificate, config_.tlsKey);
   documentRoot_ = std::filesystem::absolute(config_.documentRoot).lexically_normal().string();
   while (documentRoot_.size() > 1 && documentRoot_.back() == '/') documentRoot_.pop_back();

@@ -150,6 +150,20 @@ class ServeRobust : public e2e::ServerSuite<ServeRobust> {
 
   static std::string echoed(const std::string& response) { return gbk::toUtf8(response); }
 
+  static constexpr const char* kUrlEncoded = "application/x-www-form-urlencoded";
+
+  // A POST of `body` as `type`, its length declared.
+  static std::string formPost(const std::string& target, const std::string& type, const std::string& body) {
+    return "POST " + target + " HTTP/1.1\r\nHost: x\r\nContent-Type: " + type +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  }
+  // `data` as one chunk of a chunked body.
+  static std::string chunk(const std::string& data) {
+    std::ostringstream size;
+    size << std::hex << data.size();
+    return size.str() + "\r\n" + data + "\r\n";
+  }
+
   // A multipart/form-data body (boundary "b") of `n` text fields.
   static std::string multipart(size_t n) {
     std::string body;
@@ -202,21 +216,18 @@ TEST_F(ServeRobust, AmbiguousOrMalformedRequestsGetOneAnswerAndTheConnectionClos
       {"HTTP/1.0 with two Hosts", "GET /selftest/echo.asp HTTP/1.0\r\nHost: x\r\nHost: y\r\n\r\n", 400},
       // More name-value pairs than the bound: in the query, in a form, in
       // a chunked form, in a multipart form.
-      {"pairs beyond the bound in the query", "GET /selftest/echo.asp?" + manyPairs(kMaxPairs + 1) + " HTTP/1.1\r\nHost: x\r\n\r\n", 413},
-      {"pairs beyond the bound in a static link", "GET /selftest/echo" + std::string(2 * kMaxPairs + 2, '_') + "a.html HTTP/1.1\r\nHost: x\r\n\r\n", 413},
-      {"pairs beyond the bound in query and form",
-       std::string("POST /selftest/echo.asp?q=1 HTTP/1.1\r\nHost: x\r\n") + "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
-           std::to_string(manyPairs(kMaxPairs).size()) + "\r\n\r\n" + manyPairs(kMaxPairs),
+      {"pairs beyond the bound in the query",
+       "GET /selftest/echo.asp?" + manyPairs(kMaxPairs + 1) + " HTTP/1.1\r\nHost: x\r\n\r\n", 413},
+      {"pairs beyond the bound in a static link",
+       "GET /selftest/echo" + std::string(2 * kMaxPairs + 2, '_') + "a.html HTTP/1.1\r\nHost: x\r\n\r\n", 413},
+      {"pairs beyond the bound in query and form", formPost("/selftest/echo.asp?q=1", kUrlEncoded, manyPairs(kMaxPairs)),
        413},
       {"pairs beyond the bound in a chunked form",
-       post + "Content-Type: application/x-www-form-urlencoded\r\nTransfer-Encoding: chunked\r\n\r\n" +
-           [] { std::ostringstream hex; hex << std::hex << manyPairs(kMaxPairs + 1).size(); return hex.str(); }() +
-           "\r\n" + manyPairs(kMaxPairs + 1) + "\r\n0\r\n\r\n",
+       post + "Content-Type: " + kUrlEncoded + "\r\nTransfer-Encoding: chunked\r\n\r\n" + chunk(manyPairs(kMaxPairs + 1)) +
+           "0\r\n\r\n",
        413},
       {"parts beyond the bound in a multipart form",
-       post + "Content-Type: multipart/form-data; boundary=b\r\nContent-Length: " +
-           std::to_string(multipart(kMaxPairs + 1).size()) + "\r\n\r\n" + multipart(kMaxPairs + 1),
-       413},
+       formPost("/selftest/echo.asp", "multipart/form-data; boundary=b", multipart(kMaxPairs + 1)), 413},
   };
   for (const Case& c : cases) {
     Wire w;
@@ -236,9 +247,7 @@ TEST_F(ServeRobust, AmbiguousOrMalformedRequestsGetOneAnswerAndTheConnectionClos
 // arrived. An HTTP/1.0 request needs no Host.
 TEST_F(ServeRobust, PairBoundAndHostRules) {
   Wire full;
-  const std::string form = manyPairs(kMaxPairs - 1);
-  full.send("POST /selftest/echo.asp?q=1 HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-            "Content-Length: " + std::to_string(form.size()) + "\r\n\r\n" + form);
+  full.send(formPost("/selftest/echo.asp?q=1", kUrlEncoded, manyPairs(kMaxPairs - 1)));
   const std::string served = full.response();
   EXPECT_EQ(status(served), 200) << served.substr(0, 60);
   EXPECT_NE(served.find("Q q=1\n"), std::string::npos);
@@ -246,8 +255,8 @@ TEST_F(ServeRobust, PairBoundAndHostRules) {
 
   Wire early;
   const std::string pairs = manyPairs(kMaxPairs + 1) + "&";
-  early.send("POST /selftest/echo.asp HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-             "Content-Length: 4000\r\n\r\n" + pairs);
+  early.send("POST /selftest/echo.asp HTTP/1.1\r\nHost: x\r\nContent-Type: " + std::string(kUrlEncoded) +
+             "\r\nContent-Length: 4000\r\n\r\n" + pairs);
   EXPECT_EQ(status(early.response()), 413);  // 4000 - pairs.size() bytes of the body still to come
 
   Wire old;
