@@ -1,46 +1,85 @@
 #!/usr/bin/env bash
-# Load benchmark of zurva-serve on loopback: wrk drives a static file and a
-# dynamic page of the same server (a fresh demo database in a temporary data
-# folder), one after the other in one run, and the script reports requests per
-# second, latency and the ratio dynamic / static.
+# Load benchmark of zurva-serve on loopback: wrk drives the static file and
+# each page of the list below against the same server (a fresh demo database
+# in a temporary data folder), in rounds; within a round the static file runs
+# first and every page after it, so each page's ratio to the static file is
+# taken under the same conditions. The script prints every run (with the
+# server's CPU time per request, which other load on the machine disturbs
+# far less than the rate), then for each page its mean requests per second
+# and its ratio to the static file (the mean of the rounds' ratios, with the
+# lowest and highest), and the same ratio of CPU time per request.
 #
-#   bench/load.sh [seconds per run]
+#   bench/load.sh [seconds per run] [rounds]
 #
 # Environment: THREADS (wrk threads, 4), CONNECTIONS (32; below the server's
-# worker_threads, 64, each connection keeps its worker; beyond it, connections
-# take turns through the waiting room, see host/serve/workers.h),
-# STATIC_PATH (/css.css), DYNAMIC_PATH (/, the home page), BUILD_DIR (build).
+# worker_threads, 64, each connection keeps its worker; beyond it,
+# connections take turns through the waiting room, see host/serve/workers.h),
+# STATIC_PATH (/css.css), BUILD_DIR (build), SERVER (a zurva-serve binary to
+# run instead of building one), SETTINGS (a JSON object whose keys replace
+# those of config/zurva-serve.json; by default it lifts the login rate limit,
+# which a benchmark that logs in continuously would hit; SETTINGS='{}' for a
+# binary that predates the rate limit).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-duration="${1:-10}"
+duration="${1:-5}"
+rounds="${2:-3}"
 threads="${THREADS:-4}"
 connections="${CONNECTIONS:-32}"
 static_path="${STATIC_PATH:-/css.css}"
-dynamic_path="${DYNAMIC_PATH:-/}"
 build="${BUILD_DIR:-build}"
+default_settings='{"rate_limit": {"paths": []}}'
+settings="${SETTINGS:-$default_settings}"
 
-if ! command -v wrk >/dev/null; then
-  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wrk >/dev/null
+# The pages measured against the static file, one line each:
+#   name  who  method  path  [form body]
+# who: "-" a visitor, "member" the logged-in demo member (her signed cookie is
+# sent). A POST sends the body as a form, with a Referer of the site.
+pages='
+home          -       GET   /
+member_home   member  GET   /indexw.asp
+messages      -       GET   /demo/messages_index.asp
+login_post    -       POST  /chklogin.asp  username=demo1%40example.com&password=demo123&log_type=1
+'
+# Pages measured while other connections load the server, one line each:
+#   name  page  background page  background connections
+# The name's ratio is also given to its page measured alone in the same round.
+concurrent='
+member_home_during_logins  member_home  login_post  2
+'
+
+for tool in wrk jq curl; do
+  if ! command -v "$tool" >/dev/null; then
+    sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wrk jq curl >/dev/null
+    break
+  fi
+done
+server_binary="${SERVER:-}"
+if [ -z "$server_binary" ]; then
+  scripts/install-deps.sh
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target zurva-serve >/dev/null
+  server_binary="$build/zurva-serve"
 fi
-scripts/install-deps.sh
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target zurva-serve >/dev/null
 
 work="$(mktemp -d)"
 server=""
+background=""
 cleanup() {
+  if [ -n "$background" ]; then kill "$background" 2>/dev/null || true; wait "$background" 2>/dev/null || true; fi
   if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-# The demo site as scripts/serve.sh serves it, with a fresh database on any free port.
-"$build/zurva-serve" --config config/zurva-serve.json --port 0 --data "$work/data" >"$work/address" 2>"$work/server.log" &
+# The demo site as scripts/serve.sh serves it (3,000 demo members), with the
+# settings above, a fresh database and any free port.
+jq --argjson s "$settings" '. * $s' config/zurva-serve.json >"$work/config.json"
+"$server_binary" --config "$work/config.json" --port 0 --data "$work/data" >"$work/address" 2>"$work/server.log" &
 server=$!
-for _ in $(seq 600); do
+for _ in $(seq 1200); do
   grep -q "http://" "$work/address" && break
   kill -0 "$server" 2>/dev/null || { cat "$work/server.log" >&2; exit 1; }
   sleep 0.1
@@ -48,30 +87,99 @@ done
 url="$(grep -o 'http://[^ ]*' "$work/address")"
 url="${url%/}"
 
-run() {  # path name
-  wrk -t"$threads" -c"$connections" -d"${duration}s" --latency "$url$1" >"$work/$2.txt"
-}
-echo "zurva-serve at $url; wrk -t$threads -c$connections -d${duration}s --latency, static then dynamic"
-run "$static_path" static
-run "$dynamic_path" dynamic
+# The demo member's cookie, as a browser gets it from the login form.
+member_cookie="$(curl -s -D - -o /dev/null -H "Referer: $url/login.asp" \
+  --data 'username=demo1%40example.com&password=demo123&log_type=1&inpass=1' "$url/chklogin.asp" |
+  grep -io 'set-cookie: kalimo=[^;]*' | head -1 | cut -d' ' -f2 || true)"
+[ -n "$member_cookie" ] || { echo "the demo member cannot log in" >&2; cat "$work/server.log" >&2; exit 1; }
 
-# Requests/sec, mean, 50% and 99% latency, and non-2xx answers of one run.
-summary() {
-  awk -v name="$1" -v path="$2" '
+# One wrk script per page: method, body and headers.
+lua_string() { jq -Rn --arg s "$1" '$s'; }
+while read -r name who method path body; do
+  [ -n "$name" ] || continue
+  {
+    echo "wrk.method = $(lua_string "$method")"
+    echo "wrk.path = $(lua_string "$path")"
+    if [ "$who" = member ]; then echo "wrk.headers[\"Cookie\"] = $(lua_string "$member_cookie")"; fi
+    if [ "$method" = POST ]; then
+      echo "wrk.body = $(lua_string "${body:-}")"
+      echo 'wrk.headers["Content-Type"] = "application/x-www-form-urlencoded"'
+      echo "wrk.headers[\"Referer\"] = $(lua_string "$url/login.asp")"
+    fi
+  } >"$work/$name.lua"
+done <<<"$pages"
+echo "wrk.path = $(lua_string "$static_path")" >"$work/static.lua"
+
+# The server's CPU time so far, in clock ticks.
+ticks() { awk '{ print $14 + $15 }' "/proc/$server/stat"; }
+# run NAME CONNECTIONS OUTPUT: one wrk run of a page's script; OUTPUT.cpu gets
+# the server's CPU ticks during the run.
+run() {
+  local before; before="$(ticks)"
+  wrk -t"$(( $2 < threads ? $2 : threads ))" -c"$2" -d"${duration}s" --latency -s "$work/$1.lua" "$url" >"$3"
+  echo $(( $(ticks) - before )) >"$3.cpu"
+}
+hz="$(getconf CLK_TCK)"
+# Requests/sec, mean, 50% and 99% latency, non-2xx answers and the server's
+# CPU microseconds per request of one run (a run beside a background load
+# shares the server's CPU time with it).
+summary() {  # round name path file
+  awk -v round="$1" -v name="$2" -v path="$3" -v hz="$hz" -v ticks="$(cat "$4.cpu")" '
     /^ *Latency / && !mean { mean = $2 }
     /^ *50% / { p50 = $2 }
     /^ *99% / { p99 = $2 }
+    / requests in / { requests = $1 }
     /^Requests\/sec:/ { rps = $2 }
     /Non-2xx or 3xx responses:/ { bad = $5 }
-    END { printf "%-8s %-20s %12s %10s %10s %10s %8s\n", name, path, rps, mean, p50, p99, bad + 0 }
-  ' "$work/$1.txt"
+    END { printf "%-5s %-27s %-38s %10s %9s %9s %9s %7s %8.1f\n", round, name, substr(path, 1, 38), rps, mean, p50, p99,
+                 bad + 0, requests ? ticks * 1e6 / hz / requests : 0 }
+  ' "$4"
 }
-printf "%-8s %-20s %12s %10s %10s %10s %8s\n" "run" "path" "requests/s" "mean" "p50" "p99" "non-2xx"
-summary static "$static_path"
-summary dynamic "$dynamic_path"
-static_rps="$(awk '/^Requests\/sec:/ { print $2 }' "$work/static.txt")"
-dynamic_rps="$(awk '/^Requests\/sec:/ { print $2 }' "$work/dynamic.txt")"
-awk -v s="$static_rps" -v d="$dynamic_rps" 'BEGIN { printf "ratio dynamic / static: %.2f\n", d / s }'
+rps() { awk '/^Requests\/sec:/ { print $2 }' "$1"; }
+cpu() { awk -v hz="$hz" -v ticks="$(cat "$1.cpu")" '/ requests in / { print ticks * 1e6 / hz / $1 }' "$1"; }
+
+echo "zurva-serve at $url; wrk -t$threads -c$connections -d${duration}s --latency; $rounds rounds, static file first"
+printf "%-5s %-27s %-38s %10s %9s %9s %9s %7s %8s\n" round run path requests/s mean p50 p99 non-2xx cpu_us
+: >"$work/ratios"
+for round in $(seq "$rounds"); do
+  run static "$connections" "$work/static.$round"
+  summary "$round" static "$static_path" "$work/static.$round"
+  static_rps="$(rps "$work/static.$round")"
+  static_cpu="$(cpu "$work/static.$round")"
+  while read -r name who method path body; do
+    [ -n "$name" ] || continue
+    run "$name" "$connections" "$work/$name.$round"
+    summary "$round" "$name" "$method $path" "$work/$name.$round"
+    echo "$name $(rps "$work/$name.$round") $static_rps - $(cpu "$work/$name.$round") $static_cpu" >>"$work/ratios"
+  done <<<"$pages"
+  while read -r name page load load_connections; do
+    [ -n "$name" ] || continue
+    run "$load" "$load_connections" "$work/$name.background.$round" &
+    background=$!
+    sleep 0.5
+    run "$page" "$connections" "$work/$name.$round"
+    wait "$background"
+    background=""
+    summary "$round" "$name" "$page + $load_connections x $load" "$work/$name.$round"
+    summary "$round" "  (background)" "$load" "$work/$name.background.$round"
+    echo "$name $(rps "$work/$name.$round") $static_rps $(rps "$work/$page.$round") - -" >>"$work/ratios"
+  done <<<"$concurrent"
+done
+
+echo
+echo "page                         mean req/s   ratio to static (lowest-highest)   cpu ratio   ratio to the page alone"
+awk '
+  { n[$1]++; r[$1] += $2; q = $2 / $3; s[$1] += q
+    if (!($1 in lo) || q < lo[$1]) lo[$1] = q
+    if (!($1 in hi) || q > hi[$1]) hi[$1] = q
+    if ($4 != "-") a[$1] += $2 / $4
+    if ($5 != "-" && $5 > 0) c[$1] += $6 / $5
+    if (!($1 in order)) { order[$1] = ++count; names[count] = $1 } }
+  END { for (i = 1; i <= count; i++) { k = names[i]
+          alone = k in a ? sprintf("%.2f", a[k] / n[k]) : ""
+          cr = k in c ? sprintf("%.3f", c[k] / n[k]) : ""
+          printf "%-28s %10.0f   %5.3f (%5.3f-%5.3f)        %9s   %s\n", k, r[k] / n[k], s[k] / n[k], lo[k], hi[k], cr, alone } }
+' "$work/ratios"
 if grep -q "  500  " "$work/server.log"; then
   echo "server log:" >&2
   cat "$work/server.log" >&2

@@ -51,18 +51,6 @@ std::string staticForm(const std::string& cleaned, const std::string& path,
 
 }  // namespace
 
-std::string staticLinkToDynamic(std::string_view link) {
-  if (!holds(link, ".html")) return std::string(link);
-  const std::vector<std::string> pieces = Split(link, "_");
-  const size_t underscores = pieces.size() - 1;
-  if (underscores == 0) return Replace(link, ".html", ".asp");
-  if (underscores == 2) return Replace(pieces[2], ".html", ".asp?") + pieces[0] + "=" + pieces[1];
-  std::string dynamic = pieces[0] + ".asp?";
-  for (size_t i = 1; i < pieces.size(); ++i) dynamic += pieces[i] + (i % 2 == 1 ? "=" : "&");
-  dynamic.pop_back();
-  return Replace(dynamic, ".html", "");
-}
-
 Variant zurva::showurl(Variant& url) {
   return logged([&](Variant& result) {
     const int mode = siteSettings(Application())->urlMode();

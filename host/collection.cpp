@@ -15,10 +15,35 @@ bool sameKey(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string lowerKey(std::string_view key) {
+  std::string out(key);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return out;
+}
+
+std::size_t KeyHash::operator()(std::string_view key) const {
+  std::size_t h = 14695981039346656037ull;  // FNV-1a over the lower-cased bytes
+  for (char c : key) {
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  }
+  return h;
+}
+
+namespace {
+// Up to this many keys a scan beats hashing.
+constexpr std::size_t kScanned = 16;
+}  // namespace
+
 const ValueCollection::Entry* ValueCollection::find(std::string_view key) const {
-  for (const Entry& e : entries_)
-    if (sameKey(e.key, key)) return &e;
-  return nullptr;
+  if (entries_.size() <= kScanned) {
+    for (const Entry& e : entries_)
+      if (sameKey(e.key, key)) return &e;
+    return nullptr;
+  }
+  const auto it = index_.find(key);
+  return it == index_.end() ? nullptr : &entries_[it->second];
 }
 
 Variant ValueCollection::operator()(std::string_view key) const {
@@ -47,7 +72,7 @@ void ValueCollection::add(std::string key, std::string value) {
     e->values.push_back(std::move(value));
     return;
   }
-  entries_.push_back(Entry{std::move(key), {std::move(value)}});
+  append(std::move(key), std::move(value));
 }
 
 void ValueCollection::set(std::string key, std::string value) {
@@ -55,11 +80,22 @@ void ValueCollection::set(std::string key, std::string value) {
     e->values.assign(1, std::move(value));
     return;
   }
+  append(std::move(key), std::move(value));
+}
+
+void ValueCollection::append(std::string key, std::string value) {
   entries_.push_back(Entry{std::move(key), {std::move(value)}});
+  if (entries_.size() > kScanned) {
+    if (index_.empty())  // the scan ends here: index every key so far
+      for (std::size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].key, i);
+    else
+      index_.emplace(entries_.back().key, entries_.size() - 1);
+  }
 }
 
 void ValueCollection::clear() {
   entries_.clear();
+  index_.clear();
   text_.clear();
 }
 

@@ -1,8 +1,10 @@
 // Keyed collections of the page host: ordered, with case-insensitive keys.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -12,10 +14,24 @@ namespace zurvafun::host {
 
 // ASCII case-insensitive equality of keys.
 bool sameKey(std::string_view a, std::string_view b);
+// A key with its ASCII letters lowered: the form a case-insensitive table stores.
+std::string lowerKey(std::string_view key);
+
+// Hash and equality of keys without regard to ASCII case, for hashed lookups
+// by any string type.
+struct KeyHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view key) const;
+};
+struct KeyEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return sameKey(a, b); }
+};
 
 // A request collection (query string, form, server variables): every key in
 // arrival order with all the values it was sent with, and the collection's
-// whole raw text.
+// whole raw text. Lookups take constant time however many keys arrived
+// (beyond a few keys, an index by key is kept).
 class ValueCollection {
  public:
   // The value of `key`: Empty when absent, "" when sent without a value, the
@@ -40,7 +56,10 @@ class ValueCollection {
     std::vector<std::string> values;
   };
   const Entry* find(std::string_view key) const;
+  void append(std::string key, std::string value);  // a key not yet present
   std::vector<Entry> entries_;
+  // Positions in entries_ by key, once there are more than kScanned keys.
+  std::unordered_map<std::string, std::size_t, KeyHash, KeyEqual> index_;
   std::string text_;
 };
 

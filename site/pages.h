@@ -38,4 +38,10 @@ void registerProfilePages(serve::PageRegistry& pages);
 // component's message pages, one link each.
 void registerMessagePages(serve::PageRegistry& pages);
 
+// Pages that exist only for the host's own end-to-end tests (under
+// "/selftest/"): they echo what arrived and exercise cookies, sessions,
+// redirects, the request end, a failing page and the component inside the
+// host. Registered only when the configuration asks for them.
+void registerSelfTestPages(serve::PageRegistry& pages);
+
 }  // namespace zurvafun::site

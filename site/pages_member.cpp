@@ -1,5 +1,6 @@
-// The member pages: the login form and its handler, the member home with the
-// greeting and the e-money balance, and the logout.
+// The member pages: the login form and its handler (which takes the form
+// only from a page of the site), the member home with the greeting and the
+// e-money balance, and the logout.
 //
 // The login handler hands a verified member to the forum with a form that
 // posts itself to "bbs/action_chk_login.html", which the site's link scheme
@@ -112,6 +113,9 @@ void registerMemberPages(serve::PageRegistry& pages) {
   pages.add("/login.asp", loginPage);
   pages.add("/chklogin.asp", [](serve::PageContext& p) {
     zurva z;
+    // Only the site's own login form may log a visitor in: a form on another
+    // site could otherwise log him into an account of its choosing.
+    z.chkpostfrom();
     z.chklogin(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   });
   pages.add("/bbs/login.asp", [](serve::PageContext& p) { p.Response.Redirect(kMemberHome); });

@@ -51,6 +51,17 @@ class Section {
     }
   }
 
+  void texts(const char* key, std::vector<std::string>& out) {
+    if (const json* v = take(key)) {
+      if (!v->is_array()) fail(name(key), "must be an array of texts");
+      out.clear();
+      for (const json& item : *v) {
+        if (!item.is_string()) fail(name(key), "must be an array of texts");
+        out.push_back(item.get<std::string>());
+      }
+    }
+  }
+
   void flag(const char* key, bool& out) {
     if (const json* v = take(key)) {
       if (!v->is_boolean()) fail(name(key), "must be true or false");
@@ -124,6 +135,8 @@ ServeConfig parseConfig(std::string_view text) {
   top.whole("worker_threads", c.workerThreads, 1, 4096);
   top.text("cookie_secret", c.cookieSecret);
   top.flag("self_test_pages", c.selfTestPages);
+  top.text("access_log", c.accessLog);
+  top.texts("trusted_proxies", c.trustedProxies);
 
   if (const json* v = top.object("connection")) {
     Section s(*v, "connection");
@@ -164,7 +177,28 @@ ServeConfig parseConfig(std::string_view text) {
     s.whole("write_timeout_seconds", l.writeTimeoutSeconds, 1, kIntMax);
     s.whole("keep_alive_timeout_seconds", l.keepAliveTimeoutSeconds, 1, kIntMax);
     s.whole("keep_alive_max_requests", l.keepAliveMaxRequests, 1, kIntMax);
+    s.whole("max_request_pairs", l.maxRequestPairs, 1, 100000000);
     s.done();
+  }
+  if (const json* v = top.object("cookies")) {
+    Section s(*v, "cookies");
+    s.number("max_age_seconds", c.cookieAges.withoutExpirySeconds, 1);
+    s.number("max_age_with_expiry_seconds", c.cookieAges.withExpirySeconds, 0);
+    s.done();
+  }
+  if (const json* v = top.object("rate_limit")) {
+    Section s(*v, "rate_limit");
+    s.texts("paths", c.rateLimit.paths);
+    s.whole("requests", c.rateLimit.requests, 1, kIntMax);
+    s.number("per_seconds", c.rateLimit.perSeconds, 0.001);
+    s.done();
+  }
+  if (const json* v = top.object("tls")) {
+    Section s(*v, "tls");
+    s.text("certificate", c.tlsCertificate);
+    s.text("key", c.tlsKey);
+    s.done();
+    if (c.tlsCertificate.empty() != c.tlsKey.empty()) fail("tls", "needs both \"certificate\" and \"key\"");
   }
   if (const json* v = top.object("application")) {
     if (!v->is_object()) fail("application", "must be an object");

@@ -20,6 +20,20 @@ struct Limits {
   int writeTimeoutSeconds = 10;     // longest wait to send the next bytes
   int keepAliveTimeoutSeconds = 5;  // an idle connection is closed after this
   int keepAliveMaxRequests = 100;   // requests on one connection
+  std::size_t maxRequestPairs = 1000;  // name-value pairs of the query string and the form together
+};
+
+// How long a signed cookie counts after the server wrote it.
+struct CookieAges {
+  double withoutExpirySeconds = 24 * 60 * 60;  // a cookie written without an expiry date
+  double withExpirySeconds = 0;                // one with an expiry date: 0 until that date, else at most this
+};
+
+// Requests to some pages, counted per client address.
+struct RateLimit {
+  std::vector<std::string> paths = {"/chklogin.asp"};  // the pages' site paths (any case)
+  int requests = 10;                                   // a client's requests to them...
+  double perSeconds = 60;                              // ...within this many seconds; more get 429
 };
 
 struct ServeConfig {
@@ -54,14 +68,28 @@ struct ServeConfig {
 
   double sessionIdleSeconds = 20 * 60;
   std::size_t maxSessions = 100000;
+  CookieAges cookieAges;
 
   Limits limits;
+  RateLimit rateLimit;
+
+  // One line per request in the common log format: "" none, "-" standard
+  // error, anything else a file appended to.
+  std::string accessLog;
+
+  // TLS: the certificate (chain) and private key files, PEM; both empty:
+  // plain HTTP.
+  std::string tlsCertificate;
+  std::string tlsKey;
+  // Addresses of proxies in front of the server whose X-Forwarded-For and
+  // X-Forwarded-Proto headers are believed.
+  std::vector<std::string> trustedProxies;
 
   // The application values: each an array of texts (element 0 is the text
   // the component splits).
   std::vector<std::pair<std::string, std::vector<std::string>>> application;
 
-  // Registers the pages under /selftest/ that the host's tests use.
+  // The site registers the pages under /selftest/ that the host's tests use.
   bool selfTestPages = false;
 };
 

@@ -8,13 +8,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/err.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 
 #include "host/collection.h"
-#include "host/serve/form.h"
 
 namespace zurvafun::serve {
 
@@ -50,9 +51,32 @@ std::string methodOf(std::string_view requestLine) {
   return std::string(requestLine.substr(0, requestLine.find(' ')));
 }
 
+// The query string of a request line "METHOD target VERSION".
+std::string_view queryOf(std::string_view requestLine) {
+  const size_t space = requestLine.find(' ');
+  if (space == std::string_view::npos) return {};
+  std::string_view target = requestLine.substr(space + 1);
+  target = target.substr(0, target.find(' '));
+  const size_t mark = target.find('?');
+  return mark == std::string_view::npos ? std::string_view() : target.substr(mark + 1);
+}
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && host::sameKey(s.substr(0, prefix.size()), prefix);
+}
+
+std::string_view reasonOf(int status) {
+  switch (status) {
+    case 413: return "Request Entity Too Large";
+    case 414: return "Request-URI Too Long";
+    case 501: return "Not Implemented";
+    default: return "Bad Request";
+  }
+}
+
 }  // namespace
 
-ConnectionStream::ConnectionStream(int fd, const Limits& limits)
+ConnectionStream::ConnectionStream(int fd, const Limits& limits, SSL_CTX* tls)
     : fd_(fd), limits_(limits), idleSince_(Clock::now()) {
   fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
   const int on = 1;
@@ -64,23 +88,105 @@ ConnectionStream::ConnectionStream(int fd, const Limits& limits)
   length = sizeof address;
   if (getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
     addressOf(address, localIp_, localPort_);
+  if (tls) {
+    ssl_ = SSL_new(tls);
+    if (ssl_ && SSL_set_fd(ssl_, fd_) == 1) SSL_set_accept_state(ssl_);
+    else peerClosed_ = true;  // (memory ran out) the connection closes at once
+  }
 }
 
-ConnectionStream::~ConnectionStream() { ::close(fd_); }
+ConnectionStream::~ConnectionStream() {
+  if (ssl_) SSL_free(ssl_);
+  ::close(fd_);
+}
+
+// ------------------------------------------------------------------ the socket, or TLS over it
+
+ssize_t ConnectionStream::receiveSome(char* buffer, size_t size) {
+  if (!ssl_) {
+    for (;;) {
+      const ssize_t n = ::recv(fd_, buffer, size, 0);
+      if (n >= 0) return n;
+      if (errno == EINTR) continue;
+      wantWrite_ = false;
+      return errno == EAGAIN || errno == EWOULDBLOCK ? -1 : -2;
+    }
+  }
+  if (!handshakeDone_ && !handshake()) return peerClosed_ ? -2 : -1;
+  ERR_clear_error();
+  const int n = SSL_read(ssl_, buffer, static_cast<int>(std::min<size_t>(size, 1 << 30)));
+  if (n > 0) return n;
+  switch (SSL_get_error(ssl_, n)) {
+    case SSL_ERROR_WANT_READ: wantWrite_ = false; return -1;
+    case SSL_ERROR_WANT_WRITE: wantWrite_ = true; return -1;
+    case SSL_ERROR_ZERO_RETURN: return 0;
+    default: return -2;
+  }
+}
+
+ssize_t ConnectionStream::sendSome(const char* data, size_t size) {
+  if (!ssl_) {
+    for (;;) {
+      const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n >= 0) return n;
+      if (errno == EINTR) continue;
+      wantWrite_ = true;
+      return errno == EAGAIN || errno == EWOULDBLOCK ? -1 : -2;
+    }
+  }
+  if (!handshakeDone_) return -2;
+  ERR_clear_error();
+  const int n = SSL_write(ssl_, data, static_cast<int>(std::min<size_t>(size, 1 << 30)));
+  if (n > 0) return n;
+  switch (SSL_get_error(ssl_, n)) {
+    case SSL_ERROR_WANT_READ: wantWrite_ = false; return -1;
+    case SSL_ERROR_WANT_WRITE: wantWrite_ = true; return -1;
+    default: return -2;
+  }
+}
+
+bool ConnectionStream::handshake() {
+  for (;;) {
+    ERR_clear_error();
+    const int r = SSL_do_handshake(ssl_);
+    if (r == 1) {
+      handshakeDone_ = true;
+      return true;
+    }
+    switch (SSL_get_error(ssl_, r)) {
+      case SSL_ERROR_WANT_READ: return false;
+      case SSL_ERROR_WANT_WRITE:
+        // The handshake's answer did not fit into the socket's buffer at once.
+        wantWrite_ = true;
+        if (awaitSocket(limits_.writeTimeoutSeconds * 1000)) continue;
+        [[fallthrough]];
+      default:
+        peerClosed_ = true;  // not a TLS client, or it gave up
+        return false;
+    }
+  }
+}
+
+bool ConnectionStream::awaitSocket(int milliseconds) {
+  pollfd p{fd_, static_cast<short>(wantWrite_ ? POLLOUT : POLLIN), 0};
+  for (;;) {
+    const int r = ::poll(&p, 1, milliseconds);
+    if (r > 0) return true;
+    if (r == 0 || errno != EINTR) return false;
+  }
+}
 
 // ------------------------------------------------------------------ taking a request in
 
 bool ConnectionStream::receive() {
   char chunk[kReceiveChunk];
   while (phase_ != Phase::Complete && !peerClosed_) {
-    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    const ssize_t n = receiveSome(chunk, sizeof chunk);
     if (n > 0) {
       in_.append(chunk, static_cast<size_t>(n));
       lastByte_ = Clock::now();
       advance();
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    } else if (n == -1) {
       break;
     } else {
       peerClosed_ = true;  // closed by the client, or broken
@@ -107,7 +213,7 @@ ConnectionStream::Await ConnectionStream::awaitRequest(int wakeFd, const std::fu
     const auto now = Clock::now();
     const auto limit = waitLimit();
     if (now >= limit) return Await::Close;
-    pollfd p[] = {{fd_, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    pollfd p[] = {{fd_, static_cast<short>(wantWrite_ ? POLLOUT : POLLIN), 0}, {wakeFd, POLLIN, 0}};
     std::chrono::nanoseconds wait;
     nfds_t watched = 2;
     if (othersWaiting()) {
@@ -133,6 +239,11 @@ void ConnectionStream::advance() {
     scanned_ = 0;
   }
   if (phase_ == Phase::Header) readHeader();
+  if (phase_ == Phase::Body && formBody_) {
+    const size_t arrived = std::min<size_t>(in_.size() - headerEnd_, static_cast<size_t>(bodyLength_));
+    countBodyPairs(std::string_view(in_).substr(headerEnd_ + bodyCounted_, arrived - bodyCounted_));
+    bodyCounted_ = arrived;
+  }
   if (phase_ == Phase::Body) {
     if (in_.size() - headerEnd_ >= bodyLength_) {
       complete(headerEnd_ + static_cast<size_t>(bodyLength_));
@@ -143,8 +254,13 @@ void ConnectionStream::advance() {
   }
   if (phase_ == Phase::Chunked) {
     size_t consumed = 0;
+    const size_t before = decoded_.size();
     const ChunkedDecoder::State state = chunked_->feed(std::string_view(in_).substr(headerEnd_), consumed, decoded_);
     in_.erase(headerEnd_, consumed);
+    if (formBody_) {
+      countBodyPairs(std::string_view(decoded_).substr(before));
+      if (phase_ != Phase::Chunked) return;
+    }
     switch (state) {
       case ChunkedDecoder::State::More:
         if (peerClosed_) refuse(400);
@@ -164,26 +280,31 @@ void ConnectionStream::advance() {
 }
 
 void ConnectionStream::readHeader() {
-  const size_t blank = in_.find("\r\n\r\n", scanned_ < 3 ? 0 : scanned_ - 3);
-  if (blank == std::string::npos || blank + 4 > limits_.maxHeaderBytes) {
-    scanned_ = in_.size();
-    if (in_.size() > limits_.maxHeaderBytes || peerClosed_) {
-      // The HTTP layer reads what there is up to the bound and refuses it.
-      truncated_ = true;
-      closeAfter_ = true;
-      rawHeader_.assign(in_, 0, std::min(in_.size(), limits_.maxHeaderBytes));
-      phase_ = Phase::Complete;
-      pos_ = 0;
-      readLimit_ = rawHeader_.size();
+  // Line ends are CRLF: a bare LF or a NUL is refused as soon as it
+  // arrives, and so is a request line or header beyond the bound.
+  const size_t bound = std::min(in_.size(), limits_.maxHeaderBytes);
+  for (; scanned_ < bound; ++scanned_) {
+    const char c = in_[scanned_];
+    if (c == '\0' || (c == '\n' && (scanned_ == 0 || in_[scanned_ - 1] != '\r'))) return refuse(400);
+    if (c == '\n' && scanned_ >= 3 && in_.compare(scanned_ - 3, 4, "\r\n\r\n") == 0) break;
+  }
+  if (scanned_ == bound) {
+    if (in_.size() > limits_.maxHeaderBytes) {
+      const bool lineEnded = in_.find('\n') < limits_.maxHeaderBytes;
+      rawHeader_.assign(in_, 0, std::min(in_.find("\r\n"), limits_.maxHeaderBytes));
+      return refuse(lineEnded ? 400 : 414);
     }
+    if (peerClosed_) refuse(400);  // the client closed within the header
     return;
   }
-  headerEnd_ = blank + 4;
+  headerEnd_ = scanned_ + 1;
   rawHeader_.assign(in_, 0, headerEnd_);
-  method_ = methodOf(std::string_view(rawHeader_).substr(0, rawHeader_.find("\r\n")));
+  method_ = methodOf(requestLine());
 
   const Framing framing = framingOf(rawHeader_);
   if (framing.refusal) return refuse(framing.refusal);
+  pairs_.feed(queryOf(requestLine()));
+  if (pairs_.pairs() > limits_.maxRequestPairs) return refuse(413);
   if (method_ != "POST") {
     // Only a POST's body is read: any other request's body is left, and the
     // connection closes after the answer.
@@ -192,6 +313,8 @@ void ConnectionStream::readHeader() {
   }
   for (std::string_view expect : headerValues(rawHeader_, "Expect"))
     if (host::sameKey(expect, "100-continue")) expectsContinue_ = true;
+  for (std::string_view type : headerValues(rawHeader_, "Content-Type"))
+    if (startsWithNoCase(type, "application/x-www-form-urlencoded")) formBody_ = true;
   switch (framing.body) {
     case Framing::Body::None:
       bodyLength_ = 0;
@@ -207,6 +330,28 @@ void ConnectionStream::readHeader() {
       phase_ = Phase::Chunked;
       return;
   }
+}
+
+void ConnectionStream::countBodyPairs(std::string_view bytes) {
+  pairs_.feed(bytes);
+  if (pairs_.pairs() > limits_.maxRequestPairs) refuse(413);
+}
+
+std::string_view ConnectionStream::requestLine() const {
+  const std::string_view header = rawHeader_;
+  return header.substr(0, std::min(header.find("\r\n"), header.size()));
+}
+
+std::size_t ConnectionStream::writeRefusal(std::string_view extraHeaders) {
+  const std::string body = std::to_string(refusal_) + " " + std::string(reasonOf(refusal_)) + "\n";
+  std::string answer = "HTTP/1.1 " + std::to_string(refusal_) + " " + std::string(reasonOf(refusal_)) +
+                       "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
+                       "\r\nConnection: close\r\n";
+  answer.append(extraHeaders);
+  answer += "\r\n";
+  if (method_ != "HEAD") answer += body;
+  write(answer.data(), answer.size());
+  return method_ != "HEAD" ? body.size() : 0;
 }
 
 void ConnectionStream::complete(size_t end) {
@@ -226,7 +371,7 @@ void ConnectionStream::refuse(int status) {
 void ConnectionStream::sendContinue() {
   continueSent_ = true;
   static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
-  const ssize_t n = ::send(fd_, kContinue.data(), kContinue.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  const ssize_t n = sendSome(kContinue.data(), kContinue.size());
   // What did not go now goes before the response.
   if (n < static_cast<ssize_t>(kContinue.size())) out_.append(kContinue.substr(n > 0 ? static_cast<size_t>(n) : 0));
 }
@@ -254,6 +399,9 @@ bool ConnectionStream::finishRequest() {
   method_.clear();
   refusal_ = 0;
   bodyLength_ = 0;
+  pairs_ = PairCounter();
+  formBody_ = false;
+  bodyCounted_ = 0;
   chunked_.reset();
   expectsContinue_ = continueSent_ = false;
   parsed_ = false;
@@ -263,7 +411,7 @@ bool ConnectionStream::finishRequest() {
 }
 
 ssize_t ConnectionStream::read(char* ptr, size_t size) {
-  if (phase_ != Phase::Complete || pos_ >= readLimit_) return truncated_ ? -1 : 0;
+  if (phase_ != Phase::Complete || pos_ >= readLimit_) return 0;
   const size_t n = std::min(size, readLimit_ - pos_);
   std::memcpy(ptr, in_.data() + pos_, n);
   pos_ += n;
@@ -280,13 +428,12 @@ ssize_t ConnectionStream::write(const char* ptr, size_t size) {
 bool ConnectionStream::flush() {
   size_t sent = 0;
   while (sent < out_.size() && !failed_) {
-    const ssize_t n = ::send(fd_, out_.data() + sent, out_.size() - sent, MSG_NOSIGNAL);
+    const ssize_t n = sendSome(out_.data() + sent, out_.size() - sent);
     if (n > 0) {
       sent += static_cast<size_t>(n);
-    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-      pollfd p{fd_, POLLOUT, 0};
+    } else if (n == -1) {
       const long long wait = std::min<long long>(limits_.writeTimeoutSeconds * 1000LL, 1000LL * 1000 * 1000);
-      if (errno != EINTR && ::poll(&p, 1, static_cast<int>(wait)) <= 0) failed_ = true;
+      if (!awaitSocket(static_cast<int>(wait))) failed_ = true;
     } else {
       failed_ = true;
     }
@@ -314,6 +461,7 @@ bool ConnectionStream::shouldLinger() const {
 
 void ConnectionStream::startLinger() {
   flush();
+  if (ssl_ && handshakeDone_ && !failed_) SSL_shutdown(ssl_);  // the TLS close: sent once, never waited for
   ::shutdown(fd_, SHUT_WR);
   lingering_ = true;
   requestStart_ = lastByte_ = Clock::now();
@@ -322,6 +470,7 @@ void ConnectionStream::startLinger() {
 bool ConnectionStream::drain() {
   char chunk[kReceiveChunk];
   for (int i = 0; i < kDrainReads; ++i) {
+    // The raw bytes, TLS records or not: nothing of them is read.
     const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
     if (n > 0) {
       lastByte_ = Clock::now();

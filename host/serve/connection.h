@@ -15,9 +15,13 @@
 // timeout, so a client that trickles bytes is cut off.
 //
 // Output is collected and sent in one piece when a response is complete.
+//
+// TLS: with a TLS context the connection first completes the handshake (as
+// its bytes arrive, like a request) and then reads and writes through it.
 #pragma once
 
 #include <httplib.h>
+#include <openssl/ssl.h>
 
 #include <chrono>
 #include <cstdint>
@@ -26,6 +30,7 @@
 #include <string>
 
 #include "host/serve/config.h"
+#include "host/serve/form.h"
 #include "host/serve/framing.h"
 
 namespace zurvafun::serve {
@@ -34,8 +39,9 @@ class ConnectionStream final : public httplib::Stream {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // Takes over the socket `fd`, which the destructor closes.
-  ConnectionStream(int fd, const Limits& limits);
+  // Takes over the socket `fd`, which the destructor closes; with `tls`
+  // (not null) the client speaks TLS.
+  ConnectionStream(int fd, const Limits& limits, SSL_CTX* tls = nullptr);
   ~ConnectionStream() override;
   ConnectionStream(const ConnectionStream&) = delete;
   ConnectionStream& operator=(const ConnectionStream&) = delete;
@@ -66,9 +72,25 @@ class ConnectionStream final : public httplib::Stream {
   // percent-decodes header values, which would garble cookies whose values
   // are escaped; the host reads those from here.)
   const std::string& rawHeader() const { return rawHeader_; }
-  // The status the request is refused with (see Framing; 413 for a body
-  // beyond the bound), 0 when it is served.
+  // The status the request is refused with, 0 when it is served: see
+  // Framing; 414 for a request line beyond the header bound, 400 for other
+  // headers beyond it, a bare LF or a NUL in the header, or a client that
+  // closed within it; 413 for a body beyond the bound or more name-value
+  // pairs (query string and URL-encoded form together) than the pair bound.
+  // A request refused before the HTTP layer reads it is answered by
+  // writeRefusal().
   int refusal() const { return refusal_; }
+  // The HTTP layer read the request's line and headers.
+  bool parsed() const { return parsed_; }
+  // The request line as it arrived (without its line end).
+  std::string_view requestLine() const;
+  // Writes the short answer of a refused request (see refusal()), with the
+  // headers in `extraHeaders` (each line ending in CRLF); returns the bytes
+  // of its body.
+  std::size_t writeRefusal(std::string_view extraHeaders);
+  // The client reached the server over TLS.
+  bool secure() const { return ssl_ != nullptr; }
+  const std::string& remoteIp() const { return remoteIp_; }
   // The length of the POST body that was taken in (decoded when chunked).
   std::uint64_t bodyLength() const { return bodyLength_; }
   // The connection is closed once the current response is sent.
@@ -108,9 +130,24 @@ class ConnectionStream final : public httplib::Stream {
   void complete(size_t end);
   void refuse(int status);
   void sendContinue();
+  // Counts the pairs of URL-encoded body bytes that arrived; refuses the
+  // request once the pairs exceed the bound.
+  void countBodyPairs(std::string_view bytes);
+  // The socket or the TLS layer over it, without waiting: bytes moved, 0
+  // when the client closed (reading), -1 when it would have to wait (then
+  // wantWrite_ tells which way), -2 when the connection failed.
+  ssize_t receiveSome(char* buffer, size_t size);
+  ssize_t sendSome(const char* data, size_t size);
+  // Completes the TLS handshake as far as the bytes allow; false while it goes on.
+  bool handshake();
+  // Waits until the socket can go on in the direction wantWrite_ names.
+  bool awaitSocket(int milliseconds);
 
   int fd_;
   const Limits& limits_;
+  SSL* ssl_ = nullptr;
+  bool handshakeDone_ = false;
+  bool wantWrite_ = false;
   std::string remoteIp_, localIp_;
   int remotePort_ = 0, localPort_ = 0;
 
@@ -120,8 +157,10 @@ class ConnectionStream final : public httplib::Stream {
   size_t headerEnd_ = 0;  // past the blank line
   size_t readLimit_ = 0;  // Complete: what the HTTP layer may read of in_
   size_t pos_ = 0;        // what the HTTP layer has read
-  bool truncated_ = false;  // the header hit its bound or the client closed within it
   std::string rawHeader_, method_;
+  PairCounter pairs_;         // of the query string, and of the body when formBody_
+  bool formBody_ = false;     // the body is URL-encoded
+  size_t bodyCounted_ = 0;    // Body: bytes of in_ past headerEnd_ counted
   int refusal_ = 0;
   std::uint64_t bodyLength_ = 0;
   std::optional<ChunkedDecoder> chunked_;

@@ -7,6 +7,7 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -70,35 +71,117 @@ std::string_view trimBlanks(std::string_view s) {
 
 constexpr std::string_view kCookieAttributes = "; HttpOnly; SameSite=Lax";
 
+// A time in a signed cookie: decimal digits.
+bool timeOf(std::string_view digits, std::time_t& out) {
+  if (digits.empty() || digits.size() > 18) return false;
+  std::time_t n = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + (c - '0');
+  }
+  out = n;
+  return true;
+}
+
+std::string attributes(bool secure) {
+  return secure ? "; Secure" + std::string(kCookieAttributes) : std::string(kCookieAttributes);
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ signing
 
-std::string CookieSigner::signature(std::string_view name, std::string_view text) const {
-  std::string message;
-  message.reserve(name.size() + 1 + text.size());
-  message.append(name).append("=").append(text);
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  HMAC(EVP_sha256(), secret_.data(), static_cast<int>(secret_.size()),
-       reinterpret_cast<const unsigned char*>(message.data()), message.size(), digest, &length);
-  return base64url(digest, length);
+// The key's inner and outer block, each hashed once; a MAC copies them.
+struct HmacSha256::Contexts {
+  EVP_MD_CTX* inner = EVP_MD_CTX_new();
+  EVP_MD_CTX* outer = EVP_MD_CTX_new();
+  ~Contexts() {
+    EVP_MD_CTX_free(inner);
+    EVP_MD_CTX_free(outer);
+  }
+};
+
+HmacSha256::HmacSha256(std::string_view key) : keyed_(std::make_unique<Contexts>()) {
+  constexpr size_t kBlock = 64;
+  unsigned char block[kBlock] = {};
+  if (key.size() > kBlock) {
+    unsigned int length = 0;
+    EVP_Digest(key.data(), key.size(), block, &length, EVP_sha256(), nullptr);
+  } else {
+    std::memcpy(block, key.data(), key.size());
+  }
+  unsigned char pad[kBlock];
+  for (size_t i = 0; i < kBlock; ++i) pad[i] = block[i] ^ 0x36;
+  bool ok = keyed_->inner && keyed_->outer && EVP_DigestInit_ex(keyed_->inner, EVP_sha256(), nullptr) == 1 &&
+            EVP_DigestUpdate(keyed_->inner, pad, kBlock) == 1;
+  for (size_t i = 0; i < kBlock; ++i) pad[i] = block[i] ^ 0x5c;
+  ok = ok && EVP_DigestInit_ex(keyed_->outer, EVP_sha256(), nullptr) == 1 &&
+       EVP_DigestUpdate(keyed_->outer, pad, kBlock) == 1;
+  OPENSSL_cleanse(block, sizeof block);
+  OPENSSL_cleanse(pad, sizeof pad);
+  if (!ok) throw std::runtime_error("cannot set up HMAC-SHA256");
 }
 
-std::string CookieSigner::sign(std::string_view name, std::string_view text) const {
+HmacSha256::~HmacSha256() = default;
+
+void HmacSha256::mac(std::initializer_list<std::string_view> parts, unsigned char out[32]) const {
+  struct Work {
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    ~Work() { EVP_MD_CTX_free(context); }
+  };
+  thread_local Work work;
+  unsigned char inner[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  bool ok = work.context && EVP_MD_CTX_copy_ex(work.context, keyed_->inner) == 1;
+  for (std::string_view part : parts) ok = ok && EVP_DigestUpdate(work.context, part.data(), part.size()) == 1;
+  ok = ok && EVP_DigestFinal_ex(work.context, inner, &length) == 1 &&
+       EVP_MD_CTX_copy_ex(work.context, keyed_->outer) == 1 &&
+       EVP_DigestUpdate(work.context, inner, length) == 1 && EVP_DigestFinal_ex(work.context, out, &length) == 1;
+  if (!ok) throw std::runtime_error("HMAC-SHA256 failed");
+}
+
+CookieSigner::CookieSigner(std::string_view secret, CookieAges ages) : hmac_(secret), ages_(ages) {}
+
+std::string CookieSigner::signature(std::string_view name, std::string_view signedText) const {
+  unsigned char digest[32];
+  hmac_.mac({name, "=", signedText}, digest);
+  return base64url(digest, sizeof digest);
+}
+
+std::string CookieSigner::sign(std::string_view name, std::string_view text, std::time_t issued,
+                               std::time_t expires) const {
   std::string out(text);
   out += '.';
-  out += signature(name, text);
+  out += std::to_string(issued);
+  out += '.';
+  out += std::to_string(expires);
+  out += '.' + signature(name, out);
   return out;
 }
 
-std::optional<std::string_view> CookieSigner::verify(std::string_view name, std::string_view value) const {
+std::optional<std::string_view> CookieSigner::verify(std::string_view name, std::string_view value,
+                                                     std::time_t now) const {
   const size_t dot = value.rfind('.');
   if (dot == std::string_view::npos || value.size() - dot - 1 != kSignatureLength) return std::nullopt;
-  const std::string_view text = value.substr(0, dot);
-  const std::string expected = signature(name, text);
+  const std::string_view signedText = value.substr(0, dot);
+  // The text, then the two times.
+  const size_t expiresAt = signedText.rfind('.');
+  const size_t issuedAt = expiresAt == std::string_view::npos ? expiresAt : signedText.rfind('.', expiresAt - 1);
+  if (issuedAt == std::string_view::npos) return std::nullopt;
+  std::time_t issued = 0, expires = 0;
+  if (!timeOf(signedText.substr(issuedAt + 1, expiresAt - issuedAt - 1), issued) ||
+      !timeOf(signedText.substr(expiresAt + 1), expires))
+    return std::nullopt;
+  const std::string expected = signature(name, signedText);
   if (CRYPTO_memcmp(expected.data(), value.data() + dot + 1, kSignatureLength) != 0) return std::nullopt;
-  return text;
+  const double age = std::difftime(now, issued);
+  if (expires != 0) {
+    if (now >= expires) return std::nullopt;
+    if (ages_.withExpirySeconds > 0 && age > ages_.withExpirySeconds) return std::nullopt;
+  } else if (age > ages_.withoutExpirySeconds) {
+    return std::nullopt;
+  }
+  return signedText.substr(0, issuedAt);
 }
 
 // ------------------------------------------------------------------ request cookies
@@ -121,9 +204,9 @@ std::vector<std::pair<std::string_view, std::string_view>> splitCookieHeader(std
 }
 
 void readRequestCookies(std::string_view header, const CookieSigner& signer, std::string_view sessionName,
-                        host::RequestCookies& out, std::string& sessionId) {
+                        host::RequestCookies& out, std::string& sessionId, std::time_t now) {
   for (const auto& [name, value] : splitCookieHeader(header)) {
-    const std::optional<std::string_view> text = signer.verify(name, value);
+    const std::optional<std::string_view> text = signer.verify(name, value, now);
     if (!text) continue;
     if (name == sessionName) {
       if (sessionId.empty()) sessionId = std::string(*text);
@@ -135,19 +218,25 @@ void readRequestCookies(std::string_view header, const CookieSigner& signer, std
 
 // ------------------------------------------------------------------ response cookies
 
-std::string setCookieHeader(const host::ResponseCookie& cookie, const CookieSigner& signer) {
+std::string setCookieHeader(const host::ResponseCookie& cookie, const CookieSigner& signer, std::time_t now,
+                            bool secure) {
   if (!isToken(cookie.name())) return {};
-  std::string out(cookie.name());
-  out += '=';
-  out += signer.sign(cookie.name(), cookie.text());
+  std::optional<std::time_t> expires;
   if (!cookie.Expires.isEmpty()) {
     try {
-      const double serial = dateSerialOf(cookie.Expires);
-      out += "; expires=";
-      out += httpDate(timeOfSerial(serial));
+      expires = timeOfSerial(dateSerialOf(cookie.Expires));
     } catch (const VbError&) {
       // A value that is no date sets no expiry: the cookie lives until the browser closes.
     }
+  }
+  // An expiry at or before 1970 (a cookie being deleted) is signed as already past.
+  const std::time_t signedExpiry = expires ? std::max<std::time_t>(*expires, 1) : 0;
+  std::string out(cookie.name());
+  out += '=';
+  out += signer.sign(cookie.name(), cookie.text(), now, signedExpiry);
+  if (expires) {
+    out += "; expires=";
+    out += httpDate(*expires);
   }
   out += "; path=";
   out += cookie.Path.empty() || !isSafeAttribute(cookie.Path) ? std::string("/") : cookie.Path;
@@ -155,16 +244,17 @@ std::string setCookieHeader(const host::ResponseCookie& cookie, const CookieSign
     out += "; domain=";
     out += cookie.Domain;
   }
-  out += kCookieAttributes;
+  out += attributes(secure);
   return out;
 }
 
-std::string sessionCookieHeader(std::string_view name, std::string_view id, const CookieSigner& signer) {
+std::string sessionCookieHeader(std::string_view name, std::string_view id, const CookieSigner& signer,
+                                std::time_t now, bool secure) {
   std::string out(name);
   out += '=';
-  out += signer.sign(name, id);
+  out += signer.sign(name, id, now);
   out += "; path=/";
-  out += kCookieAttributes;
+  out += attributes(secure);
   return out;
 }
 

@@ -38,7 +38,8 @@ void appendEscapedBytes(std::string& out, std::string_view bytes) {
 
 }  // namespace
 
-void addUrlEncodedPairs(std::string_view text, host::ValueCollection& out, Escapes escapes) {
+std::size_t addUrlEncodedPairs(std::string_view text, host::ValueCollection& out, Escapes escapes) {
+  std::size_t pairs = 0;
   while (!text.empty()) {
     const size_t amp = text.find('&');
     const std::string_view item = text.substr(0, amp);
@@ -46,9 +47,22 @@ void addUrlEncodedPairs(std::string_view text, host::ValueCollection& out, Escap
       const size_t eq = item.find('=');
       if (eq == std::string_view::npos) out.add(decodeValue(item, escapes), "");
       else out.add(decodeValue(item.substr(0, eq), escapes), decodeValue(item.substr(eq + 1), escapes));
+      ++pairs;
     }
     if (amp == std::string_view::npos) break;
     text.remove_prefix(amp + 1);
+  }
+  return pairs;
+}
+
+void PairCounter::feed(std::string_view text) {
+  for (char c : text) {
+    if (c == '&') {
+      inPair_ = false;
+    } else if (!inPair_) {
+      inPair_ = true;
+      ++pairs_;
+    }
   }
 }
 
@@ -133,6 +147,7 @@ std::vector<std::string_view> headerValues(std::string_view rawHeader, std::stri
 // ------------------------------------------------------------------ multipart
 
 bool MultipartForm::beginPart(std::string_view name, std::string_view filename) {
+  if (++parts_ > maxParts_) tooLarge_ = true;
   inFile_ = !filename.empty();
   if (!inFile_) fields_.push_back(Field{std::string(name), {}});
   return !tooLarge_;

@@ -25,8 +25,20 @@ enum class Escapes {
 // order: "+" is a blank, %XX a byte, a malformed escape stays as it stands and
 // an invalid byte sequence becomes U+FFFD. An item without "=" is a key with
 // the value ""; empty items are skipped. The collection's raw text is left to
-// the caller.
-void addUrlEncodedPairs(std::string_view text, host::ValueCollection& out, Escapes escapes = Escapes::Gbk);
+// the caller. Returns the number of pairs added.
+std::size_t addUrlEncodedPairs(std::string_view text, host::ValueCollection& out, Escapes escapes = Escapes::Gbk);
+
+// Counts the pairs of URL-encoded text as addUrlEncodedPairs() reads them
+// (empty items do not count), from the text fed to it piece by piece.
+class PairCounter {
+ public:
+  void feed(std::string_view text);
+  std::size_t pairs() const { return pairs_; }
+
+ private:
+  std::size_t pairs_ = 0;
+  bool inPair_ = false;  // the last byte fed lies inside a pair
+};
 
 // The bytes of percent-encoded text (%XX decoded, malformed escapes kept,
 // "+" kept unless `plusIsBlank`).
@@ -44,12 +56,15 @@ std::vector<std::string_view> headerValues(std::string_view rawHeader, std::stri
 // GBK); file parts count against the size bound but are not kept.
 class MultipartForm {
  public:
-  explicit MultipartForm(std::size_t maxBytes) : maxBytes_(maxBytes) {}
+  // `maxBytes`: bound of the body; `maxParts`: bound of the parts.
+  MultipartForm(std::size_t maxBytes, std::size_t maxParts) : maxBytes_(maxBytes), maxParts_(maxParts) {}
 
-  // Starts a part; `filename` is non-empty for a chosen file.
+  // Starts a part; `filename` is non-empty for a chosen file. False once
+  // the parts exceed their bound.
   bool beginPart(std::string_view name, std::string_view filename);
   // Appends bytes of the current part; false once the body exceeds the bound.
   bool append(const char* data, std::size_t size);
+  // The body exceeded one of the bounds.
   bool tooLarge() const { return tooLarge_; }
 
   // Adds the text fields to `form` in arrival order and sets its raw text to
@@ -61,8 +76,8 @@ class MultipartForm {
     std::string name;   // GBK bytes as sent
     std::string value;  // GBK bytes as sent
   };
-  std::size_t maxBytes_;
-  std::size_t received_ = 0;
+  std::size_t maxBytes_, maxParts_;
+  std::size_t received_ = 0, parts_ = 0;
   bool tooLarge_ = false;
   bool inFile_ = false;
   std::vector<Field> fields_;

@@ -66,9 +66,12 @@ Framing framingOf(std::string_view header) {
     return f;
   };
   bool hasLength = false;
+  int hosts = 0;
   std::vector<std::string_view> codings;
 
   size_t start = header.find('\n');  // past the request line
+  const std::string_view requestLine = header.substr(0, start == std::string_view::npos ? 0 : start);
+  const bool http11 = requestLine.ends_with(" HTTP/1.1\r");
   while (start != std::string_view::npos && ++start < header.size()) {
     const size_t end = header.find('\n', start);
     if (end == std::string_view::npos || end == start || header[end - 1] != '\r') return refuse(400);
@@ -89,8 +92,11 @@ Framing framingOf(std::string_view header) {
       }
     } else if (equalsNoCase(name, "Transfer-Encoding")) {
       for (std::string_view item : listItems(value)) codings.push_back(item);
+    } else if (equalsNoCase(name, "Host")) {
+      ++hosts;
     }
   }
+  if (hosts > 1 || (hosts == 0 && http11)) return refuse(400);
 
   if (!codings.empty()) {
     if (hasLength) return refuse(400);

@@ -7,7 +7,9 @@
 // different lengths, keeps the connection open after a request that carries
 // both a length and chunked coding, and reads a chunk-size line of any
 // length. Each of those lets the bytes of one request be taken for the next,
-// so a request whose framing is not plain is refused instead.
+// so a request whose framing is not plain is refused instead. The same
+// reading refuses a request whose target host is unclear: an HTTP/1.1
+// request without a Host header, or any request with two.
 #pragma once
 
 #include <cstddef>
@@ -22,7 +24,8 @@ struct Framing {
   Body body = Body::None;
   std::uint64_t length = 0;  // Body::Length; UINT64_MAX stands for any length beyond it
   // 400 (a malformed header line, a malformed, negative or ambiguous
-  // Content-Length, a Content-Length next to Transfer-Encoding) or 501 (a
+  // Content-Length, a Content-Length next to Transfer-Encoding, no Host
+  // header in an HTTP/1.1 request, two Host headers) or 501 (a
   // transfer coding other than a plain "chunked"): the request is answered
   // with this status and the connection closed. 0 otherwise.
   int refusal = 0;

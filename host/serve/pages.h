@@ -64,10 +64,4 @@ class PageRegistry {
   std::vector<Listing> listed_;
 };
 
-// Pages that exist only for the host's own end-to-end tests (under
-// "/selftest/"): they echo what arrived and exercise cookies, sessions,
-// redirects, the request end and a failing page. Registered only when the
-// configuration asks for them.
-void registerSelfTestPages(PageRegistry& pages);
-
 }  // namespace zurvafun::serve

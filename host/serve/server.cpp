@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -12,11 +13,16 @@
 #include <optional>
 #include <stdexcept>
 
-#include "framework/links.h"
+#include "host/links.h"
+#include "host/serve/access_log.h"
 #include "host/serve/connection.h"
 #include "host/serve/cookies.h"
 #include "host/serve/form.h"
+#include "host/serve/http_layer.h"
+#include "host/serve/listener.h"
+#include "host/serve/rate_limit.h"
 #include "host/serve/sessions.h"
+#include "host/serve/tls.h"
 #include "host/serve/workers.h"
 #include "runtime/dates.h"
 #include "runtime/error.h"
@@ -27,6 +33,33 @@ namespace zurvafun::serve {
 namespace {
 
 constexpr std::string_view kSessionCookie = "ZURVASESSIONID";
+
+// Sent with every answer: browsers take the content type as given, and only
+// the site's own pages may show it in a frame.
+constexpr std::pair<const char*, const char*> kSecurityHeaders[] = {
+    {"X-Content-Type-Options", "nosniff"},
+    {"X-Frame-Options", "SAMEORIGIN"},
+    {"Content-Security-Policy", "frame-ancestors 'self'"},
+};
+
+std::string securityHeaderLines() {
+  std::string lines;
+  for (const auto& [name, value] : kSecurityHeaders) lines.append(name).append(": ").append(value).append("\r\n");
+  return lines;
+}
+
+// The answer to a client beyond the rate limit.
+constexpr std::string_view kTooManyRequests = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
+<html>
+<head>
+<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
+<title>请求过于频繁</title>
+</head>
+<body>
+<p>您的请求过于频繁，请稍后再试。</p>
+</body>
+</html>
+)";
 
 // The connection whose request the calling worker thread is serving.
 thread_local ConnectionStream* currentConnection = nullptr;
@@ -185,6 +218,16 @@ void preferGzip(httplib::Request& req) {
   else req.headers.erase(it);
 }
 
+// The last comma-separated item of the last value of a header: what the
+// nearest proxy added.
+std::string lastItem(const std::vector<std::string_view>& values) {
+  if (values.empty()) return {};
+  std::string_view item = values.back();
+  item = item.substr(item.rfind(',') == std::string_view::npos ? 0 : item.rfind(',') + 1);
+  while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) item.remove_prefix(1);
+  return std::string(item);
+}
+
 // The request as the HTTP layer is to read it: the body the connection took
 // in, of the length it found (a chunked body arrives decoded). Ranges are not
 // served: the HTTP layer answers a range with status 200 as if it were the
@@ -201,55 +244,6 @@ void prepareRequest(httplib::Request& req, ConnectionStream& connection) {
   preferGzip(req);
 }
 
-// The HTTP layer, with connections handled by ConnectionStream and Workers.
-class Engine final : public httplib::Server {
- public:
-  Engine(const Limits& limits, int threads) : limits_(limits) {
-    new_task_queue = [this, threads] {
-      workers_ = new Workers(static_cast<size_t>(threads), [this](Workers::Connection c) { serve(std::move(c)); });
-      return workers_;
-    };
-  }
-
-  // The HTTP layer listens with a backlog of 5 connections; a burst of new
-  // connections (a page with many pictures, a load test) needs more.
-  void widenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
-
- private:
-  bool process_and_close_socket(socket_t sock) override {
-    serve(std::make_shared<ConnectionStream>(sock, limits_));
-    return true;
-  }
-
-  // Serves the requests of a connection while they come, or until it moves
-  // to the waiting room or closes.
-  void serve(Workers::Connection c) {
-    const auto stopping = [this] { return svr_sock_ == INVALID_SOCKET; };
-    const auto othersWaiting = [this] { return workers_->othersWaiting(); };
-    // Whatever happens to one connection (even memory running out), the worker goes on.
-    try {
-      for (;;) {
-        switch (c->awaitRequest(workers_->wakeFd(), stopping, othersWaiting)) {
-          case ConnectionStream::Await::Park: return workers_->park(std::move(c));
-          case ConnectionStream::Await::Close: return;
-          case ConnectionStream::Await::Ready: break;
-        }
-        bool closed = false;
-        currentConnection = c.get();
-        const bool ok = process_request(*c, c->lastRequest(), closed,
-                                        [&c](httplib::Request& req) { prepareRequest(req, *c); });
-        currentConnection = nullptr;
-        if (!c->flush() || !ok || closed || !c->finishRequest()) return workers_->close(std::move(c));
-      }
-    } catch (...) {
-      currentConnection = nullptr;
-    }
-  }
-
-  const Limits& limits_;
-  Workers* workers_ = nullptr;  // made by the HTTP layer when it starts listening
-};
-
 }  // namespace
 
 // ------------------------------------------------------------------ the host
@@ -258,34 +252,54 @@ class HttpServer::Impl {
  public:
   Impl(ServeConfig config, std::string cookieSecret);
 
+  // Serves the requests of a connection while they come, or until it moves
+  // to the waiting room or closes.
+  void serveConnection(Workers::Connection c);
   void serve(const httplib::Request& req, httplib::Response& res, host::ValueCollection* form);
   void runPage(const Page& page, std::string scriptPath, std::string_view linkQuery, const httplib::Request& req,
                httplib::Response& res, host::ValueCollection* form);
-  void writeResponse(const host::Response& page, httplib::Response& res) const;
+  void writeResponse(const host::Response& page, httplib::Response& res, bool personal, bool secure,
+                     std::time_t now) const;
   void serveFile(const std::string& sitePath, httplib::Response& res) const;
   void readBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
   void logError(const httplib::Request& req, std::string_view what);
 
+  bool fromTrustedProxy(const std::string& address) const;
+  // The client's address: the peer's, or the one a trusted proxy forwards.
+  std::string clientAddress(const std::string& peer) const;
+  // The request came over TLS, or a trusted proxy says it did.
+  bool secureRequest(const std::string& peer) const;
+
   ServeConfig config_;
   CookieSigner signer_;
   SessionStore sessions_;
+  RateLimiter rateLimiter_;
+  AccessLog accessLog_;
+  TlsContext tls_{nullptr, SSL_CTX_free};
   PageRegistry pages_;
   std::shared_ptr<host::Application> application_ = std::make_shared<host::Application>();
   std::shared_ptr<host::Server> server_;
   std::string documentRoot_;
   Variant connection_[4];  // SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName
-  Engine engine_;
+  const std::string tooManyRequests_ = gbk::fromUtf8(kTooManyRequests);
+  HttpLayer http_;
+  Listener listener_;
+  Workers workers_;
   int port_ = -1;
   std::mutex logMutex_;
 };
 
 HttpServer::Impl::Impl(ServeConfig config, std::string cookieSecret)
     : config_(std::move(config)),
-      signer_(std::move(cookieSecret)),
+      signer_(cookieSecret, config_.cookieAges),
       sessions_(std::chrono::duration_cast<SessionStore::Clock::duration>(
                     std::chrono::duration<double>(config_.sessionIdleSeconds)),
                 config_.maxSessions),
-      engine_(config_.limits, config_.workerThreads) {
+      rateLimiter_(config_.rateLimit),
+      accessLog_(config_.accessLog),
+      workers_(static_cast<size_t>(config_.workerThreads),
+               [this](Workers::Connection c) { serveConnection(std::move(c)); }) {
+  if (!config_.tlsCertificate.empty()) tls_ = makeTlsContext(config_.tlsCertificate, config_.tlsKey);
   documentRoot_ = std::filesystem::absolute(config_.documentRoot).lexically_normal().string();
   while (documentRoot_.size() > 1 && documentRoot_.back() == '/') documentRoot_.pop_back();
   server_ = std::make_shared<host::Server>(documentRoot_);
@@ -297,15 +311,22 @@ HttpServer::Impl::Impl(ServeConfig config, std::string cookieSecret)
     VariantArray items(elements.begin(), elements.end());
     application_->set(name, Variant(std::move(items)));
   }
-  if (config_.selfTestPages) registerSelfTestPages(pages_);
 
-  engine_.set_payload_max_length(config_.limits.maxBodyBytes);
+  http_.set_payload_max_length(config_.limits.maxBodyBytes);
   // What the Keep-Alive header tells the client (the connections keep to it).
-  engine_.set_keep_alive_timeout(config_.limits.keepAliveTimeoutSeconds);
-  engine_.set_keep_alive_max_count(static_cast<size_t>(config_.limits.keepAliveMaxRequests));
+  http_.set_keep_alive_timeout(config_.limits.keepAliveTimeoutSeconds);
+  http_.set_keep_alive_max_count(static_cast<size_t>(config_.limits.keepAliveMaxRequests));
+  httplib::Headers headers;
+  for (const auto& [name, value] : kSecurityHeaders) headers.emplace(name, value);
+  http_.set_default_headers(std::move(headers));
+  http_.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+    if (!accessLog_.enabled() || !currentConnection) return;
+    accessLog_.write(clientAddress(req.remote_addr), currentConnection->requestLine(), res.status,
+                     req.method == "HEAD" ? 0 : res.body.size());
+  });
   // Every request but a POST is answered here, before the HTTP layer's own
   // (pattern-matching) routing; a POST goes on to read its body.
-  engine_.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+  http_.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
     if (const int status = currentConnection ? currentConnection->refusal() : 0) {
       refuse(res, status);
       return httplib::Server::HandlerResponse::Handled;
@@ -319,9 +340,9 @@ HttpServer::Impl::Impl(ServeConfig config, std::string cookieSecret)
     }
     return httplib::Server::HandlerResponse::Handled;
   });
-  engine_.Post(".*", [this](const httplib::Request& req, httplib::Response& res,
+  http_.Post(".*", [this](const httplib::Request& req, httplib::Response& res,
                             const httplib::ContentReader& reader) { readBody(req, res, reader); });
-  engine_.set_exception_handler([this](const httplib::Request& req, httplib::Response& res, std::exception_ptr e) {
+  http_.set_exception_handler([this](const httplib::Request& req, httplib::Response& res, std::exception_ptr e) {
     std::string what = "unknown exception";
     try {
       std::rethrow_exception(e);
@@ -334,6 +355,51 @@ HttpServer::Impl::Impl(ServeConfig config, std::string cookieSecret)
   });
 }
 
+void HttpServer::Impl::serveConnection(Workers::Connection c) {
+  const auto stopping = [this] { return listener_.stopping(); };
+  const auto othersWaiting = [this] { return workers_.othersWaiting(); };
+  // Whatever happens to one connection (even memory running out), the worker goes on.
+  try {
+    for (;;) {
+      switch (c->awaitRequest(workers_.wakeFd(), stopping, othersWaiting)) {
+        case ConnectionStream::Await::Park: return workers_.park(std::move(c));
+        case ConnectionStream::Await::Close: return;
+        case ConnectionStream::Await::Ready: break;
+      }
+      if (const int status = c->refusal()) {  // refused before the HTTP layer could read it
+        const size_t bytes = c->writeRefusal(securityHeaderLines());
+        accessLog_.write(clientAddress(c->remoteIp()), c->requestLine(), status, bytes);
+        c->flush();
+        return workers_.close(std::move(c));
+      }
+      bool closed = false;
+      currentConnection = c.get();
+      const bool ok = http_.serveOne(*c, c->lastRequest(), closed,
+                                     [&c](httplib::Request& req) { prepareRequest(req, *c); });
+      currentConnection = nullptr;
+      if (!c->flush() || !ok || closed || !c->finishRequest()) return workers_.close(std::move(c));
+    }
+  } catch (...) {
+    currentConnection = nullptr;
+  }
+}
+
+bool HttpServer::Impl::fromTrustedProxy(const std::string& address) const {
+  return std::find(config_.trustedProxies.begin(), config_.trustedProxies.end(), address) !=
+         config_.trustedProxies.end();
+}
+
+std::string HttpServer::Impl::clientAddress(const std::string& peer) const {
+  if (!fromTrustedProxy(peer)) return peer;
+  std::string forwarded = lastItem(rawHeaderValues("X-Forwarded-For"));
+  return forwarded.empty() ? peer : printable(forwarded);
+}
+
+bool HttpServer::Impl::secureRequest(const std::string& peer) const {
+  if (currentConnection && currentConnection->secure()) return true;
+  return fromTrustedProxy(peer) && host::sameKey(lastItem(rawHeaderValues("X-Forwarded-Proto")), "https");
+}
+
 void HttpServer::Impl::readBody(const httplib::Request& req, httplib::Response& res,
                                 const httplib::ContentReader& reader) {
   const size_t limit = config_.limits.maxBodyBytes;
@@ -341,7 +407,7 @@ void HttpServer::Impl::readBody(const httplib::Request& req, httplib::Response& 
   bool tooLarge = false;
   bool ok;
   if (req.is_multipart_form_data()) {
-    MultipartForm multipart(limit);
+    MultipartForm multipart(limit, config_.limits.maxRequestPairs);
     ok = reader(
         [&](const httplib::MultipartFormData& part) { return multipart.beginPart(part.name, part.filename); },
         [&](const char* data, size_t size) { return multipart.append(data, size); });
@@ -412,14 +478,28 @@ void HttpServer::Impl::serve(const httplib::Request& req, httplib::Response& res
 
 void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::string_view linkQuery,
                                const httplib::Request& req, httplib::Response& res, host::ValueCollection* form) {
+  if (rateLimiter_.covers(scriptPath)) {
+    if (const int wait = rateLimiter_.take(clientAddress(req.remote_addr))) {
+      res.status = 429;
+      res.set_header("Retry-After", std::to_string(wait));
+      res.set_header("Content-Type", "text/html; charset=gb2312");
+      res.set_header("Cache-Control", "no-store");
+      res.body = tooManyRequests_;
+      return;
+    }
+  }
   auto request = std::make_shared<host::Request>();
 
   // The query: a static link's own query first, then the URL's.
   const std::string_view target = req.target;
   const size_t mark = target.find('?');
   const std::string_view rawQuery = mark == std::string_view::npos ? std::string_view() : target.substr(mark + 1);
-  addUrlEncodedPairs(linkQuery, request->QueryString, Escapes::Path);
-  addUrlEncodedPairs(rawQuery, request->QueryString);
+  const size_t pairs = addUrlEncodedPairs(linkQuery, request->QueryString, Escapes::Path) +
+                       addUrlEncodedPairs(rawQuery, request->QueryString) + (form ? form->count() : 0);
+  if (pairs > config_.limits.maxRequestPairs) {
+    closeConnectionAfterResponse();
+    return refuse(res, 413);
+  }
   std::string queryText(linkQuery);
   if (!linkQuery.empty() && !rawQuery.empty()) queryText += '&';
   queryText += rawQuery;
@@ -427,9 +507,10 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
 
   if (form) request->Form = std::move(*form);
 
+  const std::time_t now = std::time(nullptr);
   std::string sessionId;
   for (std::string_view header : rawHeaderValues("Cookie"))
-    readRequestCookies(header, signer_, kSessionCookie, request->Cookies, sessionId);
+    readRequestCookies(header, signer_, kSessionCookie, request->Cookies, sessionId, now);
 
   host::ValueCollection& variables = request->ServerVariables;
   const std::string host = pathBytesToText(rawHeaderValue("Host"));
@@ -445,7 +526,8 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
   variables.add("QUERY_STRING", std::move(queryText));
   variables.add("REQUEST_METHOD", req.method);
 
-  // The visitor's session; a new one is kept only once a page stores a value.
+  // The visitor's session; a new one is kept, and gets its id, only once a
+  // page stores a value.
   std::shared_ptr<SessionStore::Entry> entry;
   if (!sessionId.empty()) entry = sessions_.find(sessionId);
   std::shared_ptr<host::Session> session;
@@ -455,7 +537,6 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
     sessionTurn = std::unique_lock(entry->running);
   } else {
     session = std::make_shared<host::Session>();
-    session->SessionID = SessionStore::newId();
   }
 
   auto response = std::make_shared<host::Response>(request.get());
@@ -486,20 +567,31 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
     logError(req, *failure);
     return plain(res, 500, "500 Internal Server Error");
   }
-  if (!entry && !session->names().empty()) {
+  const bool secure = secureRequest(req.remote_addr);
+  const bool newSession = !entry && !session->names().empty();
+  if (newSession) {
+    session->SessionID = SessionStore::newId();
     sessions_.add(session);
-    res.set_header("Set-Cookie", sessionCookieHeader(kSessionCookie, session->SessionID, signer_));
+    res.set_header("Set-Cookie", sessionCookieHeader(kSessionCookie, session->SessionID, signer_, now, secure));
   }
-  writeResponse(*response, res);
+  // A page that read or wrote any of the visitor's cookies (the member and
+  // administrator cookies above all) or the session is the visitor's own.
+  const bool personal = !request->Cookies.names().empty() || !sessionId.empty() || newSession ||
+                        !response->Cookies.all().empty();
+  writeResponse(*response, res, personal, secure, now);
 }
 
-void HttpServer::Impl::writeResponse(const host::Response& page, httplib::Response& res) const {
+void HttpServer::Impl::writeResponse(const host::Response& page, httplib::Response& res, bool personal, bool secure,
+                                     std::time_t now) const {
   for (const auto& cookie : page.Cookies.all()) {
-    const std::string header = setCookieHeader(*cookie, signer_);
+    const std::string header = setCookieHeader(*cookie, signer_, now, secure);
     if (!header.empty()) res.set_header("Set-Cookie", header);
   }
+  // A visitor's own page is kept by no cache (nor by the browser, for its
+  // back button after a logout); other pages as the page says.
   const bool cacheControlOk = !page.CacheControl.empty() && isSafeHeaderValue(page.CacheControl);
-  res.set_header("Cache-Control", cacheControlOk ? page.CacheControl : std::string("private"));
+  if (personal) res.set_header("Cache-Control", "private, no-store");
+  else res.set_header("Cache-Control", cacheControlOk ? page.CacheControl : std::string("private"));
 
   // Expires (minutes from now) and ExpiresAbsolute: the earlier one counts.
   std::optional<std::time_t> expires;
@@ -575,23 +667,34 @@ HttpServer::~HttpServer() = default;
 PageRegistry& HttpServer::pages() { return impl_->pages_; }
 
 int HttpServer::bind() {
-  const ServeConfig& c = impl_->config_;
-  if (c.port == 0) impl_->port_ = impl_->engine_.bind_to_any_port(c.address);
-  else impl_->port_ = impl_->engine_.bind_to_port(c.address, c.port) ? c.port : -1;
-  if (impl_->port_ < 0)
-    throw std::runtime_error("cannot listen on " + c.address + ":" + std::to_string(c.port));
-  impl_->engine_.widenBacklog();
+  impl_->port_ = impl_->listener_.bind(impl_->config_.address, impl_->config_.port);
   return impl_->port_;
 }
 
 std::string HttpServer::url() const {
   const std::string& address = impl_->config_.address;
   const bool v6 = address.find(':') != std::string::npos;
-  return "http://" + (v6 ? "[" + address + "]" : address) + ":" + std::to_string(impl_->port_) + "/";
+  return std::string(impl_->tls_ ? "https://" : "http://") + (v6 ? "[" + address + "]" : address) + ":" +
+         std::to_string(impl_->port_) + "/";
 }
 
-void HttpServer::run() { impl_->engine_.listen_after_bind(); }
+void HttpServer::run() {
+  Impl* impl = impl_.get();
+  impl->listener_.run([impl](int fd) {
+    impl->workers_.enqueue([impl, fd] {
+      std::shared_ptr<ConnectionStream> connection;
+      try {
+        connection = std::make_shared<ConnectionStream>(fd, impl->config_.limits, impl->tls_.get());
+      } catch (...) {  // memory ran out: the socket was not taken over
+        ::close(fd);
+        return;
+      }
+      impl->serveConnection(std::move(connection));
+    });
+  });
+  impl->workers_.shutdown();
+}
 
-void HttpServer::stop() { impl_->engine_.stop(); }
+void HttpServer::stop() { impl_->listener_.stop(); }
 
 }  // namespace zurvafun::serve

@@ -18,17 +18,31 @@
 //   - Responses: the page's text in GBK (characters outside it as "&#N;"),
 //     "text/html; charset=gb2312"; Response.Redirect as 302; Expires,
 //     ExpiresAbsolute and CacheControl as headers; the cookies the page wrote,
-//     signed, HttpOnly and SameSite=Lax. The request-end error ends a page
-//     normally; any other error gives a plain 500 and one line on the server
-//     log (standard error), and the server goes on.
+//     signed with their age (see host/serve/cookies.h), HttpOnly and
+//     SameSite=Lax, and Secure when the request came over TLS or a trusted
+//     proxy says it did. A page whose request carried any of the visitor's
+//     cookies or a session, or that wrote a cookie or started a session, is
+//     the visitor's own: it is sent with "Cache-Control: private, no-store"
+//     whatever the page set. The request-end error ends a page normally; any
+//     other error gives a plain 500 and one line on the server log (standard
+//     error), and the server goes on.
+//   - Every answer, files and refusals too, says "X-Content-Type-Options:
+//     nosniff" and allows frames of the site's own pages only.
 //   - Sessions: created when a page first stores a value, kept under a random
-//     128-bit id in a session cookie, ended after the idle timeout; the
-//     requests of one session run one at a time.
-//   - Connections: a request is taken in whole before a worker serves it,
-//     with its body framed by the host itself (host/serve/framing.h); a
-//     request whose framing is ambiguous is refused and its connection
-//     closed. Ranges are not served: every answer is whole. See
-//     host/serve/connection.h and host/serve/workers.h.
+//     128-bit id (drawn then) in a session cookie, ended after the idle
+//     timeout; the requests of one session run one at a time.
+//   - Limits: the requests of one client address to the configured pages
+//     (the login handler) are limited, beyond the limit a short page with
+//     status 429 (host/serve/rate_limit.h); a request with more name-value
+//     pairs than the bound gets 413.
+//   - Connections: plain or TLS; a request is taken in whole before a worker
+//     serves it, with its body framed by the host itself
+//     (host/serve/framing.h); a request whose framing or header is malformed
+//     or ambiguous is refused and its connection closed. Ranges are not
+//     served: every answer is whole. See host/serve/connection.h and
+//     host/serve/workers.h. The HTTP library parses and answers each request
+//     (host/serve/http_layer.h).
+//   - An access log in the common log format, when configured.
 #pragma once
 
 #include <memory>
@@ -41,7 +55,8 @@ namespace zurvafun::serve {
 
 class HttpServer {
  public:
-  // `cookieSecret`: the key that signs the cookies.
+  // `cookieSecret`: the key that signs the cookies. Throws
+  // std::runtime_error when the TLS files or the access log cannot be opened.
   HttpServer(ServeConfig config, std::string cookieSecret);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
@@ -51,9 +66,10 @@ class HttpServer {
   PageRegistry& pages();
 
   // Binds the configured address and port (port 0: any free port); returns
-  // the bound port. Throws std::runtime_error when it cannot bind.
+  // the bound port. Throws std::runtime_error when it cannot bind (a port
+  // in use says so).
   int bind();
-  // "http://address:port/" once bound.
+  // "http://address:port/" (https with TLS) once bound.
   std::string url() const;
   // Serves until stop(); call after bind().
   void run();

@@ -28,20 +28,20 @@
 
 namespace zurvafun::serve {
 
-class Workers final : public httplib::TaskQueue {
+class Workers final {
  public:
   using Connection = std::shared_ptr<ConnectionStream>;
 
   // `serve` serves a connection that comes back from the waiting room.
   Workers(std::size_t threads, std::function<void(Connection)> serve);
-  ~Workers() override;
+  ~Workers();
   Workers(const Workers&) = delete;
   Workers& operator=(const Workers&) = delete;
 
-  // httplib::TaskQueue: a job for a worker (the HTTP layer's: a new
-  // connection); stopping, once the jobs given are done.
-  void enqueue(std::function<void()> job) override;
-  void shutdown() override;
+  // A job for a worker (a new connection); stopping, once the jobs given
+  // are done.
+  void enqueue(std::function<void()> job);
+  void shutdown();
 
   // More jobs wait than there are free workers to take them.
   bool othersWaiting() const {

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,15 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr size_t kMaxBody = 4096;
+constexpr size_t kMaxPairs = 50;
 constexpr int kWorkers = 4;
+
+// "k0=v&k1=v&...": `n` name-value pairs.
+std::string manyPairs(size_t n) {
+  std::string text;
+  for (size_t i = 0; i < n; ++i) text += (i ? "&k" : "k") + std::to_string(i) + "=v";
+  return text;
+}
 
 class ServeRobust : public e2e::ServerSuite<ServeRobust> {
  public:
@@ -29,7 +39,9 @@ class ServeRobust : public e2e::ServerSuite<ServeRobust> {
     return R"("worker_threads": )" + std::to_string(kWorkers) + R"(,
       "database": {"demo_members": 3},
       "limits": {"max_body_bytes": )" + std::to_string(kMaxBody) + R"(, "max_header_bytes": 4096,
+                 "max_request_pairs": )" + std::to_string(kMaxPairs) + R"(,
                  "request_timeout_seconds": 120, "read_timeout_seconds": 120, "keep_alive_timeout_seconds": 120},
+      "access_log": "-",
       "self_test_pages": true)";
   }
   static constexpr const char* kReadyPath = "/selftest/echo.asp";
@@ -137,6 +149,28 @@ class ServeRobust : public e2e::ServerSuite<ServeRobust> {
   }
 
   static std::string echoed(const std::string& response) { return gbk::toUtf8(response); }
+
+  static constexpr const char* kUrlEncoded = "application/x-www-form-urlencoded";
+
+  // A POST of `body` as `type`, its length declared.
+  static std::string formPost(const std::string& target, const std::string& type, const std::string& body) {
+    return "POST " + target + " HTTP/1.1\r\nHost: x\r\nContent-Type: " + type +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  }
+  // `data` as one chunk of a chunked body.
+  static std::string chunk(const std::string& data) {
+    std::ostringstream size;
+    size << std::hex << data.size();
+    return size.str() + "\r\n" + data + "\r\n";
+  }
+
+  // A multipart/form-data body (boundary "b") of `n` text fields.
+  static std::string multipart(size_t n) {
+    std::string body;
+    for (size_t i = 0; i < n; ++i)
+      body += "--b\r\nContent-Disposition: form-data; name=\"f" + std::to_string(i) + "\"\r\n\r\nv\r\n";
+    return body + "--b--\r\n";
+  }
 };
 
 // Requests whose body cannot be delimited safely, or that the server cannot
@@ -170,6 +204,30 @@ TEST_F(ServeRobust, AmbiguousOrMalformedRequestsGetOneAnswerAndTheConnectionClos
       {"unknown version", "GET / HTTP/2.0\r\nHost: x\r\n\r\n" + smuggled, 400},
       {"a second ? in the target", "GET /selftest/echo.asp?a=1?2 HTTP/1.1\r\nHost: x\r\n\r\n" + smuggled, 400},
       {"NUL in the request line", std::string("GET /css.css") + '\0' + ".jpg HTTP/1.1\r\nHost: x\r\n\r\n", 400},
+      {"NUL in a header", std::string("GET / HTTP/1.1\r\nHost: x\r\nX-A: a") + '\0' + "b\r\n\r\n" + smuggled, 400},
+      // A request line beyond the header bound, refused before it ends.
+      {"request line beyond the bound", "GET /selftest/echo.asp?" + std::string(5000, 'a'), 414},
+      // Bare LF line ends are refused as soon as they arrive (the server's
+      // timeouts are far beyond the wait).
+      {"bare LF line ends", "GET /selftest/echo.asp HTTP/1.1\nHost: x\n\n" + smuggled, 400},
+      {"bare LF in the headers", "GET /selftest/echo.asp HTTP/1.1\r\nHost: x\nX-A: 1\r\n\r\n", 400},
+      {"HTTP/1.1 without Host", "GET /selftest/echo.asp HTTP/1.1\r\n\r\n" + smuggled, 400},
+      {"two Hosts", "GET /selftest/echo.asp HTTP/1.1\r\nHost: x\r\nhost: y\r\n\r\n" + smuggled, 400},
+      {"HTTP/1.0 with two Hosts", "GET /selftest/echo.asp HTTP/1.0\r\nHost: x\r\nHost: y\r\n\r\n", 400},
+      // More name-value pairs than the bound: in the query, in a form, in
+      // a chunked form, in a multipart form.
+      {"pairs beyond the bound in the query",
+       "GET /selftest/echo.asp?" + manyPairs(kMaxPairs + 1) + " HTTP/1.1\r\nHost: x\r\n\r\n", 413},
+      {"pairs beyond the bound in a static link",
+       "GET /selftest/echo" + std::string(2 * kMaxPairs + 2, '_') + "a.html HTTP/1.1\r\nHost: x\r\n\r\n", 413},
+      {"pairs beyond the bound in query and form", formPost("/selftest/echo.asp?q=1", kUrlEncoded, manyPairs(kMaxPairs)),
+       413},
+      {"pairs beyond the bound in a chunked form",
+       post + "Content-Type: " + kUrlEncoded + "\r\nTransfer-Encoding: chunked\r\n\r\n" + chunk(manyPairs(kMaxPairs + 1)) +
+           "0\r\n\r\n",
+       413},
+      {"parts beyond the bound in a multipart form",
+       formPost("/selftest/echo.asp", "multipart/form-data; boundary=b", multipart(kMaxPairs + 1)), 413},
   };
   for (const Case& c : cases) {
     Wire w;
@@ -182,6 +240,61 @@ TEST_F(ServeRobust, AmbiguousOrMalformedRequestsGetOneAnswerAndTheConnectionClos
     EXPECT_TRUE(reply.ends_with("<closed>")) << c.name << ": " << reply;
     expectServing(c.name);
   }
+}
+
+// A form with as many pairs as the bound allows is served whole; one with
+// more is refused as soon as its pairs exceed the bound, before its body has
+// arrived. An HTTP/1.0 request needs no Host.
+TEST_F(ServeRobust, PairBoundAndHostRules) {
+  Wire full;
+  full.send(formPost("/selftest/echo.asp?q=1", kUrlEncoded, manyPairs(kMaxPairs - 1)));
+  const std::string served = full.response();
+  EXPECT_EQ(status(served), 200) << served.substr(0, 60);
+  EXPECT_NE(served.find("Q q=1\n"), std::string::npos);
+  EXPECT_NE(served.find("F k" + std::to_string(kMaxPairs - 2) + "=v\n"), std::string::npos);
+
+  Wire early;
+  const std::string pairs = manyPairs(kMaxPairs + 1) + "&";
+  early.send("POST /selftest/echo.asp HTTP/1.1\r\nHost: x\r\nContent-Type: " + std::string(kUrlEncoded) +
+             "\r\nContent-Length: 4000\r\n\r\n" + pairs);
+  EXPECT_EQ(status(early.response()), 413);  // 4000 - pairs.size() bytes of the body still to come
+
+  Wire old;
+  old.send("GET /selftest/echo.asp?v=10 HTTP/1.0\r\n\r\n");
+  const std::string answer = old.rest();
+  EXPECT_NE(answer.find("Q v=10\n"), std::string::npos) << answer;
+}
+
+// The access log: one line per request in the common log format, refusals
+// included, request lines escaped.
+TEST_F(ServeRobust, AccessLogHasALinePerRequest) {
+  Wire w;
+  w.send("GET /selftest/echo.asp?log=1 HTTP/1.1\r\nHost: x\r\n\r\n");
+  const std::string page = w.response();
+  w.send("HEAD /css.css HTTP/1.1\r\nHost: x\r\n\r\n");
+  w.response(true);
+  w.send("GET /selftest/none.asp?log=\"2\" HTTP/1.1\r\nHost: x\r\n\r\n");
+  w.response();
+  Wire refused;
+  refused.send("GET /selftest/echo.asp?log=3 HTTP/1.1\nHost: x\n\n");
+  refused.rest();
+
+  const size_t pageBody = page.size() - page.find("\r\n\r\n") - 4;
+  const std::string date = R"(\[\d{2}/[A-Z][a-z]{2}/\d{4}:\d{2}:\d{2}:\d{2} [+-]\d{4}\])";
+  const std::string expected[] = {
+      R"(127\.0\.0\.1 - - )" + date + R"( "GET /selftest/echo\.asp\?log=1 HTTP/1\.1" 200 )" + std::to_string(pageBody),
+      R"(127\.0\.0\.1 - - )" + date + R"( "HEAD /css\.css HTTP/1\.1" 200 -)",
+      R"(127\.0\.0\.1 - - )" + date + R"( "GET /selftest/none\.asp\?log=\\"2\\" HTTP/1\.1" 404 \d+)",
+      R"(127\.0\.0\.1 - - )" + date + R"( "" 400 \d+)",  // refused before its request line was read
+  };
+  // The lines are written after each answer: wait a little for the last.
+  std::string log;
+  for (int i = 0; i < 50 && log.find("\" 400 ") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(20ms);
+    log = server_->logText();
+  }
+  for (const std::string& line : expected)
+    EXPECT_TRUE(std::regex_search(log, std::regex("(^|\n)" + line + "\n"))) << line << "\n" << log;
 }
 
 // A body beyond the bound is refused at once, from its declared length, and

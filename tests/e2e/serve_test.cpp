@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <sys/wait.h>
+
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -20,6 +22,7 @@ using namespace std::chrono_literals;
 
 constexpr double kSessionIdleSeconds = 1;
 constexpr size_t kMaxBody = 4096;
+constexpr int kCookieMaxAge = 2;  // seconds a cookie without expiry counts
 
 class ServeE2E : public e2e::ServerSuite<ServeE2E> {
  public:
@@ -27,6 +30,8 @@ class ServeE2E : public e2e::ServerSuite<ServeE2E> {
     return R"("worker_threads": 16,
       "database": {"demo_members": 10},
       "sessions": {"idle_timeout_seconds": )" + std::to_string(kSessionIdleSeconds) + R"(},
+      "cookies": {"max_age_seconds": )" + std::to_string(kCookieMaxAge) + R"(},
+      "trusted_proxies": ["127.0.0.1"],
       "limits": {"max_body_bytes": )" + std::to_string(kMaxBody) + R"(, "max_header_bytes": 4096,
                  "request_timeout_seconds": 2, "read_timeout_seconds": 2, "keep_alive_timeout_seconds": 2},
       "application": {
@@ -297,6 +302,86 @@ TEST_F(ServeE2E, BadInputIsRefusedAndSlowClientsAreCutOff) {
   auto still = client().Get("/selftest/echo.asp");
   ASSERT_TRUE(still);
   EXPECT_EQ(still->status, 200);
+}
+
+// A cookie counts for a bounded time: one written without an expiry date
+// for the configured age, one with an expiry date until then.
+TEST_F(ServeE2E, SignedCookiesCountForABoundedTime) {
+  const RawResponse set = rawGet("/selftest/setcookie.asp?userid=25");
+  const std::string cookies = "Cookie: " + cookiePair(set.setCookie("kalimo")) + "; " +
+                              cookiePair(set.setCookie("plain")) + "\r\n";
+  const std::string fresh = gbk::toUtf8(rawGet("/selftest/echo.asp", cookies).body);
+  EXPECT_NE(fresh.find("C plain=值 1\n"), std::string::npos) << fresh;
+  EXPECT_NE(fresh.find("C kalimo.userid=25\n"), std::string::npos);
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(kCookieMaxAge * 1000 + 1200));
+  const std::string old = gbk::toUtf8(rawGet("/selftest/echo.asp", cookies).body);
+  EXPECT_EQ(old.find("C plain="), std::string::npos) << old;   // too old
+  EXPECT_NE(old.find("C kalimo.userid=25\n"), std::string::npos);  // expires in 31 days
+}
+
+// Every answer forbids sniffing and frames of other sites; a visitor's own
+// page (cookies in or out) is stored by no cache.
+TEST_F(ServeE2E, SecurityAndCacheHeaders) {
+  const RawResponse page = rawGet("/selftest/echo.asp");
+  EXPECT_EQ(page.header("Cache-Control"), "private");
+  const RawResponse withCookie = rawGet("/selftest/setcookie.asp?userid=3");
+  EXPECT_EQ(withCookie.header("Cache-Control"), "private, no-store");
+  const RawResponse sentCookie =
+      rawGet("/selftest/expires.asp", "Cookie: " + cookiePair(withCookie.setCookie("kalimo")) + "\r\n");
+  EXPECT_EQ(sentCookie.header("Cache-Control"), "private, no-store");  // beats the page's own no-cache
+  EXPECT_EQ(rawGet("/selftest/expires.asp").header("Cache-Control"), "no-cache");
+  EXPECT_EQ(rawGet("/selftest/session.asp?set=1").header("Cache-Control"), "private, no-store");
+
+  const RawResponse answers[] = {
+      page, withCookie, rawGet("/css.css"), rawGet("/images/none.gif"), rawGet("/selftest/fail.asp"),
+      rawRequest("GET /selftest/echo.asp HTTP/1.1\r\nHost: x\nX: 1\r\n\r\n"),  // refused by the connection
+      rawRequest("BREW /pot HTTP/1.1\r\nHost: x\r\n\r\n"),              // refused by the HTTP layer
+  };
+  for (const RawResponse& r : answers) {
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.header("X-Content-Type-Options"), "nosniff") << r.status;
+    EXPECT_EQ(r.header("X-Frame-Options"), "SAMEORIGIN") << r.status;
+    EXPECT_EQ(r.header("Content-Security-Policy"), "frame-ancestors 'self'") << r.status;
+  }
+}
+
+// Cookies are Secure when a trusted proxy says the request came over TLS.
+TEST_F(ServeE2E, CookiesAreSecureBehindATlsProxy) {
+  const RawResponse plain = rawGet("/selftest/setcookie.asp?userid=1");
+  EXPECT_EQ(plain.setCookie("kalimo").find("Secure"), std::string::npos);
+  const RawResponse proxied =
+      rawGet("/selftest/setcookie.asp?userid=1", "X-Forwarded-Proto: https\r\nX-Forwarded-For: 10.1.2.3\r\n");
+  EXPECT_NE(proxied.setCookie("kalimo").find("; Secure; HttpOnly; SameSite=Lax"), std::string::npos)
+      << proxied.setCookie("kalimo");
+  EXPECT_NE(proxied.setCookie("plain").find("; Secure;"), std::string::npos);
+}
+
+// A second server on the port in use stops with a message saying so; the
+// first goes on serving.
+TEST_F(ServeE2E, SecondServerOnAPortInUseStops) {
+  const std::string config = server_->dir() + "/second.json";
+  std::ofstream(config) << R"({"port": )" << server_->port() << R"(, "data_folder": ")" << server_->dir()
+                        << R"(/data2", "database": {"demo_members": 3}})";
+  // (A server that does start is stopped by the time limit, and the test fails.)
+  const std::string command = "timeout 20 " + std::string(ZURVA_SERVE_BINARY) + " --config " + config + " 2>&1 </dev/null";
+  FILE* second = ::popen(command.c_str(), "r");
+  ASSERT_NE(second, nullptr);
+  std::string output;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, second)) output += buffer;
+  const int status = ::pclose(second);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << ": " << output;
+  EXPECT_NE(output.find("cannot listen on 127.0.0.1:" + std::to_string(server_->port()) + ": the port is in use"),
+            std::string::npos)
+      << output;
+  EXPECT_EQ(output.find("serving"), std::string::npos) << output;
+
+  for (int i = 0; i < 5; ++i) {
+    auto r = client().Get("/selftest/echo.asp");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 200);
+  }
 }
 
 }  // namespace

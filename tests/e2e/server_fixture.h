@@ -90,14 +90,21 @@ class ServerProcess {
       if ((p.revents & (POLLIN | POLLHUP)) && ::read(stdout_, &c, 1) == 1) line += c;
       else if (p.revents & POLLHUP) break;
     }
-    const size_t at = line.find("http://127.0.0.1:");
+    const size_t at = line.find("://127.0.0.1:");
     if (at == std::string::npos) return fail(error, "no address printed: " + line + " / " + logText());
-    port_ = std::stoi(line.substr(at + 17));
+    port_ = std::stoi(line.substr(at + 13));
+    tls_ = line.compare(at - 5, 5, "https") == 0;
 
     // Ready when a page answers.
     for (int i = 0; i < 100; ++i) {
-      httplib::Client client("127.0.0.1", port_);
-      if (auto r = client.Get(readyPath); r && r->status == 200) return true;
+      if (tls_) {
+        httplib::SSLClient client("127.0.0.1", port_);
+        client.enable_server_certificate_verification(false);
+        if (auto r = client.Get(readyPath); r && r->status == 200) return true;
+      } else {
+        httplib::Client client("127.0.0.1", port_);
+        if (auto r = client.Get(readyPath); r && r->status == 200) return true;
+      }
       std::this_thread::sleep_for(100ms);
     }
     return fail(error, "the server does not answer: " + logText());
@@ -120,6 +127,8 @@ class ServerProcess {
   }
 
   int port() const { return port_; }
+  bool tls() const { return tls_; }
+  const std::string& dir() const { return dir_; }
   std::string logText() const {
     std::ifstream in(log_);
     std::ostringstream s;
@@ -136,6 +145,7 @@ class ServerProcess {
   pid_t pid_ = -1;
   int stdout_ = -1;
   int port_ = 0;
+  bool tls_ = false;
   std::string dir_, log_;
 };
 

@@ -32,9 +32,12 @@ class SiteE2E : public e2e::ServerSuite<SiteE2E> {
     for (const auto& [name, value] : fields) body += (body.empty() ? "" : "&") + name + "=" + gbk::urlEncode(value);
     return body;
   }
-  static RawResponse login(const std::string& username, const std::string& password, const std::string& logType) {
+  // The login form posted from the site's own login page.
+  static RawResponse login(const std::string& username, const std::string& password, const std::string& logType,
+                           const std::string& referer = "http://127.0.0.1/login.html") {
     return rawPost("/chklogin.asp",
-                   gbkForm({{"username", username}, {"password", password}, {"log_type", logType}, {"inpass", "1"}}));
+                   gbkForm({{"username", username}, {"password", password}, {"log_type", logType}, {"inpass", "1"}}),
+                   referer.empty() ? "" : "Referer: " + referer + "\r\n");
   }
   static std::string cookieHeader(const std::string& pair) { return "Cookie: " + pair + "\r\n"; }
   static bool holds(const std::string& gbkBody, const std::string& utf8) {
@@ -200,6 +203,46 @@ TEST_F(SiteE2E, MessageDemosShowEachForm) {
   EXPECT_EQ(other.status, 200);
   EXPECT_NE(other.body.find(indexMark), std::string::npos);
   EXPECT_EQ(other.body.find("javascript:alert(1)"), std::string::npos);
+}
+
+// The login handler takes the form only from a page of the site: a form
+// posted from another site (or with no referrer) logs nobody in.
+TEST_F(SiteE2E, LoginFromAnotherSiteIsRefused) {
+  for (const char* referer : {"", "http://evil.example/login.html", "http://127.0.0.1.evil.example/login.html"}) {
+    SCOPED_TRACE(referer);
+    const RawResponse r = login("demo1@example.com", "demo123", "1", referer);
+    EXPECT_EQ(r.setCookie("kalimo"), "");
+    EXPECT_TRUE(holds(r.body, "错误或非法操作")) << gbk::toUtf8(r.body);
+  }
+  EXPECT_NE(login("demo1@example.com", "demo123", "1", "http://127.0.0.1:8080/login.html").setCookie("kalimo"), "");
+}
+
+// A member's pages are stored by no cache.
+TEST_F(SiteE2E, MemberPagesAreNotCached) {
+  const auto [member, home] = loginToMemberHome("demo1@example.com", "demo123", "1");
+  EXPECT_EQ(rawGet("/indexw.asp", cookieHeader(member)).header("Cache-Control"), "private, no-store");
+  EXPECT_EQ(rawGet("/index.asp", cookieHeader(member)).header("Cache-Control"), "private, no-store");
+  EXPECT_EQ(rawGet("/index.asp").header("Cache-Control"), "private");
+}
+
+// Login attempts of one address beyond the limit (10 a minute) get a short
+// GBK page with status 429, right password or not; other pages are served.
+TEST_F(SiteE2E, LoginAttemptsBeyondTheLimitGet429) {
+  for (int i = 0; i < 10; ++i) {
+    const RawResponse r = login("demo1@example.com", "wrong" + std::to_string(i), "1");
+    ASSERT_EQ(r.status, 200) << i;
+  }
+  for (const char* password : {"wrong", "demo123"}) {
+    const RawResponse r = login("demo1@example.com", password, "1");
+    EXPECT_EQ(r.status, 429);
+    EXPECT_EQ(r.setCookie("kalimo"), "");
+    EXPECT_EQ(r.header("Content-Type"), "text/html; charset=gb2312");
+    EXPECT_GE(std::atoi(r.header("Retry-After").c_str()), 1);
+    EXPECT_TRUE(holds(r.body, "您的请求过于频繁，请稍后再试。")) << gbk::toUtf8(r.body);
+  }
+  EXPECT_EQ(rawGet("/login.asp").status, 200);
+  // The static link of the handler is the same page, and counts the same.
+  EXPECT_EQ(rawPost("/chklogin.html", "username=x", "Referer: http://127.0.0.1/login.html\r\n").status, 429);
 }
 
 }  // namespace

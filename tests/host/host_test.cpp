@@ -25,6 +25,33 @@ TEST(HostRequest, CollectionsAreCaseInsensitiveAndKeepArrivalOrder) {
   EXPECT_EQ(r.QueryString.keys(), (std::vector<std::string>{"ID", "empty", "tag"}));
 }
 
+// Many keys (beyond the few a scan serves): lookups by any case, repeated
+// keys joined, arrival order kept, also in a copy.
+TEST(HostRequest, LargeCollectionsKeepTheirKeys) {
+  ValueCollection c;
+  for (int i = 0; i < 2000; ++i) c.add("Key" + std::to_string(i), std::to_string(i));
+  c.add("KEY7", "again");
+  c.set("key1999", "replaced");
+  const ValueCollection copy = c;
+  for (const ValueCollection* v : {static_cast<const ValueCollection*>(&c), &copy}) {
+    EXPECT_EQ(v->count(), 2000u);
+    EXPECT_EQ((*v)("key0").str(), "0");
+    EXPECT_EQ((*v)("kEy1234").str(), "1234");
+    EXPECT_EQ((*v)("key7").str(), "7, again");
+    EXPECT_EQ((*v)("KEY1999").str(), "replaced");
+    EXPECT_TRUE((*v)("key2000").isEmpty());
+    EXPECT_FALSE(v->contains("key"));
+    const std::vector<std::string> keys = v->keys();
+    EXPECT_EQ(keys.front(), "Key0");
+    EXPECT_EQ(keys[17], "Key17");
+    EXPECT_EQ(keys.back(), "Key1999");
+  }
+  c.clear();
+  EXPECT_TRUE(c("key5").isEmpty());
+  c.add("x", "1");
+  EXPECT_EQ(c("X").str(), "1");
+}
+
 TEST(HostRequest, GeneralLookupOrder) {
   Request r;
   r.ServerVariables.add("id", "server");

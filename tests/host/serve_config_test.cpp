@@ -22,7 +22,12 @@ TEST(ServeConfig, KeysOverrideDefaults) {
     "port": 0,
     "connection": {"SqlDatabaseName": "demo"},
     "sessions": {"idle_timeout_seconds": 1.5},
-    "limits": {"max_body_bytes": 4096},
+    "limits": {"max_body_bytes": 4096, "max_request_pairs": 20},
+    "cookies": {"max_age_seconds": 3600, "max_age_with_expiry_seconds": 86400},
+    "rate_limit": {"paths": ["/a.asp", "/b.asp"], "requests": 5, "per_seconds": 30},
+    "access_log": "-",
+    "tls": {"certificate": "cert.pem", "key": "key.pem"},
+    "trusted_proxies": ["10.0.0.1"],
     "application": {
       "zurva_skinbase_info": [{"separator": "##", "fields": ["a", "b", "", 7, "1"]}, "second"],
       "plain": ["text"]
@@ -36,6 +41,27 @@ TEST(ServeConfig, KeysOverrideDefaults) {
   EXPECT_DOUBLE_EQ(c.sessionIdleSeconds, 1.5);
   EXPECT_EQ(c.limits.maxBodyBytes, 4096u);
   EXPECT_EQ(c.limits.maxHeaderBytes, Limits().maxHeaderBytes);
+  EXPECT_EQ(c.limits.maxRequestPairs, 20u);
+  EXPECT_DOUBLE_EQ(c.cookieAges.withoutExpirySeconds, 3600);
+  EXPECT_DOUBLE_EQ(c.cookieAges.withExpirySeconds, 86400);
+  EXPECT_EQ(c.rateLimit.paths, (std::vector<std::string>{"/a.asp", "/b.asp"}));
+  EXPECT_EQ(c.rateLimit.requests, 5);
+  EXPECT_DOUBLE_EQ(c.rateLimit.perSeconds, 30);
+  EXPECT_EQ(c.accessLog, "-");
+  EXPECT_EQ(c.tlsCertificate, "cert.pem");
+  EXPECT_EQ(c.tlsKey, "key.pem");
+  EXPECT_EQ(c.trustedProxies, (std::vector<std::string>{"10.0.0.1"}));
+
+  // The defaults: a day for cookies without expiry, the login handler limited, no TLS, no log.
+  const ServeConfig d = parseConfig("{}");
+  EXPECT_DOUBLE_EQ(d.cookieAges.withoutExpirySeconds, 86400);
+  EXPECT_DOUBLE_EQ(d.cookieAges.withExpirySeconds, 0);
+  EXPECT_EQ(d.rateLimit.paths, (std::vector<std::string>{"/chklogin.asp"}));
+  EXPECT_EQ(d.rateLimit.requests, 10);
+  EXPECT_DOUBLE_EQ(d.rateLimit.perSeconds, 60);
+  EXPECT_EQ(d.limits.maxRequestPairs, 1000u);
+  EXPECT_TRUE(d.tlsCertificate.empty());
+  EXPECT_TRUE(d.accessLog.empty());
   EXPECT_TRUE(c.selfTestPages);
   std::map<std::string, std::vector<std::string>> values(c.application.begin(), c.application.end());
   EXPECT_EQ(values.size(), 2u);
@@ -65,6 +91,10 @@ TEST(ServeConfig, MistakesNameTheKey) {
       {R"({"connection": {"SqlPassword": 1}})", "\"connection.SqlPassword\": must be a text"},
       {R"({"application": {"zurva_info": "x"}})", "\"application.zurva_info\": must be an array"},
       {R"({"port": 1,})", "not valid JSON"},
+      {R"({"tls": {"certificate": "c.pem"}})", "\"tls\": needs both"},
+      {R"({"rate_limit": {"paths": "/a.asp"}})", "\"rate_limit.paths\": must be an array of texts"},
+      {R"({"trusted_proxies": [1]})", "\"trusted_proxies\": must be an array of texts"},
+      {R"({"limits": {"max_request_pairs": 0}})", "\"limits.max_request_pairs\": must lie between"},
   };
   for (const auto& c : cases) {
     try {

@@ -13,41 +13,76 @@ namespace zurvafun::serve {
 namespace {
 
 const CookieSigner signer("0123456789abcdef0123456789abcdef-test-secret");
+constexpr std::time_t kNow = 1900000000;  // 2030-03-17
+constexpr std::time_t kDay = 24 * 60 * 60;
 
 TEST(ServeCookieSigning, SignedTextVerifiesAndNothingElseDoes) {
   const std::string text = "userid=5&grade=3";
-  const std::string value = signer.sign("kalimo", text);
-  ASSERT_EQ(value.rfind(text + ".", 0), 0u);
-  EXPECT_EQ(signer.verify("kalimo", value), std::optional<std::string_view>(text));
+  const std::string value = signer.sign("kalimo", text, kNow);
+  ASSERT_EQ(value.rfind(text + ".1900000000.0.", 0), 0u) << value;
+  EXPECT_EQ(signer.verify("kalimo", value, kNow), std::optional<std::string_view>(text));
 
   std::string altered = value;
   altered[text.size() - 1] = '9';  // grade=9
   std::string badSignature = value;
   badSignature.back() = badSignature.back() == 'A' ? 'B' : 'A';
+  std::string younger = value;
+  younger[text.size() + 10] = '9';  // issued later than it was
   const struct {
     const char* what;
     std::string name, value;
   } refused[] = {
       {"altered value", "kalimo", altered},
       {"altered signature", "kalimo", badSignature},
+      {"altered issue time", "kalimo", younger},
       {"moved to another cookie", "zurva_admin", value},
       {"unsigned", "kalimo", text},
       {"empty", "kalimo", ""},
       {"cut signature", "kalimo", value.substr(0, value.size() - 1)},
-      {"other secret", "kalimo", CookieSigner("another secret, 32 characters long").sign("kalimo", text)},
+      {"other secret", "kalimo", CookieSigner("another secret, 32 characters long").sign("kalimo", text, kNow)},
+      {"no times", "kalimo", text + "." + value.substr(value.rfind('.') + 1)},
   };
-  for (const auto& r : refused) EXPECT_FALSE(signer.verify(r.name, r.value)) << r.what;
+  for (const auto& r : refused) EXPECT_FALSE(signer.verify(r.name, r.value, kNow)) << r.what;
+}
+
+// A signed cookie counts for a bounded time: one without an expiry date
+// for the configured age after it was written, one with an expiry date
+// until then (and, when configured, no longer than the age for those).
+TEST(ServeCookieSigning, OldCookiesAreRefused) {
+  const CookieSigner capped("0123456789abcdef0123456789abcdef-test-secret", CookieAges{3600, 7 * kDay});
+  const struct {
+    const char* what;
+    const CookieSigner& signer;
+    std::time_t expires;  // 0: none
+    std::time_t age;      // at verification
+    bool counts;
+  } cases[] = {
+      {"no expiry, fresh", signer, 0, 0, true},
+      {"no expiry, a day old", signer, 0, kDay, true},
+      {"no expiry, older than a day", signer, 0, kDay + 1, false},
+      {"no expiry, configured hour", capped, 0, 3601, false},
+      {"31-day expiry, 30 days old", signer, kNow + 31 * kDay, 30 * kDay, true},
+      {"31-day expiry, at its expiry", signer, kNow + 31 * kDay, 31 * kDay, false},
+      {"31-day expiry, configured week", capped, kNow + 31 * kDay, 7 * kDay + 1, false},
+      {"31-day expiry, within the week", capped, kNow + 31 * kDay, 7 * kDay, true},
+      {"written already expired (a logout)", signer, kNow - kDay, 0, false},
+  };
+  for (const auto& c : cases) {
+    const std::string value = c.signer.sign("kalimo", "userid=5", kNow, c.expires);
+    EXPECT_EQ(c.signer.verify("kalimo", value, kNow + c.age).has_value(), c.counts) << c.what;
+  }
 }
 
 TEST(ServeCookieSigning, RequestCookiesKeepOnlyVerifiedOnes) {
-  const std::string header = "kalimo=" + signer.sign("kalimo", "nickname=%D1%DD%CA%BE&grade=3") +
+  const std::string header = "kalimo=" + signer.sign("kalimo", "nickname=%D1%DD%CA%BE&grade=3", kNow) +
                              "; zurva_admin=admin_name=root" +  // forged: no signature
-                             "; ZURVASESSIONID=" + signer.sign("ZURVASESSIONID", "00ff") +
-                             "; plain=" + signer.sign("plain", "%D6%B5+1") +
-                             "; kalimo=" + signer.sign("kalimo", "grade=10");  // a second one: ignored
+                             "; ZURVASESSIONID=" + signer.sign("ZURVASESSIONID", "00ff", kNow) +
+                             "; plain=" + signer.sign("plain", "%D6%B5+1", kNow) +
+                             "; old=" + signer.sign("old", "1", kNow - 2 * kDay) +  // too old: ignored
+                             "; kalimo=" + signer.sign("kalimo", "grade=10", kNow);  // a second one: ignored
   host::RequestCookies cookies;
   std::string session;
-  readRequestCookies(header, signer, "ZURVASESSIONID", cookies, session);
+  readRequestCookies(header, signer, "ZURVASESSIONID", cookies, session, kNow);
   EXPECT_EQ(cookies.names(), (std::vector<std::string>{"kalimo", "plain"}));
   EXPECT_EQ(cookies("kalimo")("nickname").str(), "演示");
   EXPECT_EQ(cookies("KALIMO")("grade").str(), "3");
@@ -68,31 +103,53 @@ TEST(ServeCookieHeader, SetCookieCarriesSignatureAndAttributes) {
   host::ResponseCookie member("kalimo");
   member("userid") = "5";
   member("nickname") = "演示一号";
-  member.Expires = Variant::date(toSerial(DateParts{2030, 1, 2, 3, 4, 5}));
-  const std::string header = setCookieHeader(member, signer);
-  const std::string value = signer.sign("kalimo", "userid=5&nickname=%D1%DD%CA%BE%D2%BB%BA%C5");
-  EXPECT_EQ(header, "kalimo=" + value + "; expires=" + httpDate(timeOfSerial(toSerial({2030, 1, 2, 3, 4, 5}))) +
-                        "; path=/; HttpOnly; SameSite=Lax");
+  member.Expires = Variant::date(toSerial(DateParts{2030, 4, 2, 3, 4, 5}));
+  const std::string header = setCookieHeader(member, signer, kNow);
+  const std::time_t expires = timeOfSerial(toSerial({2030, 4, 2, 3, 4, 5}));
+  const std::string value = signer.sign("kalimo", "userid=5&nickname=%D1%DD%CA%BE%D2%BB%BA%C5", kNow, expires);
+  EXPECT_EQ(header, "kalimo=" + value + "; expires=" + httpDate(expires) + "; path=/; HttpOnly; SameSite=Lax");
+  // The expiry under the signature is the one the browser was told.
+  const std::string sent = header.substr(7, header.find(';') - 7);
+  EXPECT_TRUE(signer.verify("kalimo", sent, expires - 1));
+  EXPECT_FALSE(signer.verify("kalimo", sent, expires));
 
   host::ResponseCookie plain("rupeni");
   plain = "x";
   plain.Path = "/bbs";
   plain.Domain = "example.com";
-  EXPECT_EQ(setCookieHeader(plain, signer),
-            "rupeni=" + signer.sign("rupeni", "x") + "; path=/bbs; domain=example.com; HttpOnly; SameSite=Lax");
+  EXPECT_EQ(setCookieHeader(plain, signer, kNow),
+            "rupeni=" + signer.sign("rupeni", "x", kNow) + "; path=/bbs; domain=example.com; HttpOnly; SameSite=Lax");
+  EXPECT_EQ(setCookieHeader(plain, signer, kNow, true),
+            "rupeni=" + signer.sign("rupeni", "x", kNow) +
+                "; path=/bbs; domain=example.com; Secure; HttpOnly; SameSite=Lax");
 
   host::ResponseCookie injected("c");
   injected = "1";
   injected.Path = "/; Secure=no";
   injected.Expires = "no date";
-  EXPECT_EQ(setCookieHeader(injected, signer), "c=" + signer.sign("c", "1") + "; path=/; HttpOnly; SameSite=Lax");
+  EXPECT_EQ(setCookieHeader(injected, signer, kNow),
+            "c=" + signer.sign("c", "1", kNow) + "; path=/; HttpOnly; SameSite=Lax");
 
   host::ResponseCookie badName("a b");
   badName = "1";
-  EXPECT_EQ(setCookieHeader(badName, signer), "");
+  EXPECT_EQ(setCookieHeader(badName, signer, kNow), "");
 
-  EXPECT_EQ(sessionCookieHeader("ZURVASESSIONID", "abc", signer),
-            "ZURVASESSIONID=" + signer.sign("ZURVASESSIONID", "abc") + "; path=/; HttpOnly; SameSite=Lax");
+  EXPECT_EQ(sessionCookieHeader("ZURVASESSIONID", "abc", signer, kNow),
+            "ZURVASESSIONID=" + signer.sign("ZURVASESSIONID", "abc", kNow) + "; path=/; HttpOnly; SameSite=Lax");
+}
+
+// The MAC is HMAC-SHA256 (RFC 4231, test case 2), whatever the key length.
+TEST(ServeCookieSigning, MacIsHmacSha256) {
+  unsigned char mac[32];
+  HmacSha256("Jefe").mac({"what do ya want ", "for nothing?"}, mac);
+  std::string hex;
+  for (unsigned char b : mac) hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+  EXPECT_EQ(hex, "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843");
+  // Test case 6: a key longer than the block is hashed first.
+  HmacSha256(std::string(131, '\xaa')).mac({"Test Using Larger Than Block-Size Key - Hash Key First"}, mac);
+  hex.clear();
+  for (unsigned char b : mac) hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+  EXPECT_EQ(hex, "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54");
 }
 
 TEST(ServeCookieHeader, HttpDates) {

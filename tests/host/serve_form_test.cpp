@@ -75,7 +75,7 @@ TEST(ServeForm, HeaderValuesAsTheyArrived) {
 }
 
 TEST(ServeMultipart, TextFieldsInOrderFilesLeftOut) {
-  MultipartForm m(1000);
+  MultipartForm m(1000, 100);
   ASSERT_TRUE(m.beginPart("nick", ""));
   ASSERT_TRUE(m.append("\xC4\xE3", 2));  // 你好 in two pieces
   ASSERT_TRUE(m.append("\xBA\xC3", 2));
@@ -96,12 +96,31 @@ TEST(ServeMultipart, TextFieldsInOrderFilesLeftOut) {
 }
 
 TEST(ServeMultipart, BodyBoundCountsEveryPart) {
-  MultipartForm m(8);
+  MultipartForm m(8, 100);
   ASSERT_TRUE(m.beginPart("file", "a.bin"));
   EXPECT_TRUE(m.append("12345", 5));
   ASSERT_TRUE(m.beginPart("text", ""));
   EXPECT_FALSE(m.append("6789", 4));
   EXPECT_TRUE(m.tooLarge());
+
+  MultipartForm parts(1000, 2);
+  EXPECT_TRUE(parts.beginPart("a", ""));
+  EXPECT_TRUE(parts.beginPart("b", "b.jpg"));  // files count as parts too
+  EXPECT_FALSE(parts.beginPart("c", ""));
+  EXPECT_TRUE(parts.tooLarge());
+}
+
+// The pairs counted as the bytes arrive are the pairs the form gets.
+TEST(ServeForm, PairCounterCountsWhatTheFormGets) {
+  for (const char* text : {"", "a=1", "a=1&b=2", "&&a&&b=&", "a=1&a=2&A=3", "=x&&", "a%26b=1&c"}) {
+    host::ValueCollection form;
+    const size_t added = addUrlEncodedPairs(text, form);
+    PairCounter whole, pieces;
+    whole.feed(text);
+    for (const char* p = text; *p; ++p) pieces.feed(std::string_view(p, 1));
+    EXPECT_EQ(whole.pairs(), added) << text;
+    EXPECT_EQ(pieces.pairs(), added) << text;
+  }
 }
 
 }  // namespace

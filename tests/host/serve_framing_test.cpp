@@ -76,6 +76,25 @@ TEST(ServeFraming, AmbiguousOrMalformedFramingIsRefused) {
   EXPECT_EQ(framingOf(request("Cookie: a=%ZZ\xFF; b\r\nUser-Agent: \xD6\xD0\r\n")).refusal, 0);
 }
 
+// The target's host must be clear: HTTP/1.1 needs exactly one Host header,
+// HTTP/1.0 at most one.
+TEST(ServeFraming, HostHeaderRules) {
+  const struct {
+    const char* header;
+    int refusal;
+  } cases[] = {
+      {"GET / HTTP/1.1\r\nHost: x\r\n\r\n", 0},
+      {"GET / HTTP/1.1\r\nhOsT: x\r\n\r\n", 0},
+      {"GET / HTTP/1.1\r\nHost:\r\n\r\n", 0},  // empty, as a client without a name sends it
+      {"GET / HTTP/1.1\r\n\r\n", 400},
+      {"GET / HTTP/1.1\r\nX-Host: x\r\n\r\n", 400},
+      {"GET / HTTP/1.1\r\nHost: x\r\nHost: x\r\n\r\n", 400},
+      {"GET / HTTP/1.0\r\n\r\n", 0},
+      {"GET / HTTP/1.0\r\nHost: x\r\nHOST: y\r\n\r\n", 400},
+  };
+  for (const auto& c : cases) EXPECT_EQ(framingOf(c.header).refusal, c.refusal) << c.header;
+}
+
 struct Decoded {
   ChunkedDecoder::State state;
   std::string data;

@@ -60,15 +60,6 @@ int run(int argc, char** argv) {
   std::string secret = config.cookieSecret;
   if (secret.empty()) secret = serve::loadOrCreateSecret((fs::path(data) / "cookie.secret").string());
 
-  db::configure(db::Config{data, config.databaseServerName, config.databaseUser, config.databasePassword,
-                           config.SqlDatabaseName, ""});
-  const std::string database = db::databaseFile(config.SqlDatabaseName);
-  if (!fs::exists(database)) {
-    std::cerr << "zurva-serve: creating the demo database " << database << " (" << config.demoMembers
-              << " members)\n";
-    seed::createDemoDatabase(database, config.demoMembers, config.demoSeed);
-  }
-
   // SIGINT and SIGTERM are taken by one thread that stops the server; every
   // other thread (the workers start after this) keeps them blocked.
   sigset_t stopSignals;
@@ -77,10 +68,21 @@ int run(int argc, char** argv) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+  // Bound before the database is made, so that a port in use stops at once.
   serve::HttpServer server(config, secret);
   site::setAdministratorLogin(config.adminName, config.adminPassword);
   site::registerPages(server.pages());
+  if (config.selfTestPages) site::registerSelfTestPages(server.pages());
   server.bind();
+
+  db::configure(db::Config{data, config.databaseServerName, config.databaseUser, config.databasePassword,
+                           config.SqlDatabaseName, ""});
+  const std::string database = db::databaseFile(config.SqlDatabaseName);
+  if (!fs::exists(database)) {
+    std::cerr << "zurva-serve: creating the demo database " << database << " (" << config.demoMembers
+              << " members)\n";
+    seed::createDemoDatabase(database, config.demoMembers, config.demoSeed);
+  }
   std::cout << "zurva-serve: serving " << server.url() << std::endl;
 
   std::thread stopper([&] {
