@@ -23,14 +23,6 @@
 
 namespace zurvafun {
 
-namespace {
-
-constexpr LogTag kSmsTag = logTagOf("SendSms");
-
-void logSmsFailure(const std::string& what) { WriteLog(logMessage(kSmsTag, what)); }
-
-}  // namespace
-
 Variant zurva::SendSms(Variant& UserName, Variant& UserPass, const Variant& DstMobile,
                        const Variant& SmsMsg, const Variant& money, const Variant& his,
                        const Variant& SqlLocalName, const Variant& SqlUserName,
@@ -73,16 +65,16 @@ Variant zurva::SendSms(Variant& UserName, Variant& UserPass, const Variant& DstM
     try {
       conn.transaction([&] {
         if (!interaction::charge(conn, *userid, price)) {
-          logSmsFailure("短信已发出，余额已不足，未扣费：会员 " + std::to_string(*userid) + "，" + price.str() + " E币");
+          interaction::logSmsFailure("短信已发出，余额已不足，未扣费：会员 " + std::to_string(*userid) + "，" + price.str() + " E币");
           return;
         }
         loveb_add(*userid, price, his, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
       });
     } catch (const VbError& e) {
       if (e.isRequestEnd()) throw;
-      logSmsFailure(e.description());
+      interaction::logSmsFailure(e.description());
     } catch (const std::exception& e) {
-      logSmsFailure(e.what());
+      interaction::logSmsFailure(e.what());
     }
   });
 }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "framework/zurva.h"
 #include "host/host.h"
 #include "runtime/gbk.h"
 
@@ -11,6 +12,11 @@ std::string smsGatewayAddress(const host::Application& application) {
   const Variant value = application("zurva_sms_gateway");
   if (value.isArray()) return value.arrayValue().empty() ? "" : value[0].str();
   return value.str();
+}
+
+void logSmsFailure(const std::string& what) {
+  static constexpr LogTag kSmsTag = logTagOf("SendSms");
+  WriteLog(logMessage(kSmsTag, what));
 }
 
 std::string smsGatewayUrl(std::string_view address, const SmsValues& values) {

@@ -25,6 +25,10 @@ struct SmsValues {
 // The configured address ("" when the deployment has none).
 std::string smsGatewayAddress(const host::Application& application);
 
+// Appends a line about a failed or unpaid message to the error log, under
+// the tag of SendSms.
+void logSmsFailure(const std::string& what);
+
 // `address` with each placeholder replaced by its value URL-encoded in GBK.
 // The address is read once from left to right, so a value never fills a
 // placeholder of its own.
