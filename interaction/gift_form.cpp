@@ -13,12 +13,14 @@
 #include "framework/zurva.h"
 #include "interaction/gifts.h"
 #include "interaction/request_numbers.h"
+#include "interaction/site_link.h"
 
 namespace zurvafun {
 
 namespace {
 
 using html::trusted;
+using interaction::siteLink;
 
 // Friends on one page of the list.
 constexpr long kFriendsPerPage = 6;
@@ -85,12 +87,6 @@ constexpr html::Fragment kPagingBar =
 
 constexpr html::Fragment kPageOption = "<option value={{page}}{{selected}}>{{page}}</option>";
 
-// A link of the site in its link mode.
-html::Html link(zurva& z, std::string target) {
-  Variant url = std::move(target);
-  return trusted(z.showurl(url));
-}
-
 }  // namespace
 
 Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
@@ -121,7 +117,7 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
     }
 
     const html::Html dot = trusted(kDot);
-    std::string form = kFormHead({{"action", link(*this, "sendsave.asp")}}).str();
+    std::string form = kFormHead({{"action", siteLink(*this, "sendsave.asp")}}).str();
     kGiftRows.appendTo(form, {{"imgs", gift("imgs")},
                               {"dot", dot},
                               {"name", gift("name")},
@@ -136,8 +132,8 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
       kTypedReceiver.appendTo(form, {{"dot", dot}});
     }
     kMessageRow.appendTo(form, {{"dot", dot},
-                                {"upgrade", link(*this, "ReadyBuy.asp")},
-                                {"about", link(*this, "readybuy.asp")}});
+                                {"upgrade", siteLink(*this, "ReadyBuy.asp")},
+                                {"about", siteLink(*this, "readybuy.asp")}});
 
     // The friends: accepted friendships in either direction, newest first.
     std::string friends;
@@ -171,7 +167,7 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
         kFriendRow.appendTo(friends, {{"friend", friendId},
                                       {"number", trusted(gradeshow(friendId))},
                                       {"nickname", trusted(HtmlOut(nickname))},
-                                      {"trustPage", link(*this, "xjrz.asp")},
+                                      {"trustPage", siteLink(*this, "xjrz.asp")},
                                       {"trust", trust},
                                       {"grade", trusted(dj(memberGrade))}});
       }
@@ -189,7 +185,7 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
           {{"page", page},
            {"pages", rs.PageCount()},
            {"records", rs.RecordCount()},
-           {"jump", link(*this, Request().ServerVariables("SCRIPT_NAME").str() + query +
+           {"jump", siteLink(*this, Request().ServerVariables("SCRIPT_NAME").str() + query +
                                     "&page='+this.options[this.selectedIndex].value")},
            {"options", trusted(options)}});
     }
