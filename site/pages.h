@@ -33,4 +33,14 @@ void writeMemberLine(zurva& z, serve::PageContext& p);
 // component's message pages, one link each.
 void registerMessagePages(serve::PageRegistry& pages);
 
+// The member interaction pages: conversations ("/mymessages.asp",
+// "/message.asp" and its frames, "/msgfal.asp"), the vote page
+// ("/vote.asp"), gifts ("/present.asp", "/sendpresent.asp", "/sendsave.asp",
+// the stand-in SMS gateway "/smsgateway.asp") and parties ("/party.asp",
+// "/partyinfo.asp", "/action.asp", "/partymanage.asp", "/partyedit.asp"...).
+void registerInteractionPages(serve::PageRegistry& pages);
+
+// The poll box of the home page.
+void writePollBox(zurva& z, serve::PageContext& p);
+
 }  // namespace zurvafun::site
