@@ -120,6 +120,8 @@ class ServerProcess {
   }
 
   int port() const { return port_; }
+  // The server's data folder (the database file is "zurva.db" there).
+  std::string dataFolder() const { return dir_ + "/data"; }
   std::string logText() const {
     std::ifstream in(log_);
     std::ostringstream s;
