@@ -12,7 +12,7 @@
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "interaction/gifts.h"
-#include "interaction/request_numbers.h"
+#include "interaction/request_checks.h"
 #include "interaction/site_link.h"
 
 namespace zurvafun {
@@ -93,8 +93,7 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
                    const Variant& SqlPassword, const Variant& SqlDatabaseName) {
   return untrapped([&](Variant& result) {
     const Viewer viewer(Request());
-    const std::optional<std::int32_t> me = viewer.memberNumber();
-    if (!viewer.isMember() || !me) interaction::refuse(*this, "非法操作", "-2", 2);
+    const std::int32_t me = interaction::loggedInMemberOrRefuse(*this, viewer);
     const int grade = CInt(viewer.member("grade"));
 
     db::Connection conn;
@@ -140,7 +139,7 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
     db::Recordset rs;
     rs.Open(sql::statement("select id,userID,senduserID,new,addtime from friends where (userid={} or "
                            "senduserid={}) and ifok=1  order by addtime desc",
-                           *me, *me),
+                           me, me),
             conn, db::adOpenKeyset, db::adLockReadOnly);
     if (rs.eof()) {
       friends = kNoFriends;
@@ -155,7 +154,7 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
       rs.setAbsolutePage(page);
       friends = kFriendsHead;
       for (long shown = 0; shown < kFriendsPerPage && !rs.eof(); ++shown, rs.MoveNext()) {
-        const Variant friendId = eq(rs("senduserID"), Variant(long(*me))) ? rs("userID") : rs("senduserID");
+        const Variant friendId = eq(rs("senduserID"), Variant(long(me))) ? rs("userID") : rs("senduserID");
         const sql::Number who = sql::lng(friendId);
         Variant nickname = interaction::firstFieldOrNull(
             conn, sql::statement("select nickname from Zurva_user where userID={}", who));

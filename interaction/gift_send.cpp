@@ -23,7 +23,7 @@
 #include "framework/zurva.h"
 #include "interaction/balance.h"
 #include "interaction/gifts.h"
-#include "interaction/request_numbers.h"
+#include "interaction/request_checks.h"
 #include "interaction/sms_gateway.h"
 #include "profile/member_record.h"
 #include "runtime/dates.h"
@@ -51,8 +51,7 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
                        const Variant& SqlPassword, const Variant& SqlDatabaseName) {
   untrapped([&] {
     const Viewer viewer(Request());
-    const std::optional<std::int32_t> sender = viewer.memberNumber();
-    if (!viewer.isMember() || !sender) interaction::refuse(*this, "非法操作", "-2", 2);
+    const std::int32_t sender = interaction::loggedInMemberOrRefuse(*this, viewer);
     const int grade = CInt(viewer.member("grade"));
 
     db::Connection conn;
@@ -86,7 +85,7 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
     const Variant price = interaction::priceFor(gift(0), grade);
     const Variant total = CCur(price * Variant(long(receivers.size())));
 
-    const std::optional<Variant> balance = interaction::balanceOf(conn, *sender);
+    const std::optional<Variant> balance = interaction::balanceOf(conn, sender);
     if (!balance) interaction::refuse(*this, "非法操作", "-2", 2);  // a cookie of a member who is gone
     if (lt(*balance, price) || lt(*balance, total)) interaction::refuse(*this, kTooLittleMoney, "-2", 1);
 
@@ -108,18 +107,18 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
       for (const std::int32_t receiver : receivers) {
         rows.AddNew();
         rows["userid"] = long(receiver);
-        rows["senduserid"] = long(*sender);
+        rows["senduserid"] = long(sender);
         rows["presentedid"] = Variant::integer(giftId);
         rows["sm"] = message;
         rows["addtime"] = now;
         rows.Update();
       }
       rows.Close();
-      if (!interaction::charge(conn, *sender, total)) interaction::refuse(*this, kTooLittleMoney, "-2", 1);
+      if (!interaction::charge(conn, sender, total)) interaction::refuse(*this, kTooLittleMoney, "-2", 1);
       for (const std::int32_t receiver : receivers) {
         const std::string history =
             "您向" + nicknameOf(receiver) + (halfPrice ? "送去礼物,金银卡会员打五折." : "送去礼物");
-        loveb_add(long(*sender), price, history, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+        loveb_add(long(sender), price, history, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
       }
     });
 
@@ -151,7 +150,7 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
       }
     }
 
-    const std::optional<Variant> left = interaction::balanceOf(conn, *sender);
+    const std::optional<Variant> left = interaction::balanceOf(conn, sender);
     Response().Cookies("kalimo")("emoney") = left ? *left : Variant();
 
     std::string outcome = "已成功送出礼物";

@@ -19,7 +19,7 @@
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
-#include "interaction/request_numbers.h"
+#include "interaction/request_checks.h"
 
 namespace zurvafun {
 

@@ -9,7 +9,7 @@
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "interaction/party.h"
-#include "interaction/request_numbers.h"
+#include "interaction/request_checks.h"
 #include "runtime/dates.h"
 
 namespace zurvafun {

@@ -7,7 +7,7 @@
 #include "framework/sql.h"
 #include "framework/zurva.h"
 #include "interaction/party.h"
-#include "interaction/request_numbers.h"
+#include "interaction/request_checks.h"
 #include "runtime/dates.h"
 
 namespace zurvafun::interaction {

@@ -12,7 +12,7 @@
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "interaction/party.h"
-#include "interaction/request_numbers.h"
+#include "interaction/request_checks.h"
 #include "interaction/site_link.h"
 
 namespace zurvafun {

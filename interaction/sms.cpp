@@ -18,7 +18,7 @@
 #include "framework/zurva.h"
 #include "host/objects.h"
 #include "interaction/balance.h"
-#include "interaction/request_numbers.h"
+#include "interaction/request_checks.h"
 #include "interaction/sms_gateway.h"
 
 namespace zurvafun {

@@ -3,6 +3,9 @@
 // groups' pages list their entry links on the home page.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "host/serve/pages.h"
 
 namespace zurvafun {
@@ -17,6 +20,15 @@ void registerPages(serve::PageRegistry& pages);
 // The home page "/index.asp" (also "/" and "/index.html"): what the site
 // offers, with the demo accounts.
 void registerHomePage(serve::PageRegistry& pages);
+
+// The top of a page of the site, up to its content cell (the title goes into
+// the title tag and the heading), and the rest of the page after it.
+std::string pageTop(std::string_view title);
+inline constexpr std::string_view kPageBottom = R"(  </td></tr>
+</table>
+</body>
+</html>
+)";
 
 // The member pages: "/login.asp" (the login form), "/chklogin.asp" (its
 // handler), "/bbs/login.asp" (stand-in for the forum's login handler),

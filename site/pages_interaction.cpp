@@ -33,27 +33,6 @@ namespace zurvafun::site {
 
 namespace interaction_pages {
 
-std::string pageTop(std::string_view title) {
-  return std::string(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
-<html>
-<head>
-<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>)") + std::string(title) + R"(</title>
-<link href="/css.css" rel="stylesheet" type="text/css">
-</head>
-<body>
-<table class="bk" width="760" align="center" cellspacing="0" cellpadding="6">
-  <tr><td class="classtop">)" + std::string(title) + R"(</td></tr>
-  <tr><td class="classtd">
-)";
-}
-
-const std::string_view kPageBottom = R"(  </td></tr>
-</table>
-</body>
-</html>
-)";
-
 std::optional<std::int32_t> loggedInMember(const serve::PageContext& p) {
   const Viewer viewer(p.Request);
   if (!viewer.isMember()) return std::nullopt;

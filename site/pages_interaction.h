@@ -9,16 +9,13 @@
 
 #include "db/db.h"
 #include "host/serve/pages.h"
+#include "site/pages.h"
 
 namespace zurvafun {
 class zurva;
 }
 
 namespace zurvafun::site::interaction_pages {
-
-// The top of a page up to its content cell, and the rest.
-std::string pageTop(std::string_view title);
-extern const std::string_view kPageBottom;
 
 // The logged-in member's number (a signed member cookie with a user name and
 // a member number), or std::nullopt for a visitor.

@@ -180,7 +180,7 @@ TEST_F(GiftFormTest, GuestsAndBadNumbersGetMessages) {
     freshRequest();
     logIn(1);
     EXPECT_TRUE(endsRequest([&] { form(query); }));
-    EXPECT_EQ(body(), "<script Language=javaScript>alert('请求错误！');history.go(-1);</script></body></html>");
+    EXPECT_EQ(body(), alertAndBack("请求错误！"));
   }
 }
 

@@ -21,13 +21,6 @@ constexpr const char* kNoReceiver = "请输入赠与者的id，id必须为数字
 constexpr const char* kFailedTail =
     " 发送礼物通知短信失败，失败原因可能为：对象未填写手机信息或您的会员等级不是银卡以上会员。";
 
-// The alert of Msg with "-2": the text, then the window closes.
-std::string alertAndClose(const std::string& text) {
-  return "<script Language=javaScript>alert('" + text + "');window.close();</script>";
-}
-std::string alertAndBack(const std::string& text) {
-  return "<script Language=javaScript>alert('" + text + "');history.go(-1);</script></body></html>";
-}
 
 class GiftSendTest : public InteractionTest {
  protected:

@@ -223,7 +223,7 @@ TEST_F(MsgfalTest, BadMemberNumbersGetAMessageInsteadOfAFrame) {
     h->request().QueryString.add("userid", other);
     zurva z;
     EXPECT_TRUE(endsRequest([&] { z.msgfal(kServer, kUser, kPassword, kDatabase); }));
-    EXPECT_EQ(body(), "<script Language=javaScript>alert('请求错误！');history.go(-1);</script></body></html>");
+    EXPECT_EQ(body(), alertAndBack("请求错误！"));
   }
   // A guest has no conversation.
   freshRequest();

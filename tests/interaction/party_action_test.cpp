@@ -12,16 +12,6 @@ namespace {
 
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
-std::string alertAndClose(const std::string& text) {
-  return "<script Language=javaScript>alert('" + text + "');window.close();</script>";
-}
-std::string alertAndBack(const std::string& text) {
-  return "<script Language=javaScript>alert('" + text + "');history.go(-1);</script></body></html>";
-}
-std::string alertAndGo(const std::string& text, const std::string& url) {
-  return "<script Language=javaScript>alert('" + text + "');window.location.href='" + url +
-         "';</script></body></html>";
-}
 
 const Fields kSignup = {{"tel", "13900000000"}, {"email", "guest@example.com"}, {"name", "小王"},
                         {"xl", "本科"},         {"zy", "教师"},                 {"sex", "女"},

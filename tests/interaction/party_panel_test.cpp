@@ -85,7 +85,7 @@ TEST_F(PartyPanelTest, OnlyTheOrganiserGetsThePanelOfHisParty) {
   h->request().QueryString.add("partyid", "3 or 1=1");
   zurva z;
   EXPECT_TRUE(endsRequest([&] { z.partyaction(kServer, kUser, kPassword, kDatabase); }));
-  EXPECT_EQ(body(), "<script Language=javaScript>alert('请求错误！');history.go(-1);</script></body></html>");
+  EXPECT_EQ(body(), alertAndBack("请求错误！"));
 }
 
 TEST_F(PartyPanelTest, AFailedOpenReturnsNothing) {

@@ -30,6 +30,19 @@ inline bool endsRequest(const std::function<void()>& call) {
   return false;
 }
 
+// The alert forms of Msg (msgtype 1): then the window closes ("-2"), the
+// browser goes back ("-1"), or it goes to `url`.
+inline std::string alertAndClose(const std::string& text) {
+  return "<script Language=javaScript>alert('" + text + "');window.close();</script>";
+}
+inline std::string alertAndBack(const std::string& text) {
+  return "<script Language=javaScript>alert('" + text + "');history.go(-1);</script></body></html>";
+}
+inline std::string alertAndGo(const std::string& text, const std::string& url) {
+  return "<script Language=javaScript>alert('" + text + "');window.location.href='" + url +
+         "';</script></body></html>";
+}
+
 inline Variant arraySetting(std::string text) { return Variant(VariantArray{Variant(std::move(text))}); }
 
 class InteractionTest : public MemberDbTest {

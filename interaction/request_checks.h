@@ -1,7 +1,7 @@
-// Numbers that the interaction pages take from the request (member, gift and
-// party numbers, ages): converted before they reach a statement or a link, so
-// that text which is not a number never does; and the refusals that end a
-// request through Msg.
+// What the interaction pages take from the request, checked: the logged-in
+// member, and numbers (member, gift and party numbers, ages) converted before
+// they reach a statement or a link, so that text which is not a number never
+// does; and the refusals that end a request through Msg.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 
 namespace zurvafun {
 class zurva;
+class Viewer;
 }
 
 namespace zurvafun::interaction {
@@ -26,6 +27,10 @@ std::optional<std::int16_t> smallNumber(const Variant& value);
 // Msg(text, gourl, msgtype), which always ends the request; for the compiler
 // it does not return.
 [[noreturn]] void refuse(zurva& z, const Variant& text, const Variant& gourl, const Variant& msgtype);
+
+// The logged-in member's number; a visitor without a member login, or with a
+// cookie that holds no member number, gets Msg("非法操作", "-2", 2).
+std::int32_t loggedInMemberOrRefuse(zurva& z, const Viewer& viewer);
 
 // wholeNumber / smallNumber, or the alert `message` and one page back.
 std::int32_t wholeNumberOrRefuse(zurva& z, const Variant& value,

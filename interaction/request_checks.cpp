@@ -1,5 +1,6 @@
-#include "interaction/request_numbers.h"
+#include "interaction/request_checks.h"
 
+#include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/text.h"
 
@@ -34,6 +35,12 @@ std::optional<std::int16_t> smallNumber(const Variant& value) {
 void refuse(zurva& z, const Variant& text, const Variant& gourl, const Variant& msgtype) {
   z.Msg(text, gourl, msgtype);
   raiseRequestEnd();  // Msg has ended the request; should it ever return, stop here all the same
+}
+
+std::int32_t loggedInMemberOrRefuse(zurva& z, const Viewer& viewer) {
+  const std::optional<std::int32_t> userid = viewer.memberNumber();
+  if (!viewer.isMember() || !userid) refuse(z, "非法操作", "-2", 2);
+  return *userid;
 }
 
 std::int32_t wholeNumberOrRefuse(zurva& z, const Variant& value, std::string_view message) {
