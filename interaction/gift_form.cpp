@@ -106,12 +106,12 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
     db::Recordset gift;
     gift.Open(sql::statement("select * from present where id={}", giftId), conn, db::adOpenKeyset,
               db::adLockReadOnly);
-    if (gift.eof()) interaction::refuse(*this, "请求错误！", "-1", 1);
+    if (gift.eof()) interaction::endWithMessage(*this, "请求错误！", "-1", 1);
     Variant receiverNickname;
     if (receiver) {
       db::Recordset rs = conn.Execute(
           sql::statement("select nickname from Zurva_user where userID={}", *receiver));
-      if (rs.eof()) interaction::refuse(*this, "请求错误！", "-1", 1);
+      if (rs.eof()) interaction::endWithMessage(*this, "请求错误！", "-1", 1);
       receiverNickname = rs(0);
     }
 

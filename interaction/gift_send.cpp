@@ -63,16 +63,16 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
     std::optional<std::int32_t> mainReceiver;
     if (!eq(form("to"), "")) {
       mainReceiver = interaction::wholeNumberOrRefuse(*this, form("to"), kNoReceiver);
-      if (!isMember(conn, *mainReceiver)) interaction::refuse(*this, kNobody, "-1", 1);
+      if (!isMember(conn, *mainReceiver)) interaction::endWithMessage(*this, kNobody, "-1", 1);
     }
     const Variant list = form("list");
-    if (!mainReceiver && eq(list, "")) interaction::refuse(*this, kNoReceiver, "-1", 1);
+    if (!mainReceiver && eq(list, "")) interaction::endWithMessage(*this, kNoReceiver, "-1", 1);
     std::vector<std::int32_t> receivers;
     if (!eq(list, "")) {
       for (const std::string& item : Split(list.str(), ",")) {
         const std::int32_t friendId = interaction::wholeNumberOrRefuse(*this, Trim(item), kNoReceiver);
         if (friendId == mainReceiver || std::ranges::count(receivers, friendId)) continue;
-        if (!isMember(conn, friendId)) interaction::refuse(*this, kNobody, "-1", 1);
+        if (!isMember(conn, friendId)) interaction::endWithMessage(*this, kNobody, "-1", 1);
         receivers.push_back(friendId);
       }
     }
@@ -80,14 +80,14 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
 
     const std::int16_t giftId = interaction::smallNumberOrRefuse(*this, form("id"));
     db::Recordset gift = conn.Execute(sql::statement("select emoney from present where id={}", giftId));
-    if (gift.eof()) interaction::refuse(*this, "请求错误！", "-1", 1);
+    if (gift.eof()) interaction::endWithMessage(*this, "请求错误！", "-1", 1);
     const bool halfPrice = interaction::paysHalfPrice(grade);
     const Variant price = interaction::priceFor(gift(0), grade);
     const Variant total = CCur(price * Variant(long(receivers.size())));
 
     const std::optional<Variant> balance = interaction::balanceOf(conn, sender);
-    if (!balance) interaction::refuse(*this, "非法操作", "-2", 2);  // a cookie of a member who is gone
-    if (lt(*balance, price) || lt(*balance, total)) interaction::refuse(*this, kTooLittleMoney, "-2", 1);
+    if (!balance) interaction::endWithMessage(*this, "非法操作", "-2", 2);  // a cookie of a member who is gone
+    if (lt(*balance, price) || lt(*balance, total)) interaction::endWithMessage(*this, kTooLittleMoney, "-2", 1);
 
     // Notices are sent only by silver and gold card members; their price is
     // checked before anything is written.
@@ -114,7 +114,7 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
         rows.Update();
       }
       rows.Close();
-      if (!interaction::charge(conn, sender, total)) interaction::refuse(*this, kTooLittleMoney, "-2", 1);
+      if (!interaction::charge(conn, sender, total)) interaction::endWithMessage(*this, kTooLittleMoney, "-2", 1);
       for (const std::int32_t receiver : receivers) {
         const std::string history =
             "您向" + nicknameOf(receiver) + (halfPrice ? "送去礼物,金银卡会员打五折." : "送去礼物");

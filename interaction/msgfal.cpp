@@ -239,7 +239,7 @@ void zurva::msgfal(const Variant& SqlLocalName, const Variant& SqlUserName,
       const std::int32_t other = interaction::wholeNumberOrRefuse(*this, Request()("userid"));
       const std::optional<Variant> myNickname = nicknameOf(conn, me);
       const std::optional<Variant> otherNickname = nicknameOf(conn, other);
-      if (!myNickname || !otherNickname) interaction::refuse(*this, "请求错误！", "-1", 1);
+      if (!myNickname || !otherNickname) interaction::endWithMessage(*this, "请求错误！", "-1", 1);
 
       Variant reload = "userid_" + std::to_string(other) + "_msgfal.html";
       Response().Write(kFrameHead({{"reload", showurl(reload).str()}}));

@@ -49,7 +49,7 @@ struct SignupForm {
     if (!eq(form("IsHidden"), "")) f.visibility = smallNumberOrRefuse(call.z, form("IsHidden"));
     const Variant isjoin = form("isjoin");
     if (!isjoin.isEmpty()) {
-      if (!IsNumeric(isjoin) || isjoin.str().empty()) refuse(call.z, "请求错误！", "-1", 1);
+      if (!IsNumeric(isjoin) || isjoin.str().empty()) endWithMessage(call.z, "请求错误！", "-1", 1);
       f.joins = toNumber(isjoin) == 0 ? 0 : 1;
     }
     return f;
@@ -74,7 +74,7 @@ int countSignups(db::Connection& conn, std::int32_t partyId, const sql::Statemen
 }
 
 std::int32_t requireParty(PartyCall& call) {
-  if (!call.partyId) refuse(call.z, "请求错误！", "-1", 1);
+  if (!call.partyId) endWithMessage(call.z, "请求错误！", "-1", 1);
   return *call.partyId;
 }
 
@@ -92,8 +92,8 @@ bool partyIsOver(const Variant& partytime) {
 void join(PartyCall& call) {
   const std::int32_t partyId = requireParty(call);
   if (call.conn.Execute(sql::statement("select id from party where id={}", partyId)).eof())
-    refuse(call.z, "请求错误！", "-1", 1);
-  if (call.signups != 0) refuse(call.z, "您已经参加了该活动！", "-2", 1);
+    endWithMessage(call.z, "请求错误！", "-1", 1);
+  if (call.signups != 0) endWithMessage(call.z, "您已经参加了该活动！", "-2", 1);
   const SignupForm form = SignupForm::read(call);
   bool joined = false;
   // Counted again with the row written, so that a second request sent at the
@@ -111,17 +111,17 @@ void join(PartyCall& call) {
     rs.Update();
     joined = true;
   });
-  if (!joined) refuse(call.z, "您已经参加了该活动！", "-2", 1);
-  refuse(call.z, "您参加活动成功！", "-2", 1);
+  if (!joined) endWithMessage(call.z, "您已经参加了该活动！", "-2", 1);
+  endWithMessage(call.z, "您参加活动成功！", "-2", 1);
 }
 
 void updateSignup(PartyCall& call) {
   const std::int32_t partyId = requireParty(call);
-  if (!call.isMember() && call.signupEmail.empty()) refuse(call.z, kNotJoined, "-1", 1);
+  if (!call.isMember() && call.signupEmail.empty()) endWithMessage(call.z, kNotJoined, "-1", 1);
   db::Recordset rs;
   rs.Open(sql::statement("select * from partycj where partyid={} and {}", partyId, call.ownSignups()),
           call.conn, db::adOpenKeyset, db::adLockOptimistic);
-  if (rs.eof()) refuse(call.z, kNotJoined, "-1", 1);
+  if (rs.eof()) endWithMessage(call.z, kNotJoined, "-1", 1);
   const SignupForm form = SignupForm::read(call);
   // A member signs as his account; a visitor keeps the e-mail that finds
   // his row and may correct his name.
@@ -130,16 +130,16 @@ void updateSignup(PartyCall& call) {
   form.writeTo(rs);
   rs.Update();
   rs.Close();
-  refuse(call.z, "修改成功！", "-2", 1);
+  endWithMessage(call.z, "修改成功！", "-2", 1);
 }
 
 void withdraw(PartyCall& call) {
   if (call.signups != 1 || (!call.isMember() && call.signupEmail.empty()))
-    refuse(call.z, kNotJoined, "-1", 1);
+    endWithMessage(call.z, kNotJoined, "-1", 1);
   call.conn.Execute(
       sql::statement("delete from partycj where partyid={} and {}", *call.partyId, call.ownSignups()));
   Variant partyPage = "partyinfo.asp?partyid=" + std::to_string(*call.partyId);
-  refuse(call.z, "删除成功！", call.z.showurl(partyPage), 1);
+  endWithMessage(call.z, "删除成功！", call.z.showurl(partyPage), 1);
 }
 
 }  // namespace interaction

@@ -24,7 +24,7 @@ constexpr std::pair<const char*, const char*> kPartyFields[] = {
 // The organiser of an existing party; "请求错误！" for a party that does not exist.
 Variant organiserOf(PartyCall& call, std::int32_t partyId) {
   db::Recordset rs = call.conn.Execute(sql::statement("select userid from party where id={}", partyId));
-  if (rs.eof()) refuse(call.z, "请求错误！", "-1", 1);
+  if (rs.eof()) endWithMessage(call.z, "请求错误！", "-1", 1);
   return rs(0);
 }
 
@@ -55,11 +55,11 @@ void saveSummary(PartyCall& call, std::int32_t partyId) {
 }  // namespace
 
 void saveParty(PartyCall& call) {
-  if (!call.isMember()) refuse(call.z, "非法操作", "-2", 2);
+  if (!call.isMember()) endWithMessage(call.z, "非法操作", "-2", 2);
   if (call.partyId && !organises(call, organiserOf(call, *call.partyId)))
-    refuse(call.z, "您还没权修改本活动！", "-1", 2);
+    endWithMessage(call.z, "您还没权修改本活动！", "-1", 2);
   const Variant partytime = call.request.Form("partytime");
-  if (!IsDate(partytime)) refuse(call.z, "活动时间不是有效的日期！", "-1", 1);
+  if (!IsDate(partytime)) endWithMessage(call.z, "活动时间不是有效的日期！", "-1", 1);
 
   call.conn.transaction([&] {
     db::Recordset rs;
@@ -81,20 +81,20 @@ void saveParty(PartyCall& call) {
     if (call.partyId && partyIsOver(partytime)) saveSummary(call, *call.partyId);
   });
   Variant list = "partymanage.asp";
-  refuse(call.z, "保存完毕,等待认证通过!", call.z.showurl(list), 1);
+  endWithMessage(call.z, "保存完毕,等待认证通过!", call.z.showurl(list), 1);
 }
 
 void deleteParty(PartyCall& call) {
-  if (!call.partyId) refuse(call.z, "您还没权删除本活动！", "-1", 1);
+  if (!call.partyId) endWithMessage(call.z, "您还没权删除本活动！", "-1", 1);
   const std::int32_t partyId = *call.partyId;
-  if (!organises(call, organiserOf(call, partyId))) refuse(call.z, "您还没权删除本活动！", "-1", 2);
+  if (!organises(call, organiserOf(call, partyId))) endWithMessage(call.z, "您还没权删除本活动！", "-1", 2);
   call.conn.transaction([&] {
     call.conn.Execute(sql::statement("delete from party where id={} and userid={}", partyId, call.memberId));
     call.conn.Execute(sql::statement("delete from partyzj where partyid={}", partyId));
     call.conn.Execute(sql::statement("delete from partycj where partyid={}", partyId));
   });
   Variant home = "index.html";
-  refuse(call.z, "删除成功！", call.z.showurl(home), 1);
+  endWithMessage(call.z, "删除成功！", call.z.showurl(home), 1);
 }
 
 }  // namespace zurvafun::interaction

@@ -59,7 +59,7 @@ Variant zurva::partyaction(const Variant& SqlLocalName, const Variant& SqlUserNa
       db::Recordset party;
       party.Open(sql::statement("select * from party where id={} and userid={}", *partyId, memberId), conn,
                  db::adOpenKeyset, db::adLockReadOnly);
-      if (party.eof() || memberId == 0) interaction::refuse(*this, "您还没权修改本活动！", "-1", 2);
+      if (party.eof() || memberId == 0) interaction::endWithMessage(*this, "您还没权修改本活动！", "-1", 2);
 
       if (interaction::partyIsOver(party("partytime"))) {
         const std::string id = std::to_string(*partyId);

@@ -32,25 +32,25 @@ std::optional<std::int16_t> smallNumber(const Variant& value) {
   return converted(value, [](const Variant& v) { return CInt(v); });
 }
 
-void refuse(zurva& z, const Variant& text, const Variant& gourl, const Variant& msgtype) {
+void endWithMessage(zurva& z, const Variant& text, const Variant& gourl, const Variant& msgtype) {
   z.Msg(text, gourl, msgtype);
   raiseRequestEnd();  // Msg has ended the request; should it ever return, stop here all the same
 }
 
 std::int32_t loggedInMemberOrRefuse(zurva& z, const Viewer& viewer) {
   const std::optional<std::int32_t> userid = viewer.memberNumber();
-  if (!viewer.isMember() || !userid) refuse(z, "非法操作", "-2", 2);
+  if (!viewer.isMember() || !userid) endWithMessage(z, "非法操作", "-2", 2);
   return *userid;
 }
 
 std::int32_t wholeNumberOrRefuse(zurva& z, const Variant& value, std::string_view message) {
   if (const auto number = wholeNumber(value)) return *number;
-  refuse(z, message, "-1", 1);
+  endWithMessage(z, message, "-1", 1);
 }
 
 std::int16_t smallNumberOrRefuse(zurva& z, const Variant& value, std::string_view message) {
   if (const auto number = smallNumber(value)) return *number;
-  refuse(z, message, "-1", 1);
+  endWithMessage(z, message, "-1", 1);
 }
 
 }  // namespace zurvafun::interaction

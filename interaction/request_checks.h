@@ -24,9 +24,9 @@ std::optional<std::int32_t> wholeNumber(const Variant& value);
 // The same within 16 bits (CInt), for the values that are 16-bit numbers.
 std::optional<std::int16_t> smallNumber(const Variant& value);
 
-// Msg(text, gourl, msgtype), which always ends the request; for the compiler
-// it does not return.
-[[noreturn]] void refuse(zurva& z, const Variant& text, const Variant& gourl, const Variant& msgtype);
+// Msg(text, gourl, msgtype), which always ends the request: a refusal, or the
+// message that reports what a handler did. For the compiler it does not return.
+[[noreturn]] void endWithMessage(zurva& z, const Variant& text, const Variant& gourl, const Variant& msgtype);
 
 // The logged-in member's number; a visitor without a member login, or with a
 // cookie that holds no member number, gets Msg("非法操作", "-2", 2).

@@ -36,7 +36,7 @@ Variant zurva::SendSms(Variant& UserName, Variant& UserPass, const Variant& DstM
 
     const Viewer viewer(Request());
     if (!viewer.isMember() && !viewer.isAdministrator())
-      interaction::refuse(*this, "非法操作", "-2", 2);
+      interaction::endWithMessage(*this, "非法操作", "-2", 2);
     // The member who pays; an administrator without a member login has no
     // account to charge.
     const std::optional<std::int32_t> userid = viewer.memberNumber();
