@@ -65,7 +65,7 @@ inline constexpr LogTag kLogTags[] = {
     {"showurl", LogGroup::wwtemp}, {"mainiffriend", LogGroup::wwtemp},
     {"showxcphoto", LogGroup::wwtemp}, {"showmeminfo", LogGroup::wwtemp},
     {"admin_editinfo", LogGroup::wwtemp}, {"allcitymenu", LogGroup::wwtemp},
-    {"msgfal", LogGroup::wwtemp},
+    {"msgfal", LogGroup::wwtemp}, {"SendSms", LogGroup::wwtemp},
 };
 // clang-format on
 

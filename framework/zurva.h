@@ -269,6 +269,73 @@ class zurva {
 
   // ================================================================ 7. member interaction (interaction/)
 
+  // ---------------------------------------------------------------- interaction: messages
+  // The lower frame of the logged-in member's conversation with member
+  // `userid` (request value): reloads itself every 10 seconds, appends to the
+  // upper frame's element showcontent every message not yet shown there and
+  // marks it shown; with `menu` "all" it then replaces that content with the
+  // whole conversation. Blacklists and the message read restriction (field 24
+  // of zurva_base_info) hide the text of unread received messages.
+  void msgfal(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+              const Variant& SqlDatabaseName);
+
+  // ---------------------------------------------------------------- interaction: paid SMS
+  // Sends the text `SmsMsg` to `DstMobile` through the SMS gateway (the
+  // application value zurva_sms_gateway) with the site's gateway account
+  // (fields 22 and 23 of zurva_base_info, written back into `UserName` and
+  // `UserPass`). True when the gateway answered "true": the logged-in member
+  // is then charged `money` with a ledger row `his`. A balance that does not
+  // cover `money` sends nothing and gives False.
+  Variant SendSms(Variant& UserName, Variant& UserPass, const Variant& DstMobile,
+                  const Variant& SmsMsg, const Variant& money, const Variant& his,
+                  const Variant& SqlLocalName, const Variant& SqlUserName,
+                  const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
+  // ---------------------------------------------------------------- interaction: gifts
+  // The gift form of catalogue gift `id` (request value) for the logged-in
+  // member: the gift at its price for him (half price for grades 0 and 2 and
+  // above), the receiver (preset by `reid`), a message, his friends six to a
+  // page (`Page`) with a tick box each, the SMS notice box; posts to
+  // "sendsave.asp". Sets the property url to the form's paging query.
+  Variant slw(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+              const Variant& SqlDatabaseName);
+  // Handler of the gift form: gives the gift to the receiver `to` and every
+  // ticked friend `list`, each once, charges the sender and writes the gift
+  // rows and ledger rows all together or not at all, then sends the SMS
+  // notices asked for (`money` a notice, `sitename` and `web` in its text),
+  // refreshes kalimo(emoney) and reports through Msg (the request ends).
+  void slw_action(const Variant& money, const Variant& sitename, const Variant& web,
+                  const Variant& SqlLocalName, const Variant& SqlUserName,
+                  const Variant& SqlPassword, const Variant& SqlDatabaseName);
+  // Property url: the paging query of the last friend list slw built
+  // ("?id=" gift, "&reid=" receiver).
+  Variant url() const { return url_; }
+  void url(const Variant& value) { url_ = value; }
+
+  // ---------------------------------------------------------------- interaction: parties
+  // Handler of the party pages (request value `sign`, party `partyid`):
+  // "join", "up-datejoin", "deljoin" a sign-up, "upd" (create or edit a party
+  // and its summary), "del" (a party with its summary and sign-ups); each ends
+  // with a message through Msg. Without `partyid` and `sign` it returns the
+  // script that reloads the opener and closes the pop-up.
+  Variant party_action(const Variant& SqlLocalName, const Variant& SqlUserName,
+                       const Variant& SqlPassword, const Variant& SqlDatabaseName);
+  // The closing rows of the organiser's party form: after the party's day the
+  // summary row (text, photo upload, photo frame, verification state), then
+  // the buttons that post the form to "action.asp?sign=upd".
+  Variant partyaction(const Variant& SqlLocalName, const Variant& SqlUserName,
+                      const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
+  // ---------------------------------------------------------------- interaction: poll
+  // The poll box of the active poll of table vote (the lowest id when there
+  // are several): title, up to eight options as radio buttons, the vote and
+  // results buttons.
+  Variant d_vote(const Variant& SqlLocalName, const Variant& SqlUserName,
+                 const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
+ private:
+  Variant url_;  // the property url
+
  private:
   friend struct ZurvaTestAccess;  // the tests reach the error modes through it
 

@@ -64,6 +64,7 @@ void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
   host::Response& out = p.Response;
   out.Write(kHomeTop);
   writeMemberLine(z, p);
+  writePollBox(z, p);
   out.Write(kHomeIntro);
   for (size_t i = 0; i < std::size(seed::kDemoAccounts); ++i) {
     const seed::DemoAccount& a = seed::kDemoAccounts[i];
@@ -95,6 +96,7 @@ void registerPages(serve::PageRegistry& pages) {
   registerMemberPages(pages);
   registerMessagePages(pages);
   registerProfilePages(pages);
+  registerInteractionPages(pages);
 }
 
 }  // namespace zurvafun::site

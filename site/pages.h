@@ -3,6 +3,9 @@
 // groups' pages list their entry links on the home page.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "host/serve/pages.h"
 
 namespace zurvafun {
@@ -17,6 +20,15 @@ void registerPages(serve::PageRegistry& pages);
 // The home page "/index.asp" (also "/" and "/index.html"): what the site
 // offers, with the demo accounts.
 void registerHomePage(serve::PageRegistry& pages);
+
+// The top of a page of the site, up to its content cell (the title goes into
+// the title tag and the heading), and the rest of the page after it.
+std::string pageTop(std::string_view title);
+inline constexpr std::string_view kPageBottom = R"(  </td></tr>
+</table>
+</body>
+</html>
+)";
 
 // The member pages: "/login.asp" (the login form), "/chklogin.asp" (its
 // handler), "/bbs/login.asp" (stand-in for the forum's login handler),
@@ -43,5 +55,14 @@ void registerMessagePages(serve::PageRegistry& pages);
 // redirects, the request end, a failing page and the component inside the
 // host. Registered only when the configuration asks for them.
 void registerSelfTestPages(serve::PageRegistry& pages);
+// The member interaction pages: conversations ("/mymessages.asp",
+// "/message.asp" and its frames, "/msgfal.asp"), the vote page
+// ("/vote.asp"), gifts ("/present.asp", "/sendpresent.asp", "/sendsave.asp",
+// the stand-in SMS gateway "/smsgateway.asp") and parties ("/party.asp",
+// "/partyinfo.asp", "/action.asp", "/partymanage.asp", "/partyedit.asp"...).
+void registerInteractionPages(serve::PageRegistry& pages);
+
+// The poll box of the home page.
+void writePollBox(zurva& z, serve::PageContext& p);
 
 }  // namespace zurvafun::site

@@ -13,12 +13,6 @@
 
 namespace zurvafun::site {
 
-namespace {
-
-constexpr std::string_view kMemberHome = "/indexw.asp";
-
-// The top of a page of the member group, up to its content cell; the title
-// goes into the title tag and the heading.
 std::string pageTop(std::string_view title) {
   return std::string(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
 <html>
@@ -34,11 +28,9 @@ std::string pageTop(std::string_view title) {
 )";
 }
 
-constexpr std::string_view kPageBottom = R"(  </td></tr>
-</table>
-</body>
-</html>
-)";
+namespace {
+
+constexpr std::string_view kMemberHome = "/indexw.asp";
 
 // The login form; the field meanings are those of chklogin.
 constexpr std::string_view kLoginForm = R"(    <form name="login" method="post" action="/chklogin.asp">

@@ -705,6 +705,47 @@ void insertPolls(sqlite3* conn) {
             std::nullopt, std::nullopt, std::nullopt, 0});
 }
 
+// ---- What the interaction pages show beyond the rows above: demo member 1
+// has friends enough for two pages of the gift form, organised a party that
+// is over and still waits for her summary (demo member 2 and a visitor
+// signed up), a visitor signed up for her coming party (party 1), and demo
+// member 2 has an unread message from her.
+void insertInteractionDemo(sqlite3* conn, Relations& rel) {
+  const Member& demo1 = rel.members[0];
+  const Member& demo2 = rel.members[1];
+
+  // Up to eight more accepted friendships of demo member 1 (members 4 to 11).
+  for (std::size_t i = 3; i < rel.members.size() && i < 11; ++i) {
+    const std::string other = std::to_string(rel.members[i].id);
+    const std::string me = std::to_string(demo1.id);
+    const std::string sql = "INSERT INTO Friends (userid, senduserid, ifok, ifhmd, new, addtime) SELECT " + other +
+                            ", " + me + ", 1, 0, 0, '" + rel.when.ago(double(i)) +
+                            "' WHERE NOT EXISTS (SELECT 1 FROM Friends WHERE userid IN (" + me + ", " + other +
+                            ") AND senduserid IN (" + me + ", " + other + "))";
+    exec(conn, sql.c_str());
+  }
+
+  Insert message(conn, "Sendbooks", {"userid", "senduserid", "content", "addtime", "new", "pop", "sendnew"});
+  message.row({demo2.id, demo1.id, "今晚有空吗？一起去看电影吧。", rel.when.ago(0.05), 1, 0, 1});
+
+  Insert party(conn, "party", {"userid", "bt", "cs", "address", "partytime", "bmtime", "yqrs", "hdfy", "lxfs",
+                               "gg", "fa", "jtzn", "addtime", "rz"});
+  party.row({demo1.id, "春季踏青", demo1.data.residence.city, "白云山南门", rel.when.ago(3),
+             rel.when.ago(5).substr(0, 10), "20人", "AA制", "13800138000", "请穿运动鞋。", "登山、野餐、自由交流。",
+             "乘地铁到白云山站。", rel.when.ago(15), 1});
+  const long long held = sqlite3_last_insert_rowid(conn);
+  Insert signup(conn, "partycj", {"partyid", "userid", "email", "name", "xl", "zy", "sex", "nl", "lx", "gk", "tb",
+                                  "addtime"});
+  const int year = rel.when.year();
+  signup.row({held, demo2.id, demo2.zurvauser, demo2.nickname, "硕士", "工程师", "男", demo2.age(year),
+              "13800138001", 1, 0, rel.when.ago(8)});
+  signup.row({held, 0, "visitor@example.com", "游客小张", "本科", "教师", "女", 27, "13700000000", 1, 1,
+              rel.when.ago(7)});
+  // Party 1 is demo member 1's coming party (insertParties holds it first).
+  signup.row({1, 0, "guest@example.com", "游客小李", "大专", "设计师", "女", 25, "13700000001", 0, 0,
+              rel.when.ago(1)});
+}
+
 void fill(sqlite3* conn, int count, unsigned seed) {
   Random r(seed);
   Moments when;
@@ -734,6 +775,7 @@ void fill(sqlite3* conn, int count, unsigned seed) {
   insertGiftsAndLedger(conn, rel);
   insertParties(conn, rel);
   insertPolls(conn);
+  insertInteractionDemo(conn, rel);
 }
 
 }  // namespace

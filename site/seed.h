@@ -15,8 +15,10 @@
 //
 // Demo members 1 and 2 are accepted friends with a conversation (one message
 // to member 1 still unread) and a gift; member 1 organises a party that member
-// 2 has signed up for. Every other member N logs in as memberN@example.com with
-// the password "123456".
+// 2 has signed up for. For the interaction pages member 1 also has up to eight
+// more friends, a held party still without its summary, and member 2 an
+// unread message from her. Every other member N logs in as memberN@example.com
+// with the password "123456".
 #pragma once
 
 #include <string>

@@ -102,8 +102,7 @@ class ProfileE2E : public e2e::ServerSuite<ProfileE2E> {
 
   static std::string memberCookie(const std::string& username, const std::string& password) {
     const RawResponse answer =
-        rawPost("/chklogin.asp", gbkForm({{"username", username}, {"password", password}, {"log_type", "1"}}),
-                "Referer: http://127.0.0.1/login.html\r\n");
+        postLogin(gbkForm({{"username", username}, {"password", password}, {"log_type", "1"}}));
     return cookiePair(answer.setCookie("kalimo"));
   }
 

@@ -129,6 +129,8 @@ class ServerProcess {
   int port() const { return port_; }
   bool tls() const { return tls_; }
   const std::string& dir() const { return dir_; }
+  // The server's data folder (the database file is "zurva.db" there).
+  std::string dataFolder() const { return dir_ + "/data"; }
   std::string logText() const {
     std::ifstream in(log_);
     std::ostringstream s;
@@ -231,7 +233,12 @@ class ServerSuite : public ::testing::Test {
                       " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
                       "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                       std::to_string(body.size()) + "\r\n" + headers + "\r\n" + body);
+  }  // Posts the login form as the site's own login page does: the login
+  // handler takes the form only from the site's pages.
+  static RawResponse postLogin(const std::string& formBody) {
+    return rawPost("/chklogin.asp", formBody, "Referer: http://127.0.0.1/login.html\r\n");
   }
+
   static RawResponse rawRequest(const std::string& request) {
     std::string reply = exchange(request);
     RawResponse r;

@@ -1,0 +1,165 @@
+// Handler of the gift form: one catalogue gift for the main receiver (form
+// value "to") and for every ticked friend ("list"), each receiver once.
+//
+// Every value is checked before anything is written: the receivers are
+// numbers of existing members, the gift is in the catalogue, the balance
+// covers all the gifts. The gift rows, the charge and the gifts' ledger rows
+// are then written in one transaction whose charge lowers the balance only
+// while it covers the gifts, so two requests can never spend the same money
+// and a failure part-way leaves nothing written. The SMS notices go out after
+// the gifts are stored, each through SendSms, which charges a notice with its
+// own ledger row once the gateway has accepted it; a notice that is not sent
+// never takes a gift back.
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/db.h"
+#include "framework/escape.h"
+#include "framework/sql.h"
+#include "framework/viewer.h"
+#include "framework/zurva.h"
+#include "interaction/balance.h"
+#include "interaction/gifts.h"
+#include "interaction/request_checks.h"
+#include "interaction/sms_gateway.h"
+#include "profile/member_record.h"
+#include "runtime/dates.h"
+#include "runtime/text.h"
+
+namespace zurvafun {
+
+namespace {
+
+constexpr std::string_view kNoReceiver = "请输入赠与者的id，id必须为数字";
+constexpr std::string_view kNobody = "查无此人";
+constexpr std::string_view kTooLittleMoney = "您的E币不足,请充值!";
+// Characters of the message that the gift row keeps.
+constexpr long kMessageLength = 100;
+
+bool isMember(db::Connection& conn, std::int32_t userid) {
+  return ne(conn.Execute(sql::statement("select count(*) as count1 from zurva_user where userid={}", userid))(0),
+            0);
+}
+
+}  // namespace
+
+void zurva::slw_action(const Variant& money, const Variant& sitename, const Variant& web,
+                       const Variant& SqlLocalName, const Variant& SqlUserName,
+                       const Variant& SqlPassword, const Variant& SqlDatabaseName) {
+  untrapped([&] {
+    const Viewer viewer(Request());
+    const std::int32_t sender = interaction::loggedInMemberOrRefuse(*this, viewer);
+    const int grade = CInt(viewer.member("grade"));
+
+    db::Connection conn;
+    open(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+    const host::ValueCollection& form = Request().Form;
+
+    // The receivers: the ticked friends in their order, then the main
+    // receiver; each member once.
+    std::optional<std::int32_t> mainReceiver;
+    if (!eq(form("to"), "")) {
+      mainReceiver = interaction::wholeNumberOrRefuse(*this, form("to"), kNoReceiver);
+      if (!isMember(conn, *mainReceiver)) interaction::endWithMessage(*this, kNobody, "-1", 1);
+    }
+    const Variant list = form("list");
+    if (!mainReceiver && eq(list, "")) interaction::endWithMessage(*this, kNoReceiver, "-1", 1);
+    std::vector<std::int32_t> receivers;
+    if (!eq(list, "")) {
+      for (const std::string& item : Split(list.str(), ",")) {
+        const std::int32_t friendId = interaction::wholeNumberOrRefuse(*this, Trim(item), kNoReceiver);
+        if (friendId == mainReceiver || std::ranges::count(receivers, friendId)) continue;
+        if (!isMember(conn, friendId)) interaction::endWithMessage(*this, kNobody, "-1", 1);
+        receivers.push_back(friendId);
+      }
+    }
+    if (mainReceiver) receivers.push_back(*mainReceiver);
+
+    const std::int16_t giftId = interaction::smallNumberOrRefuse(*this, form("id"));
+    db::Recordset gift = conn.Execute(sql::statement("select emoney from present where id={}", giftId));
+    if (gift.eof()) interaction::endWithMessage(*this, "请求错误！", "-1", 1);
+    const bool halfPrice = interaction::paysHalfPrice(grade);
+    const Variant price = interaction::priceFor(gift(0), grade);
+    const Variant total = CCur(price * Variant(long(receivers.size())));
+
+    const std::optional<Variant> balance = interaction::balanceOf(conn, sender);
+    if (!balance) interaction::endWithMessage(*this, "非法操作", "-2", 2);  // a cookie of a member who is gone
+    if (lt(*balance, price) || lt(*balance, total)) interaction::endWithMessage(*this, kTooLittleMoney, "-2", 1);
+
+    // Notices are sent only by silver and gold card members; their price is
+    // checked before anything is written.
+    const bool notices = eq(form("ifsms"), "1");
+    if (notices && grade >= 2 && lt(CCur(money), Variant(0))) raise(err::InvalidCall);
+
+    const Variant message = Left(form("des").str(), kMessageLength);
+    const Variant now = Now();
+    auto nicknameOf = [&](std::int32_t userid) {
+      Variant nickname = interaction::firstFieldOrNull(
+          conn, sql::statement("select nickname from Zurva_user where userID={}", userid));
+      return ChkBadWords(nickname).str();
+    };
+    conn.transaction([&] {
+      db::Recordset rows;
+      rows.Open("select * from presentmx", conn, db::adOpenKeyset, db::adLockOptimistic);
+      for (const std::int32_t receiver : receivers) {
+        rows.AddNew();
+        rows["userid"] = long(receiver);
+        rows["senduserid"] = long(sender);
+        rows["presentedid"] = Variant::integer(giftId);
+        rows["sm"] = message;
+        rows["addtime"] = now;
+        rows.Update();
+      }
+      rows.Close();
+      if (!interaction::charge(conn, sender, total)) interaction::endWithMessage(*this, kTooLittleMoney, "-2", 1);
+      for (const std::int32_t receiver : receivers) {
+        const std::string history =
+            "您向" + nicknameOf(receiver) + (halfPrice ? "送去礼物,金银卡会员打五折." : "送去礼物");
+        loveb_add(long(sender), price, history, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+      }
+    });
+
+    // The notices, in the order of the receivers.
+    std::string sentTo, notSentTo;
+    if (notices) {
+      const std::string notice = viewer.member("nickname").str() + ",您有新的礼物来自" + sitename.str() + "(" +
+                                 web.str() + "),请登陆网站查收！";
+      for (const std::int32_t receiver : receivers) {
+        db::Recordset rs = conn.Execute(
+            sql::statement("select Mobile,nickname from zurva_user where userid={}", receiver));
+        const Variant mobile = rs.eof() ? Variant::null() : rs("Mobile");
+        const Variant nickname = rs.eof() ? Variant::null() : rs("nickname");
+        const std::string number = member::readMobile(mobile.isNull() ? "#" : mobile.str()).number;
+        bool sent = false;
+        if (grade >= 2 && !number.empty()) {
+          try {
+            Variant account, password;
+            sent = CBool(SendSms(account, password, number, notice, money,
+                                 "发送短信：您向" + nicknameOf(receiver) + "发送了一条礼物通知短信", SqlLocalName,
+                                 SqlUserName, SqlPassword, SqlDatabaseName));
+          } catch (const VbError& e) {
+            if (e.isRequestEnd()) throw;
+            interaction::logSmsFailure(e.description());
+          }
+        }
+        // The names stand in the alert's script string.
+        (sent ? sentTo : notSentTo) += "," + jsEscape(nickname.str());
+      }
+    }
+
+    const std::optional<Variant> left = interaction::balanceOf(conn, sender);
+    Response().Cookies("kalimo")("emoney") = left ? *left : Variant();
+
+    std::string outcome = "已成功送出礼物";
+    if (!sentTo.empty()) outcome += "\\n" + sentTo.substr(1) + " 发送礼物通知短信成功！";
+    if (!notSentTo.empty())
+      outcome += "\\n" + notSentTo.substr(1) +
+                 " 发送礼物通知短信失败，失败原因可能为：对象未填写手机信息或您的会员等级不是银卡以上会员。";
+    Msg(outcome, "-2", 1);
+  });
+}
+
+}  // namespace zurvafun

@@ -1,0 +1,375 @@
+// The demo site's pages around the component's member interaction:
+//
+//   messages  "/mymessages.asp" (the member's conversations), "/message.asp"
+//             (the conversation frameset: upper frame "showc" with the element
+//             showcontent, the lower frame "userid_N_msgfal.html" that runs
+//             msgfal, the send frame), "/messageshow.asp", "/messagesend.asp"
+//             (stores a message as the site's send page does);
+//   poll      the poll box on the home page (writePollBox), "/vote.asp" (the
+//             vote page and, with stype=view, the results);
+//   gifts     "/present.asp" (the catalogue), "/sendpresent.asp" (the gift
+//             form, slw), "/sendsave.asp" (its handler, slw_action),
+//             "/smsgateway.asp" (a stand-in SMS gateway that accepts
+//             every message and lists the last ones), and stand-ins for the
+//             pages the form links to ("/xjrz.asp", "/payment/readybuy.asp");
+//   parties   pages_party.cpp.
+#include "site/pages_interaction.h"
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <utility>
+
+#include "framework/escape.h"
+#include "framework/site_settings.h"
+#include "framework/viewer.h"
+#include "framework/zurva.h"
+#include "runtime/dates.h"
+#include "runtime/text.h"
+#include "site/pages.h"
+
+namespace zurvafun::site {
+
+namespace interaction_pages {
+
+std::optional<std::int32_t> loggedInMember(const serve::PageContext& p) {
+  const Viewer viewer(p.Request);
+  if (!viewer.isMember()) return std::nullopt;
+  const std::optional<std::int32_t> number = viewer.memberNumber();
+  if (!number || *number <= 0) return std::nullopt;
+  return number;
+}
+
+db::Connection openDatabase(const serve::PageContext& p) {
+  db::Connection conn;
+  if (!conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()}))
+    throw std::runtime_error("the database cannot be opened");
+  return conn;
+}
+
+std::optional<std::int32_t> numberOf(const Variant& value) {
+  const std::string text = Trim(value.str());
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  return std::int32_t(std::stol(text));
+}
+
+std::string esc(std::string_view text) { return htmlEscape(text); }
+
+std::string link(zurva& z, std::string target) {
+  Variant url = std::move(target);
+  return esc(z.showurl(url).str());
+}
+
+std::string anchor(zurva& z, std::string target, std::string_view text, std::string_view attributes) {
+  return "<a href=\"" + link(z, std::move(target)) + "\"" + (attributes.empty() ? "" : " ") +
+         std::string(attributes) + ">" + std::string(text) + "</a>";
+}
+
+void askToLogIn(zurva& z, serve::PageContext& p, std::string_view title) {
+  p.Response.Write(pageTop(title));
+  p.Response.Write("    <p>请先" + anchor(z, "/login.asp", "登录") + "。</p>\n");
+  p.Response.Write(kPageBottom);
+}
+
+}  // namespace interaction_pages
+
+namespace {
+
+using namespace interaction_pages;
+
+// The nickname of a member, or std::nullopt when there is none.
+std::optional<std::string> nicknameOf(db::Connection& conn, std::int32_t userid) {
+  db::Recordset rs = conn.Execute("select nickname from zurva_user where userid=?", {Variant(long(userid))});
+  if (rs.eof()) return std::nullopt;
+  return rs(0).str();
+}
+
+// ------------------------------------------------------------------ messages
+
+// Characters a message may hold.
+constexpr long kMessageLimit = 500;
+
+void myMessages(serve::PageContext& p) {
+  zurva z;
+  const auto me = loggedInMember(p);
+  if (!me) return askToLogIn(z, p, "站内短信");
+  db::Connection conn = openDatabase(p);
+  // The members the viewer has written to or heard from, with his unread count.
+  std::map<std::int32_t, long> unread;
+  for (db::Recordset rs = conn.Execute("select senduserid,new from Sendbooks where userid=?", {Variant(long(*me))});
+       !rs.eof(); rs.MoveNext())
+    unread[CLng(rs(0))] += eq(rs(1), 1) ? 1 : 0;
+  for (db::Recordset rs = conn.Execute("select userid from Sendbooks where senduserid=?", {Variant(long(*me))});
+       !rs.eof(); rs.MoveNext())
+    unread.try_emplace(CLng(rs(0)), 0);
+
+  p.Response.Write(pageTop("站内短信"));
+  p.Response.Write("    <form method=\"get\" action=\"/message.asp\">给会员发短信：会员编号 "
+                   "<input type=\"text\" name=\"userid\" size=\"8\"> <input type=\"submit\" value=\"开始对话\"></form>\n");
+  p.Response.Write("    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n"
+                   "      <tr class=\"bg_l\"><td>会员</td><td>未读</td><td></td></tr>\n");
+  for (const auto& [other, count] : unread) {
+    const std::optional<std::string> nickname = nicknameOf(conn, other);
+    if (!nickname) continue;
+    p.Response.Write("      <tr><td>" + esc(*nickname) + "（" + std::to_string(other) + "）</td><td>" +
+                     std::to_string(count) + "</td><td>" +
+                     anchor(z, "/message.asp?userid=" + std::to_string(other), "打开对话", "target=\"_blank\"") +
+                     "</td></tr>\n");
+  }
+  p.Response.Write("    </table>\n    <p>" + anchor(z, "/index.asp", "返回首页") + "</p>\n");
+  p.Response.Write(kPageBottom);
+}
+
+// The frameset of one conversation.
+void conversation(serve::PageContext& p) {
+  zurva z;
+  const auto me = loggedInMember(p);
+  if (!me) return askToLogIn(z, p, "站内短信");
+  const auto other = numberOf(p.Request("userid"));
+  db::Connection conn = openDatabase(p);
+  const std::optional<std::string> nickname = other ? nicknameOf(conn, *other) : std::nullopt;
+  if (!nickname) {
+    p.Response.Write(pageTop("站内短信") + "    <p>没有这位会员。</p>\n" + std::string(kPageBottom));
+    return;
+  }
+  const std::string id = std::to_string(*other);
+  p.Response.Write(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Frameset//EN">
+<html>
+<head>
+<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
+<title>与 )" + esc(*nickname) + R"( 的对话</title>
+</head>
+<frameset rows="*,0,150" border="0">
+  <frame name="showc" src="/messageshow.asp">
+  <frame name="msg" src=")" + link(z, "userid_" + id + "_msgfal.html") + R"(">
+  <frame name="send" src=")" + link(z, "messagesend.asp?userid=" + id) + R"(">
+</frameset>
+</html>
+)");
+}
+
+// The upper frame: the lines the lower frame puts into showcontent.
+void conversationLines(serve::PageContext& p) {
+  p.Response.Write(R"(<html>
+<head>
+<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
+<link href="/css.css" rel="stylesheet" type="text/css">
+</head>
+<body><div id="showcontent"></div></body>
+</html>
+)");
+}
+
+// The lower frame.
+void messageFrame(serve::PageContext& p) {
+  zurva z;
+  z.msgfal(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+}
+
+// The send frame: the form, and storing what it posts.
+void sendMessage(serve::PageContext& p) {
+  zurva z;
+  const auto me = loggedInMember(p);
+  if (!me) return askToLogIn(z, p, "发送短信");
+  const auto other = numberOf(p.Request("userid"));
+  db::Connection conn = openDatabase(p);
+  if (!other || !nicknameOf(conn, *other)) {
+    p.Response.Write("<p>没有这位会员。</p>");
+    return;
+  }
+  std::string note;
+  if (eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST")) {
+    const std::string content = p.Request.Form("content").str();
+    const bool blacklisted =
+        !conn.Execute("select id from Friends where (userid=? and senduserid=? or senduserid=? and userid=?) and ifhmd=1",
+                      {Variant(long(*me)), Variant(long(*other)), Variant(long(*me)), Variant(long(*other))})
+             .eof();
+    if (blacklisted) {
+      note = "黑名单！互相无法发送和查看消息！";
+    } else if (Trim(content).empty() || Len(content) > kMessageLimit) {
+      note = "请输入短信内容（限" + std::to_string(kMessageLimit) + "字）。";
+    } else {
+      // New to the receiver, not yet in either frame.
+      conn.ExecuteAction("insert into Sendbooks(userid,senduserid,content,addtime,new,pop,sendnew) values(?,?,?,?,1,0,1)",
+                         {Variant(long(*other)), Variant(long(*me)), Variant(content), Now()});
+      note = "已发送。";
+    }
+  }
+  const std::string id = std::to_string(*other);
+  p.Response.Write(R"(<html>
+<head>
+<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
+<link href="/css.css" rel="stylesheet" type="text/css">
+</head>
+<body>
+<form method="post" action=")" + link(z, "messagesend.asp?userid=" + id) + R"(">
+<textarea name="content" rows="4" cols="70"></textarea><br>
+<input type="submit" value="发送"> )" + esc(note) + " " +
+                   anchor(z, "msgfal.asp?userid=" + id + "&menu=all", "查看全部记录", "target=\"msg\"") + R"(
+</form>
+</body>
+</html>
+)");
+}
+
+// ------------------------------------------------------------------ poll
+
+// Votes of the demo's polls since the server started: (poll, option) -> votes.
+std::mutex gVotesMutex;
+std::map<std::pair<long, int>, long> gVotes;
+
+void votePage(serve::PageContext& p) {
+  zurva z;
+  db::Connection conn = openDatabase(p);
+  db::Recordset poll = conn.Execute("select * from vote where IsChecked=1 order by id");
+  p.Response.Write(pageTop("投票"));
+  if (poll.eof()) {
+    p.Response.Write("    <p>暂时没有投票。</p>\n" + std::string(kPageBottom));
+    return;
+  }
+  const long pollId = CLng(poll("id"));
+  auto optionText = [&](int n) { return poll("Select" + std::to_string(n)).str(); };
+  if (!eq(p.Request.QueryString("stype"), "view")) {
+    const auto choice = numberOf(p.Request.Form("Options"));
+    if (!choice || *choice < 1 || *choice > 8 || optionText(*choice).empty()) {
+      p.Response.Write("    <p>请选择一个选项。</p>\n" + std::string(kPageBottom));
+      return;
+    }
+    std::lock_guard lock(gVotesMutex);
+    ++gVotes[{pollId, *choice}];
+    p.Response.Write("    <p>感谢您的投票！</p>\n");
+  }
+  p.Response.Write("    <p><b>" + esc(poll("Title").str()) + "</b></p>\n    <table class=\"bk\" cellpadding=\"4\">\n");
+  for (int n = 1; n <= 8; ++n) {
+    if (optionText(n).empty()) continue;
+    long votes = 0;
+    {
+      std::lock_guard lock(gVotesMutex);
+      votes = gVotes[{pollId, n}];
+    }
+    p.Response.Write("      <tr><td>" + std::to_string(n) + "." + esc(optionText(n)) + "</td><td>" +
+                     std::to_string(votes) + " 票</td></tr>\n");
+  }
+  p.Response.Write("    </table>\n" + std::string(kPageBottom));
+}
+
+// ------------------------------------------------------------------ gifts
+
+void catalogue(serve::PageContext& p) {
+  zurva z;
+  const auto receiver = numberOf(p.Request("reid"));
+  db::Connection conn = openDatabase(p);
+  p.Response.Write(pageTop("礼物商店"));
+  p.Response.Write("    <p>选一件礼物送给会员（金卡、银卡会员五折）。</p>\n    <table class=\"bk\" cellpadding=\"6\">\n");
+  for (db::Recordset rs = conn.Execute("select id,name,emoney,across,imgs from present order by id"); !rs.eof();
+       rs.MoveNext()) {
+    std::string form = "sendpresent.asp?id=" + std::to_string(CLng(rs("id")));
+    if (receiver) form += "&reid=" + std::to_string(*receiver);
+    p.Response.Write("      <tr><td><img src=\"/main_files/" + esc(rs("imgs").str()) +
+                     "\" width=\"60\" height=\"60\"></td><td><b>" + esc(rs("name").str()) + "</b><br>" +
+                     esc(rs("across").str()) + "</td><td>" + esc(rs("emoney").str()) + " E币</td><td>" +
+                     anchor(z, form, "赠送", "target=\"_blank\"") + "</td></tr>\n");
+  }
+  p.Response.Write("    </table>\n    <p>" + anchor(z, "/index.asp", "返回首页") + "</p>\n");
+  p.Response.Write(kPageBottom);
+}
+
+// The scripts the gift form calls.
+constexpr std::string_view kGiftScripts = R"(<script type="text/javascript">
+function chkform(){return true;}
+function chksubmit(){var f=document.form1;if(f.to&&f.to.type!='hidden'&&f.to.value==''&&!f.list){alert('请输入会员编号');return false;}return true;}
+function chk_submit(){}
+function check_str_num(field,max,id){var left=max-field.value.length;if(left<0){field.value=field.value.substring(0,max);left=0;}document.getElementById(id).innerHTML='（还可输入'+Math.floor(left/2)+'个汉字）';}
+function DrawImage(img,w,h){if(img.width>w){img.height=img.height*w/img.width;img.width=w;}if(img.height>h){img.width=img.width*h/img.height;img.height=h;}}
+</script>
+)";
+
+void giftForm(serve::PageContext& p) {
+  zurva z;
+  const Variant form = z.slw(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  p.Response.Write(pageTop("赠送礼物"));
+  p.Response.Write(kGiftScripts);
+  p.Response.Write(form);
+  p.Response.Write(kPageBottom);
+}
+
+void sendGift(serve::PageContext& p) {
+  zurva z;
+  // The price of one SMS notice, the site's name and address: site settings.
+  const auto settings = siteSettings(p.Application);
+  z.slw_action(settings->baseInfo(15), settings->baseInfo(0), settings->baseInfo(1), p.SqlLocalName,
+               p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+}
+
+// A stand-in for the SMS gateway: accepts every message ("true") and keeps
+// the last ones for the listing.
+std::mutex gSmsMutex;
+std::deque<std::string> gSmsSent;
+constexpr std::size_t kSmsKept = 20;
+
+void smsGateway(serve::PageContext& p) {
+  if (eq(p.Request.QueryString("show"), "1")) {
+    zurva z;
+    p.Response.Write(pageTop("短信网关（演示）"));
+    p.Response.Write("    <p>演示站不真正发送短信，这里列出最近“发出”的短信。</p>\n    <ul>\n");
+    std::lock_guard lock(gSmsMutex);
+    for (const std::string& line : gSmsSent) p.Response.Write("      <li>" + esc(line) + "</li>\n");
+    p.Response.Write("    </ul>\n" + std::string(kPageBottom));
+    return;
+  }
+  {
+    std::lock_guard lock(gSmsMutex);
+    gSmsSent.push_front(dateTimeText(clockNow()) + " → " + p.Request.QueryString("mobile").str() + "：" +
+                        p.Request.QueryString("text").str());
+    if (gSmsSent.size() > kSmsKept) gSmsSent.pop_back();
+  }
+  p.Response.ContentType = "text/plain";
+  p.Response.Write("true");
+}
+
+// Stand-ins for the site's own pages that the gift form links to.
+void trustLevels(serve::PageContext& p) {
+  zurva z;
+  p.Response.Write(pageTop("身份验证等级"));
+  p.Response.Write("    <p>会员每通过一项资料验证（注册验证、相册照片、身份证、学历证等），身份验证等级加一钻。</p>\n");
+  p.Response.Write("    <p>" + anchor(z, "/index.asp", "返回首页") + "</p>\n" + std::string(kPageBottom));
+}
+
+void membership(serve::PageContext& p) {
+  zurva z;
+  p.Response.Write(pageTop("会员升级"));
+  p.Response.Write("    <p>银卡、金卡会员可以赠言、发送礼物通知短信，购买礼物享受五折。演示站不收费。</p>\n");
+  p.Response.Write("    <p>" + anchor(z, "/index.asp", "返回首页") + "</p>\n" + std::string(kPageBottom));
+}
+
+}  // namespace
+
+void writePollBox(zurva& z, serve::PageContext& p) {
+  p.Response.Write("    <div style=\"float:right;width:240px\" class=\"bk\">" +
+                   z.d_vote(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName).str() + "</div>\n");
+}
+
+void registerInteractionPages(serve::PageRegistry& pages) {
+  pages.add("/mymessages.asp", myMessages);
+  pages.add("/message.asp", conversation);
+  pages.add("/messageshow.asp", conversationLines);
+  pages.add("/msgfal.asp", messageFrame);
+  pages.add("/messagesend.asp", sendMessage);
+  pages.add("/vote.asp", votePage);
+  pages.add("/present.asp", catalogue);
+  pages.add("/sendpresent.asp", giftForm);
+  pages.add("/sendsave.asp", sendGift);
+  pages.add("/smsgateway.asp", smsGateway);
+  pages.add("/xjrz.asp", trustLevels);
+  pages.add("/payment/readybuy.asp", membership);
+  interaction_pages::registerPartyPages(pages);
+  pages.list("/mymessages.asp", "站内短信（会员之间的对话）");
+  pages.list("/present.asp", "礼物商店（赠送礼物，可发短信通知）");
+  pages.list("/party.asp", "聚会活动（报名、组织、总结）");
+  pages.list("/vote.asp?stype=view", "投票结果");
+  pages.list("/smsgateway.asp?show=1", "短信网关（演示）：最近发出的短信");
+}
+
+}  // namespace zurvafun::site

@@ -1,0 +1,213 @@
+// The demo site's party pages: "/party.asp" (every party), "/partyinfo.asp"
+// (one party with its sign-ups and the sign-up buttons), "/partyjoin.asp"
+// (the sign-up form, a pop-up), "/action.asp" (party_action),
+// "/partymanage.asp" (the organiser's parties), "/partyedit.asp" (the party
+// form with the organiser's panel, partyaction), and stand-ins for the photo
+// pages the panel links to ("/upload.asp", "/userphoto.asp").
+#include <string>
+
+#include "framework/zurva.h"
+#include "runtime/dates.h"
+#include "runtime/text.h"
+#include "site/pages_interaction.h"
+
+namespace zurvafun::site::interaction_pages {
+
+namespace {
+
+// The party's columns shown and edited, with their labels and form fields.
+struct PartyField {
+  const char* column;
+  const char* field;
+  const char* label;
+  bool longText;
+};
+constexpr PartyField kPartyFields[] = {
+    {"bt", "title", "活动主题", false},     {"cs", "cs", "城市", false},
+    {"address", "address", "地点", false},  {"partytime", "partytime", "活动时间", false},
+    {"bmtime", "bmtime", "报名截止", false}, {"yqrs", "yqrs", "邀请人数", false},
+    {"hdfy", "hdfy", "活动费用", false},    {"lxfs", "lxfs", "联系方式", false},
+    {"gg", "gg", "活动公告", true},         {"fa", "fa", "活动方案", true},
+    {"jtzn", "jtzn", "交通指南", true},
+};
+
+// A pop-up link, as the sign-up pages are opened (their messages close the window).
+std::string popUp(zurva& z, std::string target, std::string_view text) {
+  return anchor(z, std::move(target), text,
+                "onclick=\"window.open(this.href,'party','width=520,height=520,scrollbars=yes');return false;\"");
+}
+
+void partyList(serve::PageContext& p) {
+  zurva z;
+  db::Connection conn = openDatabase(p);
+  p.Response.Write(pageTop("聚会活动"));
+  if (loggedInMember(p)) p.Response.Write("    <p>" + anchor(z, "partymanage.asp", "我组织的活动") + "</p>\n");
+  p.Response.Write("    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n"
+                   "      <tr class=\"bg_l\"><td>主题</td><td>城市</td><td>时间</td><td>报名</td></tr>\n");
+  for (db::Recordset rs = conn.Execute("select id,bt,cs,partytime,(select count(*) from partycj c where c.partyid=party.id) "
+                                       "from party order by partytime desc");
+       !rs.eof(); rs.MoveNext()) {
+    const std::string id = std::to_string(CLng(rs(0)));
+    p.Response.Write("      <tr><td>" + anchor(z, "partyinfo.asp?partyid=" + id, esc(rs(1).str())) + "</td><td>" +
+                     esc(rs(2).str()) + "</td><td>" + esc(rs(3).str()) + "</td><td>" + rs(4).str() +
+                     " 人</td></tr>\n");
+  }
+  p.Response.Write("    </table>\n    <p>" + anchor(z, "/index.asp", "返回首页") + "</p>\n" + std::string(kPageBottom));
+}
+
+void partyInfo(serve::PageContext& p) {
+  zurva z;
+  const auto party = numberOf(p.Request("partyid"));
+  db::Connection conn = openDatabase(p);
+  db::Recordset rs;
+  if (party) rs = conn.Execute("select * from party where id=?", {Variant(long(*party))});
+  if (!party || rs.eof()) {
+    p.Response.Write(pageTop("聚会活动") + "    <p>没有这个活动。</p>\n" + std::string(kPageBottom));
+    return;
+  }
+  const std::string id = std::to_string(*party);
+  p.Response.Write(pageTop("聚会活动：" + esc(rs("bt").str())));
+  p.Response.Write("    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\" width=\"100%\">\n");
+  for (const PartyField& f : kPartyFields)
+    p.Response.Write("      <tr><td class=\"bg_l\" width=\"90\">" + std::string(f.label) + "</td><td>" +
+                     esc(rs(f.column).str()) + "</td></tr>\n");
+  p.Response.Write("    </table>\n");
+
+  db::Recordset summary = conn.Execute("select nr from partyzj where partyid=? and rz=2", {Variant(long(*party))});
+  if (!summary.eof()) p.Response.Write("    <p><b>活动总结：</b>" + esc(summary(0).str()) + "</p>\n");
+
+  p.Response.Write("    <p><b>已报名：</b>");
+  long count = 0;
+  for (db::Recordset c = conn.Execute("select name,gk from partycj where partyid=? order by id", {Variant(long(*party))});
+       !c.eof(); c.MoveNext(), ++count)
+    p.Response.Write((count ? "、" : "") + (eq(c(1), 0) ? std::string("（不公开）") : esc(c(0).str())));
+  p.Response.Write(count ? "" : "还没有人报名");
+  p.Response.Write("</p>\n    <p>" + popUp(z, "partyjoin.asp?partyid=" + id, "我要报名") + "　" +
+                   popUp(z, "partyjoin.asp?partyid=" + id + "&sign=up-datejoin", "修改报名") + "</p>\n");
+  // Withdrawing: a member is known by his login, a visitor by his e-mail.
+  p.Response.Write("    <form method=\"post\" action=\"" + link(z, "action.asp?sign=deljoin&partyid=" + id) + "\">" +
+                   (loggedInMember(p) ? "" : "报名时的电子邮箱 <input type=\"text\" name=\"email\" size=\"24\"> ") +
+                   "<input type=\"submit\" value=\"取消报名\"></form>\n");
+  if (const auto me = loggedInMember(p); me && eq(rs("userid"), Variant(long(*me))))
+    p.Response.Write("    <p>" + anchor(z, "partyedit.asp?partyid=" + id, "编辑这个活动") + "</p>\n");
+  p.Response.Write("    <p>" + anchor(z, "party.asp", "全部活动") + "</p>\n" + std::string(kPageBottom));
+}
+
+void joinForm(serve::PageContext& p) {
+  zurva z;
+  const auto party = numberOf(p.Request("partyid"));
+  if (!party) {
+    p.Response.Write(pageTop("活动报名") + "    <p>没有这个活动。</p>\n" + std::string(kPageBottom));
+    return;
+  }
+  const bool change = eq(p.Request("sign"), "up-datejoin");
+  const host::RequestCookie& member = p.Request.Cookies("kalimo");
+  const bool isMember = loggedInMember(p).has_value();
+  const std::string action = std::string(change ? "action.asp?sign=up-datejoin" : "action.asp?sign=join") +
+                             "&partyid=" + std::to_string(*party);
+  p.Response.Write(pageTop(change ? "修改报名" : "活动报名"));
+  p.Response.Write("    <form method=\"post\" action=\"" + link(z, action) + "\">\n    <table cellpadding=\"4\">\n");
+  auto row = [&](std::string_view label, std::string input) {
+    p.Response.Write("      <tr><td>" + std::string(label) + "</td><td>" + input + "</td></tr>\n");
+  };
+  row("姓名", "<input type=\"text\" name=\"name\" value=\"" + (isMember ? esc(member("nickname").str()) : "") + "\">");
+  row("电子邮箱", "<input type=\"text\" name=\"email\" value=\"" + (isMember ? esc(member("username").str()) : "") + "\">");
+  row("电话", "<input type=\"text\" name=\"tel\">");
+  row("性别", "<select name=\"sex\"><option value=\"男\">男</option><option value=\"女\">女</option></select>");
+  row("年龄", "<input type=\"text\" name=\"nl\" size=\"4\">");
+  row("学历", "<input type=\"text\" name=\"xl\">");
+  row("职业", "<input type=\"text\" name=\"zy\">");
+  row("", "<label><input type=\"checkbox\" name=\"IsHidden\" value=\"0\"> 不公开我的姓名</label>");
+  row("", "<label><input type=\"checkbox\" name=\"isjoin\" value=\"1\"> 带同伴参加</label>");
+  row("", "<input type=\"submit\" value=\"提交\">");
+  p.Response.Write("    </table>\n    </form>\n" + std::string(kPageBottom));
+}
+
+void partyHandler(serve::PageContext& p) {
+  zurva z;
+  p.Response.Write(z.party_action(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
+}
+
+void myParties(serve::PageContext& p) {
+  zurva z;
+  const auto me = loggedInMember(p);
+  if (!me) return askToLogIn(z, p, "我组织的活动");
+  db::Connection conn = openDatabase(p);
+  p.Response.Write(pageTop("我组织的活动"));
+  p.Response.Write("    <p>" + anchor(z, "partyedit.asp", "发表新活动") + "</p>\n"
+                   "    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n");
+  for (db::Recordset rs = conn.Execute("select id,bt,partytime from party where userid=? order by partytime desc",
+                                       {Variant(long(*me))});
+       !rs.eof(); rs.MoveNext()) {
+    const std::string id = std::to_string(CLng(rs(0)));
+    p.Response.Write("      <tr><td>" + anchor(z, "partyinfo.asp?partyid=" + id, esc(rs(1).str())) + "</td><td>" +
+                     esc(rs(2).str()) + "</td><td>" + anchor(z, "partyedit.asp?partyid=" + id, "编辑") + "　" +
+                     anchor(z, "action.asp?sign=del&partyid=" + id, "删除",
+                            "onclick=\"return confirm('删除活动和它的总结、报名？');\"") +
+                     "</td></tr>\n");
+  }
+  p.Response.Write("    </table>\n    <p>" + anchor(z, "party.asp", "全部活动") + "</p>\n" + std::string(kPageBottom));
+}
+
+constexpr std::string_view kEditScripts = R"(<script type="text/javascript">
+function Chk_Submit(url){var f=document.partyform;if(f.title.value==''){alert('请填写活动主题');return;}f.action=url;f.submit();}
+function check_str_num(field,max,id){var left=max-field.value.length;if(left<0){field.value=field.value.substring(0,max);left=0;}document.getElementById(id).innerHTML='还可输入'+left+'字';}
+</script>
+)";
+
+void editParty(serve::PageContext& p) {
+  zurva z;
+  const auto me = loggedInMember(p);
+  if (!me) return askToLogIn(z, p, "编辑活动");
+  // The panel first: it refuses anyone but the party's organiser.
+  const Variant panel = z.partyaction(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  db::Connection conn = openDatabase(p);
+  db::Recordset party;
+  if (const auto id = numberOf(p.Request("partyid")))
+    party = conn.Execute("select * from party where id=?", {Variant(long(*id))});
+  auto value = [&](const char* column) {
+    return party.State() == db::adStateOpen && !party.eof() ? esc(party(column).str()) : std::string();
+  };
+  p.Response.Write(pageTop("编辑活动"));
+  p.Response.Write(kEditScripts);
+  p.Response.Write("    <form name=\"partyform\" method=\"post\" action=\"\">\n"
+                   "    <table class=\"bk\" width=\"100%\" cellspacing=\"1\" cellpadding=\"4\"><TBODY>\n");
+  for (const PartyField& f : kPartyFields) {
+    const std::string input =
+        f.longText ? "<textarea name=\"" + std::string(f.field) + "\" rows=\"3\" cols=\"60\">" + value(f.column) +
+                         "</textarea>"
+                   : "<input type=\"text\" name=\"" + std::string(f.field) + "\" size=\"40\" value=\"" +
+                         value(f.column) + "\">";
+    p.Response.Write("      <tr><td class=\"bg_l\" width=\"90\">" + std::string(f.label) + "</td><td>&nbsp;</td><td>" +
+                     input + "</td></tr>\n");
+  }
+  p.Response.Write(panel);
+  p.Response.Write("    </table>\n    </form>\n    <p>总结字数：<span id=\"aa3\"></span></p>\n");
+  p.Response.Write("    <p>" + anchor(z, "partymanage.asp", "我组织的活动") + "</p>\n" + std::string(kPageBottom));
+}
+
+// Stand-ins for the photo pages of a party.
+void uploadPhotos(serve::PageContext& p) {
+  zurva z;
+  p.Response.Write(pageTop("上传活动照片") + "    <p>演示站暂不开放照片上传。</p>\n" + std::string(kPageBottom));
+}
+
+void partyPhotos(serve::PageContext& p) {
+  p.Response.Write("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head>"
+                   "<body style=\"margin:0\">暂无活动照片。</body></html>");
+}
+
+}  // namespace
+
+void registerPartyPages(serve::PageRegistry& pages) {
+  pages.add("/party.asp", partyList);
+  pages.add("/partyinfo.asp", partyInfo);
+  pages.add("/partyjoin.asp", joinForm);
+  pages.add("/action.asp", partyHandler);
+  pages.add("/partymanage.asp", myParties);
+  pages.add("/partyedit.asp", editParty);
+  pages.add("/upload.asp", uploadPhotos);
+  pages.add("/userphoto.asp", partyPhotos);
+}
+
+}  // namespace zurvafun::site::interaction_pages
