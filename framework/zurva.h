@@ -239,6 +239,22 @@ class zurva {
 
   // ================================================================ 5. member search (search/)
 
+  // Handler of the advanced search form (posted fields of form3). Search
+  // mode: the search condition into the session value "iwhere", then a
+  // redirect to the result page. With the query value menu "save": the
+  // logged-in member's criteria into his saved criteria (userbz), then
+  // "保存成功". Ends the request on every path but a logged failure.
+  void seach(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+             const Variant& SqlDatabaseName);
+  // The result list of the session's search condition (at most 200 members,
+  // sort order from `order` / `sign`), or with menu "1" the single search by
+  // member number, nickname or account name; six member rows a page (photos
+  // `width` by `height`), or twenty rows of the administrators' table when
+  // `rtype` is "admin". Returns the HTML.
+  Variant seach_result(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                       const Variant& SqlDatabaseName, const Variant& width, const Variant& height,
+                       const Variant& rtype);
+
   // ================================================================ 6. showcase and home galleries (showcase/)
 
   // ================================================================ 7. member interaction (interaction/)
