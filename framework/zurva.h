@@ -254,6 +254,12 @@ class zurva {
   Variant seach_result(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
                        const Variant& SqlDatabaseName, const Variant& width, const Variant& height,
                        const Variant& rtype);
+  // The logged-in member's advanced search form (form3, posting to the
+  // handler page in the frame "subiframe"), pre-filled from his saved
+  // criteria; groups gated by the member cookie's grade; ends with the single
+  // search box. Returns the HTML.
+  Variant seach_bz(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                   const Variant& SqlDatabaseName);
 
   // ================================================================ 6. showcase and home galleries (showcase/)
 

@@ -21,7 +21,7 @@ constexpr const char* kNoBackLinks = " <font color=A5537B>首页 上页</font>";
 constexpr html::Fragment kForwardLinks =
     " <a href={{next}}><font color=A5537B>下页</font></a> <a href={{last}}><font color=A5537B>尾页</font></a>&nbsp; ";
 constexpr const char* kNoForwardLinks = " <font color=A5537B>下页 尾页</font>";
-constexpr html::Fragment kJump = R"( 跳转至 <select name=turnpage onchange="location='{{target}}">)";
+constexpr html::Fragment kJump = R"~( 跳转至 <select name=turnpage onchange="location='{{target}}">)~";
 constexpr html::Fragment kOption = "<OPTION value={{n}} {{selected}}>{{n}}</OPTION>";
 constexpr const char* kJumpEnd = "</select>页";
 

@@ -30,54 +30,54 @@ constexpr const char* kNothingFound = "<BR><BR>　　　暂时没有查到您需
 constexpr const char* kCapHint = "&nbsp;&nbsp;<font color=#ff6600>提示：</font>如果您本次查找结果大于200个，系统只显示前200个。";
 
 constexpr html::Fragment kHead =
-    R"(<table class="bg_b" cellpadding="4" width="100%"><tr><td class="unnamed1" height="29">)"
-    R"(<table width="100%" border="0" cellpadding="0" cellspacing="0"><tr><td height="15"></td></tr>)"
-    R"(<tr><td><form name="form1" action="{{action}}" method="post"><div align="center">)"
-    R"(<input type="button" class="button_3" value="以网站默认方式搜索" onClick="javascript:location='{{byDefault}}';">&nbsp;&nbsp;)"
-    R"(<input type="button" class="button_2" value="以注册时间为序搜索" onClick="javascript:location='{{byRegistration}}';">&nbsp;&nbsp;)"
-    R"(<input type="button" class="button_2" value="以最后登陆时间为序搜索" onClick="javascript:location='{{byLastLogin}}';">)"
-    R"(<input type="hidden" name="order" value="0"></div></form></td></tr></table>)"
-    R"(<table border="0" cellpadding="0" cellspacing="0" width="100%"><tr><td height="25" nowrap class="bg_sh" align="center">&nbsp;&nbsp;)";
+    R"~(<table class="bg_b" cellpadding="4" width="100%"><tr><td class="unnamed1" height="29">)~"
+    R"~(<table width="100%" border="0" cellpadding="0" cellspacing="0"><tr><td height="15"></td></tr>)~"
+    R"~(<tr><td><form name="form1" action="{{action}}" method="post"><div align="center">)~"
+    R"~(<input type="button" class="button_3" value="以网站默认方式搜索" onClick="javascript:location='{{byDefault}}';">&nbsp;&nbsp;)~"
+    R"~(<input type="button" class="button_2" value="以注册时间为序搜索" onClick="javascript:location='{{byRegistration}}';">&nbsp;&nbsp;)~"
+    R"~(<input type="button" class="button_2" value="以最后登陆时间为序搜索" onClick="javascript:location='{{byLastLogin}}';">)~"
+    R"~(<input type="hidden" name="order" value="0"></div></form></td></tr></table>)~"
+    R"~(<table border="0" cellpadding="0" cellspacing="0" width="100%"><tr><td height="25" nowrap class="bg_sh" align="center">&nbsp;&nbsp;)~";
 
 constexpr html::Fragment kTopHintRow =
-    R"(</td></tr><tr><td class="bg_sh" height="25" valign="bottom">{{hint}}</td></tr>)";
-constexpr html::Fragment kTopEmptyHintRow = R"(</td></tr><tr><td></td></tr>)";
+    R"~(</td></tr><tr><td class="bg_sh" height="25" valign="bottom">{{hint}}</td></tr>)~";
+constexpr html::Fragment kTopEmptyHintRow = R"~(</td></tr><tr><td></td></tr>)~";
 
 constexpr html::Fragment kBottomBarTable =
-    R"(<table border="0" cellpadding="0" cellspacing="0" width="100%"><tr><td height="25" nowrap class="bg_sh" align="center">)";
+    R"~(<table border="0" cellpadding="0" cellspacing="0" width="100%"><tr><td height="25" nowrap class="bg_sh" align="center">)~";
 
 constexpr html::Fragment kClosing =
-    R"(</td></tr><tr><td class="bg_sh" height="25" valign="bottom">{{hint}})"
-    R"(<a href="javascript:void(0);" class="Blue_UnderLine" onClick="popup('SearchMore.htm',350,300);"></a></td></tr>)"
-    R"(<tr><td class="bg_sh" height="1"><table width="100%" border="0" cellpadding="0" cellspacing="0"><tr>)"
-    R"(<td><img src="images/Zurva_Result200607_35.gif" width="23" height="8"></td>)"
-    R"(<td align="right"><img src="images/Zurva_Result200607_38.gif" width="17" height="8"></td>)"
-    R"(</tr></table></td></tr></table></td></tr></table>)";
+    R"~(</td></tr><tr><td class="bg_sh" height="25" valign="bottom">{{hint}})~"
+    R"~(<a href="javascript:void(0);" class="Blue_UnderLine" onClick="popup('SearchMore.htm',350,300);"></a></td></tr>)~"
+    R"~(<tr><td class="bg_sh" height="1"><table width="100%" border="0" cellpadding="0" cellspacing="0"><tr>)~"
+    R"~(<td><img src="images/Zurva_Result200607_35.gif" width="23" height="8"></td>)~"
+    R"~(<td align="right"><img src="images/Zurva_Result200607_38.gif" width="17" height="8"></td>)~"
+    R"~(</tr></table></td></tr></table></td></tr></table>)~";
 
 // The administrators' table: every line ends with CR LF.
 constexpr html::Fragment kAdminTableTop =
-    R"(<table border="0" cellspacing="1" cellpadding="4" bgcolor="#FFFFFF" align="center" width="100%">{{crlf}})"
-    R"(<tr align="center">{{crlf}})"
-    R"(<td class="classtop">删</td>{{crlf}}<td class="classtop">用户名</td>{{crlf}}<td class="classtop">昵称</td>{{crlf}})"
-    R"(<td class="classtop">短信</td>{{crlf}}<td class="classtop">等级</td>{{crlf}}<td class="classtop">身份等级</td>{{crlf}})"
-    R"(<td class="classtop">注册时间</td>{{crlf}}<td class="classtop">登陆</td>{{crlf}}<td class="classtop">最后登陆时间</td>{{crlf}})"
-    R"(<td class="classtop">IP</td>{{crlf}}<td class="classtop">操作</td>{{crlf}})"
-    R"(</tr>{{crlf}})";
+    R"~(<table border="0" cellspacing="1" cellpadding="4" bgcolor="#FFFFFF" align="center" width="100%">{{crlf}})~"
+    R"~(<tr align="center">{{crlf}})~"
+    R"~(<td class="classtop">删</td>{{crlf}}<td class="classtop">用户名</td>{{crlf}}<td class="classtop">昵称</td>{{crlf}})~"
+    R"~(<td class="classtop">短信</td>{{crlf}}<td class="classtop">等级</td>{{crlf}}<td class="classtop">身份等级</td>{{crlf}})~"
+    R"~(<td class="classtop">注册时间</td>{{crlf}}<td class="classtop">登陆</td>{{crlf}}<td class="classtop">最后登陆时间</td>{{crlf}})~"
+    R"~(<td class="classtop">IP</td>{{crlf}}<td class="classtop">操作</td>{{crlf}})~"
+    R"~(</tr>{{crlf}})~";
 
 constexpr html::Fragment kAdminRow =
-    R"(<tr align="center" class="classtd">{{crlf}})"
-    R"(<td nowrap><a title="ID:{{userid}}"><input type="checkbox" name="id" value="{{userid}}"></a></td>{{crlf}})"
-    R"(<td nowrap align="left">{{zurvauser}}</td>{{crlf}})"
-    R"(<td nowrap align="left">{{nickname}}</td>{{crlf}})"
-    R"(<td nowrap><a href="admin_msg.asp?a=add&user_id={{userid}}"><img src="/images/message.gif" alt="发送站内短信" border="0"></a></td>{{crlf}})"
-    R"(<td nowrap>{{badge}}</td>{{crlf}})"
-    R"(<td nowrap><b><font size="+1">{{trust}}</font></b><img src="/images/rz1.gif" alt="钻石"></td>{{crlf}})"
-    R"(<td nowrap>{{addtime}}</td>{{crlf}})"
-    R"(<td nowrap>{{logins}}</td>{{crlf}})"
-    R"(<td nowrap>{{lasttime}}</td>{{crlf}})"
-    R"(<td nowrap><img src="/images/ip.gif" alt="最后登陆IP：{{loginip}}"></td>{{crlf}})"
-    R"(<td nowrap><a href="../por.asp?id={{token}}" title="查看该会员" target="_blank">查看</a> | )"
-    R"(<a href="u_mod1.asp?userid={{userid}}" target="_parent">编辑</a></td>{{crlf}})"
+    R"~(<tr align="center" class="classtd">{{crlf}})~"
+    R"~(<td nowrap><a title="ID:{{userid}}"><input type="checkbox" name="id" value="{{userid}}"></a></td>{{crlf}})~"
+    R"~(<td nowrap align="left">{{zurvauser}}</td>{{crlf}})~"
+    R"~(<td nowrap align="left">{{nickname}}</td>{{crlf}})~"
+    R"~(<td nowrap><a href="admin_msg.asp?a=add&user_id={{userid}}"><img src="/images/message.gif" alt="发送站内短信" border="0"></a></td>{{crlf}})~"
+    R"~(<td nowrap>{{badge}}</td>{{crlf}})~"
+    R"~(<td nowrap><b><font size="+1">{{trust}}</font></b><img src="/images/rz1.gif" alt="钻石"></td>{{crlf}})~"
+    R"~(<td nowrap>{{addtime}}</td>{{crlf}})~"
+    R"~(<td nowrap>{{logins}}</td>{{crlf}})~"
+    R"~(<td nowrap>{{lasttime}}</td>{{crlf}})~"
+    R"~(<td nowrap><img src="/images/ip.gif" alt="最后登陆IP：{{loginip}}"></td>{{crlf}})~"
+    R"~(<td nowrap><a href="../por.asp?id={{token}}" title="查看该会员" target="_blank">查看</a> | )~"
+    R"~(<a href="u_mod1.asp?userid={{userid}}" target="_parent">编辑</a></td>{{crlf}})~"
     "</tr>\t\t\t\t  \r\n";
 
 constexpr const char* kAdminTableEnd = "</table>\t\t\t\t\t  \r\n";

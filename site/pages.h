@@ -33,4 +33,10 @@ void writeMemberLine(zurva& z, serve::PageContext& p);
 // component's message pages, one link each.
 void registerMessagePages(serve::PageRegistry& pages);
 
+// The member search: "/search.asp" (the advanced search form beside the
+// frame of its results), "/zurvarasult.asp" (its handler), "/result.asp"
+// (the results and the single search), the home page's quick search, and
+// stand-ins for the site's pages the result rows link to.
+void registerSearchPages(serve::PageRegistry& pages);
+
 }  // namespace zurvafun::site

@@ -51,7 +51,7 @@ TEST_F(MemberRowTest, FactsAndLinks) {
   EXPECT_TRUE(contains(page, ">湖南-长沙市，   未婚， 本科， 165cm，52kg，</font>"));
   EXPECT_TRUE(contains(page, ">相貌自评： 8分　　　 </font>"));
   EXPECT_TRUE(contains(page, "&nbsp;&nbsp;&nbsp;&nbsp;你好</font>"));
-  EXPECT_TRUE(contains(page, R"(<script language="javascript" src="inc/control2.js"></script>)"));
+  EXPECT_TRUE(contains(page, R"~(<script language="javascript" src="inc/control2.js"></script>)~"));
   EXPECT_TRUE(contains(page, "onClick=\"javascript:popup('sendmsg.asp?userid=5',512,370);\""));
   EXPECT_TRUE(contains(page, "window.open('addfriends.asp?userid=5','_blank','width=1,height=1,top=2000')"));
   EXPECT_TRUE(contains(page, "window.open('love1.asp?userid=5&submitok=ww','_blank','width=500,height=200')"));

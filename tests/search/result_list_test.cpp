@@ -35,7 +35,7 @@ class ResultListTest : public testing::SearchTest {
 
   // The nicknames of the member rows, in the order listed.
   static std::vector<std::string> listed(const std::string& page) {
-    static const std::regex nickname(R"(target="_blank" class="Orange_NoUnderLine">([^<]*)</a></td>)");
+    static const std::regex nickname(R"~(target="_blank" class="Orange_NoUnderLine">([^<]*)</a></td>)~");
     std::vector<std::string> names;
     for (std::sregex_iterator it(page.begin(), page.end(), nickname), end; it != end; ++it)
       names.push_back((*it)[1].str());
@@ -80,9 +80,9 @@ TEST_F(ResultListTest, TheConditionOfTheSessionListsMembersByGradeThenTrust) {
   EXPECT_TRUE(contains(page, "<font color=A5537B>首页 上页</font>"));
   EXPECT_TRUE(contains(page, "<font color=A5537B>下页 尾页</font>"));
   EXPECT_TRUE(contains(page, "<OPTION value=1   selected>1</OPTION></select>页"));
-  EXPECT_TRUE(contains(page, R"(<select name=turnpage onchange="location='/result.asp?page='+this.options[this.selectedIndex].value">)"));
-  EXPECT_TRUE(contains(page, R"(onClick="javascript:location='result.asp?order=4';")"));
-  EXPECT_TRUE(contains(page, R"(<form name="form1" action="Result.asp" method="post">)"));
+  EXPECT_TRUE(contains(page, R"~(<select name=turnpage onchange="location='/result.asp?page='+this.options[this.selectedIndex].value">)~"));
+  EXPECT_TRUE(contains(page, R"~(onClick="javascript:location='result.asp?order=4';")~"));
+  EXPECT_TRUE(contains(page, R"~(<form name="form1" action="Result.asp" method="post">)~"));
   EXPECT_FALSE(contains(page, kCapHint));
   EXPECT_TRUE(contains(page, "onClick=\"popup('SearchMore.htm',350,300);\""));
 }
@@ -164,7 +164,7 @@ TEST_F(ResultListTest, StaticLinksInTheStaticLinkMode) {
   const std::string page = list();
   EXPECT_TRUE(contains(page, "<a href=Page_2_result.html><font color=A5537B>下页</font></a>"));
   EXPECT_TRUE(contains(page, "onchange=\"location='page_'+this.options[this.selectedIndex].value+'_result.html'\">"));
-  EXPECT_TRUE(contains(page, R"(<a href=/id_)"));
+  EXPECT_TRUE(contains(page, R"~(<a href=/id_)~"));
   EXPECT_TRUE(contains(page, "window.open('userid_3_addfriends.html'"));
 }
 
@@ -255,7 +255,9 @@ TEST_F(ResultListTest, TheSingleSearchFindsOneMemberByNumberNicknameOrAccount) {
     const std::string page = list();
     EXPECT_EQ(error_, 0) << c.kind << c.name;
     EXPECT_EQ(listed(page), c.found) << c.kind << c.name;
-    if (c.found.empty()) EXPECT_TRUE(contains(page, kNothingFound));
+    if (c.found.empty()) {
+      EXPECT_TRUE(contains(page, kNothingFound));
+    }
   }
 }
 
