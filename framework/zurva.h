@@ -260,6 +260,14 @@ class zurva {
   // search box. Returns the HTML.
   Variant seach_bz(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
                    const Variant& SqlDatabaseName);
+  // The home page's quick search condition (sex, agefrom, ageto, province1,
+  // city1 as posted, or as a paging link carries them), ending in " and ";
+  // Empty when a value cannot be used (logged).
+  Variant mainseach();
+  // One page of ten quick-search member cards, then the paging bar when
+  // `maintype` is 1, else the registration notice for guests. Returns the HTML.
+  Variant mainseachshow(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                        const Variant& SqlDatabaseName, const Variant& maintype);
 
   // ================================================================ 6. showcase and home galleries (showcase/)
 

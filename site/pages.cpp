@@ -59,6 +59,7 @@ void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
   host::Response& out = p.Response;
   out.Write(kHomeTop);
   writeMemberLine(z, p);
+  writeQuickSearchBox(z, p);
   out.Write(kHomeIntro);
   for (size_t i = 0; i < std::size(seed::kDemoAccounts); ++i) {
     const seed::DemoAccount& a = seed::kDemoAccounts[i];

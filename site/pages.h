@@ -38,5 +38,7 @@ void registerMessagePages(serve::PageRegistry& pages);
 // (the results and the single search), the home page's quick search, and
 // stand-ins for the site's pages the result rows link to.
 void registerSearchPages(serve::PageRegistry& pages);
+// The quick search box of the home page (it posts to "/quicksearch.asp").
+void writeQuickSearchBox(zurva& z, serve::PageContext& p);
 
 }  // namespace zurvafun::site

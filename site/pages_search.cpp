@@ -4,7 +4,9 @@
 // site's own pages that the result rows link to (profile, upgrade,
 // verification, message, friend request, wink, favourites, registration) —
 // except the hide page, which keeps the member's hidden-member list.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "db/db.h"
 #include "framework/escape.h"
@@ -134,12 +136,62 @@ void profilePage(serve::PageContext& p) {
   standIn("会员资料", text)(p);
 }
 
+// The quick search box, as the home page and the quick search page show it.
+std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
+  auto selected = [&](const char* name, const std::string& value) {
+    return p.Request.Form(name).str() == value ? " selected" : "";
+  };
+  std::string box = "<form name=\"quick\" method=\"post\" action=\"" + link(z, "/quicksearch.asp") +
+                    "\">快速搜索：<select name=\"sex\"><option value=\"577\"" + selected("sex", "577") +
+                    ">找女士</option><option value=\"576\"" + selected("sex", "576") + ">找男士</option></select> 年龄";
+  for (const char* name : {"agefrom", "ageto"}) {
+    const std::string chosen = p.Request.Form(name).isEmpty() ? (name[3] == 'f' ? "20" : "35") : p.Request.Form(name).str();
+    box += std::string(" <select name=\"") + name + "\">";
+    for (int age = 18; age <= 70; ++age) {
+      const std::string n = std::to_string(age);
+      box += "<option value=\"" + n + "\"" + (n == chosen ? " selected" : "") + ">" + n + "</option>";
+    }
+    box += "</select>";
+    if (name[3] == 'f') box += " 到";
+  }
+  box += " 岁 居住地 " +
+         z.citymenu(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName,
+                    "changelocation1(this.options[this.selectedIndex],this.form.city1,null,null)", "不限", "province1")
+             .str() +
+         "<select name=\"city1\"><option value=\"0\">不限</option></select> <input type=\"submit\" value=\"搜索\"></form>";
+  return box;
+}
+
+// The quick search's results: ten cards a page; members page on, guests are
+// invited to register.
+void quickSearchPage(serve::PageContext& p) {
+  zurva z;
+  const bool member = ne(p.Request.Cookies("kalimo")("username"), "");
+  const Variant cards =
+      z.mainseachshow(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName, member ? 1 : 0);
+  p.Response.Write(pageTop(z, "快速搜索", true));
+  p.Response.Write(R"(<table class="bk" width="760" align="center" cellspacing="0" cellpadding="6">
+  <tr><td class="classtop">快速搜索　<a href=")" + link(z, "/index.asp") + R"(" style="color:#fff">返回首页</a></td></tr>
+  <tr><td class="classtd">)");
+  writeMemberLine(z, p);
+  p.Response.Write(quickSearchBox(z, p));
+  p.Response.Write(cards);
+  p.Response.Write("</td></tr>\n</table>");
+  p.Response.Write(kPageBottom);
+}
+
 }  // namespace
+
+void writeQuickSearchBox(zurva& z, serve::PageContext& p) {
+  p.Response.Write("    <script language=\"javascript\" src=\"/inc/search.js\"></script><script language=\"javascript\">" +
+                   z.allcitymenu().str() + "</script>\n    " + quickSearchBox(z, p) + "\n");
+}
 
 void registerSearchPages(serve::PageRegistry& pages) {
   pages.add("/search.asp", searchPage);
   pages.add("/zurvarasult.asp", searchHandler);
   pages.add("/result.asp", resultPage);
+  pages.add("/quicksearch.asp", quickSearchPage);
   pages.add("/nosou.asp", hidePage);
   pages.add("/por.asp", profilePage);
   pages.add("/ReadyBuy.asp", standIn("会员升级", "升级为银卡或金卡会员，可使用更多搜索条件（演示）。"));
