@@ -10,7 +10,7 @@ function searchNoLimit(span) {
   span.innerHTML = '';
   var font = document.createElement('font');
   font.className = 'nolimit';
-  font.appendChild(document.createTextNode('不限'));
+  font.appendChild(document.createTextNode('\u4e0d\u9650'));
   span.appendChild(font);
 }
 
@@ -37,26 +37,26 @@ function Chk_Single2(span, text) {
   searchSummary(span, text);
 }
 
-// One select: the chosen option's text and the unit; no choice is "不限".
+// One select: the chosen option's text and the unit; no choice is "\u4e0d\u9650".
 function Dis_SelectValue(select, span, unit) {
   var option = searchChosen(select);
   searchSummary(span, !option || option.value === '' || option.value === '0' ? '' : option.text + unit);
 }
 
-// A range of two selects: "from-to" with the unit; an open end reads "不限".
+// A range of two selects: "from-to" with the unit; an open end reads "\u4e0d\u9650".
 function Dis_SelectValue2(from, to, span, unit) {
   var a = searchChosen(from), b = searchChosen(to);
   var low = a && a.value !== '' ? a.text + unit : '';
   var high = b && b.value !== '' ? b.text + unit : '';
   if (low === '' && high === '') { searchSummary(span, ''); return; }
-  searchSummary(span, (low || '不限') + '-' + (high || '不限'));
+  searchSummary(span, (low || '\u4e0d\u9650') + '-' + (high || '\u4e0d\u9650'));
 }
 
 // A range typed into two inputs (whole numbers; an empty one is open).
 function Dis_InputValue(from, to, span, unit) {
   var low = from.value.replace(/^\s+|\s+$/g, ''), high = to.value.replace(/^\s+|\s+$/g, '');
   if (low === '' && high === '') { searchSummary(span, ''); return; }
-  searchSummary(span, (low === '' ? '不限' : low + unit) + '-' + (high === '' ? '不限' : high + unit));
+  searchSummary(span, (low === '' ? '\u4e0d\u9650' : low + unit) + '-' + (high === '' ? '\u4e0d\u9650' : high + unit));
 }
 
 // Fills the city select with the cities of the chosen province (from the
@@ -65,7 +65,7 @@ function Dis_InputValue(from, to, span, unit) {
 function searchFillCities(provinceOption, citySelect, span) {
   var province = provinceOption ? provinceOption.value : '0';
   citySelect.options.length = 0;
-  citySelect.options[0] = new Option('请选择', '0');
+  citySelect.options[0] = new Option('\u8bf7\u9009\u62e9', '0');
   if (province !== '0' && province !== '' && typeof subcat !== 'undefined') {
     for (var i = 0; i < onecount; i++) {
       if (subcat[i][1] === province) citySelect.options[citySelect.options.length] = new Option(subcat[i][0], subcat[i][2]);
@@ -107,12 +107,12 @@ function chk_save() {
 function chk_simplesearch(form, link) {
   var name = form.s_name.value.replace(/^\s+|\s+$/g, '');
   if (name === '') {
-    alert('请输入要查找的会员编号或昵称！');
+    alert('\u8bf7\u8f93\u5165\u8981\u67e5\u627e\u7684\u4f1a\u5458\u7f16\u53f7\u6216\u6635\u79f0\uff01');
     form.s_name.focus();
     return false;
   }
   if (String(form.s_value.value) === '0' && !/^[0-9]{1,9}$/.test(name)) {
-    alert('会员编号只能是数字！');
+    alert('\u4f1a\u5458\u7f16\u53f7\u53ea\u80fd\u662f\u6570\u5b57\uff01');
     form.s_name.focus();
     return false;
   }
