@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "framework/html.h"
 #include "runtime/variant.h"
 
 namespace zurvafun {
@@ -35,6 +36,15 @@ struct MemberFacts {
 };
 
 MemberFacts memberFacts(const db::Recordset& rs, EducationLabels labels);
+
+// The two fact lines as both lists write them:
+//   "sex，age(岁)，occupation"
+//   "household，marital，education， heightcm，weightkg，"
+html::Html personalLine(const MemberFacts& f);
+html::Html profileLine(const MemberFacts& f);
+
+// A site link in the site's link mode (zurva::showurl).
+html::Html siteLink(zurva& z, std::string url);
 
 // The self-introduction: HTML-encoded, line breaks as two blanks, trimmed,
 // bad words starred, cut to 200 characters. A Null text gives "".

@@ -35,8 +35,8 @@ constexpr html::Fragment kRowInformation =
     R"~(<a href="/{{verify}}" target="_blank"><img src="/images/s_blue_{{trust}}.gif" border="0" alt="身份验证等级{{trust}}钻"></a></td>)~"
     R"~(<td width="32%"></td></tr>)~"
     R"~(<tr><td colspan="3" height="10"><img src="/images/hycz_27.gif" width="410" height="1"></td></tr>)~"
-    R"~(<tr><td colspan="3" height="24"><font color="#4f4f4f">{{sex}}，{{age}}(岁)，{{occupation}}</font></td></tr>)~"
-    R"~(<tr><td colspan="3" height="24"><font color="#4f4f4f">{{household}}，{{marital}}，{{education}}， {{height}}cm，{{weight}}kg，</font></td></tr>)~"
+    R"~(<tr><td colspan="3" height="24"><font color="#4f4f4f">{{personal}}</font></td></tr>)~"
+    R"~(<tr><td colspan="3" height="24"><font color="#4f4f4f">{{facts}}</font></td></tr>)~"
     R"~(<tr><td colspan="3" height="24"><font color="#4f4f4f">相貌自评： {{looks}}　　　 </font></td></tr>)~"
     R"~(<tr valign="top"><td colspan="3" height="1"><table border="0" cellpadding="0" cellspacing="0"><tr valign="top">)~"
     R"~(<td class="12x18" height="50" width="400" style="WORD-BREAK: break-all; WORD-WRAP: break-word"><font color="#4f4f4f">)~"
@@ -66,11 +66,6 @@ constexpr html::Fragment kRowActions =
     R"~(</tr></table></td></tr>)~"
     R"~(</table></td></tr></table></td></tr></table></td></tr><tr><td class="bg_b" height="18"></td></tr></table></td></tr></table>)~";
 
-html::Html link(zurva& z, std::string url) {
-  Variant v = std::move(url);
-  return trusted(z.showurl(v));
-}
-
 }  // namespace
 
 int friendFlag(db::Connection& conn, std::int32_t memberId, std::int32_t viewerId, const Variant& ifphotolook) {
@@ -85,7 +80,7 @@ std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs, c
                       const Variant& width, const Variant& height) {
   const std::int32_t userid = CLng(rs("userid"));
   const std::string id = std::to_string(userid);
-  const html::Html profile = link(z, "id_" + z.idasc(userid).str() + "_por.html");
+  const html::Html profile = siteLink(z, "id_" + z.idasc(userid).str() + "_por.html");
   const int iffriend = friendFlag(conn, userid, viewer.id, rs("ifphotolook"));
   const Variant photo =
       z.showphoto1(rs("smallphoto"), rs("ifphotolook"), iffriend, viewer.grade, rs("sex"), width, height);
@@ -95,25 +90,19 @@ std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs, c
   kRowTop.appendTo(out, {{"profile", profile}, {"photo", trusted(photo)}});
   kRowInformation.appendTo(out, {{"profile", profile},
                                  {"nickname", rs("nickname")},
-                                 {"upgrade", link(z, "ReadyBuy.asp")},
+                                 {"upgrade", siteLink(z, "ReadyBuy.asp")},
                                  {"badge", trusted(z.dj(rs("grade")))},
-                                 {"verify", link(z, "xjrz.asp")},
+                                 {"verify", siteLink(z, "xjrz.asp")},
                                  {"trust", rs("trust")},
-                                 {"sex", trusted(f.sex)},
-                                 {"age", trusted(f.age)},
-                                 {"occupation", trusted(f.occupation)},
-                                 {"household", trusted(f.household)},
-                                 {"marital", trusted(f.marital)},
-                                 {"education", trusted(f.education)},
-                                 {"height", trusted(f.height)},
-                                 {"weight", trusted(f.weight)},
+                                 {"personal", personalLine(f)},
+                                 {"facts", profileLine(f)},
                                  {"looks", trusted(f.looks)},
                                  {"intro", trusted(preparedIntroduction(z, rs("aboutus")))}});
-  kRowActions.appendTo(out, {{"message", link(z, "sendmsg.asp?userid=" + id)},
-                             {"friend", link(z, "userid_" + id + "_addfriends.html")},
-                             {"wink", link(z, "love1.asp?userid=" + id + "&submitok=ww")},
-                             {"favourite", link(z, "sc.asp?userid=" + id)},
-                             {"hide", link(z, "nosou.asp?id=" + id)}});
+  kRowActions.appendTo(out, {{"message", siteLink(z, "sendmsg.asp?userid=" + id)},
+                             {"friend", siteLink(z, "userid_" + id + "_addfriends.html")},
+                             {"wink", siteLink(z, "love1.asp?userid=" + id + "&submitok=ww")},
+                             {"favourite", siteLink(z, "sc.asp?userid=" + id)},
+                             {"hide", siteLink(z, "nosou.asp?id=" + id)}});
   return out;
 }
 

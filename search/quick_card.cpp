@@ -31,8 +31,8 @@ constexpr html::Fragment kCardInformation =
     R"~(<a href="/{{verify}}" target="_blank"><img src="Images/s_blue_{{trust}}.gif" border="0" alt="身份验证等级{{trust}}钻"></a></font></td>)~"
     R"~(<td width="32%"><font color="#4f4f4f"></font></td></tr>)~"
     R"~(<tr><td colspan="3" height="10"><img src="images/hycz_27.gif" width="410" height="1"></td></tr>)~"
-    R"~(<tr><td colspan="3" height="24"><font color="#4f4f4f">{{sex}}，{{age}}(岁)，{{occupation}}</font></td></tr>)~"
-    R"~(<tr><td colspan="3" height="24"><font color="#4f4f4f">{{household}}，{{marital}}，{{education}}， {{height}}cm，{{weight}}kg，祖籍{{native}} </font></td></tr>)~"
+    R"~(<tr><td colspan="3" height="24"><font color="#4f4f4f">{{personal}}</font></td></tr>)~"
+    R"~(<tr><td colspan="3" height="24"><font color="#4f4f4f">{{facts}}祖籍{{native}} </font></td></tr>)~"
     R"~(<tr><td colspan="3" height="24"><font color="#4f4f4f">相貌自评： {{looks}}</font></td></tr>)~"
     R"~(<tr valign="top"><td colspan="3" height="1"><table border="0" cellpadding="0" cellspacing="0" width="100%"><tbody><tr valign="top">)~"
     R"~(<td class="12x18" height="50" width="400" style="WORD-BREAK: break-all; WORD-WRAP: break-word"><font color="#4f4f4f">)~"
@@ -57,11 +57,6 @@ constexpr html::Fragment kCardActions =
     R"~(</tr></tbody></table></td></tr>)~"
     R"~(</tbody></table></td></tr></tbody></table></td></tr></tbody></table></td></tr></tbody></table></td></tr></tbody></table>)~";
 
-html::Html link(zurva& z, std::string url) {
-  Variant v = std::move(url);
-  return trusted(z.showurl(v));
-}
-
 }  // namespace
 
 std::string quickCard(zurva& z, const host::Request& request, const db::Recordset& rs, const Variant& SqlLocalName,
@@ -83,38 +78,32 @@ std::string quickCard(zurva& z, const host::Request& request, const db::Recordse
   const MemberFacts f = memberFacts(rs, EducationLabels::WithoutDoubleDegree);
 
   std::string out;
-  kCardTop.appendTo(out, {{"photoLink", link(z, "id_" + token + "_por.html")}, {"photo", trusted(photo)}});
-  kCardInformation.appendTo(out, {{"nameLink", link(z, "por.asp?id=" + token)},
+  kCardTop.appendTo(out, {{"photoLink", siteLink(z, "id_" + token + "_por.html")}, {"photo", trusted(photo)}});
+  kCardInformation.appendTo(out, {{"nameLink", siteLink(z, "por.asp?id=" + token)},
                                   {"nickname", rs("nickname")},
-                                  {"upgrade", link(z, "ReadyBuy.asp")},
+                                  {"upgrade", siteLink(z, "ReadyBuy.asp")},
                                   {"badge", trusted(z.dj(rs("grade")))},
-                                  {"verify", link(z, "xjrz.asp")},
+                                  {"verify", siteLink(z, "xjrz.asp")},
                                   {"trust", rs("trust")},
-                                  {"sex", trusted(f.sex)},
-                                  {"age", trusted(f.age)},
-                                  {"occupation", trusted(f.occupation)},
-                                  {"household", trusted(f.household)},
-                                  {"marital", trusted(f.marital)},
-                                  {"education", trusted(f.education)},
-                                  {"height", trusted(f.height)},
-                                  {"weight", trusted(f.weight)},
+                                  {"personal", personalLine(f)},
+                                  {"facts", profileLine(f)},
                                   {"native", trusted(f.nativeRegion)},
                                   {"looks", trusted(f.looks)},
                                   {"intro", trusted(preparedIntroduction(z, rs("aboutus")))}});
   if (member) {
     kCardActions.appendTo(
         out,
-        {{"message", trusted("javascript:popup('" + link(z, "sendmsg.asp?userid=" + id).str() + " ',501,400);")},
+        {{"message", trusted("javascript:popup('" + siteLink(z, "sendmsg.asp?userid=" + id).str() + " ',501,400);")},
          {"friend", trusted("javascript:if (confirm('确定加TA为好友吗？')){window.open('" +
-                            link(z, "userid_" + id + "_addfriends.html").str() +
+                            siteLink(z, "userid_" + id + "_addfriends.html").str() +
                             "','_blank','1,1,top=2000')};return false;")},
          {"wink", trusted("javascript:if (confirm('确定发送秋波吗？')){window.open('" +
-                          link(z, "love1.asp?userid=" + id + "&submitok=ww").str() +
+                          siteLink(z, "love1.asp?userid=" + id + "&submitok=ww").str() +
                           "','_blank','width=500,height=200')};return false;")},
          {"favourite", trusted("javascript:if (confirm('确定加入我的收藏中吗？')){window.open('myfiles/" +
-                               link(z, "sc.asp?userid=" + id).str() + "','_blank','1,1,top=1000');};return false;")},
+                               siteLink(z, "sc.asp?userid=" + id).str() + "','_blank','1,1,top=1000');};return false;")},
          {"hide", trusted("javascript:if (confirm('确定不在搜出TA吗？')){window.open('" +
-                          link(z, "nosou.asp?id=" + id).str() + "','_blank','1,1,top=1000');};return false;")}});
+                          siteLink(z, "nosou.asp?id=" + id).str() + "','_blank','1,1,top=1000');};return false;")}});
   } else {
     kCardActions.appendTo(out, {{"message", trusted("javescript:alert('在线交谈只有登陆后才能操作！');")},
                                 {"friend", trusted("javescript:alert('申请好友只有登陆后才能操作！');")},
