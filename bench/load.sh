@@ -18,7 +18,8 @@
 # run instead of building one), SETTINGS (a JSON object whose keys replace
 # those of config/zurva-serve.json; by default it lifts the login rate limit,
 # which a benchmark that logs in continuously would hit; SETTINGS='{}' for a
-# binary that predates the rate limit).
+# binary that predates the rate limit), MEMBERS (the demo database's size,
+# 3000 as configured; seeding 100000 takes a while before the runs start).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,6 +31,9 @@ static_path="${STATIC_PATH:-/css.css}"
 build="${BUILD_DIR:-build}"
 default_settings='{"rate_limit": {"paths": []}}'
 settings="${SETTINGS:-$default_settings}"
+if [ -n "${MEMBERS:-}" ]; then
+  settings="$(jq -n --argjson s "$settings" --argjson n "$MEMBERS" '$s * {"database": {"demo_members": $n}}')"
+fi
 
 # The pages measured against the static file, one line each:
 #   name  who  method  path  [form body]
@@ -74,12 +78,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The demo site as scripts/serve.sh serves it (3,000 demo members), with the
-# settings above, a fresh database and any free port.
+# The demo site as scripts/serve.sh serves it (3,000 demo members unless
+# MEMBERS says otherwise), with the settings above, a fresh database and any
+# free port.
 jq --argjson s "$settings" '. * $s' config/zurva-serve.json >"$work/config.json"
 "$server_binary" --config "$work/config.json" --port 0 --data "$work/data" >"$work/address" 2>"$work/server.log" &
 server=$!
-for _ in $(seq 1200); do
+for _ in $(seq 3000); do
   grep -q "http://" "$work/address" && break
   kill -0 "$server" 2>/dev/null || { cat "$work/server.log" >&2; exit 1; }
   sleep 0.1

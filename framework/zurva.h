@@ -265,6 +265,36 @@ class zurva {
 
   // ================================================================ 5. member search (search/)
 
+  // Handler of the advanced search form (posted fields of form3). Search
+  // mode: the search condition into the session value "iwhere", then a
+  // redirect to the result page. With the query value menu "save": the
+  // logged-in member's criteria into his saved criteria (userbz), then
+  // "保存成功". Ends the request on every path but a logged failure.
+  void seach(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+             const Variant& SqlDatabaseName);
+  // The result list of the session's search condition (at most 200 members,
+  // sort order from `order` / `sign`), or with menu "1" the single search by
+  // member number, nickname or account name; six member rows a page (photos
+  // `width` by `height`), or twenty rows of the administrators' table when
+  // `rtype` is "admin". Returns the HTML.
+  Variant seach_result(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                       const Variant& SqlDatabaseName, const Variant& width, const Variant& height,
+                       const Variant& rtype);
+  // The logged-in member's advanced search form (form3, posting to the
+  // handler page in the frame "subiframe"), pre-filled from his saved
+  // criteria; groups gated by the member cookie's grade; ends with the single
+  // search box. Returns the HTML.
+  Variant seach_bz(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                   const Variant& SqlDatabaseName);
+  // The home page's quick search condition (sex, agefrom, ageto, province1,
+  // city1 as posted, or as a paging link carries them), ending in " and ";
+  // Empty when a value cannot be used (logged).
+  Variant mainseach();
+  // One page of ten quick-search member cards, then the paging bar when
+  // `maintype` is 1, else the registration notice for guests. Returns the HTML.
+  Variant mainseachshow(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                        const Variant& SqlDatabaseName, const Variant& maintype);
+
   // ================================================================ 6. showcase and home galleries (showcase/)
 
   // ================================================================ 7. member interaction (interaction/)

@@ -12,3 +12,19 @@ if ((${#missing[@]})); then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+
+# The browser tests: the system Chromium and Node.js, and puppeteer-core in
+# tests/browser (it drives that Chromium; it downloads no browser).
+browser=()
+command -v chromium >/dev/null || browser+=(chromium)
+command -v node >/dev/null || browser+=(nodejs)
+command -v npm >/dev/null || browser+=(npm)
+if ((${#browser[@]})); then
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${browser[@]}" >/dev/null
+fi
+browser_tests="$(dirname "$0")/../tests/browser"
+if [ ! -d "$browser_tests/node_modules/puppeteer-core" ]; then
+  (cd "$browser_tests" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+fi

@@ -65,6 +65,7 @@ void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
   out.Write(kHomeTop);
   writeMemberLine(z, p);
   writePollBox(z, p);
+  writeQuickSearchBox(z, p);
   out.Write(kHomeIntro);
   for (size_t i = 0; i < std::size(seed::kDemoAccounts); ++i) {
     const seed::DemoAccount& a = seed::kDemoAccounts[i];
@@ -97,6 +98,7 @@ void registerPages(serve::PageRegistry& pages) {
   registerMessagePages(pages);
   registerProfilePages(pages);
   registerInteractionPages(pages);
+  registerSearchPages(pages);
 }
 
 }  // namespace zurvafun::site

@@ -64,5 +64,12 @@ void registerInteractionPages(serve::PageRegistry& pages);
 
 // The poll box of the home page.
 void writePollBox(zurva& z, serve::PageContext& p);
+// The member search: "/search.asp" (the advanced search form beside the
+// frame of its results), "/zurvarasult.asp" (its handler), "/result.asp"
+// (the results and the single search), the home page's quick search, and
+// stand-ins for the site's pages the result rows link to.
+void registerSearchPages(serve::PageRegistry& pages);
+// The quick search box of the home page (it posts to "/quicksearch.asp").
+void writeQuickSearchBox(zurva& z, serve::PageContext& p);
 
 }  // namespace zurvafun::site

@@ -69,7 +69,7 @@ void memberHome(serve::PageContext& p) {
   zurva z;
   p.Response.Write(pageTop("会员首页"));
   writeMemberLine(z, p);
-  p.Response.Write("    <p>" + anchor(z, "/index.asp", "返回演示站首页") + "</p>\n");
+  p.Response.Write("    <p>" + anchor(z, "/search.asp", "高级搜索") + "　" + anchor(z, "/index.asp", "返回演示站首页") + "</p>\n");
   p.Response.Write(kPageBottom);
 }
 

@@ -1,0 +1,80 @@
+#include "search/condition.h"
+
+#include "profile/member_record.h"
+#include "runtime/dates.h"
+#include "runtime/error.h"
+
+namespace zurvafun::search {
+
+int currentYear() { return fromSerial(clockNow()).year; }
+
+int sexCode(const Variant& sex) {
+  if (!eq(sex, "") && IsNumeric(sex)) {
+    const double code = toNumber(sex);
+    if (code == member::kMan || code == member::kWoman) return int(code);
+  }
+  raise(err::TypeMismatch);
+}
+
+std::optional<std::int16_t> bound(const Variant& value) {
+  if (eq(value, "")) return std::nullopt;
+  return CInt(value);
+}
+
+std::string boundText(const Variant& value) {
+  const std::optional<std::int16_t> n = bound(value);
+  return n ? std::to_string(*n) : std::string();
+}
+
+bool chosen(const Variant& place) { return ne(place, "0") && ne(place, ""); }
+
+sql::Statement ageCondition(const Variant& agefrom, const Variant& ageto) {
+  const int year = currentYear();
+  const int latest = year - CInt(agefrom);
+  const int earliest = year - CInt(ageto);
+  return sql::statement(
+      " and cast(left(userdata,4) as int)<={} and cast(left(userdata,4) as int)>={}", latest, earliest);
+}
+
+// Items 0 to 4 hold no "-", so the first "-" of userdata is the one of the
+// place of residence. The province is the text between the "#" before it and
+// that "-"; the city the text from that "-" up to the next "#". Both tests
+// read whole items, so names of any length match, and they never fail on a
+// malformed row (a row without "-" simply does not match).
+sql::Statement residenceCondition(const Variant& province, const Variant& city) {
+  std::string condition;
+  if (chosen(province)) {
+    condition += sql::statement(" and LEFT(userdata,CHARINDEX('-',userdata)) like '%#{}-'",
+                                sql::text(likeLiteral(province.str())))
+                     .str();
+  }
+  if (chosen(city)) {
+    condition += sql::statement(" and SUBSTRING(userdata,CHARINDEX('-',userdata)+1,255) like '{}#%'",
+                                sql::text(likeLiteral(city.str())))
+                     .str();
+  }
+  return sql::verbatim(condition);
+}
+
+// The native region starts at character 13 (items 0 to 3 have fixed widths)
+// and ends at the next "#".
+sql::Statement nativeRegionCondition(const Variant& region) {
+  return sql::statement(" and SUBSTRING(userdata,13,255) like '{}#%'", sql::text(likeLiteral(region.str())));
+}
+
+std::string likeLiteral(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '%' || c == '_' || c == '[') {
+      out += '[';
+      out += c;
+      out += ']';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace zurvafun::search

@@ -1,0 +1,62 @@
+#include "search/paging.h"
+
+#include <cmath>
+
+#include "framework/escape.h"
+#include "framework/html.h"
+#include "framework/zurva.h"
+
+namespace zurvafun::search {
+
+namespace {
+
+using html::trusted;
+
+constexpr html::Fragment kCounts =
+    "第 <font color=ff0000><b>{{page}}</b></font> 页/共 <font color=ff0000><b>{{pages}}</b></font> 页 "
+    "&nbsp;&nbsp共 <font color=ff0000><b>{{records}}</b></font> 条相关信息 &nbsp";
+constexpr html::Fragment kBackLinks =
+    " <a href={{first}}><font color=A5537B>首页</font></a> <a href={{previous}}><font color=A5537B>上页</font></a>";
+constexpr const char* kNoBackLinks = " <font color=A5537B>首页 上页</font>";
+constexpr html::Fragment kForwardLinks =
+    " <a href={{next}}><font color=A5537B>下页</font></a> <a href={{last}}><font color=A5537B>尾页</font></a>&nbsp; ";
+constexpr const char* kNoForwardLinks = " <font color=A5537B>下页 尾页</font>";
+constexpr html::Fragment kJump = R"~( 跳转至 <select name=turnpage onchange="location='{{target}}">)~";
+constexpr html::Fragment kOption = "<OPTION value={{n}} {{selected}}>{{n}}</OPTION>";
+constexpr const char* kJumpEnd = "</select>页";
+
+constexpr const char* kScriptTail = "'+this.options[this.selectedIndex].value";
+
+}  // namespace
+
+long pageNumber(zurva& z, const Variant& requested, long pageCount) {
+  z.pages(requested);
+  const double asked = bankersRound(toNumber(requested));
+  if (!(asked >= 1)) return 1;
+  return asked > double(pageCount) ? std::max(pageCount, 1L) : long(asked);
+}
+
+std::string pagingBar(zurva& z, const Paging& p, BarPlace place) {
+  // The script path names the page itself; it is escaped where it lands.
+  const std::string script = htmlEscape(jsEscape(p.script));
+  auto link = [&](long page) {
+    Variant url = script + "?Page=" + std::to_string(page) + p.suffix;
+    return trusted(z.showurl(url));
+  };
+  std::string out = kCounts({{"page", p.page}, {"pages", p.pageCount}, {"records", p.recordCount}}).str();
+  if (p.page == 1) out += kNoBackLinks;
+  else kBackLinks.appendTo(out, {{"first", link(1)}, {"previous", link(p.page - 1)}});
+  if (p.page == p.pageCount) out += kNoForwardLinks;
+  else kForwardLinks.appendTo(out, {{"next", link(p.page + 1)}, {"last", link(p.pageCount)}});
+
+  std::string target = script + "?page=" + kScriptTail;
+  if (!p.suffix.empty()) target += "+'" + p.suffix + (place == BarPlace::Bottom ? "' " : "'");
+  Variant jump = target;
+  kJump.appendTo(out, {{"target", trusted(z.showurl(jump))}});
+  for (long n = 1; n <= p.pageCount; ++n)
+    kOption.appendTo(out, {{"n", n}, {"selected", trusted(n == p.page ? "  selected" : "")}});
+  out += kJumpEnd;
+  return out;
+}
+
+}  // namespace zurvafun::search

@@ -1,0 +1,35 @@
+// Paging of the search lists: the page number a request asks for, clamped to
+// the pages that exist, and the paging bar of the result list.
+#pragma once
+
+#include <string>
+
+#include "runtime/variant.h"
+
+namespace zurvafun {
+class zurva;
+}
+
+namespace zurvafun::search {
+
+// The page of the request value `Page` (checked by zurva::pages, which ends
+// the request for a value that is not a number): a whole number from 1 to
+// `pageCount`, whatever was asked for (an absent value is page 1).
+long pageNumber(zurva& z, const Variant& requested, long pageCount);
+
+struct Paging {
+  long page = 1;
+  long pageCount = 1;
+  long recordCount = 0;
+  std::string suffix;  // the sort order the links carry ("&order=4&sign=4")
+  std::string script;  // the path of the page that shows the list
+};
+
+// The bars above and below the rows differ only in blanks and in one blank
+// at the end of the jump target.
+enum class BarPlace { Top, Bottom };
+
+// Counts, the first / previous / next / last links and the jump select.
+std::string pagingBar(zurva& z, const Paging& paging, BarPlace place);
+
+}  // namespace zurvafun::search
