@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 "$(dirname "$0")/install-deps.sh"
 jobs="$(nproc)"
 
+scripts/check-layering.sh
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")

@@ -86,8 +86,18 @@ void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
 
 }  // namespace
 
+// The answer to a path the site does not have, in the site's look.
+void notFoundPage(serve::PageContext& p) {
+  p.Response.Status = 404;
+  p.Response.Write(pageTop("页面不存在"));
+  p.Response.Write("    <p>您要访问的页面不存在，可能已经删除或者地址有误。</p>\n"
+                   "    <p><a href=\"/index.asp\">返回首页</a></p>\n");
+  p.Response.Write(kPageBottom);
+}
+
 void registerHomePage(serve::PageRegistry& pages) {
   pages.add("/index.asp", [&pages](serve::PageContext& p) { homePage(pages, p); });
+  pages.setNotFound(notFoundPage);
 }
 
 void registerPages(serve::PageRegistry& pages) {

@@ -20,6 +20,7 @@ std::string pageTop(std::string_view title) {
 <meta http-equiv="Content-Type" content="text/html; charset=gb2312">
 <title>)") + std::string(title) + R"(</title>
 <link href="/css.css" rel="stylesheet" type="text/css">
+<link rel="icon" href="/favicon.ico" type="image/x-icon">
 </head>
 <body>
 <table class="bk" width="760" align="center" cellspacing="0" cellpadding="6">

@@ -54,6 +54,11 @@ class PageRegistry {
   // The page of a site path, matched without regard to case; null when none.
   const Page* find(std::string_view path) const;
 
+  // The page that answers a path with no page and no file (it sets the
+  // status 404 itself); without one the answer is a plain "404 Not Found".
+  void setNotFound(Page page) { notFound_ = std::move(page); }
+  const Page* notFound() const { return notFound_ ? &notFound_ : nullptr; }
+
   // Lists a link ("/userinfo.asp?id=1") under a title on the home page.
   void list(std::string link, std::string title);
   // The listed links in the order they were listed.
@@ -62,6 +67,7 @@ class PageRegistry {
  private:
   std::unordered_map<std::string, Page> pages_;  // keys in lower case
   std::vector<Listing> listed_;
+  Page notFound_;
 };
 
 }  // namespace zurvafun::serve

@@ -260,7 +260,10 @@ class HttpServer::Impl {
                httplib::Response& res, host::ValueCollection* form);
   void writeResponse(const host::Response& page, httplib::Response& res, bool personal, bool secure,
                      std::time_t now) const;
-  void serveFile(const std::string& sitePath, httplib::Response& res) const;
+  // Serves a file of the document root; false (and nothing set) when there is none.
+  bool serveFile(const std::string& sitePath, httplib::Response& res) const;
+  // The answer to a path with no page and no file: the site's own page, or plain text.
+  void notFound(const std::string& path, const httplib::Request& req, httplib::Response& res);
   void readBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
   void logError(const httplib::Request& req, std::string_view what);
 
@@ -454,7 +457,8 @@ void HttpServer::Impl::serve(const httplib::Request& req, httplib::Response& res
     const std::string script = dir + "index.asp";
     if (const Page* page = pages_.find(script)) return runPage(*page, script, {}, req, res, form);
     if (form) return plain(res, 405, "405 Method Not Allowed");
-    return serveFile(dir + "index.html", res);
+    if (!serveFile(dir + "index.html", res)) notFound(path, req, res);
+    return;
   }
   if (name.find(".html") != std::string_view::npos) {
     // A static link: read back into the dynamic form, which names the page
@@ -470,10 +474,16 @@ void HttpServer::Impl::serve(const httplib::Request& req, httplib::Response& res
     }
   } else if (endsWithNoCase(name, ".asp")) {
     if (const Page* page = pages_.find(path)) return runPage(*page, path, {}, req, res, form);
-    return plain(res, 404, "404 Not Found");
+    return notFound(path, req, res);
   }
   if (form) return plain(res, 405, "405 Method Not Allowed");
-  serveFile(path, res);
+  if (!serveFile(path, res)) notFound(path, req, res);
+}
+
+void HttpServer::Impl::notFound(const std::string& path, const httplib::Request& req,
+                                httplib::Response& res) {
+  if (const Page* page = pages_.notFound()) return runPage(*page, path, {}, req, res, nullptr);
+  plain(res, 404, "404 Not Found");
 }
 
 void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::string_view linkQuery,
@@ -627,14 +637,14 @@ void HttpServer::Impl::writeResponse(const host::Response& page, httplib::Respon
   res.body = gbk::fromUtf8(page.body());
 }
 
-void HttpServer::Impl::serveFile(const std::string& sitePath, httplib::Response& res) const {
+bool HttpServer::Impl::serveFile(const std::string& sitePath, httplib::Response& res) const {
   const std::string file = documentRoot_ + sitePath;
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return plain(res, 404, "404 Not Found");
+  if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return plain(res, 404, "404 Not Found");
+    return false;
   }
   res.body.resize(static_cast<size_t>(st.st_size));
   size_t done = 0;
@@ -647,6 +657,7 @@ void HttpServer::Impl::serveFile(const std::string& sitePath, httplib::Response&
   res.body.resize(done);
   res.status = 200;
   res.set_header("Content-Type", std::string(contentTypeOf(sitePath)));
+  return true;
 }
 
 void HttpServer::Impl::logError(const httplib::Request& req, std::string_view what) {

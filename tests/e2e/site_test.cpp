@@ -170,6 +170,16 @@ TEST_F(SiteE2E, HomePageShowsWhatTheSiteOffersNow) {
     EXPECT_EQ(rawGet((*m)[1].str()).status, 200) << (*m)[1].str();
 }
 
+TEST_F(SiteE2E, AMissingPageIsAnsweredInTheSitesLook) {
+  for (const char* path : {"/no-such-page.asp", "/no_such_page.html", "/images/none.gif", "/nofolder/"}) {
+    const RawResponse r = rawGet(path);
+    EXPECT_EQ(r.status, 404) << path;
+    EXPECT_EQ(r.header("Content-Type"), "text/html; charset=gb2312") << path;
+    EXPECT_TRUE(holds(r.body, "页面不存在")) << path;
+    EXPECT_TRUE(holds(r.body, "<a href=\"/index.asp\">返回首页</a>")) << path;
+  }
+}
+
 TEST_F(SiteE2E, MessageDemosShowEachForm) {
   const RawResponse alert = rawGet("/demo/messages.asp?what=msg&code=-1&form=1");
   EXPECT_EQ(alert.status, 200);  // the request-end error of Msg ends the page normally
