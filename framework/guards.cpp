@@ -28,14 +28,16 @@ void zurva::clearcookies() {
 
 Variant zurva::ChkPost() {
   return logged([&](Variant& result) {
-    // The referrer's text right after "http://" must be this server's name,
-    // and the name must end there: a host whose name merely begins with ours
+    // The referrer's text right after "http://" (or "https://", for a site
+    // served over TLS) must be this server's name, and the name must end
+    // there: a host whose name merely begins with ours
     // (www.example.cn.evil.org) is another server.
     const std::string referer = Request().ServerVariables("HTTP_REFERER").str();
     const std::string server = Request().ServerVariables("SERVER_NAME").str();
-    const std::string next = Mid(referer, 8 + Len(server), 1);
+    const long start = Left(referer, 8) == "https://" ? 9 : 8;
+    const std::string next = Mid(referer, start + Len(server), 1);
     const bool nameEnds = next.empty() || next == "/" || next == ":" || next == "?" || next == "#";
-    result = !referer.empty() && Mid(referer, 8, Len(server)) == server && nameEnds;
+    result = !referer.empty() && Mid(referer, start, Len(server)) == server && nameEnds;
   });
 }
 

@@ -53,7 +53,9 @@ TEST_F(GuardTest, ChkPostComparesTheReferrerWithTheServerName) {
       {"http://www.example.cn", true},
       {"http://www.example.cn:8080/reg.asp", true},
       {"http://www.example.cn?x=1", true},
-      {"https://www.example.cn/reg.asp", false},  // the eighth character is the second slash
+      {"https://www.example.cn/reg.asp", true},  // the site served over TLS
+      {"https://www.example.cn.evil.org/", false},
+      {"httpx://www.example.cn/", false},
       {"http://WWW.EXAMPLE.CN/reg.asp", false},
       {"http://www.example.com/", false},
       // Another host whose name merely begins with ours is not this server.
