@@ -237,6 +237,14 @@ class zurva {
 
   // ================================================================ 4. member profiles and photo albums (members/)
 
+  // ---------------------------------------------------------------- members: profile panel
+  // Writes the public profile panel of member `id` (request value) as the
+  // viewer of the member cookie (or a guest) may see it: basic data, partner
+  // criteria, contact data by the contact rules, self-introduction. A refused
+  // or unknown id gets "请求错误！" through Msg.
+  void memberinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
+                  const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
   // ================================================================ 5. member search (search/)
 
   // ================================================================ 6. showcase and home galleries (showcase/)
