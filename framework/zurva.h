@@ -245,6 +245,13 @@ class zurva {
   void memberinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
                   const Variant& SqlPassword, const Variant& SqlDatabaseName);
 
+  // ---------------------------------------------------------------- members: member-card list
+  // The page's member query `sql` as a page (request value Page) of ten
+  // member cards with the paging bar, returned as HTML; the bar's links carry
+  // "sex=1" when the request holds a non-empty value sex.
+  Variant showmeminfo(const Variant& sql, const Variant& SqlLocalName, const Variant& SqlUserName,
+                      const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
   // ================================================================ 5. member search (search/)
 
   // ================================================================ 6. showcase and home galleries (showcase/)
