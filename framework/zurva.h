@@ -245,6 +245,17 @@ class zurva {
   void memberinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
                   const Variant& SqlPassword, const Variant& SqlDatabaseName);
 
+  // ---------------------------------------------------------------- members: own photo manager
+  // The logged-in member's photo manager (or, for an administrator, that of
+  // the member the query value userid names): writes the page with the head
+  // photo and the album nine to a page, then carries out the action of the
+  // request value ifok: "upphoto" (form value xxphoto becomes the profile
+  // picture), "del" (album entry ID with its files), "headdel" (head photo).
+  void photo_show(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                  const Variant& SqlDatabaseName);
+  // The site path of the file the last delete of photo_show worked on.
+  std::string filename;
+
   // ---------------------------------------------------------------- members: member-card list
   // The page's member query `sql` as a page (request value Page) of ten
   // member cards with the paging bar, returned as HTML; the bar's links carry

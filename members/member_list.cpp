@@ -41,7 +41,11 @@ Variant zurva::showmeminfo(const Variant& sql, const Variant& SqlLocalName, cons
       pages(requested);
       // The number to the nearest whole page, as the 32-bit conversion rounds
       // it; 0 and missing mean page 1.
-      members::PagingBar bar{.page = 1, .pageCount = rs.PageCount(), .records = rs.RecordCount()};
+      members::PagingBar bar{.page = 1,
+                             .pageCount = rs.PageCount(),
+                             .records = rs.RecordCount(),
+                             .base = Request().ServerVariables("SCRIPT_NAME").str() + "?",
+                             .carried = Request()("sex").str().empty() ? "" : "&sex=1"};
       if (!requested.isEmpty()) {
         const double page = bankersRound(toNumber(requested));
         bar.page = page < 1 ? 1 : page > double(bar.pageCount) ? bar.pageCount : long(page);
@@ -51,8 +55,6 @@ Variant zurva::showmeminfo(const Variant& sql, const Variant& SqlLocalName, cons
       std::string out = "\r\n\r\n";
       for (long i = 0; i < kCardsPerPage && !rs.eof(); ++i, rs.MoveNext())
         members::appendMemberCard(out, *this, conn, rs, cardViewer);
-      bar.base = Request().ServerVariables("SCRIPT_NAME").str() + "?";
-      bar.carried = Request()("sex").str().empty() ? "" : "&sex=1";
       out += members::pagingBar(*this, bar);
       out += kListEnd;
       result = std::move(out);

@@ -73,10 +73,12 @@ TEST_F(PagingBarTest, EndsOfTheRange) {
                                 std::to_string(c.pages) + "</b></font>"));
     EXPECT_EQ(holds(text, firstPlain), !c.firstLinks);
     EXPECT_EQ(holds(text, lastPlain), !c.lastLinks);
-    if (c.firstLinks)
+    if (c.firstLinks) {
       EXPECT_TRUE(holds(text, "<a href=/list.asp?Page=" + std::to_string(c.shown - 1) + "><font color=\"A5537B\">上页"));
-    if (c.lastLinks)
+    }
+    if (c.lastLinks) {
       EXPECT_TRUE(holds(text, "<a href=/list.asp?Page=" + std::to_string(c.shown + 1) + "><font color=\"A5537B\">下页"));
+    }
     EXPECT_TRUE(holds(text, "<OPTION value=" + std::to_string(c.shown) + "   selected>"));
     EXPECT_EQ(text.find("  selected>"), text.rfind("  selected>"));
   }
