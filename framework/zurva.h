@@ -256,6 +256,24 @@ class zurva {
   // The site path of the file the last delete of photo_show worked on.
   std::string filename;
 
+  // ---------------------------------------------------------------- members: albums
+  // The visitors' album grid: the approved entries of the photo list that
+  // the page's query `sql` gives (first column), newest first, nine to a
+  // page, thumbnails from the folder `small`. A member's album (request
+  // value id) is checked against his album privacy; `ptype` "other" is the
+  // album of a story or a party (request value storyid or partyid).
+  void memberphoto(const Variant& sql, const Variant& ptype, const Variant& small,
+                   const Variant& SqlLocalName, const Variant& SqlUserName,
+                   const Variant& SqlPassword, const Variant& SqlDatabaseName);
+  // One full-size photo (folder `dir`) of the album the query `sql` gives,
+  // at the approved-entry index of the request value named `page`, with
+  // links to the previous and the next one; `stype` is the page's own query
+  // text that names the album in those links. A member's album (request
+  // value id, plain or encoded) is checked as the grid checks it.
+  Variant showxcphoto(const Variant& sql, const Variant& dir, const Variant& stype, const Variant& page,
+                      const Variant& SqlLocalName, const Variant& SqlUserName,
+                      const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
   // ---------------------------------------------------------------- members: member-card list
   // The page's member query `sql` as a page (request value Page) of ten
   // member cards with the paging bar, returned as HTML; the bar's links carry

@@ -12,17 +12,17 @@ namespace {
 using html::trusted;
 
 // The link elements after "<a href=" & link.
-constexpr std::string_view kFirst = R"(><font color="A5537B">首页</font></a> )";
-constexpr std::string_view kPrevious = R"(><font color="A5537B">上页</font></a> )";
-constexpr std::string_view kNext = R"(><font color="A5537B">下页</font></a> )";
-constexpr std::string_view kLast = R"(><font color="A5537B">尾页</font></a> )";
+constexpr std::string_view kFirst = R"~(><font color="A5537B">首页</font></a> )~";
+constexpr std::string_view kPrevious = R"~(><font color="A5537B">上页</font></a> )~";
+constexpr std::string_view kNext = R"~(><font color="A5537B">下页</font></a> )~";
+constexpr std::string_view kLast = R"~(><font color="A5537B">尾页</font></a> )~";
 
 constexpr html::Fragment kFullTop =
     "        <tr> {{crlf}}"
-    R"(          <td bgcolor="#ffffff" height="18"><table width="100%" border="0" align="right" cellpadding="0" cellspacing="0">)"
+    R"~(          <td bgcolor="#ffffff" height="18"><table width="100%" border="0" align="right" cellpadding="0" cellspacing="0">)~"
     "{{crlf}}"
     "            <tr>{{crlf}}"
-    R"(              <td><div align="center">)"
+    R"~(              <td><div align="center">)~"
     "{{crlf}}"
     "                第 <font color=ff0000><b>{{page}}</b></font> 页/共 <font color=ff0000><b>{{pages}}</b></font> "
     "页 &nbsp;共 <font color=ff0000><b>{{records}}</b></font> 条相关信息 {{crlf}}";
@@ -34,7 +34,7 @@ constexpr html::Fragment kFullLastPlain = "<font color=A5537B>下页 尾页</fon
 constexpr html::Fragment kJumpTop =
     " {{crlf}}"
     "                跳转至 {{crlf}}"
-    R"(                           <SELECT  onchange="location='{{jump}}"  name=turnpage>)"
+    R"~(                           <SELECT  onchange="location='{{jump}}"  name=turnpage>)~"
     "{{crlf}}";
 constexpr html::Fragment kOption = "                  <OPTION value={{i}} {{selected}}>{{i}}</OPTION>{{crlf}}";
 constexpr html::Fragment kJumpEnd = "                 </SELECT>{{crlf}}                页 </div></td>{{crlf}}";

@@ -22,26 +22,26 @@ using html::trusted;
 
 constexpr html::Fragment kHeadBox =
     "{{crlf}}{{crlf}}"
-    R"(<table width="130" height="170" border="0" cellspacing="0" cellpadding="0" align="center" >)"
+    R"~(<table width="130" height="170" border="0" cellspacing="0" cellpadding="0" align="center" >)~"
     "  <tr>    <td>{{crlf}}{{46 blanks}}"
-    R"(<table  width="130" height="170"border="0" cellspacing="0" cellpadding="0"  >)"
+    R"~(<table  width="130" height="170"border="0" cellspacing="0" cellpadding="0"  >)~"
     "  <tr>"
-    R"(    <td  height="82" colspan="2" style="border:#CCCCCC 1px solid"><div align="center">)"
+    R"~(    <td  height="82" colspan="2" style="border:#CCCCCC 1px solid"><div align="center">)~"
     "{{headPhoto}}"
     "</div></td>  </tr>  <tr>"
-    R"(    <td width="91"  height="27" class=bg_bj ><div align="right" >个人头像</div></td>)"
-    R"(    <td width="39"><a href="{{deleteHead}}" onClick="return confirm('您确定要删除头像吗？');"><img src="/images/del.gif" alt="删除" border="0"></a></td>)"
+    R"~(    <td width="91"  height="27" class=bg_bj ><div align="right" >个人头像</div></td>)~"
+    R"~(    <td width="39"><a href="{{deleteHead}}" onClick="return confirm('您确定要删除头像吗？');"><img src="/images/del.gif" alt="删除" border="0"></a></td>)~"
     "  </tr></table>{{crlf}}{{46 blanks}}{{46 blanks}}</td>  </tr></table><br>"
     "<TABLE cellSpacing=1 cellPadding=1 width=518 align=center  border=0>  <TBODY>  <TR>"
-    R"(    <TD vAlign=top ><form name="form1" method="post" action="{{choose}}">)"
-    R"(    <TABLE cellSpacing=4 cellPadding=0 width="96%" align=center border=0>)"
+    R"~(    <TD vAlign=top ><form name="form1" method="post" action="{{choose}}">)~"
+    R"~(    <TABLE cellSpacing=4 cellPadding=0 width="96%" align=center border=0>)~"
     "        <TBODY>{{14 blanks}}";
 
 constexpr std::string_view kNoAlbum = "<BR><BR>暂时没有像册...　<br>";
 
 constexpr html::Fragment kRowStart =
     "{{crlf}}{{12 blanks}}        <TR vAlign=top>          <TD align=left height=186>"
-    R"(            <TABLE cellSpacing=0 cellPadding=0 width="100%" border=0>)"
+    R"~(            <TABLE cellSpacing=0 cellPadding=0 width="100%" border=0>)~"
     "              <TBODY>              <TR vAlign=top>"
     "{{22 blanks}}{{22 blanks}}{{22 blanks}}{{20 blanks}}{{crlf}}{{crlf}}{{crlf}}{{28 blanks}}";
 constexpr std::string_view kRowEnd =
@@ -56,9 +56,9 @@ constexpr html::Fragment kCell =
     "                  <TABLE cellSpacing=0 cellPadding=0 width=152 border=0>"
     "                    <TBODY>                    <TR>"
     "                      <TD vAlign=top align=middle width=152>"
-    R"(                        <TABLE cellSpacing=0 cellPadding=0 width="100%" border=0>)"
+    R"~(                        <TABLE cellSpacing=0 cellPadding=0 width="100%" border=0>)~"
     "                          <TBODY>                          <TR>"
-    R"(                            <TD align=middle background="" height=158>)"
+    R"~(                            <TD align=middle background="" height=158>)~"
     "                              <TABLE height=158 cellSpacing=4 cellPadding=0 "
     "                              width=150 border=0>"
     "                                <TBODY>                                <TR>"
@@ -69,9 +69,9 @@ constexpr html::Fragment kCell =
     "{{32 blanks}}border=0 onload=\"javescript:DrawImage(this,150,150)\"></A>"
     "                        </TD></TR></TBODY></TABLE></TD></TR></TBODY></TABLE></TD></TR>"
     "                    <TR>                      <TD align=middle><IMG height=4 "
-    R"(                        src="user_photo.files/spacer.gif" width=100></TD></TR>)"
+    R"~(                        src="user_photo.files/spacer.gif" width=100></TD></TR>)~"
     "                    <TR>                      <TD align=middle>"
-    R"(                        <TABLE cellSpacing=0 cellPadding=0 width="100%" border=0>)"
+    R"~(                        <TABLE cellSpacing=0 cellPadding=0 width="100%" border=0>)~"
     "                          <TBODY>                          <TR>"
     "                            <TD ></TD></TR>                          <TR>"
     "                            <TD height=22>{{state}}"
@@ -80,7 +80,7 @@ constexpr html::Fragment kCell =
     "                            <TD vAlign=bottom bgColor=#efefef height=1></TD></TR>"
     "                          <TR>"
     "                            <TD height=22>上传时间：{{date}}"
-    R"(<a href="{{delete}}" onClick="return confirm('您确定要删除此照片吗？');"><img src="/images/del.gif" alt="删除" border="0"></a></TD>)"
+    R"~(<a href="{{delete}}" onClick="return confirm('您确定要删除此照片吗？');"><img src="/images/del.gif" alt="删除" border="0"></a></TD>)~"
     "                          </TR>                          <TR>"
     "                            <TD vAlign=bottom bgColor=#efefef height=1></TD></TR>"
     "                          <TR>                            <TD vAlign=bottom "
@@ -90,7 +90,7 @@ constexpr html::Fragment kProfilePicture =
     "<FONT color=red>形象照</FONT><IMG style='CURSOR: hand;' src=\"/images/zz.jpg\" "
     "onClick=\"javascript:window.open('{{action}}','_blank');\" >";
 
-constexpr html::Fragment kRadio = R"(<input name="xxphoto" type="radio" value={{index}} {{checked}} >)";
+constexpr html::Fragment kRadio = R"~(<input name="xxphoto" type="radio" value={{index}} {{checked}} >)~";
 
 constexpr html::Fragment kFormEnd =
     "{{crlf}}{{28 blanks}}{{28 blanks}}{{28 blanks}}{{28 blanks}}{{28 blanks}}{{28 blanks}}"
@@ -103,7 +103,7 @@ constexpr html::Fragment kFormEnd =
     "      <P align=center>        <label>{{8 blanks}}        </label>"
     "      <BR><BR></P></TD></TR></TBODY></TABLE><P></P></TD></TR></TABLE>";
 
-constexpr html::Fragment kSubmit = R"({{crlf}}            <input type="submit" name="Submit" value="修改形象照片">{{24 blanks}})";
+constexpr html::Fragment kSubmit = R"~({{crlf}}            <input type="submit" name="Submit" value="修改形象照片">{{24 blanks}})~";
 
 constexpr std::string_view kPageEnd = "<BR></BODY></HTML>";
 

@@ -23,44 +23,44 @@ using html::trusted;
 
 constexpr html::Fragment kFrameOpening =
     "{{crlf}}{{crlf}}"
-    R"(<TABLE width="96%" height="100%"  valign="top" border=0 cellPadding=0 cellSpacing=0>)"
+    R"~(<TABLE width="96%" height="100%"  valign="top" border=0 cellPadding=0 cellSpacing=0>)~"
     "<TBODY><TR ><TD   valign=\"top\" bgColor=#ffffff></TD></TR><TR>"
-    R"(<TD vAlign=top align=middle bgColor=#ffffff height=111><TABLE width=100% border=0 cellPadding=0 cellSpacing=3 bordercolor="#00FF00">)"
+    R"~(<TD vAlign=top align=middle bgColor=#ffffff height=111><TABLE width=100% border=0 cellPadding=0 cellSpacing=3 bordercolor="#00FF00">)~"
     "<TBODY><TR>{{crlf}}";
 
 // The heading of the basic data. The account name and the password digest
 // are never sent to a viewer: the inputs keep their names and stay empty.
 constexpr html::Fragment kBasicHeading =
-    R"(<TD colSpan=4 height=30><IMG src="/images/grzl_11.gif" align=absMiddle border=0>&nbsp;<STRONG><FONT color=#000000>基本资料)"
-    R"(<input name="username"  type=hidden value="" maxlength="50" />)"
-    R"(<input name="password"  type=hidden value="" maxlength="12" />)"
-    R"(<input name="password_confirm"  type=hidden value="" maxlength="12" />)"
+    R"~(<TD colSpan=4 height=30><IMG src="/images/grzl_11.gif" align=absMiddle border=0>&nbsp;<STRONG><FONT color=#000000>基本资料)~"
+    R"~(<input name="username"  type=hidden value="" maxlength="50" />)~"
+    R"~(<input name="password"  type=hidden value="" maxlength="12" />)~"
+    R"~(<input name="password_confirm"  type=hidden value="" maxlength="12" />)~"
     "</FONT></STRONG></TD></TR>";
 
 constexpr html::Fragment kHeaderRows =
     "<TR class=bg_h>"
-    R"(<TD width="13%" height=60 rowspan="2" nowrap="nowrap">&nbsp;&nbsp;会员昵称：</TD>)"
-    R"(<TD width="17%" rowspan="2">{{nickname}}</TD>)"
-    R"(<TD width="15%">认 证:</TD>)"
-    R"(<TD width="55%"><a href="/{{trustLink}}" target="_blank"><img src="/images/s_blue_{{trust}}.gif"  border="0" alt="身份验证等级{{trust}}钻"></a></TD>)"
+    R"~(<TD width="13%" height=60 rowspan="2" nowrap="nowrap">&nbsp;&nbsp;会员昵称：</TD>)~"
+    R"~(<TD width="17%" rowspan="2">{{nickname}}</TD>)~"
+    R"~(<TD width="15%">认 证:</TD>)~"
+    R"~(<TD width="55%"><a href="/{{trustLink}}" target="_blank"><img src="/images/s_blue_{{trust}}.gif"  border="0" alt="身份验证等级{{trust}}钻"></a></TD>)~"
     "</TR>"
     "<TR class=bg_h><TD>级 别:</TD><TD> {{badge}}{{crlf}}</TD></TR>"
     "<TR class=bg_h><TD height=30>&nbsp;&nbsp;真实姓名：</TD>"
-    R"(<TD colspan="3">{{name}}{{verified}}</TD>)"
+    R"~(<TD colspan="3">{{name}}{{verified}}</TD>)~"
     "</TR></TBODY></TABLE>"
     "<TABLE cellSpacing=3 cellPadding=0 width=100% border=0><TBODY>";
 
 constexpr html::Fragment kIdentityRows =
     "<TR class=bg_h>"
-    R"(<TD height=30 nowrap="nowrap"><FONT color=#333333 >&nbsp;&nbsp;证件类型：</FONT></TD>)"
+    R"~(<TD height=30 nowrap="nowrap"><FONT color=#333333 >&nbsp;&nbsp;证件类型：</FONT></TD>)~"
     "<TD><FONT color=#333333>{{idType}}</FONT></TD>"
     "<TD align=right><FONT color=#333333>证件号码：</FONT></TD>"
-    R"(<TD width="52%"><span class="STYLE2">不可见</span>{{idVerified}}</TD>)"
+    R"~(<TD width="52%"><span class="STYLE2">不可见</span>{{idVerified}}</TD>)~"
     "</TR>"
     "<TR class=bg_h>"
-    R"(<TD width="13%" height=30>&nbsp;&nbsp;性　　别：</TD>)"
-    R"(<TD width="21%"> {{sex}}</TD>)"
-    R"(<TD align=right width="14%">出生年份：</TD>{{crlf}}<TD> {{birthYear}}年</TD>)"
+    R"~(<TD width="13%" height=30>&nbsp;&nbsp;性　　别：</TD>)~"
+    R"~(<TD width="21%"> {{sex}}</TD>)~"
+    R"~(<TD align=right width="14%">出生年份：</TD>{{crlf}}<TD> {{birthYear}}年</TD>)~"
     "</TR>"
     "<TR class=bg_h>"
     "<TD height=30>&nbsp;&nbsp;身　　高：</TD><TD><FONT color=#333333>{{height}}cm</FONT></TD>"

@@ -24,7 +24,7 @@ constexpr html::Fragment kBackgroundRows =
     "</TR>"
     "<TR class=bg_h>"
     "<TD height=30><FONT color=#333333>&nbsp;&nbsp;学　　历：</FONT></TD><TD>{{education}}{{educationVerified}}</TD>"
-    R"(<TD align=right><FONT color=#333333>户　　籍：</FONT></TD><TD width="52%">{{household}}</TD>)"
+    R"~(<TD align=right><FONT color=#333333>户　　籍：</FONT></TD><TD width="52%">{{household}}</TD>)~"
     "</TR>"
     "<TR class=bg_h>"
     "<TD height=30><FONT color=#333333>&nbsp;&nbsp;职业类别：</FONT></TD><TD>{{occupation}}</TD>"
@@ -37,23 +37,23 @@ constexpr html::Fragment kBackgroundRows =
 
 constexpr html::Fragment kHabitRows =
     "<TR class=bg_h>"
-    R"(<td height="30"><font color="#333333">&nbsp;&nbsp;星&nbsp;&nbsp;座：</font></td>)"
+    R"~(<td height="30"><font color="#333333">&nbsp;&nbsp;星&nbsp;&nbsp;座：</font></td>)~"
     "<td>&nbsp;{{star}}</td>"
-    R"(<TD align=right>&nbsp;</TD><TD bordercolor="#00FF00"> &nbsp;</TD></TR>)"
+    R"~(<TD align=right>&nbsp;</TD><TD bordercolor="#00FF00"> &nbsp;</TD></TR>)~"
     "<TR class=bg_h>"
-    R"(<TD height=30><font color="#666666">&nbsp;&nbsp;饮酒习惯：</font></TD><TD>{{drink}}</TD>)"
-    R"(<TD align=right><font color="#666666">吸烟习惯：</font></TD><TD><font color="#666666">{{smoking}}</font></TD>)"
+    R"~(<TD height=30><font color="#666666">&nbsp;&nbsp;饮酒习惯：</font></TD><TD>{{drink}}</TD>)~"
+    R"~(<TD align=right><font color="#666666">吸烟习惯：</font></TD><TD><font color="#666666">{{smoking}}</font></TD>)~"
     "</TR></TBODY></TABLE>";
 
-constexpr html::Fragment kConstellation = R"(<img src="bbs/Skins/Default/birth/z{{number}}.gif" alt="{{name}}">)";
+constexpr html::Fragment kConstellation = R"~(<img src="bbs/Skins/Default/birth/z{{number}}.gif" alt="{{name}}">)~";
 
 constexpr html::Fragment kPartnerCriteria =
-    R"(<TABLE cellSpacing=0 cellPadding=0 width="100%" border=0><TBODY><TR>)"
-    R"(<TD vAlign=center align=middle height=1 background="/images/lineb.gif"></TD>)"
+    R"~(<TABLE cellSpacing=0 cellPadding=0 width="100%" border=0><TBODY><TR>)~"
+    R"~(<TD vAlign=center align=middle height=1 background="/images/lineb.gif"></TD>)~"
     "</TR></TBODY></TABLE>"
     "<TABLE cellSpacing=0 cellPadding=0 width=100% border=0><TBODY><TR>"
-    R"(<TD colSpan=2 height=33><IMG src="/images/grzl_11.gif" align=absMiddle border=0>&nbsp;<FONT color=#000000><STRONG>意中人标准</STRONG></FONT></TD></TR>)"
-    R"(<TR><TD align=right width="13%" height=30><FONT color=#ff6600>*</FONT><FONT color=#585858>年龄：</TD>)"
+    R"~(<TD colSpan=2 height=33><IMG src="/images/grzl_11.gif" align=absMiddle border=0>&nbsp;<FONT color=#000000><STRONG>意中人标准</STRONG></FONT></TD></TR>)~"
+    R"~(<TR><TD align=right width="13%" height=30><FONT color=#ff6600>*</FONT><FONT color=#585858>年龄：</TD>)~"
     "<TD height=30>从{{ageLow}}到 {{ageHigh}}岁 </TD></TR>"
     "<TR><TD align=right height=30><FONT color=#ff6600>*</FONT><FONT color=#585858>身高：</TD>"
     "<TD height=30>从{{heightLow}}CM到{{heightHigh}}CM</TD></TR>"
@@ -61,14 +61,14 @@ constexpr html::Fragment kPartnerCriteria =
     "<TD height=30>从{{educationLow}} 到 {{educationHigh}}</TD></TR></TBODY></TABLE>";
 
 constexpr html::Fragment kContactRows =
-    R"(<TABLE cellSpacing=0 cellPadding=0 width="100%" border=0><TBODY><TR>)"
-    R"(<TD vAlign=center align=middle height=50> <table width="100%" border="0" cellspacing="0" cellpadding="0">)"
-    R"(<tr><td background="/images/lineb.gif" height=1></td></tr></table>)"
+    R"~(<TABLE cellSpacing=0 cellPadding=0 width="100%" border=0><TBODY><TR>)~"
+    R"~(<TD vAlign=center align=middle height=50> <table width="100%" border="0" cellspacing="0" cellpadding="0">)~"
+    R"~(<tr><td background="/images/lineb.gif" height=1></td></tr></table>)~"
     "<TABLE cellSpacing=0 cellPadding=0 width=100% border=0><TBODY><TR><TD colSpan=2 height=33>"
-    R"(<IMG src="/images/grzl_11.gif" align=absMiddle border=0>&nbsp;<FONT color=#000000><STRONG>联系方式 </STRONG></FONT>)"
+    R"~(<IMG src="/images/grzl_11.gif" align=absMiddle border=0>&nbsp;<FONT color=#000000><STRONG>联系方式 </STRONG></FONT>)~"
     "<FONT color=#336600><FONT color=#000000>&nbsp;</FONT></FONT></TD></TR>"
-    R"(<TR><TD align=right width="15%" height=30><FONT color=#585858>Q Q：</FONT>&nbsp;&nbsp;</TD>)"
-    R"(<TD width="85%" height=30>{{qq}}</TD></TR>)"
+    R"~(<TR><TD align=right width="15%" height=30><FONT color=#585858>Q Q：</FONT>&nbsp;&nbsp;</TD>)~"
+    R"~(<TD width="85%" height=30>{{qq}}</TD></TR>)~"
     "<TR><TD align=right height=30><FONT color=#585858>MSN：</FONT>&nbsp;&nbsp;</TD>"
     "<TD height=30>{{msn}}</TD></TR>"
     "<TR><TD align=right height=30><FONT color=#585858>EMAIL：</FONT>&nbsp;&nbsp;</TD>"
@@ -79,22 +79,22 @@ constexpr html::Fragment kContactRows =
 
 constexpr html::Fragment kIntroduction =
     "<TABLE cellSpacing=0 cellPadding=0 width=100% border=0><TBODY><TR>"
-    R"(<TD height=30><IMG src="/images/grzl_11.gif" align=absMiddle border=0>&nbsp;<FONT color=#336600><STRONG><FONT color=#000000>个人独白</FONT></STRONG>)"
+    R"~(<TD height=30><IMG src="/images/grzl_11.gif" align=absMiddle border=0>&nbsp;<FONT color=#336600><STRONG><FONT color=#000000>个人独白</FONT></STRONG>)~"
     "<FONT color=#000000>&nbsp;</FONT></FONT></TD></TR>"
-    R"(<TR><TD  ><TABLE cellSpacing=0 cellPadding=0 width="100%" border=0><TBODY><TR>)"
-    R"(<TD width=550 height=92 style="word-break:break-all;word-wrap: break-word;">&nbsp;&nbsp;&nbsp;&nbsp;)"
+    R"~(<TR><TD  ><TABLE cellSpacing=0 cellPadding=0 width="100%" border=0><TBODY><TR>)~"
+    R"~(<TD width=550 height=92 style="word-break:break-all;word-wrap: break-word;">&nbsp;&nbsp;&nbsp;&nbsp;)~"
     "<FONT color=#ff3300>&nbsp; {{aboutus}}<BR><BR></FONT></TD>"
     "</TR></TBODY></TABLE></TD></TR></TBODY></TABLE>"
     "</TD></TR> "
-    R"(<TR><TD height="30" bgColor=#f8f8f8></TD></TR></TBODY></TABLE>)"
+    R"~(<TR><TD height="30" bgColor=#f8f8f8></TD></TR></TBODY></TABLE>)~"
     "{{crlf}}";
 
 // Texts of the contact section.
 constexpr std::string_view kSameSexNotice = "<FONT color=#336600><FONT color=#ff6600>异性可见</font></font>";
 constexpr std::string_view kUpgradeNotice =
-    R"(<FONT color=#336600><FONT color=#ff6600>金银卡会员可见</font></font>&nbsp;<a href="ReadyBuy.asp" target="_top"><img src="images/upvip.gif" border="0"></a>)";
+    R"~(<FONT color=#336600><FONT color=#ff6600>金银卡会员可见</font></font>&nbsp;<a href="ReadyBuy.asp" target="_top"><img src="images/upvip.gif" border="0"></a>)~";
 constexpr std::string_view kMobileUpgradeNotice =
-    R"(<FONT color=#ff6600>金银卡会员可见</font>&nbsp;<a href="ReadyBuy.asp" target="_top"><img src="images/upvip.gif" border="0"></a>)";
+    R"~(<FONT color=#ff6600>金银卡会员可见</font>&nbsp;<a href="ReadyBuy.asp" target="_top"><img src="images/upvip.gif" border="0"></a>)~";
 constexpr std::string_view kSecretNotice = "<FONT color=#ff6600>完全保密</font>";
 constexpr std::string_view kNotFilled = "未填";
 // The basic-data rows' placeholder for an empty text.
