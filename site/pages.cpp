@@ -89,6 +89,7 @@ void registerPages(serve::PageRegistry& pages) {
   // home page in this order.
   registerMemberPages(pages);
   registerMessagePages(pages);
+  registerProfilePages(pages);
 }
 
 }  // namespace zurvafun::site

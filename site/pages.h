@@ -33,4 +33,10 @@ void writeMemberLine(zurva& z, serve::PageContext& p);
 // component's message pages, one link each.
 void registerMessagePages(serve::PageRegistry& pages);
 
+// Member profiles and albums: "/userinfo.asp" and "/por.asp" (the profile),
+// "/xc.asp" (the album and its photos), "/newmembers.asp" (member cards),
+// the photo manager's pages (site/profile_pages.h) and stand-ins for the
+// site's pages they link to.
+void registerProfilePages(serve::PageRegistry& pages);
+
 }  // namespace zurvafun::site
