@@ -53,11 +53,15 @@ void writePictures(serve::PageContext& p, const fs::path& root) {
 }  // namespace
 
 void ensureDemoPictures(serve::PageContext& p) {
+  // The first request writes them; the others go on meanwhile (with
+  // placeholders where a file is not there yet) instead of waiting.
   static std::mutex mutex;
-  static std::set<std::string> done;
+  static std::set<std::string> started;
   const std::string root = p.Server.documentRoot();
-  std::lock_guard lock(mutex);
-  if (!done.insert(root).second) return;
+  {
+    std::lock_guard lock(mutex);
+    if (!started.insert(root).second) return;
+  }
   try {
     writePictures(p, root);
   } catch (const std::exception&) {

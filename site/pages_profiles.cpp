@@ -19,25 +19,12 @@ namespace zurvafun::site {
 namespace {
 
 // The client script and classes that the album and photo fragments expect
-// of their page: DrawImage fits a picture into a box once it has loaded.
-constexpr std::string_view kPageHead = R"(<link href="/css.css" rel="stylesheet" type="text/css">
-<style type="text/css">
-.bg_h td, .bg_q, .bg_m { background: #fafafa; }
-.bg_bj { background: #f0f0f0; }
-.bro_p_bgbox { padding: 8px; background: #f4f4f4; }
-.bro_p_bg, .bro_p_bgin { padding: 4px; background: #ffffff; }
-.black_nounderline { color: #000000; text-decoration: none; }
-</style>
-<script type="text/javascript">
-function DrawImage(img, width, height) {
-  var w = img.naturalWidth || img.width, h = img.naturalHeight || img.height;
-  if (!w || !h) return;
-  var r = Math.min(width / w, height / h, 1);
-  img.width = Math.round(w * r);
-  img.height = Math.round(h * r);
-}
-</script>
-)";
+// of their page (site/www/members.css and members.js): DrawImage fits a
+// picture into a box once it has loaded.
+constexpr std::string_view kPageHead =
+    "<link href=\"/css.css\" rel=\"stylesheet\" type=\"text/css\">\n"
+    "<link href=\"/members.css\" rel=\"stylesheet\" type=\"text/css\">\n"
+    "<script type=\"text/javascript\" src=\"/members.js\"></script>\n";
 
 constexpr std::string_view kNewestMembers = "select top 500 * from zurva_user where ifdel=0";
 
