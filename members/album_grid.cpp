@@ -10,6 +10,7 @@
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "members/album_access.h"
+#include "members/album_cell.h"
 #include "members/paging_bar.h"
 #include "members/photo_list.h"
 #include "members/request_numbers.h"
@@ -38,39 +39,17 @@ constexpr html::Fragment kRowStart =
 constexpr html::Fragment kRowEnd =
     "{{crlf}}                </TD></TR></TBODY></TABLE></TD></TR>{{32 blanks}}{{32 blanks}}{{32 blanks}}";
 
-constexpr html::Fragment kCell =
-    "{{crlf}}"
-    "                <TD align=left height=108>"
-    "                  <TABLE cellSpacing=0 cellPadding=0 width=152 border=0>"
-    "                    <TBODY>                    <TR>"
-    "                      <TD vAlign=top align=middle width=152>"
-    R"~(                        <TABLE cellSpacing=0 cellPadding=0 width="100%" border=0>)~"
-    "                          <TBODY>                          <TR>"
-    R"~(                            <TD align=middle background="" height=158>)~"
-    "                              <TABLE height=158 cellSpacing=4 cellPadding=0 "
-    "                              width=150 border=0>"
-    "                                <TBODY>                                <TR>"
+// The grid's own parts of a cell (members/album_cell.h has the rest).
+constexpr html::Fragment kCellPicture =
     "                                <TD align=middle class=bg_q><A "
     "{{bigPhoto}}"
     R"~(                                href="javascript:void(0);"><IMG )~"
     "                                src=\"{{thumbnail}}\" "
     R"~(                                border=0 onload="javescript:DrawImage(this,150,150)"></A> )~"
-    "                          </TD></TR></TBODY></TABLE></TD></TR></TBODY></TABLE></TD></TR>"
-    "                    <TR>                      <TD align=middle><IMG height=4 "
-    R"~(                        src="user_photo.files/spacer.gif" width=100></TD></TR>)~"
-    "                    <TR>                      <TD align=middle>"
-    R"~(                        <TABLE cellSpacing=0 cellPadding=0 width="100%" border=0>)~"
-    "                          <TBODY>                          <TR>"
+    "                          </TD></TR></TBODY></TABLE></TD></TR></TBODY></TABLE></TD></TR>";
+constexpr html::Fragment kCellLabel =
     "                            <TD height=22></TD></TR>                          <TR>"
-    "                            <TD height=22>{{label}}</TD></TR>"
-    "                          <TR>"
-    "                            <TD vAlign=bottom bgColor=#efefef height=1></TD></TR>"
-    "                          <TR>"
-    "                            <TD height=22>上传时间：{{date}}</TD></TR>"
-    "                          <TR>"
-    "                            <TD vAlign=bottom bgColor=#efefef height=1></TD></TR>"
-    "                          <TR>                            <TD vAlign=bottom "
-    "                    height=8></TD></TR></TBODY></TABLE></TD></TR></TBODY></TABLE>{{36 blanks}}";
+    "                            <TD height=22>{{label}}</TD></TR>";
 
 constexpr html::Fragment kBigPhotoLink =
     "                                onclick=\"javascript:window.open('{{link}}','_blank');\" ";
@@ -140,11 +119,16 @@ void zurva::memberphoto(const Variant& sql, const Variant& ptype, const Variant&
             const long k = count - p;
             const std::string& entry = approved[std::size_t(k)];
             Variant link = "xc_page_" + std::to_string(k) + "_id_" + token + ".html";
-            kCell.appendTo(
+            members::kCellOpening.appendTo(out);
+            kCellPicture.appendTo(
                 out, {{"bigPhoto", bigPhotos ? kBigPhotoLink({{"link", trusted(showurl(link))}}) : trusted(kUpgradeAlert)},
-                      {"thumbnail", small.str() + "/" + member::photoFileName(entry)},
-                      {"label", trusted(k == count - 1 ? "<FONT color=red>形象照</FONT>" : "普通照")},
-                      {"date", members::albumUploadDate(entry)}});
+                      {"thumbnail", small.str() + "/" + member::photoFileName(entry)}});
+            members::kCellCaption.appendTo(out);
+            kCellLabel.appendTo(out, {{"label", trusted(k == count - 1 ? "<FONT color=red>形象照</FONT>" : "普通照")}});
+            members::kCellDate.appendTo(out, {{"date", members::albumUploadDate(entry)}});
+            out += "</TD></TR>";
+            members::kCellEnd.appendTo(out);
+            out.append(36, ' ');
           }
           kRowEnd.appendTo(out);
         }

@@ -8,6 +8,7 @@
 
 #include "framework/escape.h"
 #include "framework/html.h"
+#include "members/album_cell.h"
 #include "members/paging_bar.h"
 #include "members/photo_list.h"
 #include "members/photo_manager.h"
@@ -50,41 +51,21 @@ constexpr std::string_view kRowEnd =
     "                                "
     "                                ";
 
-constexpr html::Fragment kCell =
-    "{{crlf}}"
-    "                <TD align=left height=108>"
-    "                  <TABLE cellSpacing=0 cellPadding=0 width=152 border=0>"
-    "                    <TBODY>                    <TR>"
-    "                      <TD vAlign=top align=middle width=152>"
-    R"~(                        <TABLE cellSpacing=0 cellPadding=0 width="100%" border=0>)~"
-    "                          <TBODY>                          <TR>"
-    R"~(                            <TD align=middle background="" height=158>)~"
-    "                              <TABLE height=158 cellSpacing=4 cellPadding=0 "
-    "                              width=150 border=0>"
-    "                                <TBODY>                                <TR>"
+// The manager's own parts of a cell (members/album_cell.h has the rest).
+constexpr html::Fragment kCellPicture =
     "                              <TD align=middle class=bg_m>"
     "<A {{32 blanks}}onclick=\"javascript:window.open('/up_article/{{nameJs}}','_blank');\" "
     "{{32 blanks}}href=\"javascript:void(0);\"><IMG "
     "{{32 blanks}}src=\"{{thumbnail}}\" "
     "{{32 blanks}}border=0 onload=\"javescript:DrawImage(this,150,150)\"></A>"
-    "                        </TD></TR></TBODY></TABLE></TD></TR></TBODY></TABLE></TD></TR>"
-    "                    <TR>                      <TD align=middle><IMG height=4 "
-    R"~(                        src="user_photo.files/spacer.gif" width=100></TD></TR>)~"
-    "                    <TR>                      <TD align=middle>"
-    R"~(                        <TABLE cellSpacing=0 cellPadding=0 width="100%" border=0>)~"
-    "                          <TBODY>                          <TR>"
+    "                        </TD></TR></TBODY></TABLE></TD></TR></TBODY></TABLE></TD></TR>";
+constexpr html::Fragment kCellState =
     "                            <TD ></TD></TR>                          <TR>"
     "                            <TD height=22>{{state}}"
-    "{{crlf}}{{30 blanks}}{{radio}}</TD></TR>"
-    "                          <TR>"
-    "                            <TD vAlign=bottom bgColor=#efefef height=1></TD></TR>"
-    "                          <TR>"
-    "                            <TD height=22>上传时间：{{date}}"
+    "{{crlf}}{{30 blanks}}{{radio}}</TD></TR>";
+constexpr html::Fragment kCellDelete =
     R"~(<a href="{{delete}}" onClick="return confirm('您确定要删除此照片吗？');"><img src="/images/del.gif" alt="删除" border="0"></a></TD>)~"
-    "                          </TR>                          <TR>"
-    "                            <TD vAlign=bottom bgColor=#efefef height=1></TD></TR>"
-    "                          <TR>                            <TD vAlign=bottom "
-    "                    height=8></TD></TR></TBODY></TABLE></TD></TR></TBODY></TABLE>{{24 blanks}}";
+    "                          </TR>";
 
 constexpr html::Fragment kProfilePicture =
     "<FONT color=red>形象照</FONT><IMG style='CURSOR: hand;' src=\"/images/zz.jpg\" "
@@ -155,12 +136,15 @@ std::string managerPage(zurva& z, const ManagerPage& page, long pageNumber) {
       html::Html radio;
       if (several && approved)
         radio = kRadio({{"index", index}, {"checked", trusted(index == last ? " checked" : "")}});
-      kCell.appendTo(out, {{"nameJs", trusted(htmlEscape(jsEscape(name)))},
-                           {"thumbnail", approved ? "/mup_article/" + name : std::string("/images/noyphoto.gif")},
-                           {"state", cellState(z, page, approved, index == last, index)},
-                           {"radio", radio},
-                           {"date", managerUploadDate(entry)},
-                           {"delete", rewritten(z, base + "ifok=del&ID=" + std::to_string(index))}});
+      kCellOpening.appendTo(out);
+      kCellPicture.appendTo(out, {{"nameJs", trusted(htmlEscape(jsEscape(name)))},
+                                  {"thumbnail", approved ? "/mup_article/" + name : std::string("/images/noyphoto.gif")}});
+      kCellCaption.appendTo(out);
+      kCellState.appendTo(out, {{"state", cellState(z, page, approved, index == last, index)}, {"radio", radio}});
+      kCellDate.appendTo(out, {{"date", managerUploadDate(entry)}});
+      kCellDelete.appendTo(out, {{"delete", rewritten(z, base + "ifok=del&ID=" + std::to_string(index))}});
+      kCellEnd.appendTo(out);
+      out.append(24, ' ');
     }
     out += kRowEnd;
   }

@@ -300,10 +300,7 @@ void adminLoginPage(serve::PageContext& p) {
 }
 
 void adminLogoutPage(serve::PageContext& p) {
-  host::ResponseCookie& admin = p.Response.Cookies("zurva_admin");
-  admin = "";
-  admin.Path = "/";
-  admin.Expires = DateAdd("d", -1, Now());
+  expireCookie(p, "zurva_admin");
   p.Response.Redirect("/index.asp");
 }
 

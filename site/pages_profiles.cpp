@@ -111,12 +111,8 @@ serve::Page standIn(std::string title, std::string note) {
 
 // Where a refused photo action sends the visitor: both logins end here.
 void quitPage(serve::PageContext& p) {
-  for (const char* name : {"kalimo", "zurva_admin"}) {
-    host::ResponseCookie& cookie = p.Response.Cookies(name);
-    cookie = "";
-    cookie.Path = "/";
-    cookie.Expires = DateAdd("d", -1, Now());
-  }
+  expireCookie(p, "kalimo");
+  expireCookie(p, "zurva_admin");
   standIn("已退出", "您已退出登录。")(p);
 }
 
@@ -133,6 +129,13 @@ std::string profilePageTop(std::string_view title) {
   <tr><td class="classtop">)" + std::string(title) + R"(</td></tr>
   <tr><td class="classtd">
 )";
+}
+
+void expireCookie(serve::PageContext& p, const char* name) {
+  host::ResponseCookie& cookie = p.Response.Cookies(name);
+  cookie = "";
+  cookie.Path = "/";
+  cookie.Expires = DateAdd("d", -1, Now());
 }
 
 std::string siteLink(zurva& z, std::string_view path) {

@@ -23,6 +23,9 @@ std::string siteLink(zurva& z, std::string_view path);
 // An anchor to `path` with the (fixed) text.
 std::string siteAnchor(zurva& z, std::string_view path, std::string_view text);
 
+// Makes the browser drop cookie `name` (emptied, expired, site-wide).
+void expireCookie(serve::PageContext& p, const char* name);
+
 // Gives the members of the demo database picture files where the pages load
 // them: every album entry of members 1 to kDemoPictureMembers gets
 // "/up_article/<name>" and its thumbnail "/mup_article/<name>", every head

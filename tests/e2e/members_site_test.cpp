@@ -58,38 +58,28 @@ class MembersSiteE2E : public e2e::ServerSuite<MembersSiteE2E> {
     static fs::path path;
     return path;
   }
-  // A statement on the suite's database (before the server starts, or
-  // beside it: the database is shared).
-  static void update(const std::string& sql) {
+  // Runs `use` on a connection to the suite's database (before the server
+  // starts, or beside it: the database is shared).
+  template <class Use>
+  static void withDatabase(Use&& use) {
     const db::Config previous = db::config();
     db::Config config;
     config.dataDir = (root() / "data").string();
-    config.user = "zurva";
-    config.password = "zurva";
-    config.database = "zurva";
+    config.user = config.password = config.database = "zurva";
     db::configure(config);
     {
       db::Connection conn;
-      if (conn.Open({"(local)", "zurva", "zurva", "zurva"})) conn.ExecuteAction(sql);
+      if (conn.Open({"(local)", "zurva", "zurva", "zurva"})) use(conn);
     }
     db::releasePooledConnections();
     db::configure(previous);
   }
+  static void update(const std::string& sql) {
+    withDatabase([&](db::Connection& conn) { conn.ExecuteAction(sql); });
+  }
   static std::string stored(const std::string& sql) {
-    const db::Config previous = db::config();
-    db::Config config;
-    config.dataDir = (root() / "data").string();
-    config.user = "zurva";
-    config.password = "zurva";
-    config.database = "zurva";
-    db::configure(config);
     std::string value;
-    {
-      db::Connection conn;
-      if (conn.Open({"(local)", "zurva", "zurva", "zurva"})) value = conn.Execute(sql)(0).str();
-    }
-    db::releasePooledConnections();
-    db::configure(previous);
+    withDatabase([&](db::Connection& conn) { value = conn.Execute(sql)(0).str(); });
     return value;
   }
 
