@@ -3,6 +3,7 @@
 // album's approved entries. A member's album (the request names no story and
 // no party) is checked against his album privacy exactly as the grid is, so
 // a restricted photo cannot be reached by typing its address.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -41,9 +42,9 @@ constexpr html::Fragment kPrevious = "<A href=\"{{link}}\" {{crlf}}             
 constexpr html::Fragment kNext = " <A href=\"{{link}}\" {{crlf}}                  target=_self>下一张 </a>";
 constexpr std::string_view kEnd = "               </TD></tr>\r\n</table>&nbsp;\r\n";
 
-// A whole number of v to the nearest, halves to the even one (0 for a
-// missing value), as the 16-bit conversion rounds; kept as a wide number so
-// that a long value gives links instead of an overflow.
+// A whole number of v to the nearest, halves to the even one, as the 16-bit
+// conversion rounds; kept as a wide number so that a long value gives links
+// instead of an overflow.
 long long rounded(double v) { return static_cast<long long>(bankersRound(v)); }
 
 }  // namespace
@@ -82,7 +83,9 @@ Variant zurva::showxcphoto(const Variant& sql, const Variant& dir, const Variant
       const long last = long(approved.size()) - 1;
       const Variant requested = Request()(page.str());
       pages(requested);
-      const double v = requested.isEmpty() ? 0 : toNumber(requested);
+      // 0 for a missing value; within 15 digits, what the numeric guard lets
+      // through as plain digits ("1e300" passes it too).
+      const double v = requested.isEmpty() ? 0 : std::clamp(toNumber(requested), -1e15, 1e15);
       const long shown = v < 0 ? 0 : v > double(last) ? last : long(std::floor(v));
 
       std::string out;

@@ -201,6 +201,8 @@ TEST_F(AlbumTest, ViewerLinkArithmetic) {
       {nullptr, "p_0", "", "1"}, {"1", "p_1", "0", "2"}, {"3", "p_3", "2", ""}, {"7", "p_3", "6", ""},
       // 1.5 goes to 2 and 2.5 to 2 (halves to the even number): 0.5 to 0, 3.5 to 4.
       {"-3", "p_0", "", "-2"},   {"1.5", "p_1", "0", "2"}, {"2.5", "p_2", "2", "4"},
+      // Beyond any album: the last photo, links counted from the 15-digit bound.
+      {"1e300", "p_3", "999999999999999", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.v ? c.v : "missing");
