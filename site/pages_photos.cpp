@@ -3,8 +3,9 @@
 // and the site's own pages around them that the component leaves to the
 // site: the upload of an album photo ("/upload.asp"), the approval of waiting
 // photos ("/photocheck.asp"), the profile picture's page ("/photoaction.asp")
-// and the administrator's login ("/adminlogin.asp", "/adminlogout.asp"; the
-// credentials are the application value zurva_demo_admin, "name##password").
+// and the administrator's login ("/adminlogin.asp", also at
+// "/admin/admin_login.asp", and "/adminlogout.asp"; the credentials are the
+// application value zurva_demo_admin, "name##password").
 //
 // In the static link mode a link to a page whose name holds "_" is read back
 // as another page: "admin_userphoto_userid_25_ifok_del_ID_3.html" arrives as
@@ -408,6 +409,7 @@ void registerPhotoPages(serve::PageRegistry& pages) {
   pages.add("/photoaction.asp", photoActionPage);
   pages.add("/upload.asp", uploadPage);
   pages.add("/adminlogin.asp", adminLoginPage);
+  pages.add("/admin/admin_login.asp", adminLoginPage);  // where the component's time-out line links
   pages.add("/adminlogout.asp", adminLogoutPage);
   pages.add("/photocheck.asp", photoCheckPage);
   pages.list("/userphoto.asp", "我的相册（会员）");
