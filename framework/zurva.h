@@ -263,6 +263,50 @@ class zurva {
 
   // ================================================================ 4. member profiles and photo albums (members/)
 
+  // ---------------------------------------------------------------- members: profile panel
+  // Writes the public profile panel of member `id` (request value) as the
+  // viewer of the member cookie (or a guest) may see it: basic data, partner
+  // criteria, contact data by the contact rules, self-introduction. A refused
+  // or unknown id gets "请求错误！" through Msg.
+  void memberinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
+                  const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
+  // ---------------------------------------------------------------- members: own photo manager
+  // The logged-in member's photo manager (or, for an administrator, that of
+  // the member the query value userid names): writes the page with the head
+  // photo and the album nine to a page, then carries out the action of the
+  // request value ifok: "upphoto" (form value xxphoto becomes the profile
+  // picture), "del" (album entry ID with its files), "headdel" (head photo).
+  void photo_show(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                  const Variant& SqlDatabaseName);
+  // The site path of the file the last delete of photo_show worked on.
+  std::string filename;
+
+  // ---------------------------------------------------------------- members: albums
+  // The visitors' album grid: the approved entries of the photo list that
+  // the page's query `sql` gives (first column), newest first, nine to a
+  // page, thumbnails from the folder `small`. A member's album (request
+  // value id) is checked against his album privacy; `ptype` "other" is the
+  // album of a story or a party (request value storyid or partyid).
+  void memberphoto(const Variant& sql, const Variant& ptype, const Variant& small,
+                   const Variant& SqlLocalName, const Variant& SqlUserName,
+                   const Variant& SqlPassword, const Variant& SqlDatabaseName);
+  // One full-size photo (folder `dir`) of the album the query `sql` gives,
+  // at the approved-entry index of the request value named `page`, with
+  // links to the previous and the next one; `stype` is the page's own query
+  // text that names the album in those links. A member's album (request
+  // value id, plain or encoded) is checked as the grid checks it.
+  Variant showxcphoto(const Variant& sql, const Variant& dir, const Variant& stype, const Variant& page,
+                      const Variant& SqlLocalName, const Variant& SqlUserName,
+                      const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
+  // ---------------------------------------------------------------- members: member-card list
+  // The page's member query `sql` as a page (request value Page) of ten
+  // member cards with the paging bar, returned as HTML; the bar's links carry
+  // "sex=1" when the request holds a non-empty value sex.
+  Variant showmeminfo(const Variant& sql, const Variant& SqlLocalName, const Variant& SqlUserName,
+                      const Variant& SqlPassword, const Variant& SqlDatabaseName);
+
   // ================================================================ 5. member search (search/)
 
   // Handler of the advanced search form (posted fields of form3). Search

@@ -20,6 +20,7 @@
 #include "host/serve/server.h"
 #include "site/pages.h"
 #include "site/profile_pages.h"
+#include "site/member_pages.h"
 #include "site/seed.h"
 
 namespace {
@@ -83,6 +84,8 @@ int run(int argc, char** argv) {
               << " members)\n";
     seed::createDemoDatabase(database, config.demoMembers, config.demoSeed);
   }
+  site::writeDemoPictures(config.documentRoot, {config.SqlLocalName, config.SqlUserName,
+                                                config.SqlPassword, config.SqlDatabaseName});
   std::cout << "zurva-serve: serving " << server.url() << std::endl;
 
   std::thread stopper([&] {

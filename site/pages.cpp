@@ -109,6 +109,7 @@ void registerPages(serve::PageRegistry& pages) {
   registerProfilePages(pages);
   registerInteractionPages(pages);
   registerSearchPages(pages);
+  registerAlbumPages(pages);
 }
 
 }  // namespace zurvafun::site

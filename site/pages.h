@@ -55,6 +55,7 @@ void registerMessagePages(serve::PageRegistry& pages);
 // redirects, the request end, a failing page and the component inside the
 // host. Registered only when the configuration asks for them.
 void registerSelfTestPages(serve::PageRegistry& pages);
+
 // The member interaction pages: conversations ("/mymessages.asp",
 // "/message.asp" and its frames, "/msgfal.asp"), the vote page
 // ("/vote.asp"), gifts ("/present.asp", "/sendpresent.asp", "/sendsave.asp",
@@ -64,6 +65,7 @@ void registerInteractionPages(serve::PageRegistry& pages);
 
 // The poll box of the home page.
 void writePollBox(zurva& z, serve::PageContext& p);
+
 // The member search: "/search.asp" (the advanced search form beside the
 // frame of its results), "/zurvarasult.asp" (its handler), "/result.asp"
 // (the results and the single search), the home page's quick search, and
@@ -71,5 +73,11 @@ void writePollBox(zurva& z, serve::PageContext& p);
 void registerSearchPages(serve::PageRegistry& pages);
 // The quick search box of the home page (it posts to "/quicksearch.asp").
 void writeQuickSearchBox(zurva& z, serve::PageContext& p);
+
+// Member profiles and albums: "/userinfo.asp" and "/por.asp" (the profile),
+// "/xc.asp" (the album and its photos), "/newmembers.asp" (member cards),
+// the photo manager's pages (site/member_pages.h) and stand-ins for the
+// site's pages they link to.
+void registerAlbumPages(serve::PageRegistry& pages);
 
 }  // namespace zurvafun::site

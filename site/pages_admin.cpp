@@ -102,7 +102,7 @@ void indexPage(serve::PageContext& p) {
   p.Response.Write(R"(    <form method="get" action="/admin/editinfo.asp">
     会员编号：<input type="text" name="userid" size="8"> <input type="submit" value="修改资料">
     </form>
-    <p><a href="/admin/editinfo.asp?userid=1">修改 1 号会员的资料</a>　<a href="/admin/logout.asp">退出管理</a></p>
+    <p><a href="/admin/editinfo.asp?userid=1">修改 1 号会员的资料</a>　<a href="/admin_userphoto.asp">会员相册管理</a>　<a href="/photocheck.asp">待审核照片</a>　<a href="/admin/logout.asp">退出管理</a></p>
 )");
   writeProfilePageBottom(p);
 }
@@ -151,6 +151,7 @@ void setAdministratorLogin(std::string name, std::string password) {
 
 void registerAdministratorPages(serve::PageRegistry& pages) {
   pages.add("/admin/login.asp", loginPage);
+  pages.add("/admin/admin_login.asp", loginPage);  // where the component's time-out line links
   pages.add("/admin/logout.asp", logoutPage);
   pages.add("/admin/index.asp", indexPage);
   pages.add("/admin/editinfo.asp", editPage);

@@ -120,22 +120,6 @@ serve::Page standIn(std::string title, std::string text) {
 
 // The profile page: the member's nickname (the full profile is another page
 // group's), reached by the encoded member id.
-void profilePage(serve::PageContext& p) {
-  zurva z;
-  std::string text = "没有这位会员。";
-  const Variant token = p.Request.QueryString("id");
-  const Variant number = z.idchar(token);
-  if (IsNumeric(number) && ne(number, "") && z.idasc(number).str() == token.str()) {
-    db::Connection conn;
-    if (conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()})) {
-      db::Recordset rs = conn.Execute(
-          sql::statement("select nickname from zurva_user where userid={}", sql::lng(number)));
-      if (!rs.eof()) text = "会员 " + htmlEscape(rs("nickname").str()) + " 的资料页（演示）。";
-    }
-  }
-  standIn("会员资料", text)(p);
-}
-
 // The quick search box, as the home page and the quick search page show it.
 std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
   auto selected = [&](const char* name, const std::string& value) {
@@ -193,7 +177,6 @@ void registerSearchPages(serve::PageRegistry& pages) {
   pages.add("/result.asp", resultPage);
   pages.add("/quicksearch.asp", quickSearchPage);
   pages.add("/nosou.asp", hidePage);
-  pages.add("/por.asp", profilePage);
   pages.add("/ReadyBuy.asp", standIn("会员升级", "升级为银卡或金卡会员，可使用更多搜索条件（演示）。"));
   pages.add("/sendmsg.asp", standIn("发送消息", "给对方留言的窗口（演示）。"));
   pages.add("/addfriends.asp", standIn("申请好友", "好友申请已发送（演示）。"));

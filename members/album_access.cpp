@@ -1,0 +1,50 @@
+#include "members/album_access.h"
+
+#include <exception>
+#include <string>
+
+#include "framework/sql.h"
+#include "members/request_numbers.h"
+#include "runtime/text.h"
+
+namespace zurvafun::members {
+
+AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewer& viewer, double freeAccess) {
+  db::Recordset row = conn.Execute(sql::statement("select ifphotolook from zurva_user where userid = {}", memberId));
+  if (row.eof()) return AlbumAccess::NoMember;
+  const Variant privacy = row(0);
+  bool hasId = false;
+  std::int32_t viewerId = 0;
+  if (viewer.isMember()) {
+    if (const std::optional<std::int32_t> number = viewer.memberNumber()) {
+      hasId = true;
+      viewerId = *number;
+    }
+  }
+  const double grade = viewer.isMember() ? viewer.grade() : 0;
+  if ((hasId && viewerId == memberId) || grade >= 10) return AlbumAccess::Open;
+  if (eq(privacy, 2)) return grade >= 2 || freeAccess != 0 ? AlbumAccess::Open : AlbumAccess::Refused;
+  if (eq(privacy, 3)) {
+    if (!hasId) return AlbumAccess::Refused;
+    db::Recordset friendship = conn.Execute(sql::statement(
+        "select ifok from [friends] where (userid={} and senduserid={} or userid={} and senduserid={}) and ifok=1",
+        memberId, viewerId, viewerId, memberId));
+    return friendship.eof() ? AlbumAccess::Refused : AlbumAccess::Open;
+  }
+  return AlbumAccess::Open;
+}
+
+std::optional<std::int32_t> albumMemberId(zurva& z, const Variant& id) {
+  if (const std::optional<std::int32_t> number = wholeNumber(id)) return number;
+  const std::string token = id.str();
+  const long mark = InStr(token, "S");
+  if (mark <= 1) return std::nullopt;
+  try {
+    const std::optional<std::int32_t> number = wholeNumber(z.idchar(Left(token, mark - 1)));
+    if (number && z.idasc(*number).str() == token) return number;
+  } catch (const std::exception&) {
+  }
+  return std::nullopt;
+}
+
+}  // namespace zurvafun::members

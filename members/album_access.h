@@ -1,0 +1,31 @@
+// Who may open a member's album, in the grid and photo by photo: the
+// member's album privacy (ifphotolook) decides, on the server, for every
+// way in (the grid's links, a typed address of the single-photo viewer).
+//
+//   2  gold and silver members only: refused to guests and to grades below
+//      2, unless the site's free-access switch is on;
+//   3  friends only: refused to anybody without an accepted friendship
+//      (either direction) with the member;
+//   any other value: open to everybody.
+// The member himself always sees his own album; grades of 10 and above pass
+// both rules.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "db/db.h"
+#include "framework/viewer.h"
+#include "framework/zurva.h"
+
+namespace zurvafun::members {
+
+enum class AlbumAccess { Open, Refused, NoMember };
+
+AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewer& viewer, double freeAccess);
+
+// The member number of an album link's id: a plain whole number, or the
+// encoded id that idasc makes for the links (checked against its digest).
+std::optional<std::int32_t> albumMemberId(zurva& z, const Variant& id);
+
+}  // namespace zurvafun::members
