@@ -241,6 +241,19 @@ class zurva {
 
   // ================================================================ 6. showcase and home galleries (showcase/)
 
+  // ---------------------------------------------------------------- showcase: widget
+  // The promoted-member showcase: the entries of the showcase list
+  // (application value zurva_myshow) that suit the viewer (a guest sees all,
+  // a member those of the other sex whose wanted age range holds his age),
+  // at most `num` of them drawn at random so that repeated views show every
+  // entry before one comes again (the memory lives in kalimo(rand)). `stype`
+  // 2 gives large cards, 1 compact cards one under the other, any other
+  // value compact cards side by side (3 inside a one-row table); `width` and
+  // `height` size the photos. "暂时没有我型我秀！" when nobody suits.
+  Variant myshow(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                 const Variant& SqlDatabaseName, const Variant& width, const Variant& height,
+                 const Variant& stype, const Variant& num);
+
   // ================================================================ 7. member interaction (interaction/)
 
  private:
