@@ -254,6 +254,18 @@ class zurva {
                  const Variant& SqlDatabaseName, const Variant& width, const Variant& height,
                  const Variant& stype, const Variant& num);
 
+  // ---------------------------------------------------------------- showcase: home and city gallery
+  // Eight members with an approved head photo as four rows of two cards:
+  // those placed on the page by payment first (by the money paid), the others
+  // the highest-numbered below a number drawn at random. `city` and `city1`
+  // empty give the home page; else `city` indexes the provinces of the region
+  // menu and `city1` the entries of that province (a "||||" entry, or none,
+  // is the whole province). "参数错误！" through Msg for indexes that name no
+  // province. `width` and `height` go to the page's DrawImage.
+  Variant mainshow(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                   const Variant& SqlDatabaseName, const Variant& city, const Variant& city1,
+                   const Variant& width, const Variant& height);
+
   // ================================================================ 7. member interaction (interaction/)
 
  private:

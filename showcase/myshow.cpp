@@ -83,7 +83,7 @@ Variant zurva::myshow(const Variant& SqlLocalName, const Variant& SqlUserName,
       // The member cookie lives at the site's root; the memory goes with it.
       host::ResponseCookie& kalimo = Response().Cookies("kalimo");
       kalimo("rand") = memory;
-      kalimo.Path = "/";
+      kalimo.Path = std::string(1, '/');  // (g++ 12 warns wrongly on assigning the literal here)
     } else {
       for (long p = 1; p <= m; ++p) picks.push_back(p);
     }
