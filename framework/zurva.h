@@ -266,6 +266,24 @@ class zurva {
                    const Variant& SqlDatabaseName, const Variant& city, const Variant& city1,
                    const Variant& width, const Variant& height);
 
+  // ---------------------------------------------------------------- showcase: status, purchase form and handler
+  // The logged-in member's showcase status box: the days, hours and minutes
+  // left, the free days pending or "无我型我秀", and the button to the
+  // purchase page (an alert for a member without an approved head photo).
+  Variant myshow_info(const Variant& SqlLocalName, const Variant& SqlUserName,
+                      const Variant& SqlPassword, const Variant& SqlDatabaseName);
+  // The purchase form: the balance, the button that starts granted free days,
+  // the days to buy (ORDERMONEY) and the target age range (agefrom, ageto)
+  // pre-selected from the saved partner criteria; it posts to save.asp.
+  Variant myshow_apply(const Variant& SqlLocalName, const Variant& SqlUserName,
+                       const Variant& SqlPassword, const Variant& SqlDatabaseName);
+  // The purchase handler: action "free" starts the free days; otherwise buys
+  // ORDERMONEY days at 30 E币 a day, extending a period that has not ended,
+  // and saves the target age range. Balance check, charge, period and ledger
+  // row in one transaction. Every outcome is a message page.
+  void myshow_save(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                   const Variant& SqlDatabaseName);
+
   // ================================================================ 7. member interaction (interaction/)
 
  private:
