@@ -59,6 +59,7 @@ void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
   host::Response& out = p.Response;
   out.Write(kHomeTop);
   writeMemberLine(z, p);
+  writeHomeShowcase(z, p);
   out.Write(kHomeIntro);
   for (size_t i = 0; i < std::size(seed::kDemoAccounts); ++i) {
     const seed::DemoAccount& a = seed::kDemoAccounts[i];
@@ -89,6 +90,7 @@ void registerPages(serve::PageRegistry& pages) {
   // home page in this order.
   registerMemberPages(pages);
   registerMessagePages(pages);
+  registerShowcasePages(pages);
 }
 
 }  // namespace zurvafun::site

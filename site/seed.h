@@ -16,7 +16,9 @@
 // Demo members 1 and 2 are accepted friends with a conversation (one message
 // to member 1 still unread) and a gift; member 1 organises a party that member
 // 2 has signed up for. Every other member N logs in as memberN@example.com with
-// the password "123456".
+// the password "123456". Members 4 to 15 have running showcase days (wanted age
+// 25-45) and approved head photos; 4 and 5 are placed on the home page, 6 and 7
+// on the Guangzhou page; demo member 2 has 5 free showcase days not started.
 #pragma once
 
 #include <string>
