@@ -9,7 +9,8 @@
 # Environment: THREADS (wrk threads, 4), CONNECTIONS (32; below the server's
 # worker_threads, 64, each connection keeps its worker; beyond it, connections
 # take turns through the waiting room, see host/serve/workers.h),
-# STATIC_PATH (/css.css), DYNAMIC_PATH (/, the home page), BUILD_DIR (build).
+# STATIC_PATH (/css.css), DYNAMIC_PATH (/, the home page), BUILD_DIR (build),
+# DEMO_MEMBERS (the demo database's size; the configuration's 3000 when unset).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,9 +39,14 @@ cleanup() {
 trap cleanup EXIT
 
 # The demo site as scripts/serve.sh serves it, with a fresh database on any free port.
-"$build/zurva-serve" --config config/zurva-serve.json --port 0 --data "$work/data" >"$work/address" 2>"$work/server.log" &
+config=config/zurva-serve.json
+if [ -n "${DEMO_MEMBERS:-}" ]; then
+  sed -E "s/\"demo_members\": *[0-9]+/\"demo_members\": ${DEMO_MEMBERS}/" "$config" >"$work/zurva-serve.json"
+  config="$work/zurva-serve.json"
+fi
+"$build/zurva-serve" --config "$config" --port 0 --data "$work/data" >"$work/address" 2>"$work/server.log" &
 server=$!
-for _ in $(seq 600); do
+for _ in $(seq 3000); do
   grep -q "http://" "$work/address" && break
   kill -0 "$server" 2>/dev/null || { cat "$work/server.log" >&2; exit 1; }
   sleep 0.1

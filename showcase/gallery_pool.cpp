@@ -67,21 +67,17 @@ std::vector<std::int32_t> GalleryPool::window(std::int32_t pick, std::size_t n) 
 }
 
 std::shared_ptr<const GalleryPool> galleryPool(db::Connection& conn, const std::string& database,
-                                               const sql::Statement& candidates) {
+                                               const DatabaseVersion& version, const sql::Statement& candidates) {
   struct Stored {
-    Variant dataVersion, changes;
+    DatabaseVersion version;
     std::shared_ptr<const GalleryPool> pool;
   };
   thread_local std::unordered_map<std::string, Stored> store;
 
-  db::Recordset version = conn.Execute("select data_version,total_changes() from pragma_data_version");
-  const Variant dataVersion = version(0), changes = version(1);
   const std::string key = database + '\n' + candidates.str();
-  if (auto found = store.find(key); found != store.end()) {
-    if (eq(found->second.dataVersion, dataVersion) && eq(found->second.changes, changes))
-      return found->second.pool;
+  if (auto found = store.find(key); found != store.end() && found->second.version == version) {
+    return found->second.pool;
   }
-
   auto pool = std::make_shared<GalleryPool>();
   for (db::Recordset rs = conn.Execute(candidates); !rs.eof(); rs.MoveNext()) {
     const Variant money = rs(1);
@@ -90,7 +86,7 @@ std::shared_ptr<const GalleryPool> galleryPool(db::Connection& conn, const std::
   }
   pool->finish();
   if (store.size() >= 64) store.clear();  // galleries of many regions: start over
-  store[key] = {dataVersion, changes, pool};
+  store[key] = {version, pool};
   return pool;
 }
 

@@ -4,10 +4,8 @@
 // scan of the member table.
 //
 // A pool is built from the candidate statement (userid, money, placed) and
-// kept per thread and statement while the database is unchanged: every call
-// asks the database for its change counters (the data version, which moves
-// with every commit of another connection, and this connection's own count
-// of changed rows) and builds the pool anew when they moved.
+// kept per thread and statement while the database is unchanged
+// (showcase/render_cache.h).
 #pragma once
 
 #include <cstddef>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "framework/sql.h"
+#include "showcase/render_cache.h"
 
 namespace zurvafun::db {
 class Connection;
@@ -64,8 +63,8 @@ class GalleryPool {
 
 // The pool of `candidates` (a select of userid, money and a 1/0 placed flag)
 // in database `database` on `conn`, from this thread's store when the
-// database has not changed since it was built.
+// database is still at `version`, the version it was built at.
 std::shared_ptr<const GalleryPool> galleryPool(db::Connection& conn, const std::string& database,
-                                               const sql::Statement& candidates);
+                                               const DatabaseVersion& version, const sql::Statement& candidates);
 
 }  // namespace zurvafun::showcase

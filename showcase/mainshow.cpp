@@ -11,13 +11,16 @@
 
 #include "db/db.h"
 #include "framework/escape.h"
+#include "framework/site_settings.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
+#include "runtime/dates.h"
 #include "runtime/text.h"
 #include "showcase/connection.h"
 #include "showcase/gallery_card.h"
 #include "showcase/gallery_pool.h"
+#include "showcase/render_cache.h"
 #include "showcase/showcase_list.h"
 
 namespace zurvafun {
@@ -59,6 +62,71 @@ sql::Statement regionCondition(const Region& region) {
                            (region.city.empty() ? "" : likeLiteral(region.city) + "#");
   return sql::statement(" and SUBSTRING(userdata,CHARINDEX('#',userdata,13),255) like '{}%'", sql::text(item));
 }
+
+// The cards of the gallery's members: a guest's from this thread's cache
+// where they were rendered before under the same database, settings and year,
+// the others from their rows, read in one query.
+class GalleryCards {
+ public:
+  GalleryCards(db::Connection& conn, showcase::RenderCache* cache, const Variant& width, const Variant& height)
+      : conn_(conn), cache_(cache), width_(width), height_(height) {}
+
+  // The members of `ids` that exist, in order: those with a card kept (the
+  // database has not changed since), and those whose row is read now.
+  std::vector<std::int32_t> existing(const std::vector<std::int32_t>& ids) {
+    std::vector<std::int32_t> unknown;
+    for (const std::int32_t id : ids) {
+      if (!kept(id, showcase::Side::Left) && !kept(id, showcase::Side::Right)) unknown.push_back(id);
+    }
+    read(unknown);
+    std::vector<std::int32_t> members;
+    for (const std::int32_t id : ids) {
+      if (rows_.contains(id) || kept(id, showcase::Side::Left) || kept(id, showcase::Side::Right))
+        members.push_back(id);
+    }
+    return members;
+  }
+
+  void append(zurva& z, const showcase::CardViewer& viewer, std::int32_t id, showcase::Side side,
+              std::string& out) {
+    if (const std::string* card = kept(id, side)) {
+      out += *card;
+      return;
+    }
+    if (!rows_.contains(id)) read({id});  // kept for the other side only
+    const auto row = rows_.find(id);
+    std::string card;
+    showcase::appendGalleryCard(z, conn_, viewer, row == rows_.end() ? nullptr : &row->second, side, width_,
+                                height_, card);
+    out += card;
+    if (cache_) cache_->put(key(id, side), std::move(card));
+  }
+
+ private:
+  std::string key(std::int32_t id, showcase::Side side) const {
+    return std::string(side == showcase::Side::Left ? "gallery-left:" : "gallery-right:") + std::to_string(id) +
+           ":" + width_.str() + "x" + height_.str();
+  }
+  const std::string* kept(std::int32_t id, showcase::Side side) const {
+    return cache_ ? cache_->find(key(id, side)) : nullptr;
+  }
+  void read(const std::vector<std::int32_t>& ids) {
+    if (ids.empty()) return;
+    sql::Statement list = sql::statement("{}", ids.front());
+    for (std::size_t i = 1; i < ids.size(); ++i) list = sql::statement("{},{}", list, ids[i]);
+    for (db::Recordset rs = conn_.Execute(sql::statement("select {} from zurva_user where userid in ({})",
+                                                         sql::verbatim(showcase::kGalleryColumns), list));
+         !rs.eof(); rs.MoveNext()) {
+      rows_.emplace(CLng(rs(0)), showcase::GalleryMember::read(rs));
+    }
+  }
+
+  db::Connection& conn_;
+  showcase::RenderCache* cache_;
+  const Variant& width_;
+  const Variant& height_;
+  std::unordered_map<std::int32_t, showcase::GalleryMember> rows_;
+};
 
 }  // namespace
 
@@ -115,8 +183,9 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
           "select userid,{},case when {} then 1 else 0 end from zurva_user where ok=1{}"
           " and smallphoto like 'smallphoto%.jpg1' and ifclose=0 and ifdel=0 and iferro=0",
           money, placed, regionCondition(region));
-      const auto pool =
-          showcase::galleryPool(conn, db::databaseFile(SqlDatabaseName.str()), candidates);
+      const std::string database = db::databaseFile(SqlDatabaseName.str());
+      const showcase::DatabaseVersion version = showcase::databaseVersion(conn);
+      const auto pool = showcase::galleryPool(conn, database, version, candidates);
 
       if (pool->count() == 0) {
         result = out + std::string(kNoMembers) + "    ";
@@ -130,32 +199,28 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
         Variant none = "";
         pick = CLng(shuiji(pool->top(), pool->bound(), none));
       }
-      const std::vector<std::int32_t> ids = pool->window(pick, kGallerySize);
 
-      sql::Statement list = sql::statement("{}", ids.front());
-      for (std::size_t i = 1; i < ids.size(); ++i) list = sql::statement("{},{}", list, ids[i]);
-      std::unordered_map<std::int32_t, showcase::GalleryMember> rows;
-      for (db::Recordset rs = conn.Execute(sql::statement("select {} from zurva_user where userid in ({})",
-                                                          sql::verbatim(showcase::kGalleryColumns), list));
-           !rs.eof(); rs.MoveNext()) {
-        rows.emplace(CLng(rs(0)), showcase::GalleryMember::read(rs));
-      }
-      std::vector<const showcase::GalleryMember*> members;
-      for (const std::int32_t id : ids) {
-        if (auto found = rows.find(id); found != rows.end()) members.push_back(&found->second);
-      }
+      const showcase::CardViewer viewer = showcase::cardViewer(Viewer(Request()));
+      showcase::RenderCache* cache =
+          viewer.guest ? &showcase::renderCache(showcase::CardSource::Database,
+                                                {database, version, siteSettings(Application()), Year(Now())})
+                       : nullptr;
+      GalleryCards cards(conn, cache, width, height);
+      const std::vector<std::int32_t> members = cards.existing(pool->window(pick, kGallerySize));
 
       out += kTableOpen;
       if (members.empty()) {
         // The members went between the two queries.
         out += htmlEscape(city1.str()) + "<BR><BR>暂时没有数据!....<br>";
       } else {
-        const showcase::CardViewer viewer = showcase::cardViewer(Viewer(Request()));
         std::size_t next = 0;
         const auto card = [&](showcase::Side side) {
-          const showcase::GalleryMember* m = next < members.size() ? members[next++] : nullptr;
           out += R"(<td width="50%">)";
-          showcase::appendGalleryCard(*this, conn, viewer, m, side, width, height, out);
+          if (next < members.size()) {
+            cards.append(*this, viewer, members[next++], side, out);
+          } else {
+            showcase::appendGalleryCard(*this, conn, viewer, nullptr, side, width, height, out);
+          }
           out += "</td>";
         };
         for (std::size_t row = 0; row < kGallerySize / 2; ++row) {

@@ -13,6 +13,7 @@
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "showcase/showcase_cards.h"
+#include "showcase/render_cache.h"
 #include "showcase/showcase_list.h"
 
 namespace zurvafun {
@@ -76,9 +77,9 @@ Variant zurva::myshow(const Variant& SqlLocalName, const Variant& SqlUserName,
     if (m > most) {
       std::string memory = viewer.member("rand").str();
       picks = showcase::rotate(m, most > 0 ? long(std::floor(most)) : 0, memory,
-                               [&](long max, const std::string& taken) {
-                                 Variant all = taken;
-                                 return long(CLng(shuiji(max, 1, all)));
+                               [&](long count) {
+                                 Variant none = "";
+                                 return long(CLng(shuiji(count, 1, none)));
                                });
       // The member cookie lives at the site's root; the memory goes with it.
       host::ResponseCookie& kalimo = Response().Cookies("kalimo");
@@ -89,21 +90,41 @@ Variant zurva::myshow(const Variant& SqlLocalName, const Variant& SqlUserName,
     }
 
     // 2 large cards, 1 vertical, anything else (3 in a row of its own) horizontal.
-    const std::optional<std::int32_t> layout = showcase::wholeNumber(stype);
+    const std::optional<std::int32_t> code = showcase::wholeNumber(stype);
+    const char* layout = code == 2 ? "large" : code == 1 ? "vertical" : "horizontal";
     const showcase::CardViewer cardViewer = showcase::cardViewer(viewer);
+    // A guest's cards depend on nothing but the entry, the settings, the
+    // year and (the large card's member row) the database: this thread keeps
+    // those it rendered.
+    showcase::RenderCache* cache = nullptr;
+    if (cardViewer.guest) {
+      const bool large = code == 2;
+      cache = &showcase::renderCache(
+          large ? showcase::CardSource::Database : showcase::CardSource::List,
+          {db::databaseFile(SqlDatabaseName.str()), large ? showcase::databaseVersion(conn) : showcase::DatabaseVersion{},
+           settings, Year(Now())});
+    }
     std::string out;
-    if (layout == 3) out += kRowOpen;
+    if (code == 3) out += kRowOpen;
     for (const long p : picks) {
       const ShowcaseEntry& entry = *candidates[std::size_t(p - 1)];
-      if (layout == 2) {
-        showcase::appendLargeCard(*this, conn, cardViewer, entry, width, height, out);
+      const std::string key = std::string(layout) + ":" + entry.id + ":" + width.str() + "x" + height.str();
+      if (const std::string* card = cache ? cache->find(key) : nullptr) {
+        out += *card;
+        continue;
+      }
+      std::string card;
+      if (code == 2) {
+        showcase::appendLargeCard(*this, conn, cardViewer, entry, width, height, card);
       } else {
         showcase::appendCompactCard(*this, conn, cardViewer, entry,
-                                    layout == 1 ? showcase::Layout::Vertical : showcase::Layout::Horizontal,
-                                    width, height, out);
+                                    code == 1 ? showcase::Layout::Vertical : showcase::Layout::Horizontal, width,
+                                    height, card);
       }
+      out += card;
+      if (cache) cache->put(key, std::move(card));
     }
-    if (layout == 3) out += kRowClose;
+    if (code == 3) out += kRowClose;
     result = out;
   });
 }

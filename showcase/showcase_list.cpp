@@ -83,38 +83,45 @@ std::vector<long> rotate(long candidates, long count, std::string& memory, const
   // The positions of the current cycle, as far as they still name a candidate.
   std::vector<long> cycle;
   std::vector<bool> shown(std::size_t(candidates) + 1, false);
-  for (const std::string& item : Split(memory, ",")) {
-    const std::optional<std::int32_t> p = wholeNumber(std::string_view(item));
+  for (std::size_t at = 0; at <= memory.size();) {
+    std::size_t end = memory.find(',', at);
+    if (end == std::string::npos) end = memory.size();
+    const std::optional<std::int32_t> p = wholeNumber(std::string_view(memory).substr(at, end - at));
     if (p && *p >= 1 && *p <= candidates && !shown[std::size_t(*p)]) {
       shown[std::size_t(*p)] = true;
       cycle.push_back(*p);
     }
+    at = end + 1;
   }
+  // The positions still free in this call: neither shown in this cycle nor picked.
+  std::vector<long> unseen;
   std::vector<long> picks;
-  std::vector<bool> picked(std::size_t(candidates) + 1, false);
+  const auto refill = [&] {
+    unseen.clear();
+    for (long p = 1; p <= candidates; ++p) {
+      if (!shown[std::size_t(p)] && std::find(picks.begin(), picks.end(), p) == picks.end()) unseen.push_back(p);
+    }
+  };
+  refill();
   for (long k = 0; k < count; ++k) {
     if (long(cycle.size()) >= candidates) {  // everybody has been shown: a new cycle
       cycle.clear();
       std::fill(shown.begin(), shown.end(), false);
+      refill();
     }
-    // Neither shown in this cycle nor already picked in this call.
-    std::string taken;
-    for (long p = 1; p <= candidates; ++p) {
-      if (shown[std::size_t(p)] || picked[std::size_t(p)]) taken += (taken.empty() ? "" : ",") + std::to_string(p);
-    }
-    long p = draw(candidates, taken);
-    if (p < 1 || p > candidates || shown[std::size_t(p)] || picked[std::size_t(p)]) {
-      // The draw gave up on the list: the first free position instead.
-      p = 1;
-      while (shown[std::size_t(p)] || picked[std::size_t(p)]) ++p;
-    }
+    long r = draw(long(unseen.size()));
+    if (r < 1 || r > long(unseen.size())) r = 1;
+    const long p = unseen[std::size_t(r - 1)];
+    unseen.erase(unseen.begin() + (r - 1));
     picks.push_back(p);
-    picked[std::size_t(p)] = true;
     shown[std::size_t(p)] = true;
     cycle.push_back(p);
   }
   memory.clear();
-  for (const long p : cycle) memory += (memory.empty() ? "" : ",") + std::to_string(p);
+  for (const long p : cycle) {
+    if (!memory.empty()) memory += ',';
+    memory += std::to_string(p);
+  }
   return picks;
 }
 

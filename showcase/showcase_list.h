@@ -56,15 +56,15 @@ struct ShowcaseViewer {
 };
 bool suits(const ShowcaseEntry& entry, const ShowcaseViewer& viewer);
 
-// Draws a position from 1 to `max` that is not an item of the comma list
-// `taken` (the showcase draws through shuiji).
-using Draw = std::function<long(long max, const std::string& taken)>;
+// Draws a whole number from 1 to `count` (the showcase draws through shuiji).
+using Draw = std::function<long(long count)>;
 
 // Chooses `count` of `candidates` positions (1-based, count < candidates) at
 // random. `memory` holds the positions shown since the cycle began (a comma
-// list, as the cookie keeps it); the picks avoid them and each other, a new
-// cycle begins once every position has been shown, and `memory` comes back
-// holding the positions of the current cycle.
+// list, as the cookie keeps it); each pick is drawn among the positions that
+// are neither in it nor picked already, a new cycle begins once every
+// position has been shown, and `memory` comes back holding the positions of
+// the current cycle.
 std::vector<long> rotate(long candidates, long count, std::string& memory, const Draw& draw);
 
 }  // namespace zurvafun::showcase
