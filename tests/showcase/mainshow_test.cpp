@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/dates.h"
 #include "showcase/gallery_pool.h"
 #include "tests/showcase/showcase_fixture.h"
 
@@ -136,6 +137,20 @@ TEST_F(MainshowTest, GalleryFollowsEveryChangeOfTheDatabase) {
     db::releasePooledConnections();
   }).join();
   EXPECT_EQ(shown(gallery().str()), (std::vector<long>{1, 4, 3}));
+}
+
+TEST_F(MainshowTest, CardsKeptForGuestsFollowEveryChange) {
+  candidate(4);
+  EXPECT_NE(gallery().str().find(">n4<"), std::string::npos);
+  run("update zurva_user set nickname='新名字' where userid=4");
+  EXPECT_NE(gallery().str().find(">新名字<"), std::string::npos);
+  settings(1);
+  EXPECT_NE(gallery().str().find("_por.html"), std::string::npos);
+  setClock([] { return toSerial({2027, 1, 1, 0, 0, 1}); });
+  EXPECT_NE(gallery().str().find("淑女，37(岁)"), std::string::npos);
+  // A member sees the card made for him, with the upgrade link as before.
+  logIn(9, 576, 2);
+  EXPECT_NE(gallery().str().find(">新名字<"), std::string::npos);
 }
 
 TEST_F(MainshowTest, GalleryCard) {

@@ -213,6 +213,18 @@ TEST_F(ShowcaseCardsTest, LargeCardForAGuestAndForAMemberGone) {
   EXPECT_NE(show(1).find(">n5<"), std::string::npos);
 }
 
+TEST_F(ShowcaseCardsTest, CardsKeptForGuestsFollowEveryChange) {
+  member(4, {.aboutus = "旧的介绍"});
+  showcaseList(entry(4));
+  EXPECT_NE(show(2).find("旧的介绍"), std::string::npos);
+  run("update zurva_user set aboutus='新的介绍' where userid=4");
+  EXPECT_NE(show(2).find("新的介绍"), std::string::npos);
+  EXPECT_NE(show(1).find(">n4<"), std::string::npos);
+  showcaseList(entry(4, "1", "226#1", kUserdata, "186"));  // the list changes
+  EXPECT_NE(show(1).find("体育"), std::string::npos);
+  EXPECT_NE(show(2).find("体育"), std::string::npos);
+}
+
 TEST_F(ShowcaseCardsTest, StoredTextIsEscaped) {
   member(4, {.height = "<i>", .weight = "\"9"});
   showcaseList(",4@577@25-40@1990#8#1#39#<s>#广东-<b>#124#湖南-'x'#206@<script>n@3@4\"@226#1@185@a'.jpg1@1");
