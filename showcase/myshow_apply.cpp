@@ -11,7 +11,7 @@
 #include "profile/member_record.h"
 #include "runtime/dates.h"
 #include "showcase/card_parts.h"
-#include "showcase/connection.h"
+#include "showcase/member_row.h"
 #include "showcase/showcase_period.h"
 
 namespace zurvafun {
@@ -65,26 +65,12 @@ Variant zurva::myshow_apply(const Variant& SqlLocalName, const Variant& SqlUserN
                             const Variant& SqlPassword, const Variant& SqlDatabaseName) {
   return untrapped([&](Variant& result) {
     const Viewer viewer(Request());
-    if (!viewer.isMember()) {
-      Msg("非法操作", "-2", 2);
-      return;
-    }
     db::Connection conn;
-    if (!showcase::openForResult(conn, Response(), SqlLocalName, SqlUserName, SqlPassword,
-                                 SqlDatabaseName)) {
-      result = showcase::kConnectionFailed;
+    if (!showcase::openForMember(*this, viewer, conn, Response(), SqlLocalName, SqlUserName, SqlPassword,
+                                 SqlDatabaseName, result))
       return;
-    }
-    const std::optional<std::int32_t> id = viewer.memberNumber();
-    db::Recordset row;
-    if (id) {
-      row = conn.Execute(
-          sql::statement("select emoney,moneytime,iflianxi,userbz from zurva_user where userid={}", *id));
-    }
-    if (!id || row.eof()) {
-      Msg("非法操作!", "-2", 2);
-      return;
-    }
+    db::Recordset row =
+        showcase::memberRow(*this, viewer, conn, sql::verbatim("emoney,moneytime,iflianxi,userbz"));
     const Variant emoney = row("emoney");
     const Variant balance = emoney.isNull() || emoney.str().empty() ? Variant(0) : emoney;
     // The partner age range of the saved criteria; a missing one selects nothing.

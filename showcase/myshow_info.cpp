@@ -8,7 +8,7 @@
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "showcase/card_parts.h"
-#include "showcase/connection.h"
+#include "showcase/member_row.h"
 #include "showcase/showcase_period.h"
 
 namespace zurvafun {
@@ -23,29 +23,14 @@ Variant zurva::myshow_info(const Variant& SqlLocalName, const Variant& SqlUserNa
                            const Variant& SqlPassword, const Variant& SqlDatabaseName) {
   return untrapped([&](Variant& result) {
     const Viewer viewer(Request());
-    if (!viewer.isMember()) {
-      Msg("非法操作", "-2", 2);
-      return;
-    }
     db::Connection conn;
-    if (!showcase::openForResult(conn, Response(), SqlLocalName, SqlUserName, SqlPassword,
-                                 SqlDatabaseName)) {
-      result = showcase::kConnectionFailed;
+    if (!showcase::openForMember(*this, viewer, conn, Response(), SqlLocalName, SqlUserName, SqlPassword,
+                                 SqlDatabaseName, result))
       return;
-    }
-    // A cookie whose member number names no member row has nothing to show.
-    const std::optional<std::int32_t> id = viewer.memberNumber();
-    db::Recordset row;
-    if (id) {
-      row = conn.Execute(sql::statement(
-          "select iflianxi,moneytime,DATEDIFF (\"d\",moneytime,getdate()) as ct,"
-          "right(isnull(smallphoto,0),1) as ifsmallphoto from zurva_user where userid={}",
-          *id));
-    }
-    if (!id || row.eof()) {
-      Msg("非法操作!", "-2", 2);
-      return;
-    }
+    db::Recordset row = showcase::memberRow(
+        *this, viewer, conn,
+        sql::verbatim("iflianxi,moneytime,DATEDIFF (\"d\",moneytime,getdate()) as ct,"
+                      "right(isnull(smallphoto,0),1) as ifsmallphoto"));
 
     const Variant iflianxi = row("iflianxi"), moneytime = row("moneytime"), ct = row("ct");
     const Variant now = Now();

@@ -14,6 +14,7 @@
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "showcase/card_parts.h"
+#include "showcase/member_row.h"
 #include "showcase/showcase_list.h"
 #include "showcase/showcase_period.h"
 
@@ -73,9 +74,7 @@ void zurva::myshow_save(const Variant& SqlLocalName, const Variant& SqlUserName,
 
     if (Request()("action").str() == "free") {
       conn.transaction([&] {
-        db::Recordset row;
-        if (id) row = conn.Execute(sql::statement("select iflianxi,moneytime from zurva_user where userid={}", *id));
-        if (!id || row.eof()) Msg("非法操作!", "-2", 2);
+        db::Recordset row = showcase::memberRow(*this, viewer, conn, sql::verbatim("iflianxi,moneytime"));
         if (!showcase::freeDaysPending(row("moneytime"))) Msg("非法操作!没有免费我型我秀时间!", "-2", 2);
         const std::string days = row("iflianxi").str();
         conn.ExecuteAction(sql::statement("update zurva_user set tuijian=1,moneytime='{}' where userid={}",
@@ -88,12 +87,8 @@ void zurva::myshow_save(const Variant& SqlLocalName, const Variant& SqlUserName,
 
     long cost = 0;
     conn.transaction([&] {
-      db::Recordset row;
-      if (id) {
-        row = conn.Execute(
-            sql::statement("select emoney,iflianxi,moneytime,userbz from zurva_user where userid={}", *id));
-      }
-      if (!id || row.eof()) Msg("非法操作!", "-2", 2);
+      db::Recordset row =
+          showcase::memberRow(*this, viewer, conn, sql::verbatim("emoney,iflianxi,moneytime,userbz"));
       const Variant emoney = row("emoney");
       const double balance = emoney.isNull() || emoney.str().empty() ? 0 : CDbl(emoney);
 
