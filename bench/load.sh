@@ -18,8 +18,9 @@
 # run instead of building one), SETTINGS (a JSON object whose keys replace
 # those of config/zurva-serve.json; by default it lifts the login rate limit,
 # which a benchmark that logs in continuously would hit; SETTINGS='{}' for a
-# binary that predates the rate limit), MEMBERS (the demo database's size,
-# 3000 as configured; seeding 100000 takes a while before the runs start).
+# binary that predates the rate limit), MEMBERS or DEMO_MEMBERS (the demo
+# database's size, 3000 as configured; seeding 100000 takes a while before the
+# runs start).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,6 +32,7 @@ static_path="${STATIC_PATH:-/css.css}"
 build="${BUILD_DIR:-build}"
 default_settings='{"rate_limit": {"paths": []}}'
 settings="${SETTINGS:-$default_settings}"
+MEMBERS="${MEMBERS:-${DEMO_MEMBERS:-}}"
 if [ -n "${MEMBERS:-}" ]; then
   settings="$(jq -n --argjson s "$settings" --argjson n "$MEMBERS" '$s * {"database": {"demo_members": $n}}')"
 fi

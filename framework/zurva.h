@@ -341,6 +341,49 @@ class zurva {
 
   // ================================================================ 6. showcase and home galleries (showcase/)
 
+  // ---------------------------------------------------------------- showcase: widget
+  // The promoted-member showcase: the entries of the showcase list
+  // (application value zurva_myshow) that suit the viewer (a guest sees all,
+  // a member those of the other sex whose wanted age range holds his age),
+  // at most `num` of them drawn at random so that repeated views show every
+  // entry before one comes again (the memory lives in kalimo(rand)). `stype`
+  // 2 gives large cards, 1 compact cards one under the other, any other
+  // value compact cards side by side (3 inside a one-row table); `width` and
+  // `height` size the photos. "暂时没有我型我秀！" when nobody suits.
+  Variant myshow(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                 const Variant& SqlDatabaseName, const Variant& width, const Variant& height,
+                 const Variant& stype, const Variant& num);
+
+  // ---------------------------------------------------------------- showcase: home and city gallery
+  // Eight members with an approved head photo as four rows of two cards:
+  // those placed on the page by payment first (by the money paid), the others
+  // the highest-numbered below a number drawn at random. `city` and `city1`
+  // empty give the home page; else `city` indexes the provinces of the region
+  // menu and `city1` the entries of that province (a "||||" entry, or none,
+  // is the whole province). "参数错误！" through Msg for indexes that name no
+  // province. `width` and `height` go to the page's DrawImage.
+  Variant mainshow(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                   const Variant& SqlDatabaseName, const Variant& city, const Variant& city1,
+                   const Variant& width, const Variant& height);
+
+  // ---------------------------------------------------------------- showcase: status, purchase form and handler
+  // The logged-in member's showcase status box: the days, hours and minutes
+  // left, the free days pending or "无我型我秀", and the button to the
+  // purchase page (an alert for a member without an approved head photo).
+  Variant myshow_info(const Variant& SqlLocalName, const Variant& SqlUserName,
+                      const Variant& SqlPassword, const Variant& SqlDatabaseName);
+  // The purchase form: the balance, the button that starts granted free days,
+  // the days to buy (ORDERMONEY) and the target age range (agefrom, ageto)
+  // pre-selected from the saved partner criteria; it posts to save.asp.
+  Variant myshow_apply(const Variant& SqlLocalName, const Variant& SqlUserName,
+                       const Variant& SqlPassword, const Variant& SqlDatabaseName);
+  // The purchase handler: action "free" starts the free days; otherwise buys
+  // ORDERMONEY days at 30 E币 a day, extending a period that has not ended,
+  // and saves the target age range. Balance check, charge, period and ledger
+  // row in one transaction. Every outcome is a message page.
+  void myshow_save(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                   const Variant& SqlDatabaseName);
+
   // ================================================================ 7. member interaction (interaction/)
 
   // ---------------------------------------------------------------- interaction: messages

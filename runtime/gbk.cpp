@@ -3,7 +3,11 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -70,6 +74,33 @@ Converter& decoder() {
   return converter;
 }
 
+// The converter's answer for every character of the BMP, made once: the GBK
+// bytes (one byte below 0x100, else lead byte and trail byte), 0 where GBK
+// lacks the character.
+const std::vector<std::uint16_t>& encodingTable() {
+  static const std::vector<std::uint16_t> table = [] {
+    std::vector<std::uint16_t> codes(0x10000, 0);
+    Converter converter("GBK", "UTF-8");  // its own: the table may be made on any thread
+    for (char32_t cp = 0x80; cp <= 0xFFFF; ++cp) {
+      if (cp >= 0xD800 && cp <= 0xDFFF) continue;  // surrogates are no characters
+      std::string utf8;
+      appendUtf8(utf8, cp);
+      std::string bytes;
+      bool failed = false;
+      converter.convert(utf8, bytes, [&failed](std::string_view rest, std::string&) {
+        failed = true;
+        return rest.size();
+      });
+      if (failed || bytes.empty() || bytes.size() > 2) continue;
+      codes[cp] = bytes.size() == 1 ? static_cast<unsigned char>(bytes[0])
+                                    : static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 |
+                                                                 static_cast<unsigned char>(bytes[1]));
+    }
+    return codes;
+  }();
+  return table;
+}
+
 bool isAscii(std::string_view s) {
   for (char c : s) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -106,13 +137,41 @@ bool isAlphanumeric(char c) {
 
 std::string fromUtf8(std::string_view utf8, bool ncr) {
   if (isAscii(utf8)) return std::string(utf8);
+  // ASCII reads the same in both and is copied; every other character is
+  // looked up in the table of the converter's answers. A sequence that is not
+  // the canonical UTF-8 of a character GBK holds (a malformed or overlong one,
+  // a character GBK lacks) becomes a numeric character reference (or "?"),
+  // as converting the whole text would give.
+  const std::vector<std::uint16_t>& table = encodingTable();
+  const auto ascii = [&](std::size_t at) { return static_cast<unsigned char>(utf8[at]) < 0x80; };
   std::string out;
-  encoder().convert(utf8, out, [ncr](std::string_view rest, std::string& o) {
+  out.reserve(utf8.size());
+  for (std::size_t at = 0; at < utf8.size();) {
+    std::size_t end = at;
+    // Eight bytes at a time while none has its high bit set.
+    for (std::uint64_t word; end + 8 <= utf8.size(); end += 8) {
+      std::memcpy(&word, utf8.data() + end, 8);
+      if (word & 0x8080808080808080ull) break;
+    }
+    while (end < utf8.size() && ascii(end)) ++end;
+    out.append(utf8.substr(at, end - at));
+    at = end;
+    if (at == utf8.size()) break;
     std::size_t length = 0;
-    const char32_t cp = nextCodePoint(rest, length);
-    o += ncr ? "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";" : "?";
-    return length;
-  });
+    const char32_t cp = nextCodePoint(utf8.substr(at), length);
+    // The shortest length of the character's UTF-8: a longer sequence is overlong.
+    const std::size_t shortest = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+    const std::uint16_t code = cp <= 0xFFFF && length == shortest ? table[cp] : 0;
+    if (code >= 0x100) {
+      const char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+      out.append(bytes, 2);
+    } else if (code != 0) {
+      out += static_cast<char>(code);
+    } else {
+      out += ncr ? "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";" : "?";
+    }
+    at += length;
+  }
   return out;
 }
 

@@ -66,6 +66,7 @@ void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
   writeMemberLine(z, p);
   writePollBox(z, p);
   writeQuickSearchBox(z, p);
+  writeHomeShowcase(z, p);
   out.Write(kHomeIntro);
   for (size_t i = 0; i < std::size(seed::kDemoAccounts); ++i) {
     const seed::DemoAccount& a = seed::kDemoAccounts[i];
@@ -110,6 +111,7 @@ void registerPages(serve::PageRegistry& pages) {
   registerInteractionPages(pages);
   registerSearchPages(pages);
   registerAlbumPages(pages);
+  registerShowcasePages(pages);
 }
 
 }  // namespace zurvafun::site

@@ -80,4 +80,14 @@ void writeQuickSearchBox(zurva& z, serve::PageContext& p);
 // site's pages they link to.
 void registerAlbumPages(serve::PageRegistry& pages);
 
+// The showcase pages: "/city.asp" (the province and city galleries),
+// "/myshow.asp" (the member's showcase status), "/Apply.asp" (the purchase
+// form), "/save.asp" (its handler), "/History.asp" (the e-money ledger), and
+// stand-ins for the site's pages that the cards link to.
+void registerShowcasePages(serve::PageRegistry& pages);
+
+// The home page's showcase (a large card and a row of compact cards) and its
+// member gallery.
+void writeHomeShowcase(zurva& z, serve::PageContext& p);
+
 }  // namespace zurvafun::site

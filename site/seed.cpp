@@ -517,6 +517,44 @@ void insertMembers(sqlite3* conn, const std::vector<Member>& members) {
   }
 }
 
+// ---- Showcase: members whose showcase days are running, with approved head
+// photos and a wanted age range that holds the demo accounts' ages, so that
+// the showcase widget shows cards to guests and to the demo accounts; two of
+// them placed on the home page and two on the Guangzhou page, so that the
+// galleries show paid placement first. Demo member 2 has free days granted and
+// not started.
+
+void addShowcaseDemo(std::vector<Member>& members, const Moments& when) {
+  constexpr std::size_t kShowcased = 12;
+  const std::size_t first = std::size(kDemoAccounts);
+  for (std::size_t i = first; i < members.size() && i < first + kShowcased; ++i) {
+    Member& m = members[i];
+    const std::size_t n = i - first;
+    m.ok = 1;
+    m.iferro = m.ifclose = m.ifdel = 0;
+    m.smallphoto = member::photoEntry(member::headPhotoName(m.id), true);
+    recount(m);
+    m.tuijian = 1;
+    m.iflianxi = 30;
+    m.moneytime = when.ago(double(2 + n % 5) + 0.25);
+    member::Criteria criteria = member::readUserBz(m.userbz);
+    criteria.items[member::kAgeRange] = member::buildRange("25", "45");
+    m.userbz = member::buildUserBz(criteria);
+    if (n < 2) {
+      m.maincity = "#";
+      m.citymoney = 300 - double(n) * 100;
+    } else if (n < 4) {
+      m.data.residence = {"广东", "广州市"};
+      m.nextcity = "广东#广州市";
+      m.nextcitymoney = 200 - double(n) * 50;
+    }
+  }
+  if (members.size() > 1) {
+    members[1].iflianxi = 5;
+    members[1].moneytime = "9999-12-31 00:00:00";
+  }
+}
+
 // ---- Region menu texts of zurva_system: records joined by "@@@@@@", fields
 // by "<><><><><><>": field 0 the entry's number ("||||" for a whole province),
 // field 1 the province, field 2 the city. Provinces in the forms' order.
@@ -758,6 +796,7 @@ void fill(sqlite3* conn, int count, unsigned seed) {
     members.push_back(makeMember(r, when, id, year, memberPassword, count));
     if (id <= int(std::size(kDemoAccounts))) makeDemoAccount(members.back(), r, when, id - 1, year);
   }
+  addShowcaseDemo(members, when);
   insertMembers(conn, members);
 
   Insert system(conn, "zurva_system", {"id", "citymenu", "maincitymenu"});

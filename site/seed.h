@@ -17,8 +17,11 @@
 // to member 1 still unread) and a gift; member 1 organises a party that member
 // 2 has signed up for. For the interaction pages member 1 also has up to eight
 // more friends, a held party still without its summary, and member 2 an
-// unread message from her. Every other member N logs in as memberN@example.com
-// with the password "123456".
+// unread message from her. Members 4 to 15 have running showcase days (wanted
+// age 25-45) and approved head photos; 4 and 5 are placed on the home page, 6
+// and 7 on the Guangzhou page; demo member 2 has 5 free showcase days not
+// started. Every other member N logs in as memberN@example.com with the
+// password "123456".
 #pragma once
 
 #include <string>

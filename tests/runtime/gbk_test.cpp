@@ -1,10 +1,14 @@
 #include "runtime/gbk.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "runtime/text.h"
 
 namespace zurvafun::gbk {
 namespace {
@@ -34,6 +38,56 @@ TEST(GbkConvert, CharacterOutsideGbkBecomesReference) {
   // A malformed UTF-8 byte reads as U+FFFD, which GBK cannot hold either.
   EXPECT_EQ(fromUtf8("a\xFF" "b"), "a&#65533;b");
   EXPECT_EQ(fromUtf8("\xD6\xD0"), "&#65533;&#65533;");  // GBK bytes passed by mistake
+  // Markup around the characters, and a sequence cut short before ASCII.
+  EXPECT_EQ(fromUtf8("<td>中</td>\xE4\xB8" "a<b>é</b>"), "<td>\xD6\xD0</td>&#65533;&#65533;a<b>\xA8\xA6</b>");
+}
+
+// The whole text through one converter, every failure replaced where the
+// converter stops: what fromUtf8 must give, however it gets there.
+std::string throughIconv(std::string_view in, bool ncr) {
+  iconv_t cd = iconv_open("GBK", "UTF-8");
+  std::string out(in.size() * 4 + 16, '\0');
+  char* inPtr = const_cast<char*>(in.data());
+  std::size_t inLeft = in.size(), used = 0;
+  while (inLeft > 0) {
+    char* outPtr = out.data() + used;
+    std::size_t outLeft = out.size() - used;
+    const std::size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    used = std::size_t(outPtr - out.data());
+    if (result != std::size_t(-1)) break;
+    out.resize(used);
+    std::size_t length = 0;
+    const char32_t cp = nextCodePoint(std::string_view(inPtr, inLeft), length);
+    out += ncr ? "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";" : "?";
+    inPtr += length;
+    inLeft -= length;
+    used = out.size();
+    out.resize(used + inLeft * 4 + 16);
+  }
+  out.resize(used);
+  iconv_close(cd);
+  return out;
+}
+
+TEST(GbkConvert, MixedTextConvertsAsAWholeWould) {
+  std::mt19937 random(2);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    for (int n = int(random() % 10); n > 0; --n) {
+      std::string piece;
+      switch (random() % 6) {
+        case 0: piece = char('a' + random() % 26); break;
+        case 1: appendUtf8(piece, char32_t(0x80 + random() % 0xFF7F)); break;  // any BMP character
+        case 2: appendUtf8(piece, char32_t(0x4E00 + random() % 0x5200)); break;  // Chinese
+        case 3: piece = char(0x80 + random() % 0x80); break;  // a stray byte
+        case 4: appendUtf8(piece, char32_t(0x10000 + random() % 0x1000)); break;  // outside the BMP
+        default: appendUtf8(piece, char32_t(0x800 + random() % 0xF000)); piece.resize(1 + random() % 2);  // cut short
+      }
+      text += piece;
+    }
+    ASSERT_EQ(fromUtf8(text), throughIconv(text, true)) << text;
+    ASSERT_EQ(fromUtf8(text, false), throughIconv(text, false)) << text;
+  }
 }
 
 TEST(GbkConvert, InvalidGbkBecomesReplacementCharacter) {

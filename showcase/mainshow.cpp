@@ -1,0 +1,239 @@
+// The member gallery of the home page and of the province and city pages:
+// eight members with an approved head photo, those placed on the page by
+// payment first, the others a window below a member number drawn at random,
+// as four rows of two cards.
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "db/db.h"
+#include "framework/escape.h"
+#include "framework/site_settings.h"
+#include "framework/sql.h"
+#include "framework/viewer.h"
+#include "framework/zurva.h"
+#include "runtime/dates.h"
+#include "runtime/text.h"
+#include "showcase/connection.h"
+#include "showcase/gallery_card.h"
+#include "showcase/gallery_pool.h"
+#include "showcase/render_cache.h"
+#include "showcase/showcase_list.h"
+
+namespace zurvafun {
+
+namespace {
+
+constexpr std::size_t kGallerySize = 8;
+constexpr std::string_view kNoMembers = "<BR><BR>....暂时没有数据!....<br>";
+constexpr std::string_view kTableOpen = R"(<table width="100%" border="0" cellspacing="0" cellpadding="0">)";
+
+// The region a province or city page stands for.
+struct Region {
+  std::string province;
+  std::string city;  // "" for a whole province
+};
+
+// A text for the inside of a LIKE pattern that matches itself only.
+std::string likeLiteral(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '[' || c == '%' || c == '_') {
+      out += '[';
+      out += c;
+      out += ']';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The region condition on the residence, item 5 of userdata, compared whole:
+// the text from the "#" that ends the native region (item 4 starts at the
+// 13th character) must begin with "#province-city#", or "#province-" for a
+// whole province.
+sql::Statement regionCondition(const Region& region) {
+  if (region.province.empty()) return sql::verbatim("");
+  const std::string item = "#" + likeLiteral(region.province) + "-" +
+                           (region.city.empty() ? "" : likeLiteral(region.city) + "#");
+  return sql::statement(" and SUBSTRING(userdata,CHARINDEX('#',userdata,13),255) like '{}%'", sql::text(item));
+}
+
+// The cards of the gallery's members: a guest's from this thread's cache
+// where they were rendered before under the same database, settings and year,
+// the others from their rows, read in one query.
+class GalleryCards {
+ public:
+  GalleryCards(db::Connection& conn, showcase::RenderCache* cache, const Variant& width, const Variant& height)
+      : conn_(conn), cache_(cache), width_(width), height_(height) {}
+
+  // The members of `ids` that exist, in order: those with a card kept (the
+  // database has not changed since), and those whose row is read now.
+  std::vector<std::int32_t> existing(const std::vector<std::int32_t>& ids) {
+    std::vector<std::int32_t> unknown;
+    for (const std::int32_t id : ids) {
+      if (!kept(id, showcase::Side::Left) && !kept(id, showcase::Side::Right)) unknown.push_back(id);
+    }
+    read(unknown);
+    std::vector<std::int32_t> members;
+    for (const std::int32_t id : ids) {
+      if (rows_.contains(id) || kept(id, showcase::Side::Left) || kept(id, showcase::Side::Right))
+        members.push_back(id);
+    }
+    return members;
+  }
+
+  void append(zurva& z, const showcase::CardViewer& viewer, std::int32_t id, showcase::Side side,
+              std::string& out) {
+    if (const std::string* card = kept(id, side)) {
+      out += *card;
+      return;
+    }
+    if (!rows_.contains(id)) read({id});  // kept for the other side only
+    const auto row = rows_.find(id);
+    std::string card;
+    showcase::appendGalleryCard(z, conn_, viewer, row == rows_.end() ? nullptr : &row->second, side, width_,
+                                height_, card);
+    out += card;
+    if (cache_) cache_->put(key(id, side), std::move(card));
+  }
+
+ private:
+  std::string key(std::int32_t id, showcase::Side side) const {
+    return std::string(side == showcase::Side::Left ? "gallery-left:" : "gallery-right:") + std::to_string(id) +
+           ":" + width_.str() + "x" + height_.str();
+  }
+  const std::string* kept(std::int32_t id, showcase::Side side) const {
+    return cache_ ? cache_->find(key(id, side)) : nullptr;
+  }
+  void read(const std::vector<std::int32_t>& ids) {
+    if (ids.empty()) return;
+    sql::Statement list = sql::statement("{}", ids.front());
+    for (std::size_t i = 1; i < ids.size(); ++i) list = sql::statement("{},{}", list, ids[i]);
+    for (db::Recordset rs = conn_.Execute(sql::statement("select {} from zurva_user where userid in ({})",
+                                                         sql::verbatim(showcase::kGalleryColumns), list));
+         !rs.eof(); rs.MoveNext()) {
+      rows_.emplace(CLng(rs(0)), showcase::GalleryMember::read(rs));
+    }
+  }
+
+  db::Connection& conn_;
+  showcase::RenderCache* cache_;
+  const Variant& width_;
+  const Variant& height_;
+  std::unordered_map<std::int32_t, showcase::GalleryMember> rows_;
+};
+
+}  // namespace
+
+Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
+                        const Variant& SqlPassword, const Variant& SqlDatabaseName,
+                        const Variant& city, const Variant& city1, const Variant& width,
+                        const Variant& height) {
+  return logged([&](Variant& result) {
+    db::Connection conn;
+    if (!showcase::openForResult(conn, Response(), SqlLocalName, SqlUserName, SqlPassword,
+                                 SqlDatabaseName)) {
+      result = showcase::kConnectionFailed;
+      return;
+    }
+    trapOff([&] {
+      std::string out = "    ";
+
+      // The province by its index among the menu's provinces, the city by its
+      // index among the province's entries (an entry "||||" is the whole
+      // province).
+      Region region;
+      if (!city.str().empty() || !city1.str().empty()) {
+        db::Recordset menu = conn.Execute("select maincitymenu from zurva_system where id=1");
+        std::vector<std::vector<std::string>> entries;
+        std::vector<std::string> provinces;
+        if (!menu.eof()) {
+          for (const std::string& entry : Split(menu(0).str(), "@@@@@@")) {
+            entries.push_back(Split(entry, "<><><><><><>"));
+            const std::string name = item(entries.back(), 1);
+            if (std::find(provinces.begin(), provinces.end(), name) == provinces.end()) provinces.push_back(name);
+          }
+        }
+        const std::optional<std::int32_t> p = showcase::wholeNumber(city);
+        const std::optional<std::int32_t> c = showcase::wholeNumber(city1);
+        if (!p || *p < 0 || *p >= std::int32_t(provinces.size()) || !c) {
+          Msg("参数错误！", -1, 2);
+          return;
+        }
+        region.province = provinces[std::size_t(*p)];
+        std::int32_t ordinal = 0;
+        for (const std::vector<std::string>& entry : entries) {
+          if (item(entry, 1) != region.province) continue;
+          if (ordinal++ == *c) region.city = item(entry, 0) == "||||" ? "" : item(entry, 2);
+        }
+      }
+
+      // Placed members of the page and their ranking money.
+      const bool home = region.province.empty();
+      const sql::Statement placed =
+          home ? sql::verbatim("maincity='#'")
+               : sql::statement("nextcity='{}'", sql::text(region.province + "#" + region.city));
+      const sql::Statement money = sql::verbatim(home ? "citymoney" : "nextcitymoney");
+      const sql::Statement candidates = sql::statement(
+          "select userid,{},case when {} then 1 else 0 end from zurva_user where ok=1{}"
+          " and smallphoto like 'smallphoto%.jpg1' and ifclose=0 and ifdel=0 and iferro=0",
+          money, placed, regionCondition(region));
+      const std::string database = db::databaseFile(SqlDatabaseName.str());
+      const showcase::DatabaseVersion version = showcase::databaseVersion(conn);
+      const auto pool = showcase::galleryPool(conn, database, version, candidates);
+
+      if (pool->count() == 0) {
+        result = out + std::string(kNoMembers) + "    ";
+        return;
+      }
+      // Nine candidates or more: a random window whose upper bound lies
+      // between the ninth-lowest and the highest member number, so that the
+      // gallery is always full.
+      std::int32_t pick = pool->top();
+      if (pool->count() > std::int32_t(kGallerySize)) {
+        Variant none = "";
+        pick = CLng(shuiji(pool->top(), pool->bound(), none));
+      }
+
+      const showcase::CardViewer viewer = showcase::cardViewer(Viewer(Request()));
+      showcase::RenderCache* cache =
+          viewer.guest ? &showcase::renderCache(showcase::CardSource::Database,
+                                                {database, version, siteSettings(Application()), Year(Now())})
+                       : nullptr;
+      GalleryCards cards(conn, cache, width, height);
+      const std::vector<std::int32_t> members = cards.existing(pool->window(pick, kGallerySize));
+
+      out += kTableOpen;
+      if (members.empty()) {
+        // The members went between the two queries.
+        out += htmlEscape(city1.str()) + "<BR><BR>暂时没有数据!....<br>";
+      } else {
+        std::size_t next = 0;
+        const auto card = [&](showcase::Side side) {
+          out += R"(<td width="50%">)";
+          if (next < members.size()) {
+            cards.append(*this, viewer, members[next++], side, out);
+          } else {
+            showcase::appendGalleryCard(*this, conn, viewer, nullptr, side, width, height, out);
+          }
+          out += "</td>";
+        };
+        for (std::size_t row = 0; row < kGallerySize / 2; ++row) {
+          out += "<tr>";
+          card(showcase::Side::Left);
+          card(showcase::Side::Right);
+          out += "     </tr>";
+        }
+      }
+      out += "    </table>";
+      result = out + "    ";
+    });
+  });
+}
+
+}  // namespace zurvafun

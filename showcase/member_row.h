@@ -1,0 +1,29 @@
+// The logged-in member's own row of zurva_user, as the showcase's member-area
+// methods (status box, purchase form, purchase handler) read it.
+#pragma once
+
+#include "db/db.h"
+#include "framework/sql.h"
+#include "framework/viewer.h"
+#include "host/host.h"
+
+namespace zurvafun {
+class zurva;
+}
+
+namespace zurvafun::showcase {
+
+// The start of a member-area method that answers with its result: a guest
+// gets "非法操作" through Msg (the request ends); a database that cannot be
+// opened ends the response, `result` becomes the connection error text and
+// the answer is false.
+bool openForMember(zurva& z, const Viewer& viewer, db::Connection& conn, host::Response& response,
+                   const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
+                   const Variant& SqlDatabaseName, Variant& result);
+
+// The row of "select <columns> from zurva_user where userid=<the member
+// cookie's number>". A cookie without a member number, or one that names no
+// row, gets "非法操作!" through Msg, which ends the request.
+db::Recordset memberRow(zurva& z, const Viewer& viewer, db::Connection& conn, const sql::Statement& columns);
+
+}  // namespace zurvafun::showcase

@@ -1,0 +1,67 @@
+// The demo site's showcase list: built from the members whose showcase days
+// are running, so that a purchase shows in the widget from the next day on.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "db/db.h"
+#include "host/serve/pages.h"
+#include "runtime/dates.h"
+#include "site/pages_showcase.h"
+#include "tests/showcase/showcase_fixture.h"
+
+namespace zurvafun::testing {
+namespace {
+
+class ShowcaseListTest : public ShowcaseTest {
+ protected:
+  static std::string list() {
+    db::Connection conn = open();
+    return site::buildShowcaseList(conn);
+  }
+  serve::PageContext page() {
+    return {host->request(), host->response(), host->session(), host->application(), host->server(),
+            kServer,         kUser,            kPassword,       kDatabase};
+  }
+};
+
+TEST_F(ShowcaseListTest, RunningPeriodsOnly) {
+  addShowMember({.userid = 4, .nickname = "跑", .iflianxi = 5, .moneytime = "2026-03-13 08:00:00"});
+  addShowMember({.userid = 5, .iflianxi = 5, .moneytime = "2026-03-15 08:00:00"});   // from tomorrow
+  addShowMember({.userid = 6, .iflianxi = 1, .moneytime = "2026-03-13 08:00:00"});   // over
+  addShowMember({.userid = 7, .iflianxi = 5, .moneytime = "9999-12-31 00:00:00"});   // free days not started
+  addShowMember({.userid = 8, .ok = 0, .iflianxi = 5, .moneytime = "2026-03-13 08:00:00"});
+  addShowMember({.userid = 9, .nickname = "a@b", .iflianxi = 5, .moneytime = "2026-03-13 08:00:00"});
+  addShowMember({.userid = 10, .smallphoto = kApproved, .iflianxi = 5, .moneytime = "2026-03-14 08:00:00",
+                 .userbz = "x"});
+  EXPECT_EQ(list(),
+            ",10@577@18-99@1990#7#1#39#广东#广东-广州市#124#广东-广州市#206@@1@2@226#1@170@smallphoto10.jpg1@1"
+            ",4@577@25-40@1990#7#1#39#广东#广东-广州市#124#广东-广州市#206@跑@1@2@226#1@170@@1");
+}
+
+TEST_F(ShowcaseListTest, APurchaseShowsInTheWidgetFromTheNextDay) {
+  addShowMember({.userid = 4, .nickname = "n4", .smallphoto = kApproved, .emoney = 100});
+  logIn(4, 577, 1);
+  host->request().Form.add("ORDERMONEY", "2");
+  host->request().Form.add("agefrom", "22");
+  host->request().Form.add("ageto", "33");
+  {
+    zurva z;
+    EXPECT_TRUE(endsRequest([&] { z.myshow_save(kServer, kUser, kPassword, kDatabase); }));
+  }
+  EXPECT_EQ(list(), "");
+
+  setClock([] { return toSerial({2026, 3, 16, 9, 0, 0}); });
+  host->nextRequest();
+  host->request().Cookies.remove("kalimo");
+  serve::PageContext p = page();
+  site::refreshShowcaseList(p, true);
+  EXPECT_EQ(host->application()("zurva_myshow")[0].str(),
+            ",4@577@22-33@1990#7#1#39#广东#广东-广州市#124#广东-广州市#206@n4@1@2@226#1@170@smallphoto4.jpg1@1");
+  zurva z;
+  EXPECT_NE(z.myshow(kServer, kUser, kPassword, kDatabase, 100, 120, 1, 5).str().find(">n4</font>"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace zurvafun::testing
