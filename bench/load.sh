@@ -40,12 +40,15 @@ fi
 # The pages measured against the static file, one line each:
 #   name  who  method  path  [form body]
 # who: "-" a visitor, "member" the logged-in demo member (her signed cookie is
-# sent). A POST sends the body as a form, with a Referer of the site.
+# sent), "searcher" the same member with the session of a search she posted.
+# A POST sends the body as a form, with a Referer of the site.
 pages='
 home          -       GET   /
 member_home   member  GET   /indexw.asp
 messages      -       GET   /demo/messages_index.asp
 login_post    -       POST  /chklogin.asp  username=demo1%40example.com&password=demo123&log_type=1
+profile       -       GET   /userinfo.asp?id=1
+search_result searcher GET  /result.asp
 '
 # Pages measured while other connections load the server, one line each:
 #   name  page  background page  background connections
@@ -100,6 +103,16 @@ member_cookie="$(curl -s -D - -o /dev/null -H "Referer: $url/login.asp" \
   grep -io 'set-cookie: kalimo=[^;]*' | head -1 | cut -d' ' -f2 || true)"
 [ -n "$member_cookie" ] || { echo "the demo member cannot log in" >&2; cat "$work/server.log" >&2; exit 1; }
 
+# The session of a search the demo member posted (women aged 20 to 30, the
+# worked example's kind): the result page reads the search's condition there.
+search_criteria='order=0&daynum=0&sex=577&agefrom=20&ageto=30&province1=0&city1=0&heightfrom=160'
+search_criteria+='&heightto=180&degreefrom=122&degreeto=127&incomefrom=&incometo=&marystatus=&weightfrom='
+search_criteria+='&weightto=&ancestor=&province=0&city=0&housesta=&job=&ptype=&mtype=&daynum1=0'
+search_session="$(curl -s -D - -o /dev/null -H "Cookie: $member_cookie" -H "Referer: $url/search.asp" \
+  --data "$search_criteria" "$url/zurvarasult.asp" |
+  grep -io 'set-cookie: ZURVASESSIONID=[^;]*' | head -1 | cut -d' ' -f2 || true)"
+[ -n "$search_session" ] || { echo "the demo member cannot search" >&2; cat "$work/server.log" >&2; exit 1; }
+
 # One wrk script per page: method, body and headers.
 lua_string() { jq -Rn --arg s "$1" '$s'; }
 while read -r name who method path body; do
@@ -108,6 +121,9 @@ while read -r name who method path body; do
     echo "wrk.method = $(lua_string "$method")"
     echo "wrk.path = $(lua_string "$path")"
     if [ "$who" = member ]; then echo "wrk.headers[\"Cookie\"] = $(lua_string "$member_cookie")"; fi
+    if [ "$who" = searcher ]; then
+      echo "wrk.headers[\"Cookie\"] = $(lua_string "$member_cookie; $search_session")"
+    fi
     if [ "$method" = POST ]; then
       echo "wrk.body = $(lua_string "${body:-}")"
       echo 'wrk.headers["Content-Type"] = "application/x-www-form-urlencoded"'
