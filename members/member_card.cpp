@@ -6,6 +6,7 @@
 #include "framework/html.h"
 #include "framework/sql.h"
 #include "members/profile_labels.h"
+#include "profile/code_tables.h"
 #include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "runtime/dates.h"
@@ -155,9 +156,9 @@ void appendMemberCard(std::string& out, zurva& z, db::Connection& conn, const db
             {"badge", trusted(z.dj(row("grade")))},
             {"trustPage", trusted(link(z, "xjrz.asp"))},
             {"trust", row("trust")},
-            {"sex", trusted(labelOf(kSexes, row("sex").str()))},
+            {"sex", trusted(codes::labelOrEmpty(codes::kSex, row("sex").str()))},
             {"age", ageText(userdata)},
-            {"occupation", trusted(labelOf(kOccupations, row("field").str()))},
+            {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, row("field").str()))},
             {"household", household},
             {"marital", trusted(labelOf(kMaritalStatuses, data.marital))},
             {"education", trusted(labelOf(kCardEducations, data.education))},

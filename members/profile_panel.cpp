@@ -9,6 +9,7 @@
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "members/profile_labels.h"
+#include "profile/code_tables.h"
 #include "members/request_numbers.h"
 #include "members/viewer_rules.h"
 #include "runtime/text.h"
@@ -99,7 +100,7 @@ void appendIdentityRows(std::string& out, const PanelContext& panel) {
   kIdentityRows.appendTo(
       out, {{"idType", trusted(labelOf(kIdDocumentTypes, idType))},
             {"idVerified", verified(panel, "sfphoto")},
-            {"sex", trusted(labelOf(kSexes, panel.text("sex")))},
+            {"sex", trusted(codes::labelOrEmpty(codes::kSex, panel.text("sex")))},
             {"birthYear", panel.data.birthYear},
             {"height", panel.row("height_")},
             {"weight", panel.row("weight_")},

@@ -7,6 +7,7 @@
 #include "framework/escape.h"
 #include "framework/html.h"
 #include "members/profile_labels.h"
+#include "profile/code_tables.h"
 #include "members/profile_panel.h"
 #include "profile/member_record.h"
 
@@ -169,7 +170,7 @@ void appendBackgroundRows(std::string& out, const PanelContext& panel) {
             {"education", trusted(labelOf(kEducations, d.education))},
             {"educationVerified", trusted(member::isApproved(panel.text("xlphoto")) ? kVerifiedIcon : "")},
             {"household", place(d.household)},
-            {"occupation", trusted(labelOf(kOccupations, panel.text("field")))},
+            {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, panel.text("field")))},
             {"job", panel.row("job")},
             {"housing", trusted(labelOf(kHousings, d.housing))},
             {"income", incomeValue(panel)},

@@ -134,4 +134,8 @@ std::optional<std::string_view> labelOf(Table table, std::string_view code) {
 
 bool has(Table table, std::string_view code) { return labelOf(table, code).has_value(); }
 
+std::string_view labelOrEmpty(Table table, std::string_view code) {
+  return labelOf(table, code).value_or(std::string_view());
+}
+
 }  // namespace zurvafun::codes

@@ -21,6 +21,8 @@ using Table = std::span<const Code>;
 
 // The label of `code` in `table`, or std::nullopt when the table lacks it.
 std::optional<std::string_view> labelOf(Table table, std::string_view code);
+// The label of `code`, or "" when the table lacks it (an unknown code shows nothing).
+std::string_view labelOrEmpty(Table table, std::string_view code);
 // Whether `code` is one of the table's codes.
 bool has(Table table, std::string_view code);
 

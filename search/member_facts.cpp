@@ -8,6 +8,7 @@
 #include "framework/escape.h"
 #include "framework/zurva.h"
 #include "host/host.h"
+#include "profile/code_tables.h"
 #include "profile/member_record.h"
 #include "runtime/text.h"
 #include "search/condition.h"
@@ -18,15 +19,6 @@ namespace {
 
 using Label = std::pair<std::string_view, std::string_view>;
 
-constexpr std::array<Label, 34> kOccupations{{
-    {"152", "学生"},     {"153", "高层管理"}, {"154", "中层干部"}, {"155", "私营业主"}, {"156", "个体业主"},
-    {"157", "销售"},     {"158", "市场"},     {"159", "策划"},     {"160", "研发"},     {"161", "技术"},
-    {"162", "科研"},     {"163", "设计"},     {"164", "生产采购"}, {"165", "财务"},     {"166", "人事行政"},
-    {"168", "文秘助理"}, {"169", "咨询培训"}, {"170", "普通职员"}, {"171", "高级职员"}, {"172", "公务员"},
-    {"173", "机关干部"}, {"174", "教师"},     {"179", "军人"},     {"180", "警察"},     {"181", "医生"},
-    {"182", "护士"},     {"183", "艺术"},     {"184", "演艺"},     {"185", "记者编辑"}, {"186", "体育"},
-    {"187", "律师"},     {"822", "专业人士"}, {"823", "自由职业"}, {"826", "其他职业"},
-}};
 
 constexpr std::array<Label, 3> kMarital{{{"1", "   未婚"}, {"2", "    离异"}, {"3", "    丧偶    "}}};
 
@@ -69,7 +61,7 @@ MemberFacts memberFacts(const db::Recordset& rs, EducationLabels labels) {
   const std::string sex = rs("sex").str();
   f.sex = sex == "576" ? "绅士" : sex == "577" ? "淑女" : "";
   f.age = ageText(member::birthYearText(userdata));
-  f.occupation = labelOf(kOccupations, rs("field").str());
+  f.occupation = std::string(codes::labelOrEmpty(codes::kOccupation, rs("field").str()));
   f.household = htmlEscape(item(7));
   f.marital = labelOf(kMarital, item(2));
   const std::string education = item(6);

@@ -2,13 +2,13 @@
 
 #include <utility>
 
+#include "profile/code_tables.h"
+
 namespace zurvafun::showcase {
 
 namespace {
 
 using Label = std::pair<std::string_view, std::string_view>;
-
-constexpr Label kSex[] = {{"576", "绅士"}, {"577", "淑女"}};
 
 constexpr Label kMarital[] = {{"1", "未婚"}, {"2", "离异"}, {"3", "丧偶"}};
 
@@ -16,17 +16,6 @@ constexpr Label kEducation[] = {{"122", "大专以下"}, {"123", "大专"},   {"
                                 {"125", "硕士"},     {"126", "博士"},   {"127", "博士后"},
                                 {"128", "双学士"}};
 
-// 167 and 175 to 178 have no label.
-constexpr Label kOccupation[] = {
-    {"152", "学生"},     {"153", "高层管理"}, {"154", "中层干部"}, {"155", "私营业主"},
-    {"156", "个体业主"}, {"157", "销售"},     {"158", "市场"},     {"159", "策划"},
-    {"160", "研发"},     {"161", "技术"},     {"162", "科研"},     {"163", "设计"},
-    {"164", "生产采购"}, {"165", "财务"},     {"166", "人事行政"}, {"168", "文秘助理"},
-    {"169", "咨询培训"}, {"170", "普通职员"}, {"171", "高级职员"}, {"172", "公务员"},
-    {"173", "机关干部"}, {"174", "教师"},     {"179", "军人"},     {"180", "警察"},
-    {"181", "医生"},     {"182", "护士"},     {"183", "艺术"},     {"184", "演艺"},
-    {"185", "记者编辑"}, {"186", "体育"},     {"187", "律师"},     {"822", "专业人士"},
-    {"823", "自由职业"}, {"826", "其他职业"}};
 
 constexpr Label kIncome[] = {
     {"222", "2万元以下"}, {"223", "2-3万"},   {"224", "3-4万"},    {"225", "4-5万"},
@@ -44,10 +33,12 @@ std::string_view find(const Label (&table)[N], std::string_view code) {
 
 }  // namespace
 
-std::string_view sexLabel(std::string_view code) { return find(kSex, code); }
+std::string_view sexLabel(std::string_view code) { return codes::labelOrEmpty(codes::kSex, code); }
 std::string_view maritalLabel(std::string_view code) { return find(kMarital, code); }
 std::string_view educationLabel(std::string_view code) { return find(kEducation, code); }
-std::string_view occupationLabel(std::string_view code) { return find(kOccupation, code); }
+std::string_view occupationLabel(std::string_view code) {
+  return codes::labelOrEmpty(codes::kOccupation, code);
+}
 std::string_view incomeLabel(std::string_view code) { return find(kIncome, code); }
 
 std::string looksLabel(std::string_view code) {
