@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -42,6 +43,21 @@ namespace zurvafun::e2e {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+// Settings of a suite that runs the demo site as it ships: the default
+// configuration's site settings and administrator on a demo database of
+// `demoMembers` members, with the SMS gateway pointed at a port where
+// nothing answers.
+inline std::string shippedSettings(int demoMembers) {
+  std::ifstream in(ZURVA_SOURCE_DIR "/config/zurva-serve.json");
+  nlohmann::json config = nlohmann::json::parse(in);
+  nlohmann::json application = config["application"];
+  application["zurva_sms_gateway"] = {"http://127.0.0.1:9/sms?mobile={mobile}&text={message}"};
+  return R"("worker_threads": 8,
+      "database": {"demo_members": )" + std::to_string(demoMembers) + R"(},
+      "application": )" + application.dump() + R"(,
+      "administrator": )" + config["administrator"].dump();
+}
 
 // The server process of a suite.
 class ServerProcess {
