@@ -118,6 +118,23 @@ async function run(args, options, makeSteps) {
         await popupPage.waitForFunction(() => document.readyState === 'complete');
         return popupPage;
       },
+      // Presses the advanced search's button and returns the frame of its
+      // results once it shows them.
+      async search() {
+        await page.click('input[name=Submit]');
+        const frame = page.frames().find((f) => f.name() === 'subiframe');
+        try {
+          await page.waitForFunction(() => {
+            const f = document.querySelector('iframe[name=subiframe]');
+            const body = f && f.contentDocument && f.contentDocument.body;
+            return body && /条相关信息/.test(body.innerText);
+          });
+        } catch (e) {
+          throw new Error('no result list: ' + dialogs.join(' | ') + ' / ' +
+            (await frame.evaluate(() => location.href + ' ' + document.body.innerText.slice(0, 300))));
+        }
+        return frame;
+      },
       // Logs in through the member bar's login form.
       async logIn(user, password) {
         await page.goto(started.base + '/login.asp');

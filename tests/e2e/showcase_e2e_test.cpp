@@ -28,11 +28,6 @@ class ShowcaseE2E : public e2e::ServerSuite<ShowcaseE2E> {
 
  protected:
   static std::string utf8(const RawResponse& r) { return gbk::toUtf8(r.body); }
-  static int count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
-    return n;
-  }
   // The signed member cookie ("kalimo=...") of a demo account.
   static std::string logIn(const std::string& username, const std::string& password) {
     const RawResponse r = postLogin("username=" + username + "&password=" + password + "&log_type=1");

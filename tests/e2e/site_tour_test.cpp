@@ -4,7 +4,6 @@
 // hub, the administrator's member list, and the pages the component links
 // under the names of other pages.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <regex>
 #include <string>
@@ -23,31 +22,12 @@ class SiteTourE2E : public e2e::ServerSuite<SiteTourE2E> {
 
  protected:
   static std::string utf8(const RawResponse& r) { return gbk::toUtf8(r.body); }
-  static int count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
-    return n;
-  }
   static std::string cookie(const std::string& pair) { return pair.empty() ? "" : "Cookie: " + pair + "\r\n"; }
   static std::string member() {
     return cookiePair(postLogin("username=demo1%40example.com&password=demo123&log_type=1").setCookie("kalimo"));
   }
   static std::string administrator() {
     return cookiePair(rawPost("/admin/login.asp", "admin_name=admin&admin_password=demo-admin").setCookie("zurva_admin"));
-  }
-  // The first field of a query on the server's database file.
-  static std::string query(const std::string& sql) {
-    sqlite3* db = nullptr;
-    std::string value;
-    if (sqlite3_open_v2((server_->dataFolder() + "/zurva.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-      sqlite3_stmt* stmt = nullptr;
-      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW &&
-          sqlite3_column_text(stmt, 0))
-        value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-      sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return value;
   }
 };
 
