@@ -1,11 +1,11 @@
-// What the demo site's profile, album and photo pages share: the page frame
-// with the client script and styles the component's fragments expect
-// (DrawImage, the album classes), links in the site's link mode, and the
-// demo pictures.
+// What the demo site's profile, album and photo pages share: the client
+// script and styles the component's fragments expect (DrawImage, the album
+// classes), and the demo pictures.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/db.h"
 #include "framework/zurva.h"
@@ -13,19 +13,10 @@
 
 namespace zurvafun::site {
 
-// The top of a page up to its content cell, with `title` in the title tag
-// and the heading.
-std::string profilePageTop(std::string_view title);
-// The bottom of such a page.
-inline constexpr std::string_view kProfilePageBottom = "  </td></tr>\n</table>\n</body>\n</html>\n";
-
-// A site path in the site's link mode, escaped for an href attribute.
-std::string siteLink(zurva& z, std::string_view path);
-// An anchor to `path` with the (fixed) text.
-std::string siteAnchor(zurva& z, std::string_view path, std::string_view text);
-
-// Makes the browser drop cookie `name` (emptied, expired, site-wide).
-void expireCookie(serve::PageContext& p, const char* name);
+// The style sheet and the script (DrawImage fits a picture into a box once it
+// has loaded) that the album and photo fragments expect of their page.
+inline const std::vector<std::string_view> kAlbumStyles = {"/members.css"};
+inline const std::vector<std::string_view> kAlbumScripts = {"/members.js"};
 
 // Gives the members of the demo database picture files where the pages load
 // them: every album entry of members 1 to kDemoPictureMembers gets

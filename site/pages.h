@@ -3,13 +3,16 @@
 // groups' pages list their entry links on the home page.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/serve/pages.h"
 
 namespace zurvafun {
 class zurva;
+class Variant;
 }
 
 namespace zurvafun::site {
@@ -21,30 +24,21 @@ void registerPages(serve::PageRegistry& pages);
 // offers, with the demo accounts.
 void registerHomePage(serve::PageRegistry& pages);
 
-// The top of a page of the site, up to its content cell (the title goes into
-// the title tag and the heading), and the rest of the page after it.
-std::string pageTop(std::string_view title);
-inline constexpr std::string_view kPageBottom = R"(  </td></tr>
-</table>
-</body>
-</html>
-)";
-
 // The member pages: "/login.asp" (the login form), "/chklogin.asp" (its
 // handler), "/bbs/login.asp" (stand-in for the forum's login handler),
-// "/indexw.asp" (the member home) and "/logout.asp".
+// "/indexw.asp" (the member home, the member's hub of his pages) and
+// "/logout.asp".
 void registerMemberPages(serve::PageRegistry& pages);
-
-// The member line at the top of the home pages: the logged-in member's
-// greeting with the e-money balance (which also refreshes the member cookie's
-// copy of it) and links to the member home and the logout; for a visitor the
-// link to the login form.
-void writeMemberLine(zurva& z, serve::PageContext& p);
 
 // The profile pages: "/editinfo.asp" (the member's own profile form) and its
 // save page "/regsubmit.asp", "/reg.asp" (the registration), and the
 // administrator's login and member form under "/admin/".
 void registerProfilePages(serve::PageRegistry& pages);
+
+// Stand-ins for the site's own pages outside this demo that the component's
+// output links to (upgrades, verification levels, friend requests, winks,
+// favourites, the administrator's site message).
+void registerStandInPages(serve::PageRegistry& pages);
 
 // "/demo/messages_index.asp" and "/demo/messages.asp": every form of the
 // component's message pages, one link each.
@@ -57,13 +51,14 @@ void registerMessagePages(serve::PageRegistry& pages);
 void registerSelfTestPages(serve::PageRegistry& pages);
 
 // The member interaction pages: conversations ("/mymessages.asp",
-// "/message.asp" and its frames, "/msgfal.asp"), the vote page
+// "/message.asp" and its frames, "/msgfal.asp"; "/sendmsg.asp", where the
+// member cards' message link opens it), the vote page
 // ("/vote.asp"), gifts ("/present.asp", "/sendpresent.asp", "/sendsave.asp",
 // the stand-in SMS gateway "/smsgateway.asp") and parties ("/party.asp",
 // "/partyinfo.asp", "/action.asp", "/partymanage.asp", "/partyedit.asp"...).
 void registerInteractionPages(serve::PageRegistry& pages);
 
-// The poll box of the home page.
+// The poll box of the home and city pages.
 void writePollBox(zurva& z, serve::PageContext& p);
 
 // The member search: "/search.asp" (the advanced search form beside the
@@ -71,7 +66,8 @@ void writePollBox(zurva& z, serve::PageContext& p);
 // (the results and the single search), the home page's quick search, and
 // stand-ins for the site's pages the result rows link to.
 void registerSearchPages(serve::PageRegistry& pages);
-// The quick search box of the home page (it posts to "/quicksearch.asp").
+// The quick search box of the home and city pages (it posts to
+// "/quicksearch.asp"); the page carries the city table and kGalleryScripts.
 void writeQuickSearchBox(zurva& z, serve::PageContext& p);
 
 // Member profiles and albums: "/userinfo.asp" and "/por.asp" (the profile),
@@ -86,8 +82,29 @@ void registerAlbumPages(serve::PageRegistry& pages);
 // stand-ins for the site's pages that the cards link to.
 void registerShowcasePages(serve::PageRegistry& pages);
 
-// The home page's showcase (a large card and a row of compact cards) and its
-// member gallery.
-void writeHomeShowcase(zurva& z, serve::PageContext& p);
+// The showcase widget of the home and city pages: a large card and a row of
+// compact cards of the members whose showcase days are running.
+void writeShowcaseWidget(zurva& z, serve::PageContext& p);
+// The member gallery: the home page's for an empty `city`, else that of
+// province `city` (an index of the region menu) and its entry `city1`.
+void writeGallery(zurva& z, serve::PageContext& p, const Variant& city, const Variant& city1);
+
+// The place of a list of members: a province, and a city of it or "" for the
+// whole province.
+struct Residence {
+  std::string province;
+  std::string city;
+};
+// The six newest members as member cards: of the whole site, or of the
+// members who live in `where`.
+void writeNewestMembers(zurva& z, serve::PageContext& p, const std::optional<Residence>& where);
+
+// What the home and city pages show first: the quick search and the
+// showcase widget beside the poll box.
+void writeShowcaseAndSearch(zurva& z, serve::PageContext& p);
+// The script files of the pages that show member cards, galleries and the
+// quick search: the search form's functions, the pop-up window and the
+// picture fitting (DrawImage).
+inline const std::vector<std::string_view> kGalleryScripts = {"/inc/search.js", "/inc/control2.js", "/members.js"};
 
 }  // namespace zurvafun::site

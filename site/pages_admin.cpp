@@ -14,6 +14,7 @@
 #include "runtime/dates.h"
 #include "site/profile_pages.h"
 #include "site/profile_store.h"
+#include "site/site_page.h"
 
 namespace zurvafun::site {
 
@@ -45,8 +46,6 @@ bool sameText(std::string_view a, std::string_view b) {
   return CRYPTO_memcmp(x.data(), y.data(), x.size()) == 0;
 }
 
-bool isAdministrator(serve::PageContext& p) { return ne(p.Request.Cookies("zurva_admin")("admin_name"), ""); }
-
 constexpr std::string_view kLoginForm = R"(    <form name="adminlogin" method="post" action="/admin/login.asp">
     <table cellspacing="1" cellpadding="4">
       <tr><td>管理员：</td><td><input type="text" name="admin_name" size="20"></td></tr>
@@ -74,18 +73,15 @@ void loginPage(serve::PageContext& p) {
       return;
     }
   }
-  writeProfilePageTop(z, p, "管理员登录");
-  if (posting) writeNote(p, "管理员名称或密码不正确。", "bg_l");
-  if (configuredLogin().password.empty()) writeNote(p, "本站未设置管理员密码，管理员登录已关闭。");
+  SitePage page(z, p, {.title = "管理员登录"});
+  if (posting) page.note("管理员名称或密码不正确。", "bg_l");
+  if (configuredLogin().password.empty()) page.note("本站未设置管理员密码，管理员登录已关闭。");
   p.Response.Write(kLoginForm);
-  writeProfilePageBottom(p);
+  page.end();
 }
 
 void logoutPage(serve::PageContext& p) {
-  host::ResponseCookie& admin = p.Response.Cookies("zurva_admin");
-  admin = "";
-  admin.Path = "/";
-  admin.Expires = DateAdd("d", -1, Now());
+  expireCookie(p, "zurva_admin");
   p.Response.Redirect("/admin/login.asp");
 }
 
@@ -94,26 +90,63 @@ void requireAdministrator(zurva& z, serve::PageContext& p) {
   if (!isAdministrator(p)) z.Msg("非法操作", "/admin/login.asp", 1);
 }
 
+// The administrator's pages, one line each.
+constexpr std::string_view kAdministration = R"(    <table class="bk" cellspacing="1" cellpadding="6">
+      <tr><td class="bg_l">会员资料</td><td><form method="get" action="/admin/editinfo.asp" style="margin:0">会员编号：<input type="text" name="userid" size="8"> <input type="submit" value="修改资料">　<a href="/admin/editinfo.asp?userid=1">修改 1 号会员的资料</a></form></td></tr>
+      <tr><td class="bg_l">查找会员</td><td><a href="/admin/result.asp">会员列表与单项查找</a>（按编号、昵称或登录名；可查看、编辑）</td></tr>
+      <tr><td class="bg_l">会员相册</td><td><a href="/admin_userphoto.asp">会员相册管理</a>　<a href="/photocheck.asp">待审核照片</a></td></tr>
+      <tr><td class="bg_l">退出</td><td><a href="/admin/logout.asp">退出管理</a></td></tr>
+    </table>
+)";
+
 void indexPage(serve::PageContext& p) {
   zurva z;
   requireAdministrator(z, p);
-  writeProfilePageTop(z, p, "会员资料管理");
-  writeNote(p, "管理员：" + p.Request.Cookies("zurva_admin")("admin_name").str());
-  p.Response.Write(R"(    <form method="get" action="/admin/editinfo.asp">
-    会员编号：<input type="text" name="userid" size="8"> <input type="submit" value="修改资料">
-    </form>
-    <p><a href="/admin/editinfo.asp?userid=1">修改 1 号会员的资料</a>　<a href="/admin_userphoto.asp">会员相册管理</a>　<a href="/photocheck.asp">待审核照片</a>　<a href="/admin/logout.asp">退出管理</a></p>
-)");
-  writeProfilePageBottom(p);
+  SitePage page(z, p, {.title = "管理首页"});
+  page.note("管理员：" + p.Request.Cookies("zurva_admin")("admin_name").str());
+  p.Response.Write(kAdministration);
+  page.end();
+}
+
+// The frame of the administrator's member form, with what the form's
+// scripts call.
+PageSpec formFrame(std::string_view title) {
+  return {.title = title, .cityTable = true, .scripts = {"/js/profile.js"}};
 }
 
 void editPage(serve::PageContext& p) {
   zurva z;
   requireAdministrator(z, p);
-  writeProfilePageTop(z, p, "修改会员资料");
-  if (eq(p.Request.QueryString("saved"), "1")) writeNote(p, "会员资料已保存。", "bg_l");
+  SitePage page(z, p, formFrame("修改会员资料"));
+  if (eq(p.Request.QueryString("saved"), "1")) page.note("会员资料已保存。", "bg_l");
   p.Response.Write(z.admin_editinfo(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName).str());
-  writeProfilePageBottom(p);
+  page.end();
+}
+
+// The search condition of the list of every member.
+constexpr const char* kEveryMember = "userid>0";
+
+// The single search form of the administrator's member list.
+constexpr std::string_view kSingleSearch = R"(    <form name="adminsearch" method="post" action="/admin/result.asp?menu=1">
+    查找会员：<select name="s_value"><option value="0">会员编号</option><option value="1">昵称</option><option value="2">登录名</option></select>
+    <input type="text" name="s_name" size="24"> <input type="submit" value="查找">
+    </form>
+)";
+
+// "/admin/result.asp": the administrator's view of the members a search
+// found (the session's last search), or with menu=1 the single search.
+void resultPage(serve::PageContext& p) {
+  zurva z;
+  requireAdministrator(z, p);
+  // Without a search of his own the administrator's list holds every member
+  // (the first 200 by grade).
+  if (p.Session("iwhere").str().empty()) p.Session.set("iwhere", Variant(kEveryMember));
+  const Variant list = z.seach_result(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName, 120, 150, "admin");
+  SitePage page(z, p, {.title = "查找会员", .styles = {"/inc/search.css"}, .scripts = {"/inc/search.js"}});
+  p.Response.Write(kSingleSearch);
+  page.note("不查找时列出本次会话中最近一次搜索的会员（没有搜索时列出全部会员的前 200 位）。");
+  p.Response.Write(list);
+  page.end();
 }
 
 // The save page of the administrator's form: the member the form names.
@@ -129,15 +162,13 @@ void savePage(serve::PageContext& p) {
   if (userid <= 0) z.Msg("请求错误！", "-1", 1);
   const std::string password = p.Request.Form("password").str();
   try {
-    db::Connection conn;
-    if (!conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()}))
-      throw std::runtime_error("the database cannot be opened");
+    db::Connection conn = openDatabase(p);
     saveProfile(conn, userid, p.Request.Form, Editor::Administrator,
                 password.empty() ? "" : z.MD5(password, 16).str());
   } catch (const ProfileRejected& refused) {
-    writeProfilePageTop(z, p, "修改会员资料");
+    SitePage page(z, p, formFrame("修改会员资料"));
     p.Response.Write(z.zurva_error("保存失败", htmlEscape(refused.what())).str());
-    writeProfilePageBottom(p);
+    page.end();
     return;
   }
   p.Response.Redirect("/admin/editinfo.asp?userid=" + std::to_string(userid) + "&saved=1");
@@ -155,6 +186,8 @@ void registerAdministratorPages(serve::PageRegistry& pages) {
   pages.add("/admin/logout.asp", logoutPage);
   pages.add("/admin/index.asp", indexPage);
   pages.add("/admin/editinfo.asp", editPage);
+  pages.add("/admin/u_mod1.asp", editPage);  // where the member list's edit links lead
+  pages.add("/admin/result.asp", resultPage);
   pages.add("/admin/reg_submit.asp", savePage);
 }
 

@@ -10,8 +10,7 @@
 //   gifts     "/present.asp" (the catalogue), "/sendpresent.asp" (the gift
 //             form, slw), "/sendsave.asp" (its handler, slw_action),
 //             "/smsgateway.asp" (a stand-in SMS gateway that accepts
-//             every message and lists the last ones), and stand-ins for the
-//             pages the form links to ("/xjrz.asp", "/payment/readybuy.asp");
+//             every message and lists the last ones);
 //   parties   pages_party.cpp.
 #include "site/pages_interaction.h"
 
@@ -33,44 +32,11 @@ namespace zurvafun::site {
 
 namespace interaction_pages {
 
-std::optional<std::int32_t> loggedInMember(const serve::PageContext& p) {
-  const Viewer viewer(p.Request);
-  if (!viewer.isMember()) return std::nullopt;
-  const std::optional<std::int32_t> number = viewer.memberNumber();
-  if (!number || *number <= 0) return std::nullopt;
-  return number;
-}
-
-db::Connection openDatabase(const serve::PageContext& p) {
-  db::Connection conn;
-  if (!conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()}))
-    throw std::runtime_error("the database cannot be opened");
-  return conn;
-}
-
 std::optional<std::int32_t> numberOf(const Variant& value) {
   const std::string text = Trim(value.str());
   if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
     return std::nullopt;
   return std::int32_t(std::stol(text));
-}
-
-std::string esc(std::string_view text) { return htmlEscape(text); }
-
-std::string link(zurva& z, std::string target) {
-  Variant url = std::move(target);
-  return esc(z.showurl(url).str());
-}
-
-std::string anchor(zurva& z, std::string target, std::string_view text, std::string_view attributes) {
-  return "<a href=\"" + link(z, std::move(target)) + "\"" + (attributes.empty() ? "" : " ") +
-         std::string(attributes) + ">" + std::string(text) + "</a>";
-}
-
-void askToLogIn(zurva& z, serve::PageContext& p, std::string_view title) {
-  p.Response.Write(pageTop(title));
-  p.Response.Write("    <p>请先" + anchor(z, "/login.asp", "登录") + "。</p>\n");
-  p.Response.Write(kPageBottom);
 }
 
 }  // namespace interaction_pages
@@ -105,21 +71,21 @@ void myMessages(serve::PageContext& p) {
        !rs.eof(); rs.MoveNext())
     unread.try_emplace(CLng(rs(0)), 0);
 
-  p.Response.Write(pageTop("站内短信"));
-  p.Response.Write("    <form method=\"get\" action=\"/message.asp\">给会员发短信：会员编号 "
+  SitePage page(z, p, {.title = "站内短信"});
+  p.Response.Write("    <form method=\"get\" action=\"/message.asp\" target=\"_blank\">给会员发短信：会员编号 "
                    "<input type=\"text\" name=\"userid\" size=\"8\"> <input type=\"submit\" value=\"开始对话\"></form>\n");
   p.Response.Write("    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n"
                    "      <tr class=\"bg_l\"><td>会员</td><td>未读</td><td></td></tr>\n");
   for (const auto& [other, count] : unread) {
     const std::optional<std::string> nickname = nicknameOf(conn, other);
     if (!nickname) continue;
-    p.Response.Write("      <tr><td>" + esc(*nickname) + "（" + std::to_string(other) + "）</td><td>" +
+    p.Response.Write("      <tr><td>" + htmlEscape(*nickname) + "（" + std::to_string(other) + "）</td><td>" +
                      std::to_string(count) + "</td><td>" +
-                     anchor(z, "/message.asp?userid=" + std::to_string(other), "打开对话", "target=\"_blank\"") +
+                     siteAnchor(z, "/message.asp?userid=" + std::to_string(other), "打开对话", "target=\"_blank\"") +
                      "</td></tr>\n");
   }
-  p.Response.Write("    </table>\n    <p>" + anchor(z, "/index.asp", "返回首页") + "</p>\n");
-  p.Response.Write(kPageBottom);
+  p.Response.Write("    </table>\n");
+  page.end();
 }
 
 // The frameset of one conversation.
@@ -131,20 +97,23 @@ void conversation(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   const std::optional<std::string> nickname = other ? nicknameOf(conn, *other) : std::nullopt;
   if (!nickname) {
-    p.Response.Write(pageTop("站内短信") + "    <p>没有这位会员。</p>\n" + std::string(kPageBottom));
+    SitePage page(z, p, {.title = "站内短信", .frame = Frame::Window});
+    page.note("没有这位会员。");
+    page.end();
     return;
   }
   const std::string id = std::to_string(*other);
+  // A frameset is a document of its own kind: its head, then the frames.
   p.Response.Write(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Frameset//EN">
 <html>
 <head>
 <meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>与 )" + esc(*nickname) + R"( 的对话</title>
+<title>与 )" + htmlEscape(*nickname) + " 的对话 - " + htmlEscape(siteName(p)) + R"(</title>
 </head>
 <frameset rows="*,0,150" border="0">
   <frame name="showc" src="/messageshow.asp">
-  <frame name="msg" src=")" + link(z, "userid_" + id + "_msgfal.html") + R"(">
-  <frame name="send" src=")" + link(z, "messagesend.asp?userid=" + id) + R"(">
+  <frame name="msg" src=")" + siteLink(z, "userid_" + id + "_msgfal.html") + R"(">
+  <frame name="send" src=")" + siteLink(z, "messagesend.asp?userid=" + id) + R"(">
 </frameset>
 </html>
 )");
@@ -152,14 +121,10 @@ void conversation(serve::PageContext& p) {
 
 // The upper frame: the lines the lower frame puts into showcontent.
 void conversationLines(serve::PageContext& p) {
-  p.Response.Write(R"(<html>
-<head>
-<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<link href="/css.css" rel="stylesheet" type="text/css">
-</head>
-<body><div id="showcontent"></div></body>
-</html>
-)");
+  zurva z;
+  SitePage page(z, p, {.title = "对话", .frame = Frame::Inner});
+  p.Response.Write("<div id=\"showcontent\"></div>\n");
+  page.end();
 }
 
 // The lower frame.
@@ -172,11 +137,12 @@ void messageFrame(serve::PageContext& p) {
 void sendMessage(serve::PageContext& p) {
   zurva z;
   const auto me = loggedInMember(p);
-  if (!me) return askToLogIn(z, p, "发送短信");
+  SitePage page(z, p, {.title = "发送短信", .frame = Frame::Inner});
   const auto other = numberOf(p.Request("userid"));
   db::Connection conn = openDatabase(p);
-  if (!other || !nicknameOf(conn, *other)) {
-    p.Response.Write("<p>没有这位会员。</p>");
+  if (!me || !other || !nicknameOf(conn, *other)) {
+    page.note(me ? "没有这位会员。" : "请先登录。");
+    page.end();
     return;
   }
   std::string note;
@@ -198,20 +164,13 @@ void sendMessage(serve::PageContext& p) {
     }
   }
   const std::string id = std::to_string(*other);
-  p.Response.Write(R"(<html>
-<head>
-<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<link href="/css.css" rel="stylesheet" type="text/css">
-</head>
-<body>
-<form method="post" action=")" + link(z, "messagesend.asp?userid=" + id) + R"(">
+  p.Response.Write(R"(<form method="post" action=")" + siteLink(z, "messagesend.asp?userid=" + id) + R"(">
 <textarea name="content" rows="4" cols="70"></textarea><br>
-<input type="submit" value="发送"> )" + esc(note) + " " +
-                   anchor(z, "msgfal.asp?userid=" + id + "&menu=all", "查看全部记录", "target=\"msg\"") + R"(
+<input type="submit" value="发送"> )" + htmlEscape(note) + " " +
+                   siteAnchor(z, "msgfal.asp?userid=" + id + "&menu=all", "查看全部记录", "target=\"msg\"") + R"(
 </form>
-</body>
-</html>
 )");
+  page.end();
 }
 
 // ------------------------------------------------------------------ poll
@@ -224,9 +183,11 @@ void votePage(serve::PageContext& p) {
   zurva z;
   db::Connection conn = openDatabase(p);
   db::Recordset poll = conn.Execute("select * from vote where IsChecked=1 order by id");
-  p.Response.Write(pageTop("投票"));
+  // The poll box opens the vote and its results in windows of their own.
+  SitePage page(z, p, {.title = "投票", .frame = Frame::Window});
   if (poll.eof()) {
-    p.Response.Write("    <p>暂时没有投票。</p>\n" + std::string(kPageBottom));
+    page.note("暂时没有投票。");
+    page.end();
     return;
   }
   const long pollId = CLng(poll("id"));
@@ -234,14 +195,15 @@ void votePage(serve::PageContext& p) {
   if (!eq(p.Request.QueryString("stype"), "view")) {
     const auto choice = numberOf(p.Request.Form("Options"));
     if (!choice || *choice < 1 || *choice > 8 || optionText(*choice).empty()) {
-      p.Response.Write("    <p>请选择一个选项。</p>\n" + std::string(kPageBottom));
+      page.note("请选择一个选项。");
+      page.end();
       return;
     }
     std::lock_guard lock(gVotesMutex);
     ++gVotes[{pollId, *choice}];
     p.Response.Write("    <p>感谢您的投票！</p>\n");
   }
-  p.Response.Write("    <p><b>" + esc(poll("Title").str()) + "</b></p>\n    <table class=\"bk\" cellpadding=\"4\">\n");
+  p.Response.Write("    <p><b>" + htmlEscape(poll("Title").str()) + "</b></p>\n    <table class=\"bk\" cellpadding=\"4\">\n");
   for (int n = 1; n <= 8; ++n) {
     if (optionText(n).empty()) continue;
     long votes = 0;
@@ -249,10 +211,11 @@ void votePage(serve::PageContext& p) {
       std::lock_guard lock(gVotesMutex);
       votes = gVotes[{pollId, n}];
     }
-    p.Response.Write("      <tr><td>" + std::to_string(n) + "." + esc(optionText(n)) + "</td><td>" +
+    p.Response.Write("      <tr><td>" + std::to_string(n) + "." + htmlEscape(optionText(n)) + "</td><td>" +
                      std::to_string(votes) + " 票</td></tr>\n");
   }
-  p.Response.Write("    </table>\n" + std::string(kPageBottom));
+  p.Response.Write("    </table>\n");
+  page.end();
 }
 
 // ------------------------------------------------------------------ gifts
@@ -261,46 +224,47 @@ void catalogue(serve::PageContext& p) {
   zurva z;
   const auto receiver = numberOf(p.Request("reid"));
   db::Connection conn = openDatabase(p);
-  p.Response.Write(pageTop("礼物商店"));
+  SitePage page(z, p, {.title = "礼物商店"});
   p.Response.Write("    <p>选一件礼物送给会员（金卡、银卡会员五折）。</p>\n    <table class=\"bk\" cellpadding=\"6\">\n");
   for (db::Recordset rs = conn.Execute("select id,name,emoney,across,imgs from present order by id"); !rs.eof();
        rs.MoveNext()) {
     std::string form = "sendpresent.asp?id=" + std::to_string(CLng(rs("id")));
     if (receiver) form += "&reid=" + std::to_string(*receiver);
-    p.Response.Write("      <tr><td><img src=\"/main_files/" + esc(rs("imgs").str()) +
-                     "\" width=\"60\" height=\"60\"></td><td><b>" + esc(rs("name").str()) + "</b><br>" +
-                     esc(rs("across").str()) + "</td><td>" + esc(rs("emoney").str()) + " E币</td><td>" +
-                     anchor(z, form, "赠送", "target=\"_blank\"") + "</td></tr>\n");
+    p.Response.Write("      <tr><td><img src=\"/main_files/" + htmlEscape(rs("imgs").str()) +
+                     "\" width=\"60\" height=\"60\"></td><td><b>" + htmlEscape(rs("name").str()) + "</b><br>" +
+                     htmlEscape(rs("across").str()) + "</td><td>" + htmlEscape(rs("emoney").str()) + " E币</td><td>" +
+                     siteAnchor(z, form, "赠送", "target=\"_blank\"") + "</td></tr>\n");
   }
-  p.Response.Write("    </table>\n    <p>" + anchor(z, "/index.asp", "返回首页") + "</p>\n");
-  p.Response.Write(kPageBottom);
+  p.Response.Write("    </table>\n");
+  page.end();
 }
 
 // The scripts the gift form calls.
-constexpr std::string_view kGiftScripts = R"(<script type="text/javascript">
-function chkform(){return true;}
+constexpr std::string_view kGiftScripts = R"(function chkform(){return true;}
 function chksubmit(){var f=document.form1;if(f.to&&f.to.type!='hidden'&&f.to.value==''&&!f.list){alert('请输入会员编号');return false;}return true;}
 function chk_submit(){}
 function check_str_num(field,max,id){var left=max-field.value.length;if(left<0){field.value=field.value.substring(0,max);left=0;}document.getElementById(id).innerHTML='（还可输入'+Math.floor(left/2)+'个汉字）';}
 function DrawImage(img,w,h){if(img.width>w){img.height=img.height*w/img.width;img.width=w;}if(img.height>h){img.width=img.width*h/img.height;img.height=h;}}
-</script>
 )";
 
 void giftForm(serve::PageContext& p) {
   zurva z;
   const Variant form = z.slw(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
-  p.Response.Write(pageTop("赠送礼物"));
-  p.Response.Write(kGiftScripts);
+  // The catalogue opens the form in a window of its own, which the message
+  // of the handler closes.
+  SitePage page(z, p, {.title = "赠送礼物", .frame = Frame::Window, .script = kGiftScripts});
   p.Response.Write(form);
-  p.Response.Write(kPageBottom);
+  page.end();
 }
 
 void sendGift(serve::PageContext& p) {
   zurva z;
   // The price of one SMS notice, the site's name and address: site settings.
   const auto settings = siteSettings(p.Application);
+  SitePage page(z, p, {.title = "赠送礼物", .frame = Frame::Window});
   z.slw_action(settings->baseInfo(15), settings->baseInfo(0), settings->baseInfo(1), p.SqlLocalName,
                p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  page.end();
 }
 
 // A stand-in for the SMS gateway: accepts every message ("true") and keeps
@@ -312,11 +276,14 @@ constexpr std::size_t kSmsKept = 20;
 void smsGateway(serve::PageContext& p) {
   if (eq(p.Request.QueryString("show"), "1")) {
     zurva z;
-    p.Response.Write(pageTop("短信网关（演示）"));
+    SitePage page(z, p, {.title = "短信网关（演示）"});
     p.Response.Write("    <p>演示站不真正发送短信，这里列出最近“发出”的短信。</p>\n    <ul>\n");
-    std::lock_guard lock(gSmsMutex);
-    for (const std::string& line : gSmsSent) p.Response.Write("      <li>" + esc(line) + "</li>\n");
-    p.Response.Write("    </ul>\n" + std::string(kPageBottom));
+    {
+      std::lock_guard lock(gSmsMutex);
+      for (const std::string& line : gSmsSent) p.Response.Write("      <li>" + htmlEscape(line) + "</li>\n");
+    }
+    p.Response.Write("    </ul>\n");
+    page.end();
     return;
   }
   {
@@ -329,31 +296,17 @@ void smsGateway(serve::PageContext& p) {
   p.Response.Write("true");
 }
 
-// Stand-ins for the site's own pages that the gift form links to.
-void trustLevels(serve::PageContext& p) {
-  zurva z;
-  p.Response.Write(pageTop("身份验证等级"));
-  p.Response.Write("    <p>会员每通过一项资料验证（注册验证、相册照片、身份证、学历证等），身份验证等级加一钻。</p>\n");
-  p.Response.Write("    <p>" + anchor(z, "/index.asp", "返回首页") + "</p>\n" + std::string(kPageBottom));
-}
-
-void membership(serve::PageContext& p) {
-  zurva z;
-  p.Response.Write(pageTop("会员升级"));
-  p.Response.Write("    <p>银卡、金卡会员可以赠言、发送礼物通知短信，购买礼物享受五折。演示站不收费。</p>\n");
-  p.Response.Write("    <p>" + anchor(z, "/index.asp", "返回首页") + "</p>\n" + std::string(kPageBottom));
-}
-
 }  // namespace
 
 void writePollBox(zurva& z, serve::PageContext& p) {
-  p.Response.Write("    <div style=\"float:right;width:240px\" class=\"bk\">" +
+  p.Response.Write("    <div class=\"bk pollbox\"><b>投票</b>" +
                    z.d_vote(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName).str() + "</div>\n");
 }
 
 void registerInteractionPages(serve::PageRegistry& pages) {
   pages.add("/mymessages.asp", myMessages);
   pages.add("/message.asp", conversation);
+  pages.add("/sendmsg.asp", conversation);  // the member cards' message link
   pages.add("/messageshow.asp", conversationLines);
   pages.add("/msgfal.asp", messageFrame);
   pages.add("/messagesend.asp", sendMessage);
@@ -362,8 +315,6 @@ void registerInteractionPages(serve::PageRegistry& pages) {
   pages.add("/sendpresent.asp", giftForm);
   pages.add("/sendsave.asp", sendGift);
   pages.add("/smsgateway.asp", smsGateway);
-  pages.add("/xjrz.asp", trustLevels);
-  pages.add("/payment/readybuy.asp", membership);
   interaction_pages::registerPartyPages(pages);
   pages.list("/mymessages.asp", "站内短信（会员之间的对话）");
   pages.list("/present.asp", "礼物商店（赠送礼物，可发短信通知）");

@@ -1,41 +1,25 @@
-// What the demo site's interaction pages share: the page frame, the
-// logged-in member, the database, links in the site's link mode.
+// What the demo site's interaction pages share beyond site/site_page.h.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <string_view>
 
-#include "db/db.h"
 #include "host/serve/pages.h"
 #include "site/pages.h"
-
-namespace zurvafun {
-class zurva;
-}
+#include "site/site_page.h"
 
 namespace zurvafun::site::interaction_pages {
 
-// The logged-in member's number (a signed member cookie with a user name and
-// a member number), or std::nullopt for a visitor.
-std::optional<std::int32_t> loggedInMember(const serve::PageContext& p);
-// The site's database (std::runtime_error when it cannot be opened: the host
-// answers 500).
-db::Connection openDatabase(const serve::PageContext& p);
 // A whole number from a request value, or std::nullopt.
 std::optional<std::int32_t> numberOf(const Variant& value);
 
-// A site link in the site's link mode, escaped for an attribute.
-std::string link(zurva& z, std::string target);
-// <a href="link">text</a>; `text` is written as it stands.
-std::string anchor(zurva& z, std::string target, std::string_view text, std::string_view attributes = "");
-std::string esc(std::string_view text);
-
-// The page that asks a visitor to log in first.
-void askToLogIn(zurva& z, serve::PageContext& p, std::string_view title);
-
 // Registers the party pages (pages_party.cpp).
 void registerPartyPages(serve::PageRegistry& pages);
+
+// The party panel's photo pages, which it links under the names of the
+// member's photo pages with the party's number ("upload.asp?partyid=N",
+// "userphoto.asp?partyid=N"): the upload, and the frame of the photos.
+void partyPhotoUpload(serve::PageContext& p);
+void partyPhotos(serve::PageContext& p);
 
 }  // namespace zurvafun::site::interaction_pages

@@ -1,33 +1,23 @@
 // The member pages: the login form and its handler (which takes the form
-// only from a page of the site), the member home with the greeting and the
-// e-money balance, and the logout.
+// only from a page of the site), the member home and the logout.
 //
 // The login handler hands a verified member to the forum with a form that
 // posts itself to "bbs/action_chk_login.html", which the site's link scheme
 // reads as "/bbs/login.asp?action=chk". The forum is a separate package; its
 // stand-in here only sends the member on to the member home.
+//
+// The member home is the member's hub: his profile and photos, his saved
+// search, his messages, the gifts he received, the parties he organises and
+// those he signed up for, and the showcase status box with the purchase.
+#include <string>
+
 #include "framework/escape.h"
 #include "framework/zurva.h"
-#include "runtime/dates.h"
+#include "profile/member_record.h"
 #include "site/pages.h"
+#include "site/site_page.h"
 
 namespace zurvafun::site {
-
-std::string pageTop(std::string_view title) {
-  return std::string(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
-<html>
-<head>
-<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>)") + std::string(title) + R"(</title>
-<link href="/css.css" rel="stylesheet" type="text/css">
-<link rel="icon" href="/favicon.ico" type="image/x-icon">
-</head>
-<body>
-<table class="bk" width="760" align="center" cellspacing="0" cellpadding="6">
-  <tr><td class="classtop">)" + std::string(title) + R"(</td></tr>
-  <tr><td class="classtd">
-)";
-}
 
 namespace {
 
@@ -48,59 +38,117 @@ constexpr std::string_view kLoginForm = R"(    <form name="login" method="post" 
     </form>
 )";
 
-// A site path in the site's link mode, ready for an href attribute.
-std::string link(zurva& z, std::string_view path) {
-  Variant url = std::string(path);
-  return htmlEscape(z.showurl(url).str());
-}
-
-std::string anchor(zurva& z, std::string_view path, std::string_view text) {
-  return "<a href=\"" + link(z, path) + "\">" + std::string(text) + "</a>";
-}
-
 void loginPage(serve::PageContext& p) {
   zurva z;
-  p.Response.Write(pageTop("会员登录"));
+  SitePage page(z, p, {.title = "会员登录"});
   p.Response.Write(kLoginForm);
-  p.Response.Write("    <p>演示账号见" + anchor(z, "/index.asp", "首页") + "。</p>\n");
-  p.Response.Write(kPageBottom);
+  p.Response.Write("    <p>还不是会员？" + siteAnchor(z, "/reg.asp", "免费注册") + "。演示账号见" +
+                   siteAnchor(z, "/index.asp", "首页") + "。</p>\n");
+  page.end();
+}
+
+// ---- the member home
+
+using Params = std::vector<Variant>;
+
+// One box of the hub: a heading with its links, then its lines.
+std::string box(std::string_view heading, const std::string& links, const std::string& lines) {
+  return "    <table class=\"bk hubbox\" width=\"100%\" cellspacing=\"0\" cellpadding=\"4\">\n"
+         "      <tr class=\"bg_l\"><td><b>" + std::string(heading) + "</b>　" + links + "</td></tr>\n"
+         "      <tr><td>" + lines + "</td></tr>\n    </table>\n";
+}
+
+std::string count(const Variant& n) { return htmlEscape(n.str()); }
+
+std::string profileBox(zurva& z, db::Connection& conn, std::int32_t me) {
+  db::Recordset rs = conn.Execute("select photo, smallphoto from zurva_user where userid=?", Params{Variant(long(me))});
+  const Variant photos = rs.eof() ? Variant(0L) : z.photonum(rs("photo"));
+  const std::string n = std::to_string(me);
+  return box("我的资料与相册",
+             siteAnchor(z, "/editinfo.asp", "修改个人资料") + "　" + siteAnchor(z, "/userinfo.asp?id=" + n, "查看我的资料") +
+                 "　" + siteAnchor(z, "/userphoto.asp", "管理我的相册") + "　" + siteAnchor(z, "/upload.asp", "上传照片"),
+             "会员编号 " + n + "，相册中已通过审核的照片 " + count(photos) + " 张（" +
+                 siteAnchor(z, "/xc.asp?id=" + n, "别人看到的相册") + "）。");
+}
+
+std::string searchBox(zurva& z, db::Connection& conn, std::int32_t me) {
+  db::Recordset rs = conn.Execute("select userbz from zurva_user where userid=?", Params{Variant(long(me))});
+  const bool saved = !rs.eof() && !rs(0).isNull() && !rs(0).str().empty();
+  return box("我的搜索", siteAnchor(z, "/search.asp", "高级搜索") + "　" + siteAnchor(z, "/newmembers.asp?sex=1", "最新异性会员"),
+             saved ? "您已保存速配条件：打开高级搜索时自动选好，点击“高级查找”即可按它搜索。"
+                   : "您还没有保存速配条件：在高级搜索中选好条件后点击“存为我的速配”。");
+}
+
+std::string messageBox(zurva& z, db::Connection& conn, std::int32_t me) {
+  const Variant unread =
+      conn.Execute("select count(*) from Sendbooks where userid=? and new=1", Params{Variant(long(me))})(0);
+  return box("站内短信", siteAnchor(z, "/mymessages.asp", "我的对话"),
+             "未读短信 " + count(unread) + " 条。");
+}
+
+std::string giftBox(zurva& z, db::Connection& conn, std::int32_t me) {
+  std::string lines;
+  for (db::Recordset rs = conn.Execute(
+           "select top 5 m.senduserid, u.nickname, p.name, m.addtime from presentmx m "
+           "left join present p on p.id=m.presentedid left join zurva_user u on u.userid=m.senduserid "
+           "where m.userid=? order by m.id desc",
+           Params{Variant(long(me))});
+       !rs.eof(); rs.MoveNext()) {
+    lines += siteAnchor(z, "/userinfo.asp?id=" + rs(0).str(), htmlEscape(rs(1).str())) + " 送给您 " +
+             htmlEscape(rs(2).str()) + "（" + htmlEscape(rs(3).str()) + "）<br>";
+  }
+  return box("收到的礼物", siteAnchor(z, "/present.asp", "礼物商店"), lines.empty() ? "还没有收到礼物。" : lines);
+}
+
+std::string partyLines(zurva& z, db::Recordset rs) {
+  std::string lines;
+  for (; !rs.eof(); rs.MoveNext())
+    lines += siteAnchor(z, "/partyinfo.asp?partyid=" + rs(0).str(), htmlEscape(rs(1).str())) + "（" +
+             htmlEscape(rs(2).str()) + "）<br>";
+  return lines;
+}
+
+std::string partyBox(zurva& z, db::Connection& conn, std::int32_t me) {
+  const Params mine{Variant(long(me))};
+  const std::string organised = partyLines(
+      z, conn.Execute("select id, bt, partytime from party where userid=? order by partytime desc", mine));
+  const std::string joined = partyLines(
+      z, conn.Execute("select p.id, p.bt, p.partytime from partycj c join party p on p.id=c.partyid "
+                      "where c.userid=? order by p.partytime desc",
+                      mine));
+  return box("聚会活动",
+             siteAnchor(z, "/party.asp", "全部活动") + "　" + siteAnchor(z, "/partymanage.asp", "我组织的活动") + "　" +
+                 siteAnchor(z, "/partyedit.asp", "发表新活动"),
+             "我组织的：<br>" + (organised.empty() ? "（没有）<br>" : organised) + "我报名的：<br>" +
+                 (joined.empty() ? "（没有）" : joined));
+}
+
+std::string showcaseBox(zurva& z, serve::PageContext& p) {
+  const Variant status = z.myshow_info(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  return box("我型我秀",
+             siteAnchor(z, "/myshow.asp", "我型我秀状态") + "　" + siteAnchor(z, "/Apply.asp", "购买我型我秀") + "　" +
+                 siteAnchor(z, "/History.asp", "E币收支记录"),
+             status.str() + "<br>每天 30 E币，购买后第二天起在首页的“我型我秀”中展示。");
 }
 
 void memberHome(serve::PageContext& p) {
   zurva z;
-  p.Response.Write(pageTop("会员首页"));
-  writeMemberLine(z, p);
-  p.Response.Write("    <p>" + anchor(z, "/search.asp", "高级搜索") + "　" + anchor(z, "/index.asp", "返回演示站首页") + "</p>\n");
-  p.Response.Write(kPageBottom);
+  const auto me = loggedInMember(p);
+  if (!me) return askToLogIn(z, p, "会员中心");
+  db::Connection conn = openDatabase(p);
+  SitePage page(z, p, {.title = "会员中心"});
+  p.Response.Write(profileBox(z, conn, *me) + searchBox(z, conn, *me) + messageBox(z, conn, *me) +
+                   giftBox(z, conn, *me) + partyBox(z, conn, *me) + showcaseBox(z, p));
+  page.end();
 }
 
 void logout(serve::PageContext& p) {
   // The whole member cookie, emptied and expired: the browser drops it.
-  host::ResponseCookie& kalimo = p.Response.Cookies("kalimo");
-  kalimo = "";
-  kalimo.Path = "/";
-  kalimo.Expires = DateAdd("d", -1, Now());
+  expireCookie(p, "kalimo");
   p.Response.Redirect(kMemberHome);
 }
 
 }  // namespace
-
-void writeMemberLine(zurva& z, serve::PageContext& p) {
-  const host::RequestCookie& member = p.Request.Cookies("kalimo");
-  // A visitor without a member cookie, or whose cookie names a member who is
-  // gone (no balance), is a guest.
-  const Variant balance =
-      eq(member("username"), "")
-          ? Variant()
-          : z.emoneycookies(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
-  if (balance.isEmpty()) {
-    p.Response.Write("    <p>" + anchor(z, "/login.asp", "会员登录") + "</p>\n");
-    return;
-  }
-  p.Response.Write("    <p>欢迎您，" + htmlEscape(member("nickname").str()) + "！您的 E币 余额：" +
-                   htmlEscape(balance.str()) + "　" + anchor(z, kMemberHome, "会员首页") + "　" +
-                   anchor(z, "/logout.asp", "退出登录") + "</p>\n");
-}
 
 void registerMemberPages(serve::PageRegistry& pages) {
   pages.add("/login.asp", loginPage);

@@ -12,6 +12,7 @@
 
 #include "framework/zurva.h"
 #include "site/pages.h"
+#include "site/site_page.h"
 
 namespace zurvafun::site {
 
@@ -20,31 +21,12 @@ namespace {
 // The link the demos go to after their message: the folder's index.
 constexpr const char* kNextPage = "index.asp";
 
-constexpr std::string_view kPageTop = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
-<html>
-<head>
-<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>提示信息演示</title>
-<link href="/css.css" rel="stylesheet" type="text/css">
-</head>
-<body>
-)";
-
-constexpr std::string_view kIndexTop = R"(<table class="bk" width="760" align="center" cellspacing="0" cellpadding="6">
-  <tr><td class="classtop">开发者页面：组件提示信息一览</td></tr>
-  <tr><td class="classtd">
-    <p>给开发者看的页面：组件的各种提示信息，每个链接显示一种。“关闭窗口”的演示在弹出的小窗口中打开
+constexpr std::string_view kIndexTop = R"(    <p>给开发者看的页面：组件的各种提示信息，每个链接显示一种。“关闭窗口”的演示在弹出的小窗口中打开
     （浏览器只允许脚本关闭由脚本打开的窗口）；“后退”的演示需要有可后退的浏览记录。</p>
     <ul>
 )";
 
-constexpr std::string_view kIndexBottom = R"(    </ul>
-    <p><a href="/index.asp">返回演示站首页</a></p>
-  </td></tr>
-</table>
-</body>
-</html>
-)";
+constexpr std::string_view kIndexBottom = "    </ul>\n";
 
 // The possible causes shown in the error table.
 constexpr std::string_view kErrorCauses = "<li>用户名已被他人使用</li><li>两次输入的密码不一致</li>";
@@ -84,17 +66,20 @@ struct MessageDemo {
 
   void show(zurva& z, serve::PageContext& p) const {
     const std::string text = "这是一条演示信息：" + title + "。";
-    if (form != Form::MsgOut) p.Response.Write(kPageTop);  // MsgOut writes a page of its own
+    if (form == Form::MsgOut) return z.MsgOut(text, kNextPage, number);  // a page of its own
+    SitePage page(z, p, {.title = "提示信息演示", .frame = closesWindow() ? Frame::Window : Frame::Page});
     switch (form) {
       case Form::Msg: z.Msg(text, code, number); break;
-      case Form::MsgOut: z.MsgOut(text, kNextPage, number); break;
       case Form::Msg1: z.Msg1(text, kNextPage); break;
-      case Form::Error:
-        p.Response.Write(z.zurva_error("注册信息有误", kErrorCauses));
-        p.Response.Write("</body></html>");
-        break;
+      case Form::Error: p.Response.Write(z.zurva_error("注册信息有误", kErrorCauses)); break;
+      case Form::MsgOut: break;
     }
+    page.end();
   }
+
+  // The close-window demos: a window that script did not open cannot be
+  // closed by script, so they open in a pop-up of their own.
+  bool closesWindow() const { return form == Form::Msg && code == "-2"; }
 };
 
 std::vector<MessageDemo> allDemos() {
@@ -134,13 +119,11 @@ const std::vector<MessageDemo>& demos() {
 }
 
 void indexPage(zurva& z, serve::PageContext& p) {
-  p.Response.Write(kPageTop);
+  SitePage page(z, p, {.title = "开发者页面：组件提示信息一览"});
   p.Response.Write(kIndexTop);
   for (const MessageDemo& demo : demos()) {
     Variant link = "/demo/messages.asp?" + demo.query();  // written in the site's link mode
-    // A window that script did not open cannot be closed by script: the
-    // close-window demos open in a pop-up of their own.
-    const bool closesWindow = demo.form == Form::Msg && demo.code == "-2";
+    const bool closesWindow = demo.closesWindow();
     p.Response.Write("      <li><a href=\"" + host::Server::HTMLEncode(z.showurl(link).str()) + "\"" +
                      (closesWindow ? " onclick=\"window.open(this.href,'msgdemo','width=640,height=420');"
                                      "return false;\"" : "") +
@@ -148,6 +131,7 @@ void indexPage(zurva& z, serve::PageContext& p) {
                      (closesWindow ? "（弹出窗口）" : "") + "</li>\n");
   }
   p.Response.Write(kIndexBottom);
+  page.end();
 }
 
 void messagesPage(serve::PageContext& p) {

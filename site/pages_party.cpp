@@ -3,9 +3,11 @@
 // (the sign-up form, a pop-up), "/action.asp" (party_action),
 // "/partymanage.asp" (the organiser's parties), "/partyedit.asp" (the party
 // form with the organiser's panel, partyaction), and stand-ins for the photo
-// pages the panel links to ("/upload.asp", "/userphoto.asp").
+// pages the panel links to (by the names of the member's photo pages with a
+// party's number: "/upload.asp?partyid=N", "/userphoto.asp?partyid=N").
 #include <string>
 
+#include "framework/escape.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
@@ -33,26 +35,29 @@ constexpr PartyField kPartyFields[] = {
 
 // A pop-up link, as the sign-up pages are opened (their messages close the window).
 std::string popUp(zurva& z, std::string target, std::string_view text) {
-  return anchor(z, std::move(target), text,
+  return siteAnchor(z, std::move(target), text,
                 "onclick=\"window.open(this.href,'party','width=520,height=520,scrollbars=yes');return false;\"");
 }
 
 void partyList(serve::PageContext& p) {
   zurva z;
   db::Connection conn = openDatabase(p);
-  p.Response.Write(pageTop("聚会活动"));
-  if (loggedInMember(p)) p.Response.Write("    <p>" + anchor(z, "partymanage.asp", "我组织的活动") + "</p>\n");
+  SitePage page(z, p, {.title = "聚会活动"});
+  if (loggedInMember(p))
+    p.Response.Write("    <p>" + siteAnchor(z, "partymanage.asp", "我组织的活动") + "　" +
+                     siteAnchor(z, "partyedit.asp", "发表新活动") + "</p>\n");
   p.Response.Write("    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n"
                    "      <tr class=\"bg_l\"><td>主题</td><td>城市</td><td>时间</td><td>报名</td></tr>\n");
   for (db::Recordset rs = conn.Execute("select id,bt,cs,partytime,(select count(*) from partycj c where c.partyid=party.id) "
                                        "from party order by partytime desc");
        !rs.eof(); rs.MoveNext()) {
     const std::string id = std::to_string(CLng(rs(0)));
-    p.Response.Write("      <tr><td>" + anchor(z, "partyinfo.asp?partyid=" + id, esc(rs(1).str())) + "</td><td>" +
-                     esc(rs(2).str()) + "</td><td>" + esc(rs(3).str()) + "</td><td>" + rs(4).str() +
+    p.Response.Write("      <tr><td>" + siteAnchor(z, "partyinfo.asp?partyid=" + id, htmlEscape(rs(1).str())) + "</td><td>" +
+                     htmlEscape(rs(2).str()) + "</td><td>" + htmlEscape(rs(3).str()) + "</td><td>" + rs(4).str() +
                      " 人</td></tr>\n");
   }
-  p.Response.Write("    </table>\n    <p>" + anchor(z, "/index.asp", "返回首页") + "</p>\n" + std::string(kPageBottom));
+  p.Response.Write("    </table>\n");
+  page.end();
 }
 
 void partyInfo(serve::PageContext& p) {
@@ -62,42 +67,47 @@ void partyInfo(serve::PageContext& p) {
   db::Recordset rs;
   if (party) rs = conn.Execute("select * from party where id=?", {Variant(long(*party))});
   if (!party || rs.eof()) {
-    p.Response.Write(pageTop("聚会活动") + "    <p>没有这个活动。</p>\n" + std::string(kPageBottom));
+    SitePage page(z, p, {.title = "聚会活动"});
+    page.note("没有这个活动。");
+    page.end();
     return;
   }
   const std::string id = std::to_string(*party);
-  p.Response.Write(pageTop("聚会活动：" + esc(rs("bt").str())));
+  SitePage page(z, p, {.title = "聚会活动：" + rs("bt").str()});
   p.Response.Write("    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\" width=\"100%\">\n");
   for (const PartyField& f : kPartyFields)
     p.Response.Write("      <tr><td class=\"bg_l\" width=\"90\">" + std::string(f.label) + "</td><td>" +
-                     esc(rs(f.column).str()) + "</td></tr>\n");
+                     htmlEscape(rs(f.column).str()) + "</td></tr>\n");
   p.Response.Write("    </table>\n");
 
   db::Recordset summary = conn.Execute("select nr from partyzj where partyid=? and rz=2", {Variant(long(*party))});
-  if (!summary.eof()) p.Response.Write("    <p><b>活动总结：</b>" + esc(summary(0).str()) + "</p>\n");
+  if (!summary.eof()) p.Response.Write("    <p><b>活动总结：</b>" + htmlEscape(summary(0).str()) + "</p>\n");
 
   p.Response.Write("    <p><b>已报名：</b>");
   long count = 0;
   for (db::Recordset c = conn.Execute("select name,gk from partycj where partyid=? order by id", {Variant(long(*party))});
        !c.eof(); c.MoveNext(), ++count)
-    p.Response.Write((count ? "、" : "") + (eq(c(1), 0) ? std::string("（不公开）") : esc(c(0).str())));
+    p.Response.Write((count ? "、" : "") + (eq(c(1), 0) ? std::string("（不公开）") : htmlEscape(c(0).str())));
   p.Response.Write(count ? "" : "还没有人报名");
   p.Response.Write("</p>\n    <p>" + popUp(z, "partyjoin.asp?partyid=" + id, "我要报名") + "　" +
                    popUp(z, "partyjoin.asp?partyid=" + id + "&sign=up-datejoin", "修改报名") + "</p>\n");
   // Withdrawing: a member is known by his login, a visitor by his e-mail.
-  p.Response.Write("    <form method=\"post\" action=\"" + link(z, "action.asp?sign=deljoin&partyid=" + id) + "\">" +
+  p.Response.Write("    <form method=\"post\" action=\"" + siteLink(z, "action.asp?sign=deljoin&partyid=" + id) + "\">" +
                    (loggedInMember(p) ? "" : "报名时的电子邮箱 <input type=\"text\" name=\"email\" size=\"24\"> ") +
                    "<input type=\"submit\" value=\"取消报名\"></form>\n");
   if (const auto me = loggedInMember(p); me && eq(rs("userid"), Variant(long(*me))))
-    p.Response.Write("    <p>" + anchor(z, "partyedit.asp?partyid=" + id, "编辑这个活动") + "</p>\n");
-  p.Response.Write("    <p>" + anchor(z, "party.asp", "全部活动") + "</p>\n" + std::string(kPageBottom));
+    p.Response.Write("    <p>" + siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑这个活动") + "</p>\n");
+  p.Response.Write("    <p>" + siteAnchor(z, "party.asp", "全部活动") + "</p>\n");
+  page.end();
 }
 
 void joinForm(serve::PageContext& p) {
   zurva z;
   const auto party = numberOf(p.Request("partyid"));
   if (!party) {
-    p.Response.Write(pageTop("活动报名") + "    <p>没有这个活动。</p>\n" + std::string(kPageBottom));
+    SitePage page(z, p, {.title = "活动报名", .frame = Frame::Window});
+    page.note("没有这个活动。");
+    page.end();
     return;
   }
   const bool change = eq(p.Request("sign"), "up-datejoin");
@@ -105,13 +115,13 @@ void joinForm(serve::PageContext& p) {
   const bool isMember = loggedInMember(p).has_value();
   const std::string action = std::string(change ? "action.asp?sign=up-datejoin" : "action.asp?sign=join") +
                              "&partyid=" + std::to_string(*party);
-  p.Response.Write(pageTop(change ? "修改报名" : "活动报名"));
-  p.Response.Write("    <form method=\"post\" action=\"" + link(z, action) + "\">\n    <table cellpadding=\"4\">\n");
+  SitePage page(z, p, {.title = change ? "修改报名" : "活动报名", .frame = Frame::Window});
+  p.Response.Write("    <form method=\"post\" action=\"" + siteLink(z, action) + "\">\n    <table cellpadding=\"4\">\n");
   auto row = [&](std::string_view label, std::string input) {
     p.Response.Write("      <tr><td>" + std::string(label) + "</td><td>" + input + "</td></tr>\n");
   };
-  row("姓名", "<input type=\"text\" name=\"name\" value=\"" + (isMember ? esc(member("nickname").str()) : "") + "\">");
-  row("电子邮箱", "<input type=\"text\" name=\"email\" value=\"" + (isMember ? esc(member("username").str()) : "") + "\">");
+  row("姓名", "<input type=\"text\" name=\"name\" value=\"" + (isMember ? htmlEscape(member("nickname").str()) : "") + "\">");
+  row("电子邮箱", "<input type=\"text\" name=\"email\" value=\"" + (isMember ? htmlEscape(member("username").str()) : "") + "\">");
   row("电话", "<input type=\"text\" name=\"tel\">");
   row("性别", "<select name=\"sex\"><option value=\"男\">男</option><option value=\"女\">女</option></select>");
   row("年龄", "<input type=\"text\" name=\"nl\" size=\"4\">");
@@ -120,12 +130,18 @@ void joinForm(serve::PageContext& p) {
   row("", "<label><input type=\"checkbox\" name=\"IsHidden\" value=\"0\"> 不公开我的姓名</label>");
   row("", "<label><input type=\"checkbox\" name=\"isjoin\" value=\"1\"> 带同伴参加</label>");
   row("", "<input type=\"submit\" value=\"提交\">");
-  p.Response.Write("    </table>\n    </form>\n" + std::string(kPageBottom));
+  p.Response.Write("    </table>\n    </form>\n");
+  page.end();
 }
 
 void partyHandler(serve::PageContext& p) {
   zurva z;
+  // Sign-ups come from the pop-up form, whose window the message closes.
+  const Variant sign = p.Request("sign");
+  const bool window = eq(sign, "join") || eq(sign, "up-datejoin");
+  SitePage page(z, p, {.title = "聚会活动", .frame = window ? Frame::Window : Frame::Page});
   p.Response.Write(z.party_action(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
+  page.end();
 }
 
 void myParties(serve::PageContext& p) {
@@ -133,26 +149,25 @@ void myParties(serve::PageContext& p) {
   const auto me = loggedInMember(p);
   if (!me) return askToLogIn(z, p, "我组织的活动");
   db::Connection conn = openDatabase(p);
-  p.Response.Write(pageTop("我组织的活动"));
-  p.Response.Write("    <p>" + anchor(z, "partyedit.asp", "发表新活动") + "</p>\n"
+  SitePage page(z, p, {.title = "我组织的活动"});
+  p.Response.Write("    <p>" + siteAnchor(z, "partyedit.asp", "发表新活动") + "</p>\n"
                    "    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n");
   for (db::Recordset rs = conn.Execute("select id,bt,partytime from party where userid=? order by partytime desc",
                                        {Variant(long(*me))});
        !rs.eof(); rs.MoveNext()) {
     const std::string id = std::to_string(CLng(rs(0)));
-    p.Response.Write("      <tr><td>" + anchor(z, "partyinfo.asp?partyid=" + id, esc(rs(1).str())) + "</td><td>" +
-                     esc(rs(2).str()) + "</td><td>" + anchor(z, "partyedit.asp?partyid=" + id, "编辑") + "　" +
-                     anchor(z, "action.asp?sign=del&partyid=" + id, "删除",
+    p.Response.Write("      <tr><td>" + siteAnchor(z, "partyinfo.asp?partyid=" + id, htmlEscape(rs(1).str())) + "</td><td>" +
+                     htmlEscape(rs(2).str()) + "</td><td>" + siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑") + "　" +
+                     siteAnchor(z, "action.asp?sign=del&partyid=" + id, "删除",
                             "onclick=\"return confirm('删除活动和它的总结、报名？');\"") +
                      "</td></tr>\n");
   }
-  p.Response.Write("    </table>\n    <p>" + anchor(z, "party.asp", "全部活动") + "</p>\n" + std::string(kPageBottom));
+  p.Response.Write("    </table>\n    <p>" + siteAnchor(z, "party.asp", "全部活动") + "</p>\n");
+  page.end();
 }
 
-constexpr std::string_view kEditScripts = R"(<script type="text/javascript">
-function Chk_Submit(url){var f=document.partyform;if(f.title.value==''){alert('请填写活动主题');return;}f.action=url;f.submit();}
+constexpr std::string_view kEditScripts = R"(function Chk_Submit(url){var f=document.partyform;if(f.title.value==''){alert('请填写活动主题');return;}f.action=url;f.submit();}
 function check_str_num(field,max,id){var left=max-field.value.length;if(left<0){field.value=field.value.substring(0,max);left=0;}document.getElementById(id).innerHTML='还可输入'+left+'字';}
-</script>
 )";
 
 void editParty(serve::PageContext& p) {
@@ -166,10 +181,9 @@ void editParty(serve::PageContext& p) {
   if (const auto id = numberOf(p.Request("partyid")))
     party = conn.Execute("select * from party where id=?", {Variant(long(*id))});
   auto value = [&](const char* column) {
-    return party.State() == db::adStateOpen && !party.eof() ? esc(party(column).str()) : std::string();
+    return party.State() == db::adStateOpen && !party.eof() ? htmlEscape(party(column).str()) : std::string();
   };
-  p.Response.Write(pageTop("编辑活动"));
-  p.Response.Write(kEditScripts);
+  SitePage page(z, p, {.title = "编辑活动", .script = kEditScripts});
   p.Response.Write("    <form name=\"partyform\" method=\"post\" action=\"\">\n"
                    "    <table class=\"bk\" width=\"100%\" cellspacing=\"1\" cellpadding=\"4\"><TBODY>\n");
   for (const PartyField& f : kPartyFields) {
@@ -183,21 +197,26 @@ void editParty(serve::PageContext& p) {
   }
   p.Response.Write(panel);
   p.Response.Write("    </table>\n    </form>\n    <p>总结字数：<span id=\"aa3\"></span></p>\n");
-  p.Response.Write("    <p>" + anchor(z, "partymanage.asp", "我组织的活动") + "</p>\n" + std::string(kPageBottom));
-}
-
-// Stand-ins for the photo pages of a party.
-void uploadPhotos(serve::PageContext& p) {
-  zurva z;
-  p.Response.Write(pageTop("上传活动照片") + "    <p>演示站暂不开放照片上传。</p>\n" + std::string(kPageBottom));
-}
-
-void partyPhotos(serve::PageContext& p) {
-  p.Response.Write("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head>"
-                   "<body style=\"margin:0\">暂无活动照片。</body></html>");
+  p.Response.Write("    <p>" + siteAnchor(z, "partymanage.asp", "我组织的活动") + "</p>\n");
+  page.end();
 }
 
 }  // namespace
+
+// Stand-ins for the photo pages of a party.
+void partyPhotoUpload(serve::PageContext& p) {
+  zurva z;
+  SitePage page(z, p, {.title = "上传活动照片", .frame = Frame::Window});
+  page.note("演示站暂不开放活动照片上传。");
+  page.end();
+}
+
+void partyPhotos(serve::PageContext& p) {
+  zurva z;
+  SitePage page(z, p, {.title = "活动照片", .frame = Frame::Inner});
+  page.note("暂无活动照片。");
+  page.end();
+}
 
 void registerPartyPages(serve::PageRegistry& pages) {
   pages.add("/party.asp", partyList);
@@ -206,8 +225,6 @@ void registerPartyPages(serve::PageRegistry& pages) {
   pages.add("/action.asp", partyHandler);
   pages.add("/partymanage.asp", myParties);
   pages.add("/partyedit.asp", editParty);
-  pages.add("/upload.asp", uploadPhotos);
-  pages.add("/userphoto.asp", partyPhotos);
 }
 
 }  // namespace zurvafun::site::interaction_pages

@@ -28,6 +28,9 @@
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "site/member_pages.h"
+#include "site/pages_interaction.h"
+#include "site/pages_showcase.h"
+#include "site/site_page.h"
 
 namespace zurvafun::site {
 
@@ -36,13 +39,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kAdminPage = "/admin_userphoto.asp";
-
-db::Connection openDatabase(serve::PageContext& p) {
-  db::Connection conn;
-  if (!conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()}))
-    throw std::runtime_error("the database cannot be opened");
-  return conn;
-}
 
 // A site setting of zurva_base_info as a number, or `fallback`.
 long setting(serve::PageContext& p, long index, long fallback) {
@@ -54,19 +50,38 @@ long setting(serve::PageContext& p, long index, long fallback) {
   }
 }
 
-bool isAdministrator(serve::PageContext& p) { return Viewer(p.Request).isAdministrator(); }
-
 // ---- the managers
 
+// Runs the photo manager. Its actions may change or delete a head photo
+// that the showcase list names, so the list is rebuilt after one (the
+// action's message ends the request).
+void runManager(zurva& z, serve::PageContext& p) {
+  const bool acting = !p.Request("ifok").isEmpty();
+  try {
+    z.photo_show(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  } catch (const VbError& e) {
+    if (acting && e.isRequestEnd()) refreshShowcaseList(p, true);
+    throw;
+  }
+  if (acting) refreshShowcaseList(p, true);
+}
+
+// The frame of the manager pages, with what the manager's fragments expect.
+PageSpec managerFrame(std::string_view title) {
+  return {.title = title, .styles = kAlbumStyles, .scripts = kAlbumScripts};
+}
+
 void memberManager(serve::PageContext& p) {
+  // The party panel frames its photos here, by the party's number.
+  if (!p.Request("partyid").isEmpty()) return interaction_pages::partyPhotos(p);
   zurva z;
-  p.Response.Write(profilePageTop("我的相册"));
+  SitePage page(z, p, managerFrame("我的相册"));
   if (Viewer(p.Request).isMember()) {
-    p.Response.Write("    <p>" + siteAnchor(z, "upload.asp", "上传照片") + "　" + siteAnchor(z, "indexw.asp", "会员首页") +
-                     "　" + siteAnchor(z, "index.asp", "返回首页") + "</p>\n");
+    p.Response.Write("    <p>" + siteAnchor(z, "upload.asp", "上传照片") + "　" + siteAnchor(z, "indexw.asp", "会员中心") +
+                     "</p>\n");
   }
   // The manager ends the page itself ("<BR></BODY></HTML>").
-  z.photo_show(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  runManager(z, p);
 }
 
 void administratorManager(serve::PageContext& p) {
@@ -75,16 +90,15 @@ void administratorManager(serve::PageContext& p) {
     p.Response.Redirect("/admin/login.asp");
     return;
   }
-  p.Response.Write(profilePageTop("会员相册管理"));
+  SitePage page(z, p, managerFrame("会员相册管理"));
   p.Response.Write("    <form method=\"get\" action=\"" + std::string(kAdminPage) +
                    "\">会员编号：<input type=\"text\" name=\"userid\" size=\"8\"> <input type=\"submit\" value=\"管理\">　" +
-                   siteAnchor(z, "photocheck.asp", "待审核照片") + "　" + siteAnchor(z, "/admin/logout.asp", "退出管理") +
-                   "</form>\n");
+                   siteAnchor(z, "photocheck.asp", "待审核照片") + "</form>\n");
   if (p.Request.QueryString("userid").isEmpty()) {
-    p.Response.Write(kProfilePageBottom);
+    page.end();
     return;
   }
-  z.photo_show(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  runManager(z, p);
 }
 
 // Takes a static link of the administrator's manager back to its query.
@@ -150,7 +164,7 @@ void photoActionPage(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   db::Recordset rs = conn.Execute("select photo from zurva_user where userid=" + std::to_string(*member));
   const std::vector<std::string> entries = rs.eof() ? std::vector<std::string>{} : member::readPhotoList(rs("photo").str());
-  p.Response.Write(profilePageTop("形象照"));
+  SitePage page(z, p, {.title = "形象照", .frame = Frame::Window, .scripts = kAlbumScripts});
   const long chosen = index ? *index : long(entries.size()) - 1;
   if (chosen >= 0 && chosen < long(entries.size())) {
     p.Response.Write("    <p>形象照是相册中排在最后的照片，会员资料和搜索结果中显示它。</p>\n    <p><img src=\"/up_article/" +
@@ -159,8 +173,7 @@ void photoActionPage(serve::PageContext& p) {
   } else {
     p.Response.Write("    <p>暂时没有像册...</p>\n");
   }
-  p.Response.Write("    <p><a href=\"javascript:window.close();\">关闭窗口</a></p>\n");
-  p.Response.Write(kProfilePageBottom);
+  page.end();
 }
 
 // ---- upload
@@ -214,6 +227,8 @@ bool isJpeg(const std::string& bytes) {
 std::string two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
 void uploadPage(serve::PageContext& p) {
+  // The party panel's upload link comes here with the party's number.
+  if (!p.Request("partyid").isEmpty()) return interaction_pages::partyPhotoUpload(p);
   zurva z;
   const Viewer viewer(p.Request);
   const std::optional<std::int32_t> id = viewer.isMember() ? viewer.memberNumber() : std::nullopt;
@@ -223,10 +238,10 @@ void uploadPage(serve::PageContext& p) {
   }
   const long limitKb = setting(p, 17, 200);
   if (p.Request.Form("photodata").isEmpty()) {
-    p.Response.Write(profilePageTop("上传照片"));
+    SitePage page(z, p, {.title = "上传照片"});
     p.Response.Write(Replace(kUploadForm, "{KB}", std::to_string(limitKb)));
     p.Response.Write("    <p>" + siteAnchor(z, "userphoto.asp", "返回我的相册") + "</p>\n");
-    p.Response.Write(kProfilePageBottom);
+    page.end();
     return;
   }
   const std::optional<std::string> bytes = base64Bytes(p.Request.Form("photodata").str());
@@ -269,7 +284,9 @@ void decide(serve::PageContext& p, db::Connection& conn) {
   const std::optional<std::int32_t> id = members::wholeNumber(p.Request.Form("userid"));
   if (!id) return;
   const std::string entry = p.Request.Form("entry").str();
+  // Only a pressed button decides: a post without one changes nothing.
   const bool approve = eq(p.Request.Form("action"), "approve");
+  if (!approve && !eq(p.Request.Form("action"), "reject")) return;
   db::Recordset rs = conn.Execute("select photo, smallphoto from zurva_user where userid=" + std::to_string(*id));
   if (rs.eof()) return;
   std::vector<std::string> deleted;  // site paths of files to delete
@@ -326,12 +343,13 @@ void photoCheckPage(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   if (eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST")) {
     decide(p, conn);
+    refreshShowcaseList(p, true);  // a rejected head photo leaves the showcase
     p.Response.Redirect("/photocheck.asp");
     return;
   }
-  p.Response.Write(profilePageTop("待审核照片"));
-  p.Response.Write("    <p>" + siteAnchor(z, "admin_userphoto.asp", "会员相册管理") + "　" +
-                   siteAnchor(z, "/admin/logout.asp", "退出管理") + "</p>\n    <table cellspacing=\"1\" cellpadding=\"4\">\n");
+  SitePage page(z, p, managerFrame("待审核照片"));
+  p.Response.Write("    <p>" + siteAnchor(z, "admin_userphoto.asp", "会员相册管理") +
+                   "</p>\n    <table cellspacing=\"1\" cellpadding=\"4\">\n");
   db::Recordset rs = conn.Execute(
       "select top 30 userid, nickname, photo, smallphoto from zurva_user where photo like '%.jpg0' or "
       "photo like '%.jpg0#%' or smallphoto like '%.jpg0' order by userid");
@@ -353,7 +371,7 @@ void photoCheckPage(serve::PageContext& p) {
   }
   if (shown == 0) p.Response.Write("      <tr><td>没有待审核的照片。</td></tr>\n");
   p.Response.Write("    </table>\n");
-  p.Response.Write(kProfilePageBottom);
+  page.end();
 }
 
 }  // namespace

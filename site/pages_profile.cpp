@@ -12,6 +12,7 @@
 #include "profile/code_tables.h"
 #include "profile/form_fields.h"
 #include "site/pages.h"
+#include "site/site_page.h"
 #include "site/profile_pages.h"
 #include "site/profile_store.h"
 
@@ -19,11 +20,10 @@ namespace zurvafun::site {
 
 namespace {
 
-db::Connection open(serve::PageContext& p) {
-  db::Connection conn;
-  if (!conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()}))
-    throw std::runtime_error("the database cannot be opened");
-  return conn;
+// The frame of the profile pages, with the city table and the client
+// functions the profile forms call.
+PageSpec formFrame(std::string_view title) {
+  return {.title = title, .cityTable = true, .scripts = {"/js/profile.js"}};
 }
 
 // The member number of the member cookie, 0 for a guest.
@@ -34,10 +34,10 @@ long memberNumber(serve::PageContext& p) {
 
 void editPage(serve::PageContext& p) {
   zurva z;
-  writeProfilePageTop(z, p, "修改个人资料");
-  if (eq(p.Request.QueryString("saved"), "1")) writeNote(p, "您的资料已保存。", "bg_l");
+  SitePage page(z, p, formFrame("修改个人资料"));
+  if (eq(p.Request.QueryString("saved"), "1")) page.note("您的资料已保存。", "bg_l");
   z.umod1_editinfo(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
-  writeProfilePageBottom(p);
+  page.end();
 }
 
 // A refused save or registration: the error box of its code, or its message.
@@ -57,18 +57,18 @@ void savePage(serve::PageContext& p) {
   Variant code;
   z.erroo(code);  // a value holding an illegal word ends the request here
   if (ne(code, 0)) {
-    writeProfilePageTop(z, p, "修改个人资料");
+    SitePage page(z, p, formFrame("修改个人资料"));
     p.Response.Write(z.showerro(code).str());
-    writeProfilePageBottom(p);
+    page.end();
     return;
   }
   try {
-    db::Connection conn = open(p);
+    db::Connection conn = openDatabase(p);
     saveProfile(conn, userid, p.Request.Form, Editor::Member, "");
   } catch (const ProfileRejected& refused) {
-    writeProfilePageTop(z, p, "修改个人资料");
+    SitePage page(z, p, formFrame("修改个人资料"));
     writeRefusal(z, p, refused);
-    writeProfilePageBottom(p);
+    page.end();
     return;
   }
   p.Response.Redirect("/editinfo.asp?saved=1");
@@ -76,10 +76,10 @@ void savePage(serve::PageContext& p) {
 
 void sampleIntroduction(serve::PageContext& p) {
   zurva z;
-  writeProfilePageTop(z, p, "个人独白例文");
-  writeNote(p, "我是一个性格开朗、热爱生活的人，平时喜欢读书、旅行和摄影。工作稳定，生活规律，周末常和朋友去郊外走走。"
+  SitePage page(z, p, {.title = "个人独白例文", .frame = Frame::Window});
+  page.note("我是一个性格开朗、热爱生活的人，平时喜欢读书、旅行和摄影。工作稳定，生活规律，周末常和朋友去郊外走走。"
                "希望找到一位善良真诚、有责任心的另一半，一起经营温暖的小家。");
-  writeProfilePageBottom(p);
+  page.end();
 }
 
 // ---- Registration
@@ -182,30 +182,30 @@ void writeRegistrationForm(serve::PageContext& p) {
 void registrationPage(serve::PageContext& p) {
   zurva z;
   const bool posting = !p.Request.Form.keys().empty();
+  Variant code;
   if (posting) {
-    Variant code;
     z.erroo(code);  // a value holding an illegal word ends the request here
     if (eq(code, 0)) {
       try {
-        db::Connection conn = open(p);
+        db::Connection conn = openDatabase(p);
         createMember(conn, p.Request.Form, z.MD5(p.Request.Form("password"), 16).str());
         // The new member logs in with what he just posted; the login hands
         // him to the forum, which sends him on to the member home.
         z.chklogin(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
         return;
       } catch (const ProfileRejected& refused) {
-        writeProfilePageTop(z, p, "会员注册");
+        SitePage page(z, p, formFrame("会员注册"));
         writeRefusal(z, p, refused);
+        writeRegistrationForm(p);
+        page.end();
+        return;
       }
-    } else {
-      writeProfilePageTop(z, p, "会员注册");
-      p.Response.Write(z.showerro(code).str());
     }
-  } else {
-    writeProfilePageTop(z, p, "会员注册");
   }
+  SitePage page(z, p, formFrame("会员注册"));
+  if (posting) p.Response.Write(z.showerro(code).str());
   writeRegistrationForm(p);
-  writeProfilePageBottom(p);
+  page.end();
 }
 
 }  // namespace

@@ -1,52 +1,71 @@
 // The profile and album pages: a member's profile ("/userinfo.asp?id=N",
-// and "/por.asp?id=<encoded id>" that the member cards link to), his album
-// and its single photos ("/xc.asp": the grid for a plain member number, the
-// full-size photo for the encoded id the grid's links carry), the newest
-// members as member cards ("/newmembers.asp"), and small stand-ins for the
-// site's own pages that these link to.
+// and "/por.asp?id=<encoded id>" that the member cards link to, with
+// type=photo his album), his album and its single photos ("/xc.asp": the
+// grid for a plain member number, the full-size photo for the encoded id the
+// grid's links carry), the newest members as member cards
+// ("/newmembers.asp"), and the page where a refused photo action ends.
 #include <string>
 
-#include "framework/escape.h"
 #include "framework/viewer.h"
 #include "members/album_access.h"
 #include "members/request_numbers.h"
-#include "runtime/dates.h"
-#include "site/pages.h"
+#include "profile/member_record.h"
+#include "runtime/text.h"
 #include "site/member_pages.h"
+#include "site/pages.h"
+#include "site/site_page.h"
 
 namespace zurvafun::site {
 
 namespace {
 
-// The client script and classes that the album and photo fragments expect
-// of their page (site/www/members.css and members.js): DrawImage fits a
-// picture into a box once it has loaded.
-constexpr std::string_view kPageHead =
-    "<link href=\"/css.css\" rel=\"stylesheet\" type=\"text/css\">\n"
-    "<link href=\"/members.css\" rel=\"stylesheet\" type=\"text/css\">\n"
-    "<script type=\"text/javascript\" src=\"/members.js\"></script>\n";
-
 constexpr std::string_view kNewestMembers = "select top 500 * from zurva_user where ifdel=0";
+constexpr long kNewestOnAPage = 6;
+
+// The frame of the profile and album pages, with what their fragments expect.
+PageSpec albumFrame(std::string_view title) {
+  return {.title = title, .styles = kAlbumStyles, .scripts = kGalleryScripts};
+}
 
 // The member number a page was asked for: a plain number or an encoded id.
 std::optional<std::int32_t> requestedMember(zurva& z, serve::PageContext& p) {
   return members::albumMemberId(z, p.Request("id"));
 }
 
+void albumGrid(zurva& z, serve::PageContext& p, std::optional<std::int32_t> member);
+
+// The profile; with type=photo (the cards' photo-count link) the album.
 void profilePage(serve::PageContext& p) {
   zurva z;
   // The cards link to the profile by the encoded id; the panel reads the number.
   const std::optional<std::int32_t> id = requestedMember(z, p);
   if (id) p.Request.QueryString.set("id", std::to_string(*id));
-  p.Response.Write(profilePageTop("会员资料"));
+  if (eq(p.Request.QueryString("type"), "photo")) return albumGrid(z, p, id);
+  SitePage page(z, p, albumFrame("会员资料"));
   if (id) {
     const std::string n = std::to_string(*id);
     p.Response.Write("    <p>" + siteAnchor(z, "xc.asp?id=" + n, "查看相册") + "　" +
-                     siteAnchor(z, "newmembers.asp", "最新会员") + "　" + siteAnchor(z, "index.asp", "返回首页") +
+                     siteAnchor(z, "message.asp?userid=" + n, "发短信", "target=\"_blank\"") + "　" +
+                     siteAnchor(z, "present.asp?reid=" + n, "送礼物") + "　" + siteAnchor(z, "newmembers.asp", "最新会员") +
                      "</p>\n");
   }
   z.memberinfo(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
-  p.Response.Write(kProfilePageBottom);
+  page.end();
+}
+
+// The statement of a member's photo list, with the number only; an id the
+// methods refuse reads nothing.
+std::string photoQuery(std::optional<std::int32_t> member) {
+  return "select photo from zurva_user where userid=" + std::to_string(member.value_or(0));
+}
+
+void albumGrid(zurva& z, serve::PageContext& p, std::optional<std::int32_t> member) {
+  SitePage page(z, p, albumFrame("会员相册"));
+  if (member)
+    p.Response.Write("    <p>" + siteAnchor(z, "userinfo.asp?id=" + std::to_string(*member), "查看资料") + "</p>\n");
+  z.memberphoto(photoQuery(member), "", "/mup_article", p.SqlLocalName, p.SqlUserName, p.SqlPassword,
+                p.SqlDatabaseName);
+  page.end();
 }
 
 // The grid of a member's album for a plain member number; one photo of it
@@ -56,23 +75,13 @@ void albumPage(serve::PageContext& p) {
   const Variant id = p.Request("id");
   const std::optional<std::int32_t> plain = members::wholeNumber(id);
   const std::optional<std::int32_t> member = requestedMember(z, p);
-  // A statement with the number only; an id the methods refuse reads nothing.
-  const std::string sql = "select photo from zurva_user where userid=" + std::to_string(member.value_or(0));
-  if (!plain && member) {
-    p.Response.Write(profilePageTop("相册照片"));
-    const Variant html = z.showxcphoto(sql, "/up_article", "id=" + id.str(), "page", p.SqlLocalName,
-                                       p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
-    p.Response.Write(html);
-    p.Response.Write("    <p>" + siteAnchor(z, "xc.asp?id=" + std::to_string(*member), "返回相册") + "</p>\n");
-  } else {
-    p.Response.Write(profilePageTop("会员相册"));
-    if (plain) {
-      p.Response.Write("    <p>" + siteAnchor(z, "userinfo.asp?id=" + std::to_string(*plain), "查看资料") + "　" +
-                       siteAnchor(z, "index.asp", "返回首页") + "</p>\n");
-    }
-    z.memberphoto(sql, "", "/mup_article", p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
-  }
-  p.Response.Write(kProfilePageBottom);
+  if (plain || !member) return albumGrid(z, p, plain);
+  SitePage page(z, p, albumFrame("相册照片"));
+  const Variant html = z.showxcphoto(photoQuery(member), "/up_article", "id=" + id.str(), "page", p.SqlLocalName,
+                                     p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  p.Response.Write(html);
+  p.Response.Write("    <p>" + siteAnchor(z, "xc.asp?id=" + std::to_string(*member), "返回相册") + "</p>\n");
+  page.end();
 }
 
 // The newest members; with a sex value (the paging links carry "sex=1"),
@@ -87,61 +96,43 @@ void newestMembersPage(serve::PageContext& p) {
     sql += woman ? " and sex=576" : " and sex=577";
   }
   sql += " order by userid desc";
-  p.Response.Write(profilePageTop("最新会员"));
+  SitePage page(z, p, albumFrame("最新会员"));
   p.Response.Write("    <p>" + siteAnchor(z, oneSex ? "newmembers.asp" : "newmembers.asp?sex=1", oneSex ? "全部会员" : "只看异性") +
-                   "　" + siteAnchor(z, "index.asp", "返回首页") + "</p>\n");
+                   "</p>\n");
   p.Response.Write(z.showmeminfo(sql, p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
-  p.Response.Write(kProfilePageBottom);
+  page.end();
 }
 
-// A stand-in for a page of the site outside this demo: a short note and a
-// way back (the pages opened in a new window close it).
-serve::Page standIn(std::string title, std::string note) {
-  return [title, note](serve::PageContext& p) {
-    zurva z;
-    p.Response.Write(profilePageTop(title));
-    p.Response.Write("    <p>" + note + "</p>\n    <p><a href=\"javascript:window.close();\">关闭窗口</a>　" +
-                     siteAnchor(z, "index.asp", "返回首页") + "</p>\n");
-    p.Response.Write(kProfilePageBottom);
-  };
+// The newest members who live in `where` (the residence item of their data).
+std::string newestOf(serve::PageContext& p, const Residence& where) {
+  db::Connection conn = openDatabase(p);
+  std::vector<std::string> ids;
+  for (db::Recordset rs = conn.Execute(
+           "select userid, userdata from zurva_user where ifdel=0 and userdata like ? order by userid desc",
+           {Variant("%" + where.province + "%")});
+       !rs.eof() && long(ids.size()) < kNewestOnAPage; rs.MoveNext()) {
+    const member::Place lives = member::readUserData(rs(1).str()).residence;
+    if (lives.province == where.province && (where.city.empty() || lives.city == where.city)) ids.push_back(rs(0).str());
+  }
+  return "select * from zurva_user where userid in (" + (ids.empty() ? std::string("0") : Join(ids, ",")) +
+         ") order by userid desc";
 }
 
 // Where a refused photo action sends the visitor: both logins end here.
 void quitPage(serve::PageContext& p) {
   expireCookie(p, "kalimo");
   expireCookie(p, "zurva_admin");
-  standIn("已退出", "您已退出登录。")(p);
+  standIn("已退出", "您已退出登录。", Frame::Page)(p);
 }
 
 }  // namespace
 
-std::string profilePageTop(std::string_view title) {
-  return std::string(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
-<html>
-<head>
-<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>)") + std::string(title) + "</title>\n" + std::string(kPageHead) + R"(</head>
-<body>
-<table class="bk" width="760" align="center" cellspacing="0" cellpadding="6">
-  <tr><td class="classtop">)" + std::string(title) + R"(</td></tr>
-  <tr><td class="classtd">
-)";
-}
-
-void expireCookie(serve::PageContext& p, const char* name) {
-  host::ResponseCookie& cookie = p.Response.Cookies(name);
-  cookie = "";
-  cookie.Path = "/";
-  cookie.Expires = DateAdd("d", -1, Now());
-}
-
-std::string siteLink(zurva& z, std::string_view path) {
-  Variant url = std::string(path);
-  return htmlEscape(z.showurl(url).str());
-}
-
-std::string siteAnchor(zurva& z, std::string_view path, std::string_view text) {
-  return "<a href=\"" + siteLink(z, path) + "\">" + std::string(text) + "</a>";
+void writeNewestMembers(zurva& z, serve::PageContext& p, const std::optional<Residence>& where) {
+  const std::string sql = where ? newestOf(p, *where)
+                                : "select top " + std::to_string(kNewestOnAPage) +
+                                      " * from zurva_user where ifdel=0 order by userid desc";
+  p.Response.Write(z.showmeminfo(sql, p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
+  p.Response.Write("\n");
 }
 
 void registerAlbumPages(serve::PageRegistry& pages) {

@@ -1,9 +1,7 @@
 // The member search pages: the advanced search form beside the frame of its
 // results, the form's handler, the result page (also the target of the
-// single search), the home page's quick search, and small stand-ins for the
-// site's own pages that the result rows link to (profile, upgrade,
-// verification, message, friend request, wink, favourites, registration) —
-// except the hide page, which keeps the member's hidden-member list.
+// single search), the home page's quick search, and the hide page that the
+// result rows link to, which keeps the member's hidden-member list.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -14,49 +12,39 @@
 #include "framework/zurva.h"
 #include "profile/member_record.h"
 #include "site/pages.h"
+#include "site/site_page.h"
 
 namespace zurvafun::site {
 
 namespace {
 
-// The head of a search page up to its body; with the city table when the
-// page shows province and city selects.
-std::string pageTop(zurva& z, std::string_view title, bool cityTable) {
-  std::string top = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
-<html>
-<head>
-<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>)" + std::string(title) + R"(</title>
-<link href="/css.css" rel="stylesheet" type="text/css">
-<link href="/inc/search.css" rel="stylesheet" type="text/css">
-<script language="javascript" src="/inc/control2.js"></script>
-<script language="javascript" src="/inc/search.js"></script>
-)";
-  if (cityTable) top += "<script language=\"javascript\">" + z.allcitymenu().str() + "</script>\n";
-  return top + "</head>\n<body>\n";
-}
-
-constexpr std::string_view kPageBottom = "\n</body>\n</html>\n";
-
-std::string link(zurva& z, std::string_view path) {
-  Variant url = std::string(path);
-  return htmlEscape(z.showurl(url).str());
+// The frame of the search pages: the search form's style sheet and scripts,
+// and the city table when the page shows province and city selects.
+PageSpec searchFrame(std::string_view title, Frame frame, bool cityTable) {
+  return {.title = title,
+          .frame = frame,
+          .cityTable = cityTable,
+          .styles = {"/inc/search.css"},
+          .scripts = {"/inc/control2.js", "/inc/search.js", "/members.js"}};
 }
 
 // The advanced search: the form on the left, its results in the frame on
 // the right.
 void searchPage(serve::PageContext& p) {
   zurva z;
+  // The form is a member's (it shows his saved criteria): a visitor is asked
+  // to log in first.
+  if (!loggedInMember(p)) return askToLogIn(z, p, "高级搜索");
   const Variant form = z.seach_bz(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
-  p.Response.Write(pageTop(z, "高级搜索", true));
-  p.Response.Write(R"(<table class="bk" width="760" align="center" cellspacing="0" cellpadding="6">
-  <tr><td class="classtop" colspan="2">高级搜索　<a href=")" + link(z, "/index.asp") + R"(" style="color:#fff">返回首页</a></td></tr>
+  SitePage page(z, p, searchFrame("高级搜索", Frame::Page, true));
+  p.Response.Write(R"(    <table width="100%" cellspacing="0" cellpadding="0">
   <tr><td valign="top" width="179">)");
   p.Response.Write(form);
   p.Response.Write(R"(</td>
   <td valign="top"><iframe name="subiframe" id="subiframe" src="/searchstart.htm" width="560" height="1500" frameborder="0"></iframe></td></tr>
-</table>)");
-  p.Response.Write(kPageBottom);
+    </table>
+)");
+  page.end();
 }
 
 // The handler: redirects to the results, or says what was wrong.
@@ -64,17 +52,22 @@ void searchHandler(serve::PageContext& p) {
   zurva z;
   z.seach(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   // Still here: a criterion could not be read (the details are in the log).
-  p.Response.Write("<script language=\"javascript\">alert('查找条件有误：身高、年龄等只能填写整数。');history.go(-1);</script>");
+  SitePage page(z, p, searchFrame("搜索结果", Frame::Inner, false));
+  p.Response.Write("<script language=\"javascript\">alert('查找条件有误：身高、年龄等只能填写整数。');history.go(-1);</script>\n");
+  page.end();
 }
 
 void resultPage(serve::PageContext& p) {
   zurva z;
   const Variant list = z.seach_result(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName, 120, 150, "");
-  p.Response.Write(pageTop(z, "搜索结果", false));
+  // The results fill the search page's frame; the single search comes to
+  // the whole window.
+  const bool single = eq(p.Request.QueryString("menu"), "1") || eq(p.Request.QueryString("menu"), "1#");
+  SitePage page(z, p, searchFrame("搜索结果", single ? Frame::Page : Frame::Inner, false));
   p.Response.Write(R"(<table width="100%" cellspacing="0" cellpadding="0"><tr><td>)");
   p.Response.Write(list);
-  p.Response.Write("</td></tr></table>");
-  p.Response.Write(kPageBottom);
+  p.Response.Write("</td></tr></table>\n");
+  page.end();
 }
 
 // The hide action: adds the member to the viewer's hidden-member list.
@@ -100,32 +93,17 @@ void hidePage(serve::PageContext& p) {
       }
     }
   }
-  p.Response.Write(pageTop(z, "不再搜出TA", false));
-  p.Response.Write("<p>" + htmlEscape(text) + "</p><p><a href=\"javascript:window.close();\">关闭窗口</a></p>");
-  p.Response.Write(kPageBottom);
+  SitePage page(z, p, {.title = "不再搜出TA", .frame = Frame::Window});
+  page.note(text);
+  page.end();
 }
 
-// A page of the site outside the component, as a short notice.
-serve::Page standIn(std::string title, std::string text) {
-  return [title, text](serve::PageContext& p) {
-    zurva z;
-    p.Response.Write(pageTop(z, title, false));
-    p.Response.Write("<table class=\"bk\" width=\"500\" align=\"center\" cellpadding=\"8\"><tr><td class=\"classtop\">" +
-                     title + "</td></tr><tr><td class=\"classtd\"><p>" + text + "</p><p><a href=\"" +
-                     link(z, "/index.asp") + "\">返回演示站首页</a>　<a href=\"javascript:window.close();\">关闭窗口</a></p>"
-                     "</td></tr></table>");
-    p.Response.Write(kPageBottom);
-  };
-}
-
-// The profile page: the member's nickname (the full profile is another page
-// group's), reached by the encoded member id.
 // The quick search box, as the home page and the quick search page show it.
 std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
   auto selected = [&](const char* name, const std::string& value) {
     return p.Request.Form(name).str() == value ? " selected" : "";
   };
-  std::string box = "<form name=\"quick\" method=\"post\" action=\"" + link(z, "/quicksearch.asp") +
+  std::string box = "<form name=\"quick\" method=\"post\" action=\"" + siteLink(z, "/quicksearch.asp") +
                     "\">快速搜索：<select name=\"sex\"><option value=\"577\"" + selected("sex", "577") +
                     ">找女士</option><option value=\"576\"" + selected("sex", "576") + ">找男士</option></select> 年龄";
   for (const char* name : {"agefrom", "ageto"}) {
@@ -153,23 +131,16 @@ void quickSearchPage(serve::PageContext& p) {
   const bool member = ne(p.Request.Cookies("kalimo")("username"), "");
   const Variant cards =
       z.mainseachshow(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName, member ? 1 : 0);
-  p.Response.Write(pageTop(z, "快速搜索", true));
-  p.Response.Write(R"(<table class="bk" width="760" align="center" cellspacing="0" cellpadding="6">
-  <tr><td class="classtop">快速搜索　<a href=")" + link(z, "/index.asp") + R"(" style="color:#fff">返回首页</a></td></tr>
-  <tr><td class="classtd">)");
-  writeMemberLine(z, p);
-  p.Response.Write(quickSearchBox(z, p));
+  SitePage page(z, p, {.title = "快速搜索", .cityTable = true, .scripts = kGalleryScripts});
+  p.Response.Write("    " + quickSearchBox(z, p) + "\n");
   p.Response.Write(cards);
-  p.Response.Write("</td></tr>\n</table>");
-  p.Response.Write(kPageBottom);
+  p.Response.Write("\n");
+  page.end();
 }
 
 }  // namespace
 
-void writeQuickSearchBox(zurva& z, serve::PageContext& p) {
-  p.Response.Write("    <script language=\"javascript\" src=\"/inc/search.js\"></script><script language=\"javascript\">" +
-                   z.allcitymenu().str() + "</script>\n    " + quickSearchBox(z, p) + "\n");
-}
+void writeQuickSearchBox(zurva& z, serve::PageContext& p) { p.Response.Write(quickSearchBox(z, p) + "\n"); }
 
 void registerSearchPages(serve::PageRegistry& pages) {
   pages.add("/search.asp", searchPage);
@@ -177,11 +148,6 @@ void registerSearchPages(serve::PageRegistry& pages) {
   pages.add("/result.asp", resultPage);
   pages.add("/quicksearch.asp", quickSearchPage);
   pages.add("/nosou.asp", hidePage);
-  pages.add("/ReadyBuy.asp", standIn("会员升级", "升级为银卡或金卡会员，可使用更多搜索条件（演示）。"));
-  pages.add("/sendmsg.asp", standIn("发送消息", "给对方留言的窗口（演示）。"));
-  pages.add("/addfriends.asp", standIn("申请好友", "好友申请已发送（演示）。"));
-  pages.add("/love1.asp", standIn("暗送秋波", "秋波已发送（演示）。"));
-  pages.add("/myfiles/sc.asp", standIn("我的收藏", "已加入我的收藏（演示）。"));
   pages.list("/search.asp", "高级搜索（会员）");
 }
 

@@ -68,21 +68,6 @@ class InteractionE2E : public e2e::ServerSuite<InteractionE2E> {
   static std::string utf8(const RawResponse& r) { return gbk::toUtf8(r.body); }
   static bool holds(const RawResponse& r, const std::string& piece) { return utf8(r).find(piece) != std::string::npos; }
 
-  // The first field of a query on the server's database file.
-  static std::string query(const std::string& sql) {
-    sqlite3* db = nullptr;
-    std::string value;
-    if (sqlite3_open_v2((server_->dataFolder() + "/zurva.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-        SQLITE_OK) {
-      sqlite3_stmt* stmt = nullptr;
-      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW &&
-          sqlite3_column_text(stmt, 0))
-        value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-      sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return value;
-  }
   static std::string balance(const std::string& member) {
     static const std::regex line("您的 E币 余额：([0-9.]+)");
     const std::string home = utf8(rawGet("/indexw.asp", member));

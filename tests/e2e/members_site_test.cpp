@@ -220,6 +220,10 @@ TEST_F(MembersSiteE2E, UploadThenApprovalByTheAdministrator) {
   ASSERT_FALSE(admin.empty());
   const RawResponse waiting = rawGet("/photocheck.asp", cookieHeader(admin));
   EXPECT_TRUE(holds(waiting.body, "value=\"" + entry + "\""));
+  // A post that presses neither button (the form's values alone) decides nothing.
+  EXPECT_EQ(rawPost("/photocheck.asp", "userid=2&entry=" + entry + "&kind=album", cookieHeader(admin)).status, 302);
+  EXPECT_NE(stored("select photo from zurva_user where userid=2").find(entry), std::string::npos);
+  EXPECT_TRUE(onDisk("/up_article/" + name));
   const RawResponse approved =
       rawPost("/photocheck.asp", "userid=2&entry=" + entry + "&kind=album&action=approve", cookieHeader(admin));
   EXPECT_EQ(approved.status, 302);

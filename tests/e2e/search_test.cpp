@@ -50,11 +50,6 @@ class SearchE2E : public e2e::ServerSuite<SearchE2E> {
         postLogin(gbkForm({{"username", username}, {"password", password}, {"log_type", "1"}}));
     return cookiePair(r.setCookie("kalimo"));
   }
-  static int count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-  }
 
   static inline const Fields kCriteria = {
       {"order", "0"},     {"daynum", "0"},    {"sex", "576"},       {"agefrom", "18"},     {"ageto", "60"},

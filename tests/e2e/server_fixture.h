@@ -18,8 +18,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sqlite3.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -42,6 +44,21 @@ namespace zurvafun::e2e {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+// Settings of a suite that runs the demo site as it ships: the default
+// configuration's site settings and administrator on a demo database of
+// `demoMembers` members, with the SMS gateway pointed at a port where
+// nothing answers.
+inline std::string shippedSettings(int demoMembers) {
+  std::ifstream in(ZURVA_SOURCE_DIR "/config/zurva-serve.json");
+  nlohmann::json config = nlohmann::json::parse(in);
+  nlohmann::json application = config["application"];
+  application["zurva_sms_gateway"] = {"http://127.0.0.1:9/sms?mobile={mobile}&text={message}"};
+  return R"("worker_threads": 8,
+      "database": {"demo_members": )" + std::to_string(demoMembers) + R"(},
+      "application": )" + application.dump() + R"(,
+      "administrator": )" + config["administrator"].dump();
+}
 
 // The server process of a suite.
 class ServerProcess {
@@ -264,6 +281,26 @@ class ServerSuite : public ::testing::Test {
       if (v.rfind("ZURVASESSIONID=", 0) == 0) return v;
     }
     return "";
+  }
+  // How often `part` stands in `text` (not overlapping).
+  static int count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+  }
+  // The first field of a query on the server's database file ("" when none).
+  static std::string query(const std::string& sql) {
+    sqlite3* db = nullptr;
+    std::string value;
+    if (sqlite3_open_v2((server_->dataFolder() + "/zurva.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+      sqlite3_stmt* stmt = nullptr;
+      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW &&
+          sqlite3_column_text(stmt, 0))
+        value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+      sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return value;
   }
   // "name=value" of a Set-Cookie value, as a browser sends it back.
   static std::string cookiePair(const std::string& setCookie) { return setCookie.substr(0, setCookie.find(';')); }

@@ -28,11 +28,6 @@ class ShowcaseE2E : public e2e::ServerSuite<ShowcaseE2E> {
 
  protected:
   static std::string utf8(const RawResponse& r) { return gbk::toUtf8(r.body); }
-  static int count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
-    return n;
-  }
   // The signed member cookie ("kalimo=...") of a demo account.
   static std::string logIn(const std::string& username, const std::string& password) {
     const RawResponse r = postLogin("username=" + username + "&password=" + password + "&log_type=1");
@@ -45,12 +40,21 @@ TEST_F(ShowcaseE2E, HomePageShowsTheShowcaseAndTheGallery) {
   const RawResponse home = rawGet("/index.asp");
   ASSERT_EQ(home.status, 200);
   const std::string page = utf8(home);
-  EXPECT_EQ(count(page, "给TA留言"), 1) << page;  // one large card
-  EXPECT_EQ(count(page, R"(<td valign="top" width="200" height="140">)"), 3);  // a row of three compact cards
+  // The showcase widget, then the gallery, then the newest members' cards.
+  const std::size_t widget = page.find("<h3>我型我秀</h3>"), gallery = page.find("<h3>会员展示</h3>"),
+                    newest = page.find("<h3>最新会员");
+  ASSERT_TRUE(widget < gallery && gallery < newest && newest != std::string::npos) << page;
+  const std::string showcase = page.substr(widget, gallery - widget), cells = page.substr(gallery, newest - gallery);
+  EXPECT_EQ(count(showcase, "给TA留言"), 1) << page;  // one large card
+  EXPECT_EQ(count(showcase, R"(<td valign="top" width="200" height="140">)"), 3);  // a row of three compact cards
   // The full gallery: eight photo cells (the photo, or the placeholder its privacy asks for).
-  EXPECT_EQ(count(page, R"(<td width="120" height="150" align="center" bgcolor="#FFFFFF"><a href="/id_)"), 8);
-  EXPECT_GT(count(page, "onload=\"DrawImage(this,120,150)\""), 0);
-  EXPECT_NE(page.find("function popup("), std::string::npos);
+  EXPECT_EQ(count(cells, R"(<td width="120" height="150" align="center" bgcolor="#FFFFFF"><a href="/id_)"), 8);
+  EXPECT_GT(count(cells, "onload=\"DrawImage(this,120,150)\""), 0);
+  // The functions the cards call: the pop-up window and the picture fitting.
+  EXPECT_NE(page.find(R"(<script type="text/javascript" src="/inc/control2.js"></script>)"), std::string::npos);
+  EXPECT_NE(page.find(R"(<script type="text/javascript" src="/members.js"></script>)"), std::string::npos);
+  EXPECT_NE(rawGet("/inc/control2.js").body.find("function popup("), std::string::npos);
+  EXPECT_NE(rawGet("/members.js").body.find("function DrawImage("), std::string::npos);
   // Guests get a rotation memory, kept at the site's root.
   const std::string memory = home.setCookie("kalimo");
   EXPECT_NE(memory.find("rand="), std::string::npos) << memory;

@@ -76,22 +76,24 @@ TEST_F(SiteE2E, LoginByAccountGreetsTheMemberWithHerBalance) {
   const auto [member, home] = loginToMemberHome("demo1@example.com", "demo123", "1");
   EXPECT_NE(member.find("username=demo1%40example%2Ecom&"), std::string::npos) << member;
   EXPECT_NE(home.find("\xD1\xDD\xCA\xBE\xD2\xBB\xBA\xC5"), std::string::npos);  // 演示一号 in GBK
-  EXPECT_TRUE(holds(home, "欢迎您，演示一号！您的 E币 余额：1000　<a href=\"/indexw.html\">会员首页</a>　"
-                          "<a href=\"/logout.html\">退出登录</a>"))
-      << gbk::toUtf8(home);
+  // The member bar: nickname, grade badge (a gold card), balance.
+  const std::string bar = "欢迎您，演示一号！<img src='/Images/golduser3.gif' border=\"0\">　您的 E币 余额：1000　"
+                          "<a href=\"/indexw.html\">会员中心</a>　<a href=\"/logout.html\">退出登录</a>";
+  EXPECT_TRUE(holds(home, bar)) << gbk::toUtf8(home);
 
-  // The site's home page carries the same line; a visitor gets the login link.
+  // Every page of the site carries the same bar; a visitor gets the login link.
   const RawResponse siteHome = rawGet("/index.asp", cookieHeader(member));
-  EXPECT_TRUE(holds(siteHome.body, "欢迎您，演示一号！您的 E币 余额：1000"));
+  EXPECT_TRUE(holds(siteHome.body, bar));
   const RawResponse visitor = rawGet("/index.asp");
   EXPECT_FALSE(holds(visitor.body, "欢迎您"));
-  EXPECT_TRUE(holds(visitor.body, "<p><a href=\"/login.html\">会员登录</a></p>"));
+  EXPECT_TRUE(holds(visitor.body, "您好，欢迎光临！　<a href=\"/login.html\">会员登录</a>　<a href=\"/reg.html\">免费注册</a>"));
 }
 
 TEST_F(SiteE2E, LoginByNicknameKeepsTheAccountNameInTheCookie) {
   const auto [member, home] = loginToMemberHome("演示二号", "demo456", "2");
   EXPECT_NE(member.find("username=demo2%40example%2Ecom&"), std::string::npos) << member;
-  EXPECT_TRUE(holds(home, "欢迎您，演示二号！您的 E币 余额：200　")) << gbk::toUtf8(home);
+  EXPECT_TRUE(holds(home, "欢迎您，演示二号！<img src='/Images/silleruser2.gif' border=\"0\">　您的 E币 余额：200　"))
+      << gbk::toUtf8(home);
 }
 
 TEST_F(SiteE2E, RefusedLoginsWriteNoMemberCookie) {

@@ -1,0 +1,210 @@
+#include "site/site_page.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "framework/escape.h"
+#include "framework/site_settings.h"
+#include "framework/viewer.h"
+#include "framework/zurva.h"
+#include "runtime/dates.h"
+
+namespace zurvafun::site {
+
+namespace {
+
+constexpr std::string_view kDemoName = "zurva 交友";
+
+// The site's pages every visitor can reach, in the navigation's order.
+struct NavigationItem {
+  std::string_view path;
+  std::string_view text;
+};
+constexpr NavigationItem kNavigation[] = {
+    {"/index.asp", "首页"},      {"/city.asp", "城市会员"},  {"/newmembers.asp", "最新会员"},
+    {"/search.asp", "高级搜索"}, {"/party.asp", "聚会活动"}, {"/present.asp", "礼物商店"},
+    {"/indexw.asp", "会员中心"},
+};
+
+// Field `index` of the site settings, or std::nullopt when the settings do
+// not have it (a site without zurva_base_info still shows its pages).
+std::optional<std::string> setting(const serve::PageContext& p, long index) {
+  try {
+    return siteSettings(p.Application)->baseInfo(index);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+std::string head(zurva& z, const serve::PageContext& p, const PageSpec& spec) {
+  std::string out = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
+<html>
+<head>
+<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
+<title>)" + htmlEscape(spec.title) + " - " + htmlEscape(siteName(p)) + R"(</title>
+<link href="/css.css" rel="stylesheet" type="text/css">
+<link rel="icon" href="/favicon.ico" type="image/x-icon">
+)";
+  for (std::string_view style : spec.styles)
+    out += "<link href=\"" + std::string(style) + "\" rel=\"stylesheet\" type=\"text/css\">\n";
+  for (std::string_view script : spec.scripts)
+    out += "<script type=\"text/javascript\" src=\"" + std::string(script) + "\"></script>\n";
+  if (spec.cityTable) out += "<script type=\"text/javascript\">\n" + z.allcitymenu().str() + "</script>\n";
+  if (!spec.script.empty()) out += "<script type=\"text/javascript\">\n" + std::string(spec.script) + "</script>\n";
+  return out + "</head>\n<body>\n";
+}
+
+std::string navigation(zurva& z) {
+  std::string out = "  <tr><td class=\"sitenav\">";
+  bool first = true;
+  for (const NavigationItem& item : kNavigation) {
+    out += (first ? "" : "　|　") + siteAnchor(z, item.path, item.text);
+    first = false;
+  }
+  return out + "</td></tr>\n";
+}
+
+// The member bar: the logged-in member's nickname, grade badge and e-money
+// balance (reading it also refreshes the member cookie's copy), or the login
+// and registration links; and the administrator's links when one is logged in.
+std::string memberBar(zurva& z, serve::PageContext& p) {
+  const Viewer viewer(p.Request);
+  // A cookie that names a member who is gone (no balance) is a guest's.
+  const Variant balance = viewer.isMember() ? z.emoneycookies(p.SqlLocalName, p.SqlUserName, p.SqlPassword,
+                                                             p.SqlDatabaseName)
+                                            : Variant();
+  std::string out = "  <tr><td class=\"memberbar\">";
+  if (balance.isEmpty()) {
+    out += "您好，欢迎光临！　" + siteAnchor(z, "/login.asp", "会员登录") + "　" + siteAnchor(z, "/reg.asp", "免费注册");
+  } else {
+    out += "欢迎您，" + htmlEscape(viewer.member("nickname").str()) + "！" + z.dj(viewer.member("grade")).str() +
+           "　您的 E币 余额：" + htmlEscape(balance.str()) + "　" + siteAnchor(z, "/indexw.asp", "会员中心") + "　" +
+           siteAnchor(z, "/logout.asp", "退出登录");
+  }
+  if (viewer.isAdministrator()) {
+    out += "　｜　管理员 " + htmlEscape(viewer.admin("admin_name").str()) + "：" +
+           siteAnchor(z, "/admin/index.asp", "管理首页") + "　" + siteAnchor(z, "/admin/logout.asp", "退出管理");
+  }
+  return out + "</td></tr>\n";
+}
+
+std::string footer(const serve::PageContext& p) {
+  std::string out = "  <tr><td class=\"sitefoot\" align=\"center\">";
+  if (const auto copyright = setting(p, 4)) out += htmlEscape(*copyright);
+  const auto mail = setting(p, 2);
+  const auto phone = setting(p, 3);
+  if (mail && !mail->empty()) out += "　联系邮箱：" + htmlEscape(*mail);
+  if (phone && !phone->empty()) out += "　电话：" + htmlEscape(*phone);
+  return out + "</td></tr>\n";
+}
+
+constexpr std::string_view kContentEnd = "  </td></tr>\n";
+constexpr std::string_view kFrameEnd = "</table>\n</body>\n</html>\n";
+
+}  // namespace
+
+SitePage::SitePage(zurva& z, serve::PageContext& p, const PageSpec& spec) : z_(z), p_(p), frame_(spec.frame) {
+  std::string out = head(z, p, spec);
+  const std::string title = htmlEscape(spec.title);
+  switch (frame_) {
+    case Frame::Page:
+      out += "<table class=\"bk site\" width=\"760\" align=\"center\" cellspacing=\"0\" cellpadding=\"6\">\n"
+             "  <tr><td class=\"sitehead\">" +
+             siteAnchor(z, "/index.asp", htmlEscape(siteName(p)), "class=\"sitename\"") + " <span>演示站</span></td></tr>\n" +
+             navigation(z) + memberBar(z, p) + "  <tr><td class=\"classtop\">" + title +
+             "</td></tr>\n  <tr><td class=\"classtd\">\n";
+      break;
+    case Frame::Window:
+      out += "<table class=\"bk site\" width=\"96%\" align=\"center\" cellspacing=\"0\" cellpadding=\"6\">\n"
+             "  <tr><td class=\"classtop\">" + title + "<span class=\"sitename\">" + htmlEscape(siteName(p)) +
+             "</span></td></tr>\n  <tr><td class=\"classtd\">\n";
+      break;
+    case Frame::Inner:
+      break;
+  }
+  p.Response.Write(out);
+}
+
+void SitePage::note(std::string_view text, std::string_view css) {
+  p_.Response.Write("    <p" + (css.empty() ? std::string() : " class=\"" + std::string(css) + "\"") + ">" +
+                    htmlEscape(text) + "</p>\n");
+}
+
+void SitePage::end() {
+  switch (frame_) {
+    case Frame::Page:
+      p_.Response.Write(std::string(kContentEnd) + footer(p_) + std::string(kFrameEnd));
+      break;
+    case Frame::Window:
+      p_.Response.Write("    <p class=\"windowclose\"><a href=\"javascript:window.close();\">关闭窗口</a>　" +
+                        siteAnchor(z_, "/index.asp", "返回首页", "target=\"_blank\"") + "</p>\n" +
+                        std::string(kContentEnd) + std::string(kFrameEnd));
+      break;
+    case Frame::Inner:
+      p_.Response.Write("</body>\n</html>\n");
+      break;
+  }
+}
+
+std::string siteName(const serve::PageContext& p) {
+  const std::optional<std::string> name = setting(p, 0);
+  return name && !name->empty() ? *name : std::string(kDemoName);
+}
+
+std::string siteLink(zurva& z, std::string_view path) {
+  Variant url = std::string(path);
+  std::string link = z.showurl(url).str();
+  // The static form of a link with one parameter leaves out the folder
+  // ("/vote.asp?stype=view" gives "stype_view_vote.html"): a site path keeps
+  // its folder, so the link leads to the same page from every folder.
+  if (path.starts_with('/') && !link.starts_with('/'))
+    link = std::string(path.substr(0, path.rfind('/', path.find('?')) + 1)) + link;
+  return htmlEscape(link);
+}
+
+std::string siteAnchor(zurva& z, std::string_view path, std::string_view text, std::string_view attributes) {
+  return "<a href=\"" + siteLink(z, path) + "\"" + (attributes.empty() ? "" : " ") + std::string(attributes) + ">" +
+         std::string(text) + "</a>";
+}
+
+db::Connection openDatabase(const serve::PageContext& p) {
+  db::Connection conn;
+  if (!conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()}))
+    throw std::runtime_error("the database cannot be opened");
+  return conn;
+}
+
+std::optional<std::int32_t> loggedInMember(const serve::PageContext& p) {
+  const Viewer viewer(p.Request);
+  if (!viewer.isMember()) return std::nullopt;
+  const std::optional<std::int32_t> number = viewer.memberNumber();
+  if (!number || *number <= 0) return std::nullopt;
+  return number;
+}
+
+bool isAdministrator(const serve::PageContext& p) { return Viewer(p.Request).isAdministrator(); }
+
+void expireCookie(serve::PageContext& p, const char* name) {
+  host::ResponseCookie& cookie = p.Response.Cookies(name);
+  cookie = "";
+  cookie.Path = "/";
+  cookie.Expires = DateAdd("d", -1, Now());
+}
+
+serve::Page standIn(std::string title, std::string note, Frame frame) {
+  return [title = std::move(title), note = std::move(note), frame](serve::PageContext& p) {
+    zurva z;
+    SitePage page(z, p, {.title = title, .frame = frame});
+    p.Response.Write("    <p>" + note + "</p>\n");
+    page.end();
+  };
+}
+
+void askToLogIn(zurva& z, serve::PageContext& p, std::string_view title) {
+  SitePage page(z, p, {.title = title});
+  p.Response.Write("    <p>请先" + siteAnchor(z, "/login.asp", "登录") + "（还不是会员？" +
+                   siteAnchor(z, "/reg.asp", "免费注册") + "）。</p>\n");
+  page.end();
+}
+
+}  // namespace zurvafun::site

@@ -1,0 +1,105 @@
+// What every page of the demo site shares: its frame (the head, the header
+// with the site's name and the navigation, the member bar, the footer), links
+// in the site's link mode, the database, and the small pages that stand in
+// for the site's pages outside this demo.
+//
+//   void somePage(serve::PageContext& p) {
+//     zurva z;
+//     SitePage page(z, p, {.title = "会员相册", .cityTable = true});
+//     p.Response.Write(z.someMethod(...));   // the component's output, unchanged
+//     page.end();
+//   }
+//
+// A method that ends the request (a message of the component) ends the page
+// there: nothing after it reaches the visitor, the frame's bottom included.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/db.h"
+#include "host/serve/pages.h"
+
+namespace zurvafun {
+class zurva;
+}
+
+namespace zurvafun::site {
+
+// The frames a page can have.
+enum class Frame {
+  // The whole frame: header, navigation, member bar, the page's title, footer.
+  Page,
+  // A small window the site opens (a pop-up): the site's name and the title,
+  // and a link that closes the window.
+  Window,
+  // A page shown inside a frame or an iframe of another page: the head and
+  // the body, nothing around the content.
+  Inner,
+};
+
+struct PageSpec {
+  std::string_view title;
+  Frame frame = Frame::Page;
+  // The city table script (allcitymenu) that the province and city selects call.
+  bool cityTable = false;
+  // Style sheets and script files beyond the site's style sheet.
+  std::vector<std::string_view> styles = {};
+  std::vector<std::string_view> scripts = {};
+  // Script text of the head (fixed text of the site).
+  std::string_view script = {};
+};
+
+// A page of the site: the constructor writes the top of the page up to its
+// content, end() the rest.
+class SitePage {
+ public:
+  SitePage(zurva& z, serve::PageContext& p, const PageSpec& spec);
+  SitePage(const SitePage&) = delete;
+  SitePage& operator=(const SitePage&) = delete;
+
+  // A paragraph of (escaped) text, of class `css` when given.
+  void note(std::string_view text, std::string_view css = "");
+  // The bottom of the page.
+  void end();
+
+ private:
+  zurva& z_;
+  serve::PageContext& p_;
+  Frame frame_;
+};
+
+// The site's name: field 0 of the site settings, or the demo's name when the
+// settings do not have it.
+std::string siteName(const serve::PageContext& p);
+
+// A site path in the site's link mode, escaped for an href attribute.
+std::string siteLink(zurva& z, std::string_view path);
+// <a href="link" attributes>text</a>; `text` and `attributes` are written as
+// they stand.
+std::string siteAnchor(zurva& z, std::string_view path, std::string_view text, std::string_view attributes = "");
+
+// The site's database (std::runtime_error when it cannot be opened: the host
+// answers 500).
+db::Connection openDatabase(const serve::PageContext& p);
+
+// The logged-in member's number (a signed member cookie with a user name and
+// a member number above 0), or std::nullopt for a visitor.
+std::optional<std::int32_t> loggedInMember(const serve::PageContext& p);
+// An administrator is logged in (the signed administrator cookie).
+bool isAdministrator(const serve::PageContext& p);
+
+// Makes the browser drop cookie `name` (emptied, expired, site-wide).
+void expireCookie(serve::PageContext& p, const char* name);
+
+// A page standing in for a page of the site outside this demo: the title, a
+// short note (fixed HTML of the site) and the way back.
+serve::Page standIn(std::string title, std::string note, Frame frame = Frame::Window);
+
+// The page that asks a visitor to log in first.
+void askToLogIn(zurva& z, serve::PageContext& p, std::string_view title);
+
+}  // namespace zurvafun::site

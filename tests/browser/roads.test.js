@@ -1,0 +1,207 @@
+// The main roads of the demo site in the system Chromium, as a visitor walks
+// them from the home page: register, log out and in, edit the profile,
+// search, open a profile and an album, send a message and a gift, sign up
+// for a party, buy a showcase placement. Each step checks what the page
+// shows (and the database where the page cannot show it) and that no script
+// error and no failed load happened.
+//
+//   node roads.test.js <zurva-serve binary> <source folder>
+'use strict';
+
+const harness = require('./harness');
+
+harness.run(process.argv.slice(2), { demoMembers: 60 }, async (site) => {
+  const { page, base, sql, check, text } = site;
+
+  // The link of `frame` whose text is `label` (trimmed).
+  async function link(frame, label) {
+    const links = await frame.$$('a');
+    for (const a of links) {
+      if ((await a.evaluate((e) => e.textContent.trim())) === label) return a;
+    }
+    throw new Error('no link ' + label + ' on ' + frame.url());
+  }
+  async function follow(label, frame = page) {
+    await Promise.all([frame.waitForNavigation(), (await link(frame, label)).click()]);
+  }
+  const memberBar = () => page.$eval('td.memberbar', (e) => e.innerText);
+  // The value of demo member 2's balance as the member bar shows it.
+  async function balance() {
+    const m = (await memberBar()).match(/E币 余额：([0-9.]+)/);
+    check(m, 'no balance in the member bar: ' + await memberBar());
+    return Number(m[1]);
+  }
+
+  const newcomer = { user: 'walker@example.com', nickname: '行者', password: 'walk1234' };
+
+  return [
+    ['a visitor registers from the home page and lands in his member home', async () => {
+      await page.goto(base + '/');
+      await follow('免费注册');
+      const form = {
+        username: newcomer.user, nickname: newcomer.nickname, password: newcomer.password,
+        password_confirm: newcomer.password, name_r: '李行', IDNo: '110101199501011234', dutytype: '工程师',
+        Mobile: '13912345678', question: '我的小学', answer: '实验小学', drink: '不喝酒', smoking: '不吸烟',
+        qq: '88886666', email: newcomer.user,
+        intro: '性格开朗，喜欢运动和旅行，周末常去爬山，希望认识一位善良真诚的女孩。',
+      };
+      for (const [name, value] of Object.entries(form)) await page.type(`[name=${name}]`, value);
+      const choices = [['name_ropen', '2'], ['SelID', '1'], ['sex', '576'], ['birthyear', '1995'], ['height', '175'],
+        ['weight', '68'], ['Shape', '115'], ['look', '7'], ['marrystatus', '1'], ['Folk', '39'], ['ancestor', '浙江'],
+        ['province', '浙江'], ['city', '杭州市'], ['degree', '124'], ['province1', '浙江'], ['city1', '宁波市'],
+        ['job', '161'], ['housesta', '206'], ['income', '228'], ['incomeopen', '1'], ['constel', '狮子座'],
+        ['tel_ropen', '1'], ['agefrom', '22'], ['ageto', '30'], ['heightfrom', '155'], ['heightto', '170'],
+        ['degreefrom', '123'], ['degreeto', '126']];
+      // The city selects are filled by the page's script when a province is chosen.
+      for (const [name, value] of choices) {
+        const chosen = await page.select(`select[name=${name}]`, value);
+        check(chosen.length === 1, `no option ${value} in ${name}`);
+      }
+      await Promise.all([page.waitForNavigation(), page.click('input[type=submit]')]);
+      // The login hands the new member to the forum, which sends him home.
+      await page.waitForFunction(() => /indexw/.test(location.pathname));
+      check((await memberBar()).includes('欢迎您，行者！'), 'member bar: ' + await memberBar());
+      check((await text()).includes('会员中心'), 'not the member home');
+      const data = sql('select userdata from zurva_user order by userid desc limit 1');
+      check(data.includes('#浙江-杭州市#'), 'stored: ' + data);
+      site.noScriptErrors();
+    }],
+
+    ['he logs out and logs in again through the member bar', async () => {
+      await follow('退出登录');
+      check((await text()).includes('请先登录'), 'still logged in: ' + (await text()).slice(0, 200));
+      check((await memberBar()).includes('会员登录'), 'member bar: ' + await memberBar());
+      await follow('会员登录');
+      await page.type('input[name=username]', newcomer.user);
+      await page.type('input[name=password]', newcomer.password);
+      await Promise.all([page.waitForNavigation(), page.click('input[type=submit]')]);
+      await page.waitForFunction(() => /indexw/.test(location.pathname));
+      const bar = await memberBar();
+      check(bar.includes('欢迎您，行者！') && bar.includes('您的 E币 余额：'), 'member bar: ' + bar);
+      site.noScriptErrors();
+    }],
+
+    ['he edits his profile from his member home', async () => {
+      await follow('修改个人资料');
+      await page.waitForSelector('form[name=form1]');
+      await page.select('select[name=height]', '180');
+      await page.$eval('input[name=dutytype]', (i) => { i.value = ''; });
+      await page.type('input[name=dutytype]', '设计师');
+      await Promise.all([page.waitForNavigation(), page.click('form[name=form1] input[type=submit]')]);
+      check((await text()).includes('您的资料已保存。'), 'not saved: ' + (await text()).slice(0, 300));
+      check(await page.$eval('select[name=height]', (s) => s.value) === '180', 'the height is not shown');
+      check(sql('select height_ from zurva_user order by userid desc limit 1') === '180', 'height not stored');
+      site.noScriptErrors();
+    }],
+
+    ['he searches from the home page and with the advanced search', async () => {
+      await follow('首页');
+      await page.select('form[name=quick] select[name=sex]', '577');
+      await page.select('form[name=quick] select[name=agefrom]', '20');
+      await page.select('form[name=quick] select[name=ageto]', '60');
+      await Promise.all([page.waitForNavigation(), page.click('form[name=quick] input[type=submit]')]);
+      const found = await text();
+      check(/淑女/.test(found) && !/绅士，/.test(found), 'quick search: ' + found.slice(0, 300));
+      await follow('高级搜索');
+      await page.waitForSelector('form[name=form3]');
+      await page.$eval('input[name=sex][value="577"]', (r) => r.click());  // in a folded panel
+      const results = await site.search();
+      const rows = await text(results);
+      check(/淑女/.test(rows) && !/绅士，/.test(rows), 'results: ' + rows.slice(0, 300));
+      site.noScriptErrors();
+    }],
+
+    ['a member opens a profile from the gallery, then the album and a photo', async () => {
+      await site.logIn('demo2@example.com', 'demo456');
+      await follow('首页');
+      // The gallery's cards open the profile in a window of its own.
+      const card = await page.$('xpath/.//h3[contains(., "会员展示")]/following::a[contains(@href, "_por.html")][1]');
+      check(card, 'no card in the gallery');
+      const profile = await site.popup(() => card.click());
+      const shown = await text(profile);
+      check(shown.includes('基本资料'), 'not a profile: ' + shown.slice(0, 200));
+      await follow('查看相册', profile);
+      const thumbnails = await profile.$$eval('img[src*="mup_article"]', (i) => i.map((x) => x.complete && x.naturalWidth));
+      check(thumbnails.length > 0 && thumbnails.every((w) => w > 0), 'thumbnails: ' + thumbnails.join(','));
+      const big = await profile.$('a[onclick*="xc_page_"]');
+      check(big, 'no link to a big photo');
+      const photo = await site.popup(() => big.click());
+      const full = await photo.$$eval('img[src*="up_article"]', (i) => i.map((x) => x.complete && x.naturalWidth));
+      check(full.length === 1 && full[0] > 0, 'full photo: ' + full.join(','));
+      await photo.close();
+      await profile.close();
+      site.noScriptErrors();
+    }],
+
+    ['he sends her a message from her profile', async () => {
+      await page.goto(base + '/userinfo.asp?id=1');
+      const conversation = await site.popup(async () => (await link(page, '发短信')).click());
+      const send = conversation.frames().find((f) => f.name() === 'send');
+      await send.waitForSelector('textarea[name=content]');
+      await send.type('textarea[name=content]', '你好，周末一起去爬山吗？');
+      await Promise.all([send.waitForNavigation(), send.click('input[type=submit]')]);
+      check((await text(send)).includes('已发送。'), 'send frame: ' + await text(send));
+      // The whole conversation into the upper frame.
+      await (await link(send, '查看全部记录')).click();
+      const shown = conversation.frames().find((f) => f.name() === 'showc');
+      await shown.waitForFunction(() => /周末一起去爬山/.test(document.getElementById('showcontent').innerText));
+      check(sql("select count(*) from Sendbooks where userid=1 and senduserid=2 and content like '%爬山%'") === '1',
+        'no message row');
+      await conversation.close();
+      site.noScriptErrors();
+    }],
+
+    ['and a gift from the gift shop', async () => {
+      const before = await balance();
+      const gifts = sql('select count(*) from presentmx where userid=1 and senduserid=2');
+      await follow('送礼物');
+      const form = await site.popup(async () => (await link(page, '赠送')).click());
+      check((await text(form)).includes('演示一号'), 'the form does not name her');
+      site.dialogs.length = 0;
+      await form.click('input[name=Submit]');
+      await site.dialog(/已成功送出礼物/);
+      check(Number(sql('select count(*) from presentmx where userid=1 and senduserid=2')) === Number(gifts) + 1,
+        'no gift row');
+      await page.reload();
+      check(await balance() < before, 'the balance did not go down');
+      site.noScriptErrors();
+    }],
+
+    ['he signs up for a party', async () => {
+      const party = sql('select id from party where partytime > datetime(\'now\') and id not in ' +
+        '(select partyid from partycj where userid=2) order by partytime limit 1');
+      check(party !== '', 'no party to sign up for');
+      await follow('聚会活动');
+      const title = sql(`select bt from party where id=${party}`);
+      await Promise.all([page.waitForNavigation(), page.click(`a[href="partyid_${party}_partyinfo.html"]`)]);
+      check((await text()).includes(title), 'not the party page');
+      const form = await site.popup(async () => (await link(page, '我要报名')).click());
+      await form.type('input[name=tel]', '13800138001');
+      await form.type('input[name=nl]', '38');
+      await form.type('input[name=xl]', '硕士');
+      await form.type('input[name=zy]', '工程师');
+      site.dialogs.length = 0;
+      await form.click('input[type=submit]');
+      await site.dialog(/您参加活动成功/);
+      await page.reload();
+      check(/已报名：[^\n]*演示二号/.test(await text()), 'not listed: ' + (await text()).slice(0, 500));
+      check(sql(`select count(*) from partycj where partyid=${party} and userid=2`) === '1', 'no sign-up row');
+      site.noScriptErrors();
+    }],
+
+    ['and buys a showcase placement from his member home', async () => {
+      await follow('会员中心');
+      const before = await balance();
+      await follow('购买我型我秀');
+      await page.type('input[name=ORDERMONEY]', '2');
+      await page.select('select[name=agefrom]', '25');
+      await page.select('select[name=ageto]', '40');
+      site.dialogs.length = 0;
+      await Promise.all([page.waitForNavigation(), page.click('input[name=Submit]')]);
+      await site.dialog(/我型我秀申请成功/);
+      check(Number(sql('select emoney from zurva_user where userid=2')) === before - 60, 'not charged 60');
+      check(sql('select iflianxi from zurva_user where userid=2') !== '', 'no showcase days');
+      site.noScriptErrors();
+    }],
+  ];
+});
