@@ -175,7 +175,14 @@ class ServerSuite : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     server_ = new ServerProcess;
-    if (!server_->start(Suite::settings(), Suite::kReadyPath, startError_)) ADD_FAILURE() << startError_;
+    // A suite whose server cannot start fails every test (an exception here
+    // would only mark them skipped).
+    try {
+      if (!server_->start(Suite::settings(), Suite::kReadyPath, startError_)) ADD_FAILURE() << startError_;
+    } catch (const std::exception& e) {
+      startError_ = std::string("the suite's server could not be set up: ") + e.what();
+      ADD_FAILURE() << startError_;
+    }
   }
   static void TearDownTestSuite() {
     server_->stop();
