@@ -105,6 +105,55 @@ TEST(GbkConvert, InvalidGbkBecomesReplacementCharacter) {
   for (const auto& c : cases) EXPECT_EQ(toUtf8(c.gbk), c.utf8);
 }
 
+// The whole GBK text through one converter, a failure replaced by U+FFFD for
+// a lead and trail byte pair or for one byte: what toUtf8 must give.
+std::string throughIconvToUtf8(std::string_view in) {
+  iconv_t cd = iconv_open("UTF-8", "GBK");
+  std::string out(in.size() * 4 + 16, '\0');
+  char* inPtr = const_cast<char*>(in.data());
+  std::size_t inLeft = in.size(), used = 0;
+  while (inLeft > 0) {
+    char* outPtr = out.data() + used;
+    std::size_t outLeft = out.size() - used;
+    const std::size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    used = std::size_t(outPtr - out.data());
+    if (result != std::size_t(-1)) break;
+    out.resize(used);
+    out += "\uFFFD";
+    const auto lead = static_cast<unsigned char>(inPtr[0]);
+    const auto trail = inLeft > 1 ? static_cast<unsigned char>(inPtr[1]) : 0;
+    const std::size_t skipped =
+        inLeft > 1 && lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F ? 2 : 1;
+    inPtr += skipped;
+    inLeft -= skipped;
+    used = out.size();
+    out.resize(used + inLeft * 4 + 16);
+  }
+  out.resize(used);
+  iconv_close(cd);
+  return out;
+}
+
+TEST(GbkConvert, MixedBytesDecodeAsAWholeWould) {
+  std::mt19937 random(3);
+  for (int i = 0; i < 20000; ++i) {
+    std::string bytes;
+    for (int n = int(random() % 10); n > 0; --n) {
+      switch (random() % 5) {
+        case 0: bytes += char('a' + random() % 26); break;
+        case 1: bytes += fromUtf8(std::string(1, char('a' + random() % 26)) + "中文會員€·"); break;
+        case 2:  // any lead and trail byte pair, assigned or not
+          bytes += char(0x81 + random() % 0x7E);
+          bytes += char(0x40 + random() % 0xBF);
+          break;
+        case 3: bytes += char(0x80 + random() % 0x80); break;  // a stray or cut-off byte
+        default: bytes += char(random() % 0x100);
+      }
+    }
+    ASSERT_EQ(toUtf8(bytes), throughIconvToUtf8(bytes)) << bytes;
+  }
+}
+
 TEST(GbkCodes, CodeOfAndCharOf) {
   struct Case {
     char32_t cp;
