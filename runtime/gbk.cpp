@@ -336,27 +336,31 @@ char32_t charOf(long code) {
 std::string urlDecode(std::string_view text) {
   std::string bytes(text.size(), '\0');
   std::size_t w = 0;
+  bool ascii = true;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
+    char c = text[i];
     int high, low;
     if (c == '+') {
-      bytes[w++] = ' ';
+      c = ' ';
     } else if (c == '%' && i + 2 < text.size() && (high = hexDigit(text[i + 1])) >= 0 &&
                (low = hexDigit(text[i + 2])) >= 0) {
-      bytes[w++] = static_cast<char>(high * 16 + low);
+      c = static_cast<char>(high * 16 + low);
       i += 2;
-    } else {
-      bytes[w++] = c;
     }
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    bytes[w++] = c;
   }
   bytes.resize(w);
-  return toUtf8(bytes);
+  return ascii ? bytes : toUtf8(bytes);
 }
 
-std::string urlEncode(std::string_view utf8) {
-  const std::string bytes = fromUtf8(utf8);
-  std::string out(bytes.size() * 3, '\0');
-  std::size_t w = 0;
+void appendUrlEncoded(std::string& out, std::string_view utf8) {
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  std::string converted;
+  std::string_view bytes = utf8;
+  if (asciiPrefix(p, utf8.size()) != utf8.size()) bytes = converted = fromUtf8(utf8);
+  std::size_t w = out.size();
+  out.resize(w + bytes.size() * 3);
   for (char c : bytes) {
     if (c == ' ') {
       out[w++] = '+';
@@ -370,6 +374,11 @@ std::string urlEncode(std::string_view utf8) {
     }
   }
   out.resize(w);
+}
+
+std::string urlEncode(std::string_view utf8) {
+  std::string out;
+  appendUrlEncoded(out, utf8);
   return out;
 }
 
