@@ -244,18 +244,32 @@ std::string fromUtf8(std::string_view utf8, bool ncr) {
   // as converting the whole text would give.
   const std::vector<std::uint16_t>& table = encodingTable();
   // A character takes no more bytes in GBK than in UTF-8; only a reference
-  // can take more, and makes room for itself.
+  // can take more, and makes room for itself: the output always has room for
+  // what is written so far and one byte for each input byte left.
   std::string out(n, '\0');
-  std::memcpy(out.data(), p, at);
+  char* o = out.data();
+  std::memcpy(o, p, at);
   std::size_t w = at;
   const auto continuation = [&](std::size_t i) { return (p[i] & 0xC0) == 0x80; };
   while (at < n) {
-    const std::size_t ascii = asciiPrefix(p + at, n - at);
-    std::memcpy(out.data() + w, p + at, ascii);
-    w += ascii;
-    at += ascii;
-    if (at == n) break;
     const unsigned char lead = p[at];
+    if (lead < 0x80) {
+#if defined(__SSE2__)
+      // Sixteen bytes copied at once; the ASCII ones among them count.
+      if (at + 16 <= n) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + w), bytes);
+        const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+        const std::size_t ascii = high ? static_cast<std::size_t>(__builtin_ctz(high)) : 16;
+        at += ascii;
+        w += ascii;
+        continue;
+      }
+#endif
+      o[w++] = static_cast<char>(lead);
+      ++at;
+      continue;
+    }
     std::size_t length;
     char32_t cp;
     bool canonical;
@@ -274,14 +288,18 @@ std::string fromUtf8(std::string_view utf8, bool ncr) {
     }
     const std::uint16_t code = canonical && cp <= 0xFFFF ? table[cp] : 0;
     if (code >= 0x100) {
-      out[w++] = static_cast<char>(code >> 8);
-      out[w++] = static_cast<char>(code & 0xFF);
+      o[w] = static_cast<char>(code >> 8);
+      o[w + 1] = static_cast<char>(code & 0xFF);
+      w += 2;
     } else if (code != 0) {
-      out[w++] = static_cast<char>(code);
+      o[w++] = static_cast<char>(code);
     } else {
       const std::string reference = ncr ? "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";" : "?";
-      if (w + reference.size() + (n - at - length) > out.size()) out.resize(w + reference.size() + (n - at - length));
-      std::memcpy(out.data() + w, reference.data(), reference.size());
+      if (w + reference.size() + (n - at - length) > out.size()) {
+        out.resize(w + reference.size() + (n - at - length));
+        o = out.data();
+      }
+      std::memcpy(o + w, reference.data(), reference.size());
       w += reference.size();
     }
     at += length;
