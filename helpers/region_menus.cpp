@@ -43,6 +43,8 @@ std::vector<std::string_view> menuProvinces(std::string_view menu) {
     if (first == std::string_view::npos) continue;
     std::string_view province = record.substr(first + kFieldSeparator.size());
     province = province.substr(0, province.find(kFieldSeparator));
+    // Records of one province mostly follow each other.
+    if (!provinces.empty() && provinces.back() == province) continue;
     if (seen.insert(province).second) provinces.push_back(province);
   }
   return provinces;
