@@ -4,6 +4,8 @@
 // case-sensitive.
 #include "framework/links.h"
 
+#include <algorithm>
+
 #include "framework/site_settings.h"
 #include "framework/zurva.h"
 #include "runtime/text.h"
@@ -18,6 +20,18 @@ constexpr std::string_view kScriptTail = "this.options";
 // character: byte positions stand for the character positions the text
 // functions would give.
 bool holds(std::string_view text, std::string_view find) { return text.find(find) != std::string_view::npos; }
+
+// `text` with every `find` (ASCII, not empty) replaced by `with`, left to right.
+std::string replaced(std::string_view text, std::string_view find, std::string_view with) {
+  std::string out;
+  out.reserve(text.size() + with.size());
+  size_t done = 0;
+  for (size_t at = text.find(find); at != std::string_view::npos; at = text.find(find, done)) {
+    out.append(text, done, at - done).append(with);
+    done = at + find.size();
+  }
+  return out.append(text, done);
+}
 
 // The text after the last `c` (all of it when there is none).
 std::string_view afterLast(std::string_view text, char c) {
@@ -39,20 +53,32 @@ bool keepItem(std::string_view queryItem) {
 std::string staticForm(std::string_view cleaned, std::string_view path, std::string_view query) {
   if (!holds(query, "&")) {
     // One parameter: key_value_page.html, without the directory.
-    const std::string parameter = Replace(query, "=", "_");
+    std::string result(query);
+    std::replace(result.begin(), result.end(), '=', '_');
     const std::string_view page = afterLast(path, '/');
     // A script tail stands inside a single-quoted script string that the
     // link's "'+" has closed: open a new string after the expression and
     // close it after the page name.
-    if (holds(cleaned, kScriptTail)) return parameter + "+'_" + Replace(page, ".asp", ".html'");
-    return parameter + "_" + Replace(page, ".asp", ".html");
+    const bool tail = holds(cleaned, kScriptTail);
+    result += tail ? "+'_" : "_";
+    return result += replaced(page, ".asp", tail ? ".html'" : ".html");
   }
-  // Several parameters: dir/page_key_value_key_value.html.
-  std::string result = Replace(Replace(Replace(cleaned, ".asp?", "_"), "=", "_"), "&", "_");
+  // Several parameters: dir/page_key_value_key_value.html: ".asp?" (which
+  // stands only where the path meets the query: neither holds a "?"), "="
+  // and "&" become "_".
+  std::string result;
+  result.reserve(cleaned.size() + 8);
+  for (size_t i = 0; i < cleaned.size(); ++i) {
+    if (cleaned.compare(i, 5, ".asp?") == 0) {
+      result += '_';
+      i += 4;
+    } else {
+      result += cleaned[i] == '=' || cleaned[i] == '&' ? '_' : cleaned[i];
+    }
+  }
   // A script tail at the end leaves the script outside its string; ".html"
   // then goes into a new string, as in the one-parameter form.
-  if (holds(afterLast(query, '&'), kScriptTail)) return result + "+'.html'";
-  return result + ".html";
+  return result += holds(afterLast(query, '&'), kScriptTail) ? "+'.html'" : ".html";
 }
 
 }  // namespace
@@ -77,7 +103,7 @@ Variant zurva::showurl(Variant& url) {
       return;
     }
     if (!holds(link, "?")) {
-      result = Replace(link, ".asp", ".html");
+      result = replaced(link, ".asp", ".html");
       return;
     }
 
@@ -97,7 +123,7 @@ Variant zurva::showurl(Variant& url) {
     }
     if (cleanedQuery.empty()) {
       url = std::string(path);
-      result = Replace(path, ".asp", ".html");
+      result = replaced(path, ".asp", ".html");
       return;
     }
     std::string cleaned = std::string(path) + "?" + cleanedQuery;
