@@ -50,6 +50,25 @@ std::vector<std::string_view> menuProvinces(std::string_view menu) {
   return provinces;
 }
 
+// The option of each province of the menu text. The menu changes seldom: each
+// thread keeps the options of the text it read last.
+const std::string& provinceOptions(const std::string& menu) {
+  thread_local std::string kept = "\n";  // never a menu text
+  thread_local std::string options;
+  if (menu != kept) {
+    options.clear();
+    for (std::string_view province : menuProvinces(menu)) {
+      options += " \r\n<option value=\"";
+      options += province;
+      options += "\">";
+      options += province;
+      options += "</option>\r\n";
+    }
+    kept = menu;
+  }
+  return options;
+}
+
 // The page script that defines the city table: subcat[i] holds city,
 // province, city of entry i; onecount the number of entries.
 std::string cityTableScript() {
@@ -85,13 +104,7 @@ Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
     html += "</select>\r\n";
   } else {
     html += " ";
-    for (std::string_view province : menuProvinces(text)) {
-      html += " \r\n<option value=\"";
-      html += province;
-      html += "\">";
-      html += province;
-      html += "</option>\r\n";
-    }
+    html += provinceOptions(text);
     html += "\r\n</select>\r\n";
   }
   rs.Close();
