@@ -68,13 +68,13 @@ std::string staticForm(std::string_view cleaned, std::string_view path, std::str
   // and "&" become "_".
   std::string result;
   result.reserve(cleaned.size() + 8);
-  for (size_t i = 0; i < cleaned.size(); ++i) {
-    if (cleaned.compare(i, 5, ".asp?") == 0) {
-      result += '_';
-      i += 4;
-    } else {
+  for (size_t done = 0;;) {
+    const size_t at = cleaned.find(".asp?", done);
+    for (size_t i = done; i < std::min(at, cleaned.size()); ++i)
       result += cleaned[i] == '=' || cleaned[i] == '&' ? '_' : cleaned[i];
-    }
+    if (at == std::string_view::npos) break;
+    result += '_';
+    done = at + 5;
   }
   // A script tail at the end leaves the script outside its string; ".html"
   // then goes into a new string, as in the one-parameter form.
