@@ -42,10 +42,12 @@ TEST(GbkConvert, CharacterOutsideGbkBecomesReference) {
   EXPECT_EQ(fromUtf8("<td>中</td>\xE4\xB8" "a<b>é</b>"), "<td>\xD6\xD0</td>&#65533;&#65533;a<b>\xA8\xA6</b>");
 }
 
-// The whole text through one converter, every failure replaced where the
-// converter stops: what fromUtf8 must give, however it gets there.
-std::string throughIconv(std::string_view in, bool ncr) {
-  iconv_t cd = iconv_open("GBK", "UTF-8");
+// The whole text through one iconv converter from `from` to `to`; where it
+// stops, onFailure(rest, out) appends the replacement and gives the number of
+// bytes of `rest` it stands for.
+template <class OnFailure>
+std::string throughIconv(std::string_view in, const char* to, const char* from, OnFailure onFailure) {
+  iconv_t cd = iconv_open(to, from);
   std::string out(in.size() * 4 + 16, '\0');
   char* inPtr = const_cast<char*>(in.data());
   std::size_t inLeft = in.size(), used = 0;
@@ -56,17 +58,26 @@ std::string throughIconv(std::string_view in, bool ncr) {
     used = std::size_t(outPtr - out.data());
     if (result != std::size_t(-1)) break;
     out.resize(used);
-    std::size_t length = 0;
-    const char32_t cp = nextCodePoint(std::string_view(inPtr, inLeft), length);
-    out += ncr ? "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";" : "?";
-    inPtr += length;
-    inLeft -= length;
+    const std::size_t skipped = onFailure(std::string_view(inPtr, inLeft), out);
+    inPtr += skipped;
+    inLeft -= skipped;
     used = out.size();
     out.resize(used + inLeft * 4 + 16);
   }
   out.resize(used);
   iconv_close(cd);
   return out;
+}
+
+// Every failure replaced where the converter stops: what fromUtf8 must give,
+// however it gets there.
+std::string throughIconv(std::string_view in, bool ncr) {
+  return throughIconv(in, "GBK", "UTF-8", [ncr](std::string_view rest, std::string& out) {
+    std::size_t length = 0;
+    const char32_t cp = nextCodePoint(rest, length);
+    out += ncr ? "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";" : "?";
+    return length;
+  });
 }
 
 TEST(GbkConvert, MixedTextConvertsAsAWholeWould) {
@@ -105,33 +116,15 @@ TEST(GbkConvert, InvalidGbkBecomesReplacementCharacter) {
   for (const auto& c : cases) EXPECT_EQ(toUtf8(c.gbk), c.utf8);
 }
 
-// The whole GBK text through one converter, a failure replaced by U+FFFD for
-// a lead and trail byte pair or for one byte: what toUtf8 must give.
+// GBK text with a failure replaced by U+FFFD for a lead and trail byte pair
+// or for one byte: what toUtf8 must give.
 std::string throughIconvToUtf8(std::string_view in) {
-  iconv_t cd = iconv_open("UTF-8", "GBK");
-  std::string out(in.size() * 4 + 16, '\0');
-  char* inPtr = const_cast<char*>(in.data());
-  std::size_t inLeft = in.size(), used = 0;
-  while (inLeft > 0) {
-    char* outPtr = out.data() + used;
-    std::size_t outLeft = out.size() - used;
-    const std::size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    used = std::size_t(outPtr - out.data());
-    if (result != std::size_t(-1)) break;
-    out.resize(used);
+  return throughIconv(in, "UTF-8", "GBK", [](std::string_view rest, std::string& out) -> std::size_t {
     out += "\uFFFD";
-    const auto lead = static_cast<unsigned char>(inPtr[0]);
-    const auto trail = inLeft > 1 ? static_cast<unsigned char>(inPtr[1]) : 0;
-    const std::size_t skipped =
-        inLeft > 1 && lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F ? 2 : 1;
-    inPtr += skipped;
-    inLeft -= skipped;
-    used = out.size();
-    out.resize(used + inLeft * 4 + 16);
-  }
-  out.resize(used);
-  iconv_close(cd);
-  return out;
+    const auto lead = static_cast<unsigned char>(rest[0]);
+    const auto trail = rest.size() > 1 ? static_cast<unsigned char>(rest[1]) : 0;
+    return rest.size() > 1 && lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F ? 2 : 1;
+  });
 }
 
 TEST(GbkConvert, MixedBytesDecodeAsAWholeWould) {
