@@ -77,17 +77,17 @@ Registry& registry() {
 // entry lives while a handle of the file holds it.
 struct WriteGates {
   std::mutex mutex;
-  std::map<std::pair<dev_t, ino_t>, std::weak_ptr<std::timed_mutex>> gates;
+  std::map<std::pair<dev_t, ino_t>, std::weak_ptr<detail::WriteGate>> gates;
 };
 
-std::shared_ptr<std::timed_mutex> writeGateOf(dev_t device, ino_t inode) {
+std::shared_ptr<detail::WriteGate> writeGateOf(dev_t device, ino_t inode) {
   static WriteGates* g = new WriteGates;  // never destroyed, as the registry
   std::lock_guard<std::mutex> lock(g->mutex);
-  std::weak_ptr<std::timed_mutex>& entry = g->gates[{device, inode}];
-  std::shared_ptr<std::timed_mutex> gate = entry.lock();
+  std::weak_ptr<detail::WriteGate>& entry = g->gates[{device, inode}];
+  std::shared_ptr<detail::WriteGate> gate = entry.lock();
   if (!gate) {
     for (auto it = g->gates.begin(); it != g->gates.end();) it = it->second.expired() ? g->gates.erase(it) : ++it;
-    gate = std::make_shared<std::timed_mutex>();
+    gate = std::make_shared<detail::WriteGate>();
     g->gates[{device, inode}] = gate;
   }
   return gate;
@@ -398,18 +398,28 @@ void Handle::refreshSchema() {
 
 // ---- transaction levels
 
-std::unique_lock<std::timed_mutex> Handle::takeWriteTurn() {
+bool WriteGate::take(std::chrono::milliseconds limit) {
+  if (sem_trywait(&turns_) == 0) return true;
+  timespec until{};
+  clock_gettime(CLOCK_MONOTONIC, &until);
+  const long long nanoseconds = until.tv_nsec + (limit.count() % 1000) * 1000000LL;
+  until.tv_sec += static_cast<time_t>(limit.count() / 1000 + nanoseconds / 1000000000);
+  until.tv_nsec = static_cast<long>(nanoseconds % 1000000000);
+  for (;;) {
+    if (sem_clockwait(&turns_, CLOCK_MONOTONIC, &until) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+WriteTurn Handle::takeWriteTurn() {
   if (!writeGate_) writeGate_ = writeGateOf(device, inode);
-  std::unique_lock<std::timed_mutex> turn(*writeGate_, std::defer_lock);
-  if (!turn.try_lock_for(std::chrono::milliseconds(busyLimitMs_))) raise(dberr::CommandError, sqlite3_errstr(SQLITE_BUSY));
-  return turn;
+  if (!writeGate_->take(std::chrono::milliseconds(busyLimitMs_))) raise(dberr::CommandError, sqlite3_errstr(SQLITE_BUSY));
+  return WriteTurn(writeGate_);
 }
 
-void Handle::levelsEnded() noexcept {
-  if (writing_.owns_lock()) writing_.unlock();
-}
+void Handle::levelsEnded() noexcept { writing_.giveBack(); }
 
-std::unique_lock<std::timed_mutex> Handle::autocommitTurn(sqlite3_stmt* stmt) {
+WriteTurn Handle::autocommitTurn(sqlite3_stmt* stmt) {
   if (!levels_.empty() || sqlite3_stmt_readonly(stmt)) return {};
   return takeWriteTurn();
 }
@@ -418,7 +428,7 @@ std::uint64_t Handle::begin() {
   requireOpen();
   const size_t depth = levels_.size();
   if (depth == 0) {
-    std::unique_lock<std::timed_mutex> turn = takeWriteTurn();
+    WriteTurn turn = takeWriteTurn();
     exec(Fixed::Begin);
     writing_ = std::move(turn);
   } else {
@@ -768,7 +778,7 @@ long Connection::ExecuteAction(std::string_view sql, const std::vector<Variant>&
   const bool changes = !sqlite3_stmt_readonly(p.stmt);
   const bool schemaChange = p.schemaChange;
   {
-    const std::unique_lock<std::timed_mutex> turn = h.autocommitTurn(p.stmt);
+    const detail::WriteTurn turn = h.autocommitTurn(p.stmt);
     detail::StatementUse use(p.stmt);
     detail::bindSlots(p.stmt, slots, params);
     detail::clearFunctionError();

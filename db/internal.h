@@ -5,9 +5,11 @@
 #include <sqlite3.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
+#include <semaphore.h>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -53,6 +55,45 @@ struct Prepared {
   sqlite3_stmt* stmt = nullptr;
   std::shared_ptr<const ColumnSet> columns;  // null for statements without rows
   bool schemaChange = false;
+};
+
+// The write gate of a database file (see Handle): one turn at a time, waited
+// for asleep. A turn belongs to a handle, not to a thread: whoever closes the
+// handle gives it back.
+class WriteGate {
+ public:
+  WriteGate() { sem_init(&turns_, 0, 1); }
+  ~WriteGate() { sem_destroy(&turns_); }
+  WriteGate(const WriteGate&) = delete;
+  WriteGate& operator=(const WriteGate&) = delete;
+  // False when the turn did not come within `limit`.
+  bool take(std::chrono::milliseconds limit);
+  void release() { sem_post(&turns_); }
+
+ private:
+  sem_t turns_;
+};
+
+// A turn taken at a gate, given back when it goes (or by giveBack).
+class WriteTurn {
+ public:
+  WriteTurn() = default;
+  explicit WriteTurn(std::shared_ptr<WriteGate> gate) : gate_(std::move(gate)) {}
+  WriteTurn(WriteTurn&& other) noexcept : gate_(std::move(other.gate_)) {}
+  WriteTurn& operator=(WriteTurn&& other) noexcept {
+    if (this != &other) {
+      giveBack();
+      gate_ = std::move(other.gate_);
+    }
+    return *this;
+  }
+  ~WriteTurn() { giveBack(); }
+  void giveBack() noexcept {
+    if (gate_) std::exchange(gate_, nullptr)->release();
+  }
+
+ private:
+  std::shared_ptr<WriteGate> gate_;
 };
 
 // One pooled SQLite handle: one per thread and database file.
@@ -110,7 +151,7 @@ struct Handle {
   // The file's write turn for a statement about to run outside a transaction
   // of the handle: held when the statement writes, empty when it only reads
   // or the handle's transaction holds the turn already.
-  std::unique_lock<std::timed_mutex> autocommitTurn(sqlite3_stmt* stmt);
+  WriteTurn autocommitTurn(sqlite3_stmt* stmt);
   // Raises the error of a failed step: a function's own error, else the
   // database's message.
   [[noreturn]] void fail(int rc);
@@ -124,7 +165,7 @@ struct Handle {
   void requireOpen() const;
   // Waits for the file's write turn (at most the busy limit; then the
   // database is locked, as SQLite says when its own wait runs out).
-  std::unique_lock<std::timed_mutex> takeWriteTurn();
+  WriteTurn takeWriteTurn();
   // The transaction levels are gone: the write turn is given back.
   void levelsEnded() noexcept;
   void settleLevels();
@@ -151,8 +192,8 @@ struct Handle {
   sqlite3_stmt* versionStmt_ = nullptr;
   sqlite3_stmt* fixed_[3] = {};  // by Fixed, prepared at first use
   std::vector<Level> levels_;  // outermost first
-  std::shared_ptr<std::timed_mutex> writeGate_;  // the file's, shared by the process's handles of it
-  std::unique_lock<std::timed_mutex> writing_;   // held while levels_ is not empty
+  std::shared_ptr<WriteGate> writeGate_;  // the file's, shared by the process's handles of it
+  WriteTurn writing_;                     // held while levels_ is not empty
   std::uint64_t nextLevel_ = 0;
   int busyLimitMs_ = 5000;     // how long a statement waits for a lock
   std::int64_t busySince_ = 0;  // when the current wait began (steady clock, µs)

@@ -198,7 +198,7 @@ void Recordset::run(const std::shared_ptr<detail::Handle>& handle, std::string_v
     // A statement without rows runs; the recordset stays closed.
     const bool schemaChange = p.schemaChange;
     {
-      const std::unique_lock<std::timed_mutex> turn = h.autocommitTurn(p.stmt);
+      const detail::WriteTurn turn = h.autocommitTurn(p.stmt);
       StatementUse use(p.stmt);
       detail::bindSlots(p.stmt, slots, params);
       detail::clearFunctionError();
@@ -595,7 +595,7 @@ void Recordset::Update() {
     }
     detail::Prepared& write = h.prepareNative(sql);
     {
-      const std::unique_lock<std::timed_mutex> turn = h.autocommitTurn(write.stmt);
+      const detail::WriteTurn turn = h.autocommitTurn(write.stmt);
       StatementUse use(write.stmt);
       int k = 1;
       for (const auto& [i, v] : values) detail::bindValue(write.stmt, k++, v, cs.columns[size_t(i)].writeKind);
