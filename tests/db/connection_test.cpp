@@ -215,6 +215,13 @@ TEST_F(DbConnection, EveryWayAWriteEndsLetsTheNextWriterIn) {
          EXPECT_THROW(rs.Update(), VbError);
          rs.CancelUpdate();
        }},
+      // Last: every handle of the process closes, this thread's too.
+      {"every handle closed by another thread in a transaction",
+       [&] {
+         conn.BeginTrans();
+         conn.ExecuteAction("update a set note='h' where id=1");
+         std::thread([] { db::closeAllConnections(); }).join();
+       }},
   };
   for (const auto& [name, ending] : endings) {
     ending();
