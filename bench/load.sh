@@ -40,8 +40,16 @@ fi
 # The pages measured against the static file, one line each:
 #   name  who  method  path  [form body]
 # who: "-" a visitor, "member" the logged-in demo member (her signed cookie is
-# sent), "searcher" the same member with the session of a search she posted.
+# sent), "searcher" the same member with the session of a search she posted,
+# "searchers" as many searchers as connections, each with the session of her
+# own search (one wrk thread per connection).
 # A POST sends the body as a form, with a Referer of the site.
+#
+# The host runs the requests of one session one after the other, as a page
+# host with session state does: every connection of "searcher" waits for the
+# others, so that line shows the page's time for one visitor (requests/s is
+# one over it) more than the rate the server can serve; "searchers" shows the
+# rate for many visitors.
 pages='
 home          -       GET   /
 member_home   member  GET   /indexw.asp
@@ -49,6 +57,7 @@ messages      -       GET   /demo/messages_index.asp
 login_post    -       POST  /chklogin.asp  username=demo1%40example.com&password=demo123&log_type=1
 profile       -       GET   /userinfo.asp?id=1
 search_result searcher GET  /result.asp
+search_results searchers GET /result.asp
 '
 # Pages measured while other connections load the server, one line each:
 #   name  page  background page  background connections
@@ -108,10 +117,16 @@ member_cookie="$(curl -s -D - -o /dev/null -H "Referer: $url/login.asp" \
 search_criteria='order=0&daynum=0&sex=577&agefrom=20&ageto=30&province1=0&city1=0&heightfrom=160'
 search_criteria+='&heightto=180&degreefrom=122&degreeto=127&incomefrom=&incometo=&marystatus=&weightfrom='
 search_criteria+='&weightto=&ancestor=&province=0&city=0&housesta=&job=&ptype=&mtype=&daynum1=0'
-search_session="$(curl -s -D - -o /dev/null -H "Cookie: $member_cookie" -H "Referer: $url/search.asp" \
-  --data "$search_criteria" "$url/zurvarasult.asp" |
-  grep -io 'set-cookie: ZURVASESSIONID=[^;]*' | head -1 | cut -d' ' -f2 || true)"
+new_search_session() {
+  curl -s -D - -o /dev/null -H "Cookie: $member_cookie" -H "Referer: $url/search.asp" \
+    --data "$search_criteria" "$url/zurvarasult.asp" |
+    grep -io 'set-cookie: ZURVASESSIONID=[^;]*' | head -1 | cut -d' ' -f2 || true
+}
+search_session="$(new_search_session)"
 [ -n "$search_session" ] || { echo "the demo member cannot search" >&2; cat "$work/server.log" >&2; exit 1; }
+# One more session per connection for "searchers".
+search_sessions=()
+for _ in $(seq "$connections"); do search_sessions+=("$(new_search_session)"); done
 
 # One wrk script per page: method, body and headers.
 lua_string() { jq -Rn --arg s "$1" '$s'; }
@@ -124,6 +139,15 @@ while read -r name who method path body; do
     if [ "$who" = searcher ]; then
       echo "wrk.headers[\"Cookie\"] = $(lua_string "$member_cookie; $search_session")"
     fi
+    if [ "$who" = searchers ]; then
+      # Each thread (one connection) gets its own session's cookie.
+      echo "local cookies = {"
+      for session in "${search_sessions[@]}"; do echo "  $(lua_string "$member_cookie; $session"),"; done
+      echo "}"
+      echo "local threads = 0"
+      echo "function setup(thread) threads = threads + 1; thread:set(\"cookie\", cookies[(threads - 1) % #cookies + 1]) end"
+      echo "function init(args) wrk.headers[\"Cookie\"] = cookie end"
+    fi
     if [ "$method" = POST ]; then
       echo "wrk.body = $(lua_string "${body:-}")"
       echo 'wrk.headers["Content-Type"] = "application/x-www-form-urlencoded"'
@@ -135,11 +159,12 @@ echo "wrk.path = $(lua_string "$static_path")" >"$work/static.lua"
 
 # The server's CPU time so far, in clock ticks.
 ticks() { awk '{ print $14 + $15 }' "/proc/$server/stat"; }
-# run NAME CONNECTIONS OUTPUT: one wrk run of a page's script; OUTPUT.cpu gets
-# the server's CPU ticks during the run.
+# run NAME CONNECTIONS OUTPUT [THREADS]: one wrk run of a page's script;
+# OUTPUT.cpu gets the server's CPU ticks during the run.
 run() {
   local before; before="$(ticks)"
-  wrk -t"$(( $2 < threads ? $2 : threads ))" -c"$2" -d"${duration}s" --latency -s "$work/$1.lua" "$url" >"$3"
+  local t="${4:-$(( $2 < threads ? $2 : threads ))}"
+  wrk -t"$t" -c"$2" -d"${duration}s" --latency -s "$work/$1.lua" "$url" >"$3"
   echo $(( $(ticks) - before )) >"$3.cpu"
 }
 hz="$(getconf CLK_TCK)"
@@ -171,7 +196,9 @@ for round in $(seq "$rounds"); do
   static_cpu="$(cpu "$work/static.$round")"
   while read -r name who method path body; do
     [ -n "$name" ] || continue
-    run "$name" "$connections" "$work/$name.$round"
+    page_threads=""
+    if [ "$who" = searchers ]; then page_threads="$connections"; fi
+    run "$name" "$connections" "$work/$name.$round" $page_threads
     summary "$round" "$name" "$method $path" "$work/$name.$round"
     echo "$name $(rps "$work/$name.$round") $static_rps - $(cpu "$work/$name.$round") $static_cpu" >>"$work/ratios"
   done <<<"$pages"

@@ -5,13 +5,17 @@
 //     1,000 short pairs, and the flood the pair bound now refuses (150,000
 //     keys in 1.4 MB), whose cost shows that lookups no longer grow with the
 //     number of keys;
-//   - signing and verifying the member cookie.
+//   - signing and verifying the member cookie;
+//   - the member cookie as a member page takes it in (the Cookie header
+//     verified and its sub-keys decoded) and writes it back (sub-keys encoded
+//     and signed into the Set-Cookie header), as the member home does.
 //
 // Run: build/serve_bench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "framework/zurva.h"
 #include "host/serve/cookies.h"
@@ -72,6 +76,38 @@ void BM_VerifyMemberCookie(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(signer.verify("kalimo", value, now));
 }
 BENCHMARK(BM_VerifyMemberCookie)->ThreadRange(1, 8);
+
+// Argument 1: the same cookie with every request, as a browser's connection
+// sends it; 0: eight members' cookies in turn, more than a thread keeps
+// verified, so that each is verified and decoded afresh.
+void BM_ReadMemberCookieHeader(benchmark::State& state) {
+  const serve::CookieSigner signer("0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef");
+  const std::time_t now = std::time(nullptr);
+  std::vector<std::string> headers;
+  for (int member = 0; member < (state.range(0) ? 1 : 8); ++member)
+    headers.push_back("kalimo=" + signer.sign("kalimo", std::string(kMemberCookie) + std::to_string(member), now,
+                                              now + 86400));
+  size_t next = 0;
+  for (auto _ : state) {
+    host::RequestCookies cookies;
+    std::string session;
+    serve::readRequestCookies(headers[next], signer, "ZURVASESSIONID", cookies, session, now);
+    next = (next + 1) % headers.size();
+    benchmark::DoNotOptimize(cookies("kalimo").hasKeys());
+  }
+}
+BENCHMARK(BM_ReadMemberCookieHeader)->Arg(1)->Arg(0);
+
+void BM_WriteMemberCookie(benchmark::State& state) {
+  const serve::CookieSigner signer("0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef");
+  const std::time_t now = std::time(nullptr);
+  host::RequestCookies sent;
+  sent.setFromHeader("kalimo", kMemberCookie);
+  host::ResponseCookie cookie("kalimo");
+  for (const auto& [key, value] : sent("kalimo").keys().items()) cookie(key) = value;
+  for (auto _ : state) benchmark::DoNotOptimize(serve::setCookieHeader(cookie, signer, now));
+}
+BENCHMARK(BM_WriteMemberCookie);
 
 }  // namespace
 

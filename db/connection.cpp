@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <sstream>
@@ -72,6 +73,26 @@ Registry& registry() {
   return *r;
 }
 
+// The write gates of the database files, by file identity (see Handle). An
+// entry lives while a handle of the file holds it.
+struct WriteGates {
+  std::mutex mutex;
+  std::map<std::pair<dev_t, ino_t>, std::weak_ptr<detail::WriteGate>> gates;
+};
+
+std::shared_ptr<detail::WriteGate> writeGateOf(dev_t device, ino_t inode) {
+  static WriteGates* g = new WriteGates;  // never destroyed, as the registry
+  std::lock_guard<std::mutex> lock(g->mutex);
+  std::weak_ptr<detail::WriteGate>& entry = g->gates[{device, inode}];
+  std::shared_ptr<detail::WriteGate> gate = entry.lock();
+  if (!gate) {
+    for (auto it = g->gates.begin(); it != g->gates.end();) it = it->second.expired() ? g->gates.erase(it) : ++it;
+    gate = std::make_shared<detail::WriteGate>();
+    g->gates[{device, inode}] = gate;
+  }
+  return gate;
+}
+
 // The pool: one handle per database file on each thread.
 thread_local std::unordered_map<std::string, std::shared_ptr<detail::Handle>> tPool;
 
@@ -109,6 +130,18 @@ std::string resolveDatabaseFile(const std::string& name, std::optional<FileId>& 
 
 std::atomic<unsigned> gCreateCounter{0};
 
+// SQLite's process-wide settings, made before its first use: no memory
+// statistics. With them, every allocation of every handle (and reading a row
+// allocates for each of its text values) takes one lock that all threads
+// share.
+void configureSqlite() {
+  static const bool configured = [] {
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);  // refused (and harmless) once SQLite is in use
+    return true;
+  }();
+  (void)configured;
+}
+
 void removeDatabaseFiles(const std::string& file) {
   for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((file + suffix).c_str());
 }
@@ -117,7 +150,10 @@ void removeDatabaseFiles(const std::string& file) {
 
 // ---------------------------------------------------------------- configuration
 
-void configure(Config config) { gConfig = std::move(config); }
+void configure(Config config) {
+  configureSqlite();
+  gConfig = std::move(config);
+}
 const Config& config() { return gConfig; }
 
 std::string databaseFile(std::string_view name) {
@@ -141,6 +177,7 @@ void createDatabase(const std::string& file, std::string_view schemaSql) {
   // Built under a temporary name and linked into place, so that no one opens
   // a half-made database and two creators cannot both succeed.
   const std::string temp = file + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(++gCreateCounter);
+  configureSqlite();
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
@@ -190,6 +227,7 @@ constexpr const char* kWalSizeLimit = "PRAGMA journal_size_limit=4194304";
 constexpr int kCheckpointWaitMs = 10;
 
 Handle::Handle(std::string file) : path(std::move(file)) {
+  configureSqlite();
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
     const std::string message = db ? sqlite3_errmsg(db) : "cannot open";
     sqlite3_close_v2(db);
@@ -237,8 +275,13 @@ void Handle::close() noexcept {
   forgetStatements();
   sqlite3_finalize(versionStmt_);
   versionStmt_ = nullptr;
+  for (sqlite3_stmt*& stmt : fixed_) {
+    sqlite3_finalize(stmt);
+    stmt = nullptr;
+  }
   if (!levels_.empty()) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
   levels_.clear();
+  levelsEnded();
   sqlite3_close_v2(db);
   db = nullptr;
 }
@@ -283,7 +326,10 @@ void Handle::forgetStatements() {
 
 void Handle::fail(int rc) {
   // Some failures (a full disk, an I/O error) end the whole transaction.
-  if (!levels_.empty() && sqlite3_get_autocommit(db)) levels_.clear();
+  if (!levels_.empty() && sqlite3_get_autocommit(db)) {
+    levels_.clear();
+    levelsEnded();
+  }
   if (std::optional<VbError> e = takeFunctionError()) throw *e;
   std::string message = sqlite3_errmsg(db);
   if (message.empty()) message = sqlite3_errstr(rc);
@@ -297,6 +343,23 @@ void Handle::exec(const char* sql) {
     sqlite3_free(message);
     raise(dberr::CommandError, text);
   }
+}
+
+int Handle::tryExec(Fixed statement) noexcept {
+  static constexpr const char* kText[] = {"BEGIN IMMEDIATE", "COMMIT", "ROLLBACK"};
+  sqlite3_stmt*& stmt = fixed_[static_cast<int>(statement)];
+  if (!stmt) {
+    const int rc = sqlite3_prepare_v3(db, kText[static_cast<int>(statement)], -1, SQLITE_PREPARE_PERSISTENT, &stmt,
+                                      nullptr);
+    if (rc != SQLITE_OK) return rc;
+  }
+  const int rc = sqlite3_step(stmt);
+  sqlite3_reset(stmt);
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+void Handle::exec(Fixed statement) {
+  if (tryExec(statement) != SQLITE_OK) raise(dberr::CommandError, sqlite3_errmsg(db));
 }
 
 // Re-reads the declared column types when the schema has changed.
@@ -335,10 +398,42 @@ void Handle::refreshSchema() {
 
 // ---- transaction levels
 
+bool WriteGate::take(std::chrono::milliseconds limit) {
+  if (sem_trywait(&turns_) == 0) return true;
+  timespec until{};
+  clock_gettime(CLOCK_MONOTONIC, &until);
+  const long long nanoseconds = until.tv_nsec + (limit.count() % 1000) * 1000000LL;
+  until.tv_sec += static_cast<time_t>(limit.count() / 1000 + nanoseconds / 1000000000);
+  until.tv_nsec = static_cast<long>(nanoseconds % 1000000000);
+  for (;;) {
+    if (sem_clockwait(&turns_, CLOCK_MONOTONIC, &until) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+WriteTurn Handle::takeWriteTurn() {
+  if (!writeGate_) writeGate_ = writeGateOf(device, inode);
+  if (!writeGate_->take(std::chrono::milliseconds(busyLimitMs_))) raise(dberr::CommandError, sqlite3_errstr(SQLITE_BUSY));
+  return WriteTurn(writeGate_);
+}
+
+void Handle::levelsEnded() noexcept { writing_.giveBack(); }
+
+WriteTurn Handle::autocommitTurn(sqlite3_stmt* stmt) {
+  if (!levels_.empty() || sqlite3_stmt_readonly(stmt)) return {};
+  return takeWriteTurn();
+}
+
 std::uint64_t Handle::begin() {
   requireOpen();
   const size_t depth = levels_.size();
-  exec(depth == 0 ? "BEGIN IMMEDIATE" : ("SAVEPOINT zv_" + std::to_string(depth)).c_str());
+  if (depth == 0) {
+    WriteTurn turn = takeWriteTurn();
+    exec(Fixed::Begin);
+    writing_ = std::move(turn);
+  } else {
+    exec(("SAVEPOINT zv_" + std::to_string(depth)).c_str());
+  }
   levels_.push_back(Level{++nextLevel_, false});
   return nextLevel_;
 }
@@ -369,23 +464,29 @@ void Handle::settleLevels() {
       continue;
     }
     try {
-      exec("COMMIT");
+      exec(Fixed::Commit);
     } catch (...) {
-      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      tryExec(Fixed::Rollback);
       levels_.clear();
+      levelsEnded();
       throw;
     }
     levels_.clear();
+    levelsEnded();
   }
 }
 
 void Handle::rollback(std::uint64_t level) noexcept {
   for (size_t i = 0; i < levels_.size(); ++i) {
     if (levels_[i].id != level) continue;
-    const std::string n = std::to_string(i);
-    const std::string sql = i == 0 ? std::string("ROLLBACK") : "ROLLBACK TO zv_" + n + "; RELEASE zv_" + n;
-    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    if (i == 0) {
+      tryExec(Fixed::Rollback);
+    } else {
+      const std::string n = std::to_string(i);
+      sqlite3_exec(db, ("ROLLBACK TO zv_" + n + "; RELEASE zv_" + n).c_str(), nullptr, nullptr, nullptr);
+    }
     levels_.resize(i);
+    if (levels_.empty()) levelsEnded();
     try {
       settleLevels();  // outer levels that ended meanwhile commit now
     } catch (...) {
@@ -540,6 +641,15 @@ int ColumnSet::find(std::string_view name) const {
   return -1;
 }
 
+const std::vector<int>& ColumnSet::baseColumnPlaces(const std::shared_ptr<const ColumnSet>& baseRow) const {
+  if (placesOf_ == baseRow) return places_;
+  places_.assign(columns.size(), -1);
+  for (size_t c = 0; c < columns.size(); ++c)
+    if (!columns[c].baseColumn.empty() && !columns[c].computed) places_[c] = baseRow->find(columns[c].baseColumn);
+  placesOf_ = baseRow;
+  return places_;
+}
+
 void bindValue(sqlite3_stmt* stmt, int index, const Variant& v, ColKind kind) {
   if (v.isNull() || v.isEmpty()) {
     sqlite3_bind_null(stmt, index);
@@ -668,6 +778,7 @@ long Connection::ExecuteAction(std::string_view sql, const std::vector<Variant>&
   const bool changes = !sqlite3_stmt_readonly(p.stmt);
   const bool schemaChange = p.schemaChange;
   {
+    const detail::WriteTurn turn = h.autocommitTurn(p.stmt);
     detail::StatementUse use(p.stmt);
     detail::bindSlots(p.stmt, slots, params);
     detail::clearFunctionError();

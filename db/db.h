@@ -145,6 +145,7 @@ struct ConnectionParams {
 namespace detail {
 struct Handle;
 struct ColumnSet;
+struct Prepared;
 }  // namespace detail
 
 class Recordset;
@@ -304,7 +305,7 @@ class Recordset {
   void unlockRows() const noexcept;
   void checkRowUnchanged(long row);
   template <class F>
-  void forEachStoredColumn(long row, sqlite3_stmt* baseRow, F&& f);
+  void forEachStoredColumn(long row, const detail::Prepared& baseRow, F&& f);
 
   bool open_ = false;
   int cursorType_ = adOpenForwardOnly;

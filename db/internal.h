@@ -5,8 +5,11 @@
 #include <sqlite3.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <semaphore.h>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -35,6 +38,16 @@ struct ColumnSet {
   int rowidIndex = -1;          // the row key's place in a stored row, or -1
   std::string baseTable;        // the table Update and AddNew write, or ""
   int find(std::string_view name) const;  // -1 when absent
+
+  // For each field, the place of its base column among the columns of
+  // `baseRow` (the columns of a whole row of the base table), or -1 for a
+  // field that reads back no column of it (no base column, or a computed
+  // one). Worked out once per `baseRow` and kept.
+  const std::vector<int>& baseColumnPlaces(const std::shared_ptr<const ColumnSet>& baseRow) const;
+
+ private:
+  mutable std::shared_ptr<const ColumnSet> placesOf_;  // kept, so that its address is never another's
+  mutable std::vector<int> places_;
 };
 
 // A prepared statement with what the layer knows about it.
@@ -44,7 +57,53 @@ struct Prepared {
   bool schemaChange = false;
 };
 
+// The write gate of a database file (see Handle): one turn at a time, waited
+// for asleep. A turn belongs to a handle, not to a thread: whoever closes the
+// handle gives it back.
+class WriteGate {
+ public:
+  WriteGate() { sem_init(&turns_, 0, 1); }
+  ~WriteGate() { sem_destroy(&turns_); }
+  WriteGate(const WriteGate&) = delete;
+  WriteGate& operator=(const WriteGate&) = delete;
+  // False when the turn did not come within `limit`.
+  bool take(std::chrono::milliseconds limit);
+  void release() { sem_post(&turns_); }
+
+ private:
+  sem_t turns_;
+};
+
+// A turn taken at a gate, given back when it goes (or by giveBack).
+class WriteTurn {
+ public:
+  WriteTurn() = default;
+  explicit WriteTurn(std::shared_ptr<WriteGate> gate) : gate_(std::move(gate)) {}
+  WriteTurn(WriteTurn&& other) noexcept : gate_(std::move(other.gate_)) {}
+  WriteTurn& operator=(WriteTurn&& other) noexcept {
+    if (this != &other) {
+      giveBack();
+      gate_ = std::move(other.gate_);
+    }
+    return *this;
+  }
+  ~WriteTurn() { giveBack(); }
+  void giveBack() noexcept {
+    if (gate_) std::exchange(gate_, nullptr)->release();
+  }
+
+ private:
+  std::shared_ptr<WriteGate> gate_;
+};
+
 // One pooled SQLite handle: one per thread and database file.
+//
+// The writers of one file within the process take turns at the file's write
+// gate before they ask for SQLite's write lock: a writer that finds another
+// one writing sleeps until that one is done, instead of polling SQLite's lock
+// from the busy handler, which with many threads writing costs more than the
+// writes themselves (retries, sleeps, context switches, and no order among
+// the waiters). Other processes still meet SQLite's lock and the busy handler.
 struct Handle {
   sqlite3* db = nullptr;  // null once closed by closeAllConnections()
   std::string path;
@@ -62,7 +121,8 @@ struct Handle {
 
   // Transaction levels, shared by the connections and recordsets of the
   // handle. The outermost begins with BEGIN IMMEDIATE (the write lock is taken
-  // before anything is read), inner ones are savepoints. begin() gives the
+  // before anything is read), inner ones are savepoints; it holds the write
+  // turn of the file (see WriteTurn) until it ends. begin() gives the
   // new level's id. commit() ends a level: at once when it is the innermost,
   // else when the levels inside it have ended too; false when the level is
   // gone (an outer level was rolled back). rollback() undoes a level with
@@ -81,8 +141,17 @@ struct Handle {
   Prepared& prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots);
   // The statement for SQLite text as it stands (cached likewise).
   Prepared& prepareNative(const std::string& sql);
-  // Runs SQLite text that has no rows (BEGIN, COMMIT…).
+  // Runs SQLite text that has no rows (SAVEPOINT, PRAGMA…).
   void exec(const char* sql);
+  // The same for the outermost level's BEGIN IMMEDIATE, COMMIT and ROLLBACK,
+  // prepared once for the handle (they run with every write).
+  enum class Fixed { Begin, Commit, Rollback };
+  void exec(Fixed statement);
+  int tryExec(Fixed statement) noexcept;  // gives SQLite's result instead of raising
+  // The file's write turn for a statement about to run outside a transaction
+  // of the handle: held when the statement writes, empty when it only reads
+  // or the handle's transaction holds the turn already.
+  WriteTurn autocommitTurn(sqlite3_stmt* stmt);
   // Raises the error of a failed step: a function's own error, else the
   // database's message.
   [[noreturn]] void fail(int rc);
@@ -94,6 +163,11 @@ struct Handle {
     bool ended;  // committed, waiting for the levels inside it
   };
   void requireOpen() const;
+  // Waits for the file's write turn (at most the busy limit; then the
+  // database is locked, as SQLite says when its own wait runs out).
+  WriteTurn takeWriteTurn();
+  // The transaction levels are gone: the write turn is given back.
+  void levelsEnded() noexcept;
   void settleLevels();
   void checkpoint(int frames);
   static int walHook(void* self, sqlite3* db, const char* name, int frames);
@@ -116,7 +190,10 @@ struct Handle {
   SchemaInfo schema_;
   long long schemaVersion_ = -1;
   sqlite3_stmt* versionStmt_ = nullptr;
+  sqlite3_stmt* fixed_[3] = {};  // by Fixed, prepared at first use
   std::vector<Level> levels_;  // outermost first
+  std::shared_ptr<WriteGate> writeGate_;  // the file's, shared by the process's handles of it
+  WriteTurn writing_;                     // held while levels_ is not empty
   std::uint64_t nextLevel_ = 0;
   int busyLimitMs_ = 5000;     // how long a statement waits for a lock
   std::int64_t busySince_ = 0;  // when the current wait began (steady clock, µs)

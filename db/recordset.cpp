@@ -198,6 +198,7 @@ void Recordset::run(const std::shared_ptr<detail::Handle>& handle, std::string_v
     // A statement without rows runs; the recordset stays closed.
     const bool schemaChange = p.schemaChange;
     {
+      const detail::WriteTurn turn = h.autocommitTurn(p.stmt);
       StatementUse use(p.stmt);
       detail::bindSlots(p.stmt, slots, params);
       detail::clearFunctionError();
@@ -594,6 +595,7 @@ void Recordset::Update() {
     }
     detail::Prepared& write = h.prepareNative(sql);
     {
+      const detail::WriteTurn turn = h.autocommitTurn(write.stmt);
       StatementUse use(write.stmt);
       int k = 1;
       for (const auto& [i, v] : values) detail::bindValue(write.stmt, k++, v, cs.columns[size_t(i)].writeKind);
@@ -613,7 +615,7 @@ void Recordset::Update() {
       StatementUse use(read.stmt);
       sqlite3_bind_int64(read.stmt, 1, rowid);
       const int rc = sqlite3_step(read.stmt);
-      if (rc == SQLITE_ROW) forEachStoredColumn(row, read.stmt, [&](Cell& cell, int j) { storeCell(cell, read.stmt, j); });
+      if (rc == SQLITE_ROW) forEachStoredColumn(row, read, [&](Cell& cell, int j) { storeCell(cell, read.stmt, j); });
       else if (rc != SQLITE_DONE) h.fail(rc);
     }
     for (const auto& [i, v] : values) {
@@ -638,18 +640,11 @@ void Recordset::Update() {
 // column of the base table, with its column in `baseRow` (a row of
 // "SELECT * FROM table").
 template <class F>
-void Recordset::forEachStoredColumn(long row, sqlite3_stmt* baseRow, F&& f) {
+void Recordset::forEachStoredColumn(long row, const detail::Prepared& baseRow, F&& f) {
   const ColumnSet& cs = *columns_;
-  const int n = sqlite3_column_count(baseRow);
-  for (size_t c = 0; c < cs.columns.size(); ++c) {
-    const detail::Column& col = cs.columns[c];
-    if (col.baseColumn.empty() || col.computed) continue;
-    for (int j = 0; j < n; ++j) {
-      if (!equalsIgnoreCase(sqlite3_column_name(baseRow, j), col.baseColumn)) continue;
-      f(cells_[size_t(row) * size_t(cs.stored) + c], j);
-      break;
-    }
-  }
+  const std::vector<int>& places = cs.baseColumnPlaces(baseRow.columns);
+  for (size_t c = 0; c < places.size(); ++c)
+    if (places[c] >= 0) f(cells_[size_t(row) * size_t(cs.stored) + c], places[c]);
 }
 
 // Raises 80040E38 when `row` is gone from its table or no longer holds the
@@ -664,7 +659,7 @@ void Recordset::checkRowUnchanged(long row) {
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) h.fail(rc);
   bool same = rc == SQLITE_ROW;
   if (same) {
-    forEachStoredColumn(row, read.stmt, [&](Cell& cell, int j) {
+    forEachStoredColumn(row, read, [&](Cell& cell, int j) {
       switch (sqlite3_column_type(read.stmt, j)) {
         case SQLITE_NULL: same = same && cell.tag == Cell::Null; break;
         case SQLITE_INTEGER:

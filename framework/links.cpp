@@ -4,6 +4,8 @@
 // case-sensitive.
 #include "framework/links.h"
 
+#include <algorithm>
+
 #include "framework/site_settings.h"
 #include "framework/zurva.h"
 #include "runtime/text.h"
@@ -14,39 +16,69 @@ namespace {
 
 constexpr std::string_view kScriptTail = "this.options";
 
-bool holds(std::string_view text, std::string_view find) { return InStr(text, find) > 0; }
+// The searches below look for ASCII text only, which never matches inside a
+// character: byte positions stand for the character positions the text
+// functions would give.
+bool holds(std::string_view text, std::string_view find) { return text.find(find) != std::string_view::npos; }
+
+// `text` with every `find` (ASCII, not empty) replaced by `with`, left to right.
+std::string replaced(std::string_view text, std::string_view find, std::string_view with) {
+  std::string out;
+  out.reserve(text.size() + with.size());
+  size_t done = 0;
+  for (size_t at = text.find(find); at != std::string_view::npos; at = text.find(find, done)) {
+    out.append(text, done, at - done).append(with);
+    done = at + find.size();
+  }
+  return out.append(text, done);
+}
+
+// The text after the last `c` (all of it when there is none).
+std::string_view afterLast(std::string_view text, char c) {
+  const size_t at = text.rfind(c);
+  return at == std::string_view::npos ? text : text.substr(at + 1);
+}
 
 // Whether a query item stays in the cleaned link: it needs a name and a value
 // around its "=", unless its value is a script tail (for an item without "="
 // the whole item counts as its value).
-bool keepItem(const std::string& queryItem) {
-  const long firstEquals = InStr(queryItem, "=");
-  const std::string value =
-      firstEquals > 0 ? Mid(queryItem, InStrRev(queryItem, "=") + 1) : queryItem;
+bool keepItem(std::string_view queryItem) {
+  const size_t firstEquals = queryItem.find('=');
+  const std::string_view value = firstEquals == std::string_view::npos ? queryItem : afterLast(queryItem, '=');
   if (holds(value, kScriptTail)) return true;
-  return firstEquals > 1 && !value.empty();
+  return firstEquals != std::string_view::npos && firstEquals > 0 && !value.empty();
 }
 
 // The static form of a cleaned link `path`?`query` with at least one item.
-std::string staticForm(const std::string& cleaned, const std::string& path,
-                       const std::string& query) {
+std::string staticForm(std::string_view cleaned, std::string_view path, std::string_view query) {
   if (!holds(query, "&")) {
     // One parameter: key_value_page.html, without the directory.
-    const std::string parameter = Replace(query, "=", "_");
-    const std::string page = Mid(path, InStrRev(path, "/") + 1);
+    std::string result(query);
+    std::replace(result.begin(), result.end(), '=', '_');
+    const std::string_view page = afterLast(path, '/');
     // A script tail stands inside a single-quoted script string that the
     // link's "'+" has closed: open a new string after the expression and
     // close it after the page name.
-    if (holds(cleaned, kScriptTail)) return parameter + "+'_" + Replace(page, ".asp", ".html'");
-    return parameter + "_" + Replace(page, ".asp", ".html");
+    const bool tail = holds(cleaned, kScriptTail);
+    result += tail ? "+'_" : "_";
+    return result += replaced(page, ".asp", tail ? ".html'" : ".html");
   }
-  // Several parameters: dir/page_key_value_key_value.html.
-  std::string result = Replace(Replace(Replace(cleaned, ".asp?", "_"), "=", "_"), "&", "_");
+  // Several parameters: dir/page_key_value_key_value.html: ".asp?" (which
+  // stands only where the path meets the query: neither holds a "?"), "="
+  // and "&" become "_".
+  std::string result;
+  result.reserve(cleaned.size() + 8);
+  for (size_t done = 0;;) {
+    const size_t at = cleaned.find(".asp?", done);
+    for (size_t i = done; i < std::min(at, cleaned.size()); ++i)
+      result += cleaned[i] == '=' || cleaned[i] == '&' ? '_' : cleaned[i];
+    if (at == std::string_view::npos) break;
+    result += '_';
+    done = at + 5;
+  }
   // A script tail at the end leaves the script outside its string; ".html"
   // then goes into a new string, as in the one-parameter form.
-  const std::string lastItem = Mid(query, InStrRev(query, "&") + 1);
-  if (holds(lastItem, kScriptTail)) return result + "+'.html'";
-  return result + ".html";
+  return result += holds(afterLast(query, '&'), kScriptTail) ? "+'.html'" : ".html";
 }
 
 }  // namespace
@@ -71,25 +103,32 @@ Variant zurva::showurl(Variant& url) {
       return;
     }
     if (!holds(link, "?")) {
-      result = Replace(link, ".asp", ".html");
+      result = replaced(link, ".asp", ".html");
       return;
     }
 
     // Query cleaning: the path before the first "?", the query after the
     // last; items without a name or a value go.
-    const std::string path = Left(link, InStr(link, "?") - 1);
-    const std::string query = Mid(link, InStrRev(link, "?") + 1);
-    std::vector<std::string> items = holds(query, "&") ? Split(query, "&") : std::vector{query};
-    std::erase_if(items, [](const std::string& i) { return !keepItem(i); });
-    if (items.empty()) {
-      url = path;
-      result = Replace(path, ".asp", ".html");
+    const std::string_view whole = link;
+    const std::string_view path = whole.substr(0, whole.find('?'));
+    const std::string_view query = afterLast(whole, '?');
+    std::string cleanedQuery;
+    for (size_t start = 0; start <= query.size();) {
+      const size_t end = std::min(query.find('&', start), query.size());
+      const std::string_view item = query.substr(start, end - start);
+      start = end + 1;
+      if (!keepItem(item)) continue;  // a kept item is never empty
+      if (!cleanedQuery.empty()) cleanedQuery += '&';
+      cleanedQuery += item;
+    }
+    if (cleanedQuery.empty()) {
+      url = std::string(path);
+      result = replaced(path, ".asp", ".html");
       return;
     }
-    const std::string cleanedQuery = Join(items, "&");
-    const std::string cleaned = path + "?" + cleanedQuery;
-    url = cleaned;
+    std::string cleaned = std::string(path) + "?" + cleanedQuery;
     result = staticForm(cleaned, path, cleanedQuery);
+    url = std::move(cleaned);
   });
 }
 

@@ -3,12 +3,13 @@
 // which the page's own script fills the dependent city select.
 #include <algorithm>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "db/db.h"
 #include "framework/zurva.h"
 #include "helpers/regions.h"
-#include "runtime/text.h"
 
 namespace zurvafun {
 
@@ -22,24 +23,50 @@ constexpr std::string_view kRecordSeparator = "@@@@@@";
 constexpr std::string_view kFieldSeparator = "<><><><><><>";
 
 // A text lacking either separator counts as no menu at all.
-bool isRegionMenu(const Variant& menu) {
-  if (menu.isNull()) return false;
-  const std::string text = menu.str();
-  return InStr(text, kRecordSeparator) > 0 && InStr(text, kFieldSeparator) > 0;
+bool isRegionMenu(std::string_view text) {
+  return text.find(kRecordSeparator) != std::string_view::npos &&
+         text.find(kFieldSeparator) != std::string_view::npos;
 }
 
 // The provinces of the records, each once, in the order of its first record.
 // A record without a province field (the empty record after a trailing
-// separator, say) names none.
-std::vector<std::string> menuProvinces(const std::string& menu) {
-  std::vector<std::string> provinces;
-  for (const std::string& record : Split(menu, kRecordSeparator)) {
-    const std::vector<std::string> fields = Split(record, kFieldSeparator);
-    if (fields.size() < 2) continue;
-    if (std::find(provinces.begin(), provinces.end(), fields[1]) == provinces.end())
-      provinces.push_back(fields[1]);
+// separator, say) names none. The separators are ASCII, so a byte search
+// never finds one inside a character.
+std::vector<std::string_view> menuProvinces(std::string_view menu) {
+  std::vector<std::string_view> provinces;
+  std::unordered_set<std::string_view> seen;
+  for (std::size_t start = 0; start <= menu.size();) {
+    const std::size_t end = std::min(menu.find(kRecordSeparator, start), menu.size());
+    const std::string_view record = menu.substr(start, end - start);
+    start = end + kRecordSeparator.size();
+    const std::size_t first = record.find(kFieldSeparator);
+    if (first == std::string_view::npos) continue;
+    std::string_view province = record.substr(first + kFieldSeparator.size());
+    province = province.substr(0, province.find(kFieldSeparator));
+    // Records of one province mostly follow each other.
+    if (!provinces.empty() && provinces.back() == province) continue;
+    if (seen.insert(province).second) provinces.push_back(province);
   }
   return provinces;
+}
+
+// The option of each province of the menu text. The menu changes seldom: each
+// thread keeps the options of the text it read last.
+const std::string& provinceOptions(const std::string& menu) {
+  thread_local std::string kept = "\n";  // never a menu text
+  thread_local std::string options;
+  if (menu != kept) {
+    options.clear();
+    for (std::string_view province : menuProvinces(menu)) {
+      options += " \r\n<option value=\"";
+      options += province;
+      options += "\">";
+      options += province;
+      options += "</option>\r\n";
+    }
+    kept = menu;
+  }
+  return options;
 }
 
 // The page script that defines the city table: subcat[i] holds city,
@@ -68,16 +95,16 @@ Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
   rs.Open("select citymenu from [zurva_system] where id=1", conn, db::adOpenKeyset,
           db::adLockReadOnly);
   const Variant menu = rs.eof() ? Variant::null() : rs("citymenu");
+  const std::string text = menu.isNull() ? std::string() : menu.str();
 
   std::string html = "<select  name=\"" + cityname.str() + "\" id=\"" + cityname.str() +
                      "\" onChange=\"" + onch.str() + "\">\r\n" +
                      "<option value=\"0\" selected=\"selected\">" + str.str() + "</option>\r\n";
-  if (!isRegionMenu(menu)) {
+  if (menu.isNull() || !isRegionMenu(text)) {
     html += "</select>\r\n";
   } else {
     html += " ";
-    for (const std::string& province : menuProvinces(menu.str()))
-      html += " \r\n<option value=\"" + province + "\">" + province + "</option>\r\n";
+    html += provinceOptions(text);
     html += "\r\n</select>\r\n";
   }
   rs.Close();

@@ -1,5 +1,7 @@
 #include "host/collection.h"
 
+#include <algorithm>
+
 #include "runtime/gbk.h"
 
 namespace zurvafun::host {
@@ -118,15 +120,16 @@ std::string joinSubKeys(const SubKeys& keys) {
   std::string out;
   for (const auto& [k, v] : keys.items()) {
     if (!out.empty()) out += '&';
-    out += gbk::urlEncode(k);
+    gbk::appendUrlEncoded(out, k);
     out += '=';
-    out += gbk::urlEncode(v);
+    gbk::appendUrlEncoded(out, v);
   }
   return out;
 }
 
 SubKeys parseSubKeys(std::string_view text) {
   SubKeys keys;
+  keys.reserve(size_t(std::count(text.begin(), text.end(), '&')) + 1);
   while (!text.empty()) {
     size_t amp = text.find('&');
     std::string_view pair = text.substr(0, amp);

@@ -71,6 +71,7 @@ class SubKeys {
   bool empty() const { return items_.empty(); }
   const std::vector<std::pair<std::string, std::string>>& items() const { return items_; }
   void clear() { items_.clear(); }
+  void reserve(size_t keys) { items_.reserve(keys); }
 
  private:
   std::vector<std::pair<std::string, std::string>> items_;

@@ -202,17 +202,26 @@ std::string Server::MapPath(std::string_view path) const {
   return out;
 }
 
+namespace {
+bool isHtmlSpecial(char c) { return c == '<' || c == '>' || c == '&' || c == '"'; }
+}  // namespace
+
 std::string Server::HTMLEncode(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
+  // The runs between the characters that change are copied whole.
+  for (size_t at = 0; at < text.size();) {
+    size_t special = at;
+    while (special < text.size() && !isHtmlSpecial(text[special])) ++special;
+    out.append(text, at, special - at);
+    if (special == text.size()) break;
+    switch (text[special]) {
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      default: out += "&quot;";
     }
+    at = special + 1;
   }
   return out;
 }

@@ -175,13 +175,20 @@ ClockSource injectedClock;             // guarded by clockMutex
 std::atomic<bool> clockInjected{false};
 
 // Local date and time of the system clock, to the whole second (as the
-// language's Now gave it).
+// language's Now gave it). The conversion to local time takes a lock of the C
+// library that every thread shares; each thread converts a second once.
 double systemNow() {
+  thread_local std::time_t converted = -1;
+  thread_local double serial = 0;
   const std::time_t t = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&t, &local);
-  return toSerial({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                   local.tm_min, local.tm_sec});
+  if (t != converted) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    serial = toSerial({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                       local.tm_sec});
+    converted = t;
+  }
+  return serial;
 }
 
 }  // namespace

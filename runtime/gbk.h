@@ -27,5 +27,7 @@ std::string urlDecode(std::string_view text);
 // other byte as %XX. A character GBK cannot hold goes as its reference
 // "&#N;", the way a browser sends it from a GBK page.
 std::string urlEncode(std::string_view utf8);
+// The same, appended to `out`.
+void appendUrlEncoded(std::string& out, std::string_view utf8);
 
 }  // namespace zurvafun::gbk

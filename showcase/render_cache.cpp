@@ -13,8 +13,11 @@ constexpr std::size_t kMostCards = 1024;
 }  // namespace
 
 DatabaseVersion databaseVersion(db::Connection& conn) {
-  db::Recordset version = conn.Execute("select data_version,total_changes() from pragma_data_version");
-  return {version(0), version(1)};
+  // Two statements the handle keeps prepared: the pragma's table form would
+  // prepare the pragma anew at every run.
+  db::Recordset version = conn.Execute("PRAGMA data_version");
+  db::Recordset changes = conn.Execute("select total_changes()");
+  return {version(0), changes(0)};
 }
 
 const std::string* RenderCache::find(const std::string& key) const {

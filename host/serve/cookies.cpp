@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -140,7 +142,10 @@ void HmacSha256::mac(std::initializer_list<std::string_view> parts, unsigned cha
   if (!ok) throw std::runtime_error("HMAC-SHA256 failed");
 }
 
-CookieSigner::CookieSigner(std::string_view secret, CookieAges ages) : hmac_(secret), ages_(ages) {}
+CookieSigner::CookieSigner(std::string_view secret, CookieAges ages) : hmac_(secret), ages_(ages) {
+  static std::atomic<std::uint64_t> signers{0};
+  id_ = ++signers;
+}
 
 std::string CookieSigner::signature(std::string_view name, std::string_view signedText) const {
   unsigned char digest[32];
@@ -159,8 +164,8 @@ std::string CookieSigner::sign(std::string_view name, std::string_view text, std
   return out;
 }
 
-std::optional<std::string_view> CookieSigner::verify(std::string_view name, std::string_view value,
-                                                     std::time_t now) const {
+std::optional<CookieSigner::Signed> CookieSigner::checkSignature(std::string_view name,
+                                                                 std::string_view value) const {
   const size_t dot = value.rfind('.');
   if (dot == std::string_view::npos || value.size() - dot - 1 != kSignatureLength) return std::nullopt;
   const std::string_view signedText = value.substr(0, dot);
@@ -168,20 +173,32 @@ std::optional<std::string_view> CookieSigner::verify(std::string_view name, std:
   const size_t expiresAt = signedText.rfind('.');
   const size_t issuedAt = expiresAt == std::string_view::npos ? expiresAt : signedText.rfind('.', expiresAt - 1);
   if (issuedAt == std::string_view::npos) return std::nullopt;
-  std::time_t issued = 0, expires = 0;
-  if (!timeOf(signedText.substr(issuedAt + 1, expiresAt - issuedAt - 1), issued) ||
-      !timeOf(signedText.substr(expiresAt + 1), expires))
+  Signed cookie;
+  if (!timeOf(signedText.substr(issuedAt + 1, expiresAt - issuedAt - 1), cookie.issued) ||
+      !timeOf(signedText.substr(expiresAt + 1), cookie.expires))
     return std::nullopt;
   const std::string expected = signature(name, signedText);
   if (CRYPTO_memcmp(expected.data(), value.data() + dot + 1, kSignatureLength) != 0) return std::nullopt;
-  const double age = std::difftime(now, issued);
-  if (expires != 0) {
-    if (now >= expires) return std::nullopt;
-    if (ages_.withExpirySeconds > 0 && age > ages_.withExpirySeconds) return std::nullopt;
+  cookie.text = signedText.substr(0, issuedAt);
+  return cookie;
+}
+
+bool CookieSigner::youngEnough(const Signed& cookie, std::time_t now) const {
+  const double age = std::difftime(now, cookie.issued);
+  if (cookie.expires != 0) {
+    if (now >= cookie.expires) return false;
+    if (ages_.withExpirySeconds > 0 && age > ages_.withExpirySeconds) return false;
   } else if (age > ages_.withoutExpirySeconds) {
-    return std::nullopt;
+    return false;
   }
-  return signedText.substr(0, issuedAt);
+  return true;
+}
+
+std::optional<std::string_view> CookieSigner::verify(std::string_view name, std::string_view value,
+                                                     std::time_t now) const {
+  const std::optional<Signed> cookie = checkSignature(name, value);
+  if (!cookie || !youngEnough(*cookie, now)) return std::nullopt;
+  return cookie->text;
 }
 
 // ------------------------------------------------------------------ request cookies
@@ -203,16 +220,59 @@ std::vector<std::pair<std::string_view, std::string_view>> splitCookieHeader(std
   return pairs;
 }
 
+namespace {
+
+// A cookie whose signature a thread checked, with its text decoded.
+struct Verified {
+  std::uint64_t signer = 0;  // 0: an empty place
+  std::string name, value;   // as sent
+  std::time_t issued = 0, expires = 0;
+  std::string text;            // the signed text
+  host::RequestCookie cookie;  // the text decoded
+};
+
+// The last few cookies the thread verified; the oldest place is taken next.
+struct RecentlyVerified {
+  std::array<Verified, 4> places;
+  size_t next = 0;
+
+  const Verified* find(const CookieSigner& signer, std::string_view name, std::string_view value) const {
+    for (const Verified& v : places)
+      if (v.signer == signer.id() && v.value == value && v.name == name) return &v;
+    return nullptr;
+  }
+  // The cookie checked now, or null when its signature does not hold.
+  const Verified* check(const CookieSigner& signer, std::string_view name, std::string_view value) {
+    const std::optional<CookieSigner::Signed> found = signer.checkSignature(name, value);
+    if (!found) return nullptr;
+    Verified& v = places[next];
+    next = (next + 1) % places.size();
+    v.signer = signer.id();
+    v.name = name;
+    v.value = value;
+    v.issued = found->issued;
+    v.expires = found->expires;
+    v.text = found->text;
+    host::RequestCookies decoded;
+    decoded.setFromHeader(v.name, v.text);
+    v.cookie = decoded(v.name);
+    return &v;
+  }
+};
+
+}  // namespace
+
 void readRequestCookies(std::string_view header, const CookieSigner& signer, std::string_view sessionName,
                         host::RequestCookies& out, std::string& sessionId, std::time_t now) {
+  thread_local RecentlyVerified recent;
   for (const auto& [name, value] : splitCookieHeader(header)) {
-    const std::optional<std::string_view> text = signer.verify(name, value, now);
-    if (!text) continue;
-    if (name == sessionName) {
-      if (sessionId.empty()) sessionId = std::string(*text);
-    } else if (!out.contains(name)) {
-      out.setFromHeader(std::string(name), *text);
-    }
+    const bool session = name == sessionName;
+    if (session ? !sessionId.empty() : out.contains(name)) continue;  // the first of a name counts
+    const Verified* verified = recent.find(signer, name, value);
+    if (!verified) verified = recent.check(signer, name, value);
+    if (!verified || !signer.youngEnough({verified->text, verified->issued, verified->expires}, now)) continue;
+    if (session) sessionId = verified->text;
+    else out.set(std::string(name), verified->cookie);
   }
 }
 

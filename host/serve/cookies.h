@@ -19,6 +19,7 @@
 // before the member logged out still works until it is too old).
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -57,10 +58,24 @@ class CookieSigner {
   // wrong, or the cookie is too old at `now`.
   std::optional<std::string_view> verify(std::string_view name, std::string_view value, std::time_t now) const;
 
+  // The two steps of verify: the signature, which holds for good once it
+  // holds (nullopt when missing or wrong), and the age at `now`.
+  struct Signed {
+    std::string_view text;
+    std::time_t issued = 0, expires = 0;
+  };
+  std::optional<Signed> checkSignature(std::string_view name, std::string_view value) const;
+  bool youngEnough(const Signed& cookie, std::time_t now) const;
+
+  // Tells this signer from every other of the process, even one made later
+  // at the same address (with another secret).
+  std::uint64_t id() const { return id_; }
+
  private:
   std::string signature(std::string_view name, std::string_view signedText) const;
   HmacSha256 hmac_;
   CookieAges ages_;
+  std::uint64_t id_;
 };
 
 // The name-value pairs of a Cookie request header, in the order sent.
@@ -69,7 +84,10 @@ std::vector<std::pair<std::string_view, std::string_view>> splitCookieHeader(std
 // Fills `out` from a Cookie request header: every cookie whose signature
 // verifies at `now`, the first of several with the same name. The session
 // cookie `sessionName` is not a page cookie: its verified value goes to
-// `sessionId`.
+// `sessionId`. A cookie that the calling thread verified and decoded shortly
+// before (a browser sends the same cookies with every request of its
+// connection, which stays with one worker thread) is taken as it was then;
+// its age is checked every time.
 void readRequestCookies(std::string_view header, const CookieSigner& signer, std::string_view sessionName,
                         host::RequestCookies& out, std::string& sessionId, std::time_t now);
 

@@ -7,6 +7,8 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -153,6 +155,91 @@ TEST_F(DbConnection, ReadersOnOtherThreadsAreNotBlockedByAWriter) {
   second.join();
   EXPECT_EQ(changed, 1);
   EXPECT_EQ(writer.Execute("select emoney from a")(0).str(), "7");
+}
+
+// Writers of the process take turns: whichever way a writer's transaction
+// ends, a writer on another thread gets its turn (a turn kept by mistake
+// would make it wait for the lock and fail).
+TEST_F(DbConnection, EveryWayAWriteEndsLetsTheNextWriterIn) {
+  db::Connection conn = create(kAccounts);
+  auto updatable = [&] {
+    auto rs = std::make_unique<db::Recordset>();
+    rs->Open("select note from a where id=1", conn, db::adOpenKeyset, db::adLockOptimistic);
+    EXPECT_FALSE(rs->eof());  // reading takes the write lock
+    return rs;
+  };
+  const std::pair<const char*, std::function<void()>> endings[] = {
+      {"commit", [&] { conn.transaction([&] { conn.ExecuteAction("update a set note='c' where id=1"); }); }},
+      {"rollback",
+       [&] {
+         conn.BeginTrans();
+         conn.ExecuteAction("update a set note='r' where id=1");
+         conn.RollbackTrans();
+       }},
+      {"inner commit, outer rollback",
+       [&] {
+         conn.BeginTrans();
+         conn.BeginTrans();
+         conn.ExecuteAction("update a set note='i' where id=1");
+         conn.CommitTrans();
+         conn.RollbackTrans();
+       }},
+      {"failed statement in a transaction",
+       [&] {
+         EXPECT_THROW(conn.transaction([&] { conn.Execute("select cast('x' as int) from a"); }), VbError);
+       }},
+      {"statement outside a transaction", [&] { conn.ExecuteAction("update a set note='s' where id=1"); }},
+      {"failed statement outside a transaction",
+       [&] { EXPECT_THROW(conn.ExecuteAction("insert into a (id) values (1)"), VbError); }},
+      {"connection closed in a transaction",
+       [&] {
+         db::Connection other;
+         ASSERT_TRUE(other.Open(params("t")));
+         other.BeginTrans();
+         other.ExecuteAction("update a set note='x' where id=1");
+       }},
+      {"updatable recordset updated",
+       [&] {
+         auto rs = updatable();
+         (*rs)["note"] = "u";
+         rs->Update();
+       }},
+      {"updatable recordset closed without an update", [&] { updatable()->Close(); }},
+      {"updatable recordset dropped", [&] { updatable(); }},
+      {"update that fails",
+       [&] {
+         db::Recordset rs;
+         rs.Open("select id from a where id=1", conn, db::adOpenKeyset, db::adLockOptimistic);
+         rs.AddNew();
+         rs["id"] = 1;
+         EXPECT_THROW(rs.Update(), VbError);
+         rs.CancelUpdate();
+       }},
+      // Last: every handle of the process closes, this thread's too.
+      {"every handle closed by another thread in a transaction",
+       [&] {
+         conn.BeginTrans();
+         conn.ExecuteAction("update a set note='h' where id=1");
+         std::thread([] { db::closeAllConnections(); }).join();
+       }},
+  };
+  for (const auto& [name, ending] : endings) {
+    ending();
+    long changed = 0;
+    std::string error;
+    std::thread other([&] {
+      db::Connection mine;
+      try {
+        if (mine.Open(params("t"))) changed = mine.ExecuteAction("update a set emoney=emoney+1 where id=1");
+      } catch (const VbError& e) {
+        error = e.description();
+      }
+      mine.Close();
+      db::releasePooledConnections();
+    });
+    other.join();
+    EXPECT_EQ(changed, 1) << name << ": " << error;
+  }
 }
 
 TEST_F(DbConnection, BoundValuesAreStoredAsTheColumnsHoldThem) {

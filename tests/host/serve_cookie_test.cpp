@@ -92,6 +92,37 @@ TEST(ServeCookieSigning, RequestCookiesKeepOnlyVerifiedOnes) {
   EXPECT_EQ(session, "00ff");
 }
 
+// A thread keeps the cookies it verified last: reading them again gives the
+// same, a cookie grown too old meanwhile is refused, and what one secret
+// signed never counts under another.
+TEST(ServeCookieSigning, CookiesReadAgainAreCheckedAgain) {
+  const std::string header = "kalimo=" + signer.sign("kalimo", "nickname=%D1%DD%CA%BE&grade=3", kNow, kNow + kDay) +
+                             "; ZURVASESSIONID=" + signer.sign("ZURVASESSIONID", "00ff", kNow);
+  auto read = [&](const CookieSigner& by, std::time_t now) {
+    host::RequestCookies cookies;
+    std::string session;
+    readRequestCookies(header, by, "ZURVASESSIONID", cookies, session, now);
+    return std::pair{cookies, session};
+  };
+  for (int time = 0; time < 2; ++time) {
+    const auto [cookies, session] = read(signer, kNow);
+    EXPECT_EQ(cookies("kalimo")("nickname").str(), "演示");
+    EXPECT_EQ(cookies("kalimo")("grade").str(), "3");
+    EXPECT_EQ(session, "00ff");
+  }
+  const auto [expired, laterSession] = read(signer, kNow + kDay);
+  EXPECT_FALSE(expired.contains("kalimo"));
+  EXPECT_EQ(laterSession, "00ff");
+  const auto [tooOld, oldSession] = read(signer, kNow + 2 * kDay);
+  EXPECT_EQ(oldSession, "");
+  for (int time = 0; time < 2; ++time) {
+    const CookieSigner other("another secret, at least 32 characters");
+    const auto [forged, forgedSession] = read(other, kNow);
+    EXPECT_TRUE(forged.names().empty());
+    EXPECT_EQ(forgedSession, "");
+  }
+}
+
 TEST(ServeCookieSigning, CookieHeaderSplitting) {
   const auto pairs = splitCookieHeader(" a=1;b = 2 ;;c=\"q\"; novalue; d=x=y ");
   const std::vector<std::pair<std::string_view, std::string_view>> expected = {

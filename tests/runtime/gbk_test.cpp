@@ -42,10 +42,12 @@ TEST(GbkConvert, CharacterOutsideGbkBecomesReference) {
   EXPECT_EQ(fromUtf8("<td>中</td>\xE4\xB8" "a<b>é</b>"), "<td>\xD6\xD0</td>&#65533;&#65533;a<b>\xA8\xA6</b>");
 }
 
-// The whole text through one converter, every failure replaced where the
-// converter stops: what fromUtf8 must give, however it gets there.
-std::string throughIconv(std::string_view in, bool ncr) {
-  iconv_t cd = iconv_open("GBK", "UTF-8");
+// The whole text through one iconv converter from `from` to `to`; where it
+// stops, onFailure(rest, out) appends the replacement and gives the number of
+// bytes of `rest` it stands for.
+template <class OnFailure>
+std::string throughIconv(std::string_view in, const char* to, const char* from, OnFailure onFailure) {
+  iconv_t cd = iconv_open(to, from);
   std::string out(in.size() * 4 + 16, '\0');
   char* inPtr = const_cast<char*>(in.data());
   std::size_t inLeft = in.size(), used = 0;
@@ -56,17 +58,26 @@ std::string throughIconv(std::string_view in, bool ncr) {
     used = std::size_t(outPtr - out.data());
     if (result != std::size_t(-1)) break;
     out.resize(used);
-    std::size_t length = 0;
-    const char32_t cp = nextCodePoint(std::string_view(inPtr, inLeft), length);
-    out += ncr ? "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";" : "?";
-    inPtr += length;
-    inLeft -= length;
+    const std::size_t skipped = onFailure(std::string_view(inPtr, inLeft), out);
+    inPtr += skipped;
+    inLeft -= skipped;
     used = out.size();
     out.resize(used + inLeft * 4 + 16);
   }
   out.resize(used);
   iconv_close(cd);
   return out;
+}
+
+// Every failure replaced where the converter stops: what fromUtf8 must give,
+// however it gets there.
+std::string throughIconv(std::string_view in, bool ncr) {
+  return throughIconv(in, "GBK", "UTF-8", [ncr](std::string_view rest, std::string& out) {
+    std::size_t length = 0;
+    const char32_t cp = nextCodePoint(rest, length);
+    out += ncr ? "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";" : "?";
+    return length;
+  });
 }
 
 TEST(GbkConvert, MixedTextConvertsAsAWholeWould) {
@@ -103,6 +114,37 @@ TEST(GbkConvert, InvalidGbkBecomesReplacementCharacter) {
       {"\xFF\xFF\xFF", "\uFFFD\uFFFD\uFFFD"},
   };
   for (const auto& c : cases) EXPECT_EQ(toUtf8(c.gbk), c.utf8);
+}
+
+// GBK text with a failure replaced by U+FFFD for a lead and trail byte pair
+// or for one byte: what toUtf8 must give.
+std::string throughIconvToUtf8(std::string_view in) {
+  return throughIconv(in, "UTF-8", "GBK", [](std::string_view rest, std::string& out) -> std::size_t {
+    out += "\uFFFD";
+    const auto lead = static_cast<unsigned char>(rest[0]);
+    const auto trail = rest.size() > 1 ? static_cast<unsigned char>(rest[1]) : 0;
+    return rest.size() > 1 && lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F ? 2 : 1;
+  });
+}
+
+TEST(GbkConvert, MixedBytesDecodeAsAWholeWould) {
+  std::mt19937 random(3);
+  for (int i = 0; i < 20000; ++i) {
+    std::string bytes;
+    for (int n = int(random() % 10); n > 0; --n) {
+      switch (random() % 5) {
+        case 0: bytes += char('a' + random() % 26); break;
+        case 1: bytes += fromUtf8(std::string(1, char('a' + random() % 26)) + "中文會員€·"); break;
+        case 2:  // any lead and trail byte pair, assigned or not
+          bytes += char(0x81 + random() % 0x7E);
+          bytes += char(0x40 + random() % 0xBF);
+          break;
+        case 3: bytes += char(0x80 + random() % 0x80); break;  // a stray or cut-off byte
+        default: bytes += char(random() % 0x100);
+      }
+    }
+    ASSERT_EQ(toUtf8(bytes), throughIconvToUtf8(bytes)) << bytes;
+  }
 }
 
 TEST(GbkCodes, CodeOfAndCharOf) {
