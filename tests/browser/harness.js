@@ -22,7 +22,14 @@ const puppeteer = require('puppeteer-core');
 function writeConfig(work, source, options) {
   const config = JSON.parse(fs.readFileSync(path.join(source, 'config', 'zurva-serve.json'), 'utf8'));
   config.port = 0;
-  config.document_root = path.join(source, 'site', 'www');
+  // A document root of its own: the site's files without the picture folders
+  // that servers write and the photo pages delete.
+  config.document_root = path.join(work, 'www');
+  fs.cpSync(path.join(source, 'site', 'www'), config.document_root, {
+    recursive: true,
+    verbatimSymlinks: true,
+    filter: (file) => !/[\\/](up_article|mup_article|smallphoto)$/.test(file),
+  });
   config.data_folder = path.join(work, 'data');
   config.worker_threads = 8;
   config.database.demo_members = options.demoMembers;
@@ -44,7 +51,7 @@ function startServer(binary, config) {
       const m = out.match(/http:\/\/127\.0\.0\.1:(\d+)\//);
       if (m) {
         clearTimeout(timer);
-        resolve({ server, base: `http://127.0.0.1:${m[1]}` });
+        resolve({ server, base: `http://127.0.0.1:${m[1]}`, log: () => err });
       }
     });
     server.on('exit', (code) => reject(new Error(`zurva-serve ended (${code}): ${err}`)));
@@ -60,10 +67,11 @@ async function run(args, options, makeSteps) {
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'zurva-browser-'));
   const database = path.join(work, 'data', 'zurva.db');
   let failures = 0;
+  let started = null;
   let server = null;
   let browser = null;
   try {
-    const started = await startServer(binary, writeConfig(work, source, options));
+    started = await startServer(binary, writeConfig(work, source, options));
     server = started.server;
     browser = await puppeteer.launch({
       executablePath: '/usr/bin/chromium',
@@ -158,6 +166,8 @@ async function run(args, options, makeSteps) {
     failures++;
     console.log('FAIL ' + e.message);
   } finally {
+    // What the server said, when a step failed: its errors explain most failures.
+    if (failures && started) console.log('server log (last part):\n' + started.log().slice(-6000));
     if (browser) await browser.close();
     if (server) server.kill('SIGTERM');
     fs.rmSync(work, { recursive: true, force: true });

@@ -30,7 +30,7 @@ class MembersSiteE2E : public e2e::ServerSuite<MembersSiteE2E> {
     root() = fs::temp_directory_path() / ("zurva_members_e2e_" + std::to_string(::getpid()));
     fs::remove_all(root());
     fs::create_directories(root());
-    copySiteFiles(fs::path(ZURVA_SOURCE_DIR) / "site/www", root() / "www");
+    e2e::copySiteFiles(root() / "www");
     fs::create_directories(root() / "data");
     seed::createDemoDatabase((root() / "data/zurva.db").string(), 12);
     // Member 4's album for gold and silver members only, member 5's for friends.
@@ -54,16 +54,6 @@ class MembersSiteE2E : public e2e::ServerSuite<MembersSiteE2E> {
   static constexpr const char* kReadyPath = "/login.asp";
 
  protected:
-  // The site's own files, without the picture folders that other servers of
-  // the suite write into the source tree's document root at the same time.
-  static void copySiteFiles(const fs::path& from, const fs::path& to) {
-    fs::create_directories(to);
-    for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
-      const std::string name = entry.path().filename().string();
-      if (name == "up_article" || name == "mup_article" || name == "smallphoto") continue;
-      fs::copy(entry.path(), to / name, fs::copy_options::recursive);
-    }
-  }
   static fs::path& root() {
     static fs::path path;
     return path;

@@ -60,6 +60,21 @@ inline std::string shippedSettings(int demoMembers) {
       "administrator": )" + config["administrator"].dump();
 }
 
+// Copies the site's own files to `to`, without the picture folders the
+// servers write (and the photo pages delete): each server gets a document
+// root of its own, so suites running side by side never see each other's
+// pictures come and go.
+inline void copySiteFiles(const std::filesystem::path& to) {
+  namespace fs = std::filesystem;
+  const fs::path from = fs::path(ZURVA_SOURCE_DIR) / "site/www";
+  fs::create_directories(to);
+  for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
+    const std::string name = entry.path().filename().string();
+    if (name == "up_article" || name == "mup_article" || name == "smallphoto") continue;
+    fs::copy(entry.path(), to / name, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  }
+}
+
 // The server process of a suite.
 class ServerProcess {
  public:
@@ -69,9 +84,10 @@ class ServerProcess {
     dir_ = pattern;
     log_ = dir_ + "/server.log";
     const std::string config = dir_ + "/zurva-serve.json";
+    copySiteFiles(dir_ + "/www");
     std::ofstream(config) << R"({
       "port": 0,
-      "document_root": ")" ZURVA_SOURCE_DIR R"(/site/www",
+      "document_root": ")" + dir_ + R"(/www",
       "data_folder": ")" + dir_ + R"(/data",
       )" + settings + "\n}";
 
