@@ -110,7 +110,7 @@ void indexPage(serve::PageContext& p) {
 
 // The frame of the administrator's member form, with what the form's
 // scripts call.
-PageSpec formFrame(std::string_view title) {
+PageLayout formFrame(std::string_view title) {
   return {.title = title, .cityTable = true, .scripts = {"/js/profile.js"}};
 }
 

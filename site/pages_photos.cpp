@@ -67,7 +67,7 @@ void runManager(zurva& z, serve::PageContext& p) {
 }
 
 // The frame of the manager pages, with what the manager's fragments expect.
-PageSpec managerFrame(std::string_view title) {
+PageLayout managerFrame(std::string_view title) {
   return {.title = title, .styles = kAlbumStyles, .scripts = kAlbumScripts};
 }
 

@@ -22,7 +22,7 @@ namespace {
 
 // The frame of the profile pages, with the city table and the client
 // functions the profile forms call.
-PageSpec formFrame(std::string_view title) {
+PageLayout formFrame(std::string_view title) {
   return {.title = title, .cityTable = true, .scripts = {"/js/profile.js"}};
 }
 

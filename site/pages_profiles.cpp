@@ -23,7 +23,7 @@ constexpr std::string_view kNewestMembers = "select top 500 * from zurva_user wh
 constexpr long kNewestOnAPage = 6;
 
 // The frame of the profile and album pages, with what their fragments expect.
-PageSpec albumFrame(std::string_view title) {
+PageLayout albumFrame(std::string_view title) {
   return {.title = title, .styles = kAlbumStyles, .scripts = kGalleryScripts};
 }
 

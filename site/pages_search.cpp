@@ -20,7 +20,7 @@ namespace {
 
 // The frame of the search pages: the search form's style sheet and scripts,
 // and the city table when the page shows province and city selects.
-PageSpec searchFrame(std::string_view title, Frame frame, bool cityTable) {
+PageLayout searchFrame(std::string_view title, Frame frame, bool cityTable) {
   return {.title = title,
           .frame = frame,
           .cityTable = cityTable,

@@ -36,21 +36,21 @@ std::optional<std::string> setting(const serve::PageContext& p, long index) {
   }
 }
 
-std::string head(zurva& z, const serve::PageContext& p, const PageSpec& spec) {
+std::string head(zurva& z, const serve::PageContext& p, const PageLayout& layout) {
   std::string out = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
 <html>
 <head>
 <meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>)" + htmlEscape(spec.title) + " - " + htmlEscape(siteName(p)) + R"(</title>
+<title>)" + htmlEscape(layout.title) + " - " + htmlEscape(siteName(p)) + R"(</title>
 <link href="/css.css" rel="stylesheet" type="text/css">
 <link rel="icon" href="/favicon.ico" type="image/x-icon">
 )";
-  for (std::string_view style : spec.styles)
+  for (std::string_view style : layout.styles)
     out += "<link href=\"" + std::string(style) + "\" rel=\"stylesheet\" type=\"text/css\">\n";
-  for (std::string_view script : spec.scripts)
+  for (std::string_view script : layout.scripts)
     out += "<script type=\"text/javascript\" src=\"" + std::string(script) + "\"></script>\n";
-  if (spec.cityTable) out += "<script type=\"text/javascript\">\n" + z.allcitymenu().str() + "</script>\n";
-  if (!spec.script.empty()) out += "<script type=\"text/javascript\">\n" + std::string(spec.script) + "</script>\n";
+  if (layout.cityTable) out += "<script type=\"text/javascript\">\n" + z.allcitymenu().str() + "</script>\n";
+  if (!layout.script.empty()) out += "<script type=\"text/javascript\">\n" + std::string(layout.script) + "</script>\n";
   return out + "</head>\n<body>\n";
 }
 
@@ -103,9 +103,9 @@ constexpr std::string_view kFrameEnd = "</table>\n</body>\n</html>\n";
 
 }  // namespace
 
-SitePage::SitePage(zurva& z, serve::PageContext& p, const PageSpec& spec) : z_(z), p_(p), frame_(spec.frame) {
-  std::string out = head(z, p, spec);
-  const std::string title = htmlEscape(spec.title);
+SitePage::SitePage(zurva& z, serve::PageContext& p, const PageLayout& layout) : z_(z), p_(p), frame_(layout.frame) {
+  std::string out = head(z, p, layout);
+  const std::string title = htmlEscape(layout.title);
   switch (frame_) {
     case Frame::Page:
       out += "<table class=\"bk site\" width=\"760\" align=\"center\" cellspacing=\"0\" cellpadding=\"6\">\n"

@@ -41,7 +41,7 @@ enum class Frame {
   Inner,
 };
 
-struct PageSpec {
+struct PageLayout {
   std::string_view title;
   Frame frame = Frame::Page;
   // The city table script (allcitymenu) that the province and city selects call.
@@ -57,7 +57,7 @@ struct PageSpec {
 // content, end() the rest.
 class SitePage {
  public:
-  SitePage(zurva& z, serve::PageContext& p, const PageSpec& spec);
+  SitePage(zurva& z, serve::PageContext& p, const PageLayout& layout);
   SitePage(const SitePage&) = delete;
   SitePage& operator=(const SitePage&) = delete;
 
