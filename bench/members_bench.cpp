@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "bench/demo_databases.h"
 #include "db/db.h"
 #include "framework/zurva.h"
 #include "host/test_host.h"
@@ -24,32 +25,10 @@ using namespace zurvafun;
 
 constexpr int kMembers = 100000;
 
-class DemoDatabase {
- public:
-  static DemoDatabase& get() {
-    static DemoDatabase db;
-    return db;
-  }
-
- private:
-  DemoDatabase() {
-    dir_ = std::filesystem::temp_directory_path() / ("zurva-members-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-    db::Config config;
-    config.dataDir = dir_.string();
-    config.user = "sa";
-    config.password = "bench";
-    config.database = "bench";
-    db::configure(config);
-    seed::createDemoDatabase(db::databaseFile("bench"), kMembers);
-  }
-  ~DemoDatabase() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
-  std::filesystem::path dir_;
-};
+const std::string& database() {
+  static const std::string name = bench::DemoDatabases::get().name(kMembers);
+  return name;
+}
 
 // The site settings of the demo configuration.
 void settings(host::TestHost& h) {
@@ -61,7 +40,7 @@ void settings(host::TestHost& h) {
 }
 
 void panel(benchmark::State& state, bool member) {
-  DemoDatabase::get();
+  database();  // seeded before the timing starts
   std::mt19937 random(11);
   std::size_t bytes = 0;
   for (auto _ : state) {
@@ -70,7 +49,7 @@ void panel(benchmark::State& state, bool member) {
     h.request().QueryString.add("id", std::to_string(1 + random() % kMembers));
     if (member) h.request().Cookies.setFromHeader("kalimo", "username=demo2%40example.com&userid=2&grade=2&sex=576");
     zurva z;
-    z.memberinfo("(local)", "sa", "bench", "bench");
+    z.memberinfo("(local)", "sa", "bench", database());
     bytes += h.response().body().size();
   }
   state.SetItemsProcessed(state.iterations());
@@ -85,7 +64,7 @@ BENCHMARK(BM_ProfilePanelMember)->Unit(benchmark::kMicrosecond);
 
 // One page of the newest 500 members as ten cards, at a random page.
 void BM_MemberCardPage(benchmark::State& state) {
-  DemoDatabase::get();
+  database();  // seeded before the timing starts
   std::mt19937 random(5);
   for (auto _ : state) {
     host::TestHost h;
@@ -95,7 +74,7 @@ void BM_MemberCardPage(benchmark::State& state) {
     zurva z;
     benchmark::DoNotOptimize(
         z.showmeminfo("select top 500 * from zurva_user where ifdel=0 order by userid desc", "(local)", "sa", "bench",
-                      "bench"));
+                      database()));
   }
   state.SetItemsProcessed(state.iterations());
 }

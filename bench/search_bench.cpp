@@ -18,6 +18,7 @@
 #include <map>
 #include <string>
 
+#include "bench/demo_databases.h"
 #include "db/db.h"
 #include "framework/zurva.h"
 #include "host/test_host.h"
@@ -28,41 +29,7 @@ namespace {
 
 using namespace zurvafun;
 
-// Demo databases in a temporary data folder, one per size, made once.
-class DemoDatabases {
- public:
-  static DemoDatabases& get() {
-    static DemoDatabases dbs;
-    return dbs;
-  }
-  // The database name of `members` members (created on first use).
-  std::string name(int members) {
-    const std::string name = "bench" + std::to_string(members);
-    if (!made_.count(members)) {
-      seed::createDemoDatabase(db::databaseFile(name), members);
-      made_[members] = true;
-    }
-    return name;
-  }
-
- private:
-  DemoDatabases() {
-    dir_ = std::filesystem::temp_directory_path() / ("zurva-search-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-    db::Config config;
-    config.dataDir = dir_.string();
-    config.user = "sa";
-    config.password = "bench";
-    db::configure(config);
-  }
-  ~DemoDatabases() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
-  std::filesystem::path dir_;
-  std::map<int, bool> made_;
-};
+using bench::DemoDatabases;
 
 std::string workedExample() {
   const int year = fromSerial(clockNow()).year;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/demo_databases.h"
 #include "db/db.h"
 #include "framework/zurva.h"
 #include "host/test_host.h"
@@ -22,40 +23,22 @@ namespace {
 using namespace zurvafun;
 
 constexpr int kMembers = 100000;
-const Variant kServer = "(local)", kUser = "sa", kPassword = "bench", kDatabase = "bench";
+const Variant kServer = "(local)", kUser = "sa", kPassword = "bench";
+// The demo database's name, seeded on first use.
+const Variant& database() {
+  static const Variant name = bench::DemoDatabases::get().name(kMembers);
+  return name;
+}
 
-// A demo database of kMembers members in a temporary data folder, made once.
-class DemoDatabase {
- public:
-  static DemoDatabase& get() {
-    static DemoDatabase db;
-    return db;
-  }
-  const std::string& showcaseList() const { return list_; }
-
- private:
-  DemoDatabase() {
-    dir_ = std::filesystem::temp_directory_path() / ("zurva-showcase-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-    db::Config config;
-    config.dataDir = dir_.string();
-    config.user = "sa";
-    config.password = "bench";
-    config.database = "bench";
-    db::configure(config);
-    seed::createDemoDatabase(db::databaseFile("bench"), kMembers);
+// The showcase list of the demo database, made once.
+const std::string& showcaseList() {
+  static const std::string list = [] {
     db::Connection conn;
-    conn.Open({"(local)", "sa", "bench", "bench"});
-    list_ = site::buildShowcaseList(conn);
-  }
-  ~DemoDatabase() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
-  std::filesystem::path dir_;
-  std::string list_;
-};
+    conn.Open({"(local)", "sa", "bench", database().str()});
+    return site::buildShowcaseList(conn);
+  }();
+  return list;
+}
 
 // A guest's request with the demo site's settings.
 void settle(host::TestHost& h) {
@@ -64,55 +47,51 @@ void settle(host::TestHost& h) {
   h.application().set("zurva_base_info", Variant(VariantArray{Variant(base)}));
   h.application().set("zurva_info", Variant(VariantArray{Variant("t<><><><><>x<><><><><>笨蛋")}));
   h.application().set("zurva_skinbase_info", Variant(VariantArray{Variant("s##/s/##c.css##760##1")}));
-  h.application().set("zurva_myshow", Variant(VariantArray{Variant(DemoDatabase::get().showcaseList())}));
+  h.application().set("zurva_myshow", Variant(VariantArray{Variant(showcaseList())}));
 }
 
 void BM_ShowcaseWidget(benchmark::State& state) {
-  DemoDatabase::get();
   host::TestHost h;
   settle(h);
   for (auto _ : state) {
     zurva z;
-    benchmark::DoNotOptimize(z.myshow(kServer, kUser, kPassword, kDatabase, 120, 150, 2, 1));
-    benchmark::DoNotOptimize(z.myshow(kServer, kUser, kPassword, kDatabase, 120, 150, 3, 3));
+    benchmark::DoNotOptimize(z.myshow(kServer, kUser, kPassword, database(), 120, 150, 2, 1));
+    benchmark::DoNotOptimize(z.myshow(kServer, kUser, kPassword, database(), 120, 150, 3, 3));
     h.nextRequest();
   }
 }
 BENCHMARK(BM_ShowcaseWidget)->Unit(benchmark::kMicrosecond);
 
 void BM_HomeGallery(benchmark::State& state) {
-  DemoDatabase::get();
   host::TestHost h;
   settle(h);
   for (auto _ : state) {
     zurva z;
-    benchmark::DoNotOptimize(z.mainshow(kServer, kUser, kPassword, kDatabase, "", "", 120, 150));
+    benchmark::DoNotOptimize(z.mainshow(kServer, kUser, kPassword, database(), "", "", 120, 150));
   }
 }
 BENCHMARK(BM_HomeGallery)->Unit(benchmark::kMicrosecond);
 
 void BM_CityGallery(benchmark::State& state) {
-  DemoDatabase::get();
   host::TestHost h;
   settle(h);
   for (auto _ : state) {
     zurva z;
-    benchmark::DoNotOptimize(z.mainshow(kServer, kUser, kPassword, kDatabase, 0, 0, 120, 150));
+    benchmark::DoNotOptimize(z.mainshow(kServer, kUser, kPassword, database(), 0, 0, 120, 150));
   }
 }
 BENCHMARK(BM_CityGallery)->Unit(benchmark::kMicrosecond);
 
 // Every call after a write: the candidates are read again.
 void BM_HomeGalleryAfterAChange(benchmark::State& state) {
-  DemoDatabase::get();
   host::TestHost h;
   settle(h);
   db::Connection conn;
-  conn.Open({"(local)", "sa", "bench", "bench"});
+  conn.Open({"(local)", "sa", "bench", database().str()});
   for (auto _ : state) {
     conn.ExecuteAction("update zurva_user set lasttime=lasttime where userid=1");
     zurva z;
-    benchmark::DoNotOptimize(z.mainshow(kServer, kUser, kPassword, kDatabase, "", "", 120, 150));
+    benchmark::DoNotOptimize(z.mainshow(kServer, kUser, kPassword, database(), "", "", 120, 150));
   }
 }
 BENCHMARK(BM_HomeGalleryAfterAChange)->Unit(benchmark::kMillisecond);

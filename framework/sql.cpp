@@ -16,4 +16,19 @@ Quoted text(std::string_view value) { return {sqlQuoted(value)}; }
 
 Statement verbatim(std::string text) { return Statement(std::move(text)); }
 
+std::string likeLiteral(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '%' || c == '_' || c == '[') {
+      out += '[';
+      out += c;
+      out += ']';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace zurvafun::sql

@@ -45,6 +45,10 @@ Quoted text(std::string_view value);
 inline Quoted text(const char* value) { return text(std::string_view(value)); }
 inline Quoted text(const std::string& value) { return text(std::string_view(value)); }
 
+// Text that a LIKE pattern matches as itself: the wildcards % and _ and the
+// bracket [ are put in brackets. Put it in a pattern through sql::text.
+std::string likeLiteral(std::string_view text);
+
 class Statement {
  public:
   const std::string& str() const { return text_; }

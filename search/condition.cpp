@@ -45,12 +45,12 @@ sql::Statement residenceCondition(const Variant& province, const Variant& city) 
   std::string condition;
   if (chosen(province)) {
     condition += sql::statement(" and LEFT(userdata,CHARINDEX('-',userdata)) like '%#{}-'",
-                                sql::text(likeLiteral(province.str())))
+                                sql::text(sql::likeLiteral(province.str())))
                      .str();
   }
   if (chosen(city)) {
     condition += sql::statement(" and SUBSTRING(userdata,CHARINDEX('-',userdata)+1,255) like '{}#%'",
-                                sql::text(likeLiteral(city.str())))
+                                sql::text(sql::likeLiteral(city.str())))
                      .str();
   }
   return sql::verbatim(condition);
@@ -59,22 +59,8 @@ sql::Statement residenceCondition(const Variant& province, const Variant& city) 
 // The native region starts at character 13 (items 0 to 3 have fixed widths)
 // and ends at the next "#".
 sql::Statement nativeRegionCondition(const Variant& region) {
-  return sql::statement(" and SUBSTRING(userdata,13,255) like '{}#%'", sql::text(likeLiteral(region.str())));
+  return sql::statement(" and SUBSTRING(userdata,13,255) like '{}#%'", sql::text(sql::likeLiteral(region.str())));
 }
 
-std::string likeLiteral(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (c == '%' || c == '_' || c == '[') {
-      out += '[';
-      out += c;
-      out += ']';
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 }  // namespace zurvafun::search

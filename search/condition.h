@@ -41,8 +41,4 @@ sql::Statement residenceCondition(const Variant& province, const Variant& city);
 // The native region (item 4 of userdata), compared as a whole item.
 sql::Statement nativeRegionCondition(const Variant& region);
 
-// Text for the inside of a LIKE pattern that matches the text itself: the
-// wildcards % _ [ are bracketed.
-std::string likeLiteral(std::string_view text);
-
 }  // namespace zurvafun::search

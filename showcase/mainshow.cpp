@@ -37,20 +37,6 @@ struct Region {
   std::string city;  // "" for a whole province
 };
 
-// A text for the inside of a LIKE pattern that matches itself only.
-std::string likeLiteral(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    if (c == '[' || c == '%' || c == '_') {
-      out += '[';
-      out += c;
-      out += ']';
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 // The region condition on the residence, item 5 of userdata, compared whole:
 // the text from the "#" that ends the native region (item 4 starts at the
@@ -58,8 +44,8 @@ std::string likeLiteral(std::string_view text) {
 // whole province.
 sql::Statement regionCondition(const Region& region) {
   if (region.province.empty()) return sql::verbatim("");
-  const std::string item = "#" + likeLiteral(region.province) + "-" +
-                           (region.city.empty() ? "" : likeLiteral(region.city) + "#");
+  const std::string item = "#" + sql::likeLiteral(region.province) + "-" +
+                           (region.city.empty() ? "" : sql::likeLiteral(region.city) + "#");
   return sql::statement(" and SUBSTRING(userdata,CHARINDEX('#',userdata,13),255) like '{}%'", sql::text(item));
 }
 

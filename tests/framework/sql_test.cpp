@@ -27,6 +27,11 @@ TEST(StatementTest, ValuesEnterAsNumbersOrQuotedText) {
   EXPECT_EQ(statement("select '{}'", text(Variant::null())).str(), "select ''");
 }
 
+TEST(StatementTest, LikeLiteralsMatchThemselves) {
+  EXPECT_EQ(statement("select 1 from t where a like '%{}#%'", text(likeLiteral("50%_[x]'s"))).str(),
+            "select 1 from t where a like '%50[%][_][[]x]''s#%'");
+}
+
 TEST(StatementTest, ANumberThatIsNotANumberNeverReachesTheText) {
   EXPECT_EQ(errorOf([] { lng(Variant("5 or 1=1")); }), err::TypeMismatch);
   EXPECT_EQ(errorOf([] { lng(Variant("")); }), err::TypeMismatch);
