@@ -58,6 +58,7 @@ login_post    -       POST  /chklogin.asp  username=demo1%40example.com&password
 profile       -       GET   /userinfo.asp?id=1
 search_result searcher GET  /result.asp
 search_results searchers GET /result.asp
+quick_search  -       GET   /quicksearch.asp?sex=577&agefrom=20&ageto=30&page=2
 '
 # Pages measured while other connections load the server, one line each:
 #   name  page  background page  background connections

@@ -181,6 +181,7 @@ CREATE TABLE IF NOT EXISTS partycj (
   addtime DATETIME
 );
 CREATE INDEX IF NOT EXISTS ix_partycj_party ON partycj (partyid, userid);
+CREATE INDEX IF NOT EXISTS ix_partycj_user ON partycj (userid, partyid);
 
 CREATE TABLE IF NOT EXISTS partyzj (
   id INTEGER PRIMARY KEY AUTOINCREMENT,
