@@ -16,13 +16,6 @@ const std::string kGridStart =
     "\r\n\r\n<TABLE cellSpacing=4 cellPadding=0 width=\"96%\" align=center border=0>        <TBODY>              ";
 const std::string kNoAlbum = "<BR><BR>暂时没有像册...　<br>";
 
-long count(const std::string& text, const std::string& part) {
-  long n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // a_2026_03_II_I.jpg, approved but for I = 4 when `withWaiting`.
 std::string album(int entries, bool withWaiting = true) {
   std::string list;

@@ -42,7 +42,6 @@ class MemberCardTest : public MembersTest {
   void set(const std::string& column, const Variant& value) {
     run("update zurva_user set " + column + "=? where userid=12", {value});
   }
-  static bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 };
 
 TEST_F(MemberCardTest, GuestCardAsTranscribed) {

@@ -17,14 +17,6 @@ constexpr const char* kCardStart =
     R"(<table align="center" bgcolor="#ffffff" border="0" cellpadding="0" cellspacing="0" width="90%">)";
 constexpr const char* kNothingFound = "<BR><BR>　　　暂时没有查到您需要的资料...<br>";
 
-long count(const std::string& text, const std::string& part) {
-  long n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
-bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 class MemberListTest : public MembersTest {
  protected:
   void SetUp() override {

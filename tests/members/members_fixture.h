@@ -87,6 +87,15 @@ void asPage(Call&& call) {
   }
 }
 
+// Whether `part` stands in `text`, and how many times (overlapping matches
+// count).
+inline bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+inline long count(const std::string& text, const std::string& part) {
+  long n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 // The alert of Msg with msgtype 1 and gourl "-1".
 inline std::string alertBack(const std::string& text) {
   return "<script Language=javaScript>alert('" + text + "');history.go(-1);</script></body></html>";

@@ -28,13 +28,6 @@ std::string album(int entries) {
 constexpr const char* kCellStart = "                <TD align=left height=108>";
 constexpr const char* kDone = "<script Language=javaScript>alert('修改成功！');history.go(-1);</script></body></html>";
 
-long count(const std::string& text, const std::string& part) {
-  long n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 class PhotoManagerTest : public MembersTest {
  protected:
   void SetUp() override {
