@@ -98,13 +98,13 @@ void appendIdentityRows(std::string& out, const PanelContext& panel) {
             {"verified", trusted(anyScan ? kVerifiedIcon : "")}});
   const std::string idType = member::readIdNo(panel.text("idno")).flag;
   kIdentityRows.appendTo(
-      out, {{"idType", trusted(labelOf(kIdDocumentTypes, idType))},
+      out, {{"idType", trusted(codes::labelOrEmpty(codes::kDocumentType, idType))},
             {"idVerified", verified(panel, "sfphoto")},
             {"sex", trusted(codes::labelOrEmpty(codes::kSex, panel.text("sex")))},
             {"birthYear", panel.data.birthYear},
             {"height", panel.row("height_")},
             {"weight", panel.row("weight_")},
-            {"bodyShape", trusted(labelOf(kBodyShapes, panel.text("tx")))},
+            {"bodyShape", trusted(codes::labelOrEmpty(codes::kBodyShape, panel.text("tx")))},
             {"looks", looksText(panel.data.looks)},
             {"marital", trusted(labelOf(kMaritalStatuses, panel.data.marital))},
             {"maritalVerified", verified(panel, "hyphoto")}});

@@ -136,7 +136,7 @@ html::Html incomeValue(const PanelContext& panel) {
   const std::string shown = panel.z.ifshow(panel.friendFlag, pay).str();
   if (shown.empty()) return {};
   if (shown != htmlEscape(member::splitFlag(pay.str()).value)) return trusted(shown);
-  return trusted(labelOf(kIncomes, member::readPay(pay.str()).income));
+  return trusted(codes::labelOrEmpty(codes::kIncome, member::readPay(pay.str()).income));
 }
 
 // A habit: "未填写" for an empty text, else the text and one blank (a Null
@@ -167,12 +167,12 @@ void appendBackgroundRows(std::string& out, const PanelContext& panel) {
       out, {{"ethnic", trusted(labelOf(kEthnicGroups, d.ethnic))},
             {"nativeRegion", d.nativeRegion},
             {"residence", place(d.residence)},
-            {"education", trusted(labelOf(kEducations, d.education))},
+            {"education", trusted(codes::labelOrEmpty(codes::kEducationShown, d.education))},
             {"educationVerified", trusted(member::isApproved(panel.text("xlphoto")) ? kVerifiedIcon : "")},
             {"household", place(d.household)},
             {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, panel.text("field")))},
             {"job", panel.row("job")},
-            {"housing", trusted(labelOf(kHousings, d.housing))},
+            {"housing", trusted(codes::labelOrEmpty(codes::kHousing, d.housing))},
             {"income", incomeValue(panel)},
             {"incomeVerified", trusted(member::isApproved(panel.text("srphoto")) ? kVerifiedIcon : "")}});
 }
@@ -190,7 +190,7 @@ void appendLaterRows(std::string& out, const PanelContext& panel) {
                                   {"ageHigh", age.high},
                                   {"heightLow", height.low},
                                   {"heightHigh", height.high},
-                                  {"educationLow", trusted(labelOf(kEducations, education.low))},
+                                  {"educationLow", trusted(codes::labelOrEmpty(codes::kEducationShown, education.low))},
                                   {"educationHigh", trusted(labelOf(kPartnerEducationUpper, education.high))}});
 
   const Variant lianxi = panel.row("lianxi");
