@@ -34,6 +34,15 @@ AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewe
   return AlbumAccess::Open;
 }
 
+void requireAlbumAccess(zurva& z, db::Connection& conn, std::int32_t memberId, const Viewer& viewer,
+                        double freeAccess) {
+  switch (albumAccess(conn, memberId, viewer, freeAccess)) {
+    case AlbumAccess::Open: break;
+    case AlbumAccess::Refused: z.Msg("非法操作！", "-2", 2); break;
+    case AlbumAccess::NoMember: z.Msg("请求错误！", "-1", 1); break;
+  }
+}
+
 std::optional<std::int32_t> albumMemberId(zurva& z, const Variant& id) {
   if (const std::optional<std::int32_t> number = wholeNumber(id)) return number;
   const std::string token = id.str();

@@ -24,6 +24,12 @@ enum class AlbumAccess { Open, Refused, NoMember };
 
 AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewer& viewer, double freeAccess);
 
+// The album check of the grid and the single-photo viewer: a refused viewer
+// gets "非法操作！" and a member number without a member "请求错误！" through
+// Msg, which ends the request; an open album returns.
+void requireAlbumAccess(zurva& z, db::Connection& conn, std::int32_t memberId, const Viewer& viewer,
+                        double freeAccess);
+
 // The member number of an album link's id: a plain whole number, or the
 // encoded id that idasc makes for the links (checked against its digest).
 std::optional<std::int32_t> albumMemberId(zurva& z, const Variant& id);

@@ -79,11 +79,7 @@ void zurva::memberphoto(const Variant& sql, const Variant& ptype, const Variant&
 
       Response().Write("\r\n");
       if (!other) {
-        switch (members::albumAccess(conn, *linkId, viewer, freeAccess)) {
-          case members::AlbumAccess::Open: break;
-          case members::AlbumAccess::Refused: Msg("非法操作！", "-2", 2); break;
-          case members::AlbumAccess::NoMember: Msg("请求错误！", "-1", 1); break;
-        }
+        members::requireAlbumAccess(*this, conn, *linkId, viewer, freeAccess);
       }
 
       std::string out;

@@ -64,11 +64,7 @@ Variant zurva::showxcphoto(const Variant& sql, const Variant& dir, const Variant
       if (Request()("storyid").str().empty() && Request()("partyid").str().empty()) {
         const std::optional<std::int32_t> memberId = members::albumMemberId(*this, Request()("id"));
         if (!memberId) Msg("请求错误！", "-1", 1);
-        switch (members::albumAccess(conn, *memberId, viewer, freeAccess)) {
-          case members::AlbumAccess::Open: break;
-          case members::AlbumAccess::Refused: Msg("非法操作！", "-2", 2); break;
-          case members::AlbumAccess::NoMember: Msg("请求错误！", "-1", 1); break;
-        }
+        members::requireAlbumAccess(*this, conn, *memberId, viewer, freeAccess);
       }
 
       db::Recordset rs;
