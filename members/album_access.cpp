@@ -5,6 +5,7 @@
 
 #include "framework/sql.h"
 #include "members/request_numbers.h"
+#include "members/viewer_rules.h"
 #include "runtime/text.h"
 
 namespace zurvafun::members {
@@ -26,10 +27,7 @@ AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewe
   if (eq(privacy, 2)) return grade >= 2 || freeAccess != 0 ? AlbumAccess::Open : AlbumAccess::Refused;
   if (eq(privacy, 3)) {
     if (!hasId) return AlbumAccess::Refused;
-    db::Recordset friendship = conn.Execute(sql::statement(
-        "select ifok from [friends] where (userid={} and senduserid={} or userid={} and senduserid={}) and ifok=1",
-        memberId, viewerId, viewerId, memberId));
-    return friendship.eof() ? AlbumAccess::Refused : AlbumAccess::Open;
+    return acceptedFriends(conn, memberId, viewerId) ? AlbumAccess::Open : AlbumAccess::Refused;
   }
   return AlbumAccess::Open;
 }

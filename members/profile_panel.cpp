@@ -129,15 +129,8 @@ void zurva::memberinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
       int friendFlag = 0;
       if (isMember) {
         // A cookie without a member number has no friends to find.
-        if (const std::optional<std::int32_t> viewerId = viewer.memberNumber()) {
-          db::Recordset friendship;
-          friendship.Open(
-              sql::statement("select ifok from [friends] where (userid={} and senduserid={} or "
-                             "userid={} and senduserid={}) and ifok=1",
-                             *memberId, *viewerId, *viewerId, *memberId),
-              conn, db::adOpenKeyset, db::adLockReadOnly);
-          friendFlag = friendship.bof() && friendship.eof() ? 0 : 1;
-        }
+        if (const std::optional<std::int32_t> viewerId = viewer.memberNumber())
+          friendFlag = members::acceptedFriends(conn, *memberId, *viewerId) ? 1 : 0;
       }
 
       db::Recordset row;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "framework/site_settings.h"
+#include "framework/sql.h"
 
 namespace zurvafun::members {
 
@@ -13,6 +14,13 @@ double freeAccessSwitch(const host::Application& application) {
   } catch (const std::exception&) {
     return 0;
   }
+}
+
+bool acceptedFriends(db::Connection& conn, std::int32_t member, std::int32_t viewer) {
+  db::Recordset friendship = conn.Execute(sql::statement(
+      "select ifok from [friends] where (userid={} and senduserid={} or userid={} and senduserid={}) and ifok=1",
+      member, viewer, viewer, member));
+  return !friendship.eof();
 }
 
 }  // namespace zurvafun::members
