@@ -705,6 +705,21 @@ void bindSlots(sqlite3_stmt* stmt, const std::vector<Slot>& slots, const std::ve
   }
 }
 
+void runToEnd(Handle& h, Prepared& p, const std::vector<Slot>& slots, const std::vector<Variant>& params) {
+  const bool schemaChange = p.schemaChange;
+  {
+    const WriteTurn turn = h.autocommitTurn(p.stmt);
+    StatementUse use(p.stmt);
+    bindSlots(p.stmt, slots, params);
+    clearFunctionError();
+    int rc;
+    while ((rc = sqlite3_step(p.stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) h.fail(rc);
+  }
+  if (schemaChange) h.forgetStatements();
+}
+
 }  // namespace detail
 
 // ---------------------------------------------------------------- Connection
@@ -776,18 +791,7 @@ long Connection::ExecuteAction(std::string_view sql, const std::vector<Variant>&
   std::vector<detail::Slot> slots;
   detail::Prepared& p = h.prepare(sql, false, slots);
   const bool changes = !sqlite3_stmt_readonly(p.stmt);
-  const bool schemaChange = p.schemaChange;
-  {
-    const detail::WriteTurn turn = h.autocommitTurn(p.stmt);
-    detail::StatementUse use(p.stmt);
-    detail::bindSlots(p.stmt, slots, params);
-    detail::clearFunctionError();
-    int rc;
-    while ((rc = sqlite3_step(p.stmt)) == SQLITE_ROW) {
-    }
-    if (rc != SQLITE_DONE) h.fail(rc);
-  }
-  if (schemaChange) h.forgetStatements();
+  detail::runToEnd(h, p, slots, params);
   return changes ? long(sqlite3_changes64(h.db)) : -1;
 }
 

@@ -215,5 +215,10 @@ struct StatementUse {
 void bindValue(sqlite3_stmt* stmt, int index, const Variant& value, ColKind kind);
 // Binds the slots of a rewritten statement, the caller's values in place of its "?".
 void bindSlots(sqlite3_stmt* stmt, const std::vector<Slot>& slots, const std::vector<Variant>& params);
+// Runs a statement through all its rows (they are dropped), its slots bound
+// to `params`, holding the file's write turn while it writes outside a
+// transaction; a statement that changed the schema makes the handle forget
+// its statements afterwards.
+void runToEnd(Handle& h, Prepared& p, const std::vector<Slot>& slots, const std::vector<Variant>& params);
 
 }  // namespace zurvafun::db::detail

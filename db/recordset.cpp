@@ -196,16 +196,7 @@ void Recordset::run(const std::shared_ptr<detail::Handle>& handle, std::string_v
   detail::Prepared& p = h.prepare(sql, updatable, slots);
   if (!p.columns) {
     // A statement without rows runs; the recordset stays closed.
-    const bool schemaChange = p.schemaChange;
-    {
-      const detail::WriteTurn turn = h.autocommitTurn(p.stmt);
-      StatementUse use(p.stmt);
-      detail::bindSlots(p.stmt, slots, params);
-      detail::clearFunctionError();
-      const int rc = sqlite3_step(p.stmt);
-      if (rc != SQLITE_DONE && rc != SQLITE_ROW) h.fail(rc);
-    }
-    if (schemaChange) h.forgetStatements();
+    detail::runToEnd(h, p, slots, params);
     return;
   }
   handle_ = handle;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "host/collection.h"
 #include "host/links.h"
 #include "host/serve/access_log.h"
 #include "host/serve/connection.h"
@@ -69,17 +70,11 @@ void closeConnectionAfterResponse() {
 }
 
 bool endsWithNoCase(std::string_view s, std::string_view suffix) {
-  if (s.size() < suffix.size()) return false;
-  for (size_t i = 0; i < suffix.size(); ++i) {
-    char c = s[s.size() - suffix.size() + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != suffix[i]) return false;
-  }
-  return true;
+  return s.size() >= suffix.size() && host::sameKey(s.substr(s.size() - suffix.size()), suffix);
 }
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && endsWithNoCase(s.substr(0, prefix.size()), prefix);
+  return s.size() >= prefix.size() && host::sameKey(s.substr(0, prefix.size()), prefix);
 }
 
 // A header value that cannot end its header line early.
