@@ -18,13 +18,11 @@
 
 namespace zurvafun::site {
 
-namespace {
-
-// The frame of the profile pages, with the city table and the client
-// functions the profile forms call.
 PageLayout formFrame(std::string_view title) {
   return {.title = title, .cityTable = true, .scripts = {"/js/profile.js"}};
 }
+
+namespace {
 
 // The member number of the member cookie, 0 for a guest.
 long memberNumber(serve::PageContext& p) {
