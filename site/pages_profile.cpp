@@ -105,15 +105,20 @@ std::string numberSelect(Posted form, const char* name, int first, int last) {
   return select(name, profile::numberOptions(first, last, posted(form, name)));
 }
 
+// An option for each province, `chosen` selected.
+std::string provinceOptions(const std::string& chosen) {
+  std::string options;
+  for (std::string_view name : regions::kProvinces)
+    options += "<option value=\"" + std::string(name) + "\"" + (name == chosen ? " selected" : "") + ">" +
+               std::string(name) + "</option>";
+  return options;
+}
+
 // A province select and its city select; a posted province brings its cities.
 std::string placeSelects(Posted form, const char* province, const char* city, const char* change) {
   const std::string chosen = posted(form, province);
   std::string out = "<select name=\"" + std::string(province) + "\" onchange=\"" + change + "(this.value,form1." + city +
-                    ")\"><option value=\"0\">--请选择--</option>";
-  for (std::string_view name : regions::kProvinces) {
-    out += "<option value=\"" + std::string(name) + "\"" + (name == chosen ? " selected" : "") + ">" +
-           std::string(name) + "</option>";
-  }
+                    ")\"><option value=\"0\">--请选择--</option>" + provinceOptions(chosen);
   out += "</select><select name=\"" + std::string(city) + "\"><option value=\"0\">--请选择--</option>";
   for (std::size_t i : regions::citiesOf(chosen)) {
     const std::string name(regions::kCities[i].city);
@@ -141,13 +146,7 @@ void writeRegistrationForm(serve::PageContext& p) {
       {"体形 / 相貌自评", codeSelect(f, "Shape", codes::kBodyShape) +
                               select("look", profile::options(codes::kLooks, posted(f, "look")), "未填")},
       {"婚姻状况 / 民族", codeSelect(f, "marrystatus", codes::kMarital) + codeSelect(f, "Folk", codes::kEthnic)},
-      {"籍贯", select("ancestor", [&] {
-         std::string options;
-         for (std::string_view name : regions::kProvinces)
-           options += "<option value=\"" + std::string(name) + "\"" + (name == posted(f, "ancestor") ? " selected" : "") +
-                      ">" + std::string(name) + "</option>";
-         return html::trusted(options);
-       }())},
+      {"籍贯", select("ancestor", html::trusted(provinceOptions(posted(f, "ancestor"))))},
       {"居住地", placeSelects(f, "province", "city", "changelocation1")},
       {"学历", codeSelect(f, "degree", codes::kEducation)},
       {"户籍", placeSelects(f, "province1", "city1", "changelocation")},
