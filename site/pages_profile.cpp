@@ -74,10 +74,9 @@ void savePage(serve::PageContext& p) {
 
 void sampleIntroduction(serve::PageContext& p) {
   zurva z;
-  SitePage page(z, p, {.title = "个人独白例文", .frame = Frame::Window});
-  page.note("我是一个性格开朗、热爱生活的人，平时喜欢读书、旅行和摄影。工作稳定，生活规律，周末常和朋友去郊外走走。"
-               "希望找到一位善良真诚、有责任心的另一半，一起经营温暖的小家。");
-  page.end();
+  notePage(z, p, {.title = "个人独白例文", .frame = Frame::Window},
+           "我是一个性格开朗、热爱生活的人，平时喜欢读书、旅行和摄影。工作稳定，生活规律，周末常和朋友去郊外走走。"
+           "希望找到一位善良真诚、有责任心的另一半，一起经营温暖的小家。");
 }
 
 // ---- Registration
