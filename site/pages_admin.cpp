@@ -108,12 +108,6 @@ void indexPage(serve::PageContext& p) {
   page.end();
 }
 
-// The frame of the administrator's member form, with what the form's
-// scripts call.
-PageLayout formFrame(std::string_view title) {
-  return {.title = title, .cityTable = true, .scripts = {"/js/profile.js"}};
-}
-
 void editPage(serve::PageContext& p) {
   zurva z;
   requireAdministrator(z, p);

@@ -96,12 +96,7 @@ void conversation(serve::PageContext& p) {
   const auto other = numberOf(p.Request("userid"));
   db::Connection conn = openDatabase(p);
   const std::optional<std::string> nickname = other ? nicknameOf(conn, *other) : std::nullopt;
-  if (!nickname) {
-    SitePage page(z, p, {.title = "站内短信", .frame = Frame::Window});
-    page.note("没有这位会员。");
-    page.end();
-    return;
-  }
+  if (!nickname) return notePage(z, p, {.title = "站内短信", .frame = Frame::Window}, "没有这位会员。");
   const std::string id = std::to_string(*other);
   // A frameset is a document of its own kind: its head, then the frames.
   p.Response.Write(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Frameset//EN">

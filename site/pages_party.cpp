@@ -66,12 +66,7 @@ void partyInfo(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   db::Recordset rs;
   if (party) rs = conn.Execute("select * from party where id=?", {Variant(long(*party))});
-  if (!party || rs.eof()) {
-    SitePage page(z, p, {.title = "聚会活动"});
-    page.note("没有这个活动。");
-    page.end();
-    return;
-  }
+  if (!party || rs.eof()) return notePage(z, p, {.title = "聚会活动"}, "没有这个活动。");
   const std::string id = std::to_string(*party);
   SitePage page(z, p, {.title = "聚会活动：" + rs("bt").str()});
   p.Response.Write("    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\" width=\"100%\">\n");
@@ -104,12 +99,7 @@ void partyInfo(serve::PageContext& p) {
 void joinForm(serve::PageContext& p) {
   zurva z;
   const auto party = numberOf(p.Request("partyid"));
-  if (!party) {
-    SitePage page(z, p, {.title = "活动报名", .frame = Frame::Window});
-    page.note("没有这个活动。");
-    page.end();
-    return;
-  }
+  if (!party) return notePage(z, p, {.title = "活动报名", .frame = Frame::Window}, "没有这个活动。");
   const bool change = eq(p.Request("sign"), "up-datejoin");
   const host::RequestCookie& member = p.Request.Cookies("kalimo");
   const bool isMember = loggedInMember(p).has_value();
@@ -206,16 +196,12 @@ void editParty(serve::PageContext& p) {
 // Stand-ins for the photo pages of a party.
 void partyPhotoUpload(serve::PageContext& p) {
   zurva z;
-  SitePage page(z, p, {.title = "上传活动照片", .frame = Frame::Window});
-  page.note("演示站暂不开放活动照片上传。");
-  page.end();
+  notePage(z, p, {.title = "上传活动照片", .frame = Frame::Window}, "演示站暂不开放活动照片上传。");
 }
 
 void partyPhotos(serve::PageContext& p) {
   zurva z;
-  SitePage page(z, p, {.title = "活动照片", .frame = Frame::Inner});
-  page.note("暂无活动照片。");
-  page.end();
+  notePage(z, p, {.title = "活动照片", .frame = Frame::Inner}, "暂无活动照片。");
 }
 
 void registerPartyPages(serve::PageRegistry& pages) {

@@ -18,13 +18,11 @@
 
 namespace zurvafun::site {
 
-namespace {
-
-// The frame of the profile pages, with the city table and the client
-// functions the profile forms call.
 PageLayout formFrame(std::string_view title) {
   return {.title = title, .cityTable = true, .scripts = {"/js/profile.js"}};
 }
+
+namespace {
 
 // The member number of the member cookie, 0 for a guest.
 long memberNumber(serve::PageContext& p) {
@@ -76,10 +74,9 @@ void savePage(serve::PageContext& p) {
 
 void sampleIntroduction(serve::PageContext& p) {
   zurva z;
-  SitePage page(z, p, {.title = "个人独白例文", .frame = Frame::Window});
-  page.note("我是一个性格开朗、热爱生活的人，平时喜欢读书、旅行和摄影。工作稳定，生活规律，周末常和朋友去郊外走走。"
-               "希望找到一位善良真诚、有责任心的另一半，一起经营温暖的小家。");
-  page.end();
+  notePage(z, p, {.title = "个人独白例文", .frame = Frame::Window},
+           "我是一个性格开朗、热爱生活的人，平时喜欢读书、旅行和摄影。工作稳定，生活规律，周末常和朋友去郊外走走。"
+           "希望找到一位善良真诚、有责任心的另一半，一起经营温暖的小家。");
 }
 
 // ---- Registration
@@ -107,15 +104,20 @@ std::string numberSelect(Posted form, const char* name, int first, int last) {
   return select(name, profile::numberOptions(first, last, posted(form, name)));
 }
 
+// An option for each province, `chosen` selected.
+std::string provinceOptions(const std::string& chosen) {
+  std::string options;
+  for (std::string_view name : regions::kProvinces)
+    options += "<option value=\"" + std::string(name) + "\"" + (name == chosen ? " selected" : "") + ">" +
+               std::string(name) + "</option>";
+  return options;
+}
+
 // A province select and its city select; a posted province brings its cities.
 std::string placeSelects(Posted form, const char* province, const char* city, const char* change) {
   const std::string chosen = posted(form, province);
   std::string out = "<select name=\"" + std::string(province) + "\" onchange=\"" + change + "(this.value,form1." + city +
-                    ")\"><option value=\"0\">--请选择--</option>";
-  for (std::string_view name : regions::kProvinces) {
-    out += "<option value=\"" + std::string(name) + "\"" + (name == chosen ? " selected" : "") + ">" +
-           std::string(name) + "</option>";
-  }
+                    ")\"><option value=\"0\">--请选择--</option>" + provinceOptions(chosen);
   out += "</select><select name=\"" + std::string(city) + "\"><option value=\"0\">--请选择--</option>";
   for (std::size_t i : regions::citiesOf(chosen)) {
     const std::string name(regions::kCities[i].city);
@@ -143,13 +145,7 @@ void writeRegistrationForm(serve::PageContext& p) {
       {"体形 / 相貌自评", codeSelect(f, "Shape", codes::kBodyShape) +
                               select("look", profile::options(codes::kLooks, posted(f, "look")), "未填")},
       {"婚姻状况 / 民族", codeSelect(f, "marrystatus", codes::kMarital) + codeSelect(f, "Folk", codes::kEthnic)},
-      {"籍贯", select("ancestor", [&] {
-         std::string options;
-         for (std::string_view name : regions::kProvinces)
-           options += "<option value=\"" + std::string(name) + "\"" + (name == posted(f, "ancestor") ? " selected" : "") +
-                      ">" + std::string(name) + "</option>";
-         return html::trusted(options);
-       }())},
+      {"籍贯", select("ancestor", html::trusted(provinceOptions(posted(f, "ancestor"))))},
       {"居住地", placeSelects(f, "province", "city", "changelocation1")},
       {"学历", codeSelect(f, "degree", codes::kEducation)},
       {"户籍", placeSelects(f, "province1", "city1", "changelocation")},

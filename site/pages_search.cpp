@@ -93,9 +93,7 @@ void hidePage(serve::PageContext& p) {
       }
     }
   }
-  SitePage page(z, p, {.title = "不再搜出TA", .frame = Frame::Window});
-  page.note(text);
-  page.end();
+  notePage(z, p, {.title = "不再搜出TA", .frame = Frame::Window}, text);
 }
 
 // The quick search box, as the home page and the quick search page show it.

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "host/serve/pages.h"
+#include "site/site_page.h"
 
 namespace zurvafun {
 class zurva;
@@ -24,5 +25,10 @@ void registerAdministratorPages(serve::PageRegistry& pages);
 // empty password turns the administrator login off. Set once, before the
 // server serves.
 void setAdministratorLogin(std::string name, std::string password);
+
+// The frame of the profile forms (the member's, the registration and the
+// administrator's), with the city table and the client functions the forms
+// call.
+PageLayout formFrame(std::string_view title);
 
 }  // namespace zurvafun::site

@@ -200,6 +200,12 @@ serve::Page standIn(std::string title, std::string note, Frame frame) {
   };
 }
 
+void notePage(zurva& z, serve::PageContext& p, const PageLayout& layout, std::string_view text) {
+  SitePage page(z, p, layout);
+  page.note(text);
+  page.end();
+}
+
 void askToLogIn(zurva& z, serve::PageContext& p, std::string_view title) {
   SitePage page(z, p, {.title = title});
   p.Response.Write("    <p>请先" + siteAnchor(z, "/login.asp", "登录") + "（还不是会员？" +

@@ -99,6 +99,9 @@ void expireCookie(serve::PageContext& p, const char* name);
 // short note (fixed HTML of the site) and the way back.
 serve::Page standIn(std::string title, std::string note, Frame frame = Frame::Window);
 
+// A page that says only `text`, written as SitePage::note writes it.
+void notePage(zurva& z, serve::PageContext& p, const PageLayout& layout, std::string_view text);
+
 // The page that asks a visitor to log in first.
 void askToLogIn(zurva& z, serve::PageContext& p, std::string_view title);
 

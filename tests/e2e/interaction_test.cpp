@@ -19,8 +19,6 @@
 namespace zurvafun {
 namespace {
 
-using Fields = std::vector<std::pair<std::string, std::string>>;
-
 class InteractionE2E : public e2e::ServerSuite<InteractionE2E> {
  public:
   static testing::FakeGateway& gateway() {
@@ -52,20 +50,14 @@ class InteractionE2E : public e2e::ServerSuite<InteractionE2E> {
   static constexpr const char* kReadyPath = "/login.asp";
 
  protected:
-  static std::string form(const Fields& fields) {
-    std::string body;
-    for (const auto& [name, value] : fields) body += (body.empty() ? "" : "&") + name + "=" + gbk::urlEncode(value);
-    return body;
-  }
   // The Cookie header of a logged-in demo member.
   static std::string logIn(const std::string& account, const std::string& password) {
     const RawResponse answer =
-        postLogin(form({{"username", account}, {"password", password}, {"log_type", "1"}}));
+        postLogin(gbkForm({{"username", account}, {"password", password}, {"log_type", "1"}}));
     const std::string member = cookiePair(answer.setCookie("kalimo"));
     EXPECT_FALSE(member.empty());
     return "Cookie: " + member + "\r\n";
   }
-  static std::string utf8(const RawResponse& r) { return gbk::toUtf8(r.body); }
   static bool holds(const RawResponse& r, const std::string& piece) { return utf8(r).find(piece) != std::string::npos; }
 
   static std::string balance(const std::string& member) {
@@ -83,7 +75,7 @@ TEST_F(InteractionE2E, AMessageFromDemo1ReachesDemo2sFrameOnce) {
   EXPECT_TRUE(holds(frameset, "<frame name=\"showc\" src=\"/messageshow.asp\">"));
   EXPECT_TRUE(holds(frameset, "<frame name=\"msg\" src=\"userid_2_msgfal.html\">"));
 
-  const RawResponse sent = rawPost("/userid_2_messagesend.html", form({{"content", "周末见！It's me <b>"}}), demo1);
+  const RawResponse sent = rawPost("/userid_2_messagesend.html", gbkForm({{"content", "周末见！It's me <b>"}}), demo1);
   EXPECT_EQ(sent.status, 200);
   EXPECT_TRUE(holds(sent, "已发送。")) << utf8(sent);
 
@@ -105,10 +97,10 @@ TEST_F(InteractionE2E, ThePollBoxOnTheHomePageTakesAVote) {
   const RawResponse home = rawGet("/index.asp");
   EXPECT_TRUE(holds(home, "<form action='vote.html' target='newwindow' method='post' name='submitvote'>"));
   EXPECT_TRUE(holds(home, "name='Options' type='radio' value=2>2.网上聊天"));
-  const RawResponse voted = rawPost("/vote.html", form({{"Options", "2"}, {"submit", "投票"}}));
+  const RawResponse voted = rawPost("/vote.html", gbkForm({{"Options", "2"}, {"submit", "投票"}}));
   EXPECT_TRUE(holds(voted, "感谢您的投票！")) << utf8(voted);
   EXPECT_TRUE(holds(rawGet("/stype_view_vote.html"), "2.网上聊天</td><td>1 票"));
-  EXPECT_TRUE(holds(rawPost("/vote.html", form({{"Options", "6"}})), "请选择一个选项。"));
+  EXPECT_TRUE(holds(rawPost("/vote.html", gbkForm({{"Options", "6"}})), "请选择一个选项。"));
 }
 
 TEST_F(InteractionE2E, AGiftWithAnSmsNoticeLowersTheBalanceOnTheMemberHome) {
@@ -121,7 +113,7 @@ TEST_F(InteractionE2E, AGiftWithAnSmsNoticeLowersTheBalanceOnTheMemberHome) {
 
   const std::size_t notices = gateway().targets().size();
   const std::string given = query("select count(*) from presentmx where senduserid=1");
-  const RawResponse sent = rawPost("/sendsave.html", form({{"to", "2"}, {"id", "2"}, {"ifsms", "1"}, {"des", "送你"}}), demo1);
+  const RawResponse sent = rawPost("/sendsave.html", gbkForm({{"to", "2"}, {"id", "2"}, {"ifsms", "1"}, {"des", "送你"}}), demo1);
   EXPECT_EQ(sent.status, 200);
   EXPECT_TRUE(holds(sent, "alert('已成功送出礼物\\n演示二号 发送礼物通知短信成功！');window.close();")) << utf8(sent);
   ASSERT_EQ(gateway().targets().size(), notices + 1);
@@ -129,7 +121,7 @@ TEST_F(InteractionE2E, AGiftWithAnSmsNoticeLowersTheBalanceOnTheMemberHome) {
   EXPECT_EQ(balance(demo1), "991.5");  // half the price of 15, and 1 for the notice
 
   // A guest gets the refusal; nothing is given.
-  EXPECT_TRUE(holds(rawPost("/sendsave.html", form({{"to", "2"}, {"id", "2"}})), "非法操作"));
+  EXPECT_TRUE(holds(rawPost("/sendsave.html", gbkForm({{"to", "2"}, {"id", "2"}})), "非法操作"));
   EXPECT_EQ(query("select count(*) from presentmx where senduserid=1"), std::to_string(std::stoi(given) + 1));
 }
 
@@ -139,7 +131,7 @@ TEST_F(InteractionE2E, GiftSendsRacingForOneBalanceNeverOverspend) {
   const std::string demo2 = logIn("demo2@example.com", "demo456");
   const std::string cookie = demo2.substr(8, demo2.size() - 10);  // "kalimo=..." without the header
   ASSERT_EQ(balance(demo2), "200");
-  const std::string body = form({{"to", "1"}, {"id", "6"}});
+  const std::string body = gbkForm({{"to", "1"}, {"id", "6"}});
   std::atomic<int> given{0}, refused{0}, other{0}, failed{0};
   std::atomic<int> next{0};
   std::vector<std::thread> threads;
@@ -180,14 +172,14 @@ TEST_F(InteractionE2E, AMemberSignsUpChangesAndWithdrawsAndTheOrganiserEdits) {
                          {"sex", "男"},        {"nl", "38"},                   {"xl", "硕士"}, {"zy", "工程师"}};
   // Party 2: demo member 1's party that is over, without sign-ups.
   EXPECT_TRUE(holds(rawGet("/partyid_2_partyinfo.html"), "还没有人报名"));
-  EXPECT_TRUE(holds(rawPost("/action_sign_join_partyid_2.html", form(signup), demo2), "alert('您参加活动成功！');"));
-  EXPECT_TRUE(holds(rawPost("/action_sign_join_partyid_2.html", form(signup), demo2), "alert('您已经参加了该活动！');"));
+  EXPECT_TRUE(holds(rawPost("/action_sign_join_partyid_2.html", gbkForm(signup), demo2), "alert('您参加活动成功！');"));
+  EXPECT_TRUE(holds(rawPost("/action_sign_join_partyid_2.html", gbkForm(signup), demo2), "alert('您已经参加了该活动！');"));
   EXPECT_TRUE(holds(rawGet("/partyid_2_partyinfo.html"), "<b>已报名：</b>演示二号</p>"));
 
   Fields changed = signup;
   changed[4].second = "39";
   EXPECT_TRUE(holds(rawGet("/partyjoin_partyid_2_sign_up-datejoin.html", demo2), "action_sign_up-datejoin_partyid_2.html"));
-  EXPECT_TRUE(holds(rawPost("/action_sign_up-datejoin_partyid_2.html", form(changed), demo2), "alert('修改成功！');"));
+  EXPECT_TRUE(holds(rawPost("/action_sign_up-datejoin_partyid_2.html", gbkForm(changed), demo2), "alert('修改成功！');"));
   EXPECT_EQ(query("select nl from partycj where partyid=2 and userid=2"), "39");
 
   const RawResponse withdrawn = rawPost("/action_sign_deljoin_partyid_2.html", "", demo2);
@@ -197,8 +189,8 @@ TEST_F(InteractionE2E, AMemberSignsUpChangesAndWithdrawsAndTheOrganiserEdits) {
   // The organiser edits her party; another member may not.
   const Fields party = {{"title", "周末户外烧烤（改期）"}, {"cs", "广州市"}, {"address", "白云山"},
                         {"partytime", "2099-05-01 10:00"}};
-  EXPECT_TRUE(holds(rawPost("/action_sign_upd_partyid_1.html", form(party), demo2), "您还没权修改本活动！"));
-  const RawResponse saved = rawPost("/action_sign_upd_partyid_1.html", form(party), demo1);
+  EXPECT_TRUE(holds(rawPost("/action_sign_upd_partyid_1.html", gbkForm(party), demo2), "您还没权修改本活动！"));
+  const RawResponse saved = rawPost("/action_sign_upd_partyid_1.html", gbkForm(party), demo1);
   EXPECT_TRUE(holds(saved, "alert('保存完毕,等待认证通过!');window.location.href='partymanage.html';")) << utf8(saved);
   EXPECT_TRUE(holds(rawGet("/partyid_1_partyinfo.html"), "周末户外烧烤（改期）"));
   // The organiser's panel of her held party with its verified summary.

@@ -33,13 +33,7 @@ class ProfileE2E : public e2e::ServerSuite<ProfileE2E> {
   static constexpr const char* kReadyPath = "/login.asp";
 
  protected:
-  static std::string gbkForm(const Fields& fields) {
-    std::string body;
-    for (const auto& [name, value] : fields) body += (body.empty() ? "" : "&") + name + "=" + gbk::urlEncode(value);
-    return body;
-  }
   static std::string cookieHeader(const std::string& pairs) { return "Cookie: " + pairs + "\r\n"; }
-  static std::string utf8(const RawResponse& r) { return gbk::toUtf8(r.body); }
 
   static std::string unescape(std::string s) {
     for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{

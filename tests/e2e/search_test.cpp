@@ -29,13 +29,6 @@ class SearchE2E : public e2e::ServerSuite<SearchE2E> {
   static constexpr const char* kReadyPath = "/login.asp";
 
  protected:
-  using Fields = std::vector<std::pair<std::string, std::string>>;
-
-  static std::string gbkForm(const Fields& fields) {
-    std::string body;
-    for (const auto& [name, value] : fields) body += (body.empty() ? "" : "&") + name + "=" + gbk::urlEncode(value);
-    return body;
-  }
   static std::string cookies(const std::vector<std::string>& pairs) {
     std::string header = "Cookie: ";
     for (size_t i = 0; i < pairs.size(); ++i) header += (i ? "; " : "") + pairs[i];

@@ -264,6 +264,17 @@ class ServerSuite : public ::testing::Test {
     }
   };
 
+  // The body of a response (GB2312 as the site sends it) in UTF-8.
+  static std::string utf8(const RawResponse& r) { return gbk::toUtf8(r.body); }
+
+  // The fields of a form, in order, and the form text a GB2312 page posts.
+  using Fields = std::vector<std::pair<std::string, std::string>>;
+  static std::string gbkForm(const Fields& fields) {
+    std::string body;
+    for (const auto& [name, value] : fields) body += (body.empty() ? "" : "&") + name + "=" + gbk::urlEncode(value);
+    return body;
+  }
+
   static RawResponse rawGet(const std::string& target, const std::string& headers = "") {
     return rawRequest("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n");
   }

@@ -27,7 +27,6 @@ class ShowcaseE2E : public e2e::ServerSuite<ShowcaseE2E> {
   static constexpr const char* kReadyPath = "/login.asp";
 
  protected:
-  static std::string utf8(const RawResponse& r) { return gbk::toUtf8(r.body); }
   // The signed member cookie ("kalimo=...") of a demo account.
   static std::string logIn(const std::string& username, const std::string& password) {
     const RawResponse r = postLogin("username=" + username + "&password=" + password + "&log_type=1");

@@ -26,12 +26,6 @@ class SiteE2E : public e2e::ServerSuite<SiteE2E> {
   static constexpr const char* kReadyPath = "/login.asp";
 
  protected:
-  // The form text a GB2312 page posts.
-  static std::string gbkForm(const std::vector<std::pair<std::string, std::string>>& fields) {
-    std::string body;
-    for (const auto& [name, value] : fields) body += (body.empty() ? "" : "&") + name + "=" + gbk::urlEncode(value);
-    return body;
-  }
   // The login form posted from the site's own login page.
   static RawResponse login(const std::string& username, const std::string& password, const std::string& logType,
                            const std::string& referer = "http://127.0.0.1/login.html") {

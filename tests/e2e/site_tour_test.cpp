@@ -21,7 +21,6 @@ class SiteTourE2E : public e2e::ServerSuite<SiteTourE2E> {
   static constexpr const char* kReadyPath = "/login.asp";
 
  protected:
-  static std::string utf8(const RawResponse& r) { return gbk::toUtf8(r.body); }
   static std::string cookie(const std::string& pair) { return pair.empty() ? "" : "Cookie: " + pair + "\r\n"; }
   static std::string member() {
     return cookiePair(postLogin("username=demo1%40example.com&password=demo123&log_type=1").setCookie("kalimo"));
