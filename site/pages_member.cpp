@@ -60,8 +60,13 @@ std::string box(std::string_view heading, const std::string& links, const std::s
 
 std::string count(const Variant& n) { return htmlEscape(n.str()); }
 
-std::string profileBox(zurva& z, db::Connection& conn, std::int32_t me) {
-  db::Recordset rs = conn.Execute("select photo, smallphoto from zurva_user where userid=?", Params{Variant(long(me))});
+// The member's own row as the hub's first two boxes read it (EOF when the
+// member was deleted since logging in).
+db::Recordset ownRow(db::Connection& conn, std::int32_t me) {
+  return conn.Execute("select photo, userbz from zurva_user where userid=?", Params{Variant(long(me))});
+}
+
+std::string profileBox(zurva& z, const db::Recordset& rs, std::int32_t me) {
   const Variant photos = rs.eof() ? Variant(0L) : z.photonum(rs("photo"));
   const std::string n = std::to_string(me);
   return box("我的资料与相册",
@@ -71,9 +76,8 @@ std::string profileBox(zurva& z, db::Connection& conn, std::int32_t me) {
                  siteAnchor(z, "/xc.asp?id=" + n, "别人看到的相册") + "）。");
 }
 
-std::string searchBox(zurva& z, db::Connection& conn, std::int32_t me) {
-  db::Recordset rs = conn.Execute("select userbz from zurva_user where userid=?", Params{Variant(long(me))});
-  const bool saved = !rs.eof() && !rs(0).isNull() && !rs(0).str().empty();
+std::string searchBox(zurva& z, const db::Recordset& rs) {
+  const bool saved = !rs.eof() && !rs("userbz").isNull() && !rs("userbz").str().empty();
   return box("我的搜索", siteAnchor(z, "/search.asp", "高级搜索") + "　" + siteAnchor(z, "/newmembers.asp?sex=1", "最新异性会员"),
              saved ? "您已保存速配条件：打开高级搜索时自动选好，点击“高级查找”即可按它搜索。"
                    : "您还没有保存速配条件：在高级搜索中选好条件后点击“存为我的速配”。");
@@ -137,7 +141,8 @@ void memberHome(serve::PageContext& p) {
   if (!me) return askToLogIn(z, p, "会员中心");
   db::Connection conn = openDatabase(p);
   SitePage page(z, p, {.title = "会员中心"});
-  p.Response.Write(profileBox(z, conn, *me) + searchBox(z, conn, *me) + messageBox(z, conn, *me) +
+  const db::Recordset own = ownRow(conn, *me);
+  p.Response.Write(profileBox(z, own, *me) + searchBox(z, own) + messageBox(z, conn, *me) +
                    giftBox(z, conn, *me) + partyBox(z, conn, *me) + showcaseBox(z, p));
   page.end();
 }
