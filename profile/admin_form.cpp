@@ -112,11 +112,9 @@ constexpr html::Fragment kNameRowEnd =
     "</td>\r\n  </tr>\r\n</table>\r\n<br>\r\n";
 
 html::Html nameRow(const ProfileRow& row) {
-  const std::string& digit = row.name.flag;
-  const bool isDigit = digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9';
   return kNameRowEnd({{"name", row.name.value},
                       {"options", profile::options(codes::kVisibility, "1")},
-                      {"index", trusted(isDigit ? std::to_string(digit[0] - '0' - 1) : "")}});
+                      {"index", trusted(profile::visibilityIndex(row.name.flag))}});
 }
 
 // ---- The paired-row table: identity, birth, body and background rows

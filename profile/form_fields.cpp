@@ -90,6 +90,11 @@ std::string weightNumber(std::string_view weight) {
   }
 }
 
+std::string visibilityIndex(std::string_view digit) {
+  const bool isDigit = digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9';
+  return isDigit ? std::to_string(digit[0] - '0' - 1) : "";
+}
+
 std::string looksIndex(std::string_view looks) { return looks == "f" ? "10" : scriptNumber(looks); }
 
 html::Html bareAttribute(std::string_view value) {

@@ -65,6 +65,11 @@ std::string weightNumber(std::string_view weight);
 // ("f"), "" for anything else.
 std::string looksIndex(std::string_view looks);
 
+// The option index of the full name's visibility select: the stored digit
+// less one (visibility 1 is the first option); "" when the flag is no single
+// digit.
+std::string visibilityIndex(std::string_view digit);
+
 // A value for an attribute written without quotes (value=13800000000): as it
 // stands when it holds only characters that cannot end the attribute, else
 // escaped between double quotes.

@@ -118,9 +118,7 @@ html::Html identityRows(const ProfileRow& row) {
   const bool identityLocked = eq(row.iferro, 0);
   html::Html out = kNicknameRow({{"nickname", row.nickname}, {"lock", readOnlyIf(nicknameSet)}});
 
-  const std::string& digit = row.name.flag;
-  const bool isDigit = digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9';
-  const std::string index = isDigit ? std::to_string(digit[0] - '0' - 1) : "";
+  const std::string index = profile::visibilityIndex(row.name.flag);
   out += kNameRow({{"name", row.name.value},
                    {"lock", readOnlyIf(identityLocked)},
                    {"options", profile::options(codes::kVisibility, "1")},
