@@ -268,9 +268,6 @@ html::Html housingIncomeRow(const ProfileRow& row) {
 }
 
 html::Html starMobileRow(const ProfileRow& row) {
-  // A flag is marked only when the stored mobile has a flag item.
-  const std::optional<std::string_view> flag =
-      row.mobile.flag.empty() ? std::nullopt : std::optional<std::string_view>(row.mobile.flag);
   return kPairedRow(
       {{"label1", "星　　座："},
        {"control1", trusted("<select name=\"constel\">\r\n<option value=\"\">未填</option>\r\n") +
@@ -279,7 +276,8 @@ html::Html starMobileRow(const ProfileRow& row) {
        {"label2", "手　　机："},
        {"control2", trusted("<input name=\"Mobile\" type=\"text\" size=\"14\" value=") +
                         profile::bareAttribute(row.mobile.number) + trusted(">\r\n<SELECT  name=tel_ropen>\r\n") +
-                        profile::options(codes::kMobileFlag, flag, {.mark = " selected "}) + trusted("</SELECT>")}});
+                        profile::options(codes::kMobileFlag, profile::mobileFlag(row.mobile), {.mark = " selected "}) +
+                        trusted("</SELECT>")}});
 }
 
 constexpr html::Fragment kHabitInput =

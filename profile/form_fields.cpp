@@ -95,6 +95,11 @@ std::string visibilityIndex(std::string_view digit) {
   return isDigit ? std::to_string(digit[0] - '0' - 1) : "";
 }
 
+std::optional<std::string_view> mobileFlag(const member::Mobile& mobile) {
+  if (mobile.flag.empty()) return std::nullopt;
+  return mobile.flag;
+}
+
 std::string looksIndex(std::string_view looks) { return looks == "f" ? "10" : scriptNumber(looks); }
 
 html::Html bareAttribute(std::string_view value) {

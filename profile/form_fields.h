@@ -70,6 +70,10 @@ std::string looksIndex(std::string_view looks);
 // digit.
 std::string visibilityIndex(std::string_view digit);
 
+// The mobile flag the flag select marks: std::nullopt when the stored mobile
+// has no flag item, so that no option is marked.
+std::optional<std::string_view> mobileFlag(const member::Mobile& mobile);
+
 // A value for an attribute written without quotes (value=13800000000): as it
 // stands when it holds only characters that cannot end the attribute, else
 // escaped between double quotes.

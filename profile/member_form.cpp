@@ -356,13 +356,10 @@ constexpr std::string_view kHiddenReadOnly =
     " readonly=\"readonly\" style=\"border:1px solid #b9b9b9;color: #b9b9b9;\"";
 
 html::Html starMobileRow(const ProfileRow& row) {
-  // A flag is marked only when the stored value has a flag item.
-  const std::optional<std::string_view> flag =
-      row.mobile.flag.empty() ? std::nullopt : std::optional<std::string_view>(row.mobile.flag);
   return kStarMobileRow(
       {{"stars", profile::options(codes::kConstellation, row.star, {.quote = Quote::Double, .lowerCase = true})},
        {"mobile", profile::bareAttribute(row.mobile.number)},
-       {"flags", profile::options(codes::kMobileFlag, flag)},
+       {"flags", profile::options(codes::kMobileFlag, profile::mobileFlag(row.mobile))},
        {"question", row.pass},
        {"questionLock", trusted(row.pass.empty() ? "" : kHiddenReadOnly)},
        {"answer", row.passask},
