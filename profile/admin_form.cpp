@@ -330,14 +330,7 @@ constexpr html::Fragment kContactRow =
 html::Html contactBlock(const ProfileRow& row) {
   html::Html out = trusted("<table width=\"90%\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\">\r\n") +
                    kHeadingRow({{"span", 2}, {"title", "联系方式"}});
-  const struct {
-    std::string_view label, name;
-    int max, size;
-    const std::string& value;
-  } inputs[] = {{"QQ：", "qq", 15, 15, row.contact.qq},
-                {"MSN：", "msn", 50, 40, row.contact.msn},
-                {"EMAIL：", "email", 50, 40, row.contact.email}};
-  for (const auto& input : inputs) {
+  for (const profile::ContactInput& input : profile::contactInputs(row)) {
     out += kContactRow({{"label", input.label},
                         {"input", kTextInput({{"name", input.name},
                                               {"id", trusted(" id=\"" + std::string(input.name) + "\"")},

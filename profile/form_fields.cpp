@@ -153,4 +153,10 @@ std::vector<PartnerRange> partnerRanges(const ProfileRow& row, const OptionStyle
   return ranges;
 }
 
+std::vector<ContactInput> contactInputs(const ProfileRow& row) {
+  return {{"QQ：", "qq", 15, 15, row.contact.qq},
+          {"MSN：", "msn", 50, 40, row.contact.msn},
+          {"EMAIL：", "email", 50, 40, row.contact.email}};
+}
+
 }  // namespace zurvafun::profile

@@ -114,5 +114,14 @@ struct PartnerRange {
 };
 std::vector<PartnerRange> partnerRanges(const ProfileRow& row, const OptionStyle& numberStyle);
 
+// The contact inputs both forms show, in their order: label, input name,
+// maxlength, size and the stored value.
+struct ContactInput {
+  std::string_view label, name;
+  int max, size;
+  const std::string& value;
+};
+std::vector<ContactInput> contactInputs(const ProfileRow& row);
+
 }  // namespace profile
 }  // namespace zurvafun

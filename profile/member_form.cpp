@@ -413,15 +413,8 @@ html::Html contact(const ProfileRow& row) {
   html::Html out = kSectionStart(
       {{"title", "联系方式"},
        {"more", trusted("<FONT color=#ff0000>（填写要求：以下联系方式须至少填写一项。注：联系方式只有金卡银卡会员可见）</FONT>")}});
-  const struct {
-    std::string_view label, name;
-    int max, size;
-    const std::string& value;
-  } inputs[] = {{"QQ：", "qq", 15, 15, row.contact.qq},
-                {"MSN：", "msn", 50, 40, row.contact.msn},
-                {"EMAIL：", "email", 50, 40, row.contact.email}};
   bool first = true;
-  for (const auto& input : inputs) {
+  for (const profile::ContactInput& input : profile::contactInputs(row)) {
     out += kFieldRow({{"width", trusted(first ? kFirstRowWidth : "")},
                       {"mark", ""},
                       {"label", input.label},
