@@ -54,9 +54,6 @@ constexpr std::string_view kDivider =
     "\r\n<TABLE cellSpacing=0 cellPadding=0 width=\"97%\" border=0><TBODY><TR>"
     "<TD vAlign=center background=/images/zcym_0.gif height=1></TD></TR></TBODY></TABLE>";
 
-constexpr std::string_view kRowStart = "\r\n<TR bgColor=#f9f4fa>";
-constexpr std::string_view kRowEnd = "</TR>";
-
 // A required row's label: the orange asterisk, then the label.
 constexpr html::Fragment kLabel = "<FONT color=#ff6600>*</FONT>{{label}}";
 constexpr html::Fragment kGreyLabel = "<FONT color=#ff6600>*</FONT><FONT color=#333333>{{label}}</FONT>";
