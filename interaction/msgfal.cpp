@@ -90,7 +90,7 @@ class Conversation {
   // The lines that have not yet reached either frame, newest first; the
   // append script when the conversation has any row.
   std::string newMessages() {
-    db::Recordset rs = conversation("desc");
+    db::Recordset rs = conversation(true);
     if (rs.eof()) return {};
     std::string lines;
     for (long examined = 0; !rs.eof() && examined < kMaxRows; rs.MoveNext(), ++examined) {
@@ -116,7 +116,7 @@ class Conversation {
   // The whole conversation, oldest first; the replacing script when the
   // conversation has any row.
   std::string history() {
-    db::Recordset rs = conversation("");
+    db::Recordset rs = conversation(false);
     if (rs.eof()) return {};
     std::string lines;
     for (long examined = 0; !rs.eof() && examined < kMaxRows; rs.MoveNext(), ++examined) {
@@ -139,10 +139,10 @@ class Conversation {
   }
 
  private:
-  // The rows between the two members by time of sending ("desc": newest first).
-  db::Recordset conversation(std::string_view order) {
+  // The rows between the two members by time of sending, newest or oldest first.
+  db::Recordset conversation(bool newestFirst) {
     db::Recordset rs;
-    const sql::Statement byTime = order == "desc" ? sql::verbatim("desc") : sql::verbatim("");
+    const sql::Statement byTime = sql::verbatim(newestFirst ? "desc" : "");
     rs.Open(sql::statement("select * from Sendbooks  where (userid={} and senduserid={} or "
                            "senduserid={} and userid={}) order by addtime {}",
                            me_, other_, me_, other_, byTime),

@@ -112,11 +112,9 @@ constexpr html::Fragment kNameRowEnd =
     "</td>\r\n  </tr>\r\n</table>\r\n<br>\r\n";
 
 html::Html nameRow(const ProfileRow& row) {
-  const std::string& digit = row.name.flag;
-  const bool isDigit = digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9';
   return kNameRowEnd({{"name", row.name.value},
                       {"options", profile::options(codes::kVisibility, "1")},
-                      {"index", trusted(isDigit ? std::to_string(digit[0] - '0' - 1) : "")}});
+                      {"index", trusted(profile::visibilityIndex(row.name.flag))}});
 }
 
 // ---- The paired-row table: identity, birth, body and background rows
@@ -270,9 +268,6 @@ html::Html housingIncomeRow(const ProfileRow& row) {
 }
 
 html::Html starMobileRow(const ProfileRow& row) {
-  // A flag is marked only when the stored mobile has a flag item.
-  const std::optional<std::string_view> flag =
-      row.mobile.flag.empty() ? std::nullopt : std::optional<std::string_view>(row.mobile.flag);
   return kPairedRow(
       {{"label1", "星　　座："},
        {"control1", trusted("<select name=\"constel\">\r\n<option value=\"\">未填</option>\r\n") +
@@ -281,7 +276,8 @@ html::Html starMobileRow(const ProfileRow& row) {
        {"label2", "手　　机："},
        {"control2", trusted("<input name=\"Mobile\" type=\"text\" size=\"14\" value=") +
                         profile::bareAttribute(row.mobile.number) + trusted(">\r\n<SELECT  name=tel_ropen>\r\n") +
-                        profile::options(codes::kMobileFlag, flag, {.mark = " selected "}) + trusted("</SELECT>")}});
+                        profile::options(codes::kMobileFlag, profile::mobileFlag(row.mobile), {.mark = " selected "}) +
+                        trusted("</SELECT>")}});
 }
 
 constexpr html::Fragment kHabitInput =
@@ -334,14 +330,7 @@ constexpr html::Fragment kContactRow =
 html::Html contactBlock(const ProfileRow& row) {
   html::Html out = trusted("<table width=\"90%\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\">\r\n") +
                    kHeadingRow({{"span", 2}, {"title", "联系方式"}});
-  const struct {
-    std::string_view label, name;
-    int max, size;
-    const std::string& value;
-  } inputs[] = {{"QQ：", "qq", 15, 15, row.contact.qq},
-                {"MSN：", "msn", 50, 40, row.contact.msn},
-                {"EMAIL：", "email", 50, 40, row.contact.email}};
-  for (const auto& input : inputs) {
+  for (const profile::ContactInput& input : profile::contactInputs(row)) {
     out += kContactRow({{"label", input.label},
                         {"input", kTextInput({{"name", input.name},
                                               {"id", trusted(" id=\"" + std::string(input.name) + "\"")},

@@ -90,6 +90,16 @@ std::string weightNumber(std::string_view weight) {
   }
 }
 
+std::string visibilityIndex(std::string_view digit) {
+  const bool isDigit = digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9';
+  return isDigit ? std::to_string(digit[0] - '0' - 1) : "";
+}
+
+std::optional<std::string_view> mobileFlag(const member::Mobile& mobile) {
+  if (mobile.flag.empty()) return std::nullopt;
+  return mobile.flag;
+}
+
 std::string looksIndex(std::string_view looks) { return looks == "f" ? "10" : scriptNumber(looks); }
 
 html::Html bareAttribute(std::string_view value) {
@@ -141,6 +151,12 @@ std::vector<PartnerRange> partnerRanges(const ProfileRow& row, const OptionStyle
   ranges.push_back({"学历：", "degreefrom", "到", "degreeto", "", options(codes::kEducation, row.educationRange.low),
                     options(codes::kEducation, row.educationRange.high)});
   return ranges;
+}
+
+std::vector<ContactInput> contactInputs(const ProfileRow& row) {
+  return {{"QQ：", "qq", 15, 15, row.contact.qq},
+          {"MSN：", "msn", 50, 40, row.contact.msn},
+          {"EMAIL：", "email", 50, 40, row.contact.email}};
 }
 
 }  // namespace zurvafun::profile

@@ -65,6 +65,15 @@ std::string weightNumber(std::string_view weight);
 // ("f"), "" for anything else.
 std::string looksIndex(std::string_view looks);
 
+// The option index of the full name's visibility select: the stored digit
+// less one (visibility 1 is the first option); "" when the flag is no single
+// digit.
+std::string visibilityIndex(std::string_view digit);
+
+// The mobile flag the flag select marks: std::nullopt when the stored mobile
+// has no flag item, so that no option is marked.
+std::optional<std::string_view> mobileFlag(const member::Mobile& mobile);
+
 // A value for an attribute written without quotes (value=13800000000): as it
 // stands when it holds only characters that cannot end the attribute, else
 // escaped between double quotes.
@@ -104,6 +113,15 @@ struct PartnerRange {
   html::Html fromOptions, toOptions;
 };
 std::vector<PartnerRange> partnerRanges(const ProfileRow& row, const OptionStyle& numberStyle);
+
+// The contact inputs both forms show, in their order: label, input name,
+// maxlength, size and the stored value.
+struct ContactInput {
+  std::string_view label, name;
+  int max, size;
+  const std::string& value;
+};
+std::vector<ContactInput> contactInputs(const ProfileRow& row);
 
 }  // namespace profile
 }  // namespace zurvafun

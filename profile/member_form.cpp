@@ -54,9 +54,6 @@ constexpr std::string_view kDivider =
     "\r\n<TABLE cellSpacing=0 cellPadding=0 width=\"97%\" border=0><TBODY><TR>"
     "<TD vAlign=center background=/images/zcym_0.gif height=1></TD></TR></TBODY></TABLE>";
 
-constexpr std::string_view kRowStart = "\r\n<TR bgColor=#f9f4fa>";
-constexpr std::string_view kRowEnd = "</TR>";
-
 // A required row's label: the orange asterisk, then the label.
 constexpr html::Fragment kLabel = "<FONT color=#ff6600>*</FONT>{{label}}";
 constexpr html::Fragment kGreyLabel = "<FONT color=#ff6600>*</FONT><FONT color=#333333>{{label}}</FONT>";
@@ -118,9 +115,7 @@ html::Html identityRows(const ProfileRow& row) {
   const bool identityLocked = eq(row.iferro, 0);
   html::Html out = kNicknameRow({{"nickname", row.nickname}, {"lock", readOnlyIf(nicknameSet)}});
 
-  const std::string& digit = row.name.flag;
-  const bool isDigit = digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9';
-  const std::string index = isDigit ? std::to_string(digit[0] - '0' - 1) : "";
+  const std::string index = profile::visibilityIndex(row.name.flag);
   out += kNameRow({{"name", row.name.value},
                    {"lock", readOnlyIf(identityLocked)},
                    {"options", profile::options(codes::kVisibility, "1")},
@@ -358,13 +353,10 @@ constexpr std::string_view kHiddenReadOnly =
     " readonly=\"readonly\" style=\"border:1px solid #b9b9b9;color: #b9b9b9;\"";
 
 html::Html starMobileRow(const ProfileRow& row) {
-  // A flag is marked only when the stored value has a flag item.
-  const std::optional<std::string_view> flag =
-      row.mobile.flag.empty() ? std::nullopt : std::optional<std::string_view>(row.mobile.flag);
   return kStarMobileRow(
       {{"stars", profile::options(codes::kConstellation, row.star, {.quote = Quote::Double, .lowerCase = true})},
        {"mobile", profile::bareAttribute(row.mobile.number)},
-       {"flags", profile::options(codes::kMobileFlag, flag)},
+       {"flags", profile::options(codes::kMobileFlag, profile::mobileFlag(row.mobile))},
        {"question", row.pass},
        {"questionLock", trusted(row.pass.empty() ? "" : kHiddenReadOnly)},
        {"answer", row.passask},
@@ -418,15 +410,8 @@ html::Html contact(const ProfileRow& row) {
   html::Html out = kSectionStart(
       {{"title", "联系方式"},
        {"more", trusted("<FONT color=#ff0000>（填写要求：以下联系方式须至少填写一项。注：联系方式只有金卡银卡会员可见）</FONT>")}});
-  const struct {
-    std::string_view label, name;
-    int max, size;
-    const std::string& value;
-  } inputs[] = {{"QQ：", "qq", 15, 15, row.contact.qq},
-                {"MSN：", "msn", 50, 40, row.contact.msn},
-                {"EMAIL：", "email", 50, 40, row.contact.email}};
   bool first = true;
-  for (const auto& input : inputs) {
+  for (const profile::ContactInput& input : profile::contactInputs(row)) {
     out += kFieldRow({{"width", trusted(first ? kFirstRowWidth : "")},
                       {"mark", ""},
                       {"label", input.label},

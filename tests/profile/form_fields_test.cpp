@@ -48,6 +48,13 @@ TEST(FormFields, StoredValuesAreMadeSafeForTheirPlace) {
   EXPECT_EQ(profile::bareAttribute("a\"b>").str(), "\"a&quot;b&gt;\"");
 }
 
+TEST(FormFields, VisibilityIndexTakesOnlyOneDigit) {
+  const struct {
+    std::string_view digit, index;
+  } cases[] = {{"1", "0"}, {"4", "3"}, {"0", "-1"}, {"", ""}, {"x", ""}, {"12", ""}, {"１", ""}};
+  for (const auto& c : cases) EXPECT_EQ(profile::visibilityIndex(c.digit), c.index) << c.digit;
+}
+
 TEST(FormFields, OptionsAreMarkedByComparison) {
   EXPECT_EQ(profile::options(codes::kMobileFlag, "2").str(),
             "<OPTION value=1>金卡银卡会员可见</OPTION><OPTION value=2 selected>完全保密</OPTION>");
