@@ -15,6 +15,7 @@
 #include "framework/zurva.h"
 #include "profile/member_record.h"
 #include "runtime/text.h"
+#include "search/member_facts.h"
 #include "search/member_row.h"
 #include "search/page_open.h"
 #include "search/paging.h"
@@ -146,14 +147,10 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
       return;
     trapOff([&] {
       std::string out;
-      auto link = [&](std::string url) {
-        Variant v = std::move(url);
-        return trusted(showurl(v));
-      };
-      kHead.appendTo(out, {{"action", link("Result.asp")},
-                           {"byDefault", link("result.asp?order=0")},
-                           {"byRegistration", link("result.asp?order=4")},
-                           {"byLastLogin", link("result.asp?order=2")}});
+      kHead.appendTo(out, {{"action", search::siteLink(*this, "Result.asp")},
+                           {"byDefault", search::siteLink(*this, "result.asp?order=0")},
+                           {"byRegistration", search::siteLink(*this, "result.asp?order=4")},
+                           {"byLastLogin", search::siteLink(*this, "result.asp?order=2")}});
 
       const sql::Statement status = sql::verbatim(adminView ? "" : kStatusFilter);
       const sql::Statement hidden =
