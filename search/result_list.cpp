@@ -27,7 +27,6 @@ namespace {
 using html::trusted;
 
 constexpr const char* kStatusFilter = " and ifclose=0 and iferro=0 and ifdel=0";
-constexpr const char* kNothingFound = "<BR><BR>　　　暂时没有查到您需要的资料...<br>";
 constexpr const char* kCapHint = "&nbsp;&nbsp;<font color=#ff6600>提示：</font>如果您本次查找结果大于200个，系统只显示前200个。";
 
 constexpr html::Fragment kHead =
@@ -190,7 +189,7 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
       db::Recordset rs;
       if (query) rs.Open(*query, conn, db::adOpenKeyset, db::adLockReadOnly);
       if (!query || rs.RecordCount() == 0 || (rs.bof() && rs.eof())) {
-        out += kNothingFound;
+        out += search::kNothingFound;
         out += kClosing({{"hint", trusted("")}}).str();
         result = out;
         return;
