@@ -192,6 +192,7 @@ Variant zurva::shuiji(const Variant& max, const Variant& last, Variant& all) {
       const double n = std::floor(freshDraw() * range);
       if (inBounds(n)) return Variant(static_cast<long long>(n));
     }
-  });}
+  });
+}
 
 }  // namespace zurvafun

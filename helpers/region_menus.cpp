@@ -89,26 +89,26 @@ Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
                         const Variant& SqlPassword, const Variant& SqlDatabaseName,
                         const Variant& onch, const Variant& str, const Variant& cityname) {
   return untrapped([&](Variant& result) {
-  db::Connection conn;
-  open(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
-  db::Recordset rs;
-  rs.Open("select citymenu from [zurva_system] where id=1", conn, db::adOpenKeyset,
-          db::adLockReadOnly);
-  const Variant menu = rs.eof() ? Variant::null() : rs("citymenu");
-  const std::string text = menu.isNull() ? std::string() : menu.str();
+    db::Connection conn;
+    open(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+    db::Recordset rs;
+    rs.Open("select citymenu from [zurva_system] where id=1", conn, db::adOpenKeyset,
+            db::adLockReadOnly);
+    // A missing row or a Null menu reads as "", which is no menu.
+    const std::string text = rs.eof() ? std::string() : rs("citymenu").str();
 
-  std::string html = "<select  name=\"" + cityname.str() + "\" id=\"" + cityname.str() +
-                     "\" onChange=\"" + onch.str() + "\">\r\n" +
-                     "<option value=\"0\" selected=\"selected\">" + str.str() + "</option>\r\n";
-  if (menu.isNull() || !isRegionMenu(text)) {
-    html += "</select>\r\n";
-  } else {
-    html += " ";
-    html += provinceOptions(text);
-    html += "\r\n</select>\r\n";
-  }
-  rs.Close();
-  result = html;
+    std::string html = "<select  name=\"" + cityname.str() + "\" id=\"" + cityname.str() +
+                       "\" onChange=\"" + onch.str() + "\">\r\n" +
+                       "<option value=\"0\" selected=\"selected\">" + str.str() + "</option>\r\n";
+    if (!isRegionMenu(text)) {
+      html += "</select>\r\n";
+    } else {
+      html += " ";
+      html += provinceOptions(text);
+      html += "\r\n</select>\r\n";
+    }
+    rs.Close();
+    result = html;
   });
 }
 

@@ -21,10 +21,11 @@ std::optional<std::int16_t> bound(const Variant& value) {
   return CInt(value);
 }
 
-std::string boundText(const Variant& value) {
-  const std::optional<std::int16_t> n = bound(value);
+std::string boundText(const std::optional<std::int16_t>& n) {
   return n ? std::to_string(*n) : std::string();
 }
+
+std::string boundText(const Variant& value) { return boundText(bound(value)); }
 
 bool chosen(const Variant& place) { return ne(place, "0") && ne(place, ""); }
 

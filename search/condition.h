@@ -24,6 +24,7 @@ int sexCode(const Variant& sex);
 // anything else is a 16-bit whole number (13 or 6 when it is not one).
 std::optional<std::int16_t> bound(const Variant& value);
 // The same as stored text: "" or the decimal number.
+std::string boundText(const std::optional<std::int16_t>& n);
 std::string boundText(const Variant& value);
 
 // A place criterion is chosen when it is neither "0" nor empty.

@@ -48,9 +48,6 @@ constexpr html::Fragment kHead =
     R"~(<input type="image" value="存为我的速配" onClick="chk_save()" src="/images/0103.jpg"></td></tr>)~"
     R"~(<tr><td bgcolor="#ffffff" height="25">&nbsp;注：点击以下查找条件可修改</td></tr></table></td></tr></table>)~";
 
-constexpr const char* kPanel = R"~(<div class="select elementnormal elementcollapsed">)~";
-constexpr const char* kGreyFont = R"~(<font color="#333333">)~";
-
 // ---- The groups
 
 constexpr const char* kOrderPanel =
@@ -108,19 +105,6 @@ constexpr html::Fragment kPairOfSelects =
 constexpr html::Fragment kMaritalRadio =
     R"~(<input type="radio" name="marystatus" value="{{value}}" onClick="Chk_Single2(marystatusText,'{{text}}')"{{checked}}>)~";
 
-std::string summaryScript(std::string_view call) {
-  return "<script language=\"javascript\">" + std::string(call) + "</script>";
-}
-
-std::string ageOptions() {
-  std::string options;
-  for (int age = 10; age <= 70; ++age) {
-    const std::string n = std::to_string(age);
-    options += "<option value=\"" + n + "\">" + n + "</option>";
-  }
-  return options;
-}
-
 // A check box of the photo or online group, marked (with its summary
 // script) when the saved item is "1".
 html::Html checkBox(std::string_view name, std::string_view span, std::string_view text, const std::string& item) {
@@ -134,6 +118,19 @@ html::Html checkBox(std::string_view name, std::string_view span, std::string_vi
 }
 
 }  // namespace
+
+std::string summaryScript(std::string_view call) {
+  return "<script language=\"javascript\">" + std::string(call) + "</script>";
+}
+
+std::string numberOptions(int first, int last) {
+  std::string options;
+  for (int value = first; value <= last; ++value) {
+    const std::string n = std::to_string(value);
+    options += "<option value=\"" + n + "\">" + n + "</option>";
+  }
+  return options;
+}
 
 bool CriteriaForm::silverGateClosed() const { return IsNumeric(grade) && toNumber(grade) == 1; }
 
@@ -211,7 +208,7 @@ void writeBasicGroups(const CriteriaForm& form, const html::Html& provinceSelect
          "</font></div>";
   out += summaryScript(man ? "Chk_Single2(sexText,'绅士')" : "Chk_Single2(sexText,'淑女')");
 
-  const std::string ages = ageOptions();
+  const std::string ages = numberOptions(10, 70);
   const Range age = form.saved.range(kAgeRange);
   out += triggerLine("年龄：", "agefromText", noLimit()).str();
   out += std::string(kPanel) + kGreyFont + "&nbsp; " +

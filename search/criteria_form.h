@@ -34,10 +34,22 @@ struct CriteriaForm {
 // time ranges, empty for the rest).
 member::Criteria criteriaForForm(std::string_view stored);
 
+// The collapsed choice panel every group opens, the grey font most panels
+// write their choices in, and the note a closed silver-member gate shows.
+inline constexpr const char* kPanel = R"~(<div class="select elementnormal elementcollapsed">)~";
+inline constexpr const char* kGreyFont = R"~(<font color="#333333">)~";
+inline constexpr const char* kSilverNote = R"~(<font color="#0099ff">只有银卡会员才能使用此选项</font>)~";
+
 // The trigger line: label and summary span with its initial summary.
 html::Html triggerLine(std::string_view label, std::string_view span, const html::Html& summary);
 // The initial summary of most groups: "不限" in the no-limit font.
 html::Html noLimit();
+
+// A script element that runs one summary call.
+std::string summaryScript(std::string_view call);
+
+// "<option value="n">n</option>" for each n from `first` to `last`.
+std::string numberOptions(int first, int last);
 
 // The script that pre-selects a pair of selects from a saved range.
 struct RangeScript {

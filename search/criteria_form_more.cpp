@@ -10,9 +10,6 @@ namespace {
 
 using html::trusted;
 
-constexpr const char* kPanel = R"~(<div class="select elementnormal elementcollapsed">)~";
-constexpr const char* kGreyFont = R"~(<font color="#333333">)~";
-constexpr const char* kSilverNote = R"~(<font color="#0099ff">只有银卡会员才能使用此选项</font>)~";
 constexpr const char* kGoldNote = R"~(<font color="#ff6600">只有金卡会员才能使用此选项</font>)~";
 
 constexpr const char* kHousingChange = "Dis_SelectValue(form3.housesta,houseText,'');";
@@ -148,7 +145,6 @@ void writeLastGroups(zurva& z, const CriteriaForm& form, const Variant& freeAcce
                                  {"checked", trusted(marked ? " checked=\"checked\"" : "")},
                                  {"call", trusted(call)}});
     };
-    auto script = [](const char* call) { return std::string("<script language=\"javascript\">") + call + "</script>"; };
     constexpr const char* kAny = "Chk_Single2(logindateText,'不限')";
     constexpr const char* kWeek = "Chk_Single2(logindateText,'最近一周加入的会员')";
     constexpr const char* kMonth = "Chk_Single2(logindateText,'最近一月加入的会员')";
@@ -156,9 +152,9 @@ void writeLastGroups(zurva& z, const CriteriaForm& form, const Variant& freeAcce
     out += "不限<br>";
     radio("7", kWeek, days == "7");
     out += "最近一周登陆的会员<br>";
-    if (days == "7") out += script(kWeek);
+    if (days == "7") out += summaryScript(kWeek);
     radio("30", kMonth, days == "30");
-    if (days == "30") out += script(kMonth);
+    if (days == "30") out += summaryScript(kMonth);
     out += "最近一月登陆的会员";
   }
   out += "</font></div>";

@@ -9,9 +9,6 @@ namespace {
 
 using html::trusted;
 
-constexpr const char* kPanel = R"~(<div class="select elementnormal elementcollapsed">)~";
-constexpr const char* kSilverNote = R"~(<font color="#0099ff">只有银卡会员才能使用此选项</font>)~";
-
 constexpr const char* kWeightChange = "Dis_SelectValue2(form3.weightfrom,form3.weightto,weightfromText,'');";
 constexpr const char* kAncestorChange = "Dis_SelectValue(form3.ancestor,provinceText,'');";
 constexpr const char* kProvinceChange =
@@ -33,15 +30,6 @@ constexpr html::Fragment kHouseholdSelects =
     R"~(<OPTION value="0" selected>请选择</OPTION>{{regions}}</SELECT></FONT><FONT color=#333333>)~"
     R"~(<select name="city" id="city" size="1" onChange="{{cityChange}}"><OPTION value="0" selected>请选择</OPTION></SELECT>)~";
 
-std::string weightOptions() {
-  std::string options = R"~(<option value="" selected>不限</option>)~";
-  for (int kg = 30; kg <= 200; ++kg) {
-    const std::string n = std::to_string(kg);
-    options += "<option value=\"" + n + "\">" + n + "</option>";
-  }
-  return options;
-}
-
 std::string regionOptions() {
   std::string options;
   for (std::string_view region : regions::kProvinces)
@@ -61,7 +49,7 @@ void writeWeightAndRegionGroups(const CriteriaForm& form, std::string& out) {
     out += kSilverNote;
   } else {
     const Range weight = form.saved.range(kWeightRange);
-    const std::string options = weightOptions();
+    const std::string options = R"~(<option value="" selected>不限</option>)~" + numberOptions(30, 200);
     kWeightSelects.appendTo(out, {{"change", trusted(kWeightChange)}, {"options", trusted(options)}});
     // The searches run over the weights only (indexes 1 to 171).
     out += rangeScript({"weightfrom", "weightto", kWeightChange, kWeightChange, false, 1, 171}, weight.low,

@@ -19,7 +19,6 @@ namespace {
 
 using Label = std::pair<std::string_view, std::string_view>;
 
-
 constexpr std::array<Label, 3> kMarital{{{"1", "   未婚"}, {"2", "    离异"}, {"3", "    丧偶    "}}};
 
 constexpr std::array<Label, 7> kEducation{{
@@ -48,9 +47,10 @@ std::string ageText(const std::string& birthYear) {
   return numberText(age);
 }
 
-}  // namespace
-
+// A column as text for HTML (Null gives "").
 std::string columnText(const db::Recordset& rs, const char* column) { return htmlEscape(rs(column).str()); }
+
+}  // namespace
 
 MemberFacts memberFacts(const db::Recordset& rs, EducationLabels labels) {
   const std::string userdata = rs("userdata").str();

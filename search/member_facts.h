@@ -50,7 +50,4 @@ html::Html siteLink(zurva& z, std::string url);
 // bad words starred, cut to 200 characters. A Null text gives "".
 std::string preparedIntroduction(zurva& z, const Variant& aboutus);
 
-// A column as text for HTML (Null gives "").
-std::string columnText(const db::Recordset& rs, const char* column);
-
 }  // namespace zurvafun::search

@@ -12,6 +12,9 @@ class zurva;
 
 namespace zurvafun::search {
 
+// What a search list shows when it finds nobody.
+inline constexpr const char* kNothingFound = "<BR><BR>　　　暂时没有查到您需要的资料...<br>";
+
 // The page of the request value `Page` (checked by zurva::pages, which ends
 // the request for a value that is not a number): a whole number from 1 to
 // `pageCount`, whatever was asked for (an absent value is page 1).

@@ -20,7 +20,6 @@ namespace {
 using html::trusted;
 
 constexpr const char* kFields[] = {"sex", "agefrom", "ageto", "province1", "city1"};
-constexpr const char* kNothingFound = "<BR><BR>　　　暂时没有查到您需要的资料...<br>";
 
 // A criterion of the quick search: posted by the form, or carried by a
 // paging link in the query.
@@ -79,7 +78,7 @@ Variant zurva::mainseachshow(const Variant& SqlLocalName, const Variant& SqlUser
     // sex there is no search, and every listed member shows.
     const bool searching = ne(quickField(request, "sex"), "");
     if (searching && condition.isEmpty()) {
-      result = kNothingFound;
+      result = search::kNothingFound;
       return;
     }
     db::Recordset rs;
@@ -88,7 +87,7 @@ Variant zurva::mainseachshow(const Variant& SqlLocalName, const Variant& SqlUser
                            sql::verbatim(searching ? condition.str() : "")),
             conn, db::adOpenKeyset, db::adLockReadOnly);
     if (rs.bof() && rs.eof()) {
-      result = kNothingFound;
+      result = search::kNothingFound;
       return;
     }
     rs.PageSize = 10;

@@ -15,6 +15,7 @@
 #include "framework/zurva.h"
 #include "profile/member_record.h"
 #include "runtime/text.h"
+#include "search/member_facts.h"
 #include "search/member_row.h"
 #include "search/page_open.h"
 #include "search/paging.h"
@@ -26,7 +27,6 @@ namespace {
 using html::trusted;
 
 constexpr const char* kStatusFilter = " and ifclose=0 and iferro=0 and ifdel=0";
-constexpr const char* kNothingFound = "<BR><BR>　　　暂时没有查到您需要的资料...<br>";
 constexpr const char* kCapHint = "&nbsp;&nbsp;<font color=#ff6600>提示：</font>如果您本次查找结果大于200个，系统只显示前200个。";
 
 constexpr html::Fragment kHead =
@@ -146,14 +146,10 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
       return;
     trapOff([&] {
       std::string out;
-      auto link = [&](std::string url) {
-        Variant v = std::move(url);
-        return trusted(showurl(v));
-      };
-      kHead.appendTo(out, {{"action", link("Result.asp")},
-                           {"byDefault", link("result.asp?order=0")},
-                           {"byRegistration", link("result.asp?order=4")},
-                           {"byLastLogin", link("result.asp?order=2")}});
+      kHead.appendTo(out, {{"action", search::siteLink(*this, "Result.asp")},
+                           {"byDefault", search::siteLink(*this, "result.asp?order=0")},
+                           {"byRegistration", search::siteLink(*this, "result.asp?order=4")},
+                           {"byLastLogin", search::siteLink(*this, "result.asp?order=2")}});
 
       const sql::Statement status = sql::verbatim(adminView ? "" : kStatusFilter);
       const sql::Statement hidden =
@@ -193,7 +189,7 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
       db::Recordset rs;
       if (query) rs.Open(*query, conn, db::adOpenKeyset, db::adLockReadOnly);
       if (!query || rs.RecordCount() == 0 || (rs.bof() && rs.eof())) {
-        out += kNothingFound;
+        out += search::kNothingFound;
         out += kClosing({{"hint", trusted("")}}).str();
         result = out;
         return;

@@ -135,10 +135,9 @@ std::string placeText(const Variant& value) {
 // readers split is refused before anything is written.
 std::string savedCriteria(const PostedCriteria& c) {
   using namespace member;
-  auto optional = [](const std::optional<std::int16_t>& n) { return n ? std::to_string(*n) : std::string(); };
   Criteria saved;
   saved.items[kAgeRange] = buildRange(search::boundText(c.agefrom), search::boundText(c.ageto));
-  saved.items[kHeightRange] = buildRange(optional(c.heightfrom), optional(c.heightto));
+  saved.items[kHeightRange] = buildRange(search::boundText(c.heightfrom), search::boundText(c.heightto));
   saved.items[kEducationRange] = buildRange(std::to_string(c.degreefrom), search::boundText(c.degreeto));
   saved.items[kDayNum] = codeText(c.daynum);
   saved.items[kHeadPhoto] = codeText(c.headphoto);
