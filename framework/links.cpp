@@ -157,13 +157,20 @@ Variant zurva::replace_skins(Variant& skins) {
     if (Right(text, 2) == "$}") text += "&nbsp;";
     skins = text;
     return skins;
-  });}
+  });
+}
 
 Variant zurva::showskins(const Variant& skins, const Variant& /*SqlLocalName*/,
                          const Variant& /*SqlUserName*/, const Variant& /*SqlPassword*/,
                          const Variant& /*SqlDatabaseName*/) {
   return untrapped([&] {
     return skins;
-  });}
+  });
+}
+
+html::Html siteLink(zurva& z, std::string target) {
+  Variant url = std::move(target);
+  return html::trusted(z.showurl(url));
+}
 
 }  // namespace zurvafun

@@ -3,13 +3,21 @@
 // the component: see host/links.h.
 #pragma once
 
+#include <string>
 #include <string_view>
 
+#include "framework/html.h"
 #include "host/links.h"
 
 namespace zurvafun {
 
 // The site's own host name: showsqlurl gives an empty text for exactly this text.
 inline constexpr std::string_view kSiteHostName = "www.zurvafun.com";
+
+class zurva;
+
+// A link of the site in the shape of its URL mode (showurl), as page HTML:
+// the component's own output, which goes into a fragment unescaped.
+html::Html siteLink(zurva& z, std::string target);
 
 }  // namespace zurvafun

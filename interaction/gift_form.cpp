@@ -13,14 +13,13 @@
 #include "framework/zurva.h"
 #include "interaction/gifts.h"
 #include "interaction/request_checks.h"
-#include "interaction/site_link.h"
+#include "framework/links.h"
 
 namespace zurvafun {
 
 namespace {
 
 using html::trusted;
-using interaction::siteLink;
 
 // Friends on one page of the list.
 constexpr long kFriendsPerPage = 6;

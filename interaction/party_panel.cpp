@@ -13,14 +13,13 @@
 #include "framework/zurva.h"
 #include "interaction/party.h"
 #include "interaction/request_checks.h"
-#include "interaction/site_link.h"
+#include "framework/links.h"
 
 namespace zurvafun {
 
 namespace {
 
 using html::trusted;
-using interaction::siteLink;
 
 constexpr html::Fragment kSummaryRow = R"html(<tr class="12x20">
 <td class="bg_m" height="24"><font color="#06419b">　<b><font color="#000000">活动总结：</font></b></font></td>

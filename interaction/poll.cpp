@@ -8,7 +8,7 @@
 #include "db/db.h"
 #include "framework/html.h"
 #include "framework/zurva.h"
-#include "interaction/site_link.h"
+#include "framework/links.h"
 
 namespace zurvafun {
 
@@ -52,7 +52,7 @@ Variant zurva::d_vote(const Variant& SqlLocalName, const Variant& SqlUserName,
       return;
     }
     trapOff([&] {
-      std::string box = kBoxHead({{"action", interaction::siteLink(*this, "vote.html")}}).str();
+      std::string box = kBoxHead({{"action", siteLink(*this, "vote.html")}}).str();
       // Several active polls: the oldest one.
       db::Recordset poll = conn.Execute("SELECT * FROM [vote] where IsChecked=1 order by id");
       if (poll.eof()) {
@@ -67,7 +67,7 @@ Variant zurva::d_vote(const Variant& SqlLocalName, const Variant& SqlUserName,
                                  {"text", trusted(option)}});
         }
       }
-      kBoxEnd.appendTo(box, {{"results", interaction::siteLink(*this, "vote.asp?stype=view")}});
+      kBoxEnd.appendTo(box, {{"results", siteLink(*this, "vote.asp?stype=view")}});
       result = box;
     });
   });

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "framework/html.h"
+#include "framework/links.h"
 #include "framework/sql.h"
 #include "members/profile_labels.h"
 #include "profile/code_tables.h"
@@ -125,11 +126,6 @@ std::string introduction(zurva& z, const Variant& aboutus) {
   return z.showstr(text, 200).str();
 }
 
-std::string link(zurva& z, std::string page) {
-  Variant url = std::move(page);
-  return z.showurl(url).str();
-}
-
 }  // namespace
 
 void appendMemberCard(std::string& out, zurva& z, db::Connection& conn, const db::Recordset& row,
@@ -138,23 +134,23 @@ void appendMemberCard(std::string& out, zurva& z, db::Connection& conn, const db
   const long memberId = CLng(userid);
   const std::string id = std::to_string(memberId);
   const Variant ifphotolook = row("ifphotolook");
-  const std::string profile = link(z, "id_" + z.idasc(memberId).str() + "_por.html");
+  const html::Html profile = siteLink(z, "id_" + z.idasc(memberId).str() + "_por.html");
   const std::string userdata = row("userdata").str();
   const member::UserData data = member::readUserData(userdata);
   const int friendFlag = friendshipFlag(conn, memberId, viewer, ifphotolook);
 
   kCardTop.appendTo(
-      out, {{"profile", trusted(profile)},
+      out, {{"profile", profile},
             {"photo", trusted(z.showphoto1(row("smallphoto"), ifphotolook, friendFlag, viewer.grade,
                                            row("sex"), 120, 150))}});
   const std::string household =
       data.household.city.empty() ? data.household.province : data.household.province + "-" + data.household.city;
   kCardFacts.appendTo(
-      out, {{"profile", trusted(profile)},
+      out, {{"profile", profile},
             {"nickname", row("nickname")},
-            {"upgrade", trusted(link(z, "ReadyBuy.html"))},
+            {"upgrade", siteLink(z, "ReadyBuy.html")},
             {"badge", trusted(z.dj(row("grade")))},
-            {"trustPage", trusted(link(z, "xjrz.asp"))},
+            {"trustPage", siteLink(z, "xjrz.asp")},
             {"trust", row("trust")},
             {"sex", trusted(codes::labelOrEmpty(codes::kSex, row("sex").str()))},
             {"age", ageText(userdata)},
@@ -168,11 +164,11 @@ void appendMemberCard(std::string& out, zurva& z, db::Connection& conn, const db
             {"looks", looksText(data.looks)},
             // Encoded before the cut: the text is HTML already.
             {"introduction", trusted(introduction(z, row("aboutus")))}});
-  kCardActions.appendTo(out, {{"message", trusted(link(z, "userid_" + id + "_sendmsg.html"))},
-                              {"friend", trusted(link(z, "userid_" + id + "_addfriends.html"))},
-                              {"wink", trusted(link(z, "love1.asp?userid=" + id + "&submitok=ww"))},
-                              {"favourite", trusted(link(z, "userid_" + id + "_sc.html"))},
-                              {"hide", trusted(link(z, "id_" + id + "_nosou.html"))}});
+  kCardActions.appendTo(out, {{"message", siteLink(z, "userid_" + id + "_sendmsg.html")},
+                              {"friend", siteLink(z, "userid_" + id + "_addfriends.html")},
+                              {"wink", siteLink(z, "love1.asp?userid=" + id + "&submitok=ww")},
+                              {"favourite", siteLink(z, "userid_" + id + "_sc.html")},
+                              {"hide", siteLink(z, "id_" + id + "_nosou.html")}});
 }
 
 }  // namespace zurvafun::members

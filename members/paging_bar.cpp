@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "framework/html.h"
+#include "framework/links.h"
 
 namespace zurvafun::members {
 
@@ -53,11 +54,6 @@ constexpr html::Fragment kIndentedLastLinks =
     "{{46 blanks}}&nbsp; {{46 blanks}}";
 constexpr html::Fragment kIndentedLastPlain = "{{crlf}}{{46 blanks}}<font color=A5537B>下页 尾页</font>&nbsp; {{46 blanks}}";
 
-html::Html rewritten(zurva& z, std::string link) {
-  Variant url = std::move(link);
-  return trusted(z.showurl(url));
-}
-
 std::string withoutLeadingAmpersand(const std::string& pairs) {
   return pairs.empty() ? pairs : pairs.substr(1);
 }
@@ -69,10 +65,10 @@ std::string pagingBar(zurva& z, PagingBar& bar) {
   bar.page = std::clamp(bar.page, 1L, last);
   const long n = bar.page;
   const auto pageLink = [&](long page) {
-    return rewritten(z, bar.base + "Page=" + std::to_string(page) + bar.carried);
+    return siteLink(z, bar.base + "Page=" + std::to_string(page) + bar.carried);
   };
   const html::Html first =
-      bar.numberedFirstPage ? pageLink(1) : rewritten(z, bar.base + withoutLeadingAmpersand(bar.carried));
+      bar.numberedFirstPage ? pageLink(1) : siteLink(z, bar.base + withoutLeadingAmpersand(bar.carried));
   const bool full = bar.layout == BarLayout::Full;
 
   std::string out;
@@ -96,7 +92,7 @@ std::string pagingBar(zurva& z, PagingBar& bar) {
 
   if (bar.jumpSelect) {
     const std::string pairs = withoutLeadingAmpersand(bar.carried);
-    kJumpTop.appendTo(out, {{"jump", rewritten(z, bar.base + pairs + (pairs.empty() ? "" : "&") +
+    kJumpTop.appendTo(out, {{"jump", siteLink(z, bar.base + pairs + (pairs.empty() ? "" : "&") +
                                                       "page='+this.options[this.selectedIndex].value")}});
     for (long i = 1; i <= last; ++i)
       kOption.appendTo(out, {{"i", i}, {"selected", trusted(i == n ? "  selected" : "")}});

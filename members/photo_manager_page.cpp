@@ -8,6 +8,7 @@
 
 #include "framework/escape.h"
 #include "framework/html.h"
+#include "framework/links.h"
 #include "members/album_cell.h"
 #include "members/paging_bar.h"
 #include "members/photo_list.h"
@@ -88,11 +89,6 @@ constexpr html::Fragment kSubmit = R"~({{crlf}}            <input type="submit" 
 
 constexpr std::string_view kPageEnd = "<BR></BODY></HTML>";
 
-html::Html rewritten(zurva& z, std::string link) {
-  Variant url = std::move(link);
-  return trusted(z.showurl(url));
-}
-
 // The state of a cell: awaiting approval, the profile picture, or ordinary.
 html::Html cellState(zurva& z, const ManagerPage& page, bool approved, bool isProfilePicture, long index) {
   if (!approved) return trusted("未验证");
@@ -100,7 +96,7 @@ html::Html cellState(zurva& z, const ManagerPage& page, bool approved, bool isPr
   std::string action = "photoaction.html";
   if (!page.memberWithoutAdministrator && InStr(page.script, "admin_userphoto.asp") > 0)
     action = "photoaction.asp?userid=" + std::to_string(page.memberId) + "&num=" + std::to_string(index);
-  return kProfilePicture({{"action", rewritten(z, action)}});
+  return kProfilePicture({{"action", siteLink(z, action)}});
 }
 
 }  // namespace
@@ -113,8 +109,8 @@ std::string managerPage(zurva& z, const ManagerPage& page, long pageNumber) {
   const std::string base = page.script + "?" + page.linkParameter;
   std::string out;
   kHeadBox.appendTo(out, {{"headPhoto", trusted(z.showphoto1(page.smallphoto, 1, 1, 3, page.viewerSex, 120, 150))},
-                          {"deleteHead", rewritten(z, base + "ifok=headdel")},
-                          {"choose", rewritten(z, base + "ifok=upphoto")}});
+                          {"deleteHead", siteLink(z, base + "ifok=headdel")},
+                          {"choose", siteLink(z, base + "ifok=upphoto")}});
   if (page.photo.empty()) {
     out += kNoAlbum;
     out += kPageEnd;
@@ -142,7 +138,7 @@ std::string managerPage(zurva& z, const ManagerPage& page, long pageNumber) {
       kCellCaption.appendTo(out);
       kCellState.appendTo(out, {{"state", cellState(z, page, approved, index == last, index)}, {"radio", radio}});
       kCellDate.appendTo(out, {{"date", managerUploadDate(entry)}});
-      kCellDelete.appendTo(out, {{"delete", rewritten(z, base + "ifok=del&ID=" + std::to_string(index))}});
+      kCellDelete.appendTo(out, {{"delete", siteLink(z, base + "ifok=del&ID=" + std::to_string(index))}});
       kCellEnd.appendTo(out);
       out.append(24, ' ');
     }

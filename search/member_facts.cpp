@@ -81,11 +81,6 @@ html::Html profileLine(const MemberFacts& f) {
   return html::trusted(f.household + "，" + f.marital + "，" + f.education + "， " + f.height + "cm，" + f.weight + "kg，");
 }
 
-html::Html siteLink(zurva& z, std::string url) {
-  Variant v = std::move(url);
-  return html::trusted(z.showurl(v));
-}
-
 std::string preparedIntroduction(zurva& z, const Variant& aboutus) {
   std::string text = host::Server::HTMLEncode(aboutus.str());
   text = Trim(Replace(text, "\r\n", "  "));

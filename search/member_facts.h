@@ -43,9 +43,6 @@ MemberFacts memberFacts(const db::Recordset& rs, EducationLabels labels);
 html::Html personalLine(const MemberFacts& f);
 html::Html profileLine(const MemberFacts& f);
 
-// A site link in the site's link mode (zurva::showurl).
-html::Html siteLink(zurva& z, std::string url);
-
 // The self-introduction: HTML-encoded, line breaks as two blanks, trimmed,
 // bad words starred, cut to 200 characters. A Null text gives "".
 std::string preparedIntroduction(zurva& z, const Variant& aboutus);

@@ -2,6 +2,7 @@
 
 #include "db/db.h"
 #include "framework/html.h"
+#include "framework/links.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
 #include "search/member_facts.h"

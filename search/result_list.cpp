@@ -9,6 +9,7 @@
 #include "db/db.h"
 #include "framework/escape.h"
 #include "framework/html.h"
+#include "framework/links.h"
 #include "framework/site_settings.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
@@ -146,10 +147,10 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
       return;
     trapOff([&] {
       std::string out;
-      kHead.appendTo(out, {{"action", search::siteLink(*this, "Result.asp")},
-                           {"byDefault", search::siteLink(*this, "result.asp?order=0")},
-                           {"byRegistration", search::siteLink(*this, "result.asp?order=4")},
-                           {"byLastLogin", search::siteLink(*this, "result.asp?order=2")}});
+      kHead.appendTo(out, {{"action", siteLink(*this, "Result.asp")},
+                           {"byDefault", siteLink(*this, "result.asp?order=0")},
+                           {"byRegistration", siteLink(*this, "result.asp?order=4")},
+                           {"byLastLogin", siteLink(*this, "result.asp?order=2")}});
 
       const sql::Statement status = sql::verbatim(adminView ? "" : kStatusFilter);
       const sql::Statement hidden =

@@ -1,6 +1,7 @@
 #include "showcase/card_parts.h"
 
 #include "db/db.h"
+#include "framework/links.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
@@ -63,12 +64,7 @@ std::string introText(zurva& z, const Variant& aboutus, int length) {
 }
 
 std::string profileLink(zurva& z, std::int32_t member) {
-  return siteLink(z, "id_" + z.idasc(member).str() + "_por.html");
-}
-
-std::string siteLink(zurva& z, std::string link) {
-  Variant url = std::move(link);
-  return z.showurl(url).str();
+  return siteLink(z, "id_" + z.idasc(member).str() + "_por.html").str();
 }
 
 }  // namespace zurvafun::showcase

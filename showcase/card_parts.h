@@ -60,7 +60,5 @@ std::string introText(zurva& z, const Variant& aboutus, int length);
 
 // The profile link "id_<token>_por.html" in the site's link mode.
 std::string profileLink(zurva& z, std::int32_t member);
-// Any fixed link in the site's link mode.
-std::string siteLink(zurva& z, std::string link);
 
 }  // namespace zurvafun::showcase

@@ -4,6 +4,7 @@
 
 #include "db/db.h"
 #include "framework/html.h"
+#include "framework/links.h"
 #include "framework/zurva.h"
 #include "runtime/text.h"
 #include "showcase/card_labels.h"
@@ -114,10 +115,10 @@ void appendGalleryCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
       {{"photo", photo},
        {"align", align},
        {"nickname", kNickname({{"profile", trusted(profile)}, {"nickname", m.nickname}})},
-       {"grade", kGrade({{"readybuy", trusted(siteLink(z, side == Side::Left ? "ReadyBuy.asp" : "ReadyBuy.html"))},
+       {"grade", kGrade({{"readybuy", siteLink(z, side == Side::Left ? "ReadyBuy.asp" : "ReadyBuy.html")},
                          {"badge", trusted(z.dj(m.grade))}})},
-       {"trust", kTrust({{"xjrz", trusted(siteLink(z, "xjrz.asp"))}, {"trust", m.trust}})},
-       {"photos", kPhotoCount({{"album", trusted(siteLink(z, "por_type_photo_id_" + token + ".html"))},
+       {"trust", kTrust({{"xjrz", siteLink(z, "xjrz.asp")}, {"trust", m.trust}})},
+       {"photos", kPhotoCount({{"album", siteLink(z, "por_type_photo_id_" + token + ".html")},
                                {"count", trusted(z.photonum(m.photo))}})},
        {"facts", kFacts({{"sex", trusted(sexLabel(m.sex.str()))},
                          {"age", ageText(userdata)},

@@ -5,6 +5,7 @@
 
 #include "db/db.h"
 #include "framework/html.h"
+#include "framework/links.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
@@ -77,13 +78,13 @@ Variant zurva::myshow_apply(const Variant& SqlLocalName, const Variant& SqlUserN
     const member::Range ages = member::readUserBz(row("userbz").str()).range(member::kAgeRange);
 
     std::string form;
-    kFormTop.appendTo(form, {{"save", trusted(showcase::siteLink(*this, "save.asp"))},
+    kFormTop.appendTo(form, {{"save", siteLink(*this, "save.asp")},
                              {"nickname", viewer.member("nickname")},
                              {"balance", balance},
-                             {"history", trusted(showcase::siteLink(*this, "History.html"))}});
+                             {"history", siteLink(*this, "History.html")}});
     if (showcase::freeDaysPending(row("moneytime"))) {
       kFreeDays.appendTo(form, {{"days", row("iflianxi")},
-                                {"free", trusted(showcase::siteLink(*this, "action_free_save.html"))}});
+                                {"free", siteLink(*this, "action_free_save.html")}});
     }
     kOrder.appendTo(form, {{"today", trusted(FormatDT(Now(), 5))},
                            {"balance", balance},

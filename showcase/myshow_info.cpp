@@ -3,6 +3,7 @@
 #include <string>
 
 #include "db/db.h"
+#include "framework/links.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
@@ -66,7 +67,7 @@ Variant zurva::myshow_info(const Variant& SqlLocalName, const Variant& SqlUserNa
     if (row("ifsmallphoto").str() != "1") {
       box += "onClick=javescript:alert('您还没有个人形象照！');";
     } else {
-      box += "onClick=javescript:location='" + showcase::siteLink(*this, "Apply.html") + "';";
+      box += "onClick=javescript:location='" + siteLink(*this, "Apply.html").str() + "';";
     }
     box += " type=button value=开始申请> ";
     box += "                  （无形象照者不能申请）";

@@ -5,6 +5,7 @@
 
 #include "db/db.h"
 #include "framework/html.h"
+#include "framework/links.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
 #include "runtime/text.h"
@@ -168,11 +169,11 @@ void appendLargeCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
   kLargeTop.appendTo(out, {{"width", width},
                            {"profile", trusted(profileLink(z, id))},
                            {"photo", trusted(photo)},
-                           {"por", trusted(siteLink(z, "por.asp?id=" + token))},
+                           {"por", siteLink(z, "por.asp?id=" + token)},
                            {"nickname", f[3]},
-                           {"readybuy", trusted(siteLink(z, "ReadyBuy.asp"))},
+                           {"readybuy", siteLink(z, "ReadyBuy.asp")},
                            {"grade", trusted(z.dj(grade ? Variant(*grade) : Variant::null()))},
-                           {"xjrz", trusted(siteLink(z, "xjrz.asp"))},
+                           {"xjrz", siteLink(z, "xjrz.asp")},
                            {"trust", f[5]}});
   kLargeFacts.appendTo(out, {{"sex", trusted(sexLabel(f[0]))},
                              {"age", ageText(f[2])},
@@ -186,11 +187,11 @@ void appendLargeCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
                              {"looks", looksLabel(data.looks)},
                              {"intro", trusted(introText(z, row("aboutus"), 200))}});
   const std::string m = std::to_string(id);
-  kLargeActions.appendTo(out, {{"sendmsg", trusted(siteLink(z, "sendmsg.asp?userid=" + m))},
-                               {"addfriends", trusted(siteLink(z, "userid_" + m + "_addfriends.html"))},
-                               {"wink", trusted(siteLink(z, "love1.asp?userid=" + m + "&submitok=ww"))},
-                               {"favourite", trusted(siteLink(z, "sc.asp?userid=" + m))},
-                               {"nosou", trusted(siteLink(z, "nosou.asp?id=" + m))}});
+  kLargeActions.appendTo(out, {{"sendmsg", siteLink(z, "sendmsg.asp?userid=" + m)},
+                               {"addfriends", siteLink(z, "userid_" + m + "_addfriends.html")},
+                               {"wink", siteLink(z, "love1.asp?userid=" + m + "&submitok=ww")},
+                               {"favourite", siteLink(z, "sc.asp?userid=" + m)},
+                               {"nosou", siteLink(z, "nosou.asp?id=" + m)}});
 }
 
 void appendCompactCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
@@ -209,7 +210,7 @@ void appendCompactCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
   kCompactCard.appendTo(out, {{"profile", trusted(profileLink(z, id))},
                               {"photo", trusted(photo)},
                               {"nickname", f[3]},
-                              {"xjrz", trusted(siteLink(z, "xjrz.asp"))},
+                              {"xjrz", siteLink(z, "xjrz.asp")},
                               {"trust", vertical ? asNumber(f[5]) : Variant(f[5])},
                               {"residence", placeText(data.residence)},
                               {"age", ageText(f[2])},
