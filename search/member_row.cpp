@@ -70,6 +70,8 @@ constexpr html::Fragment kRowActions =
 }  // namespace
 
 int friendFlag(db::Connection& conn, std::int32_t memberId, std::int32_t viewerId, const Variant& ifphotolook) {
+  // A member is never hidden from himself: his own friends-only photo shows.
+  if (memberId == viewerId) return 1;
   db::Recordset friendship = conn.Execute(sql::statement(
       "select ifok from [friends] where userid={} and senduserid={} or userid={} and senduserid={}", memberId,
       viewerId, viewerId, memberId));

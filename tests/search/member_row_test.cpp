@@ -103,6 +103,12 @@ TEST_F(MemberRowTest, FriendsOnlyPhotosNeedAnAcceptedFriendship) {
   }
 }
 
+TEST_F(MemberRowTest, AMemberSeesHisOwnFriendsOnlyPhoto) {
+  run("delete from zurva_user where userid=9");
+  add({.userid = 9, .nickname = "viewer", .sex = 576, .smallphoto = "smallphoto9.jpg1", .ifphotolook = 3});
+  EXPECT_TRUE(contains(row(9), "<img src='/smallphoto/smallphoto9.jpg' border='0' width=120 height=150>"));
+}
+
 TEST_F(MemberRowTest, TheSelfIntroductionIsEscapedFilteredAndCut) {
   add({.userid = 5, .aboutus = "  第一行\r\n<b>第二行</b> 笨蛋  "});
   EXPECT_TRUE(contains(row(5), "&nbsp;&nbsp;&nbsp;&nbsp;第一行  &lt;b&gt;第二行&lt;/b&gt; **</font>"));
