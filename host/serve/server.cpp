@@ -366,7 +366,12 @@ void HttpServer::Impl::serveConnection(Workers::Connection c) {
       }
       if (const int status = c->refusal()) {  // refused before the HTTP layer could read it
         const size_t bytes = c->writeRefusal(securityHeaderLines());
-        accessLog_.write(clientAddress(c->remoteIp()), c->requestLine(), status, bytes);
+        // The client's address behind a trusted proxy is read from this
+        // connection's header, as for a request that was served.
+        currentConnection = c.get();
+        const std::string client = clientAddress(c->remoteIp());
+        currentConnection = nullptr;
+        accessLog_.write(client, c->requestLine(), status, bytes);
         c->flush();
         return workers_.close(std::move(c));
       }

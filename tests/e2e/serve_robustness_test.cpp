@@ -42,6 +42,7 @@ class ServeRobust : public e2e::ServerSuite<ServeRobust> {
                  "max_request_pairs": )" + std::to_string(kMaxPairs) + R"(,
                  "request_timeout_seconds": 120, "read_timeout_seconds": 120, "keep_alive_timeout_seconds": 120},
       "access_log": "-",
+      "trusted_proxies": ["127.0.0.1"],
       "self_test_pages": true)";
   }
   static constexpr const char* kReadyPath = "/selftest/echo.asp";
@@ -295,6 +296,26 @@ TEST_F(ServeRobust, AccessLogHasALinePerRequest) {
   }
   for (const std::string& line : expected)
     EXPECT_TRUE(std::regex_search(log, std::regex("(^|\n)" + line + "\n"))) << line << "\n" << log;
+}
+
+// Behind a trusted proxy the log names the forwarded client, also for a
+// request refused before the page host read it.
+TEST_F(ServeRobust, AccessLogNamesTheForwardedClient) {
+  Wire w;
+  w.send("GET /selftest/echo.asp?log=proxied HTTP/1.1\r\nHost: x\r\nX-Forwarded-For: 10.9.8.7\r\n\r\n");
+  EXPECT_EQ(status(w.response()), 200);
+  Wire refused;
+  refused.send("POST /selftest/echo.asp?log=proxiedbig HTTP/1.1\r\nHost: x\r\nX-Forwarded-For: 10.9.8.6\r\n"
+               "Content-Length: 300000\r\n\r\n");
+  EXPECT_EQ(status(refused.response()), 413);
+
+  std::string log;
+  for (int i = 0; i < 50 && log.find("log=proxiedbig") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(20ms);
+    log = server_->logText();
+  }
+  EXPECT_TRUE(std::regex_search(log, std::regex(R"((^|\n)10\.9\.8\.7 - - .*log=proxied HTTP.* 200 )"))) << log;
+  EXPECT_TRUE(std::regex_search(log, std::regex(R"((^|\n)10\.9\.8\.6 - - .*log=proxiedbig HTTP.* 413 )"))) << log;
 }
 
 // A body beyond the bound is refused at once, from its declared length, and
