@@ -73,6 +73,8 @@ void loginPage(serve::PageContext& p) {
       return;
     }
   }
+  // A refused login answers 403, so that each one stands out in the access log.
+  if (posting) p.Response.Status = 403;
   SitePage page(z, p, {.title = "管理员登录"});
   if (posting) page.note("管理员名称或密码不正确。", "bg_l");
   if (configuredLogin().password.empty()) page.note("本站未设置管理员密码，管理员登录已关闭。");
@@ -176,7 +178,8 @@ void setAdministratorLogin(std::string name, std::string password) {
 
 void registerAdministratorPages(serve::PageRegistry& pages) {
   pages.add("/admin/login.asp", loginPage);
-  pages.add("/admin/admin_login.asp", loginPage);  // where the component's time-out line links
+  // Where the component's time-out line links: the same login, limited as it is.
+  pages.alias("/admin/admin_login.asp", "/admin/login.asp");
   pages.add("/admin/logout.asp", logoutPage);
   pages.add("/admin/index.asp", indexPage);
   pages.add("/admin/editinfo.asp", editPage);

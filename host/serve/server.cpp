@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "host/collection.h"
 #include "host/links.h"
@@ -272,6 +273,10 @@ class HttpServer::Impl {
   CookieSigner signer_;
   SessionStore sessions_;
   RateLimiter rateLimiter_;
+  // The pages of the rate limit's paths, found when the server starts to
+  // serve: a page is limited under every path that reaches it (its
+  // aliases, its static link, any case).
+  std::unordered_set<const Page*> limitedPages_;
   AccessLog accessLog_;
   TlsContext tls_{nullptr, SSL_CTX_free};
   PageRegistry pages_;
@@ -488,7 +493,7 @@ void HttpServer::Impl::notFound(const std::string& path, const httplib::Request&
 
 void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::string_view linkQuery,
                                const httplib::Request& req, httplib::Response& res, host::ValueCollection* form) {
-  if (rateLimiter_.covers(scriptPath)) {
+  if (limitedPages_.count(&page) > 0 || rateLimiter_.covers(scriptPath)) {
     if (const int wait = rateLimiter_.take(clientAddress(req.remote_addr))) {
       res.status = 429;
       res.set_header("Retry-After", std::to_string(wait));
@@ -691,6 +696,8 @@ std::string HttpServer::url() const {
 
 void HttpServer::run() {
   Impl* impl = impl_.get();
+  for (const std::string& path : impl->config_.rateLimit.paths)
+    if (const Page* page = impl->pages_.find(path)) impl->limitedPages_.insert(page);
   impl->listener_.run([impl](int fd) {
     impl->workers_.enqueue([impl, fd] {
       std::shared_ptr<ConnectionStream> connection;
