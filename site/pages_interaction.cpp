@@ -27,6 +27,7 @@
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "site/pages.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -131,6 +132,8 @@ void messageFrame(serve::PageContext& p) {
 // The send frame: the form, and storing what it posts.
 void sendMessage(serve::PageContext& p) {
   zurva z;
+  const bool sending = eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST");
+  if (sending) requireSitePost(z, p);
   const auto me = loggedInMember(p);
   SitePage page(z, p, {.title = "发送短信", .frame = Frame::Inner});
   const auto other = numberOf(p.Request("userid"));
@@ -141,7 +144,7 @@ void sendMessage(serve::PageContext& p) {
     return;
   }
   std::string note;
-  if (eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST")) {
+  if (sending) {
     const std::string content = p.Request.Form("content").str();
     const bool blacklisted =
         !conn.Execute("select id from Friends where (userid=? and senduserid=? or senduserid=? and userid=?) and ifhmd=1",
@@ -176,6 +179,10 @@ std::map<std::pair<long, int>, long> gVotes;
 
 void votePage(serve::PageContext& p) {
   zurva z;
+  // The poll box posts a vote; any other request shows the results.
+  const bool voting = eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST") &&
+                      !eq(p.Request.QueryString("stype"), "view");
+  if (voting) requireSitePost(z, p);
   db::Connection conn = openDatabase(p);
   db::Recordset poll = conn.Execute("select * from vote where IsChecked=1 order by id");
   // The poll box opens the vote and its results in windows of their own.
@@ -187,7 +194,7 @@ void votePage(serve::PageContext& p) {
   }
   const long pollId = CLng(poll("id"));
   auto optionText = [&](int n) { return poll("Select" + std::to_string(n)).str(); };
-  if (!eq(p.Request.QueryString("stype"), "view")) {
+  if (voting) {
     const auto choice = numberOf(p.Request.Form("Options"));
     if (!choice || *choice < 1 || *choice > 8 || optionText(*choice).empty()) {
       page.note("请选择一个选项。");
@@ -254,6 +261,7 @@ void giftForm(serve::PageContext& p) {
 
 void sendGift(serve::PageContext& p) {
   zurva z;
+  requireSitePost(z, p);
   // The price of one SMS notice, the site's name and address: site settings.
   const auto settings = siteSettings(p.Application);
   SitePage page(z, p, {.title = "赠送礼物", .frame = Frame::Window});

@@ -1,5 +1,6 @@
 // The member pages: the login form and its handler (which takes the form
-// only from a page of the site), the member home and the logout.
+// only from a page of the site), the member home and the logout (a POST from
+// the member bar).
 //
 // The login handler hands a verified member to the forum with a form that
 // posts itself to "bbs/action_chk_login.html", which the site's link scheme
@@ -16,6 +17,7 @@
 #include "profile/member_record.h"
 #include "site/pages.h"
 #include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -148,6 +150,8 @@ void memberHome(serve::PageContext& p) {
 }
 
 void logout(serve::PageContext& p) {
+  zurva z;
+  confirmBeforeActing(z, p, {.title = "退出登录", .question = "确定退出登录吗？"});
   // The whole member cookie, emptied and expired: the browser drops it.
   expireCookie(p, "kalimo");
   p.Response.Redirect(kMemberHome);
@@ -161,7 +165,7 @@ void registerMemberPages(serve::PageRegistry& pages) {
     zurva z;
     // Only the site's own login form may log a visitor in: a form on another
     // site could otherwise log him into an account of its choosing.
-    z.chkpostfrom();
+    requireSitePost(z, p);
     z.chklogin(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   });
   pages.add("/bbs/login.asp", [](serve::PageContext& p) { p.Response.Redirect(kMemberHome); });

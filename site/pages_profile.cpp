@@ -12,9 +12,10 @@
 #include "profile/code_tables.h"
 #include "profile/form_fields.h"
 #include "site/pages.h"
-#include "site/site_page.h"
 #include "site/profile_pages.h"
 #include "site/profile_store.h"
+#include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -50,6 +51,7 @@ void writeRefusal(zurva& z, serve::PageContext& p, const ProfileRejected& refuse
 // The member's save page: the registration checks, then the member's row.
 void savePage(serve::PageContext& p) {
   zurva z;
+  requireSitePost(z, p);
   const long userid = memberNumber(p);
   if (eq(p.Request.Cookies("kalimo")("username"), "") || userid == 0) z.Msg("非法操作", "-2", 2);
   Variant code;
@@ -180,6 +182,7 @@ void registrationPage(serve::PageContext& p) {
   const bool posting = !p.Request.Form.keys().empty();
   Variant code;
   if (posting) {
+    requireSitePost(z, p);
     z.erroo(code);  // a value holding an illegal word ends the request here
     if (eq(code, 0)) {
       try {

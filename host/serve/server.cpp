@@ -534,6 +534,7 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
   variables.add("SERVER_PORT", std::to_string(req.local_port));
   variables.add("HTTP_HOST", host);
   variables.add("HTTP_REFERER", pathBytesToText(rawHeaderValue("Referer")));
+  variables.add("HTTP_ORIGIN", pathBytesToText(rawHeaderValue("Origin")));
   variables.add("HTTP_USER_AGENT", pathBytesToText(rawHeaderValue("User-Agent")));
   variables.add("URL", scriptPath);
   variables.add("PATH_INFO", scriptPath);

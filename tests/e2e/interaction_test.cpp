@@ -139,7 +139,7 @@ TEST_F(InteractionE2E, GiftSendsRacingForOneBalanceNeverOverspend) {
     threads.emplace_back([&] {
       httplib::Client c = client();
       c.set_keep_alive(true);
-      const httplib::Headers headers = {{"Cookie", cookie}};
+      const httplib::Headers headers = {{"Cookie", cookie}, {"Origin", "http://127.0.0.1"}};
       while (next++ < 1000) {
         const auto r = c.Post("/sendsave.html", headers, body, "application/x-www-form-urlencoded");
         if (!r || r->status != 200) {

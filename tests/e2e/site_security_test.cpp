@@ -1,13 +1,22 @@
 // The demo site as an attacker meets it, over real HTTP: password guesses at
-// the logins under every address the server takes for them. The server runs
-// the shipped configuration (the administrator login on), logs every request
-// on standard error, and believes X-Forwarded-For from the loopback address,
-// so that each test can stand for a client address of its own.
+// the logins under every address the server takes for them, pages of another
+// site that make a member's browser act here, odd values in signed cookies
+// and requests. The server runs the shipped configuration (the
+// administrator login on) with a known cookie secret, logs every request on
+// standard error, and believes X-Forwarded-For from the loopback address, so
+// that each test can stand for a client address of its own.
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "host/serve/cookies.h"
 #include "runtime/gbk.h"
 #include "tests/e2e/server_fixture.h"
 
@@ -21,8 +30,11 @@ class SecurityE2E : public e2e::ServerSuite<SecurityE2E> {
   static std::string settings() {
     return e2e::shippedSettings(20) + R"(,
       "access_log": "-",
-      "trusted_proxies": ["127.0.0.1"])";
+      "trusted_proxies": ["127.0.0.1"],
+      "cookie_secret": ")" +
+           std::string(kSecret) + R"(")";
   }
+  static constexpr const char* kSecret = "the security suite's secret";
   static constexpr const char* kReadyPath = "/login.asp";
 
  protected:
@@ -35,6 +47,38 @@ class SecurityE2E : public e2e::ServerSuite<SecurityE2E> {
                                 const std::string& client) {
     return rawPost(path, "admin_name=admin&admin_password=" + password,
                    from(client) + "Referer: http://127.0.0.1/admin/login.asp\r\n");
+  }
+
+  static std::string cookieHeader(const std::string& pair) { return "Cookie: " + pair + "\r\n"; }
+  static std::string memberCookie(const std::string& account, const std::string& password) {
+    return cookieHeader(cookiePair(
+        postLogin(gbkForm({{"username", account}, {"password", password}, {"log_type", "1"}}))
+            .setCookie("kalimo")));
+  }
+  static std::string adminCookie() {
+    return cookieHeader(cookiePair(
+        adminLogin("/admin/login.asp", "demo-admin", "192.0.2.1").setCookie("zurva_admin")));
+  }
+  // A member cookie as the server would have signed it, of the sub-keys `text`.
+  static std::string signedMemberCookie(const std::string& text) {
+    const serve::CookieSigner signer(kSecret);
+    return cookieHeader("kalimo=" + signer.sign("kalimo", text, std::time(nullptr)));
+  }
+  static bool holds(const RawResponse& r, const std::string& piece) {
+    return utf8(r).find(piece) != std::string::npos;
+  }
+  static std::string base64(const std::string& bytes) {
+    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    out.resize(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                               reinterpret_cast<const unsigned char*>(bytes.data()),
+                               int(bytes.size())));
+    return out;
+  }
+  static std::string demoPicture() {
+    std::ifstream in(ZURVA_SOURCE_DIR "/site/www/images/demo/portrait1.jpg", std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
   }
 
   // The server log once it holds `piece` (the lines are written after each answer).
@@ -119,6 +163,141 @@ TEST_F(SecurityE2E, ARefusedAdministratorLoginIsLogged) {
   EXPECT_NE(log.find("192.0.2.77 - - "), std::string::npos) << log;
   EXPECT_NE(log.find("\"POST /admin/login.asp?logged=refusal HTTP/1.1\" 403 "), std::string::npos)
       << log;
+}
+
+// Requests of pages on another site: forms posted with its Origin and
+// Referer, links and pictures that make a GET. None changes anything; the
+// same request posted from a page of the site does (so the refusal is the
+// origin's, not the request's).
+TEST_F(SecurityE2E, RequestsFromAnotherSiteChangeNothing) {
+  const std::string demo2 = memberCookie("demo2@example.com", "demo456");
+  const std::string admin = adminCookie();
+  ASSERT_NE(demo2, "Cookie: \r\n");
+  ASSERT_NE(admin, "Cookie: \r\n");
+  const std::string party =
+      query("select id from party where id not in (select partyid from partycj) order by id");
+  ASSERT_FALSE(party.empty());
+  const std::string waiting = query("select photo from zurva_user where userid=1");
+  const std::string entry =
+      waiting.substr(0, waiting.find('#', waiting.find('#') + 1)).substr(waiting.find('#') + 1);
+  ASSERT_TRUE(entry.ends_with(".jpg0")) << waiting;  // the demo account's second photo waits
+  const auto stored = [](std::string sql) { return [sql] { return query(sql); }; };
+  const auto votes = [] {
+    const std::string page = utf8(rawGet("/stype_view_vote.html"));
+    const size_t at = page.find("2.网上聊天</td><td>");
+    return at == std::string::npos ? page : page.substr(at, 40);
+  };
+
+  struct Attack {
+    const char* what;
+    const char* method;
+    std::string target, body, cookie;
+    std::function<std::string()> state;
+    int status;  // the answer to the other site's request
+    // The same request posted from the site's page changes the state (a
+    // link's row leaves that to the row of its post that follows).
+    bool siteActs = true;
+  };
+  const Fields signup = {{"name", "二号"},       {"email", "demo2@example.com"},
+                         {"tel", "13800138001"}, {"sex", "男"},
+                         {"nl", "38"},           {"xl", "硕士"},
+                         {"zy", "工程师"}};
+  const std::vector<Attack> attacks = {
+      {"a gift", "POST", "/sendsave.html", "to=1&id=2", demo2,
+       stored("select count(*) from presentmx where senduserid=2"), 403},
+      {"a showcase purchase", "POST", "/save.html", "ORDERMONEY=1&agefrom=20&ageto=30", demo2,
+       stored("select emoney from zurva_user where userid=2"), 403},
+      {"a message", "POST", "/userid_1_messagesend.html", gbkForm({{"content", "来自别的网站"}}),
+       demo2, stored("select count(*) from Sendbooks where senduserid=2"), 403},
+      {"a party sign-up", "POST", "/action_sign_join_partyid_" + party + ".html", gbkForm(signup),
+       demo2, stored("select count(*) from partycj where partyid=" + party), 403},
+      {"a party withdrawal by a link", "GET", "/action.asp?sign=deljoin&partyid=" + party, "",
+       demo2, stored("select count(*) from partycj where partyid=" + party), 405, false},
+      {"a party withdrawal", "POST", "/action_sign_deljoin_partyid_" + party + ".html", "", demo2,
+       stored("select count(*) from partycj where partyid=" + party), 403},
+      {"an upload", "POST", "/upload.asp?act=upload",
+       "photodata=" + gbk::urlEncode(base64(demoPicture())), demo2,
+       stored("select photo from zurva_user where userid=2"), 403},
+      {"a photo delete by a link", "GET", "/userphoto.asp?ifok=del&ID=0", "", demo2,
+       stored("select photo from zurva_user where userid=2"), 200, false},
+      {"a photo delete", "POST", "/userphoto.asp?ifok=del&ID=0", "", demo2,
+       stored("select photo from zurva_user where userid=2"), 403},
+      {"a hidden member by a link", "GET", "/id_7_nosou.html", "", demo2,
+       stored("select nosou from zurva_user where userid=2"), 200, false},
+      {"a hidden member", "POST", "/nosou.asp?id=7", "", demo2,
+       stored("select nosou from zurva_user where userid=2"), 403},
+      {"a vote", "POST", "/vote.html", "Options=2", "", votes, 403},
+      {"saved search criteria", "POST", "/zurvarasult.asp?menu=save",
+       "agefrom=30&ageto=40&heightfrom=150&heightto=190&degreefrom=0", demo2,
+       stored("select userbz from zurva_user where userid=2"), 403},
+      {"the administrator's photo reject", "POST", "/photocheck.asp",
+       "userid=1&entry=" + entry + "&kind=album&action=reject", admin,
+       stored("select photo from zurva_user where userid=1"), 403},
+      {"the administrator's photo delete by a link", "GET",
+       "/admin_userphoto.asp?userid=3&ifok=del&ID=0", "", admin,
+       stored("select photo from zurva_user where userid=3"), 200, false},
+      {"the administrator's photo delete", "POST", "/admin_userphoto_userid_3_ifok_del_ID_0.html",
+       "", admin, stored("select photo from zurva_user where userid=3"), 403},
+  };
+  const std::string elsewhere =
+      "Origin: http://evil.example\r\nReferer: http://evil.example/page.html\r\n";
+  for (const Attack& a : attacks) {
+    SCOPED_TRACE(a.what);
+    const std::string before = a.state();
+    const RawResponse r =
+        std::string(a.method) == "GET"
+            ? rawGet(a.target, a.cookie + "Referer: http://evil.example/page.html\r\n")
+            : rawPost(a.target, a.body, a.cookie + elsewhere);
+    EXPECT_EQ(r.status, a.status) << utf8(r).substr(0, 300);
+    EXPECT_EQ(a.state(), before);
+    if (!a.siteActs) continue;
+    // The same request posted from the site's page changes it.
+    rawPost(a.target, a.body, a.cookie);
+    EXPECT_NE(a.state(), before);
+  }
+}
+
+// A post that names no page it came from (no Origin, no Referer) is refused
+// like one from another site.
+TEST_F(SecurityE2E, APostFromNoPageChangesNothing) {
+  const std::string demo2 = memberCookie("demo2@example.com", "demo456");
+  const std::string before = query("select count(*) from presentmx where senduserid=2");
+  EXPECT_EQ(rawPost("/sendsave.html", "to=1&id=2", demo2, false).status, 403);
+  EXPECT_EQ(rawPost("/sendsave.html", "to=1&id=2", demo2 + "Origin: null\r\n").status, 403);
+  EXPECT_EQ(query("select count(*) from presentmx where senduserid=2"), before);
+  // A site whose name only begins with the server's is another site.
+  EXPECT_EQ(
+      rawPost("/sendsave.html", "to=1&id=2", demo2 + "Origin: http://127.0.0.1.evil.example\r\n")
+          .status,
+      403);
+  // The Referer of the site's page is enough when a browser sends no Origin.
+  EXPECT_EQ(rawPost("/sendsave.html", "to=1&id=2",
+                    demo2 + "Referer: http://127.0.0.1:8080/sendpresent.asp\r\n")
+                .status,
+            200);
+  EXPECT_NE(query("select count(*) from presentmx where senduserid=2"), before);
+}
+
+// A login, a logout or a registration from another site's page does
+// nothing: no member is logged in or out, no account is made.
+TEST_F(SecurityE2E, LoginsAndLogoutsFromAnotherSiteDoNothing) {
+  const std::string elsewhere = "Origin: http://evil.example\r\n";
+  EXPECT_EQ(adminLogin("/admin/login.asp", "demo-admin", "192.0.2.2").status, 302);
+  const RawResponse admin =
+      rawPost("/admin/login.asp", "admin_name=admin&admin_password=demo-admin", elsewhere);
+  EXPECT_EQ(admin.status, 403);
+  EXPECT_EQ(admin.setCookie("zurva_admin"), "");
+  const std::string demo1 = memberCookie("demo1@example.com", "demo123");
+  for (const char* logout : {"/logout.asp", "/quit.asp"}) {
+    const RawResponse out = rawPost(logout, "", demo1 + elsewhere);
+    EXPECT_EQ(out.status, 403) << logout;
+    EXPECT_EQ(out.setCookie("kalimo"), "") << logout;
+  }
+  const std::string members = query("select count(*) from zurva_user");
+  const RawResponse registered =
+      rawPost("/reg.asp", "username=new%40example.com&nickname=x&password=abc123", elsewhere);
+  EXPECT_EQ(registered.status, 403);
+  EXPECT_EQ(query("select count(*) from zurva_user"), members);
 }
 
 }  // namespace
