@@ -25,12 +25,6 @@ PageLayout formFrame(std::string_view title) {
 
 namespace {
 
-// The member number of the member cookie, 0 for a guest.
-long memberNumber(serve::PageContext& p) {
-  const Variant userid = p.Request.Cookies("kalimo")("userid");
-  return IsNumeric(userid) && !userid.isEmpty() ? CLng(userid) : 0;
-}
-
 void editPage(serve::PageContext& p) {
   zurva z;
   SitePage page(z, p, formFrame("修改个人资料"));
@@ -52,8 +46,9 @@ void writeRefusal(zurva& z, serve::PageContext& p, const ProfileRejected& refuse
 void savePage(serve::PageContext& p) {
   zurva z;
   requireSitePost(z, p);
-  const long userid = memberNumber(p);
-  if (eq(p.Request.Cookies("kalimo")("username"), "") || userid == 0) z.Msg("非法操作", "-2", 2);
+  // A guest, or a cookie whose member number is no 32-bit number, is refused.
+  const long userid = loggedInMember(p).value_or(0);
+  if (userid == 0) z.Msg("非法操作", "-2", 2);
   Variant code;
   z.erroo(code);  // a value holding an illegal word ends the request here
   if (ne(code, 0)) {

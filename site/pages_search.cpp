@@ -138,8 +138,11 @@ std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
 // The quick search's results: ten cards a page; members page on, guests are
 // invited to register.
 void quickSearchPage(serve::PageContext& p) {
+  // A cookie whose member number is no 32-bit number is a guest's, as on
+  // every page.
+  guestUnlessMember(p);
   zurva z;
-  const bool member = ne(p.Request.Cookies("kalimo")("username"), "");
+  const bool member = loggedInMember(p).has_value();
   const Variant cards =
       z.mainseachshow(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName, member ? 1 : 0);
   SitePage page(z, p, {.title = "快速搜索", .cityTable = true, .scripts = kGalleryScripts});

@@ -186,6 +186,10 @@ std::optional<std::int32_t> loggedInMember(const serve::PageContext& p) {
 
 bool isAdministrator(const serve::PageContext& p) { return Viewer(p.Request).isAdministrator(); }
 
+void guestUnlessMember(serve::PageContext& p) {
+  if (Viewer(p.Request).isMember() && !loggedInMember(p)) p.Request.Cookies.remove("kalimo");
+}
+
 void expireCookie(serve::PageContext& p, const char* name) {
   host::ResponseCookie& cookie = p.Response.Cookies(name);
   cookie = "";

@@ -300,5 +300,80 @@ TEST_F(SecurityE2E, LoginsAndLogoutsFromAnotherSiteDoNothing) {
   EXPECT_EQ(query("select count(*) from zurva_user"), members);
 }
 
+// A member cookie the server signed whose member number is no number, or
+// beyond 32 bits, is a guest's on every page: none fails.
+TEST_F(SecurityE2E, ACookieWithAnOddMemberNumberIsAGuests) {
+  const char* pages[] = {"/index.asp",
+                         "/quicksearch.asp",
+                         "/indexw.asp",
+                         "/userinfo.asp?id=1",
+                         "/xc.asp?id=1",
+                         "/newmembers.asp?sex=1",
+                         "/city.asp?city=0&city1=0",
+                         "/search.asp",
+                         "/result.asp",
+                         "/userphoto.asp",
+                         "/upload.asp",
+                         "/mymessages.asp",
+                         "/message.asp?userid=1",
+                         "/userid_1_msgfal.html",
+                         "/messagesend.asp?userid=1",
+                         "/present.asp",
+                         "/id_2_sendpresent.html",
+                         "/party.asp",
+                         "/partyinfo.asp?partyid=1",
+                         "/partyjoin.asp?partyid=1",
+                         "/partymanage.asp",
+                         "/partyedit.asp",
+                         "/myshow.asp",
+                         "/Apply.asp",
+                         "/History.asp",
+                         "/editinfo.asp",
+                         "/photoaction.asp",
+                         "/stype_view_vote.html",
+                         "/id_5_nosou.html"};
+  struct Post {
+    const char* target;
+    const char* body;
+  };
+  const Post posts[] = {{"/quicksearch.asp", "sex=577&agefrom=20&ageto=35&province1=0&city1=0"},
+                        {"/nosou.asp?id=5", ""},
+                        {"/sendsave.html", "to=1&id=2"},
+                        {"/save.html", "ORDERMONEY=1"},
+                        {"/regsubmit.asp", "nickname=x"},
+                        {"/userphoto.asp?ifok=del&ID=0", ""},
+                        {"/upload.asp?act=upload", "photodata=AAAA"},
+                        {"/userid_1_messagesend.html", "content=hi"},
+                        {"/action_sign_join_partyid_1.html", "name=x&email=x%40example.com"},
+                        {"/vote.html", "Options=1"}};
+  for (const char* userid : {"abc", "2147483648", "99999999999999999999", "1.5", "-3"}) {
+    SCOPED_TRACE(userid);
+    const std::string cookie = signedMemberCookie(
+        "username=odd%40example.com&userid=" + gbk::urlEncode(userid) + "&grade=3&sex=576");
+    for (const char* page : pages) EXPECT_LT(rawGet(page, cookie).status, 500) << page;
+    for (const Post& post : posts)
+      EXPECT_LT(rawPost(post.target, post.body, cookie).status, 500) << post.target;
+    const RawResponse quick = rawPost("/quicksearch.asp", posts[0].body, cookie);
+    EXPECT_TRUE(holds(quick, "抱歉！由于您不是本站会员")) << utf8(quick).substr(0, 500);
+  }
+}
+
+// The hide page takes a member number only: any other id (beyond 32 bits,
+// not whole, not above 0) is a bad request, and nothing is stored.
+TEST_F(SecurityE2E, TheHidePageRefusesIdsThatAreNoMemberNumbers) {
+  const std::string demo2 = memberCookie("demo2@example.com", "demo456");
+  const std::string before = query("select nosou from zurva_user where userid=2");
+  for (const char* id :
+       {"2147483648", "99999999999999999999", "-1", "0", "1.5", "1e3", "abc", ""}) {
+    SCOPED_TRACE(id);
+    for (const RawResponse& r : {rawGet("/nosou.asp?id=" + std::string(id), demo2),
+                                 rawPost("/nosou.asp?id=" + std::string(id), "", demo2)}) {
+      EXPECT_EQ(r.status, 200);
+      EXPECT_TRUE(holds(r, "请求错误！")) << utf8(r).substr(0, 300);
+    }
+  }
+  EXPECT_EQ(query("select nosou from zurva_user where userid=2"), before);
+}
+
 }  // namespace
 }  // namespace zurvafun
