@@ -27,6 +27,7 @@
 #include "profile/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
+#include "site/jpeg_picture.h"
 #include "site/member_pages.h"
 #include "site/pages_interaction.h"
 #include "site/pages_showcase.h"
@@ -235,14 +236,6 @@ std::optional<std::string> base64Bytes(std::string_view text) {
   return bytes;
 }
 
-// A JPEG by its content: the start-of-image marker first, the end-of-image
-// marker last.
-bool isJpeg(const std::string& bytes) {
-  return bytes.size() > 4 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xD8 &&
-         static_cast<unsigned char>(bytes[2]) == 0xFF && static_cast<unsigned char>(bytes[bytes.size() - 2]) == 0xFF &&
-         static_cast<unsigned char>(bytes[bytes.size() - 1]) == 0xD9;
-}
-
 std::string two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
 void uploadPage(serve::PageContext& p) {
@@ -265,8 +258,15 @@ void uploadPage(serve::PageContext& p) {
   }
   requireSitePost(z, p);
   const std::optional<std::string> bytes = base64Bytes(p.Request.Form("photodata").str());
-  if (!bytes || !isJpeg(*bytes)) z.Msg("只能上传 JPEG 格式的照片！", "-1", 1);
+  if (!bytes) z.Msg("只能上传 JPEG 格式的照片！", "-1", 1);
   if (long(bytes->size()) > limitKb * 1024) z.Msg("照片不能大于" + std::to_string(limitKb) + "K！", "-1", 1);
+  // The whole picture is decoded: a file that only looks like a JPEG at its
+  // ends is refused.
+  switch (checkJpeg(*bytes).result) {
+    case JpegCheck::Result::Picture: break;
+    case JpegCheck::Result::TooLarge: z.Msg("照片的尺寸太大，请缩小后再上传！", "-1", 1); break;
+    case JpegCheck::Result::NotAPicture: z.Msg("只能上传 JPEG 格式的照片！", "-1", 1); break;
+  }
 
   db::Connection conn = openDatabase(p);
   db::Recordset rs = conn.Execute("select photo from zurva_user where userid=" + std::to_string(*id));

@@ -25,6 +25,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The bytes of one of the demo portraits, a JPEG.
+std::string demoPicture() {
+  std::ifstream in(ZURVA_SOURCE_DIR "/site/www/images/demo/portrait1.jpg", std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
 class SecurityE2E : public e2e::ServerSuite<SecurityE2E> {
  public:
   static std::string settings() {
@@ -73,12 +81,6 @@ class SecurityE2E : public e2e::ServerSuite<SecurityE2E> {
                                reinterpret_cast<const unsigned char*>(bytes.data()),
                                int(bytes.size())));
     return out;
-  }
-  static std::string demoPicture() {
-    std::ifstream in(ZURVA_SOURCE_DIR "/site/www/images/demo/portrait1.jpg", std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
   }
 
   // The server log once it holds `piece` (the lines are written after each answer).
@@ -373,6 +375,88 @@ TEST_F(SecurityE2E, TheHidePageRefusesIdsThatAreNoMemberNumbers) {
     }
   }
   EXPECT_EQ(query("select nosou from zurva_user where userid=2"), before);
+}
+
+// The demo picture with a comment segment whose bytes the picture's base64
+// text spells as "selectAA": a filter word in the form's value, in a real
+// JPEG.
+std::string pictureSpellingAFilterWord() {
+  const std::string word = "selectAA";
+  std::string bytes(6, '\0');
+  EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
+                  reinterpret_cast<const unsigned char*>(word.data()), int(word.size()));
+  const std::string jpeg = demoPicture();
+  // SOI, then the comment at byte 6, where base64 starts a group of four.
+  return jpeg.substr(0, 2) + "\xFF\xFE" + std::string(1, '\0') + char(2 + bytes.size()) + bytes +
+         jpeg.substr(2);
+}
+
+// A request the input filter refuses (a filter word in a form or query
+// value: "请勿输入非法字符！") stores nothing, also on the pages that store
+// without a method of the component. The upload form's own address takes
+// the picture's data past the filter.
+TEST_F(SecurityE2E, ARequestTheFilterRefusesStoresNothing) {
+  const std::string demo2 = memberCookie("demo2@example.com", "demo456");
+  const std::string admin = adminCookie();
+  const std::string picture = pictureSpellingAFilterWord();
+  ASSERT_NE(base64(picture).find("selectAA"), std::string::npos);
+  const std::string photodata = "photodata=" + gbk::urlEncode(base64(picture));
+  const std::string waiting = query("select photo from zurva_user where userid=3");
+  const std::string entry =
+      waiting.substr(0, waiting.find('#', waiting.find('#') + 1)).substr(waiting.find('#') + 1);
+  ASSERT_TRUE(entry.ends_with(".jpg0")) << waiting;
+  const auto votes = [] {
+    const std::string page = utf8(rawGet("/stype_view_vote.html"));
+    return page.substr(page.find("<table"));
+  };
+  struct Refused {
+    const char* what;
+    std::string target, body, cookie;
+    std::function<std::string()> state;
+  };
+  const auto stored = [](std::string sql) { return [sql] { return query(sql); }; };
+  const Refused cases[] = {
+      {"a message", "/userid_1_messagesend.html", gbkForm({{"content", "please select me"}}), demo2,
+       stored("select count(*) from Sendbooks where senduserid=2")},
+      {"an upload to the page's plain address", "/upload.asp", photodata, demo2,
+       stored("select photo from zurva_user where userid=2")},
+      {"a decision on a waiting photo", "/photocheck.asp?from=delete",
+       "userid=3&entry=" + entry + "&kind=album&action=reject", admin,
+       stored("select photo from zurva_user where userid=3")},
+      {"a vote", "/vote.html?from=select", "Options=2", "", votes},
+      {"a hidden member", "/nosou.asp?id=7&from=select", "", demo2,
+       stored("select nosou from zurva_user where userid=2")},
+  };
+  for (const Refused& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string before = c.state();
+    const RawResponse r = rawPost(c.target, c.body, c.cookie);
+    EXPECT_TRUE(holds(r, "请勿输入非法字符！")) << utf8(r).substr(0, 300);
+    EXPECT_EQ(c.state(), before);
+  }
+  // The upload form's address: the picture is stored, filter word or not.
+  const RawResponse uploaded = rawPost("/upload.asp?act=upload", photodata, demo2);
+  EXPECT_TRUE(holds(uploaded, "上传成功")) << utf8(uploaded).substr(0, 300);
+  EXPECT_NE(rawGet("/upload.asp", demo2).body.find("action=\"/upload.asp?act=upload\""),
+            std::string::npos);
+}
+
+// An upload whose first three and last two bytes are a JPEG's, with a page
+// between them, is no picture: refused, and nothing is stored or written.
+TEST_F(SecurityE2E, AnUploadThatOnlyLooksLikeAJpegIsRefused) {
+  const std::string demo2 = memberCookie("demo2@example.com", "demo456");
+  const std::string before = query("select photo from zurva_user where userid=2");
+  const std::string page = "<html><body><script>alert(document.domain)</script></body></html>";
+  const RawResponse r =
+      rawPost("/upload.asp?act=upload",
+              "photodata=" + gbk::urlEncode(base64("\xFF\xD8\xFF" + page + "\xFF\xD9")), demo2);
+  EXPECT_TRUE(holds(r, "只能上传 JPEG 格式的照片！")) << utf8(r).substr(0, 300);
+  EXPECT_EQ(query("select photo from zurva_user where userid=2"), before);
+  // A picture is taken.
+  EXPECT_TRUE(holds(rawPost("/upload.asp?act=upload",
+                            "photodata=" + gbk::urlEncode(base64(demoPicture())), demo2),
+                    "上传成功"));
+  EXPECT_NE(query("select photo from zurva_user where userid=2"), before);
 }
 
 }  // namespace
