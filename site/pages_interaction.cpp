@@ -6,7 +6,8 @@
 //             msgfal, the send frame), "/messageshow.asp", "/messagesend.asp"
 //             (stores a message as the site's send page does);
 //   poll      the poll box on the home page (writePollBox), "/vote.asp" (the
-//             vote page and, with stype=view, the results);
+//             vote page and, with stype=view, the results): one vote per
+//             member and poll, and per browser for guests;
 //   gifts     "/present.asp" (the catalogue), "/sendpresent.asp" (the gift
 //             form, slw), "/sendsave.asp" (its handler, slw_action),
 //             "/smsgateway.asp" (a stand-in SMS gateway that accepts
@@ -14,11 +15,14 @@
 //   parties   pages_party.cpp.
 #include "site/pages_interaction.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "framework/escape.h"
 #include "framework/site_settings.h"
@@ -174,9 +178,41 @@ void sendMessage(serve::PageContext& p) {
 
 // ------------------------------------------------------------------ poll
 
-// Votes of the demo's polls since the server started: (poll, option) -> votes.
+// Votes of the demo's polls since the server started: (poll, option) ->
+// votes, and the members who voted in each poll.
 std::mutex gVotesMutex;
 std::map<std::pair<long, int>, long> gVotes;
+std::set<std::pair<long, std::int32_t>> gVoters;
+
+// The polls a browser voted in, their numbers joined by "," ("1,3"): a
+// cookie the host signs, so a guest cannot make it forget a vote (only drop
+// it, as a new browser would).
+constexpr const char* kVotedCookie = "zurva_vote";
+constexpr long kVotedCookieDays = 365;
+
+// Counts the vote of the visitor for `choice` in poll `pollId`, unless he
+// voted in it already: a member by his number, a guest by his browser's
+// cookie. The cookie is written either way. True when it was counted.
+bool countVote(serve::PageContext& p, long pollId, int choice) {
+  const std::optional<std::int32_t> member = loggedInMember(p);
+  std::vector<std::string> voted = Split(p.Request.Cookies(kVotedCookie)().str(), ",");
+  const std::string poll = std::to_string(pollId);
+  const bool browserVoted = std::find(voted.begin(), voted.end(), poll) != voted.end();
+  bool counted = false;
+  {
+    std::lock_guard lock(gVotesMutex);
+    counted = member ? gVoters.insert({pollId, *member}).second : !browserVoted;
+    if (counted) ++gVotes[{pollId, choice}];
+  }
+  if (!browserVoted) {
+    voted.push_back(poll);
+    host::ResponseCookie& cookie = p.Response.Cookies(kVotedCookie);
+    cookie = Join(voted, ",");
+    cookie.Path = "/";
+    cookie.Expires = DateAdd("d", kVotedCookieDays, Now());
+  }
+  return counted;
+}
 
 void votePage(serve::PageContext& p) {
   zurva z;
@@ -202,9 +238,9 @@ void votePage(serve::PageContext& p) {
       page.end();
       return;
     }
-    std::lock_guard lock(gVotesMutex);
-    ++gVotes[{pollId, *choice}];
-    p.Response.Write("    <p>感谢您的投票！</p>\n");
+    p.Response.Write(countVote(p, pollId, *choice)
+                         ? "    <p>感谢您的投票！</p>\n"
+                         : "    <p>您已经投过票了，每人只能投一票。</p>\n");
   }
   p.Response.Write("    <p><b>" + htmlEscape(poll("Title").str()) + "</b></p>\n    <table class=\"bk\" cellpadding=\"4\">\n");
   for (int n = 1; n <= 8; ++n) {
