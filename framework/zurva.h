@@ -400,8 +400,9 @@ class zurva {
   // Sends the text `SmsMsg` to `DstMobile` through the SMS gateway (the
   // application value zurva_sms_gateway) with the site's gateway account
   // (fields 22 and 23 of zurva_base_info, written back into `UserName` and
-  // `UserPass`). True when the gateway answered "true": the logged-in member
-  // is then charged `money` with a ledger row `his`. A balance that does not
+  // `UserPass`). The logged-in member is charged `money` with a ledger row
+  // `his` before the gateway is asked; True when it answered "true", else the
+  // price goes back with a ledger row of its own. A balance that does not
   // cover `money` sends nothing and gives False.
   Variant SendSms(Variant& UserName, Variant& UserPass, const Variant& DstMobile,
                   const Variant& SmsMsg, const Variant& money, const Variant& his,
