@@ -127,7 +127,10 @@ class zurva {
   // Handler of the login form (fields username, password, log_type, inpass):
   // checks the name and password against zurva_user, records the login on the
   // member's row, writes the member cookie "kalimo" and the remember-me cookie
-  // "rupeni", and hands a verified member to the forum. Does not end the response.
+  // "rupeni" (a remember-me token, never the password; the form posted with
+  // the box ticked and no password logs in with the token), and hands a
+  // verified member to the forum when the site has one (application value
+  // zurva_forum "1"), else sends him to the member home. Does not end the response.
   void chklogin(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
                 const Variant& SqlDatabaseName);
   // Appends one movement (member number, amount, description) to the love-coin
