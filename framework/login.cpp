@@ -103,8 +103,8 @@ void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
 
   rs["lasttime"] = Now();
   rs["loginip"] = loginIp;
-  const Variant logins = rs("logins");
-  rs["logins"] = IsNull(logins) ? Variant(1) : logins + Variant(1);
+  const Variant loginCount = rs("logins");
+  rs["logins"] = IsNull(loginCount) ? Variant(1) : loginCount + Variant(1);
   // A remembered login gets a new token; the one it came with ends here.
   const std::string newToken = remember ? logins::newRememberToken() : std::string();
   if (remember) rs["remembertoken"] = logins::tokenDigest(newToken);
