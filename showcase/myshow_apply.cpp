@@ -71,7 +71,8 @@ Variant zurva::myshow_apply(const Variant& SqlLocalName, const Variant& SqlUserN
                                  SqlDatabaseName, result))
       return;
     db::Recordset row =
-        showcase::memberRow(*this, viewer, conn, sql::verbatim("emoney,moneytime,iflianxi,userbz"));
+        showcase::memberRow(*this, viewer, conn, sql::verbatim("emoney,moneytime,iflianxi,userbz"),
+                            showcase::kRequestError);
     const Variant emoney = row("emoney");
     const Variant balance = emoney.isNull() || emoney.str().empty() ? Variant(0) : emoney;
     // The partner age range of the saved criteria; a missing one selects nothing.

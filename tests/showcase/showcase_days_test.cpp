@@ -156,6 +156,27 @@ TEST_F(ShowcaseDaysTest, PurchaseForm) {
   EXPECT_EQ(form.find("免费我型我秀!"), std::string::npos);
 }
 
+TEST_F(ShowcaseDaysTest, PurchaseFormRefusals) {
+  // A guest: the message that closes the window.
+  {
+    zurva z;
+    EXPECT_TRUE(endsRequest([&] { z.myshow_apply(kServer, kUser, kPassword, kDatabase); }));
+    EXPECT_NE(host->response().body().find("非法操作"), std::string::npos);
+  }
+  // A member whose row is gone: a bad request, one page back, and no form.
+  host->nextRequest();
+  logIn(4, 577, 1);
+  {
+    zurva z;
+    EXPECT_TRUE(endsRequest([&] { z.myshow_apply(kServer, kUser, kPassword, kDatabase); }));
+    const std::string body = host->response().body();
+    EXPECT_NE(body.find("请求错误！"), std::string::npos) << body;
+    EXPECT_NE(body.find(R"~(onclick="history.go(-1)")~"), std::string::npos) << body;
+    EXPECT_EQ(body.find("非法操作"), std::string::npos) << body;
+    EXPECT_EQ(body.find("form1"), std::string::npos) << body;
+  }
+}
+
 TEST_F(ShowcaseDaysTest, PurchaseFormVariants) {
   struct Case {
     Variant emoney, iflianxi, moneytime, userbz;
