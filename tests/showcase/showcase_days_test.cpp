@@ -137,7 +137,7 @@ TEST_F(ShowcaseDaysTest, PurchaseForm) {
   const std::string form = apply().str();
   for (const char* part : {
            R"~(<form name="form1" onSubmit="return chkform()" action="save.asp" method="post">)~",
-           R"(&nbsp;<font color="#ff6600">&lt;b&gt;小雨</font>，您目前的E币金额：<font color="ff6600">1234.5</font> E币。&nbsp;&nbsp;)",
+           R"(<td height="30"><font color="#ff6600">&nbsp;&lt;b&gt;小雨</font>，您目前的E币金额：<font color="ff6600">1234.5</font> E币。&nbsp;&nbsp;)",
            R"(<a href="../History.asp" class="blue_UnderLine" target="subiframe">E币收支记录&gt;&gt;</a>)",
            "申请时间：2026-03-15，&nbsp;申请我型我秀天数：",
            R"(<input name="ORDERMONEY" type="text" size="5" maxlength="8" onChange="javescript:return chkform();">天，&nbsp;需要)",
