@@ -58,6 +58,7 @@ Variant zurva::SendSms(Variant& UserName, Variant& UserPass, const Variant& DstM
                interaction::smsGatewayUrl(interaction::smsGatewayAddress(Application()),
                                           {UserName.str(), UserPass.str(), DstMobile.str(), SmsMsg.str()}),
                false);
+    http->setRequestHeader("Content-type", "text/xml;charset=GB2312");
     http->Send();
     if (http->ResponseText() != "true") return;
 
