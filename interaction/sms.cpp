@@ -59,6 +59,7 @@ Variant zurva::SendSms(Variant& UserName, Variant& UserPass, const Variant& DstM
         interaction::smsGatewayUrl(interaction::smsGatewayAddress(Application()),
                                    {UserName.str(), UserPass.str(), DstMobile.str(), SmsMsg.str()}),
         false);
+    http->setRequestHeader("Content-type", "text/xml;charset=GB2312");
 
     bool charged = false;
     conn.transaction([&] {

@@ -51,7 +51,8 @@ void searchPage(serve::PageContext& p) {
 void searchHandler(serve::PageContext& p) {
   zurva z;
   z.seach(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
-  // Still here: a criterion could not be read (the details are in the log).
+  // Still here: the handler failed without a word of its own (the details
+  // are in the log); a criterion it cannot use it answers itself.
   SitePage page(z, p, searchFrame("搜索结果", Frame::Inner, false));
   p.Response.Write("<script language=\"javascript\">alert('查找条件有误：身高、年龄等只能填写整数。');history.go(-1);</script>\n");
   page.end();

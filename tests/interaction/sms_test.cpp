@@ -75,6 +75,12 @@ TEST_F(SendSmsTest, TheGatewayGetsTheSiteAccountAndTheValuesEncoded) {
   EXPECT_TRUE(CBool(send("139 0000", 1.5, "你好 a&b=c")));
   ASSERT_EQ(gateway.targets().size(), 1u);
   EXPECT_EQ(gateway.targets()[0], "/send?u=smsuser&p=smspass&to=139+0000&text=" + gbk::urlEncode("你好 a&b=c"));
+  // One GET that says what it carries, as the gateway expects.
+  const std::string head = gateway.heads()[0];
+  EXPECT_EQ(head.substr(0, 4), "GET ");
+  EXPECT_EQ(FakeGateway::headerValues(head, "Content-Type"),
+            std::vector<std::string>{"text/xml;charset=GB2312"})
+      << head;
   EXPECT_EQ(lastUser.str(), "smsuser");  // written back into the caller's variables
   EXPECT_EQ(lastPass.str(), "smspass");
   EXPECT_EQ(balance(), "8.5");
