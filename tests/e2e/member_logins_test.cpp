@@ -12,13 +12,7 @@
 namespace zurvafun {
 namespace {
 
-class MemberLoginsE2E : public e2e::ServerSuite<MemberLoginsE2E> {
- public:
-  static std::string settings() {
-    return e2e::shippedSettings(12) + R"(, "rate_limit": {"paths": []})";
-  }
-  static constexpr const char* kReadyPath = "/login.asp";
-
+class MemberLoginsE2E : public e2e::ShippedSiteSuite<MemberLoginsE2E> {
  protected:
   static RawResponse login(const std::string& account, const std::string& password,
                            bool remember = false, const std::string& cookies = "") {

@@ -16,16 +16,10 @@
 namespace zurvafun {
 namespace {
 
-class PhotoFilesE2E : public e2e::ServerSuite<PhotoFilesE2E> {
- public:
-  static std::string settings() {
-    return e2e::shippedSettings(12) + R"(, "rate_limit": {"paths": []})";
-  }
-  static constexpr const char* kReadyPath = "/login.asp";
-
+class PhotoFilesE2E : public e2e::ShippedSiteSuite<PhotoFilesE2E> {
  protected:
   void SetUp() override {
-    ServerSuite::SetUp();
+    ShippedSiteSuite::SetUp();
     const std::vector<std::string> album =
         Split(query("select photo from zurva_user where userid=1"), "#");
     ASSERT_EQ(album.size(), 3u);

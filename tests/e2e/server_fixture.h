@@ -358,4 +358,13 @@ class ServerSuite : public ::testing::Test {
   inline static std::string startError_;
 };
 
+// A suite of the demo site as it ships (shippedSettings) on a demo database of
+// 12 members, with the login limit lifted, ready once the login page answers.
+template <class Suite>
+class ShippedSiteSuite : public ServerSuite<Suite> {
+ public:
+  static std::string settings() { return shippedSettings(12) + R"(, "rate_limit": {"paths": []})"; }
+  static constexpr const char* kReadyPath = "/login.asp";
+};
+
 }  // namespace zurvafun::e2e
