@@ -120,7 +120,7 @@ std::string newestOf(serve::PageContext& p, const Residence& where) {
 
 // Where a refused photo action sends the visitor: both logins end here.
 void quitPage(serve::PageContext& p) {
-  expireCookie(p, "kalimo");
+  endMemberLogin(p);
   expireCookie(p, "zurva_admin");
   standIn("已退出", "您已退出登录。", Frame::Page)(p);
 }

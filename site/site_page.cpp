@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "framework/escape.h"
+#include "framework/member_logins.h"
 #include "framework/site_settings.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
@@ -189,6 +190,14 @@ void expireCookie(serve::PageContext& p, const char* name) {
   cookie = "";
   cookie.Path = "/";
   cookie.Expires = DateAdd("d", -1, Now());
+}
+
+void endMemberLogin(serve::PageContext& p) {
+  if (const std::optional<std::int32_t> me = loggedInMember(p)) {
+    db::Connection conn = openDatabase(p);
+    logins::endLogins(conn, *me);
+  }
+  expireCookie(p, "kalimo");
 }
 
 serve::Page standIn(std::string title, std::string note, Frame frame) {

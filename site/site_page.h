@@ -94,6 +94,10 @@ bool isAdministrator(const serve::PageContext& p);
 
 // Makes the browser drop cookie `name` (emptied, expired, site-wide).
 void expireCookie(serve::PageContext& p, const char* name);
+// Logs the member out: ends every login he has (his cookies on every browser
+// and his remembered login, see framework/member_logins.h) and drops his
+// cookie here. A visitor without a member login only loses the cookie.
+void endMemberLogin(serve::PageContext& p);
 
 // A page standing in for a page of the site outside this demo: the title, a
 // short note (fixed HTML of the site) and the way back.
