@@ -1,13 +1,28 @@
 // Member login: the login form's handler, the member cookie "kalimo" and the
 // remember-me cookie "rupeni", and the hand-off of a verified member to the
 // forum.
+//
+// Remember-me never keeps the password: the cookie "rupeni" holds a random
+// token (sub-key "pass") whose SHA-256 the member row keeps, and the login
+// form, posted with the box ticked and the password left empty, logs in with
+// the token of the browser's cookie instead. Each such login draws a new
+// token; a logout and a password change drop it (framework/member_logins.h).
+// The member cookie carries the row's cookiever as its sub-key "ver".
+//
+// The hand-off form posts the typed password to the forum: it is written only
+// for a site that has a forum (the application value zurva_forum is "1");
+// without one a logged-in member goes to the member home.
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "db/db.h"
 #include "framework/escape.h"
+#include "framework/html.h"
+#include "framework/member_logins.h"
 #include "framework/sql.h"
-#include "profile/member_record.h"
 #include "framework/zurva.h"
+#include "profile/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 
@@ -26,6 +41,28 @@ Variant birthYear(const Variant& userdata) {
   }
 }
 
+// The remember-me token of a login posted with the box ticked and the
+// password left empty: the one this browser's remember-me cookie holds, when
+// it has a well-formed one.
+std::optional<std::string> rememberedToken(const host::Request& request) {
+  if (!eq(request.Form("inpass"), "1") || !eq(request.Form("password"), "")) return std::nullopt;
+  std::string token = request.Cookies("rupeni")("pass").str();
+  if (!logins::wellFormedToken(token)) return std::nullopt;
+  return token;
+}
+
+// The site has a forum that takes its verified members over at login.
+bool hasForum(const host::Application& application) {
+  const Variant value = application("zurva_forum");
+  const Variant text =
+      value.isArray() ? (value.arrayValue().empty() ? Variant() : value[0]) : value;
+  return eq(text, "1");
+}
+
+// Without a forum: the top window goes to the member home.
+constexpr html::Fragment kToMemberHome =
+    "<script Language=javaScript>top.window.location.href='{{url}}';</script></body></html>";
+
 }  // namespace
 
 void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
@@ -37,19 +74,25 @@ void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
   const std::string loginIp = Replace(Request().ServerVariables("REMOTE_ADDR").str(), "'", "");
   const Variant username = Request().Form("username");
   const Variant password = Request().Form("password");
-  const Variant digest = MD5(password, 16);
   const bool byNickname = eq(Request().Form("log_type"), "2");
+  const bool remember = eq(Request().Form("inpass"), "1");
   const sql::Statement condition =
       byNickname ? sql::statement("nickname='{}'", sql::text(username))
                  : sql::statement("zurvauser='{}'", sql::text(username));
+  // The proof: the password, or the token of a remembered login.
+  const std::optional<std::string> token = rememberedToken(Request());
+  const sql::Statement proof =
+      token ? sql::statement("remembertoken='{}'", sql::text(logins::tokenDigest(*token)))
+            : sql::statement("password='{}'", sql::text(MD5(password, 16)));
 
   db::Recordset rs;
-  rs.Open(sql::statement(
-              "select field,userid,Zurvauser,password,sex,ok,grade,trust,userdata,nickname,"
-              "wholook,emoney,lasttime,addtime,ifdel,ifclose,loginip,logins,"
-              "isnull(mobile,'#') as mobile from Zurva_user where {} and password='{}' and ifdel<>1",
-              condition, sql::text(digest)),
-          conn, db::adOpenKeyset, db::adLockOptimistic);
+  rs.Open(
+      sql::statement("select field,userid,Zurvauser,password,sex,ok,grade,trust,userdata,nickname,"
+                     "wholook,emoney,lasttime,addtime,ifdel,ifclose,loginip,logins,"
+                     "isnull(mobile,'#') as mobile,isnull(cookiever,0) as cookiever,remembertoken "
+                     "from Zurva_user where {} and {} and ifdel<>1",
+                     condition, proof),
+      conn, db::adOpenKeyset, db::adLockOptimistic);
   if (rs.eof()) {
     rs.Close();
     Variant loginPage = "login.html";
@@ -60,8 +103,11 @@ void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
 
   rs["lasttime"] = Now();
   rs["loginip"] = loginIp;
-  const Variant logins = rs("logins");
-  rs["logins"] = IsNull(logins) ? Variant(1) : logins + Variant(1);
+  const Variant loginCount = rs("logins");
+  rs["logins"] = IsNull(loginCount) ? Variant(1) : loginCount + Variant(1);
+  // A remembered login gets a new token; the one it came with ends here.
+  const std::string newToken = remember ? logins::newRememberToken() : std::string();
+  if (remember) rs["remembertoken"] = logins::tokenDigest(newToken);
   rs.Update();
 
   // The member cookie's sub-keys, in the order they are written.
@@ -81,6 +127,7 @@ void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
       {"userdata", rs("userdata")},
       {"field", rs("field")},
       {"mobile", rs("mobile")},
+      {logins::kCookieNumber, rs("cookiever")},
   };
   const Variant ok = rs("ok");
   const Variant account = rs("zurvauser");
@@ -89,24 +136,28 @@ void zurva::chklogin(const Variant& SqlLocalName, const Variant& SqlUserName,
 
   host::ResponseCookie& kalimo = Response().Cookies("kalimo");
   kalimo.Path = "/";
+  kalimo.Expires = Variant();  // none, also where this response had dropped an old one
   for (const auto& [key, value] : member) kalimo(key) = value;
 
-  // Remember-me: written for 31 days either way; it holds the login only when
-  // the box was ticked.
-  const bool remember = eq(Request().Form("inpass"), "1");
+  // Remember-me: written for 31 days either way; it holds the login name and
+  // the token only when the box was ticked.
   host::ResponseCookie& rupeni = Response().Cookies("rupeni");
   rupeni.Expires = DateAdd("d", 31, Today());
-  rupeni("pass") = remember ? password : Variant("");
+  rupeni("pass") = newToken;
   rupeni("inpass") = remember ? Request().Form("inpass") : Variant("");
   rupeni("user") = remember ? username : Variant("");
   rupeni("log_type") = byNickname ? "2" : "";
 
+  Variant homePage = "indexw.html";
+  if (!hasForum(Application())) {
+    Response().Write(kToMemberHome({{"url", showurl(homePage)}}).str());
+    return;
+  }
   // Forum hand-off.
   const bool hasForumAccount =
       !conn.Execute(sql::statement("select username from dv_user where username='{}'",
                                    sql::text(nickname)))
            .eof();
-  Variant homePage = "indexw.html";
   if (!eq(ok, 1)) {
     Msg1("由于您目前未通过注册验证，故未开放论坛帐号，有任何疑问请联系我们的客服！",
          showurl(homePage));

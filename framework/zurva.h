@@ -127,7 +127,10 @@ class zurva {
   // Handler of the login form (fields username, password, log_type, inpass):
   // checks the name and password against zurva_user, records the login on the
   // member's row, writes the member cookie "kalimo" and the remember-me cookie
-  // "rupeni", and hands a verified member to the forum. Does not end the response.
+  // "rupeni" (a remember-me token, never the password; the form posted with
+  // the box ticked and no password logs in with the token), and hands a
+  // verified member to the forum when the site has one (application value
+  // zurva_forum "1"), else sends him to the member home. Does not end the response.
   void chklogin(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
                 const Variant& SqlDatabaseName);
   // Appends one movement (member number, amount, description) to the love-coin
@@ -400,8 +403,9 @@ class zurva {
   // Sends the text `SmsMsg` to `DstMobile` through the SMS gateway (the
   // application value zurva_sms_gateway) with the site's gateway account
   // (fields 22 and 23 of zurva_base_info, written back into `UserName` and
-  // `UserPass`). True when the gateway answered "true": the logged-in member
-  // is then charged `money` with a ledger row `his`. A balance that does not
+  // `UserPass`). The logged-in member is charged `money` with a ledger row
+  // `his` before the gateway is asked; True when it answered "true", else the
+  // price goes back with a ledger row of its own. A balance that does not
   // cover `money` sends nothing and gives False.
   Variant SendSms(Variant& UserName, Variant& UserPass, const Variant& DstMobile,
                   const Variant& SmsMsg, const Variant& money, const Variant& his,

@@ -34,6 +34,18 @@ std::string lower(std::string_view s) {
   return out;
 }
 
+// A header name: one or more of the characters a token may hold.
+bool headerName(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    const bool letterOrDigit =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!letterOrDigit && std::string_view("!#$%&'*+-.^_`|~").find(c) == std::string_view::npos)
+      return false;
+  }
+  return true;
+}
+
 size_t collect(char* data, size_t size, size_t count, void* sink) {
   static_cast<std::string*>(sink)->append(data, size * count);
   return size * count;
@@ -74,9 +86,24 @@ void XmlHttpRequest::Open(std::string_view method, std::string_view url, bool /*
   if (!fetchableUrl(url)) raise(err::InvalidCall, "只能请求 http 或 https 地址");
   method_ = std::string(method);
   url_ = std::string(url);
+  headers_.clear();
   status_ = 0;
   responseText_.clear();
   responseBody_.clear();
+}
+
+void XmlHttpRequest::setRequestHeader(std::string_view name, std::string_view value) {
+  if (url_.empty()) raise(err::InvalidCall, "请求尚未打开");
+  if (!headerName(name)) raise(err::InvalidCall, "无效的请求头名称");
+  if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+    raise(err::InvalidCall, "请求头的值不能换行");
+  for (auto& [setName, setValue] : headers_) {
+    if (lower(setName) == lower(name)) {
+      setValue = std::string(value);
+      return;
+    }
+  }
+  headers_.emplace_back(name, value);
 }
 
 void XmlHttpRequest::Send(std::string_view body) {
@@ -98,6 +125,16 @@ void XmlHttpRequest::Send(std::string_view body) {
   curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &received);
   curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, collect);
   curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &headerText);
+  std::unique_ptr<curl_slist, void (*)(curl_slist*)> headerList(nullptr, curl_slist_free_all);
+  for (const auto& [name, value] : headers_) {
+    // "Name;" is how the transport sends a header whose value is empty.
+    const std::string line = value.empty() ? name + ";" : name + ": " + value;
+    curl_slist* grown = curl_slist_append(headerList.get(), line.c_str());
+    if (!grown) raise(err::CannotCreateObject);
+    headerList.release();
+    headerList.reset(grown);
+  }
+  if (headerList) curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headerList.get());
   if (lower(method_) == "post") {
     curl_easy_setopt(curl.get(), CURLOPT_POST, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, payload.c_str());

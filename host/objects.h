@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "host/host.h"
 
@@ -29,7 +31,12 @@ class FileSystemObject : public HostObject {
 class XmlHttpRequest : public HostObject {
  public:
   using HostObject::HostObject;
+  // Starts a request; the headers of an earlier one are forgotten.
   void Open(std::string_view method, std::string_view url, bool async = false);
+  // One header of the opened request, sent as given; setting a name again
+  // (in any case) replaces its value. Before Open, or with a name that is
+  // not a header name or a value holding a line break (or NUL), raises error 5.
+  void setRequestHeader(std::string_view name, std::string_view value);
   void Send(std::string_view body = {});
   long Status() const { return status_; }
   // The response body decoded as text (GBK, or UTF-8 when the response says so).
@@ -39,6 +46,7 @@ class XmlHttpRequest : public HostObject {
  private:
   std::string method_ = "GET";
   std::string url_;
+  std::vector<std::pair<std::string, std::string>> headers_;
   long status_ = 0;
   std::string responseText_;
   std::string responseBody_;

@@ -8,8 +8,8 @@
 // while it covers the gifts, so two requests can never spend the same money
 // and a failure part-way leaves nothing written. The SMS notices go out after
 // the gifts are stored, each through SendSms, which charges a notice with its
-// own ledger row once the gateway has accepted it; a notice that is not sent
-// never takes a gift back.
+// own ledger row before it asks the gateway and gives the price back when the
+// gateway does not take it; a notice that is not sent never takes a gift back.
 #include <algorithm>
 #include <cstdint>
 #include <optional>

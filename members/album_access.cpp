@@ -13,7 +13,12 @@ namespace zurvafun::members {
 AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewer& viewer, double freeAccess) {
   db::Recordset row = conn.Execute(sql::statement("select ifphotolook from zurva_user where userid = {}", memberId));
   if (row.eof()) return AlbumAccess::NoMember;
-  const Variant privacy = row(0);
+  return albumOpenTo(conn, memberId, row(0), viewer, freeAccess) ? AlbumAccess::Open
+                                                                 : AlbumAccess::Refused;
+}
+
+bool albumOpenTo(db::Connection& conn, std::int32_t memberId, const Variant& privacy,
+                 const Viewer& viewer, double freeAccess) {
   bool hasId = false;
   std::int32_t viewerId = 0;
   if (viewer.isMember()) {
@@ -23,13 +28,10 @@ AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewe
     }
   }
   const double grade = viewer.isMember() ? viewer.grade() : 0;
-  if ((hasId && viewerId == memberId) || grade >= 10) return AlbumAccess::Open;
-  if (eq(privacy, 2)) return grade >= 2 || freeAccess != 0 ? AlbumAccess::Open : AlbumAccess::Refused;
-  if (eq(privacy, 3)) {
-    if (!hasId) return AlbumAccess::Refused;
-    return acceptedFriends(conn, memberId, viewerId) ? AlbumAccess::Open : AlbumAccess::Refused;
-  }
-  return AlbumAccess::Open;
+  if ((hasId && viewerId == memberId) || grade >= 10) return true;
+  if (eq(privacy, 2)) return grade >= 2 || freeAccess != 0;
+  if (eq(privacy, 3)) return hasId && acceptedFriends(conn, memberId, viewerId);
+  return true;
 }
 
 void requireAlbumAccess(zurva& z, db::Connection& conn, std::int32_t memberId, const Viewer& viewer,

@@ -305,9 +305,10 @@ Variant zurva::seach_bz(const Variant& SqlLocalName, const Variant& SqlUserName,
       db::Recordset rs;
       rs.Open(sql::statement("select userbz,grade from zurva_user where userid={}", userid), conn, db::adOpenKeyset,
               db::adLockOptimistic);
-      // A member without a record, or without saved criteria, gets the form
-      // with no limit anywhere.
-      form.saved = search::criteriaForForm(rs.eof() ? "" : rs("userbz").str());
+      // A member number without a record is a bad request; a member without
+      // saved criteria gets the form with no limit anywhere.
+      if (rs.eof()) Msg("请求错误！", "-1", 2);
+      form.saved = search::criteriaForForm(rs("userbz").str());
       rs.Close();
 
       std::string out;

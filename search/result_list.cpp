@@ -166,11 +166,13 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
         const Variant kind = Request().Form("s_value");
         const Variant name = Request().Form("s_name");
         if (eq(kind, "0")) {
-          const Variant number(Trim(name.str()));
-          if (IsNumeric(number) && !number.isEmpty() && !eq(number, "") &&
-              std::abs(toNumber(number)) < 2147483647.0)
-            query = sql::statement("select  * from zurva_user  where userid={}{}{}", sql::lng(number), status,
-                                   hidden);
+          // A member number must be one: any other text is a bad request and
+          // never reaches the statement. A field left out counts as 0.
+          const Variant number = name.isEmpty() ? Variant(0) : Variant(Trim(name.str()));
+          if (!IsNumeric(number) || std::abs(toNumber(number)) >= 2147483647.0)
+            Msg("请求错误！", "-1", 2);
+          query = sql::statement("select  * from zurva_user  where userid={}{}{}", sql::lng(number),
+                                 status, hidden);
         } else if (eq(kind, "1")) {
           query = sql::statement("select  * from zurva_user  where nickname='{}' {}{}", sql::text(Trim(name.str())),
                                  status, hidden);

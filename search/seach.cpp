@@ -157,16 +157,32 @@ std::string savedCriteria(const PostedCriteria& c) {
   return buildUserBz(saved);
 }
 
+// Runs `build` over the posted criteria. A value it cannot use (not a number
+// where one is needed, a place name that would shift the saved items) is the
+// visitor's bad request: "请求错误！" and one page back, which ends the
+// request before anything is stored or redirected.
+template <class Build>
+auto orRequestError(zurva& z, Build&& build) -> decltype(build()) {
+  try {
+    return build();
+  } catch (const VbError& e) {
+    if (e.isRequestEnd()) throw;
+    z.Msg("请求错误！", "-1", 2);
+    throw;  // only when the message itself failed
+  }
+}
+
 }  // namespace
 
 void zurva::seach(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
                   const Variant& SqlDatabaseName) {
   logged([&] {
-    const PostedCriteria criteria(Request());
+    const PostedCriteria criteria =
+        orRequestError(*this, [&] { return PostedCriteria(Request()); });
     if (Request().QueryString("menu").str() != "save") {
       // Nothing is stored unless the whole condition could be built.
       if (eq(criteria.sex, "")) Msg("请选择要查找的会员性别！", "-1", 1);
-      Session().set("iwhere", searchCondition(criteria));
+      Session().set("iwhere", orRequestError(*this, [&] { return searchCondition(criteria); }));
       const std::string order = sortOrder(criteria.order);
       Variant link = "result.asp?sign=" + order + "&order=" + order;
       Response().Redirect(showurl(link).str());
@@ -174,7 +190,7 @@ void zurva::seach(const Variant& SqlLocalName, const Variant& SqlUserName, const
     }
 
     // Every item is checked before anything is written.
-    const std::string text = savedCriteria(criteria);
+    const std::string text = orRequestError(*this, [&] { return savedCriteria(criteria); });
     db::Connection conn;
     if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
     trapOff([&] {
@@ -184,6 +200,8 @@ void zurva::seach(const Variant& SqlLocalName, const Variant& SqlUserName, const
       db::Recordset rs;
       rs.Open(sql::statement("select userbz from zurva_user where userid={}", userid), conn, db::adOpenKeyset,
               db::adLockOptimistic);
+      // A member number without a record has no criteria to keep.
+      if (rs.eof()) Msg("请求错误！", "-1", 2);
       rs["userbz"] = text;
       rs.Update();
       rs.Close();

@@ -14,11 +14,12 @@ bool openForMember(zurva& z, const Viewer& viewer, db::Connection& conn, host::R
   return false;
 }
 
-db::Recordset memberRow(zurva& z, const Viewer& viewer, db::Connection& conn, const sql::Statement& columns) {
+db::Recordset memberRow(zurva& z, const Viewer& viewer, db::Connection& conn,
+                        const sql::Statement& columns, const NoRowAnswer& noRow) {
   const std::optional<std::int32_t> id = viewer.memberNumber();
   db::Recordset row;
   if (id) row = conn.Execute(sql::statement("select {} from zurva_user where userid={}", columns, *id));
-  if (!id || row.eof()) z.Msg("非法操作!", "-2", 2);
+  if (!id || row.eof()) z.Msg(noRow.text, noRow.gourl, 2);
   return row;
 }
 

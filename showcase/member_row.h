@@ -21,9 +21,22 @@ bool openForMember(zurva& z, const Viewer& viewer, db::Connection& conn, host::R
                    const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
                    const Variant& SqlDatabaseName, Variant& result);
 
+// How a method answers a member cookie that names no row: a message box
+// through Msg, which ends the request.
+struct NoRowAnswer {
+  const char* text;
+  const char* gourl;
+};
+// The status box and the purchase handler: "非法操作!", and the window closes.
+inline constexpr NoRowAnswer kIllegalOperation{"非法操作!", "-2"};
+// The purchase form: "请求错误！", and one page back.
+inline constexpr NoRowAnswer kRequestError{"请求错误！", "-1"};
+
 // The row of "select <columns> from zurva_user where userid=<the member
 // cookie's number>". A cookie without a member number, or one that names no
-// row, gets "非法操作!" through Msg, which ends the request.
-db::Recordset memberRow(zurva& z, const Viewer& viewer, db::Connection& conn, const sql::Statement& columns);
+// row, gets `noRow`.
+db::Recordset memberRow(zurva& z, const Viewer& viewer, db::Connection& conn,
+                        const sql::Statement& columns,
+                        const NoRowAnswer& noRow = kIllegalOperation);
 
 }  // namespace zurvafun::showcase

@@ -26,7 +26,7 @@ constexpr html::Fragment kFormTop =
     "\r\n"
     R"~(<form name="form1" onSubmit="return chkform()" action="{{save}}" method="post">)~"
     "\r\n"
-    R"~(<tr><td height="30">&nbsp;<font color="#ff6600">{{nickname}}</font>，您目前的E币金额：)~"
+    R"~(<tr><td height="30"><font color="#ff6600">&nbsp;{{nickname}}</font>，您目前的E币金额：)~"
     R"~(<font color="ff6600">{{balance}}</font> E币。&nbsp;&nbsp;)~"
     R"~(<a href="../{{history}}" class="blue_UnderLine" target="subiframe">E币收支记录&gt;&gt;</a></td></tr>)~"
     "\r\n";
@@ -71,7 +71,8 @@ Variant zurva::myshow_apply(const Variant& SqlLocalName, const Variant& SqlUserN
                                  SqlDatabaseName, result))
       return;
     db::Recordset row =
-        showcase::memberRow(*this, viewer, conn, sql::verbatim("emoney,moneytime,iflianxi,userbz"));
+        showcase::memberRow(*this, viewer, conn, sql::verbatim("emoney,moneytime,iflianxi,userbz"),
+                            showcase::kRequestError);
     const Variant emoney = row("emoney");
     const Variant balance = emoney.isNull() || emoney.str().empty() ? Variant(0) : emoney;
     // The partner age range of the saved criteria; a missing one selects nothing.

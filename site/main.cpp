@@ -1,8 +1,9 @@
 // zurva-serve --config FILE [--port N] [--data DIR]
 //
 // Serves the demo site: reads the configuration, creates and seeds the demo
-// database on first run, binds, prints the address and serves until SIGINT
-// or SIGTERM.
+// database on first run (and adds the columns a database of an earlier
+// version lacks), binds, prints the address and serves until SIGINT or
+// SIGTERM.
 #include <malloc.h>
 
 #include <csignal>
@@ -83,6 +84,8 @@ int run(int argc, char** argv) {
     std::cerr << "zurva-serve: creating the demo database " << database << " (" << config.demoMembers
               << " members)\n";
     seed::createDemoDatabase(database, config.demoMembers, config.demoSeed);
+  } else {
+    seed::addMissingColumns(database);
   }
   site::writeDemoPictures(config.documentRoot, {config.SqlLocalName, config.SqlUserName,
                                                 config.SqlPassword, config.SqlDatabaseName});

@@ -275,7 +275,9 @@ void uploadPage(serve::PageContext& p) {
   if (long(member::readPhotoList(list).size()) >= setting(p, 16, 5))
     z.Msg("您的相册已满，请先删除一些照片！", "-1", 1);
 
-  // "photo" id, the upload date in three "_"-fields, the time, ".jpg".
+  // "photo" id, the upload date in three "_"-fields, the time, ".jpg"; the
+  // files go out only to whom the album rule shows them, found by the id
+  // (site/photo_files.cpp).
   const Variant now = Now();
   const std::string stem = "photo" + std::to_string(*id) + "_" + std::to_string(Year(now)) + "_" + two(Month(now)) + "_" +
                            two(Day(now)) + "_" + two(Hour(now)) + two(Minute(now)) + two(Second(now));
@@ -405,6 +407,7 @@ void registerPhotoPages(serve::PageRegistry& pages) {
   pages.add("/photoaction.asp", photoActionPage);
   pages.add("/upload.asp", uploadPage);
   pages.add("/photocheck.asp", photoCheckPage);
+  guardPhotoFolders(pages);
   pages.list("/userphoto.asp", "我的相册（会员）");
 }
 

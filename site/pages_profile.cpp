@@ -183,8 +183,8 @@ void registrationPage(serve::PageContext& p) {
       try {
         db::Connection conn = openDatabase(p);
         createMember(conn, p.Request.Form, z.MD5(p.Request.Form("password"), 16).str());
-        // The new member logs in with what he just posted; the login hands
-        // him to the forum, which sends him on to the member home.
+        // The new member logs in with what he just posted; the login sends
+        // him on to the member home (through the forum, where there is one).
         z.chklogin(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
         return;
       } catch (const ProfileRejected& refused) {

@@ -124,7 +124,7 @@ std::string newestOf(serve::PageContext& p, const Residence& where) {
 void quitPage(serve::PageContext& p) {
   zurva z;
   confirmBeforeActing(z, p, {.title = "退出登录", .question = "确定退出登录吗？"});
-  expireCookie(p, "kalimo");
+  endMemberLogin(p);
   expireCookie(p, "zurva_admin");
   standIn("已退出", "您已退出登录。", Frame::Page)(p);
 }

@@ -56,7 +56,8 @@ void searchHandler(serve::PageContext& p) {
   // the visitor's own session.
   if (eq(p.Request.QueryString("menu"), "save")) requireSitePost(z, p);
   z.seach(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
-  // Still here: a criterion could not be read (the details are in the log).
+  // Still here: the handler failed without a word of its own (the details
+  // are in the log); a criterion it cannot use it answers itself.
   SitePage page(z, p, searchFrame("搜索结果", Frame::Inner, false));
   p.Response.Write("<script language=\"javascript\">alert('查找条件有误：身高、年龄等只能填写整数。');history.go(-1);</script>\n");
   page.end();
@@ -138,9 +139,6 @@ std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
 // The quick search's results: ten cards a page; members page on, guests are
 // invited to register.
 void quickSearchPage(serve::PageContext& p) {
-  // A cookie whose member number is no 32-bit number is a guest's, as on
-  // every page.
-  guestUnlessMember(p);
   zurva z;
   const bool member = loggedInMember(p).has_value();
   const Variant cards =

@@ -48,4 +48,9 @@ inline constexpr const char* kMemberPassword = "123456";
 // file already exists, so an existing database is never overwritten.
 void createDemoDatabase(const std::string& path, int members = 3000, unsigned seed = 1);
 
+// Brings the database file at `path`, made by an earlier version, up to the
+// schema: adds the columns of zurva_user it lacks (their defaults fill the
+// existing rows). Throws std::runtime_error when the file cannot be changed.
+void addMissingColumns(const std::string& path);
+
 }  // namespace zurvafun::seed

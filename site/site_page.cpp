@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "framework/escape.h"
+#include "framework/member_logins.h"
 #include "framework/site_settings.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
@@ -186,15 +187,19 @@ std::optional<std::int32_t> loggedInMember(const serve::PageContext& p) {
 
 bool isAdministrator(const serve::PageContext& p) { return Viewer(p.Request).isAdministrator(); }
 
-void guestUnlessMember(serve::PageContext& p) {
-  if (Viewer(p.Request).isMember() && !loggedInMember(p)) p.Request.Cookies.remove("kalimo");
-}
-
 void expireCookie(serve::PageContext& p, const char* name) {
   host::ResponseCookie& cookie = p.Response.Cookies(name);
   cookie = "";
   cookie.Path = "/";
   cookie.Expires = DateAdd("d", -1, Now());
+}
+
+void endMemberLogin(serve::PageContext& p) {
+  if (const std::optional<std::int32_t> me = loggedInMember(p)) {
+    db::Connection conn = openDatabase(p);
+    logins::endLogins(conn, *me);
+  }
+  expireCookie(p, "kalimo");
 }
 
 serve::Page standIn(std::string title, std::string note, Frame frame) {

@@ -91,14 +91,13 @@ db::Connection openDatabase(const serve::PageContext& p);
 std::optional<std::int32_t> loggedInMember(const serve::PageContext& p);
 // An administrator is logged in (the signed administrator cookie).
 bool isAdministrator(const serve::PageContext& p);
-// Takes off the request a member cookie that names no member (a user name
-// with a member number that is no 32-bit whole number above 0), so that the
-// page and the component's methods it calls see a guest, as loggedInMember
-// does. For the pages whose methods would otherwise fail on that number.
-void guestUnlessMember(serve::PageContext& p);
 
 // Makes the browser drop cookie `name` (emptied, expired, site-wide).
 void expireCookie(serve::PageContext& p, const char* name);
+// Logs the member out: ends every login he has (his cookies on every browser
+// and his remembered login, see framework/member_logins.h) and drops his
+// cookie here. A visitor without a member login only loses the cookie.
+void endMemberLogin(serve::PageContext& p);
 
 // A page standing in for a page of the site outside this demo: the title, a
 // short note (fixed HTML of the site) and the way back.

@@ -22,6 +22,23 @@ const Page* PageRegistry::find(std::string_view path) const {
   return it == pages_.end() ? nullptr : it->second.get();
 }
 
+void PageRegistry::guardFolder(std::string folder, FileGuard guard) {
+  if (!folder.ends_with('/')) folder += '/';
+  guards_.emplace_back(host::lowerKey(folder), std::move(guard));
+}
+
+std::optional<PageRegistry::Guarded> PageRegistry::guardOf(std::string_view path) const {
+  if (guards_.empty()) return std::nullopt;
+  std::string plain;
+  plain.reserve(path.size());
+  for (char c : path)
+    if (c != '/' || plain.empty() || plain.back() != '/') plain += c;
+  const std::string lower = host::lowerKey(plain);
+  for (const auto& [folder, guard] : guards_)
+    if (lower.starts_with(folder)) return Guarded{&guard, plain.substr(folder.size())};
+  return std::nullopt;
+}
+
 void PageRegistry::list(std::string link, std::string title) {
   listed_.push_back(Listing{std::move(link), std::move(title)});
 }

@@ -16,9 +16,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "host/host.h"
@@ -41,6 +43,11 @@ struct PageContext {
 };
 
 using Page = std::function<void(PageContext&)>;
+
+// Decides whether the visitor may fetch a file of a guarded folder: called
+// with the request context installed and the file's path inside the folder
+// ("photo5_2024_01_02_.jpg", or "a/b.jpg" in a subfolder).
+using FileGuard = std::function<bool(PageContext&, std::string_view fileName)>;
 
 class PageRegistry {
  public:
@@ -66,6 +73,23 @@ class PageRegistry {
   void setNotFound(Page page) { notFound_ = std::move(page); }
   const Page* notFound() const { return notFound_ ? &notFound_ : nullptr; }
 
+  // Runs `page` before every page, in its request context: it may take a
+  // cookie out of the request that no page is to trust.
+  void setBeforeEach(Page page) { beforeEach_ = std::move(page); }
+  const Page* beforeEach() const { return beforeEach_ ? &beforeEach_ : nullptr; }
+
+  // The files under site folder `folder` ("/up_article/") go out only when
+  // `guard` allows; otherwise the answer is 404, as for a file that is not
+  // there. Other files are served without asking anybody.
+  void guardFolder(std::string folder, FileGuard guard);
+  struct Guarded {
+    const FileGuard* guard = nullptr;
+    std::string fileName;  // the path inside the folder
+  };
+  // The guard of the file at site path `path`, matched without regard to
+  // case, with repeated "/" read as one (as the file system reads them).
+  std::optional<Guarded> guardOf(std::string_view path) const;
+
   // Lists a link ("/userinfo.asp?id=1") under a title on the home page.
   void list(std::string link, std::string title);
   // The listed links in the order they were listed.
@@ -75,6 +99,8 @@ class PageRegistry {
   std::unordered_map<std::string, std::shared_ptr<const Page>> pages_;  // keys in lower case
   std::vector<Listing> listed_;
   Page notFound_;
+  Page beforeEach_;
+  std::vector<std::pair<std::string, FileGuard>> guards_;  // folders in lower case, ending in "/"
 };
 
 }  // namespace zurvafun::serve

@@ -258,6 +258,10 @@ class HttpServer::Impl {
                      std::time_t now) const;
   // Serves a file of the document root; false (and nothing set) when there is none.
   bool serveFile(const std::string& sitePath, httplib::Response& res) const;
+  // Serves the file of a site path that names no page: through its folder's
+  // guard when it has one; the answer to a path with no file otherwise.
+  void serveStatic(const std::string& sitePath, const httplib::Request& req,
+                   httplib::Response& res);
   // The answer to a path with no page and no file: the site's own page, or plain text.
   void notFound(const std::string& path, const httplib::Request& req, httplib::Response& res);
   void readBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
@@ -462,8 +466,7 @@ void HttpServer::Impl::serve(const httplib::Request& req, httplib::Response& res
     const std::string script = dir + "index.asp";
     if (const Page* page = pages_.find(script)) return runPage(*page, script, {}, req, res, form);
     if (form) return plain(res, 405, "405 Method Not Allowed");
-    if (!serveFile(dir + "index.html", res)) notFound(path, req, res);
-    return;
+    return serveStatic(dir + "index.html", req, res);
   }
   if (name.find(".html") != std::string_view::npos) {
     // A static link: read back into the dynamic form, which names the page
@@ -482,7 +485,25 @@ void HttpServer::Impl::serve(const httplib::Request& req, httplib::Response& res
     return notFound(path, req, res);
   }
   if (form) return plain(res, 405, "405 Method Not Allowed");
-  if (!serveFile(path, res)) notFound(path, req, res);
+  serveStatic(path, req, res);
+}
+
+void HttpServer::Impl::serveStatic(const std::string& sitePath, const httplib::Request& req,
+                                   httplib::Response& res) {
+  const std::optional<PageRegistry::Guarded> guarded = pages_.guardOf(sitePath);
+  if (!guarded) {
+    if (!serveFile(sitePath, res)) notFound(sitePath, req, res);
+    return;
+  }
+  // The guard runs as a page does (the visitor's cookies, the session, the
+  // page run before every page); the file replaces the page's empty text,
+  // and the headers it set (cookies, Cache-Control) stay.
+  bool allowed = false;
+  const Page guard = [&](PageContext& p) { allowed = (*guarded->guard)(p, guarded->fileName); };
+  runPage(guard, sitePath, {}, req, res, nullptr);
+  if (res.status != 200) return;  // the guard failed, or the request was refused
+  res.headers.erase("Content-Type");
+  if (!allowed || !serveFile(sitePath, res)) plain(res, 404, "404 Not Found");
 }
 
 void HttpServer::Impl::notFound(const std::string& path, const httplib::Request& req,
@@ -569,6 +590,7 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
     PageContext p{*request,      *response,     *session,      *application_, *server_,
                   connection_[0], connection_[1], connection_[2], connection_[3]};
     try {
+      if (const Page* before = pages_.beforeEach()) (*before)(p);
       page(p);
     } catch (const VbError& e) {
       if (!e.isRequestEnd()) failure = "run-time error " + std::to_string(e.number()) + ": " + e.description();

@@ -15,7 +15,9 @@
 //     "/dir/k_v_page.html" is read back into that dynamic form first (the
 //     site's link scheme), and runs the same page with the same query. Any
 //     other path is a file under the document root; a path segment starting
-//     with "." (so any "..") is refused.
+//     with "." (so any "..") is refused. A file of a guarded folder
+//     (PageRegistry::guardFolder) goes out only when its guard allows, with
+//     the page run before every page run first; else 404.
 //   - Responses: the page's text in GBK (characters outside it as "&#N;"),
 //     "text/html; charset=gb2312"; Response.Redirect as 302; Expires,
 //     ExpiresAbsolute and CacheControl as headers; the cookies the page wrote,

@@ -38,6 +38,7 @@
 #include <utility>
 #include <vector>
 
+#include "db/db.h"
 #include "runtime/gbk.h"
 
 namespace zurvafun::e2e {
@@ -347,11 +348,34 @@ class ServerSuite : public ::testing::Test {
     sqlite3_close(db);
     return value;
   }
+  // Runs a statement on the server's database file while it serves, as an
+  // administrator's tool would; false when it fails.
+  static bool execute(const std::string& sql) {
+    sqlite3* db = nullptr;
+    bool ok = false;
+    if (sqlite3_open_v2((server_->dataFolder() + "/zurva.db").c_str(), &db, SQLITE_OPEN_READWRITE,
+                        nullptr) == SQLITE_OK) {
+      db::registerDialect(db);
+      sqlite3_busy_timeout(db, 5000);
+      ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    sqlite3_close(db);
+    return ok;
+  }
   // "name=value" of a Set-Cookie value, as a browser sends it back.
   static std::string cookiePair(const std::string& setCookie) { return setCookie.substr(0, setCookie.find(';')); }
 
   inline static ServerProcess* server_ = nullptr;
   inline static std::string startError_;
+};
+
+// A suite of the demo site as it ships (shippedSettings) on a demo database of
+// 12 members, with the login limit lifted, ready once the login page answers.
+template <class Suite>
+class ShippedSiteSuite : public ServerSuite<Suite> {
+ public:
+  static std::string settings() { return shippedSettings(12) + R"(, "rate_limit": {"paths": []})"; }
+  static constexpr const char* kReadyPath = "/login.asp";
 };
 
 }  // namespace zurvafun::e2e

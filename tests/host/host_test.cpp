@@ -5,6 +5,8 @@
 #include "host/objects.h"
 #include "host/test_host.h"
 #include "runtime/dates.h"
+#include "tests/interaction/fake_gateway.h"
+#include "tests/support.h"
 
 namespace zurvafun::host {
 namespace {
@@ -137,6 +139,51 @@ TEST(HostObjects, OutgoingRequestsAcceptOnlyHttp) {
   EXPECT_THROW(x.Open("GET", "file:///etc/passwd"), VbError);
   EXPECT_THROW(x.Open("GET", "ftp://example.com/"), VbError);
   EXPECT_NO_THROW(x.Open("GET", "HTTP://127.0.0.1:1/"));
+}
+
+TEST(HostObjects, RequestHeadersAreSentAsSetForTheOpenedRequest) {
+  testing::FakeGateway server;  // a loopback server that records each request's head
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/a";
+  const auto header = [&](std::size_t request, const std::string& name) {
+    return testing::FakeGateway::headerValues(server.heads().at(request), name);
+  };
+  using Values = std::vector<std::string>;
+  XmlHttpRequest x("Microsoft.XMLHTTP");
+  EXPECT_EQ(testing::errorOf([&] { x.setRequestHeader("Content-type", "text/xml"); }),
+            err::InvalidCall);
+
+  x.Open("GET", url);
+  x.setRequestHeader("Content-type", "text/plain");
+  x.setRequestHeader("X-Note", "one");
+  x.setRequestHeader("content-TYPE", "text/xml;charset=GB2312");  // the same header again: replaced
+  for (const auto& [name, value] :
+       std::vector<std::pair<std::string, std::string>>{{"", "v"},
+                                                        {"Bad Name", "v"},
+                                                        {"X:y", "v"},
+                                                        {"X-Injected", "a\r\nX-Evil: 1"},
+                                                        {"X-Nul", std::string("a\0b", 3)}}) {
+    EXPECT_EQ(testing::errorOf([&] { x.setRequestHeader(name, value); }), err::InvalidCall) << name;
+  }
+  x.Send();
+  EXPECT_EQ(x.ResponseText(), "true");
+  EXPECT_EQ(header(0, "Content-Type"), Values{"text/xml;charset=GB2312"}) << server.heads()[0];
+  EXPECT_EQ(header(0, "x-note"), Values{"one"});
+  EXPECT_TRUE(header(0, "X-Evil").empty());
+  EXPECT_TRUE(header(0, "X-Injected").empty());
+
+  // A posted body takes the type that was set instead of the form type.
+  x.Open("POST", url);
+  x.setRequestHeader("Content-Type", "text/xml;charset=GB2312");
+  x.Send("<a/>");
+  EXPECT_EQ(server.heads()[1].substr(0, 5), "POST ");
+  EXPECT_EQ(header(1, "Content-type"), Values{"text/xml;charset=GB2312"}) << server.heads()[1];
+
+  // A new request starts without the headers of the last one.
+  x.Open("GET", url);
+  x.Send();
+  EXPECT_TRUE(header(2, "Content-type").empty()) << server.heads()[2];
+  EXPECT_TRUE(header(2, "X-Note").empty());
+  EXPECT_EQ(x.ResponseText(), "false");  // the stand-in takes only its own type
 }
 
 TEST(HostSession, ValuesByCaseInsensitiveName) {

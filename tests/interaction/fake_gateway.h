@@ -1,7 +1,9 @@
 // A stand-in for the SMS gateway on a free loopback port, run on its own
-// thread: it records the target of every request and answers with the text
-// set in `answer` ("hang": accepts and never answers; "drop": closes the
-// connection without an answer). `onRequest` runs before the answer.
+// thread: it records the target and the head of every request and answers
+// with the text set in `answer` ("hang": accepts and never answers; "drop":
+// closes the connection without an answer). Like the real gateway it takes
+// only a request that says "Content-type: text/xml;charset=GB2312": where it
+// answers, any other request gets "false". `onRequest` runs before the answer.
 #pragma once
 
 #include <arpa/inet.h>
@@ -10,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -63,6 +67,32 @@ class FakeGateway {
     std::lock_guard lock(mutex_);
     return targets_;
   }
+  // The heads of the requests received so far: request line and header
+  // lines, each ended by CR LF.
+  std::vector<std::string> heads() const {
+    std::lock_guard lock(mutex_);
+    return heads_;
+  }
+
+  // The values of the header `name` (in any case) in a request head, in order.
+  static std::vector<std::string> headerValues(const std::string& head, const std::string& name) {
+    std::vector<std::string> values;
+    for (std::size_t at = head.find("\r\n"); at != std::string::npos && at + 2 < head.size();) {
+      const std::size_t end = head.find("\r\n", at + 2);
+      const std::string line = head.substr(at + 2, end - at - 2);
+      at = end;
+      const std::size_t colon = line.find(':');
+      if (colon != name.size() ||
+          !std::equal(name.begin(), name.end(), line.begin(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) ==
+                   std::tolower(static_cast<unsigned char>(b));
+          }))
+        continue;
+      const std::size_t value = line.find_first_not_of(' ', colon + 1);
+      values.push_back(value == std::string::npos ? "" : line.substr(value));
+    }
+    return values;
+  }
 
  private:
   void serve() {
@@ -82,7 +112,11 @@ class FakeGateway {
         std::lock_guard lock(mutex_);
         const std::size_t start = request.find(' ') + 1;
         targets_.push_back(request.substr(start, request.find(' ', start) - start));
-        answer = answer_;
+        const std::string head = request.substr(0, request.find("\r\n\r\n") + 2);
+        heads_.push_back(head);
+        const bool understood =
+            headerValues(head, "Content-type") == std::vector<std::string>{kContentType};
+        answer = understood || answer_ == "hang" || answer_ == "drop" ? answer_ : "false";
         hook = onRequest_;
       }
       if (hook) hook();
@@ -99,6 +133,8 @@ class FakeGateway {
     }
   }
 
+  static constexpr const char* kContentType = "text/xml;charset=GB2312";
+
   int listener_ = -1;
   int port_ = 0;
   std::thread thread_;
@@ -106,6 +142,7 @@ class FakeGateway {
   std::string answer_ = "true";
   std::function<void()> onRequest_;
   std::vector<std::string> targets_;
+  std::vector<std::string> heads_;
   std::vector<int> held_;
 };
 

@@ -180,6 +180,8 @@ TEST_F(GiftSendTest, SmsNoticesGoWhereTheyCanAndAreCharged) {
   ASSERT_EQ(gateway.targets().size(), 1u);
   EXPECT_EQ(gateway.targets()[0], "/send?u=smsuser&p=smspass&to=13900000003&text=" +
                                       gbk::urlEncode("安妮,您有新的礼物来自演示站(http://x/),请登陆网站查收！"));
+  EXPECT_EQ(FakeGateway::headerValues(gateway.heads()[0], "content-type"),
+            std::vector<std::string>{"text/xml;charset=GB2312"});
   EXPECT_EQ(ledger(), (std::vector<std::string>{"1|7.5|您向友3送去礼物,金银卡会员打五折.",
                                                 "1|7.5|您向友4送去礼物,金银卡会员打五折.",
                                                 "1|1|发送短信：您向友3发送了一条礼物通知短信"}));

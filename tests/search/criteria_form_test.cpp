@@ -195,11 +195,16 @@ TEST_F(CriteriaFormTest, FailuresBeforeAndAtTheConnection) {
   EXPECT_EQ(result.str(), "");
   EXPECT_TRUE(contains(log(), "\\temp, seach_bz: 类型不匹配")) << log();
 
-  // A member number without a record gets the form with no limit anywhere.
+  // A member number without a record is a bad request: no form.
   nextRequest();
   logIn(99999, "3");
-  result = z().seach_bz(con[0], con[1], con[2], con[3]);
-  EXPECT_TRUE(contains(result.str(), R"~(var a="10";var b="70";)~"));
+  result = Variant();
+  EXPECT_EQ(testing::errorOf([&] { result = z().seach_bz(con[0], con[1], con[2], con[3]); }),
+            RequestEndError);
+  EXPECT_EQ(result.str(), "");
+  EXPECT_TRUE(contains(h.response().body(), "请求错误！")) << h.response().body();
+  EXPECT_TRUE(contains(h.response().body(), R"~(onclick="history.go(-1)")~"));
+  EXPECT_FALSE(contains(h.response().body(), "form3"));
 }
 
 }  // namespace

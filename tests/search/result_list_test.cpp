@@ -242,9 +242,12 @@ TEST_F(ResultListTest, TheSingleSearchFindsOneMemberByNumberNicknameOrAccount) {
     std::vector<std::string> found;
   };
   const std::vector<Case> cases = {
-      {"0", "1", {"小雨"}},        {"0", " 2 ", {}},             {"1", " 小雨 ", {"小雨"}},
-      {"2", "rain@example.com", {"小雨"}}, {"x", "RAIN@example.com", {"小雨"}}, {"1", "closed", {}},
-      {"0", "abc", {}},            {"0", "99999999999", {}},   {"0", "", {}},
+      {"0", "1", {"小雨"}},
+      {"0", " 2 ", {}},
+      {"1", " 小雨 ", {"小雨"}},
+      {"2", "rain@example.com", {"小雨"}},
+      {"x", "RAIN@example.com", {"小雨"}},
+      {"1", "closed", {}},
       {"1", "小雨' or '1'='1", {}},
   };
   for (const Case& c : cases) {
@@ -259,6 +262,31 @@ TEST_F(ResultListTest, TheSingleSearchFindsOneMemberByNumberNicknameOrAccount) {
       EXPECT_TRUE(contains(page, kNothingFound));
     }
   }
+}
+
+TEST_F(ResultListTest, TheSingleSearchByNumberRefusesTextThatIsNoNumber) {
+  add({.userid = 301, .nickname = "小雨"});
+  add({.userid = 302, .nickname = "阳光"});
+  for (const char* name : {"301 or 1=1", "abc", "", "99999999999", "301;delete from zurva_user"}) {
+    nextRequest();
+    logIn(9, "0");
+    query("menu", "1");
+    post({{"s_value", "0"}, {"s_name", name}});
+    EXPECT_EQ(list(), "") << name;
+    EXPECT_EQ(error_, RequestEndError) << name;
+    const std::string body = h.response().body();
+    EXPECT_TRUE(contains(body, "请求错误！")) << body;
+    EXPECT_TRUE(contains(body, R"~(onclick="history.go(-1)")~")) << body;
+    EXPECT_FALSE(contains(body, kNothingFound));
+  }
+  EXPECT_EQ(db("select count(*) from zurva_user").str(), "2");
+  // Without the field the number counts as 0, which names nobody.
+  nextRequest();
+  logIn(9, "0");
+  query("menu", "1");
+  post({{"s_value", "0"}});
+  EXPECT_TRUE(contains(list(), kNothingFound));
+  EXPECT_EQ(error_, 0);
 }
 
 TEST_F(ResultListTest, TheSingleSearchGateOfOrdinaryMembers) {

@@ -138,25 +138,42 @@ TEST_F(SeachTest, TheSortOrderTravelsInTheRedirect) {
   EXPECT_EQ(h.response().redirectLocation(), "result.asp?sign=0&order=0");
 }
 
-TEST_F(SeachTest, AValueThatIsNotANumberIsLoggedAndKeepsThePreviousCondition) {
+// The visitor's bad request: the message box with "请求错误！" and the
+// button one page back, the request ended, no redirect.
+bool refusedAsBadRequest(const host::Response& response) {
+  return response.ended() && response.redirectLocation().empty() &&
+         contains(response.body(), "请求错误！") &&
+         contains(response.body(),
+                  R"(<img src="/images/erro/fh.jpg" width="90" height="31" style="cursor:pointer" )"
+                  R"~(onclick="history.go(-1)">)~");
+}
+
+TEST_F(SeachTest, AValueThatIsNotANumberIsARequestErrorAndKeepsThePreviousCondition) {
   h.session().set("iwhere", "sex=576");
   const std::vector<Fields> failing = {
-      with(kExample, {{"heightfrom", "abc"}}),      with(kExample, {{"degreefrom", ""}}),
-      with(kExample, {{"agefrom", ""}}),            with(kExample, {{"daynum", ""}}),
-      with(kExample, {{"daynum1", "-32768"}}),      with(kExample, {{"sex", "577 or 1=1"}}),
+      with(kExample, {{"heightfrom", "abc"}}),
+      with(kExample, {{"degreefrom", ""}}),
+      with(kExample, {{"agefrom", ""}}),
+      with(kExample, {{"ageto", "abc"}}),
+      with(kExample, {{"daynum", ""}}),
+      with(kExample, {{"daynum1", "x"}}),
+      with(kExample, {{"daynum1", "-32768"}}),
+      with(kExample, {{"sex", "577 or 1=1"}}),
       with(kExample, {{"weightfrom", "50;drop table zurva_user"}}),
-      with(kExample, {{"degreeto", "127 or 1=1"}}), with(kExample, {{"incomefrom", "223)"}}),
-      with(kExample, {{"marystatus", "1 or 1"}}),   with(kExample, {{"ptype", "'"}}),
+      with(kExample, {{"degreeto", "127 or 1=1"}}),
+      with(kExample, {{"incomefrom", "223)"}}),
+      with(kExample, {{"marystatus", "1 or 1"}}),
+      with(kExample, {{"ptype", "'"}}),
       with(kExample, {{"job", "185' or '1'='1"}}),
+      with(kExample, {{"housesta", "208' or '1'='1"}}),
   };
   for (const Fields& fields : failing) {
     nextRequest();
     EXPECT_EQ(search(fields), "sex=576");
-    EXPECT_FALSE(h.response().ended());
-    EXPECT_EQ(h.response().redirectLocation(), "");
+    EXPECT_TRUE(refusedAsBadRequest(h.response())) << h.response().body();
   }
-  EXPECT_TRUE(contains(log(), "\\1, seach: 类型不匹配"));
-  EXPECT_TRUE(contains(log(), "\\1, seach: 溢出"));
+  // The visitor's mistake is answered, not logged as a fault.
+  EXPECT_FALSE(contains(log(), "seach:")) << log();
 }
 
 TEST_F(SeachTest, QuotedTextHasItsQuotesDoubled) {
@@ -216,18 +233,29 @@ TEST_F(SeachSaveTest, FieldsMissingFromThePostLeaveEmptyItems) {
   EXPECT_EQ(saved(), "25-35#-#123-125####576#-#-##-##-#####");
 }
 
-TEST_F(SeachSaveTest, AValueThatWouldShiftTheItemsIsRefusedAndNothingIsWritten) {
-  logIn(7, "3");
-  for (const Fields& fields : {with(kExample, {{"province1", "广#东"}}), with(kExample, {{"city", "a-b"}}),
-                               with(kExample, {{"agefrom", "2#0"}}), with(kExample, {{"sex", "1"}}),
-                               with(kExample, {{"job", "x"}})}) {
+TEST_F(SeachSaveTest, AValueThatIsNoNumberOrWouldShiftTheItemsIsARequestErrorAndNothingIsWritten) {
+  for (const Fields& fields :
+       {with(kExample, {{"province1", "广#东"}}), with(kExample, {{"city", "a-b"}}),
+        with(kExample, {{"agefrom", "2#0"}}), with(kExample, {{"sex", "1"}}),
+        with(kExample, {{"job", "x"}}), with(kExample, {{"heightfrom", "abc"}}),
+        with(kExample, {{"degreefrom", ""}}), with(kExample, {{"housesta", "2' or '1"}})}) {
     nextRequest();
     logIn(7, "3");
     query("menu", "save");
-    EXPECT_EQ(save(fields), 0);
+    EXPECT_EQ(save(fields), RequestEndError);
+    EXPECT_TRUE(refusedAsBadRequest(h.response())) << h.response().body();
+    EXPECT_FALSE(contains(h.response().body(), "保存成功"));
     EXPECT_EQ(saved(), "old");
   }
-  EXPECT_TRUE(contains(log(), "\\1, seach: 类型不匹配"));
+}
+
+TEST_F(SeachSaveTest, AMemberNumberWithoutARecordIsARequestError) {
+  logIn(8, "3");  // no row for member 8
+  EXPECT_EQ(save(kExample), RequestEndError);
+  EXPECT_TRUE(refusedAsBadRequest(h.response())) << h.response().body();
+  EXPECT_FALSE(contains(h.response().body(), "保存成功"));
+  EXPECT_EQ(db("select count(*) from zurva_user").str(), "1");
+  EXPECT_EQ(saved(), "old");
 }
 
 TEST_F(SeachSaveTest, AGuestIsRefusedAfterTheConnectionIsOpen) {

@@ -137,7 +137,7 @@ TEST_F(ShowcaseDaysTest, PurchaseForm) {
   const std::string form = apply().str();
   for (const char* part : {
            R"~(<form name="form1" onSubmit="return chkform()" action="save.asp" method="post">)~",
-           R"(&nbsp;<font color="#ff6600">&lt;b&gt;小雨</font>，您目前的E币金额：<font color="ff6600">1234.5</font> E币。&nbsp;&nbsp;)",
+           R"(<td height="30"><font color="#ff6600">&nbsp;&lt;b&gt;小雨</font>，您目前的E币金额：<font color="ff6600">1234.5</font> E币。&nbsp;&nbsp;)",
            R"(<a href="../History.asp" class="blue_UnderLine" target="subiframe">E币收支记录&gt;&gt;</a>)",
            "申请时间：2026-03-15，&nbsp;申请我型我秀天数：",
            R"(<input name="ORDERMONEY" type="text" size="5" maxlength="8" onChange="javescript:return chkform();">天，&nbsp;需要)",
@@ -154,6 +154,27 @@ TEST_F(ShowcaseDaysTest, PurchaseForm) {
   EXPECT_EQ(occurrences(form, " selected"), 2);
   EXPECT_EQ(occurrences(form, "<option "), 2 * 52);
   EXPECT_EQ(form.find("免费我型我秀!"), std::string::npos);
+}
+
+TEST_F(ShowcaseDaysTest, PurchaseFormRefusals) {
+  // A guest: the message that closes the window.
+  {
+    zurva z;
+    EXPECT_TRUE(endsRequest([&] { z.myshow_apply(kServer, kUser, kPassword, kDatabase); }));
+    EXPECT_NE(host->response().body().find("非法操作"), std::string::npos);
+  }
+  // A member whose row is gone: a bad request, one page back, and no form.
+  host->nextRequest();
+  logIn(4, 577, 1);
+  {
+    zurva z;
+    EXPECT_TRUE(endsRequest([&] { z.myshow_apply(kServer, kUser, kPassword, kDatabase); }));
+    const std::string body = host->response().body();
+    EXPECT_NE(body.find("请求错误！"), std::string::npos) << body;
+    EXPECT_NE(body.find(R"~(onclick="history.go(-1)")~"), std::string::npos) << body;
+    EXPECT_EQ(body.find("非法操作"), std::string::npos) << body;
+    EXPECT_EQ(body.find("form1"), std::string::npos) << body;
+  }
 }
 
 TEST_F(ShowcaseDaysTest, PurchaseFormVariants) {
