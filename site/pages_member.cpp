@@ -1,6 +1,7 @@
 // The member pages: the login form and its handler (which takes the form
-// only from a page of the site), the member home and the logout, and the
-// check before every page that drops a member cookie whose login has ended.
+// only from a page of the site), the member home and the logout (a POST from
+// the member bar), and the check before every page that drops a member
+// cookie whose login has ended.
 //
 // The login form offers a browser's remembered login: the login name filled
 // in, the remember-me box ticked, and the password not needed while the
@@ -25,6 +26,7 @@
 #include "profile/member_record.h"
 #include "site/pages.h"
 #include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -190,6 +192,8 @@ void memberHome(serve::PageContext& p) {
 }
 
 void logout(serve::PageContext& p) {
+  zurva z;
+  confirmBeforeActing(z, p, {.title = "退出登录", .question = "确定退出登录吗？"});
   endMemberLogin(p);
   p.Response.Redirect(kMemberHome);
 }
@@ -220,7 +224,7 @@ void registerMemberPages(serve::PageRegistry& pages) {
     zurva z;
     // Only the site's own login form may log a visitor in: a form on another
     // site could otherwise log him into an account of its choosing.
-    z.chkpostfrom();
+    requireSitePost(z, p);
     z.chklogin(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   });
   pages.add("/bbs/login.asp", [](serve::PageContext& p) { p.Response.Redirect(kMemberHome); });

@@ -12,6 +12,7 @@
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "site/pages_interaction.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site::interaction_pages {
 
@@ -126,6 +127,10 @@ void joinForm(serve::PageContext& p) {
 
 void partyHandler(serve::PageContext& p) {
   zurva z;
+  // Every operation changes the parties: sign-ups and withdrawals from the
+  // forms of the party pages, edits from the organiser's panel, deletions
+  // from the organiser's list.
+  requireSitePost(z, p);
   // Sign-ups come from the pop-up form, whose window the message closes.
   const Variant sign = p.Request("sign");
   const bool window = eq(sign, "join") || eq(sign, "up-datejoin");
@@ -146,11 +151,12 @@ void myParties(serve::PageContext& p) {
                                        {Variant(long(*me))});
        !rs.eof(); rs.MoveNext()) {
     const std::string id = std::to_string(CLng(rs(0)));
-    p.Response.Write("      <tr><td>" + siteAnchor(z, "partyinfo.asp?partyid=" + id, htmlEscape(rs(1).str())) + "</td><td>" +
-                     htmlEscape(rs(2).str()) + "</td><td>" + siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑") + "　" +
-                     siteAnchor(z, "action.asp?sign=del&partyid=" + id, "删除",
-                            "onclick=\"return confirm('删除活动和它的总结、报名？');\"") +
-                     "</td></tr>\n");
+    p.Response.Write(
+        "      <tr><td>" + siteAnchor(z, "partyinfo.asp?partyid=" + id, htmlEscape(rs(1).str())) +
+        "</td><td>" + htmlEscape(rs(2).str()) + "</td><td>" +
+        siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑") + "　" +
+        postButton(z, "action.asp?sign=del&partyid=" + id, "删除", "删除活动和它的总结、报名？") +
+        "</td></tr>\n");
   }
   p.Response.Write("    </table>\n    <p>" + siteAnchor(z, "party.asp", "全部活动") + "</p>\n");
   page.end();

@@ -27,10 +27,12 @@
 #include "profile/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
+#include "site/jpeg_picture.h"
 #include "site/member_pages.h"
 #include "site/pages_interaction.h"
 #include "site/pages_showcase.h"
 #include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -71,10 +73,24 @@ PageLayout managerFrame(std::string_view title) {
   return {.title = title, .styles = kAlbumStyles, .scripts = kAlbumScripts};
 }
 
+// A request of the manager that acts takes the way of every request that
+// changes something (site/site_post.h): its delete links arrive by GET and
+// are asked about first. The actions are those the manager carries out
+// (the exact values of ifok it compares).
+void confirmManagerAction(zurva& z, serve::PageContext& p, std::string_view title) {
+  const Variant ifok = p.Request("ifok");
+  const char* question = eq(ifok, "del")       ? "确定删除此照片吗？"
+                         : eq(ifok, "headdel") ? "确定删除头像吗？"
+                         : eq(ifok, "upphoto") ? "确定修改形象照吗？"
+                                               : nullptr;
+  if (question) confirmBeforeActing(z, p, {.title = title, .question = question});
+}
+
 void memberManager(serve::PageContext& p) {
   // The party panel frames its photos here, by the party's number.
   if (!p.Request("partyid").isEmpty()) return interaction_pages::partyPhotos(p);
   zurva z;
+  confirmManagerAction(z, p, "我的相册");
   SitePage page(z, p, managerFrame("我的相册"));
   if (Viewer(p.Request).isMember()) {
     p.Response.Write("    <p>" + siteAnchor(z, "upload.asp", "上传照片") + "　" + siteAnchor(z, "indexw.asp", "会员中心") +
@@ -90,6 +106,7 @@ void administratorManager(serve::PageContext& p) {
     p.Response.Redirect("/admin/login.asp");
     return;
   }
+  confirmManagerAction(z, p, "会员相册管理");
   SitePage page(z, p, managerFrame("会员相册管理"));
   p.Response.Write("    <form method=\"get\" action=\"" + std::string(kAdminPage) +
                    "\">会员编号：<input type=\"text\" name=\"userid\" size=\"8\"> <input type=\"submit\" value=\"管理\">　" +
@@ -178,8 +195,11 @@ void photoActionPage(serve::PageContext& p) {
 
 // ---- upload
 
+// The form posts to "upload.asp?act=upload": for that request the input
+// filter leaves the form's values alone, so the picture's bytes (base64 text,
+// in which "and" or "select" turn up by chance) are never taken for words.
 constexpr std::string_view kUploadForm = R"(    <p>请选择一张 JPEG 照片（不大于 {KB}K），上传后等待管理员审核。</p>
-    <form name="upload" method="post" action="/upload.asp" onsubmit="return readPhoto(this);">
+    <form name="upload" method="post" action="/upload.asp?act=upload" onsubmit="return readPhoto(this);">
       <input type="file" id="photofile" accept="image/jpeg">
       <input type="hidden" name="photodata" value="">
       <input type="submit" value="上传照片">
@@ -216,14 +236,6 @@ std::optional<std::string> base64Bytes(std::string_view text) {
   return bytes;
 }
 
-// A JPEG by its content: the start-of-image marker first, the end-of-image
-// marker last.
-bool isJpeg(const std::string& bytes) {
-  return bytes.size() > 4 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xD8 &&
-         static_cast<unsigned char>(bytes[2]) == 0xFF && static_cast<unsigned char>(bytes[bytes.size() - 2]) == 0xFF &&
-         static_cast<unsigned char>(bytes[bytes.size() - 1]) == 0xD9;
-}
-
 std::string two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
 void uploadPage(serve::PageContext& p) {
@@ -244,9 +256,17 @@ void uploadPage(serve::PageContext& p) {
     page.end();
     return;
   }
+  requireSitePost(z, p);
   const std::optional<std::string> bytes = base64Bytes(p.Request.Form("photodata").str());
-  if (!bytes || !isJpeg(*bytes)) z.Msg("只能上传 JPEG 格式的照片！", "-1", 1);
+  if (!bytes) z.Msg("只能上传 JPEG 格式的照片！", "-1", 1);
   if (long(bytes->size()) > limitKb * 1024) z.Msg("照片不能大于" + std::to_string(limitKb) + "K！", "-1", 1);
+  // The whole picture is decoded: a file that only looks like a JPEG at its
+  // ends is refused.
+  switch (checkJpeg(*bytes).result) {
+    case JpegCheck::Result::Picture: break;
+    case JpegCheck::Result::TooLarge: z.Msg("照片的尺寸太大，请缩小后再上传！", "-1", 1); break;
+    case JpegCheck::Result::NotAPicture: z.Msg("只能上传 JPEG 格式的照片！", "-1", 1); break;
+  }
 
   db::Connection conn = openDatabase(p);
   db::Recordset rs = conn.Execute("select photo from zurva_user where userid=" + std::to_string(*id));
@@ -344,6 +364,7 @@ void photoCheckPage(serve::PageContext& p) {
   }
   db::Connection conn = openDatabase(p);
   if (eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST")) {
+    requireSitePost(z, p);
     decide(p, conn);
     refreshShowcaseList(p, true);  // a rejected head photo leaves the showcase
     p.Response.Redirect("/photocheck.asp");

@@ -14,6 +14,7 @@
 #include "site/member_pages.h"
 #include "site/pages.h"
 #include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -118,8 +119,11 @@ std::string newestOf(serve::PageContext& p, const Residence& where) {
          ") order by userid desc";
 }
 
-// Where a refused photo action sends the visitor: both logins end here.
+// Where a refused photo action sends the visitor (by GET, so it asks
+// first): both logins end here.
 void quitPage(serve::PageContext& p) {
+  zurva z;
+  confirmBeforeActing(z, p, {.title = "退出登录", .question = "确定退出登录吗？"});
   endMemberLogin(p);
   expireCookie(p, "zurva_admin");
   standIn("已退出", "您已退出登录。", Frame::Page)(p);

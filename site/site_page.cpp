@@ -9,6 +9,7 @@
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -45,6 +46,7 @@ std::string head(zurva& z, const serve::PageContext& p, const PageLayout& layout
 <title>)" + htmlEscape(layout.title) + " - " + htmlEscape(siteName(p)) + R"(</title>
 <link href="/css.css" rel="stylesheet" type="text/css">
 <link rel="icon" href="/favicon.ico" type="image/x-icon">
+<script type="text/javascript" src="/inc/sitepost.js" defer></script>
 )";
   for (std::string_view style : layout.styles)
     out += "<link href=\"" + std::string(style) + "\" rel=\"stylesheet\" type=\"text/css\">\n";
@@ -80,11 +82,11 @@ std::string memberBar(zurva& z, serve::PageContext& p) {
   } else {
     out += "欢迎您，" + htmlEscape(viewer.member("nickname").str()) + "！" + z.dj(viewer.member("grade")).str() +
            "　您的 E币 余额：" + htmlEscape(balance.str()) + "　" + siteAnchor(z, "/indexw.asp", "会员中心") + "　" +
-           siteAnchor(z, "/logout.asp", "退出登录");
+           postButton(z, "/logout.asp", "退出登录");
   }
   if (viewer.isAdministrator()) {
     out += "　｜　管理员 " + htmlEscape(viewer.admin("admin_name").str()) + "：" +
-           siteAnchor(z, "/admin/index.asp", "管理首页") + "　" + siteAnchor(z, "/admin/logout.asp", "退出管理");
+           siteAnchor(z, "/admin/index.asp", "管理首页") + "　" + postButton(z, "/admin/logout.asp", "退出管理");
   }
   return out + "</td></tr>\n";
 }

@@ -31,7 +31,9 @@ struct CookieAges {
 
 // Requests to some pages, counted per client address.
 struct RateLimit {
-  std::vector<std::string> paths = {"/chklogin.asp"};  // the pages' site paths (any case)
+  // The pages' site paths (any case): by default the member and the
+  // administrator logins.
+  std::vector<std::string> paths = {"/chklogin.asp", "/admin/login.asp"};
   int requests = 10;                                   // a client's requests to them...
   double perSeconds = 60;                              // ...within this many seconds; more get 429
 };

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,7 +59,13 @@ class PageRegistry {
   // Registers `page` under `path` (a site path such as "/userinfo.asp"); a
   // later registration of the same path replaces it.
   void add(std::string path, Page page);
+  // Registers `path` as one more path of the page registered under
+  // `existing` (std::invalid_argument when there is none): the same page,
+  // so that what the host applies to a page (the rate limit) holds under
+  // each of its paths.
+  void alias(std::string path, std::string_view existing);
   // The page of a site path, matched without regard to case; null when none.
+  // Every path of one page gives the same pointer.
   const Page* find(std::string_view path) const;
 
   // The page that answers a path with no page and no file (it sets the
@@ -89,7 +96,7 @@ class PageRegistry {
   const std::vector<Listing>& listed() const { return listed_; }
 
  private:
-  std::unordered_map<std::string, Page> pages_;  // keys in lower case
+  std::unordered_map<std::string, std::shared_ptr<const Page>> pages_;  // keys in lower case
   std::vector<Listing> listed_;
   Page notFound_;
   Page beforeEach_;

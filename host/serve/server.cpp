@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "host/collection.h"
 #include "host/links.h"
@@ -276,6 +277,10 @@ class HttpServer::Impl {
   CookieSigner signer_;
   SessionStore sessions_;
   RateLimiter rateLimiter_;
+  // The pages of the rate limit's paths, found when the server starts to
+  // serve: a page is limited under every path that reaches it (its
+  // aliases, its static link, any case).
+  std::unordered_set<const Page*> limitedPages_;
   AccessLog accessLog_;
   TlsContext tls_{nullptr, SSL_CTX_free};
   PageRegistry pages_;
@@ -509,7 +514,7 @@ void HttpServer::Impl::notFound(const std::string& path, const httplib::Request&
 
 void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::string_view linkQuery,
                                const httplib::Request& req, httplib::Response& res, host::ValueCollection* form) {
-  if (rateLimiter_.covers(scriptPath)) {
+  if (limitedPages_.count(&page) > 0 || rateLimiter_.covers(scriptPath)) {
     if (const int wait = rateLimiter_.take(clientAddress(req.remote_addr))) {
       res.status = 429;
       res.set_header("Retry-After", std::to_string(wait));
@@ -550,6 +555,7 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
   variables.add("SERVER_PORT", std::to_string(req.local_port));
   variables.add("HTTP_HOST", host);
   variables.add("HTTP_REFERER", pathBytesToText(rawHeaderValue("Referer")));
+  variables.add("HTTP_ORIGIN", pathBytesToText(rawHeaderValue("Origin")));
   variables.add("HTTP_USER_AGENT", pathBytesToText(rawHeaderValue("User-Agent")));
   variables.add("URL", scriptPath);
   variables.add("PATH_INFO", scriptPath);
@@ -713,6 +719,8 @@ std::string HttpServer::url() const {
 
 void HttpServer::run() {
   Impl* impl = impl_.get();
+  for (const std::string& path : impl->config_.rateLimit.paths)
+    if (const Page* page = impl->pages_.find(path)) impl->limitedPages_.insert(page);
   impl->listener_.run([impl](int fd) {
     impl->workers_.enqueue([impl, fd] {
       std::shared_ptr<ConnectionStream> connection;

@@ -8,8 +8,9 @@
 //   - Request values: the query string and posted forms (URL-encoded or
 //     multipart) decoded from GBK; cookies with their sub-keys (only signed
 //     ones, see host/serve/cookies.h); the server variables REMOTE_ADDR,
-//     SERVER_NAME, SERVER_PORT, HTTP_HOST, HTTP_REFERER, HTTP_USER_AGENT, URL,
-//     PATH_INFO, SCRIPT_NAME, QUERY_STRING and REQUEST_METHOD.
+//     SERVER_NAME, SERVER_PORT, HTTP_HOST, HTTP_REFERER, HTTP_ORIGIN,
+//     HTTP_USER_AGENT, URL, PATH_INFO, SCRIPT_NAME, QUERY_STRING and
+//     REQUEST_METHOD.
 //   - Links: "/dir/page.asp?k=v" runs the page "/dir/page.asp"; a static link
 //     "/dir/k_v_page.html" is read back into that dynamic form first (the
 //     site's link scheme), and runs the same page with the same query. Any

@@ -104,6 +104,39 @@ TEST_F(InteractionE2E, ThePollBoxOnTheHomePageTakesAVote) {
   EXPECT_TRUE(holds(rawPost("/vote.html", gbkForm({{"Options", "6"}})), "请选择一个选项。"));
 }
 
+// One vote per member and poll, and per browser for a guest (a signed
+// cookie): a repeated vote is answered, not counted.
+TEST_F(InteractionE2E, ThePollCountsOneVoteAMemberAndABrowser) {
+  static const std::regex line("3\\.朋友介绍</td><td>([0-9]+) 票");
+  const auto votes = [] {
+    std::smatch m;
+    const std::string page = utf8(rawGet("/stype_view_vote.html"));
+    return std::regex_search(page, m, line) ? std::stoi(m[1].str()) : -1;
+  };
+  const int before = votes();
+  ASSERT_GE(before, 0);
+  const std::string demo1 = logIn("demo1@example.com", "demo123");
+  EXPECT_TRUE(holds(rawPost("/vote.html", "Options=3", demo1), "感谢您的投票！"));
+  for (int i = 0; i < 2; ++i)
+    EXPECT_TRUE(holds(rawPost("/vote.html", "Options=3", demo1), "您已经投过票了"));
+  EXPECT_EQ(votes(), before + 1);
+
+  // A guest's browser keeps the cookie of its vote.
+  const RawResponse guest = rawPost("/vote.html", "Options=3");
+  EXPECT_TRUE(holds(guest, "感谢您的投票！"));
+  const std::string voted = "Cookie: " + cookiePair(guest.setCookie("zurva_vote")) + "\r\n";
+  ASSERT_NE(voted, "Cookie: \r\n");
+  EXPECT_TRUE(holds(rawPost("/vote.html", "Options=3", voted), "您已经投过票了"));
+  EXPECT_EQ(votes(), before + 2);
+  // Another browser is another guest; a member in the guest's browser is
+  // counted by his number.
+  EXPECT_TRUE(holds(rawPost("/vote.html", "Options=3"), "感谢您的投票！"));
+  const std::string demo2 = logIn("demo2@example.com", "demo456");
+  const std::string both = demo2.substr(0, demo2.size() - 2) + "; " + voted.substr(8);
+  EXPECT_TRUE(holds(rawPost("/vote.html", "Options=3", both), "感谢您的投票！"));
+  EXPECT_EQ(votes(), before + 4);
+}
+
 TEST_F(InteractionE2E, AGiftWithAnSmsNoticeLowersTheBalanceOnTheMemberHome) {
   const std::string demo1 = logIn("demo1@example.com", "demo123");
   EXPECT_EQ(balance(demo1), "1000");
@@ -140,7 +173,7 @@ TEST_F(InteractionE2E, GiftSendsRacingForOneBalanceNeverOverspend) {
     threads.emplace_back([&] {
       httplib::Client c = client();
       c.set_keep_alive(true);
-      const httplib::Headers headers = {{"Cookie", cookie}};
+      const httplib::Headers headers = {{"Cookie", cookie}, {"Origin", "http://127.0.0.1"}};
       while (next++ < 1000) {
         const auto r = c.Post("/sendsave.html", headers, body, "application/x-www-form-urlencoded");
         if (!r || r->status != 200) {
@@ -184,7 +217,8 @@ TEST_F(InteractionE2E, SmsNoticesRacingForOneBalanceChargeEveryMessageSent) {
     threads.emplace_back([&] {
       httplib::Client c = client();
       const auto r =
-          c.Post("/sendsave.html", {{"Cookie", cookie}}, body, "application/x-www-form-urlencoded");
+          c.Post("/sendsave.html", {{"Cookie", cookie}, {"Origin", "http://127.0.0.1"}}, body,
+                 "application/x-www-form-urlencoded");
       if (!r || r->status != 200) {
         ++failed;
         return;

@@ -44,7 +44,7 @@ TEST_F(MemberLoginsE2E, TheLogoutEndsEveryCopyOfTheMemberCookie) {
   ASSERT_TRUE(greeted(kept, "演示二号"));
   ASSERT_TRUE(greeted(otherBrowser, "演示二号"));
 
-  const RawResponse out = rawGet("/logout.asp", cookieHeader(kept));
+  const RawResponse out = rawPost("/logout.asp", "", cookieHeader(kept));
   EXPECT_EQ(out.status, 302);
 
   for (const std::string& cookie : {kept, otherBrowser}) {
@@ -118,7 +118,7 @@ TEST_F(MemberLoginsE2E, TheRememberedLoginKeepsNoPasswordAndEndsWithTheLogout) {
   EXPECT_EQ(login("demo1@example.com", "", true, cookiePair(remembered)).setCookie("kalimo"), "");
 
   // The logout ends the remembered login too.
-  rawGet("/logout.asp", cookieHeader(member));
+  rawPost("/logout.asp", "", cookieHeader(member));
   EXPECT_EQ(login("demo1@example.com", "", true, cookiePair(renewed)).setCookie("kalimo"), "");
   EXPECT_EQ(utf8(rawGet("/login.asp", cookieHeader(cookiePair(renewed)))).find("checked"),
             std::string::npos);

@@ -279,13 +279,24 @@ class ServerSuite : public ::testing::Test {
   static RawResponse rawGet(const std::string& target, const std::string& headers = "") {
     return rawRequest("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n");
   }
-  // A form post of the URL-encoded `body`.
-  static RawResponse rawPost(const std::string& target, const std::string& body, const std::string& headers = "") {
+  // A form post of the URL-encoded `body`. By default it comes from a page
+  // of the site, as a browser sends it: with the site's Origin, unless
+  // `headers` hold an Origin or a Referer of their own (the site takes a
+  // post that changes something only from its own pages). With
+  // `fromSitePage` false it names no page it came from.
+  static RawResponse rawPost(const std::string& target, const std::string& body,
+                             const std::string& headers = "", bool fromSitePage = true) {
+    const bool source = !fromSitePage || headers.find("Origin:") != std::string::npos ||
+                        headers.find("Referer:") != std::string::npos;
     return rawRequest("POST " + target +
                       " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
                       "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
-                      std::to_string(body.size()) + "\r\n" + headers + "\r\n" + body);
-  }  // Posts the login form as the site's own login page does: the login
+                      std::to_string(body.size()) + "\r\n" + (source ? "" : kSiteOrigin) + headers +
+                      "\r\n" + body);
+  }
+  // The Origin header of a page of the site.
+  static constexpr const char* kSiteOrigin = "Origin: http://127.0.0.1\r\n";
+  // Posts the login form as the site's own login page does: the login
   // handler takes the form only from the site's pages.
   static RawResponse postLogin(const std::string& formBody) {
     return rawPost("/chklogin.asp", formBody, "Referer: http://127.0.0.1/login.html\r\n");
