@@ -25,10 +25,7 @@ Variant zurva::showmeminfo(const Variant& sql, const Variant& SqlLocalName, cons
     const members::CardViewer cardViewer{viewer.isMember() ? viewer.memberNumber() : std::nullopt,
                                          viewer.member("grade")};
     db::Connection conn;
-    if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) {
-      result = "SQL数据库连接出错，请检查连接字串。";
-      return;
-    }
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
     trapOff([&] {
       db::Recordset rs;
       rs.Open(sql.str(), conn, db::adOpenKeyset, db::adLockReadOnly);

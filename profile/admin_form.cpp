@@ -371,16 +371,7 @@ Variant zurva::admin_editinfo(const Variant& SqlLocalName, const Variant& SqlUse
     // A failed open makes the error text the result and ends the response;
     // the method still returns normally.
     db::Connection conn;
-    bool opened = false;
-    try {
-      opened = conn.Open({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()});
-    } catch (const std::exception&) {
-    }
-    if (!opened) {
-      result = "SQL数据库连接出错，请检查连接字串。";
-      Response().End();
-      return;
-    }
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
 
     // The member number is checked, and the row read, before any text is
     // built: a request that names no member gets a message, not a page cut

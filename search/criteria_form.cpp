@@ -8,7 +8,6 @@
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/text.h"
-#include "search/page_open.h"
 
 namespace zurvafun::search {
 
@@ -299,7 +298,7 @@ Variant zurva::seach_bz(const Variant& SqlLocalName, const Variant& SqlUserName,
     const auto settings = siteSettings(Application());
 
     db::Connection conn;
-    if (!search::openForResult(conn, Response(), result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
     trapOff([&] {
       db::Recordset rs;

@@ -18,7 +18,6 @@
 #include "runtime/text.h"
 #include "search/member_facts.h"
 #include "search/member_row.h"
-#include "search/page_open.h"
 #include "search/paging.h"
 
 namespace zurvafun {
@@ -142,9 +141,7 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
     const search::ListViewer listViewer{viewer.userid(), viewer.member("grade")};
 
     db::Connection conn;
-    if (!search::openForResult(conn, Response(), result, SqlLocalName, SqlUserName, SqlPassword,
-                               SqlDatabaseName))
-      return;
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
     trapOff([&] {
       std::string out;
       kHead.appendTo(out, {{"action", siteLink(*this, "Result.asp")},

@@ -17,7 +17,6 @@
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
-#include "showcase/connection.h"
 #include "showcase/gallery_card.h"
 #include "showcase/gallery_pool.h"
 #include "showcase/render_cache.h"
@@ -122,11 +121,8 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
                         const Variant& height) {
   return logged([&](Variant& result) {
     db::Connection conn;
-    if (!showcase::openForResult(conn, Response(), SqlLocalName, SqlUserName, SqlPassword,
-                                 SqlDatabaseName)) {
-      result = showcase::kConnectionFailed;
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
-    }
     trapOff([&] {
       std::string out = "    ";
 

@@ -66,9 +66,9 @@ Variant zurva::myshow_apply(const Variant& SqlLocalName, const Variant& SqlUserN
                             const Variant& SqlPassword, const Variant& SqlDatabaseName) {
   return untrapped([&](Variant& result) {
     const Viewer viewer(Request());
+    if (!viewer.isMember()) Msg("非法操作", "-2", 2);
     db::Connection conn;
-    if (!showcase::openForMember(*this, viewer, conn, Response(), SqlLocalName, SqlUserName, SqlPassword,
-                                 SqlDatabaseName, result))
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
     db::Recordset row =
         showcase::memberRow(*this, viewer, conn, sql::verbatim("emoney,moneytime,iflianxi,userbz"),

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "framework/zurva.h"
 #include "host/test_host.h"
-#include "tests/framework/scoped_log.h"
 #include "runtime/dates.h"
+#include "tests/framework/scoped_log.h"
+#include "tests/support_db.h"
 
 namespace zurvafun {
 
@@ -28,6 +30,22 @@ struct ZurvaTestAccess {
     z.resume(std::forward<Body>(body));
   }
   static host::Response& response(zurva& z) { return z.Response(); }
+  // The three ways of opening the database, with the test database's other
+  // parameters.
+  static void open(zurva& z, db::Connection& conn, const char* password) {
+    z.open(conn, kServer, kUser, password, kDatabase);
+  }
+  static bool openOrReturn(zurva& z, db::Connection& conn, const char* password) {
+    return z.openOrReturn(conn, kServer, kUser, password, kDatabase);
+  }
+  static bool openOrAnswer(zurva& z, db::Connection& conn, Variant& result, const char* password) {
+    return z.openOrAnswer(conn, result, kServer, kUser, password, kDatabase);
+  }
+
+ private:
+  static constexpr const char* kServer = testing::TestDatabase::kServer;
+  static constexpr const char* kUser = testing::TestDatabase::kUser;
+  static constexpr const char* kDatabase = testing::TestDatabase::kDatabase;
 };
 
 namespace {
@@ -152,6 +170,75 @@ TEST_F(ContextTest, CreationOutsideAHostSucceeds) {
   EXPECT_EQ(z.m_lOnBits.size(), 31u);
   EXPECT_EQ(z.m_l2Power.size(), 31u);
   EXPECT_THROW(ZurvaTestAccess::response(z), VbError);
+}
+
+// A database that cannot be opened ends the response; each way of opening
+// answers it in its own way.
+struct OpenRoutine {
+  const char* name;
+  std::function<bool(zurva&, db::Connection&, Variant& result, const char* password)> open;
+  const char* body;    // what the failure leaves in the response
+  const char* result;  // and in the method's result
+  bool stops;          // the method stops with the request-end error
+};
+
+constexpr const char* kConnectionError = "SQL数据库连接出错，请检查连接字串。";
+
+const OpenRoutine kOpenRoutines[] = {
+    {"open",
+     [](zurva& z, db::Connection& conn, Variant&, const char* password) {
+       ZurvaTestAccess::open(z, conn, password);
+       return true;
+     },
+     kConnectionError, "", true},
+    {"openOrReturn",
+     [](zurva& z, db::Connection& conn, Variant&, const char* password) {
+       return ZurvaTestAccess::openOrReturn(z, conn, password);
+     },
+     kConnectionError, "", false},
+    {"openOrAnswer",
+     [](zurva& z, db::Connection& conn, Variant& result, const char* password) {
+       return ZurvaTestAccess::openOrAnswer(z, conn, result, password);
+     },
+     "", kConnectionError, false},
+};
+
+TEST(DatabaseOpenTest, AFailedOpenEndsTheResponseAndIsAnsweredAsTheRoutineSays) {
+  testing::TestDatabase database;
+  for (const OpenRoutine& routine : kOpenRoutines) {
+    host::TestHost h;
+    zurva z;
+    db::Connection conn;
+    Variant result = "";
+    bool opened = true, stopped = false;
+    try {
+      opened = routine.open(z, conn, result, "wrong");
+    } catch (const VbError& e) {
+      ASSERT_TRUE(e.isRequestEnd()) << routine.name;
+      stopped = true;
+    }
+    EXPECT_EQ(stopped, routine.stops) << routine.name;
+    if (!routine.stops) EXPECT_FALSE(opened) << routine.name;
+    EXPECT_TRUE(h.response().ended()) << routine.name;
+    EXPECT_EQ(h.response().body(), routine.body) << routine.name;
+    EXPECT_EQ(result.str(), routine.result) << routine.name;
+    EXPECT_EQ(conn.State(), db::adStateClosed) << routine.name;
+  }
+}
+
+TEST(DatabaseOpenTest, AnOpenThatSucceedsLeavesTheResponseAlone) {
+  testing::TestDatabase database;
+  for (const OpenRoutine& routine : kOpenRoutines) {
+    host::TestHost h;
+    zurva z;
+    db::Connection conn;
+    Variant result = "";
+    EXPECT_TRUE(routine.open(z, conn, result, testing::TestDatabase::kPassword)) << routine.name;
+    EXPECT_EQ(conn.State(), db::adStateOpen) << routine.name;
+    EXPECT_FALSE(h.response().ended()) << routine.name;
+    EXPECT_EQ(h.response().body(), "") << routine.name;
+    EXPECT_EQ(result.str(), "") << routine.name;
+  }
 }
 
 }  // namespace
