@@ -100,8 +100,9 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
 
     // The request's numbers, converted before any statement or link.
     std::optional<std::int32_t> receiver;
-    if (!eq(Request()("reid"), "")) receiver = interaction::wholeNumberOrRefuse(*this, Request()("reid"));
-    const std::int16_t giftId = interaction::smallNumberOrRefuse(*this, Request()("id"));
+    if (!eq(Request()("reid"), ""))
+      receiver = interaction::guardedOrRefuse(*this, Request()("reid"));
+    const std::int16_t giftId = interaction::guarded16OrRefuse(*this, Request()("id"));
     db::Recordset gift;
     gift.Open(sql::statement("select * from present where id={}", giftId), conn, db::adOpenKeyset,
               db::adLockReadOnly);

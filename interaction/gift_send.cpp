@@ -62,7 +62,7 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
     // receiver; each member once.
     std::optional<std::int32_t> mainReceiver;
     if (!eq(form("to"), "")) {
-      mainReceiver = interaction::wholeNumberOrRefuse(*this, form("to"), kNoReceiver);
+      mainReceiver = interaction::guardedOrRefuse(*this, form("to"), kNoReceiver);
       if (!isMember(conn, *mainReceiver)) interaction::endWithMessage(*this, kNobody, "-1", 1);
     }
     const Variant list = form("list");
@@ -70,7 +70,7 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
     std::vector<std::int32_t> receivers;
     if (!eq(list, "")) {
       for (const std::string& item : Split(list.str(), ",")) {
-        const std::int32_t friendId = interaction::wholeNumberOrRefuse(*this, Trim(item), kNoReceiver);
+        const std::int32_t friendId = interaction::guardedOrRefuse(*this, Trim(item), kNoReceiver);
         if (friendId == mainReceiver || std::ranges::count(receivers, friendId)) continue;
         if (!isMember(conn, friendId)) interaction::endWithMessage(*this, kNobody, "-1", 1);
         receivers.push_back(friendId);
@@ -78,7 +78,7 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
     }
     if (mainReceiver) receivers.push_back(*mainReceiver);
 
-    const std::int16_t giftId = interaction::smallNumberOrRefuse(*this, form("id"));
+    const std::int16_t giftId = interaction::guarded16OrRefuse(*this, form("id"));
     db::Recordset gift = conn.Execute(sql::statement("select emoney from present where id={}", giftId));
     if (gift.eof()) interaction::endWithMessage(*this, "请求错误！", "-1", 1);
     const bool halfPrice = interaction::paysHalfPrice(grade);

@@ -236,7 +236,7 @@ void zurva::msgfal(const Variant& SqlLocalName, const Variant& SqlUserName,
       // instead of a half-written frame that would reload itself.
       const Viewer viewer(Request());
       const std::int32_t me = viewer.userid();
-      const std::int32_t other = interaction::wholeNumberOrRefuse(*this, Request()("userid"));
+      const std::int32_t other = interaction::guardedOrRefuse(*this, Request()("userid"));
       const std::optional<Variant> myNickname = nicknameOf(conn, me);
       const std::optional<Variant> otherNickname = nicknameOf(conn, other);
       if (!myNickname || !otherNickname) interaction::endWithMessage(*this, "请求错误！", "-1", 1);

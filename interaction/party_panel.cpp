@@ -53,7 +53,7 @@ Variant zurva::partyaction(const Variant& SqlLocalName, const Variant& SqlUserNa
     std::string panel;
     std::optional<std::int32_t> partyId;
     if (!eq(Request()("partyid"), "")) {
-      partyId = interaction::wholeNumberOrRefuse(*this, Request()("partyid"));
+      partyId = interaction::guardedOrRefuse(*this, Request()("partyid"));
       // Only the organiser's own party; a visitor organises none.
       db::Recordset party;
       party.Open(sql::statement("select * from party where id={} and userid={}", *partyId, memberId), conn,

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "framework/html.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "members/album_access.h"
 #include "members/album_cell.h"
 #include "members/paging_bar.h"
 #include "members/photo_list.h"
-#include "members/request_numbers.h"
 #include "members/viewer_rules.h"
 #include "profile/member_record.h"
 
@@ -74,7 +74,7 @@ void zurva::memberphoto(const Variant& sql, const Variant& ptype, const Variant&
       const bool other = eq(ptype, "other");
       std::string key = "id";
       if (other) key = Request()("storyid").str().empty() ? "partyid" : "storyid";
-      const std::optional<std::int32_t> linkId = members::wholeNumber(Request()(key));
+      const std::optional<std::int32_t> linkId = numbers::digits(Request()(key));
       if (!linkId) Msg("请求错误！", "-1", 1);
 
       Response().Write("\r\n");
@@ -104,7 +104,7 @@ void zurva::memberphoto(const Variant& sql, const Variant& ptype, const Variant&
                                .numberedFirstPage = false,
                                .jumpSelect = false,
                                .layout = members::BarLayout::Indented};
-        bar.page = members::clampedPage(requested, bar.pageCount);
+        bar.page = numbers::clampedPage(requested, bar.pageCount);
         const bool bigPhotos = viewer.isMember() && viewer.grade() >= 2;
         const std::string token = idasc(*linkId).str();
         long p = (bar.page - 1) * kPerPage;

@@ -5,10 +5,10 @@
 
 #include "framework/html.h"
 #include "framework/links.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "members/profile_labels.h"
 #include "profile/code_tables.h"
-#include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
@@ -112,7 +112,8 @@ int friendshipFlag(db::Connection& conn, long memberId, const CardViewer& viewer
 // Age in years from the first four characters of userdata; "" when they are
 // not a year.
 std::string ageText(const std::string& userdata) {
-  const std::optional<std::int32_t> year = wholeNumber(Variant(member::birthYearText(userdata)));
+  const std::optional<std::int32_t> year =
+      numbers::digits(Variant(member::birthYearText(userdata)));
   if (!year || Len(member::birthYearText(userdata)) != 4) return "";
   return std::to_string(Year(Now()) - *year);
 }

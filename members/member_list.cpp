@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "framework/numbers.h"
 #include "framework/viewer.h"
 #include "members/member_card.h"
 #include "members/paging_bar.h"
@@ -43,10 +44,7 @@ Variant zurva::showmeminfo(const Variant& sql, const Variant& SqlLocalName, cons
                              .records = rs.RecordCount(),
                              .base = Request().ServerVariables("SCRIPT_NAME").str() + "?",
                              .carried = Request()("sex").str().empty() ? "" : "&sex=1"};
-      if (!requested.isEmpty()) {
-        const double page = bankersRound(toNumber(requested));
-        bar.page = page < 1 ? 1 : page > double(bar.pageCount) ? bar.pageCount : long(page);
-      }
+      bar.page = numbers::roundedPage(requested, bar.pageCount);
       rs.setAbsolutePage(bar.page);
 
       std::string out = "\r\n\r\n";

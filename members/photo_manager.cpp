@@ -17,11 +17,11 @@
 
 #include "db/db.h"
 #include "framework/html.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "host/objects.h"
 #include "members/photo_list.h"
-#include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "runtime/text.h"
 
@@ -72,7 +72,7 @@ void zurva::photo_show(const Variant& SqlLocalName, const Variant& SqlUserName, 
     long memberId = 0;
     std::string linkParameter;
     if (administratorMode) {
-      const std::optional<std::int32_t> id = members::wholeNumber(queryUserid);
+      const std::optional<std::int32_t> id = numbers::digits(queryUserid);
       if (!id) Msg("请求错误！", "-1", 1);
       memberId = *id;
       linkParameter = "userid=" + std::to_string(memberId) + "&";
@@ -113,16 +113,16 @@ void zurva::photo_show(const Variant& SqlLocalName, const Variant& SqlUserName, 
         .memberWithoutAdministrator = viewer.isMember() && !viewer.isAdministrator(),
     };
     resume([&] {
-      const long pageNumber = members::clampedPage(requestedPage, members::managerPageCount(long(entries.size())));
+      const long pageNumber =
+          numbers::clampedPage(requestedPage, members::managerPageCount(long(entries.size())));
       Response().Write(members::managerPage(*this, page, pageNumber));
     });
 
     // The entry an action names: a number within the album, else nothing.
     const auto entryIndex = [&](const Variant& value) -> std::optional<std::size_t> {
-      if (value.isEmpty() || value.str().empty() || !IsNumeric(value)) return std::nullopt;
-      const double index = std::floor(toNumber(value));
-      if (index < 0 || index >= double(entries.size())) return std::nullopt;
-      return std::size_t(index);
+      const std::optional<double> index = numbers::floored(value);
+      if (!index || *index < 0 || *index >= double(entries.size())) return std::nullopt;
+      return std::size_t(*index);
     };
     const auto refuse = [&](const std::string& what) {
       WriteLog(logMessage(logTagOf("photo_show"),

@@ -8,6 +8,7 @@
 // index script after the select, or by a script that scans a select's options
 // for the stored name.
 #include "db/db.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
@@ -22,16 +23,6 @@ using profile::OptionStyle;
 using profile::ProfileRow;
 using profile::Quote;
 using profile::scriptNumber;
-
-// The member number a request names: a number that converts to 32 bits.
-std::optional<std::int32_t> memberNumber(const Variant& value) {
-  if (value.isEmpty() || !IsNumeric(value)) return std::nullopt;
-  try {
-    return CLng(value);
-  } catch (const VbError&) {
-    return std::nullopt;
-  }
-}
 
 constexpr std::string_view kGrey = "border:1px solid #b9b9b9;color: #b9b9b9;";
 
@@ -376,13 +367,13 @@ Variant zurva::admin_editinfo(const Variant& SqlLocalName, const Variant& SqlUse
     // The member number is checked, and the row read, before any text is
     // built: a request that names no member gets a message, not a page cut
     // off after its first rows.
-    const Variant userid = Request()("userid");
-    if (!memberNumber(userid)) {
+    const std::optional<std::int32_t> userid = numbers::guarded(Request()("userid"));
+    if (!userid) {
       Msg("请求错误！", "-1", 1);
       return;
     }
-    const std::optional<ProfileRow> found =
-        profile::readProfileRow(conn, sql::statement("select * from [zurva_user] where userid={}", sql::lng(userid)));
+    const std::optional<ProfileRow> found = profile::readProfileRow(
+        conn, sql::statement("select * from [zurva_user] where userid={}", *userid));
     if (!found) {
       Msg("请求错误！", "-1", 1);
       return;

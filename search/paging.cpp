@@ -5,6 +5,7 @@
 #include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/links.h"
+#include "framework/numbers.h"
 #include "framework/zurva.h"
 
 namespace zurvafun::search {
@@ -32,9 +33,7 @@ constexpr const char* kScriptTail = "'+this.options[this.selectedIndex].value";
 
 long pageNumber(zurva& z, const Variant& requested, long pageCount) {
   z.pages(requested);
-  const double asked = bankersRound(toNumber(requested));
-  if (!(asked >= 1)) return 1;
-  return asked > double(pageCount) ? std::max(pageCount, 1L) : long(asked);
+  return numbers::roundedPage(requested, pageCount);
 }
 
 std::string pagingBar(zurva& z, const Paging& p, BarPlace place) {

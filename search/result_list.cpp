@@ -10,6 +10,7 @@
 #include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/links.h"
+#include "framework/numbers.h"
 #include "framework/site_settings.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
@@ -165,11 +166,11 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
         if (eq(kind, "0")) {
           // A member number must be one: any other text is a bad request and
           // never reaches the statement. A field left out counts as 0.
-          const Variant number = name.isEmpty() ? Variant(0) : Variant(Trim(name.str()));
-          if (!IsNumeric(number) || std::abs(toNumber(number)) >= 2147483647.0)
-            Msg("请求错误！", "-1", 2);
-          query = sql::statement("select  * from zurva_user  where userid={}{}{}", sql::lng(number),
-                                 status, hidden);
+          const std::optional<std::int32_t> number =
+              numbers::guarded(name.isEmpty() ? Variant(0) : Variant(Trim(name.str())));
+          if (!number) Msg("请求错误！", "-1", 2);
+          query = sql::statement("select  * from zurva_user  where userid={}{}{}", *number, status,
+                                 hidden);
         } else if (eq(kind, "1")) {
           query = sql::statement("select  * from zurva_user  where nickname='{}' {}{}", sql::text(Trim(name.str())),
                                  status, hidden);

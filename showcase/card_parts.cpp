@@ -46,7 +46,8 @@ bool showsThePhoto(const Variant& image) {
 }
 
 std::string ageText(std::string_view userdata) {
-  const std::optional<std::int32_t> year = wholeNumber(std::string_view(member::birthYearText(userdata)));
+  const std::optional<std::int32_t> year =
+      numbers::digits(std::string_view(member::birthYearText(userdata)));
   if (!year) return "";
   return std::to_string(Year(Now()) - *year);
 }

@@ -96,9 +96,10 @@ void appendGalleryCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
 
   // The head photo by the member's privacy setting; a friend test only where
   // it can matter.
-  const Variant visibility = wholeNumber(m.ifphotolook).value_or(1);
-  const int iffriend =
-      eq(visibility, 3) && !viewer.guest ? friendFlag(conn, id, viewer.id, wholeNumber(visibility)) : 0;
+  const Variant visibility = numbers::digits(m.ifphotolook).value_or(1);
+  const int iffriend = eq(visibility, 3) && !viewer.guest
+                           ? friendFlag(conn, id, viewer.id, numbers::digits(visibility))
+                           : 0;
   const Variant image = headPhoto(z, viewer, id, m.smallphoto, visibility, iffriend, m.sex, width, height);
   const html::Html photo =
       showsThePhoto(image)

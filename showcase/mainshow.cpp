@@ -141,8 +141,8 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
             if (std::find(provinces.begin(), provinces.end(), name) == provinces.end()) provinces.push_back(name);
           }
         }
-        const std::optional<std::int32_t> p = showcase::wholeNumber(city);
-        const std::optional<std::int32_t> c = showcase::wholeNumber(city1);
+        const std::optional<std::int32_t> p = numbers::digits(city);
+        const std::optional<std::int32_t> c = numbers::digits(city1);
         if (!p || *p < 0 || *p >= std::int32_t(provinces.size()) || !c) {
           Msg("参数错误！", -1, 2);
           return;

@@ -42,8 +42,8 @@ constexpr const char* kTooLittleMoney = "申请我型我秀所需E币大于现�
 // "agefrom-ageto"; std::nullopt when the two are not whole ages from 18 to 99
 // in order (the criteria then stay as they are).
 std::optional<std::string> withAgeRange(const Variant& userbz, const Variant& agefrom, const Variant& ageto) {
-  const std::optional<std::int32_t> from = showcase::wholeNumber(agefrom);
-  const std::optional<std::int32_t> to = showcase::wholeNumber(ageto);
+  const std::optional<std::int32_t> from = numbers::digits(agefrom);
+  const std::optional<std::int32_t> to = numbers::digits(ageto);
   if (!from || !to || *from < kYoungest || *to > kOldest || *from > *to) return std::nullopt;
   const std::string range = std::to_string(*from) + "-" + std::to_string(*to);
   std::vector<std::string> items = Split(userbz.str(), "#");

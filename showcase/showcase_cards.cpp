@@ -127,13 +127,13 @@ constexpr std::string_view kHorizontalClose = "</td><td width=\"10\"></td>\r\n";
 // The visibility code of field 9 (blanks trimmed); 1 (everybody) when it is
 // not a number.
 Variant visibilityOf(const ShowcaseEntry& entry) {
-  return wholeNumber(std::string_view(Trim(entry.fields[9]))).value_or(1);
+  return numbers::digits(std::string_view(Trim(entry.fields[9]))).value_or(1);
 }
 
 // A field the vertical layout passes on as a whole number: the number, or the
 // text as stored when it is none.
 Variant asNumber(const std::string& field) {
-  const std::optional<std::int32_t> n = wholeNumber(std::string_view(field));
+  const std::optional<std::int32_t> n = numbers::digits(std::string_view(field));
   return n ? Variant(*n) : Variant(field);
 }
 
@@ -158,11 +158,12 @@ void appendLargeCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
   if (row.eof()) return;  // the member is gone: no card
   const auto& f = entry.fields;
   const Variant visibility = visibilityOf(entry);
-  const int iffriend = viewer.guest ? 0 : friendFlag(conn, id, viewer.id, wholeNumber(visibility));
+  const int iffriend =
+      viewer.guest ? 0 : friendFlag(conn, id, viewer.id, numbers::digits(visibility));
   const Variant photo =
       headPhoto(z, viewer, id, Variant(Trim(f[8])), visibility, iffriend, Variant(f[0]), width, height);
   const std::string token = z.idasc(id).str();
-  const std::optional<std::int32_t> grade = wholeNumber(std::string_view(f[4]));
+  const std::optional<std::int32_t> grade = numbers::digits(std::string_view(f[4]));
   const member::UserData data = member::readUserData(f[2]);
   const std::string native = data.nativeRegion.empty() ? "" : "祖籍" + data.nativeRegion;
 
@@ -201,7 +202,8 @@ void appendCompactCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
   const auto& f = entry.fields;
   const bool vertical = layout == Layout::Vertical;
   const Variant visibility = visibilityOf(entry);
-  const int iffriend = viewer.guest ? 0 : friendFlag(conn, id, viewer.id, wholeNumber(visibility));
+  const int iffriend =
+      viewer.guest ? 0 : friendFlag(conn, id, viewer.id, numbers::digits(visibility));
   const Variant photo = headPhoto(z, viewer, id, Variant(vertical ? Trim(f[8]) : f[8]), visibility,
                                   iffriend, vertical ? asNumber(f[0]) : Variant(f[0]), width, height);
   const member::UserData data = member::readUserData(f[2]);

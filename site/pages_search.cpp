@@ -8,9 +8,9 @@
 
 #include "db/db.h"
 #include "framework/escape.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
-#include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "site/pages.h"
 #include "site/site_page.h"
@@ -86,7 +86,7 @@ void hidePage(serve::PageContext& p) {
   if (!viewer) return notePage(z, p, window, "请先登录。");
   // An id that is no member number (not a whole number, or beyond 32 bits)
   // is a bad request.
-  const std::optional<std::int32_t> hidden = members::wholeNumber(p.Request.QueryString("id"));
+  const std::optional<std::int32_t> hidden = numbers::digits(p.Request.QueryString("id"));
   if (!hidden || *hidden <= 0) return notePage(z, p, window, "请求错误！");
   confirmBeforeActing(z, p,
                       {.title = window.title,
