@@ -147,24 +147,25 @@ void appendMemberCard(std::string& out, zurva& z, db::Connection& conn, const db
   const std::string household =
       data.household.city.empty() ? data.household.province : data.household.province + "-" + data.household.city;
   kCardFacts.appendTo(
-      out, {{"profile", profile},
-            {"nickname", row("nickname")},
-            {"upgrade", siteLink(z, "ReadyBuy.html")},
-            {"badge", trusted(z.dj(row("grade")))},
-            {"trustPage", siteLink(z, "xjrz.asp")},
-            {"trust", row("trust")},
-            {"sex", trusted(codes::labelOrEmpty(codes::kSex, row("sex").str()))},
-            {"age", ageText(userdata)},
-            {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, row("field").str()))},
-            {"household", household},
-            {"marital", trusted(labelOf(kMaritalStatuses, data.marital))},
-            {"education", trusted(labelOf(kCardEducations, data.education))},
-            {"height", row("height_")},
-            {"weight", row("weight_")},
-            {"nativeRegion", data.nativeRegion.empty() ? std::string() : "祖籍" + data.nativeRegion},
-            {"looks", looksText(data.looks)},
-            // Encoded before the cut: the text is HTML already.
-            {"introduction", trusted(introduction(z, row("aboutus")))}});
+      out,
+      {{"profile", profile},
+       {"nickname", row("nickname")},
+       {"upgrade", siteLink(z, "ReadyBuy.html")},
+       {"badge", trusted(z.dj(row("grade")))},
+       {"trustPage", siteLink(z, "xjrz.asp")},
+       {"trust", row("trust")},
+       {"sex", trusted(codes::labelOrEmpty(codes::kSex, row("sex").str()))},
+       {"age", ageText(userdata)},
+       {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, row("field").str()))},
+       {"household", household},
+       {"marital", trusted(codes::labelOrEmpty(codes::kMaritalPadded, data.marital))},
+       {"education", trusted(codes::labelOrEmpty(codes::kEducationCard, data.education))},
+       {"height", row("height_")},
+       {"weight", row("weight_")},
+       {"nativeRegion", data.nativeRegion.empty() ? std::string() : "祖籍" + data.nativeRegion},
+       {"looks", looksText(data.looks)},
+       // Encoded before the cut: the text is HTML already.
+       {"introduction", trusted(introduction(z, row("aboutus")))}});
   kCardActions.appendTo(out, {{"message", siteLink(z, "userid_" + id + "_sendmsg.html")},
                               {"friend", siteLink(z, "userid_" + id + "_addfriends.html")},
                               {"wink", siteLink(z, "love1.asp?userid=" + id + "&submitok=ww")},

@@ -106,7 +106,7 @@ void appendIdentityRows(std::string& out, const PanelContext& panel) {
             {"weight", panel.row("weight_")},
             {"bodyShape", trusted(codes::labelOrEmpty(codes::kBodyShape, panel.text("tx")))},
             {"looks", looksText(panel.data.looks)},
-            {"marital", trusted(labelOf(kMaritalStatuses, panel.data.marital))},
+            {"marital", trusted(codes::labelOrEmpty(codes::kMaritalPadded, panel.data.marital))},
             {"maritalVerified", verified(panel, "hyphoto")}});
 }
 

@@ -8,8 +8,8 @@
 #include "framework/links.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
+#include "profile/code_tables.h"
 #include "runtime/text.h"
-#include "showcase/card_labels.h"
 
 namespace zurvafun::showcase {
 
@@ -144,7 +144,7 @@ html::Html incomeText(zurva& z, int iffriend, const std::string& pay) {
   // ifshow escapes the value it shows, so only its notices start with a tag.
   if (shown.starts_with("<font")) return trusted(shown);
   if (shown.empty()) return {};
-  return trusted(incomeLabel(Left(shown, Len(shown) - 1)));
+  return trusted(codes::labelOrEmpty(codes::kIncome, Left(shown, Len(shown) - 1)));
 }
 
 }  // namespace
@@ -176,17 +176,18 @@ void appendLargeCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
                            {"grade", trusted(z.dj(grade ? Variant(*grade) : Variant::null()))},
                            {"xjrz", siteLink(z, "xjrz.asp")},
                            {"trust", f[5]}});
-  kLargeFacts.appendTo(out, {{"sex", trusted(sexLabel(f[0]))},
-                             {"age", ageText(f[2])},
-                             {"occupation", trusted(occupationLabel(f[7]))},
-                             {"household", placeText(data.household)},
-                             {"marital", trusted(maritalLabel(data.marital))},
-                             {"education", trusted(educationLabel(data.education))},
-                             {"height", row("height_")},
-                             {"weight", row("weight_")},
-                             {"native", native},
-                             {"looks", looksLabel(data.looks)},
-                             {"intro", trusted(introText(z, row("aboutus"), 200))}});
+  kLargeFacts.appendTo(
+      out, {{"sex", trusted(codes::labelOrEmpty(codes::kSex, f[0]))},
+            {"age", ageText(f[2])},
+            {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, f[7]))},
+            {"household", placeText(data.household)},
+            {"marital", trusted(codes::labelOrEmpty(codes::kMarital, data.marital))},
+            {"education", trusted(codes::labelOrEmpty(codes::kEducationShown, data.education))},
+            {"height", row("height_")},
+            {"weight", row("weight_")},
+            {"native", native},
+            {"looks", codes::looksLabel(data.looks)},
+            {"intro", trusted(introText(z, row("aboutus"), 200))}});
   const std::string m = std::to_string(id);
   kLargeActions.appendTo(out, {{"sendmsg", siteLink(z, "sendmsg.asp?userid=" + m)},
                                {"addfriends", siteLink(z, "userid_" + m + "_addfriends.html")},
@@ -209,16 +210,17 @@ void appendCompactCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
   const member::UserData data = member::readUserData(f[2]);
 
   if (!vertical) out += kHorizontalOpen;
-  kCompactCard.appendTo(out, {{"profile", trusted(profileLink(z, id))},
-                              {"photo", trusted(photo)},
-                              {"nickname", f[3]},
-                              {"xjrz", siteLink(z, "xjrz.asp")},
-                              {"trust", vertical ? asNumber(f[5]) : Variant(f[5])},
-                              {"residence", placeText(data.residence)},
-                              {"age", ageText(f[2])},
-                              {"education", trusted(educationLabel(data.education))},
-                              {"occupation", trusted(occupationLabel(f[7]))},
-                              {"income", incomeText(z, iffriend, f[6])}});
+  kCompactCard.appendTo(
+      out, {{"profile", trusted(profileLink(z, id))},
+            {"photo", trusted(photo)},
+            {"nickname", f[3]},
+            {"xjrz", siteLink(z, "xjrz.asp")},
+            {"trust", vertical ? asNumber(f[5]) : Variant(f[5])},
+            {"residence", placeText(data.residence)},
+            {"age", ageText(f[2])},
+            {"education", trusted(codes::labelOrEmpty(codes::kEducationShown, data.education))},
+            {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, f[7]))},
+            {"income", incomeText(z, iffriend, f[6])}});
   out += vertical ? kVerticalSpacer : kHorizontalClose;
 }
 
