@@ -142,7 +142,7 @@ class Conversation {
   // The rows between the two members by time of sending, newest or oldest first.
   db::Recordset conversation(bool newestFirst) {
     db::Recordset rs;
-    const sql::Statement byTime = sql::verbatim(newestFirst ? "desc" : "");
+    const sql::Statement byTime = newestFirst ? sql::verbatim("desc") : sql::Statement();
     rs.Open(sql::statement("select * from Sendbooks  where (userid={} and senduserid={} or "
                            "senduserid={} and userid={}) order by addtime {}",
                            me_, other_, me_, other_, byTime),

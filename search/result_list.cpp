@@ -87,7 +87,7 @@ constexpr const char* kAdminTableEnd = "</table>\t\t\t\t\t  \r\n";
 // paging links carry. The last matching test wins; any other value is the
 // default order.
 struct Sort {
-  const char* clause = " order by ";
+  sql::Literal clause = " order by ";
   const char* suffix = "";
 };
 
@@ -106,13 +106,13 @@ bool numberIs(const Variant& v, double n) { return IsNumeric(v) && toNumber(v) =
 // " and (userid>N or userid<N)" for each member the viewer hid from his
 // searches. A viewer without a member login or without a record hides nobody.
 sql::Statement hiddenMembers(db::Connection& conn, const Viewer& viewer, std::int32_t viewerId) {
-  std::string exclusion;
-  if (!viewer.isMember()) return sql::verbatim(exclusion);
+  sql::Statement exclusion;
+  if (!viewer.isMember()) return exclusion;
   db::Recordset list = conn.Execute(sql::statement("select nosou from zurva_user where userid={}", viewerId));
-  if (list.eof()) return sql::verbatim(exclusion);
+  if (list.eof()) return exclusion;
   for (long id : member::readNosou(list(0).str()))
-    exclusion += sql::statement(" and (userid>{} or userid<{})", id, id).str();
-  return sql::verbatim(exclusion);
+    exclusion += sql::statement(" and (userid>{} or userid<{})", id, id);
+  return exclusion;
 }
 
 std::string adminRow(zurva& z, const db::Recordset& rs) {
@@ -150,9 +150,9 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
                            {"byRegistration", siteLink(*this, "result.asp?order=4")},
                            {"byLastLogin", siteLink(*this, "result.asp?order=2")}});
 
-      const sql::Statement status = sql::verbatim(adminView ? "" : kStatusFilter);
+      const sql::Statement status = adminView ? sql::Statement() : sql::verbatim(kStatusFilter);
       const sql::Statement hidden =
-          adminView ? sql::verbatim("") : hiddenMembers(conn, viewer, listViewer.id);
+          adminView ? sql::Statement() : hiddenMembers(conn, viewer, listViewer.id);
       const Variant menu = Request().QueryString("menu");
       const Sort sort = sortOf(Request());
 
@@ -183,8 +183,9 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
         // built itself); a visit without one finds nothing.
         const std::string condition = Session()("iwhere").str();
         if (!condition.empty())
-          query = sql::statement("select top 200 * from zurva_user  where {}{}{}{}grade desc,trust desc",
-                                 sql::verbatim(condition), status, hidden, sql::verbatim(sort.clause));
+          query = sql::statement(
+              "select top 200 * from zurva_user  where {}{}{}{}grade desc,trust desc",
+              sql::StoredCondition(condition), status, hidden, sql::verbatim(sort.clause));
       }
 
       db::Recordset rs;

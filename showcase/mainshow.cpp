@@ -160,7 +160,8 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
       const sql::Statement placed =
           home ? sql::verbatim("maincity='#'")
                : sql::statement("nextcity='{}'", sql::text(region.province + "#" + region.city));
-      const sql::Statement money = sql::verbatim(home ? "citymoney" : "nextcitymoney");
+      const sql::Statement money =
+          home ? sql::verbatim("citymoney") : sql::verbatim("nextcitymoney");
       const sql::Statement candidates = sql::statement(
           "select userid,{},case when {} then 1 else 0 end from zurva_user where ok=1{}"
           " and smallphoto like 'smallphoto%.jpg1' and ifclose=0 and ifdel=0 and iferro=0",
