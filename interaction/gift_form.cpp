@@ -116,7 +116,7 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
     }
 
     const html::Html dot = trusted(kDot);
-    std::string form = kFormHead({{"action", siteLink(*this, "sendsave.asp")}}).str();
+    std::string form = kFormHead({{"action", unescapedSiteLink(*this, "sendsave.asp")}}).str();
     kGiftRows.appendTo(form, {{"imgs", gift("imgs")},
                               {"dot", dot},
                               {"name", gift("name")},
@@ -131,8 +131,8 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
       kTypedReceiver.appendTo(form, {{"dot", dot}});
     }
     kMessageRow.appendTo(form, {{"dot", dot},
-                                {"upgrade", siteLink(*this, "ReadyBuy.asp")},
-                                {"about", siteLink(*this, "readybuy.asp")}});
+                                {"upgrade", unescapedSiteLink(*this, "ReadyBuy.asp")},
+                                {"about", unescapedSiteLink(*this, "readybuy.asp")}});
 
     // The friends: accepted friendships in either direction, newest first.
     std::string friends;
@@ -166,7 +166,7 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
         kFriendRow.appendTo(friends, {{"friend", friendId},
                                       {"number", trusted(gradeshow(friendId))},
                                       {"nickname", trusted(HtmlOut(nickname))},
-                                      {"trustPage", siteLink(*this, "xjrz.asp")},
+                                      {"trustPage", unescapedSiteLink(*this, "xjrz.asp")},
                                       {"trust", trust},
                                       {"grade", trusted(dj(memberGrade))}});
       }
@@ -180,13 +180,13 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
       for (long p = 1; p <= rs.PageCount(); ++p)
         kPageOption.appendTo(options, {{"page", p}, {"selected", trusted(p == page ? " selected" : "")}});
       kPagingBar.appendTo(
-          friends,
-          {{"page", page},
-           {"pages", rs.PageCount()},
-           {"records", rs.RecordCount()},
-           {"jump", siteLink(*this, Request().ServerVariables("SCRIPT_NAME").str() + query +
-                                    "&page='+this.options[this.selectedIndex].value")},
-           {"options", trusted(options)}});
+          friends, {{"page", page},
+                    {"pages", rs.PageCount()},
+                    {"records", rs.RecordCount()},
+                    {"jump", unescapedSiteLink(
+                                 *this, Request().ServerVariables("SCRIPT_NAME").str() + query +
+                                            "&page='+this.options[this.selectedIndex].value")},
+                    {"options", trusted(options)}});
     }
 
     kLastRow.appendTo(form, {{"price", gift("emoney")},

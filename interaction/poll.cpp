@@ -49,7 +49,7 @@ Variant zurva::d_vote(const Variant& SqlLocalName, const Variant& SqlUserName,
     if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
     trapOff([&] {
-      std::string box = kBoxHead({{"action", siteLink(*this, "vote.html")}}).str();
+      std::string box = kBoxHead({{"action", unescapedSiteLink(*this, "vote.html")}}).str();
       // Several active polls: the oldest one.
       db::Recordset poll = conn.Execute("SELECT * FROM [vote] where IsChecked=1 order by id");
       if (poll.eof()) {
@@ -64,7 +64,7 @@ Variant zurva::d_vote(const Variant& SqlLocalName, const Variant& SqlUserName,
                                  {"text", trusted(option)}});
         }
       }
-      kBoxEnd.appendTo(box, {{"results", siteLink(*this, "vote.asp?stype=view")}});
+      kBoxEnd.appendTo(box, {{"results", unescapedSiteLink(*this, "vote.asp?stype=view")}});
       result = box;
     });
   });

@@ -135,7 +135,7 @@ void appendMemberCard(std::string& out, zurva& z, db::Connection& conn, const db
   const long memberId = CLng(userid);
   const std::string id = std::to_string(memberId);
   const Variant ifphotolook = row("ifphotolook");
-  const html::Html profile = siteLink(z, "id_" + z.idasc(memberId).str() + "_por.html");
+  const html::Html profile = unescapedSiteLink(z, "id_" + z.idasc(memberId).str() + "_por.html");
   const std::string userdata = row("userdata").str();
   const member::UserData data = member::readUserData(userdata);
   const int friendFlag = friendshipFlag(conn, memberId, viewer, ifphotolook);
@@ -150,9 +150,9 @@ void appendMemberCard(std::string& out, zurva& z, db::Connection& conn, const db
       out,
       {{"profile", profile},
        {"nickname", row("nickname")},
-       {"upgrade", siteLink(z, "ReadyBuy.html")},
+       {"upgrade", unescapedSiteLink(z, "ReadyBuy.html")},
        {"badge", trusted(z.dj(row("grade")))},
-       {"trustPage", siteLink(z, "xjrz.asp")},
+       {"trustPage", unescapedSiteLink(z, "xjrz.asp")},
        {"trust", row("trust")},
        {"sex", trusted(codes::labelOrEmpty(codes::kSex, row("sex").str()))},
        {"age", ageText(userdata)},
@@ -166,11 +166,12 @@ void appendMemberCard(std::string& out, zurva& z, db::Connection& conn, const db
        {"looks", looksText(data.looks)},
        // Encoded before the cut: the text is HTML already.
        {"introduction", trusted(introduction(z, row("aboutus")))}});
-  kCardActions.appendTo(out, {{"message", siteLink(z, "userid_" + id + "_sendmsg.html")},
-                              {"friend", siteLink(z, "userid_" + id + "_addfriends.html")},
-                              {"wink", siteLink(z, "love1.asp?userid=" + id + "&submitok=ww")},
-                              {"favourite", siteLink(z, "userid_" + id + "_sc.html")},
-                              {"hide", siteLink(z, "id_" + id + "_nosou.html")}});
+  kCardActions.appendTo(out,
+                        {{"message", unescapedSiteLink(z, "userid_" + id + "_sendmsg.html")},
+                         {"friend", unescapedSiteLink(z, "userid_" + id + "_addfriends.html")},
+                         {"wink", unescapedSiteLink(z, "love1.asp?userid=" + id + "&submitok=ww")},
+                         {"favourite", unescapedSiteLink(z, "userid_" + id + "_sc.html")},
+                         {"hide", unescapedSiteLink(z, "id_" + id + "_nosou.html")}});
 }
 
 }  // namespace zurvafun::members

@@ -39,7 +39,9 @@ long pageNumber(zurva& z, const Variant& requested, long pageCount) {
 std::string pagingBar(zurva& z, const Paging& p, BarPlace place) {
   // The script path names the page itself; it is escaped where it lands.
   const std::string script = htmlEscape(jsEscape(p.script));
-  auto link = [&](long page) { return siteLink(z, script + "?Page=" + std::to_string(page) + p.suffix); };
+  auto link = [&](long page) {
+    return unescapedSiteLink(z, script + "?Page=" + std::to_string(page) + p.suffix);
+  };
   std::string out = kCounts({{"page", p.page}, {"pages", p.pageCount}, {"records", p.recordCount}}).str();
   if (p.page == 1) out += kNoBackLinks;
   else kBackLinks.appendTo(out, {{"first", link(1)}, {"previous", link(p.page - 1)}});

@@ -145,10 +145,10 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
     if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
     trapOff([&] {
       std::string out;
-      kHead.appendTo(out, {{"action", siteLink(*this, "Result.asp")},
-                           {"byDefault", siteLink(*this, "result.asp?order=0")},
-                           {"byRegistration", siteLink(*this, "result.asp?order=4")},
-                           {"byLastLogin", siteLink(*this, "result.asp?order=2")}});
+      kHead.appendTo(out, {{"action", unescapedSiteLink(*this, "Result.asp")},
+                           {"byDefault", unescapedSiteLink(*this, "result.asp?order=0")},
+                           {"byRegistration", unescapedSiteLink(*this, "result.asp?order=4")},
+                           {"byLastLogin", unescapedSiteLink(*this, "result.asp?order=2")}});
 
       const sql::Statement status = adminView ? sql::Statement() : sql::verbatim(kStatusFilter);
       const sql::Statement hidden =

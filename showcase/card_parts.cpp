@@ -65,7 +65,7 @@ std::string introText(zurva& z, const Variant& aboutus, int length) {
 }
 
 std::string profileLink(zurva& z, std::int32_t member) {
-  return siteLink(z, "id_" + z.idasc(member).str() + "_por.html").str();
+  return unescapedSiteLink(z, "id_" + z.idasc(member).str() + "_por.html").str();
 }
 
 }  // namespace zurvafun::showcase

@@ -79,13 +79,13 @@ Variant zurva::myshow_apply(const Variant& SqlLocalName, const Variant& SqlUserN
     const member::Range ages = member::readUserBz(row("userbz").str()).range(member::kAgeRange);
 
     std::string form;
-    kFormTop.appendTo(form, {{"save", siteLink(*this, "save.asp")},
+    kFormTop.appendTo(form, {{"save", unescapedSiteLink(*this, "save.asp")},
                              {"nickname", viewer.member("nickname")},
                              {"balance", balance},
-                             {"history", siteLink(*this, "History.html")}});
+                             {"history", unescapedSiteLink(*this, "History.html")}});
     if (showcase::freeDaysPending(row("moneytime"))) {
       kFreeDays.appendTo(form, {{"days", row("iflianxi")},
-                                {"free", siteLink(*this, "action_free_save.html")}});
+                                {"free", unescapedSiteLink(*this, "action_free_save.html")}});
     }
     kOrder.appendTo(form, {{"today", trusted(FormatDT(Now(), 5))},
                            {"balance", balance},

@@ -124,7 +124,7 @@ void zurva::myshow_save(const Variant& SqlLocalName, const Variant& SqlUserName,
       if (charged != 1) Msg(kTooLittleMoney, "-1", 2);
       ledger(cost, "<我型我秀>申请:" + std::to_string(days) + "天");
     });
-    Msg(kBought, siteLink(*this, "index.html").str(), 2);
+    Msg(kBought, unescapedSiteLink(*this, "index.html").str(), 2);
   });
 }
 

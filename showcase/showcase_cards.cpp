@@ -170,11 +170,11 @@ void appendLargeCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
   kLargeTop.appendTo(out, {{"width", width},
                            {"profile", trusted(profileLink(z, id))},
                            {"photo", trusted(photo)},
-                           {"por", siteLink(z, "por.asp?id=" + token)},
+                           {"por", unescapedSiteLink(z, "por.asp?id=" + token)},
                            {"nickname", f[3]},
-                           {"readybuy", siteLink(z, "ReadyBuy.asp")},
+                           {"readybuy", unescapedSiteLink(z, "ReadyBuy.asp")},
                            {"grade", trusted(z.dj(grade ? Variant(*grade) : Variant::null()))},
-                           {"xjrz", siteLink(z, "xjrz.asp")},
+                           {"xjrz", unescapedSiteLink(z, "xjrz.asp")},
                            {"trust", f[5]}});
   kLargeFacts.appendTo(
       out, {{"sex", trusted(codes::labelOrEmpty(codes::kSex, f[0]))},
@@ -189,11 +189,12 @@ void appendLargeCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
             {"looks", codes::looksLabel(data.looks)},
             {"intro", trusted(introText(z, row("aboutus"), 200))}});
   const std::string m = std::to_string(id);
-  kLargeActions.appendTo(out, {{"sendmsg", siteLink(z, "sendmsg.asp?userid=" + m)},
-                               {"addfriends", siteLink(z, "userid_" + m + "_addfriends.html")},
-                               {"wink", siteLink(z, "love1.asp?userid=" + m + "&submitok=ww")},
-                               {"favourite", siteLink(z, "sc.asp?userid=" + m)},
-                               {"nosou", siteLink(z, "nosou.asp?id=" + m)}});
+  kLargeActions.appendTo(out,
+                         {{"sendmsg", unescapedSiteLink(z, "sendmsg.asp?userid=" + m)},
+                          {"addfriends", unescapedSiteLink(z, "userid_" + m + "_addfriends.html")},
+                          {"wink", unescapedSiteLink(z, "love1.asp?userid=" + m + "&submitok=ww")},
+                          {"favourite", unescapedSiteLink(z, "sc.asp?userid=" + m)},
+                          {"nosou", unescapedSiteLink(z, "nosou.asp?id=" + m)}});
 }
 
 void appendCompactCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
@@ -214,7 +215,7 @@ void appendCompactCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
       out, {{"profile", trusted(profileLink(z, id))},
             {"photo", trusted(photo)},
             {"nickname", f[3]},
-            {"xjrz", siteLink(z, "xjrz.asp")},
+            {"xjrz", unescapedSiteLink(z, "xjrz.asp")},
             {"trust", vertical ? asNumber(f[5]) : Variant(f[5])},
             {"residence", placeText(data.residence)},
             {"age", ageText(f[2])},
