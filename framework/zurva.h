@@ -28,6 +28,12 @@ namespace db {
 class Connection;
 }
 
+// The named steps of a long method, kept in the method's own file: there a
+// specialization MethodSteps<Tag> (Tag a type of that file) holds the steps,
+// which may use what the method itself uses.
+template <class Method>
+struct MethodSteps;
+
 class zurva {
  public:
   zurva();
@@ -459,6 +465,8 @@ class zurva {
 
  private:
   friend struct ZurvaTestAccess;  // the tests reach the error modes through it
+  template <class Method>
+  friend struct MethodSteps;
 
   // ---------------------------------------------------------------- core: request context
   void AspClassInit();

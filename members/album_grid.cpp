@@ -60,6 +60,37 @@ constexpr html::Fragment kBarStart = "{{crlf}}                             <TR v
 constexpr html::Fragment kBarEnd = "&nbsp;</TD></TR></TBODY></TABLE>{{6 blanks}}{{28 blanks}}";
 constexpr html::Fragment kGridEnd = "{{crlf}}{{32 blanks}}{{32 blanks}}";
 
+// One page of the grid: three rows of three cells from the `shown`th entry
+// on, newest first (the last entry is the profile picture). The big photo
+// opens for silver and gold members; `token` names the album in its links.
+void appendCells(zurva& z, const std::vector<std::string>& approved, long shown, bool bigPhotos,
+                 const std::string& token, const Variant& small, std::string& out) {
+  const long count = long(approved.size());
+  long p = shown;
+  for (int row = 0; row < 3 && p < count; ++row) {
+    kRowStart.appendTo(out);
+    for (int cell = 0; cell < 3 && p < count; ++cell) {
+      ++p;
+      const long k = count - p;
+      const std::string& entry = approved[std::size_t(k)];
+      Variant link = "xc_page_" + std::to_string(k) + "_id_" + token + ".html";
+      members::kCellOpening.appendTo(out);
+      kCellPicture.appendTo(
+          out, {{"bigPhoto", bigPhotos ? kBigPhotoLink({{"link", trusted(z.showurl(link))}})
+                                       : trusted(kUpgradeAlert)},
+                {"thumbnail", small.str() + "/" + member::photoFileName(entry)}});
+      members::kCellCaption.appendTo(out);
+      kCellLabel.appendTo(
+          out, {{"label", trusted(k == count - 1 ? "<FONT color=red>形象照</FONT>" : "普通照")}});
+      members::kCellDate.appendTo(out, {{"date", members::albumUploadDate(entry)}});
+      out += "</TD></TR>";
+      members::kCellEnd.appendTo(out);
+      out.append(36, ' ');
+    }
+    kRowEnd.appendTo(out);
+  }
+}
+
 }  // namespace
 
 void zurva::memberphoto(const Variant& sql, const Variant& ptype, const Variant& small, const Variant& SqlLocalName,
@@ -106,28 +137,8 @@ void zurva::memberphoto(const Variant& sql, const Variant& ptype, const Variant&
                                .layout = members::BarLayout::Indented};
         bar.page = numbers::clampedPage(requested, bar.pageCount);
         const bool bigPhotos = viewer.isMember() && viewer.grade() >= 2;
-        const std::string token = idasc(*linkId).str();
-        long p = (bar.page - 1) * kPerPage;
-        for (int row = 0; row < 3 && p < count; ++row) {
-          kRowStart.appendTo(out);
-          for (int cell = 0; cell < 3 && p < count; ++cell) {
-            ++p;
-            const long k = count - p;
-            const std::string& entry = approved[std::size_t(k)];
-            Variant link = "xc_page_" + std::to_string(k) + "_id_" + token + ".html";
-            members::kCellOpening.appendTo(out);
-            kCellPicture.appendTo(
-                out, {{"bigPhoto", bigPhotos ? kBigPhotoLink({{"link", trusted(showurl(link))}}) : trusted(kUpgradeAlert)},
-                      {"thumbnail", small.str() + "/" + member::photoFileName(entry)}});
-            members::kCellCaption.appendTo(out);
-            kCellLabel.appendTo(out, {{"label", trusted(k == count - 1 ? "<FONT color=red>形象照</FONT>" : "普通照")}});
-            members::kCellDate.appendTo(out, {{"date", members::albumUploadDate(entry)}});
-            out += "</TD></TR>";
-            members::kCellEnd.appendTo(out);
-            out.append(36, ' ');
-          }
-          kRowEnd.appendTo(out);
-        }
+        appendCells(*this, approved, (bar.page - 1) * kPerPage, bigPhotos, idasc(*linkId).str(),
+                    small, out);
         kBarStart.appendTo(out);
         out += members::pagingBar(*this, bar);
         kBarEnd.appendTo(out);

@@ -347,6 +347,37 @@ constexpr html::Fragment kIntroductionAndSubmit =
     "      </tr>\r\n    </table></td>\r\n  </tr>\r\n</table>\r\n"
     "</FORM>\t\r\n<div align=\"left\"></div>\r\n</body>\r\n</html>\r\n";
 
+// The form's pieces in page order. `result` holds the page built so far
+// after each, so that a failure returns what was built.
+void writeForm(zurva& z, const ProfileRow& row, Variant& result, const Variant& SqlLocalName,
+               const Variant& SqlUserName, const Variant& SqlPassword,
+               const Variant& SqlDatabaseName) {
+  std::string page;
+  const auto add = [&](const html::Html& piece) {
+    page += piece.str();
+    result = page;
+  };
+  add(trusted(kFormStart));
+  add(accountRows(row));
+  add(nameRow(row));
+  add(trusted(kPairedTableStart));
+  add(identityRows(row));
+  add(bodyRows(row));
+  add(backgroundRow(row));
+  add(regionRow(row, z.citymenu(SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName,
+                                profile::kResidenceChange, "--请选择--", "province")));
+  add(educationHouseholdRow(row));
+  add(occupationRow(row));
+  add(housingIncomeRow(row));
+  add(starMobileRow(row));
+  add(habitsRow(row));
+  add(trusted(kRecoveryTableStart));
+  add(recoveryRows(row));
+  add(partnerRows(row));
+  add(contactBlock(row));
+  add(kIntroductionAndSubmit({{"intro", row.aboutus}}));
+}
+
 }  // namespace
 
 Variant zurva::admin_editinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
@@ -378,33 +409,7 @@ Variant zurva::admin_editinfo(const Variant& SqlLocalName, const Variant& SqlUse
       Msg("请求错误！", "-1", 1);
       return;
     }
-    const ProfileRow& row = *found;
-
-    // The page so far is the result, so that a failure returns what was built.
-    std::string page;
-    const auto add = [&](const html::Html& piece) {
-      page += piece.str();
-      result = page;
-    };
-    add(trusted(kFormStart));
-    add(accountRows(row));
-    add(nameRow(row));
-    add(trusted(kPairedTableStart));
-    add(identityRows(row));
-    add(bodyRows(row));
-    add(backgroundRow(row));
-    add(regionRow(row, citymenu(SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName, profile::kResidenceChange,
-                                "--请选择--", "province")));
-    add(educationHouseholdRow(row));
-    add(occupationRow(row));
-    add(housingIncomeRow(row));
-    add(starMobileRow(row));
-    add(habitsRow(row));
-    add(trusted(kRecoveryTableStart));
-    add(recoveryRows(row));
-    add(partnerRows(row));
-    add(contactBlock(row));
-    add(kIntroductionAndSubmit({{"intro", row.aboutus}}));
+    writeForm(*this, *found, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
   });
 }
 

@@ -129,7 +129,86 @@ std::string adminRow(zurva& z, const db::Recordset& rs) {
       .str();
 }
 
+struct SearchResult;
+
 }  // namespace
+
+// seach_result's steps: the statement the request asks for, and the page of
+// rows it finds.
+template <>
+struct MethodSteps<SearchResult> {
+  zurva& z;
+  db::Connection& conn;
+  bool adminView;
+  const search::ListViewer& listViewer;
+
+  // The statement, or none when the request cannot match anybody: the single
+  // search by member number, nickname or account name (menu 1), or the
+  // condition the search handler kept in the session.
+  std::optional<sql::Statement> query(const Viewer& viewer, const Sort& sort) {
+    const sql::Statement status = adminView ? sql::Statement() : sql::verbatim(kStatusFilter);
+    const sql::Statement hidden =
+        adminView ? sql::Statement() : hiddenMembers(conn, viewer, listViewer.id);
+    const Variant menu = z.Request().QueryString("menu");
+    if (eq(menu, "1") || eq(menu, "1#")) {
+      if (numberIs(listViewer.grade, 1) &&
+          !numberIs(siteSettings(z.Application())->baseInfo(25), 1))
+        z.Msg("非金银卡会员用户", "-2", 2);
+      const Variant kind = z.Request().Form("s_value");
+      const Variant name = z.Request().Form("s_name");
+      if (eq(kind, "0")) {
+        // A member number must be one: any other text is a bad request and
+        // never reaches the statement. A field left out counts as 0.
+        const std::optional<std::int32_t> number =
+            numbers::guarded(name.isEmpty() ? Variant(0) : Variant(Trim(name.str())));
+        if (!number) z.Msg("请求错误！", "-1", 2);
+        return sql::statement("select  * from zurva_user  where userid={}{}{}", *number, status,
+                              hidden);
+      }
+      if (eq(kind, "1"))
+        return sql::statement("select  * from zurva_user  where nickname='{}' {}{}",
+                              sql::text(Trim(name.str())), status, hidden);
+      return sql::statement("select  * from zurva_user  where zurvauser='{}' {}{}",
+                            sql::text(Trim(name.str())), status, hidden);
+    }
+    // The condition the search handler kept in the session (SQL text it
+    // built itself); a visit without one finds nothing.
+    const std::string condition = z.Session()("iwhere").str();
+    if (condition.empty()) return std::nullopt;
+    return sql::statement("select top 200 * from zurva_user  where {}{}{}{}grade desc,trust desc",
+                          sql::StoredCondition(condition), status, hidden,
+                          sql::verbatim(sort.clause));
+  }
+
+  // The requested page of `rs` between the two paging bars.
+  void writeRows(db::Recordset& rs, const Sort& sort, const Variant& width, const Variant& height,
+                 std::string& out) {
+    rs.PageSize = adminView ? 20 : 6;
+    search::Paging paging;
+    paging.page = search::pageNumber(z, z.Request()("Page"), rs.PageCount());
+    paging.pageCount = rs.PageCount();
+    paging.recordCount = rs.RecordCount();
+    paging.suffix = sort.suffix;
+    paging.script = z.Request().ServerVariables("SCRIPT_NAME").str();
+    rs.setAbsolutePage(paging.page);
+
+    out += search::pagingBar(z, paging, search::BarPlace::Top);
+    if (paging.recordCount > 200)
+      kTopHintRow.appendTo(out, {{"hint", trusted(kCapHint)}});
+    else
+      kTopEmptyHintRow.appendTo(out);
+    if (adminView) kAdminTableTop.appendTo(out);
+    for (long shown = 0; shown < rs.PageSize && !rs.eof(); ++shown) {
+      out +=
+          adminView ? adminRow(z, rs) : search::memberRow(z, conn, rs, listViewer, width, height);
+      rs.MoveNext();
+    }
+    if (adminView) out += kAdminTableEnd;
+    kBottomBarTable.appendTo(out);
+    out += search::pagingBar(z, paging, search::BarPlace::Bottom);
+    kClosing.appendTo(out, {{"hint", trusted(paging.recordCount >= 200 ? kCapHint : "")}});
+  }
+};
 
 Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
                             const Variant& SqlDatabaseName, const Variant& width, const Variant& height,
@@ -144,49 +223,14 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
     db::Connection conn;
     if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
     trapOff([&] {
+      MethodSteps<SearchResult> steps{*this, conn, adminView, listViewer};
       std::string out;
       kHead.appendTo(out, {{"action", unescapedSiteLink(*this, "Result.asp")},
                            {"byDefault", unescapedSiteLink(*this, "result.asp?order=0")},
                            {"byRegistration", unescapedSiteLink(*this, "result.asp?order=4")},
                            {"byLastLogin", unescapedSiteLink(*this, "result.asp?order=2")}});
-
-      const sql::Statement status = adminView ? sql::Statement() : sql::verbatim(kStatusFilter);
-      const sql::Statement hidden =
-          adminView ? sql::Statement() : hiddenMembers(conn, viewer, listViewer.id);
-      const Variant menu = Request().QueryString("menu");
       const Sort sort = sortOf(Request());
-
-      // The statement, or none when the request cannot match anybody.
-      std::optional<sql::Statement> query;
-      if (eq(menu, "1") || eq(menu, "1#")) {
-        if (numberIs(listViewer.grade, 1) && !numberIs(siteSettings(Application())->baseInfo(25), 1))
-          Msg("非金银卡会员用户", "-2", 2);
-        const Variant kind = Request().Form("s_value");
-        const Variant name = Request().Form("s_name");
-        if (eq(kind, "0")) {
-          // A member number must be one: any other text is a bad request and
-          // never reaches the statement. A field left out counts as 0.
-          const std::optional<std::int32_t> number =
-              numbers::guarded(name.isEmpty() ? Variant(0) : Variant(Trim(name.str())));
-          if (!number) Msg("请求错误！", "-1", 2);
-          query = sql::statement("select  * from zurva_user  where userid={}{}{}", *number, status,
-                                 hidden);
-        } else if (eq(kind, "1")) {
-          query = sql::statement("select  * from zurva_user  where nickname='{}' {}{}", sql::text(Trim(name.str())),
-                                 status, hidden);
-        } else {
-          query = sql::statement("select  * from zurva_user  where zurvauser='{}' {}{}",
-                                 sql::text(Trim(name.str())), status, hidden);
-        }
-      } else {
-        // The condition the search handler kept in the session (SQL text it
-        // built itself); a visit without one finds nothing.
-        const std::string condition = Session()("iwhere").str();
-        if (!condition.empty())
-          query = sql::statement(
-              "select top 200 * from zurva_user  where {}{}{}{}grade desc,trust desc",
-              sql::StoredCondition(condition), status, hidden, sql::verbatim(sort.clause));
-      }
+      const std::optional<sql::Statement> query = steps.query(viewer, sort);
 
       db::Recordset rs;
       if (query) rs.Open(*query, conn, db::adOpenKeyset, db::adLockReadOnly);
@@ -196,28 +240,7 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
         result = out;
         return;
       }
-
-      rs.PageSize = adminView ? 20 : 6;
-      search::Paging paging;
-      paging.page = search::pageNumber(*this, Request()("Page"), rs.PageCount());
-      paging.pageCount = rs.PageCount();
-      paging.recordCount = rs.RecordCount();
-      paging.suffix = sort.suffix;
-      paging.script = Request().ServerVariables("SCRIPT_NAME").str();
-      rs.setAbsolutePage(paging.page);
-
-      out += search::pagingBar(*this, paging, search::BarPlace::Top);
-      if (paging.recordCount > 200) kTopHintRow.appendTo(out, {{"hint", trusted(kCapHint)}});
-      else kTopEmptyHintRow.appendTo(out);
-      if (adminView) kAdminTableTop.appendTo(out);
-      for (long shown = 0; shown < rs.PageSize && !rs.eof(); ++shown) {
-        out += adminView ? adminRow(*this, rs) : search::memberRow(*this, conn, rs, listViewer, width, height);
-        rs.MoveNext();
-      }
-      if (adminView) out += kAdminTableEnd;
-      kBottomBarTable.appendTo(out);
-      out += search::pagingBar(*this, paging, search::BarPlace::Bottom);
-      kClosing.appendTo(out, {{"hint", trusted(paging.recordCount >= 200 ? kCapHint : "")}});
+      steps.writeRows(rs, sort, width, height, out);
       rs.Close();
       result = out;
     });
