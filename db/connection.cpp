@@ -259,6 +259,31 @@ Bound boundValue(const Variant& v, ColKind kind) {
   }
 }
 
+Prepared* ShapeCache::find(const Shape& shape, std::vector<Slot>& slots) const {
+  auto it = shapes_.find(shape.key);
+  if (it == shapes_.end()) return nullptr;
+  for (const Use& use : it->second) {
+    bool same = true;
+    for (const auto& [l, text] : use.pinned) same = same && shape.literals[size_t(l)] == text;
+    if (!same) continue;
+    slots = use.slots;
+    for (size_t k = 0; k < slots.size() && same; ++k)
+      if (use.slotLiterals[k] >= 0) same = literalSlot(shape.literals[size_t(use.slotLiterals[k])], slots[k]);
+    if (same) return use.prepared;
+  }
+  return nullptr;
+}
+
+void ShapeCache::remember(const Shape& shape, Prepared* p, const Translation& t) {
+  constexpr size_t kShapes = 400, kUsesPerShape = 8;
+  if (shapes_.size() >= kShapes) shapes_.clear();
+  std::vector<Use>& uses = shapes_[shape.key];
+  if (uses.size() >= kUsesPerShape) uses.erase(uses.begin());
+  Use use{p, t.slots, t.slotLiterals, {}};
+  for (int l : t.pinned) use.pinned.emplace_back(l, std::string(shape.literals[size_t(l)]));
+  uses.push_back(std::move(use));
+}
+
 bool Cell::sameValue(const Cell& other, std::string_view text, std::string_view otherText) const {
   if (tag != other.tag) return false;
   switch (tag) {

@@ -93,6 +93,9 @@ struct ServerConfig {
   std::string host;      // a host name, an address, or a folder of Unix sockets
   int port = 5432;
   std::string sslmode;   // libpq's TLS modes: disable, prefer, require, verify-full…; "" for libpq's default
+  // Put before every database name on this server (several sites, or test
+  // runs, sharing one server); names are folded to lower case.
+  std::string databasePrefix;
 };
 
 struct Config {

@@ -622,6 +622,17 @@ class Rewriter {
   // ORDER BY and SELECT DISTINCT on a text expression sort and compare by the
   // default collation too (a column has it already).
   void collations(Seq& seq) const {
+    // An aggregate's DISTINCT (count(distinct nickname)) counts text by it too.
+    if (seq.size() >= 2 && isWord(seq[0], "distinct")) {
+      Seq item(seq.begin() + 1, seq.end());
+      if (classify(item.data(), item.data() + item.size()) == Cls::Text) {
+        if (isColumn(item)) keyed(item);
+        else collate(item);
+        seq.resize(1);
+        seq.insert(seq.end(), item.begin(), item.end());
+      }
+      return;
+    }
     for (size_t i = 0; i + 1 < seq.size(); ++i) {
       if (isWord(seq[i], "order") && isWord(seq[i + 1], "by")) {
         collateList(seq, i + 2, "limit", true);
@@ -1118,6 +1129,25 @@ void Renderer::quotedName(const std::string& name, std::string& out) const {
     out += c;
   }
   out += '"';
+}
+
+Seq syntaxTree(std::string_view text) {
+  std::vector<Node> flat = tokenize(text);
+  size_t pos = 0;
+  return nest(flat, pos, false);
+}
+
+std::vector<std::string_view> splitStatements(std::string_view text) {
+  std::vector<std::string_view> out;
+  size_t start = 0;
+  scan(text, [&](const Token& t) {
+    if (t.type != T::Semicolon) return;
+    out.push_back(text.substr(start, t.begin - start));
+    start = t.end;
+  });
+  out.push_back(text.substr(start));
+  std::erase_if(out, [](std::string_view s) { return s.find_first_not_of(" \t\r\n") == std::string_view::npos; });
+  return out;
 }
 
 Translation translate(std::string_view text, const SchemaInfo& schema, bool forUpdate,

@@ -157,6 +157,13 @@ class Renderer {
 Translation translate(std::string_view text, const SchemaInfo& schema, bool forUpdate,
                       const Renderer& renderer);
 
+// The tokens of a text nested by parentheses, not rewritten (a schema's
+// statements, which a backend renders itself).
+Seq syntaxTree(std::string_view text);
+// The statements of a script, split at the ";" outside literals, comments
+// and names; empty ones dropped.
+std::vector<std::string_view> splitStatements(std::string_view text);
+
 // ASCII case folding for names (tables, columns, fields).
 std::string lowerAscii(std::string_view s);
 bool equalsIgnoreCase(std::string_view a, std::string_view b);

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "db/db.h"
@@ -99,6 +101,29 @@ struct Prepared {
   virtual ~Prepared() = default;
   std::shared_ptr<const ColumnSet> columns;  // null for statements without rows
   bool schemaChange = false;
+};
+
+// The statements a handle prepared, by the shape of their text: a text of a
+// shape seen before finds its statement without being rewritten, its slots
+// filled from its own literals (a few translations per shape, for texts that
+// differ in a literal the rewrite depends on).
+class ShapeCache {
+ public:
+  // The statement of a text whose shape was seen with the same pinned
+  // literals, its slots filled from the text's own literals; null when none.
+  Prepared* find(const Shape& shape, std::vector<Slot>& slots) const;
+  // Keeps the translation `t` of a text of `shape`, prepared as `p`.
+  void remember(const Shape& shape, Prepared* p, const Translation& t);
+  void clear() { shapes_.clear(); }
+
+ private:
+  struct Use {
+    Prepared* prepared;
+    std::vector<Slot> slots;
+    std::vector<int> slotLiterals;
+    std::vector<std::pair<int, std::string>> pinned;  // a literal's place and its text
+  };
+  std::unordered_map<std::string, std::vector<Use>> shapes_;
 };
 
 // One pooled connection of a backend to one database, used by one thread.

@@ -457,7 +457,7 @@ Prepared& SqliteHandle::prepare(std::string_view sql, bool forUpdate, std::vecto
   requireOpen();
   Shape shape = shapeOf(sql);
   shape.key += forUpdate ? '\1' : '\0';
-  if (Prepared* p = byShape(shape, slots)) return *p;
+  if (Prepared* p = shapes_.find(shape, slots)) return *p;
 
   Translation t = translate(sql, schema_, forUpdate, kRenderer);
   std::string key;
@@ -477,35 +477,9 @@ Prepared& SqliteHandle::prepare(std::string_view sql, bool forUpdate, std::vecto
     }
     p = &cached(std::move(key), t);
   }
-  // Kept for the next text of this shape (a few translations per shape, for
-  // texts that differ in a literal the rewrite depends on).
-  constexpr size_t kShapes = 400, kUsesPerShape = 8;
-  if (shapes_.size() >= kShapes) shapes_.clear();
-  std::vector<ShapeUse>& uses = shapes_[shape.key];
-  if (uses.size() >= kUsesPerShape) uses.erase(uses.begin());
-  ShapeUse use{p, t.slots, std::move(t.slotLiterals), {}};
-  for (int l : t.pinned) use.pinned.emplace_back(l, std::string(shape.literals[size_t(l)]));
-  uses.push_back(std::move(use));
+  shapes_.remember(shape, p, t);
   slots = std::move(t.slots);
   return *p;
-}
-
-// The statement of a text whose shape was seen with the same pinned
-// literals, its slots filled from the text's own literals; null when none.
-Statement* SqliteHandle::byShape(const Shape& shape, std::vector<Slot>& slots) {
-  auto it = shapes_.find(shape.key);
-  if (it == shapes_.end()) return nullptr;
-  for (const ShapeUse& use : it->second) {
-    bool same = true;
-    for (const auto& [l, text] : use.pinned) same = same && shape.literals[size_t(l)] == text;
-    if (!same) continue;
-    slots = use.slots;
-    for (size_t k = 0; k < slots.size() && same; ++k)
-      if (use.slotLiterals[k] >= 0)
-        same = literalSlot(shape.literals[size_t(use.slotLiterals[k])], slots[k]);
-    if (same) return use.prepared;
-  }
-  return nullptr;
 }
 
 Statement& SqliteHandle::prepareNative(const std::string& sql) {

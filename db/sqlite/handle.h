@@ -139,17 +139,8 @@ class SqliteHandle final : public Handle {
   std::shared_ptr<const ColumnSet> describe(sqlite3_stmt* stmt, const Translation& t) const;
   void storeRow(sqlite3_stmt* stmt, int width, RowBuffer& rows) const;
 
-  // A translation made for a text of some shape, kept for other texts of it.
-  struct ShapeUse {
-    Statement* prepared;
-    std::vector<Slot> slots;
-    std::vector<int> slotLiterals;
-    std::vector<std::pair<int, std::string>> pinned;  // a literal's place and its text
-  };
-  Statement* byShape(const Shape& shape, std::vector<Slot>& slots);
-
   std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
-  std::unordered_map<std::string, std::vector<ShapeUse>> shapes_;
+  ShapeCache shapes_;
   SchemaInfo schema_;
   long long schemaVersion_ = -1;
   sqlite3_stmt* versionStmt_ = nullptr;
