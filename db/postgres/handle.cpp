@@ -451,9 +451,13 @@ Prepared& PgHandle::prepare(std::string_view sql, bool forUpdate, std::vector<Sl
     std::string key = "\3" + s->name;
     return *cache_.insert_or_assign(std::move(key), std::move(s)).first->second;
   }
+  // The same text with values of other types is another statement: the
+  // server fixed its parameters' types when it prepared it.
   std::string key;
-  key.reserve(t.sql.size() + 1);
+  key.reserve(t.sql.size() + t.slots.size() + 2);
   key += forUpdate ? '\1' : '\0';
+  for (const Slot& slot : t.slots) key += char('a' + slot.kind + (slot.likePattern ? 8 : 0));
+  key += '\0';
   key += t.sql;
   Statement* p = nullptr;
   if (auto it = cache_.find(key); it != cache_.end()) p = it->second.get();
