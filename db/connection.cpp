@@ -94,6 +94,12 @@ void dropDatabase(const ConnectionParams& params) {
   }
 }
 
+void copyDatabase(const std::string& file, const ConnectionParams& params) {
+  const ServerConfig* server = serverNamed(params.server);
+  if (!server) raise(dberr::CommandError, "不是数据库服务器：" + params.server);
+  detail::postgres::copyDatabase(*server, params, file);
+}
+
 void releasePooledConnections() {
   detail::sqlite::releaseThreadHandles();
   detail::postgres::releaseThreadHandles();

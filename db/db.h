@@ -132,6 +132,10 @@ void createDatabase(const std::string& file, std::string_view schemaSql);
 void createDatabase(const ConnectionParams& params, std::string_view schemaSql);
 // Removes a database made so (a test's); nothing when it does not exist.
 void dropDatabase(const ConnectionParams& params);
+// Copies the rows of a database file (the demo seeder's) into the database
+// the parameters name on a configured server, made with the same schema and
+// still empty. Raises when the parameters name no server.
+void copyDatabase(const std::string& file, const ConnectionParams& params);
 // The configured server a server parameter names, or null (a local name, or
 // an unknown one).
 const ServerConfig* serverNamed(std::string_view name);

@@ -232,6 +232,7 @@ void closeAll();
 void createDatabase(const ServerConfig& server, const ConnectionParams& params,
                     std::string_view schemaSql);
 void dropDatabase(const ServerConfig& server, const ConnectionParams& params);
+void copyDatabase(const ServerConfig& server, const ConnectionParams& params, const std::string& file);
 }  // namespace postgres
 
 }  // namespace zurvafun::db::detail

@@ -31,6 +31,7 @@
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/variant.h"
+#include "site/seed.h"
 
 namespace zurvafun::testing {
 
@@ -174,6 +175,20 @@ class TestDatabase {
  private:
   ScopedDataFolder folder_;
 };
+
+// Makes database `name` holding the demo seeder's data with `members`
+// members: the seeder's file itself, or on the test server a database copied
+// from it.
+inline void seedDemoDatabase(const db::ConnectionParams& params, int members) {
+  if (!testPostgres()) {
+    seed::createDemoDatabase(db::databaseFile(params.database), members);
+    return;
+  }
+  const std::string file = db::databaseFile(params.database + "-seed");
+  seed::createDemoDatabase(file, members);
+  db::createDatabase(params, db::schemaText());
+  db::copyDatabase(file, params);
+}
 
 // The moment the member tests run at.
 inline constexpr DateParts kNow{2026, 3, 15, 10, 20, 30};

@@ -42,24 +42,34 @@ thread_local std::unordered_map<std::string, std::shared_ptr<PgHandle>> tPool;
 std::string lowerName(std::string_view name) { return lowerAscii(name); }
 
 // Opens a connection, or gives null and the server's message.
-PGconn* connect(const ServerConfig& server, const ConnectionParams& params, const std::string& database,
-                std::string& error) {
+PGconn* connect(const ServerConfig& server, const ConnectionParams& params,
+                const std::string& database, std::string& error) {
   const std::string port = std::to_string(server.port);
   // Logins compare without regard to case: roles are named in lower case.
   const std::string user = lowerName(params.user);
-  const char* keys[] = {"host",    "port",     "dbname",          "user", "password", "sslmode", "application_name",
-                        "options", "client_encoding", "connect_timeout", nullptr};
-  const char* values[] = {server.host.c_str(),
-                          port.c_str(),
-                          database.c_str(),
-                          user.c_str(),
-                          params.password.c_str(),
-                          server.sslmode.empty() ? nullptr : server.sslmode.c_str(),
-                          "zurvafun",
-                          "-c datestyle=ISO,YMD -c lock_timeout=5000 -c client_min_messages=warning",
-                          "UTF8",
-                          "10",
-                          nullptr};
+  const char* keys[] = {"host",
+                        "port",
+                        "dbname",
+                        "user",
+                        "password",
+                        "sslmode",
+                        "application_name",
+                        "options",
+                        "client_encoding",
+                        "connect_timeout",
+                        nullptr};
+  const char* values[] = {
+      server.host.c_str(),
+      port.c_str(),
+      database.c_str(),
+      user.c_str(),
+      params.password.c_str(),
+      server.sslmode.empty() ? nullptr : server.sslmode.c_str(),
+      "zurvafun",
+      "-c datestyle=ISO,YMD -c lock_timeout=5000 -c client_min_messages=warning",
+      "UTF8",
+      "10",
+      nullptr};
   // A null value ends the list for libpq: the TLS mode goes last when unset.
   if (!values[5]) {
     keys[5] = "application_name";
@@ -82,8 +92,9 @@ PGconn* connect(const ServerConfig& server, const ConnectionParams& params, cons
 }
 
 std::string poolKey(const ServerConfig& server, const ConnectionParams& params) {
-  return server.host + '\1' + std::to_string(server.port) + '\1' + server.sslmode + '\1' + lowerName(params.user) +
-         '\1' + params.password + '\1' + lowerName(server.databasePrefix + params.database);
+  return server.host + '\1' + std::to_string(server.port) + '\1' + server.sslmode + '\1' +
+         lowerName(params.user) + '\1' + params.password + '\1' +
+         lowerName(server.databasePrefix + params.database);
 }
 
 // The server's name of a database: the server's prefix and the name, in
@@ -114,8 +125,8 @@ std::string boundText(const Bound& b) {
       // Exact, without trailing zeros: money keeps the scale it is given.
       const std::int64_t a = b.integer < 0 ? -b.integer : b.integer;
       char buf[40];
-      std::snprintf(buf, sizeof buf, "%s%lld.%04lld", b.integer < 0 ? "-" : "", static_cast<long long>(a / 10000),
-                    static_cast<long long>(a % 10000));
+      std::snprintf(buf, sizeof buf, "%s%lld.%04lld", b.integer < 0 ? "-" : "",
+                    static_cast<long long>(a / 10000), static_cast<long long>(a % 10000));
       std::string text = buf;
       while (text.back() == '0') text.pop_back();
       if (text.back() == '.') text.pop_back();
@@ -195,7 +206,8 @@ bool isDdlTable(std::string_view sql) {
   if (seq.empty() || !equalsIgnoreCase(seq[0].text, "create")) return false;
   i = 1;
   if (i < seq.size() && equalsIgnoreCase(seq[i].text, "unique")) ++i;
-  return i < seq.size() && (equalsIgnoreCase(seq[i].text, "table") || equalsIgnoreCase(seq[i].text, "index"));
+  return i < seq.size() &&
+         (equalsIgnoreCase(seq[i].text, "table") || equalsIgnoreCase(seq[i].text, "index"));
 }
 
 struct Result {
@@ -275,7 +287,8 @@ void closeAll() {
   for (PgHandle* h : r.handles) h->close();
 }
 
-void createDatabase(const ServerConfig& server, const ConnectionParams& params, std::string_view schemaSql) {
+void createDatabase(const ServerConfig& server, const ConnectionParams& params,
+                    std::string_view schemaSql) {
   const std::string database = databaseName(server, params);
   std::string error;
   PGconn* admin = connect(server, params, "postgres", error);
@@ -288,7 +301,8 @@ void createDatabase(const ServerConfig& server, const ConnectionParams& params, 
       const char* state = PQresultErrorField(r.r, PG_DIAG_SQLSTATE);
       const std::string message = PQresultErrorMessage(r.r);
       PQfinish(admin);
-      if (state && std::string_view(state) == "42P04") raise(dberr::CommandError, "数据库已存在：" + database);
+      if (state && std::string_view(state) == "42P04")
+        raise(dberr::CommandError, "数据库已存在：" + database);
       raise(dberr::CommandError, "创建数据库失败：" + message);
     }
   }
@@ -357,7 +371,8 @@ void PgHandle::fail(PGresult* result) {
   // The transaction failed as a whole: the levels end with it when it is
   // rolled back.
   if (code == "ZV001" && hint) raise(std::strtol(hint, nullptr, 10), message);
-  if (code == "22007" || code == "22008") raise(dberr::ConversionError, "从字符串转换日期和/或时间时，转换失败。");
+  if (code == "22007" || code == "22008")
+    raise(dberr::ConversionError, "从字符串转换日期和/或时间时，转换失败。");
   if (code.rfind("22", 0) == 0) raise(dberr::ConversionError, message);
   raise(dberr::CommandError, message);
 }
@@ -372,13 +387,16 @@ void PgHandle::exec(const std::string& sql) {
 
 void PgHandle::refreshCatalog() {
   requireOpen();
-  Result r(PQexec(conn_,
-                  "SELECT c.oid, c.relname, a.attnum, a.attname, t.typname, "
-                  "EXISTS (SELECT 1 FROM pg_index i WHERE i.indrelid = c.oid AND i.indisprimary AND i.indnatts = 1 "
-                  "AND i.indkey[0] = a.attnum) "
-                  "FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid JOIN pg_type t ON t.oid = a.atttypid "
-                  "WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE nspname = current_schema()) "
-                  "AND c.relkind IN ('r', 'v', 'p') AND a.attnum > 0 AND NOT a.attisdropped"));
+  Result r(PQexec(
+      conn_,
+      "SELECT c.oid, c.relname, a.attnum, a.attname, t.typname, "
+      "EXISTS (SELECT 1 FROM pg_index i WHERE i.indrelid = c.oid AND i.indisprimary AND i.indnatts "
+      "= 1 "
+      "AND i.indkey[0] = a.attnum) "
+      "FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid JOIN pg_type t ON t.oid = "
+      "a.atttypid "
+      "WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE nspname = current_schema()) "
+      "AND c.relkind IN ('r', 'v', 'p') AND a.attnum > 0 AND NOT a.attisdropped"));
   if (PQresultStatus(r.r) != PGRES_TUPLES_OK) fail(PQcopyResult(r.r, PG_COPYRES_ATTRS));
   Catalog catalog;
   for (int i = 0; i < PQntuples(r.r); ++i) {
@@ -460,23 +478,28 @@ Prepared& PgHandle::prepare(std::string_view sql, bool forUpdate, std::vector<Sl
   key += '\0';
   key += t.sql;
   Statement* p = nullptr;
-  if (auto it = cache_.find(key); it != cache_.end()) p = it->second.get();
-  else p = &prepareText(std::move(key), t);
+  if (auto it = cache_.find(key); it != cache_.end())
+    p = it->second.get();
+  else
+    p = &prepareText(std::move(key), t);
   shapes_.remember(shape, p, t);
   slots = std::move(t.slots);
   return *p;
 }
 
-Statement& PgHandle::prepareText(std::string key, const Translation& t, const std::vector<Oid>* types) {
+Statement& PgHandle::prepareText(std::string key, const Translation& t,
+                                 const std::vector<Oid>* types) {
   if (cache_.size() >= 400) forgetStatements();
   auto s = std::make_unique<Statement>();
   s->name = "zv" + std::to_string(++nextName_);
-  if (types) s->paramTypes = *types;
+  if (types)
+    s->paramTypes = *types;
   else
     for (const Slot& slot : t.slots) s->paramTypes.push_back(slotType(slot));
   s->writes = writesRows(t.sql);
   {
-    PGresult* r = PQprepare(conn_, s->name.c_str(), t.sql.c_str(), int(s->paramTypes.size()), s->paramTypes.data());
+    PGresult* r = PQprepare(conn_, s->name.c_str(), t.sql.c_str(), int(s->paramTypes.size()),
+                            s->paramTypes.data());
     if (PQresultStatus(r) != PGRES_COMMAND_OK) fail(r);
     PQclear(r);
   }
@@ -505,10 +528,12 @@ std::shared_ptr<const ColumnSet> PgHandle::describe(PGresult* d, const Translati
   const std::unordered_map<std::string, ColKind>* baseColumns = nullptr;
   if (t.rowid && !t.baseTable.empty()) {
     const std::string base = lowerName(t.baseTable);
-    if (auto it = catalog_.tables.find(base); it != catalog_.tables.end() && catalog_.schema.keys.count(base)) {
+    if (auto it = catalog_.tables.find(base);
+        it != catalog_.tables.end() && catalog_.schema.keys.count(base)) {
       baseOid = it->second;
       set->baseTable = t.baseTable;
-      if (auto c = catalog_.schema.tables.find(base); c != catalog_.schema.tables.end()) baseColumns = &c->second;
+      if (auto c = catalog_.schema.tables.find(base); c != catalog_.schema.tables.end())
+        baseColumns = &c->second;
     }
   }
   for (int i = 0; i < n; ++i) {
@@ -520,7 +545,8 @@ std::shared_ptr<const ColumnSet> PgHandle::describe(PGresult* d, const Translati
     c.name = PQfname(d, i);
     const Oid table = PQftable(d, i);
     const int number = PQftablecol(d, i);
-    auto type = table != InvalidOid ? catalog_.columns.find({table, number}) : catalog_.columns.end();
+    auto type =
+        table != InvalidOid ? catalog_.columns.find({table, number}) : catalog_.columns.end();
     if (type != catalog_.columns.end()) {
       c.kind = type->second.kind;
       c.writeKind = type->second.writeKind;
@@ -543,7 +569,8 @@ std::shared_ptr<const ColumnSet> PgHandle::describe(PGresult* d, const Translati
 }
 
 PGresult* PgHandle::execute(Statement& s, const std::vector<const char*>& values) {
-  PGresult* r = PQexecPrepared(conn_, s.name.c_str(), int(values.size()), values.data(), nullptr, nullptr, 0);
+  PGresult* r =
+      PQexecPrepared(conn_, s.name.c_str(), int(values.size()), values.data(), nullptr, nullptr, 0);
   const ExecStatusType status = PQresultStatus(r);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(r);
   return r;
@@ -584,7 +611,8 @@ void PgHandle::storeRows(PGresult* r, const Statement& s, RowBuffer& rows) const
                              s.columns->columns[size_t(c)].kind == ValueKind::Currency;
           if (money) {
             rows.setText(cell, v, n);
-          } else if (!std::memchr(v, '.', n) && std::from_chars(v, v + n, cell.integer).ec == std::errc()) {
+          } else if (!std::memchr(v, '.', n) &&
+                     std::from_chars(v, v + n, cell.integer).ec == std::errc()) {
             cell.tag = Cell::Int;
           } else {
             cell.tag = Cell::Real;
@@ -598,8 +626,8 @@ void PgHandle::storeRows(PGresult* r, const Statement& s, RowBuffer& rows) const
   }
 }
 
-long PgHandle::run(Prepared& prepared, const std::vector<Slot>& slots, const std::vector<Variant>& params,
-                   RowBuffer* rows) {
+long PgHandle::run(Prepared& prepared, const std::vector<Slot>& slots,
+                   const std::vector<Variant>& params, RowBuffer* rows) {
   requireOpen();
   Statement& s = static_cast<Statement&>(prepared);
   if (s.schemaChange) {
@@ -640,7 +668,8 @@ long PgHandle::run(Prepared& prepared, const std::vector<Slot>& slots, const std
 
 const std::string& PgHandle::rowKeyOf(const std::string& table) const {
   auto it = catalog_.schema.keys.find(lowerName(table));
-  if (it == catalog_.schema.keys.end()) raise(dberr::NotUpdatable, "记录集的行不是来自单个表，不能更新。");
+  if (it == catalog_.schema.keys.end())
+    raise(dberr::NotUpdatable, "记录集的行不是来自单个表，不能更新。");
   return it->second;
 }
 
@@ -655,7 +684,8 @@ std::int64_t PgHandle::insertRow(const std::string& table, const std::vector<Ass
       names += (i ? "," : "") + quoted(values[i].column);
       marks += (i ? ",$" : "$") + std::to_string(i + 1);
     }
-    sql = "INSERT INTO " + quoted(table) + " (" + names + ") VALUES (" + marks + ") RETURNING " + key;
+    sql =
+        "INSERT INTO " + quoted(table) + " (" + names + ") VALUES (" + marks + ") RETURNING " + key;
   }
   Statement& s = prepareNative(sql, std::vector<Oid>(values.size(), 0));
   std::vector<std::string> texts(values.size());
@@ -670,11 +700,13 @@ std::int64_t PgHandle::insertRow(const std::string& table, const std::vector<Ass
   return PQntuples(r.r) == 1 ? std::atoll(PQgetvalue(r.r, 0, 0)) : 0;
 }
 
-long PgHandle::updateRow(const std::string& table, const std::vector<Assignment>& values, std::int64_t key) {
+long PgHandle::updateRow(const std::string& table, const std::vector<Assignment>& values,
+                         std::int64_t key) {
   std::string sets;
-  for (size_t i = 0; i < values.size(); ++i) sets += (i ? "," : "") + quoted(values[i].column) + "=$" + std::to_string(i + 1);
-  const std::string sql = "UPDATE " + quoted(table) + " SET " + sets + " WHERE " + quoted(rowKeyOf(table)) + "=$" +
-                          std::to_string(values.size() + 1);
+  for (size_t i = 0; i < values.size(); ++i)
+    sets += (i ? "," : "") + quoted(values[i].column) + "=$" + std::to_string(i + 1);
+  const std::string sql = "UPDATE " + quoted(table) + " SET " + sets + " WHERE " +
+                          quoted(rowKeyOf(table)) + "=$" + std::to_string(values.size() + 1);
   Statement& s = prepareNative(sql, std::vector<Oid>(values.size() + 1, 0));
   std::vector<std::string> texts(values.size() + 1);
   std::vector<const char*> bound(values.size() + 1, nullptr);
@@ -690,9 +722,10 @@ long PgHandle::updateRow(const std::string& table, const std::vector<Assignment>
   return std::atol(PQcmdTuples(r.r));
 }
 
-std::shared_ptr<const ColumnSet> PgHandle::readRow(const std::string& table, std::int64_t key, RowBuffer& row) {
-  Statement& s =
-      prepareNative("SELECT * FROM " + quoted(table) + " WHERE " + quoted(rowKeyOf(table)) + "=$1", {kInt8});
+std::shared_ptr<const ColumnSet> PgHandle::readRow(const std::string& table, std::int64_t key,
+                                                   RowBuffer& row) {
+  Statement& s = prepareNative(
+      "SELECT * FROM " + quoted(table) + " WHERE " + quoted(rowKeyOf(table)) + "=$1", {kInt8});
   const std::string text = std::to_string(key);
   Result r(execute(s, {text.c_str()}));
   storeRows(r.r, s, row);

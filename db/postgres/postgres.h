@@ -48,6 +48,9 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
 // Renders a statement of the dialect for PostgreSQL.
 Translation render(std::string_view text, const SchemaInfo& schema, bool forUpdate);
 
+void copyDatabase(const ServerConfig& server, const ConnectionParams& params,
+                  const std::string& file);
+
 // A SQL Server LIKE pattern as a regular expression over zv_fold of the value.
 std::string likeRegex(std::string_view pattern);
 
@@ -56,7 +59,7 @@ struct Statement : Prepared {
   std::string name;             // of the server's prepared statement
   std::vector<Oid> paramTypes;  // per slot
   std::vector<Oid> resultTypes;
-  bool writes = false;          // changes rows (its count is given)
+  bool writes = false;  // changes rows (its count is given)
 };
 
 class PgHandle final : public Handle {
@@ -71,11 +74,16 @@ class PgHandle final : public Handle {
   long run(Prepared& p, const std::vector<Slot>& slots, const std::vector<Variant>& params,
            RowBuffer* rows) override;
   std::int64_t insertRow(const std::string& table, const std::vector<Assignment>& values) override;
-  long updateRow(const std::string& table, const std::vector<Assignment>& values, std::int64_t key) override;
-  std::shared_ptr<const ColumnSet> readRow(const std::string& table, std::int64_t key, RowBuffer& row) override;
+  long updateRow(const std::string& table, const std::vector<Assignment>& values,
+                 std::int64_t key) override;
+  std::shared_ptr<const ColumnSet> readRow(const std::string& table, std::int64_t key,
+                                           RowBuffer& row) override;
 
   // Runs text without parameters (several statements allowed); raises on failure.
   void exec(const std::string& sql);
+  // Copies the rows of a database file into this database's tables (same
+  // schema, empty tables); the identity columns go on after them.
+  void copyFrom(const std::string& file);
   // Reads the catalog again (after a change of the schema).
   void refreshCatalog();
   const std::string& key() const { return key_; }
@@ -88,7 +96,8 @@ class PgHandle final : public Handle {
   void rollbackToSavepoint(const std::string& sql) noexcept override;
 
  private:
-  Statement& prepareText(std::string key, const Translation& t, const std::vector<Oid>* types = nullptr);
+  Statement& prepareText(std::string key, const Translation& t,
+                         const std::vector<Oid>* types = nullptr);
   Statement& prepareNative(const std::string& sql, const std::vector<Oid>& types);
   // Runs a prepared statement with text values (null for NULL).
   PGresult* execute(Statement& s, const std::vector<const char*>& values);

@@ -29,8 +29,8 @@ bool isBoundary(const Node& n) {
   return n.type == T::Comma || n.type == T::Semicolon || (n.type == T::Word && n.keyword);
 }
 bool isComparison(const Node& n) {
-  return n.type == T::Op && (n.text == "=" || n.text == "==" || n.text == "<>" || n.text == "!=" || n.text == "<" ||
-                             n.text == "<=" || n.text == ">" || n.text == ">=");
+  return n.type == T::Op && (n.text == "=" || n.text == "==" || n.text == "<>" || n.text == "!=" ||
+                             n.text == "<" || n.text == "<=" || n.text == ">" || n.text == ">=");
 }
 Node word(std::string text) { return Node{T::Word, std::move(text), {}}; }
 Node group(Seq kids) { return Node{T::Group, "(", std::move(kids)}; }
@@ -56,14 +56,17 @@ class PgRenderer final : public Renderer {
     // position, which any change moves.
     Seq& seq = parsed.seq;
     if (seq.size() == 2 && isWord(seq[0], "pragma") && isWord(seq[1], "data_version")) {
-      seq = {word("SELECT"), word("pg_current_wal_insert_lsn"), group({}), word("AS"), word("data_version")};
+      seq = {word("SELECT"), word("pg_current_wal_insert_lsn"), group({}), word("AS"),
+             word("data_version")};
       return;
     }
     adaptLevel(seq);
   }
 
   // Names are folded to lower case, as PostgreSQL folds the unquoted ones.
-  void quotedName(const std::string& name, std::string& out) const override { writeName(name, out); }
+  void quotedName(const std::string& name, std::string& out) const override {
+    writeName(name, out);
+  }
 
   void param(int number, std::string& out) const override {
     out += '$';
@@ -73,7 +76,8 @@ class PgRenderer final : public Renderer {
   void textKey(const Node& key, std::string& out, int& params) const override {
     out += "zv_key(";
     const Seq& kids = key.kids;
-    const bool column = (kids.size() == 1 && (kids[0].type == T::Quoted || (kids[0].type == T::Word && !kids[0].keyword))) ||
+    const bool column = (kids.size() == 1 && (kids[0].type == T::Quoted ||
+                                              (kids[0].type == T::Word && !kids[0].keyword))) ||
                         (kids.size() == 3 && kids[1].type == T::Dot);
     if (column) {
       write(kids, out, params);
@@ -129,8 +133,9 @@ class PgRenderer final : public Renderer {
       if (!(isWord(seq[i], "from") || isWord(seq[i], "join") || seq[i].type == T::Comma)) continue;
       const Node& g = seq[i + 1];
       if (g.type != T::Group || g.kids.empty() || !isWord(g.kids[0], "select")) continue;
-      const bool named = i + 2 < seq.size() && (isWord(seq[i + 2], "as") || seq[i + 2].type == T::Quoted ||
-                                                (seq[i + 2].type == T::Word && !seq[i + 2].keyword));
+      const bool named =
+          i + 2 < seq.size() && (isWord(seq[i + 2], "as") || seq[i + 2].type == T::Quoted ||
+                                 (seq[i + 2].type == T::Word && !seq[i + 2].keyword));
       if (named) continue;
       seq.insert(seq.begin() + long(i) + 2, word("zv_derived" + std::to_string(++derived_)));
     }
@@ -169,8 +174,10 @@ class PgRenderer final : public Renderer {
       if (b == e || end == k + 1) continue;
       if (end < seq.size() && isWord(seq[end], "escape"))
         raise(dberr::CommandError, "不支持 LIKE … ESCAPE。");
-      Seq value(std::make_move_iterator(seq.begin() + long(b)), std::make_move_iterator(seq.begin() + long(e)));
-      Seq pattern(std::make_move_iterator(seq.begin() + long(k) + 1), std::make_move_iterator(seq.begin() + long(end)));
+      Seq value(std::make_move_iterator(seq.begin() + long(b)),
+                std::make_move_iterator(seq.begin() + long(e)));
+      Seq pattern(std::make_move_iterator(seq.begin() + long(k) + 1),
+                  std::make_move_iterator(seq.begin() + long(end)));
       Seq out;
       out.push_back(word("zv_fold"));
       Seq cast = {word("CAST"), group({})};
@@ -187,7 +194,8 @@ class PgRenderer final : public Renderer {
         out.push_back(group(std::move(pattern)));
       }
       seq.erase(seq.begin() + long(b), seq.begin() + long(end));
-      seq.insert(seq.begin() + long(b), std::make_move_iterator(out.begin()), std::make_move_iterator(out.end()));
+      seq.insert(seq.begin() + long(b), std::make_move_iterator(out.begin()),
+                 std::make_move_iterator(out.end()));
       k = b + out.size() - 1;
     }
   }
@@ -201,8 +209,10 @@ class PgRenderer final : public Renderer {
 std::vector<Seq> splitList(const Seq& kids) {
   std::vector<Seq> out(1);
   for (const Node& n : kids) {
-    if (n.type == T::Comma) out.emplace_back();
-    else out.back().push_back(n);
+    if (n.type == T::Comma)
+      out.emplace_back();
+    else
+      out.back().push_back(n);
   }
   if (out.size() == 1 && out[0].empty()) out.clear();
   return out;
@@ -226,9 +236,12 @@ void writeTokens(const Seq& seq, std::string& out) {
         out += ')';
         break;
       case T::Word:
-        if (isWord(n, "ifnull")) out += "coalesce";
-        else if (isWord(n, "getdate") || isWord(n, "zv_getdate")) out += "LOCALTIMESTAMP";
-        else out += n.text;
+        if (isWord(n, "ifnull"))
+          out += "coalesce";
+        else if (isWord(n, "getdate") || isWord(n, "zv_getdate"))
+          out += "LOCALTIMESTAMP";
+        else
+          out += n.text;
         break;
       default: out += n.text;
     }
@@ -246,8 +259,10 @@ std::string columnType(const std::string& declared, const Node* args, ColKind& k
   if (t == "money" || t == "smallmoney") return "numeric";
   if (t == "decimal" || t == "numeric") {
     std::string out = "numeric";
-    if (args) writeTokens({*args}, out);
-    else out += "(19,4)";
+    if (args)
+      writeTokens({*args}, out);
+    else
+      out += "(19,4)";
     return out;
   }
   if (t == "real" || t == "float" || t == "double") return "double precision";
@@ -291,7 +306,8 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
     }
     ++i;
     std::string ifNotExists;
-    if (i + 2 < seq.size() && isWord(seq[i], "if") && isWord(seq[i + 1], "not") && isWord(seq[i + 2], "exists")) {
+    if (i + 2 < seq.size() && isWord(seq[i], "if") && isWord(seq[i + 1], "not") &&
+        isWord(seq[i + 2], "exists")) {
       ifNotExists = "IF NOT EXISTS ";
       i += 3;
     }
@@ -299,7 +315,8 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
     const std::string name = seq[i].text;
     ++i;
     if (table) {
-      if (i >= seq.size() || seq[i].type != T::Group) raise(dberr::CommandError, "CREATE TABLE 缺少列。");
+      if (i >= seq.size() || seq[i].type != T::Group)
+        raise(dberr::CommandError, "CREATE TABLE 缺少列。");
       const std::string t = quoted(name), lname = lowerAscii(name);
       std::string columns, key, pre, post;
       for (const Seq& def : splitList(seq[i].kids)) {
@@ -313,18 +330,22 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
         }
         const std::string column = def[0].text;
         size_t j = 1;
-        std::string declared = j < def.size() && def[j].type == T::Word && !isWord(def[j], "primary") ? def[j++].text : "";
+        std::string declared =
+            j < def.size() && def[j].type == T::Word && !isWord(def[j], "primary") ? def[j++].text
+                                                                                   : "";
         const Node* args = j < def.size() && def[j].type == T::Group ? &def[j++] : nullptr;
         ColKind kind = ColKind::Unknown;
         const std::string type = columnType(declared, args, kind);
-        if (kind == ColKind::Text || type.find("text") == 0) textColumns[lname].insert(lowerAscii(column));
+        if (kind == ColKind::Text || type.find("text") == 0)
+          textColumns[lname].insert(lowerAscii(column));
         bool primary = false;
         std::string rest;
         for (; j < def.size(); ++j) {
           if (isWord(def[j], "primary") && j + 1 < def.size() && isWord(def[j + 1], "key")) {
             primary = true;
             ++j;
-            if (j + 1 < def.size() && (isWord(def[j + 1], "asc") || isWord(def[j + 1], "desc"))) ++j;
+            if (j + 1 < def.size() && (isWord(def[j + 1], "asc") || isWord(def[j + 1], "desc")))
+              ++j;
           } else if (isWord(def[j], "autoincrement")) {
           } else if (isWord(def[j], "collate") && j + 1 < def.size()) {
             ++j;  // the collation of text is the type's
@@ -347,14 +368,17 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
           const std::string seqName = quoted(lname + "_zvid");
           key = column;
           pre = "CREATE SEQUENCE " + ifNotExists + seqName;
-          columns += quoted(column) + " " + type + " NOT NULL DEFAULT nextval('" + seqName + "') PRIMARY KEY" + rest;
+          columns += quoted(column) + " " + type + " NOT NULL DEFAULT nextval('" + seqName +
+                     "') PRIMARY KEY" + rest;
           const std::string fn = quoted("zv_ids_" + lname), k = quoted(column);
           post = "CREATE OR REPLACE FUNCTION " + fn +
                  "() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN IF NEW." + k +
-                 " >= (SELECT CASE WHEN is_called THEN last_value + 1 ELSE last_value END FROM " + seqName +
-                 ") THEN PERFORM setval('" + seqName + "', NEW." + k + "); END IF; RETURN NULL; END $f$;\n" +
-                 "CREATE OR REPLACE TRIGGER zv_ids AFTER INSERT ON " + t + " FOR EACH ROW EXECUTE FUNCTION " + fn +
-                 "();\nALTER SEQUENCE " + seqName + " OWNED BY " + t + "." + k;
+                 " >= (SELECT CASE WHEN is_called THEN last_value + 1 ELSE last_value END FROM " +
+                 seqName + ") THEN PERFORM setval('" + seqName + "', NEW." + k +
+                 "); END IF; RETURN NULL; END $f$;\n" +
+                 "CREATE OR REPLACE TRIGGER zv_ids AFTER INSERT ON " + t +
+                 " FOR EACH ROW EXECUTE FUNCTION " + fn + "();\nALTER SEQUENCE " + seqName +
+                 " OWNED BY " + t + "." + k;
         } else {
           columns += quoted(column) + " " + type + (primary ? " PRIMARY KEY" : "") + rest;
         }
@@ -365,9 +389,11 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
       continue;
     }
     // CREATE INDEX name ON table (items)
-    if (i + 1 >= seq.size() || !isWord(seq[i], "on")) raise(dberr::CommandError, "CREATE INDEX 语句不完整。");
+    if (i + 1 >= seq.size() || !isWord(seq[i], "on"))
+      raise(dberr::CommandError, "CREATE INDEX 语句不完整。");
     const std::string tableName = seq[i + 1].text;
-    if (i + 2 >= seq.size() || seq[i + 2].type != T::Group) raise(dberr::CommandError, "CREATE INDEX 缺少列。");
+    if (i + 2 >= seq.size() || seq[i + 2].type != T::Group)
+      raise(dberr::CommandError, "CREATE INDEX 缺少列。");
     const auto& texts = textColumns[lowerAscii(tableName)];
     std::string items;
     for (Seq item : splitList(seq[i + 2].kids)) {
@@ -376,17 +402,19 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
         order = " " + item.back().text;
         item.pop_back();
       }
-      if (item.size() >= 3 && isWord(item[item.size() - 2], "collate")) item.resize(item.size() - 2);
+      if (item.size() >= 3 && isWord(item[item.size() - 2], "collate"))
+        item.resize(item.size() - 2);
       if (!items.empty()) items += ", ";
       std::string expr;
       writeTokens(item, expr);
-      const bool textColumn = item.size() == 1 && (item[0].type == T::Word || item[0].type == T::Quoted) &&
+      const bool textColumn = item.size() == 1 &&
+                              (item[0].type == T::Word || item[0].type == T::Quoted) &&
                               texts.count(lowerAscii(item[0].text));
       items += textColumn ? "zv_key(" + expr + ")" : item.size() == 1 ? expr : "(" + expr + ")";
       items += order;
     }
-    out.push_back({std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + ifNotExists + quoted(name) +
-                       " ON " + quoted(tableName) + " (" + items + ")",
+    out.push_back({std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + ifNotExists +
+                       quoted(name) + " ON " + quoted(tableName) + " (" + items + ")",
                    true});
   }
   return out;

@@ -35,7 +35,8 @@ TEST_F(DbServer, TheServerNameOpensTheServerAndTheLocalNamesTheFile) {
   create(kMembers);
   db::Connection conn;
   EXPECT_TRUE(conn.Open(params("t", "zvpg", "SA")));  // names and logins compare without case
-  EXPECT_FALSE(conn.Open(params("t", "ZVPG", kDbUser, "secret")));  // the server checks the password
+  EXPECT_FALSE(
+      conn.Open(params("t", "ZVPG", kDbUser, "secret")));  // the server checks the password
   EXPECT_FALSE(conn.Open(params("nosuch", "ZVPG")));
   EXPECT_FALSE(conn.Open(params("t", "(local)")));  // no file "t": the local names mean the file
 }
@@ -47,7 +48,8 @@ TEST_F(DbServer, TextComparesByAnIndexedKeyAndLikeKeepsItsRules) {
   EXPECT_EQ(column0(conn, "select id from m where nickname like '[^a]%'"), "3");
   EXPECT_EQ(column0(conn, "select nickname from m order by nickname desc, id"), "Cd,Ab  ,ab");
   // The comparison uses the index on the key.
-  conn.ExecuteAction("insert into m (nickname, grade) select 'n' || g, 1 from generate_series(1, 5000) as g");
+  conn.ExecuteAction(
+      "insert into m (nickname, grade) select 'n' || g, 1 from generate_series(1, 5000) as g");
   conn.ExecuteAction("analyze m");
   db::Recordset plan = conn.Execute("explain select id from m where nickname='AB'");
   std::string text;
@@ -57,7 +59,8 @@ TEST_F(DbServer, TextComparesByAnIndexedKeyAndLikeKeepsItsRules) {
 
 TEST_F(DbServer, ValuesReadBackAsTheDeclaredTypes) {
   db::Connection conn = create(kMembers);
-  db::Recordset rs = conn.Execute("select id, grade, emoney, vip, addtime, nickname from m where id=1");
+  db::Recordset rs =
+      conn.Execute("select id, grade, emoney, vip, addtime, nickname from m where id=1");
   EXPECT_EQ(rs("id").type(), VarType::Long);
   EXPECT_EQ(rs("emoney").type(), VarType::Currency);
   EXPECT_EQ(rs("emoney").currencyScaledValue(), 75000);
