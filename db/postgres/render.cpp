@@ -141,24 +141,40 @@ class PgRenderer final : public Renderer {
     }
   }
 
-  // NULL sorts lowest: first ascending, last descending.
-  static void nullOrder(Seq& seq) {
+  // NULL sorts lowest: first ascending, last descending (the schema's
+  // indexes are declared so). A row key holds no NULL: it keeps the server's
+  // order, which its primary key index serves.
+  void nullOrder(Seq& seq) const {
     for (size_t i = 0; i + 1 < seq.size(); ++i) {
       if (!isWord(seq[i], "order") || !isWord(seq[i + 1], "by")) continue;
-      size_t j = i + 2;
-      while (j <= seq.size()) {
+      size_t start = i + 2;
+      for (size_t j = start; j <= seq.size(); ++j) {
         const bool last = j == seq.size() || isWord(seq[j], "limit") || isWord(seq[j], "offset") ||
                           isWord(seq[j], "for") || seq[j].type == T::Semicolon;
-        if (last || seq[j].type == T::Comma) {
-          const bool desc = j > 0 && isWord(seq[j - 1], "desc");
+        if (!last && seq[j].type != T::Comma) continue;
+        const bool desc = j > start && isWord(seq[j - 1], "desc");
+        const size_t itemEnd = desc || (j > start && isWord(seq[j - 1], "asc")) ? j - 1 : j;
+        if (!isRowKey(seq, start, itemEnd)) {
           seq.insert(seq.begin() + long(j), {word("NULLS"), word(desc ? "LAST" : "FIRST")});
           j += 2;
-          if (last) break;
         }
-        ++j;
+        if (last) break;
+        start = j + 1;
       }
       return;
     }
+  }
+
+  // Whether seq[b, e) names the row key column of a table of the schema.
+  bool isRowKey(const Seq& seq, size_t b, size_t e) const {
+    const Node* name = e == b + 1                                ? &seq[b]
+                       : e == b + 3 && seq[b + 1].type == T::Dot ? &seq[b + 2]
+                                                                 : nullptr;
+    if (!name || !(name->type == T::Quoted || (name->type == T::Word && !name->keyword)))
+      return false;
+    for (const auto& [table, key] : schema_.keys)
+      if (equalsIgnoreCase(key, name->text)) return true;
+    return false;
   }
 
   // value [NOT] LIKE pattern  ->  zv_fold(value) [!]~ regex
@@ -411,7 +427,8 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
                               (item[0].type == T::Word || item[0].type == T::Quoted) &&
                               texts.count(lowerAscii(item[0].text));
       items += textColumn ? "zv_key(" + expr + ")" : item.size() == 1 ? expr : "(" + expr + ")";
-      items += order;
+      // NULL lowest, as the statements sort (see nullOrder).
+      items += order + (equalsIgnoreCase(order, " desc") ? " NULLS LAST" : " NULLS FIRST");
     }
     out.push_back({std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + ifNotExists +
                        quoted(name) + " ON " + quoted(tableName) + " (" + items + ")",
