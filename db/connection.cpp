@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <fstream>
+#include <mutex>
+#include <unordered_set>
 #include <sstream>
 #include <utility>
 
@@ -105,10 +107,7 @@ void releasePooledConnections() {
   detail::postgres::releaseThreadHandles();
 }
 
-void closeAllConnections() {
-  detail::sqlite::closeAll();
-  detail::postgres::closeAll();
-}
+void closeAllConnections() { detail::Handle::closeEveryHandle(); }
 
 void registerDialect(sqlite3* handle) { detail::registerFunctions(handle); }
 
@@ -181,6 +180,39 @@ void Handle::rollback(std::uint64_t level) noexcept {
     }
     return;
   }
+}
+
+namespace {
+
+// Every open handle of every thread, for closeAllConnections(). Never
+// destroyed: threads may end after the process's static objects.
+struct Registry {
+  std::mutex mutex;
+  std::unordered_set<Handle*> handles;
+};
+Registry& registry() {
+  static Registry* r = new Registry;
+  return *r;
+}
+
+}  // namespace
+
+void Handle::enlist() {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  r.handles.insert(this);
+}
+
+void Handle::delist() noexcept {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  r.handles.erase(this);
+}
+
+void Handle::closeEveryHandle() {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  for (Handle* h : r.handles) h->close();
 }
 
 void Handle::abandonLevels() noexcept {

@@ -1098,15 +1098,17 @@ Translation Renderer::render(Parsed parsed) const {
   return result;
 }
 
+bool spacedFrom(const Node& prev, const Node& n) {
+  return !(n.type == T::Comma || n.type == T::Dot || prev.type == T::Dot ||
+           (n.type == T::Group && prev.type == T::Word));
+}
+
+std::vector<Seq> splitList(const Seq& kids) { return splitArgs(kids); }
+
 void Renderer::write(const Seq& seq, std::string& out, int& params) const {
   for (size_t i = 0; i < seq.size(); ++i) {
     const Node& n = seq[i];
-    if (i > 0) {
-      const Node& prev = seq[i - 1];
-      const bool tight = n.type == T::Comma || n.type == T::Dot || prev.type == T::Dot ||
-                         (n.type == T::Group && prev.type == T::Word);
-      if (!tight) out += ' ';
-    }
+    if (i > 0 && spacedFrom(seq[i - 1], n)) out += ' ';
     switch (n.type) {
       case T::Quoted: quotedName(n.text, out); break;
       case T::Group:

@@ -157,6 +157,11 @@ class Renderer {
 Translation translate(std::string_view text, const SchemaInfo& schema, bool forUpdate,
                       const Renderer& renderer);
 
+// The items of a comma-separated list (a group's tokens).
+std::vector<Seq> splitList(const Seq& kids);
+// Whether `n` is written apart from the token before it.
+bool spacedFrom(const Node& prev, const Node& n);
+
 // The tokens of a text nested by parentheses, not rewritten (a schema's
 // statements, which a backend renders itself).
 Seq syntaxTree(std::string_view text);

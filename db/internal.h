@@ -136,6 +136,9 @@ class Handle {
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
 
+  // Closes every open handle of every backend (see db::closeAllConnections).
+  static void closeEveryHandle();
+
   // False once closed (closeAllConnections, a lost server connection).
   virtual bool isOpen() const = 0;
   virtual void close() noexcept = 0;
@@ -193,6 +196,10 @@ class Handle {
   virtual void levelsEnded() noexcept {}
   // A failure ended the whole transaction on the database's side.
   void abandonLevels() noexcept;
+  // Enters the handle in the process's list of open handles (at the end of a
+  // backend's constructor) and takes it out (at the start of its destructor).
+  void enlist();
+  void delist() noexcept;
 
  private:
   struct Level {
@@ -219,7 +226,6 @@ void createFile(const std::string& file, std::string_view schemaSql);
 // opened.
 std::shared_ptr<Handle> open(const std::string& name, bool own);
 void releaseThreadHandles();
-void closeAll();
 }  // namespace sqlite
 
 namespace postgres {
@@ -227,7 +233,6 @@ namespace postgres {
 // null when it cannot be opened (wrong login, no such database).
 std::shared_ptr<Handle> open(const ServerConfig& server, const ConnectionParams& params, bool own);
 void releaseThreadHandles();
-void closeAll();
 // Creates a database on the server and applies the schema to it.
 void createDatabase(const ServerConfig& server, const ConnectionParams& params,
                     std::string_view schemaSql);

@@ -28,15 +28,6 @@ constexpr const char* kBegin = "BEGIN; SELECT pg_advisory_xact_lock(2052871)";
 constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kOid = 26, kFloat4 = 700,
               kFloat8 = 701, kNumeric = 1700, kTimestamp = 1114;
 
-struct Registry {
-  std::mutex mutex;
-  std::unordered_set<PgHandle*> handles;
-};
-Registry& registry() {
-  static Registry* r = new Registry;  // never destroyed: threads may end after static objects
-  return *r;
-}
-
 thread_local std::unordered_map<std::string, std::shared_ptr<PgHandle>> tPool;
 
 std::string lowerName(std::string_view name) { return lowerAscii(name); }
@@ -140,30 +131,28 @@ std::string boundText(const Bound& b) {
 
 // The kinds a column of a server type reads and writes as.
 void kindsOfType(const std::string& type, ValueKind& kind, ColKind& writeKind) {
-  if (type == "int4" || type == "int8" || type == "oid") {
-    kind = ValueKind::Long;
-    writeKind = ColKind::Int;
-  } else if (type == "int2") {
-    kind = ValueKind::Integer;
-    writeKind = ColKind::Int;
-  } else if (type == "zv_bit" || type == "bool") {
-    kind = ValueKind::Boolean;
-    writeKind = ColKind::Int;
-  } else if (type == "numeric") {
-    kind = ValueKind::Currency;
-    writeKind = ColKind::Numeric;
-  } else if (type == "float4" || type == "float8") {
-    kind = ValueKind::Dynamic;
-    writeKind = ColKind::Numeric;
-  } else if (type == "timestamp" || type == "date" || type == "timestamptz") {
-    kind = ValueKind::Date;
-    writeKind = ColKind::Date;
-  } else if (type == "text" || type == "varchar" || type == "bpchar") {
-    kind = ValueKind::Text;
-    writeKind = ColKind::Text;
-  } else {
-    kind = ValueKind::Dynamic;
-    writeKind = ColKind::Unknown;
+  struct Kinds {
+    const char* type;
+    ValueKind kind;
+    ColKind writeKind;
+  };
+  static const Kinds kTypes[] = {
+      {"int4", ValueKind::Long, ColKind::Int},          {"int8", ValueKind::Long, ColKind::Int},
+      {"oid", ValueKind::Long, ColKind::Int},           {"int2", ValueKind::Integer, ColKind::Int},
+      {"zv_bit", ValueKind::Boolean, ColKind::Int},     {"bool", ValueKind::Boolean, ColKind::Int},
+      {"numeric", ValueKind::Currency, ColKind::Numeric}, {"float4", ValueKind::Dynamic, ColKind::Numeric},
+      {"float8", ValueKind::Dynamic, ColKind::Numeric}, {"timestamp", ValueKind::Date, ColKind::Date},
+      {"date", ValueKind::Date, ColKind::Date},         {"timestamptz", ValueKind::Date, ColKind::Date},
+      {"text", ValueKind::Text, ColKind::Text},         {"varchar", ValueKind::Text, ColKind::Text},
+      {"bpchar", ValueKind::Text, ColKind::Text},
+  };
+  kind = ValueKind::Dynamic;
+  writeKind = ColKind::Unknown;
+  for (const Kinds& k : kTypes) {
+    if (type == k.type) {
+      kind = k.kind;
+      writeKind = k.writeKind;
+    }
   }
 }
 
@@ -281,12 +270,6 @@ std::shared_ptr<Handle> open(const ServerConfig& server, const ConnectionParams&
 
 void releaseThreadHandles() { tPool.clear(); }
 
-void closeAll() {
-  Registry& r = registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  for (PgHandle* h : r.handles) h->close();
-}
-
 void createDatabase(const ServerConfig& server, const ConnectionParams& params,
                     std::string_view schemaSql) {
   const std::string database = databaseName(server, params);
@@ -334,18 +317,10 @@ void dropDatabase(const ServerConfig& server, const ConnectionParams& params) {
 
 // ---------------------------------------------------------------- PgHandle
 
-PgHandle::PgHandle(PGconn* conn, std::string key) : conn_(conn), key_(std::move(key)) {
-  Registry& r = registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  r.handles.insert(this);
-}
+PgHandle::PgHandle(PGconn* conn, std::string key) : conn_(conn), key_(std::move(key)) { enlist(); }
 
 PgHandle::~PgHandle() {
-  {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.handles.erase(this);
-  }
+  delist();
   close();
 }
 

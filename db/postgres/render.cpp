@@ -222,28 +222,11 @@ class PgRenderer final : public Renderer {
 
 // ---------------------------------------------------------------- the schema
 
-std::vector<Seq> splitList(const Seq& kids) {
-  std::vector<Seq> out(1);
-  for (const Node& n : kids) {
-    if (n.type == T::Comma)
-      out.emplace_back();
-    else
-      out.back().push_back(n);
-  }
-  if (out.size() == 1 && out[0].empty()) out.clear();
-  return out;
-}
-
 // The tokens as they stand, names folded.
 void writeTokens(const Seq& seq, std::string& out) {
   for (size_t i = 0; i < seq.size(); ++i) {
     const Node& n = seq[i];
-    if (i > 0) {
-      const Node& prev = seq[i - 1];
-      const bool tight = n.type == T::Comma || n.type == T::Dot || prev.type == T::Dot ||
-                         (n.type == T::Group && prev.type == T::Word);
-      if (!tight) out += ' ';
-    }
+    if (i > 0 && spacedFrom(seq[i - 1], n)) out += ' ';
     switch (n.type) {
       case T::Quoted: writeName(n.text, out); break;
       case T::Group:

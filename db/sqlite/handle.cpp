@@ -76,17 +76,6 @@ std::optional<FileId> fileId(const std::string& path) {
   return FileId{st.st_dev, st.st_ino};
 }
 
-// Every open handle of every thread, for closeAllConnections(). Never
-// destroyed: threads may end after the process's static objects.
-struct Registry {
-  std::mutex mutex;
-  std::unordered_set<SqliteHandle*> handles;
-};
-Registry& registry() {
-  static Registry* r = new Registry;
-  return *r;
-}
-
 // The write gates of the database files, by file identity (see Handle). An
 // entry lives while a handle of the file holds it.
 struct WriteGates {
@@ -220,12 +209,6 @@ std::shared_ptr<Handle> open(const std::string& name, bool own) {
 
 void releaseThreadHandles() { tPool.clear(); }
 
-void closeAll() {
-  Registry& r = registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  for (SqliteHandle* h : r.handles) h->close();
-}
-
 // ---------------------------------------------------------------- SqliteHandle
 
 // The write-ahead log is checkpointed once it holds this many frames (pages),
@@ -268,17 +251,11 @@ SqliteHandle::SqliteHandle(std::string file) : path(std::move(file)) {
     db = nullptr;
     throw;
   }
-  Registry& r = registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  r.handles.insert(this);
+  enlist();
 }
 
 SqliteHandle::~SqliteHandle() {
-  {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.handles.erase(this);
-  }
+  delist();
   close();
 }
 
