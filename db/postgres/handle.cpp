@@ -336,16 +336,16 @@ void PgHandle::fail(PGresult* result) {
   const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
   const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
   const char* hint = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_HINT) : nullptr;
-  std::string message = primary ? primary : PQerrorMessage(conn_);
+  // Copied: the fields live in the result.
+  const std::string message = primary ? primary : PQerrorMessage(conn_);
   const std::string code = state ? state : "";
+  const long number = hint ? std::strtol(hint, nullptr, 10) : 0;
   PQclear(result);
   if (PQstatus(conn_) == CONNECTION_BAD) {
     close();
     raise(dberr::CommandError, message);
   }
-  // The transaction failed as a whole: the levels end with it when it is
-  // rolled back.
-  if (code == "ZV001" && hint) raise(std::strtol(hint, nullptr, 10), message);
+  if (code == "ZV001" && number != 0) raise(number, message);
   if (code == "22007" || code == "22008")
     raise(dberr::ConversionError, "从字符串转换日期和/或时间时，转换失败。");
   if (code.rfind("22", 0) == 0) raise(dberr::ConversionError, message);
