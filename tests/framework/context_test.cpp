@@ -33,20 +33,16 @@ struct ZurvaTestAccess {
   static host::Response& response(zurva& z) { return z.Response(); }
   // The three ways of opening the database, with the test database's other
   // parameters.
+  using Db = testing::TestDatabase;
   static void open(zurva& z, db::Connection& conn, const char* password) {
-    z.open(conn, kServer, kUser, password, kDatabase);
+    z.open(conn, Db::kServer, Db::kUser, password, Db::kDatabase);
   }
   static bool openOrReturn(zurva& z, db::Connection& conn, const char* password) {
-    return z.openOrReturn(conn, kServer, kUser, password, kDatabase);
+    return z.openOrReturn(conn, Db::kServer, Db::kUser, password, Db::kDatabase);
   }
   static bool openOrAnswer(zurva& z, db::Connection& conn, Variant& result, const char* password) {
-    return z.openOrAnswer(conn, result, kServer, kUser, password, kDatabase);
+    return z.openOrAnswer(conn, result, Db::kServer, Db::kUser, password, Db::kDatabase);
   }
-
- private:
-  static constexpr const char* kServer = testing::TestDatabase::kServer;
-  static constexpr const char* kUser = testing::TestDatabase::kUser;
-  static constexpr const char* kDatabase = testing::TestDatabase::kDatabase;
 };
 
 namespace {
