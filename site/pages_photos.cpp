@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "framework/escape.h"
+#include "framework/numbers.h"
 #include "framework/site_settings.h"
 #include "framework/viewer.h"
 #include "members/photo_list.h"
 #include "members/photo_manager.h"
-#include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
@@ -45,7 +45,8 @@ constexpr const char* kAdminPage = "/admin_userphoto.asp";
 // A site setting of zurva_base_info as a number, or `fallback`.
 long setting(serve::PageContext& p, long index, long fallback) {
   try {
-    const std::optional<std::int32_t> n = members::wholeNumber(Variant(siteSettings(p.Application)->baseInfo(index)));
+    const std::optional<std::int32_t> n =
+        numbers::digits(Variant(siteSettings(p.Application)->baseInfo(index)));
     return n.value_or(fallback);
   } catch (const std::exception&) {
     return fallback;
@@ -171,8 +172,8 @@ void photoActionPage(serve::PageContext& p) {
   std::optional<std::int32_t> member = viewer.isMember() ? viewer.memberNumber() : std::nullopt;
   std::optional<std::int32_t> index;
   if (viewer.isAdministrator() && !p.Request("userid").isEmpty()) {
-    member = members::wholeNumber(p.Request("userid"));
-    index = members::wholeNumber(p.Request("num"));
+    member = numbers::digits(p.Request("userid"));
+    index = numbers::digits(p.Request("num"));
   }
   if (!member) {
     z.Msg("非法操作", "-2", 2);
@@ -303,7 +304,7 @@ void uploadPage(serve::PageContext& p) {
 // Approves or rejects one waiting picture (form values userid, entry, kind
 // "album" or "head", action "approve" or "reject"), then the trust recount.
 void decide(serve::PageContext& p, db::Connection& conn) {
-  const std::optional<std::int32_t> id = members::wholeNumber(p.Request.Form("userid"));
+  const std::optional<std::int32_t> id = numbers::digits(p.Request.Form("userid"));
   if (!id) return;
   const std::string entry = p.Request.Form("entry").str();
   // Only a pressed button decides: a post without one changes nothing.

@@ -76,8 +76,9 @@ class SitePage {
 // settings do not have it.
 std::string siteName(const serve::PageContext& p);
 
-// A site path in the site's link mode, escaped for an href attribute.
-std::string siteLink(zurva& z, std::string_view path);
+// A site path in the site's link mode, escaped for an href attribute (the
+// component's unescapedSiteLink writes the link as it stands).
+std::string escapedSiteLink(zurva& z, std::string_view path);
 // <a href="link" attributes>text</a>; `text` and `attributes` are written as
 // they stand.
 std::string siteAnchor(zurva& z, std::string_view path, std::string_view text, std::string_view attributes = "");
