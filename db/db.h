@@ -189,6 +189,7 @@ struct ColumnSet;
 struct Cell;
 struct Prepared;
 struct Slot;
+struct PagedText;
 }  // namespace detail
 
 class Recordset;
@@ -276,6 +277,13 @@ class Recordset {
   // holds only the rows it added).
   void Open(std::string_view sql, Connection& conn, int cursorType = adOpenForwardOnly,
             int lockType = adLockReadOnly);
+  // Opens a select as a read-only keyset recordset that reads only what it
+  // shows: the number of its rows at once (so RecordCount, PageCount, EOF and
+  // an error the statement raises on any row come as Open gives them), and
+  // its rows a page at a time, PageSize rows from the current record on, when
+  // a field is read. A statement that cannot be counted and read by pages
+  // (DISTINCT, GROUP BY, UNION…) is read whole, as Open reads it.
+  void OpenPaged(std::string_view sql, Connection& conn);
   void Close();
   int State() const { return open_ ? adStateOpen : adStateClosed; }
 
@@ -341,6 +349,7 @@ class Recordset {
   void loadRows(detail::Prepared& p, const std::vector<detail::Slot>& slots, const std::vector<Variant>& params) const;
   Variant cellValue(const Cell& cell, int column) const;
   void setValue(int index, const Variant& value);
+  void holdCurrentRow() const;
   void lockRows() const;
   void endLock() const;
   void unlockRows() const noexcept;
@@ -364,6 +373,11 @@ class Recordset {
   // The handle's transaction level that holds the write lock while the rows
   // read are current (0 for none); see the head of this file.
   mutable std::uint64_t lock_ = 0;
+  // A recordset opened by OpenPaged: its statements, and the rows held (from
+  // row window_ on, held_ of them); null for one that holds every row.
+  std::unique_ptr<detail::PagedText> paged_;
+  mutable long window_ = 0;
+  mutable long held_ = 0;
 };
 
 }  // namespace zurvafun::db
