@@ -81,11 +81,11 @@ Variant zurva::mainseachshow(const Variant& SqlLocalName, const Variant& SqlUser
       return;
     }
     db::Recordset rs;
-    rs.Open(sql::statement(
+    rs.OpenPaged(sql::statement(
                 "select  * from zurva_user  where {} ifclose=0  and iferro=0 and ifdel=0  order by "
                 "grade desc,trust desc,addtime desc",
                 sql::StoredCondition(searching ? condition.str() : "")),
-            conn, db::adOpenKeyset, db::adLockReadOnly);
+            conn);
     if (rs.bof() && rs.eof()) {
       result = search::kNothingFound;
       return;
