@@ -15,6 +15,7 @@
 #include <string>
 #include <utility>
 
+#include "bench/bench_requests.h"
 #include "bench/demo_databases.h"
 #include "framework/zurva.h"
 #include "host/serve/pages.h"
@@ -26,17 +27,11 @@
 namespace {
 
 using namespace zurvafun;
+using bench::settings;
+using bench::workedExample;
 
 constexpr const char* kUser = "sa";
 constexpr const char* kPassword = "bench";
-
-void settings(host::TestHost& h) {
-  std::string base;
-  for (int i = 0; i < 26; ++i) base += (i ? "<><><><><>" : "") + std::string(i == 25 ? "0" : "x");
-  h.application().set("zurva_base_info", Variant(VariantArray{Variant(base)}));
-  h.application().set("zurva_info", Variant(VariantArray{Variant("w<><><><><>admin<><><><><>笨蛋")}));
-  h.application().set("zurva_skinbase_info", Variant(VariantArray{Variant("s##/##css.css##760##1")}));
-}
 
 // The demo configuration's settings, as the city page reads them.
 void siteSettings(host::TestHost& h) {
@@ -110,15 +105,6 @@ void BM_CityPage(benchmark::State& state) {
     benchmark::DoNotOptimize(length);
   }
   if (length < 1000) state.SkipWithError(("the city page is too short: " + std::to_string(length)).c_str());
-}
-
-std::string workedExample() {
-  const int year = fromSerial(clockNow()).year;
-  return "sex=577 and cast(left(userdata,4) as int)<=" + std::to_string(year - 20) +
-         " and cast(left(userdata,4) as int)>=" + std::to_string(year - 30) +
-         " and cast(height_ as int)>=160 and cast(height_ as int)<=180 and "
-         "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)>=122 and "
-         "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)<=127";
 }
 
 void BM_SearchResult(benchmark::State& state) {

@@ -18,6 +18,7 @@
 #include <map>
 #include <string>
 
+#include "bench/bench_requests.h"
 #include "bench/demo_databases.h"
 #include "db/db.h"
 #include "framework/zurva.h"
@@ -28,25 +29,10 @@
 namespace {
 
 using namespace zurvafun;
+using bench::settings;
+using bench::workedExample;
 
 using bench::DemoDatabases;
-
-std::string workedExample() {
-  const int year = fromSerial(clockNow()).year;
-  return "sex=577 and cast(left(userdata,4) as int)<=" + std::to_string(year - 20) +
-         " and cast(left(userdata,4) as int)>=" + std::to_string(year - 30) +
-         " and cast(height_ as int)>=160 and cast(height_ as int)<=180 and "
-         "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)>=122 and "
-         "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)<=127";
-}
-
-void settings(host::TestHost& h) {
-  std::string base;
-  for (int i = 0; i < 26; ++i) base += (i ? "<><><><><>" : "") + std::string(i == 25 ? "0" : "x");
-  h.application().set("zurva_base_info", Variant(VariantArray{Variant(base)}));
-  h.application().set("zurva_info", Variant(VariantArray{Variant("w<><><><><>admin<><><><><>笨蛋")}));
-  h.application().set("zurva_skinbase_info", Variant(VariantArray{Variant("s##/##css.css##760##1")}));
-}
 
 void BM_SearchResult(benchmark::State& state) {
   const std::string database = DemoDatabases::get().name(int(state.range(0)));

@@ -72,6 +72,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "runtime/variant.h"
@@ -120,6 +121,11 @@ const Config& config();
 std::string databaseFile(std::string_view name);
 // Text of the configured schema (raises 53 when the file cannot be read).
 std::string schemaText();
+// The columns of zurva_user that the built-in schema added after its first
+// version, in order: name and declaration as ALTER TABLE … ADD COLUMN takes
+// it (in the schema's SQLite syntax), for bringing an older database file up
+// to date; their indexes are in the schema, guarded by IF NOT EXISTS.
+std::vector<std::pair<std::string, std::string>> addedMemberColumns();
 // Creates a database file in WAL mode and runs `schemaSql` (several
 // statements, SQLite syntax) in it. Raises when the file exists already or the
 // schema fails; a failed creation leaves no file behind.

@@ -60,11 +60,12 @@ void PgHandle::copyFrom(const std::string& file) {
   registerFunctions(source);
   try {
     for (const auto& [table, oid] : catalog_.tables) {
-      // The table's columns in their order on the server.
+      // The table's columns in their order on the server; the generated
+      // ones the server computes itself.
       std::vector<std::pair<std::string, ColKind>> columns;
       for (auto it = catalog_.columns.lower_bound({oid, 0});
            it != catalog_.columns.end() && it->first.first == oid; ++it)
-        columns.emplace_back(it->second.name, it->second.writeKind);
+        if (!it->second.generated) columns.emplace_back(it->second.name, it->second.writeKind);
       std::string names;
       for (const auto& [name, kind] : columns)
         names += (names.empty() ? "\"" : ", \"") + name + "\"";
