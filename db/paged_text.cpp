@@ -117,9 +117,11 @@ std::optional<PagedText> pagedText(std::string_view sql) {
   t.body = std::string(sql.substr(from));
   const std::string rows(
       sql.substr(from, order == std::string_view::npos ? std::string_view::npos : order - from));
+  // A TOP keeps its order in the count, so that the count walks the rows as
+  // the statement does (the order's index) and stops where the statement stops.
   t.count = t.top < 0 ? "select count(*) " + rows
                       : "select count(*) from (select top " + std::to_string(t.top) +
-                            " 1 as zv_one " + rows + ") zv_counted";
+                            " 1 as zv_one " + t.body + ") zv_counted";
   return t;
 }
 

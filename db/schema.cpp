@@ -35,14 +35,16 @@ namespace {
 #define COOKIEVER "INTEGER DEFAULT 0"
 #define REMEMBERTOKEN "VARCHAR(64) COLLATE ZV"
 #define DERIVED "ud_birthyear " BIRTHYEAR ",\n  ud_province " PROVINCE ",\n  ud_city " CITY
-// The quick search counts by sex and birth year and walks its order; the
-// newest members of a place walk the member number down.
+// The quick search walks its order with every value its condition and the
+// member search's read (so either search may take it); the age index finds
+// the members whose birth year is not a number; the newest members of a
+// place walk the member number down.
 #define DERIVED_INDEXES                                                                         \
   "CREATE INDEX IF NOT EXISTS ix_zurva_user_age ON zurva_user (sex, ud_birthyear, ifclose, "    \
   "iferro, ifdel);\n"                                                                           \
   "CREATE INDEX IF NOT EXISTS ix_zurva_user_quick ON zurva_user (sex, grade DESC, trust DESC, " \
-  "addtime DESC, "                                                                              \
-  "ud_birthyear, ifclose, iferro, ifdel);\n"                                                    \
+  "addtime DESC, " SEARCHED                                                                     \
+  ", ud_birthyear);\n"                                                                          \
   "CREATE INDEX IF NOT EXISTS ix_zurva_user_province ON zurva_user (ud_province, ifdel, "       \
   "userid);\n"                                                                                  \
   "CREATE INDEX IF NOT EXISTS ix_zurva_user_city ON zurva_user (ud_province, ud_city, ifdel, "  \

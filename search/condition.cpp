@@ -50,7 +50,9 @@ sql::Statement ageCondition(const Variant& agefrom, const Variant& ageto) {
 
 sql::Statement derivedAgeCondition(const Variant& agefrom, const Variant& ageto) {
   const auto [latest, earliest] = birthYears(agefrom, ageto);
-  return sql::statement(" and ud_birthyear<={} and ud_birthyear>={}", latest, earliest);
+  // "+0": the bounds are read from the order index the list walks, not a
+  // range of the age index that would have every match sorted.
+  return sql::statement(" and ud_birthyear+0<={} and ud_birthyear+0>={}", latest, earliest);
 }
 
 // Items 0 to 4 hold no "-", so the first "-" of userdata is the one of the
