@@ -26,8 +26,10 @@
 
 #include "framework/escape.h"
 #include "framework/site_settings.h"
+#include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
+#include "interaction/sms_gateway.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "site/pages.h"
@@ -166,6 +168,11 @@ void sendMessage(serve::PageContext& p) {
     }
   }
   const std::string id = std::to_string(*other);
+  // Whom the conversation is with; his profile opens in a window of its own.
+  p.Response.Write("<p class=\"partner\">与 " +
+                   siteAnchor(z, "userinfo.asp?id=" + id, htmlEscape(*nicknameOf(conn, *other)),
+                              "target=\"_blank\"") +
+                   " 的对话</p>\n");
   p.Response.Write(R"(<form method="post" action=")" + siteLink(z, "messagesend.asp?userid=" + id) + R"(">
 <textarea name="content" rows="4" cols="70"></textarea><br>
 <input type="submit" value="发送"> )" + htmlEscape(note) + " " +
@@ -295,14 +302,34 @@ void giftForm(serve::PageContext& p) {
   page.end();
 }
 
+// The number of the newest gift that member `sender` gave (0 for none).
+long newestGiftOf(serve::PageContext& p, std::int32_t sender) {
+  db::Connection conn = openDatabase(p);
+  return CLng(conn.Execute(
+      sql::statement("select isnull(max(id),0) from presentmx where senduserid={}", sender))(0));
+}
+
 void sendGift(serve::PageContext& p) {
   zurva z;
   requireSitePost(z, p);
   // The price of one SMS notice, the site's name and address: site settings.
   const auto settings = siteSettings(p.Application);
+  const std::optional<std::int32_t> sender = loggedInMember(p);
+  const long before = sender ? newestGiftOf(p, *sender) : 0;
   SitePage page(z, p, {.title = "赠送礼物", .frame = Frame::Window});
-  z.slw_action(settings->baseInfo(15), settings->baseInfo(0), settings->baseInfo(1), p.SqlLocalName,
-               p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  try {
+    z.slw_action(settings->baseInfo(15), settings->baseInfo(0), settings->baseInfo(1),
+                 p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  } catch (const VbError& e) {
+    // The gifts are stored before the notices go out: an error after that
+    // came from the SMS gateway, which could not be asked. The sender learns
+    // why, and that the notice cost him nothing; the log keeps it too.
+    if (e.isRequestEnd() || !sender || newestGiftOf(p, *sender) == before) throw;
+    interaction::logSmsFailure(e.description());
+    z.Msg(jsEscape("已成功送出礼物\n礼物通知短信未能发出：短信网关出错（" + e.description() +
+                   "），没有收取短信费用。"),
+          "-2", 1);
+  }
   page.end();
 }
 
@@ -336,6 +363,16 @@ void smsGateway(serve::PageContext& p) {
 }
 
 }  // namespace
+
+std::string demoSmsGateway(std::string_view serverUrl) {
+  std::string base(serverUrl);
+  for (const auto& [everywhere, loopback] :
+       {std::pair{"://0.0.0.0:", "://127.0.0.1:"}, std::pair{"://[::]:", "://[::1]:"}})
+    if (const std::size_t at = base.find(everywhere); at != std::string::npos)
+      base.replace(at, std::string_view(everywhere).size(), loopback);
+  if (!base.ends_with('/')) base += '/';
+  return base + "smsgateway.asp?user={username}&pass={password}&mobile={mobile}&text={message}";
+}
 
 void writePollBox(zurva& z, serve::PageContext& p) {
   p.Response.Write("    <div class=\"bk pollbox\"><b>投票</b>" +

@@ -705,6 +705,8 @@ HttpServer::~HttpServer() = default;
 
 PageRegistry& HttpServer::pages() { return impl_->pages_; }
 
+host::Application& HttpServer::application() { return *impl_->application_; }
+
 int HttpServer::bind() {
   impl_->port_ = impl_->listener_.bind(impl_->config_.address, impl_->config_.port);
   return impl_->port_;
