@@ -7,6 +7,7 @@
 #include "helpers/regions.h"
 #include "profile/code_tables.h"
 #include "profile/member_record.h"
+#include "runtime/dates.h"
 #include "runtime/text.h"
 
 namespace zurvafun::site {
@@ -73,6 +74,8 @@ std::string packed(Build&& build) {
 
 }  // namespace
 
+int latestBirthYear() { return fromSerial(clockNow()).year - 18; }
+
 Row profileColumns(const host::ValueCollection& form, const std::optional<Row>& stored, Editor editor,
                    const std::string& digest) {
   const bool member = editor == Editor::Member;
@@ -108,7 +111,8 @@ Row profileColumns(const host::ValueCollection& form, const std::optional<Row>& 
   // userdata, keeping the items the member's form locks.
   member::UserData d;
   d.birthYear = birthLocked ? storedData.birthYear
-                            : number(form, "birthyear", codes::kEarliestBirthYear, codes::kLatestBirthYear, "出生年份");
+                            : number(form, "birthyear", codes::kEarliestBirthYear,
+                                     latestBirthYear(), "出生年份");
   const std::string looks = Trim(form("look").str());
   d.looks = looks == "0" || looks.empty() ? "0" : code(form, "look", codes::kLooks, "相貌自评");
   d.marital = proofApproved("hyphoto") ? storedData.marital : code(form, "marrystatus", codes::kMarital, "婚姻状况");
@@ -147,6 +151,13 @@ Row profileColumns(const host::ValueCollection& form, const std::optional<Row>& 
   criteria.items[member::kAgeRange] = member::buildRange(bound(form, "agefrom"), bound(form, "ageto"));
   criteria.items[member::kHeightRange] = member::buildRange(bound(form, "heightfrom"), bound(form, "heightto"));
   criteria.items[member::kEducationRange] = member::buildRange(bound(form, "degreefrom"), bound(form, "degreeto"));
+  // The saved search looks for the other sex, as the advanced search
+  // expects: a registration, or a member whose criteria have no sex yet.
+  const std::string sex = c.contains("sex") ? c.at("sex").str()
+                          : stored          ? text(*stored, "sex")
+                                            : "";
+  if (criteria.items[member::kSex].empty() && codes::has(codes::kSex, sex))
+    criteria.items[member::kSex] = std::to_string(member::oppositeSex(std::stoi(sex)));
   c["userbz"] = packed([&] { return member::buildUserBz(criteria); });
 
   c["lianxi"] = packed([&] {
