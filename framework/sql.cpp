@@ -14,7 +14,7 @@ Quoted text(const Variant& value) { return {sqlQuoted(value.str())}; }
 
 Quoted text(std::string_view value) { return {sqlQuoted(value)}; }
 
-Statement verbatim(std::string text) { return Statement(std::move(text)); }
+Statement verbatim(Literal text) { return Statement(std::string(text.text())); }
 
 std::string likeLiteral(std::string_view text) {
   std::string out;

@@ -28,6 +28,12 @@ namespace db {
 class Connection;
 }
 
+// The named steps of a long method, kept in the method's own file: there a
+// specialization MethodSteps<Tag> (Tag a type of that file) holds the steps,
+// which may use what the method itself uses.
+template <class Method>
+struct MethodSteps;
+
 class zurva {
  public:
   zurva();
@@ -459,6 +465,8 @@ class zurva {
 
  private:
   friend struct ZurvaTestAccess;  // the tests reach the error modes through it
+  template <class Method>
+  friend struct MethodSteps;
 
   // ---------------------------------------------------------------- core: request context
   void AspClassInit();
@@ -489,15 +497,22 @@ class zurva {
   void trapOff(Body&& rest);
 
   // ---------------------------------------------------------------- core: the database
-  // Opens `conn` from the four connection parameters. On failure writes
-  // "SQL数据库连接出错，请检查连接字串。", ends the response and raises the
-  // request-end error.
+  // Opens `conn` from the four connection parameters (an open that raises an
+  // error counts as failed). A database that cannot be opened ends the
+  // response, and the method answers in one of three ways:
+  //   open          writes "SQL数据库连接出错，请检查连接字串。" and raises the
+  //                 request-end error;
+  //   openOrReturn  writes the text and returns false: the method returns
+  //                 normally, no error to the page;
+  //   openOrAnswer  makes the text the method's `result` instead of writing
+  //                 it and returns false (the methods that return their HTML).
   void open(db::Connection& conn, const Variant& SqlLocalName, const Variant& SqlUserName,
             const Variant& SqlPassword, const Variant& SqlDatabaseName);
-  // The same, but a failure (error text written, response ended) makes the
-  // method return normally: false, and no error to the page.
   bool openOrReturn(db::Connection& conn, const Variant& SqlLocalName, const Variant& SqlUserName,
                     const Variant& SqlPassword, const Variant& SqlDatabaseName);
+  bool openOrAnswer(db::Connection& conn, Variant& result, const Variant& SqlLocalName,
+                    const Variant& SqlUserName, const Variant& SqlPassword,
+                    const Variant& SqlDatabaseName);
 
   // The input filter run at creation; true when nothing was refused.
   Variant ChkSqlInput();

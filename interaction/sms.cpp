@@ -26,6 +26,75 @@
 
 namespace zurvafun {
 
+namespace {
+struct PaidSms;
+}
+
+// SendSms's steps: the gateway's request, the charge, the price given back.
+template <>
+struct MethodSteps<PaidSms> {
+  zurva& z;
+  db::Connection& conn;
+  std::int32_t userid;
+  const Variant& price;
+  const Variant& his;  // the ledger text
+  const Variant& SqlLocalName;
+  const Variant& SqlUserName;
+  const Variant& SqlPassword;
+  const Variant& SqlDatabaseName;
+
+  // The gateway's request for one message from the site's account, not sent yet.
+  std::shared_ptr<host::XmlHttpRequest> gatewayRequest(const Variant& UserName,
+                                                       const Variant& UserPass,
+                                                       const Variant& DstMobile,
+                                                       const Variant& SmsMsg) {
+    const auto http = std::dynamic_pointer_cast<host::XmlHttpRequest>(
+        z.Server().CreateObject("Microsoft.XMLHTTP"));
+    if (!http) raise(err::ObjectRequired);
+    http->Open(
+        "GET",
+        interaction::smsGatewayUrl(interaction::smsGatewayAddress(z.Application()),
+                                   {UserName.str(), UserPass.str(), DstMobile.str(), SmsMsg.str()}),
+        false);
+    http->setRequestHeader("Content-type", "text/xml;charset=GB2312");
+    return http;
+  }
+
+  // The price off the balance, with its ledger row, when the balance covers it.
+  bool charge() {
+    bool charged = false;
+    conn.transaction([&] {
+      charged = interaction::charge(conn, userid, price);
+      if (charged)
+        z.loveb_add(userid, price, his, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+    });
+    return charged;
+  }
+
+  // The price back, with its ledger row, for a message the gateway did not
+  // take; a failure to give it back is logged.
+  void giveBack() {
+    std::string failure;
+    try {
+      conn.transaction([&] {
+        conn.ExecuteAction(
+            sql::statement("update zurva_user set emoney=isnull(emoney,0)+{} where userid={}",
+                           sql::money(price), userid));
+        z.loveb_add(userid, Variant(0) - price, "短信未发出，退回：" + his.str(), SqlLocalName,
+                    SqlUserName, SqlPassword, SqlDatabaseName);
+      });
+    } catch (const VbError& e) {
+      if (e.isRequestEnd()) throw;
+      failure = e.description();
+    } catch (const std::exception& e) {
+      failure = e.what();
+    }
+    if (!failure.empty())
+      interaction::logSmsFailure("短信未发出，未能退回会员 " + std::to_string(userid) + " 的 " +
+                                 price.str() + " E币：" + failure);
+  }
+};
+
 Variant zurva::SendSms(Variant& UserName, Variant& UserPass, const Variant& DstMobile,
                        const Variant& SmsMsg, const Variant& money, const Variant& his,
                        const Variant& SqlLocalName, const Variant& SqlUserName,
@@ -51,55 +120,20 @@ Variant zurva::SendSms(Variant& UserName, Variant& UserPass, const Variant& DstM
 
     db::Connection conn;
     open(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
-    const auto http = std::dynamic_pointer_cast<host::XmlHttpRequest>(
-        Server().CreateObject("Microsoft.XMLHTTP"));
-    if (!http) raise(err::ObjectRequired);
-    http->Open(
-        "GET",
-        interaction::smsGatewayUrl(interaction::smsGatewayAddress(Application()),
-                                   {UserName.str(), UserPass.str(), DstMobile.str(), SmsMsg.str()}),
-        false);
-    http->setRequestHeader("Content-type", "text/xml;charset=GB2312");
-
-    bool charged = false;
-    conn.transaction([&] {
-      charged = interaction::charge(conn, *userid, price);
-      if (charged)
-        loveb_add(*userid, price, his, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
-    });
-    if (!charged) return;
-
-    // The price back, with its ledger row, for a message the gateway did not take.
-    const auto giveBack = [&] {
-      std::string failure;
-      try {
-        conn.transaction([&] {
-          conn.ExecuteAction(
-              sql::statement("update zurva_user set emoney=isnull(emoney,0)+{} where userid={}",
-                             sql::money(price), *userid));
-          loveb_add(*userid, Variant(0) - price, "短信未发出，退回：" + his.str(), SqlLocalName,
-                    SqlUserName, SqlPassword, SqlDatabaseName);
-        });
-      } catch (const VbError& e) {
-        if (e.isRequestEnd()) throw;
-        failure = e.description();
-      } catch (const std::exception& e) {
-        failure = e.what();
-      }
-      if (!failure.empty())
-        interaction::logSmsFailure("短信未发出，未能退回会员 " + std::to_string(*userid) + " 的 " +
-                                   price.str() + " E币：" + failure);
-    };
+    MethodSteps<PaidSms> steps{*this,        conn,        *userid,     price,          his,
+                               SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName};
+    const auto http = steps.gatewayRequest(UserName, UserPass, DstMobile, SmsMsg);
+    if (!steps.charge()) return;
     try {
       http->Send();
     } catch (...) {
-      giveBack();
+      steps.giveBack();
       throw;
     }
     if (http->ResponseText() == "true") {
       result = true;
     } else {
-      giveBack();
+      steps.giveBack();
     }
   });
 }

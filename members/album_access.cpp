@@ -3,8 +3,8 @@
 #include <exception>
 #include <string>
 
+#include "framework/numbers.h"
 #include "framework/sql.h"
-#include "members/request_numbers.h"
 #include "members/viewer_rules.h"
 #include "runtime/text.h"
 
@@ -44,12 +44,12 @@ void requireAlbumAccess(zurva& z, db::Connection& conn, std::int32_t memberId, c
 }
 
 std::optional<std::int32_t> albumMemberId(zurva& z, const Variant& id) {
-  if (const std::optional<std::int32_t> number = wholeNumber(id)) return number;
+  if (const std::optional<std::int32_t> number = numbers::digits(id)) return number;
   const std::string token = id.str();
   const long mark = InStr(token, "S");
   if (mark <= 1) return std::nullopt;
   try {
-    const std::optional<std::int32_t> number = wholeNumber(z.idchar(Left(token, mark - 1)));
+    const std::optional<std::int32_t> number = numbers::digits(z.idchar(Left(token, mark - 1)));
     if (number && z.idasc(*number).str() == token) return number;
   } catch (const std::exception&) {
   }

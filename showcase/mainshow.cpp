@@ -17,7 +17,6 @@
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
-#include "showcase/connection.h"
 #include "showcase/gallery_card.h"
 #include "showcase/gallery_pool.h"
 #include "showcase/render_cache.h"
@@ -122,11 +121,8 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
                         const Variant& height) {
   return logged([&](Variant& result) {
     db::Connection conn;
-    if (!showcase::openForResult(conn, Response(), SqlLocalName, SqlUserName, SqlPassword,
-                                 SqlDatabaseName)) {
-      result = showcase::kConnectionFailed;
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
-    }
     trapOff([&] {
       std::string out = "    ";
 
@@ -145,8 +141,8 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
             if (std::find(provinces.begin(), provinces.end(), name) == provinces.end()) provinces.push_back(name);
           }
         }
-        const std::optional<std::int32_t> p = showcase::wholeNumber(city);
-        const std::optional<std::int32_t> c = showcase::wholeNumber(city1);
+        const std::optional<std::int32_t> p = numbers::digits(city);
+        const std::optional<std::int32_t> c = numbers::digits(city1);
         if (!p || *p < 0 || *p >= std::int32_t(provinces.size()) || !c) {
           Msg("参数错误！", -1, 2);
           return;
@@ -164,7 +160,8 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
       const sql::Statement placed =
           home ? sql::verbatim("maincity='#'")
                : sql::statement("nextcity='{}'", sql::text(region.province + "#" + region.city));
-      const sql::Statement money = sql::verbatim(home ? "citymoney" : "nextcitymoney");
+      const sql::Statement money =
+          home ? sql::verbatim("citymoney") : sql::verbatim("nextcitymoney");
       const sql::Statement candidates = sql::statement(
           "select userid,{},case when {} then 1 else 0 end from zurva_user where ok=1{}"
           " and smallphoto like 'smallphoto%.jpg1' and ifclose=0 and ifdel=0 and iferro=0",

@@ -35,13 +35,13 @@ showcase::ShowcaseViewer showcaseViewer(const Viewer& viewer, db::Connection& co
   showcase::ShowcaseViewer v;
   v.guest = Trim(viewer.member("username").str()).empty();
   if (v.guest) return v;
-  v.sex = showcase::wholeNumber(viewer.member("sex"));
+  v.sex = numbers::digits(viewer.member("sex"));
   if (const std::optional<std::int32_t> id = viewer.memberNumber()) {
     db::Recordset row =
         conn.Execute(sql::statement("select userdata from zurva_user where userid={}", *id));
     if (!row.eof() && !row(0).isNull()) {
       const std::optional<std::int32_t> year =
-          showcase::wholeNumber(std::string_view(member::birthYearText(row(0).str())));
+          numbers::digits(std::string_view(member::birthYearText(row(0).str())));
       if (year) v.age = Year(Now()) - *year;
     }
   }
@@ -90,7 +90,7 @@ Variant zurva::myshow(const Variant& SqlLocalName, const Variant& SqlUserName,
     }
 
     // 2 large cards, 1 vertical, anything else (3 in a row of its own) horizontal.
-    const std::optional<std::int32_t> code = showcase::wholeNumber(stype);
+    const std::optional<std::int32_t> code = numbers::digits(stype);
     const char* layout = code == 2 ? "large" : code == 1 ? "vertical" : "horizontal";
     const showcase::CardViewer cardViewer = showcase::cardViewer(viewer);
     // A guest's cards depend on nothing but the entry, the settings, the

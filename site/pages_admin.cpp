@@ -11,10 +11,10 @@
 #include "db/db.h"
 #include "framework/escape.h"
 #include "framework/html.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
 #include "members/paging_bar.h"
-#include "members/request_numbers.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "site/emoney_pages.h"
@@ -157,7 +157,7 @@ constexpr html::Fragment kListLine =
 // and the credit and debit form.
 void writeMemberList(zurva& z, serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
-  const std::optional<std::int32_t> one = members::wholeNumber(p.Request.QueryString("userid"));
+  const std::optional<std::int32_t> one = numbers::digits(p.Request.QueryString("userid"));
   db::Recordset rs;
   rs.Open(one ? sql::statement(
                     "select userid,nickname,zurvauser,grade,emoney,addtime,ifdel from zurva_user "
@@ -174,7 +174,7 @@ void writeMemberList(zurva& z, serve::PageContext& p) {
   }
   rs.PageSize = kMembersOnAPage;
   members::PagingBar bar{
-      .page = members::clampedPage(p.Request.QueryString("page"), rs.PageCount()),
+      .page = numbers::clampedPage(p.Request.QueryString("page"), rs.PageCount()),
       .pageCount = rs.PageCount(),
       .records = rs.RecordCount(),
       .base = "/admin/result.asp?",

@@ -6,11 +6,11 @@
 
 #include "db/db.h"
 #include "framework/html.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "interaction/balance.h"
-#include "members/request_numbers.h"
 #include "runtime/text.h"
 #include "site/pages_showcase.h"
 #include "site/site_page.h"
@@ -75,7 +75,7 @@ void creditPage(serve::PageContext& p) {
   const Viewer viewer(p.Request);
   if (!viewer.isAdministrator()) z.Msg("非法操作", "/admin/login.asp", 1);
   const std::string back = listPage(p.Request.Form("back"));
-  const std::optional<std::int32_t> userid = members::wholeNumber(p.Request.Form("userid"));
+  const std::optional<std::int32_t> userid = numbers::digits(p.Request.Form("userid"));
   const bool credit = eq(p.Request.Form("action"), "credit");
   if (!userid || *userid <= 0 || (!credit && !eq(p.Request.Form("action"), "debit")))
     z.Msg("请求错误！", back, 1);
@@ -167,7 +167,7 @@ void upgradePage(serve::PageContext& p) {
   if (row.eof()) z.Msg("非法操作", "-2", 2);
   const double grade = toNumber(row(0));
   if (upgrading) {
-    const std::optional<std::int32_t> chosen = members::wholeNumber(p.Request("grade"));
+    const std::optional<std::int32_t> chosen = numbers::digits(p.Request("grade"));
     const Card* card = nullptr;
     for (const Card& c : kCards)
       if (chosen == c.grade) card = &c;

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "framework/html.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
-#include "members/request_numbers.h"
 #include "runtime/dates.h"
 #include "site/pages.h"
 #include "site/site_page.h"
@@ -57,7 +57,7 @@ void addFriendPage(serve::PageContext& p) {
   const PageLayout window = {.title = "申请好友", .frame = Frame::Window};
   const std::optional<std::int32_t> me = loggedInMember(p);
   if (!me) return notePage(z, p, window, "请先登录。");
-  const std::optional<std::int32_t> other = members::wholeNumber(p.Request.QueryString("userid"));
+  const std::optional<std::int32_t> other = numbers::digits(p.Request.QueryString("userid"));
   if (!other || *other <= 0) return notePage(z, p, window, "请求错误！");
   if (*other == *me) return notePage(z, p, window, "不能加自己为好友。");
   confirmBeforeActing(
@@ -81,11 +81,12 @@ template <class Actions>
 std::string friendLines(zurva& z, db::Recordset rs, Actions actions) {
   std::string out;
   for (; !rs.eof(); rs.MoveNext())
-    kFriendLine.appendTo(out, {{"profile", siteLink(z, "/userinfo.asp?id=" + rs(1).str())},
-                               {"nickname", rs(2)},
-                               {"id", rs(1)},
-                               {"since", rs(3)},
-                               {"actions", html::trusted(actions(rs(0).str()))}});
+    kFriendLine.appendTo(
+        out, {{"profile", html::trusted(escapedSiteLink(z, "/userinfo.asp?id=" + rs(1).str()))},
+              {"nickname", rs(2)},
+              {"id", rs(1)},
+              {"since", rs(3)},
+              {"actions", html::trusted(actions(rs(0).str()))}});
   return out.empty() ? "      <tr><td colspan=\"3\">（没有）</td></tr>\n" : out;
 }
 
@@ -97,7 +98,7 @@ std::string table(std::string_view heading, const std::string& lines) {
 
 // A request to `me` that he accepts or refuses (row `id`).
 void decide(zurva& z, serve::PageContext& p, db::Connection& conn, std::int32_t me) {
-  const std::optional<std::int32_t> id = members::wholeNumber(p.Request.QueryString("id"));
+  const std::optional<std::int32_t> id = numbers::digits(p.Request.QueryString("id"));
   const Variant act = p.Request.QueryString("act");
   if (!id || (!eq(act, "accept") && !eq(act, "refuse"))) z.Msg("请求错误！", "-1", 1);
   const long changed =

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "framework/html.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
-#include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "site/member_pages.h"
 #include "site/pages_showcase.h"
@@ -48,9 +48,9 @@ struct Target {
 std::optional<Target> targetOf(serve::PageContext& p) {
   const Viewer viewer(p.Request);
   if (viewer.isAdministrator() && !p.Request("userid").isEmpty()) {
-    const std::optional<std::int32_t> member = members::wholeNumber(p.Request("userid"));
+    const std::optional<std::int32_t> member = numbers::digits(p.Request("userid"));
     if (!member || *member <= 0) return std::nullopt;
-    return Target{*member, true, members::wholeNumber(p.Request("num"))};
+    return Target{*member, true, numbers::digits(p.Request("num"))};
   }
   const std::optional<std::int32_t> me = loggedInMember(p);
   if (!me) return std::nullopt;
@@ -165,7 +165,7 @@ std::string chosenPicture(zurva& z, serve::PageContext& p, const Target& target,
                           const Pictures& pictures) {
   if (eq(p.Request.QueryString("act"), "upload")) return postedPicture(z, p);
   const std::optional<std::int32_t> index =
-      target.administrator ? target.entry : members::wholeNumber(p.Request("num"));
+      target.administrator ? target.entry : numbers::digits(p.Request("num"));
   if (!index || *index < 0 || std::size_t(*index) >= pictures.album.size())
     z.Msg("请求错误！", "-1", 1);
   const std::string& entry = pictures.album[std::size_t(*index)];
@@ -188,7 +188,7 @@ void setHeadPhoto(zurva& z, serve::PageContext& p, const Target& target, const P
   refreshShowcaseList(p, true);
   const std::string back = target.administrator
                                ? "/admin_userphoto.asp?userid=" + std::to_string(target.member)
-                               : siteLink(z, "/userphoto.asp");
+                               : std::string("/userphoto.asp");
   z.Msg(waits ? "头像已提交，请等待管理员审核！" : "头像已设置！", back, 1);
 }
 

@@ -110,12 +110,15 @@ void conversation(serve::PageContext& p) {
 <html>
 <head>
 <meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>与 )" + htmlEscape(*nickname) + " 的对话 - " + htmlEscape(siteName(p)) + R"(</title>
+<title>与 )" + htmlEscape(*nickname) +
+                   " 的对话 - " + htmlEscape(siteName(p)) + R"(</title>
 </head>
 <frameset rows="*,0,150" border="0">
   <frame name="showc" src="/messageshow.asp">
-  <frame name="msg" src=")" + siteLink(z, "userid_" + id + "_msgfal.html") + R"(">
-  <frame name="send" src=")" + siteLink(z, "messagesend.asp?userid=" + id) + R"(">
+  <frame name="msg" src=")" +
+                   escapedSiteLink(z, "userid_" + id + "_msgfal.html") + R"(">
+  <frame name="send" src=")" +
+                   escapedSiteLink(z, "messagesend.asp?userid=" + id) + R"(">
 </frameset>
 </html>
 )");
@@ -173,10 +176,12 @@ void sendMessage(serve::PageContext& p) {
                    siteAnchor(z, "userinfo.asp?id=" + id, htmlEscape(*nicknameOf(conn, *other)),
                               "target=\"_blank\"") +
                    " 的对话</p>\n");
-  p.Response.Write(R"(<form method="post" action=")" + siteLink(z, "messagesend.asp?userid=" + id) + R"(">
+  p.Response.Write(
+      R"(<form method="post" action=")" + escapedSiteLink(z, "messagesend.asp?userid=" + id) + R"(">
 <textarea name="content" rows="4" cols="70"></textarea><br>
-<input type="submit" value="发送"> )" + htmlEscape(note) + " " +
-                   siteAnchor(z, "msgfal.asp?userid=" + id + "&menu=all", "查看全部记录", "target=\"msg\"") + R"(
+<input type="submit" value="发送"> )" +
+      htmlEscape(note) + " " +
+      siteAnchor(z, "msgfal.asp?userid=" + id + "&menu=all", "查看全部记录", "target=\"msg\"") + R"(
 </form>
 )");
   page.end();

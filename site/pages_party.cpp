@@ -118,8 +118,11 @@ void partyInfo(serve::PageContext& p) {
   p.Response.Write("</p>\n    <p>" + popUp(z, "partyjoin.asp?partyid=" + id, "我要报名") + "　" +
                    popUp(z, "partyjoin.asp?partyid=" + id + "&sign=up-datejoin", "修改报名") + "</p>\n");
   // Withdrawing: a member is known by his login, a visitor by his e-mail.
-  p.Response.Write("    <form method=\"post\" action=\"" + siteLink(z, "action.asp?sign=deljoin&partyid=" + id) + "\">" +
-                   (loggedInMember(p) ? "" : "报名时的电子邮箱 <input type=\"text\" name=\"email\" size=\"24\"> ") +
+  p.Response.Write("    <form method=\"post\" action=\"" +
+                   escapedSiteLink(z, "action.asp?sign=deljoin&partyid=" + id) + "\">" +
+                   (loggedInMember(p)
+                        ? ""
+                        : "报名时的电子邮箱 <input type=\"text\" name=\"email\" size=\"24\"> ") +
                    "<input type=\"submit\" value=\"取消报名\"></form>\n");
   if (const auto me = loggedInMember(p); me && eq(rs("userid"), Variant(long(*me))))
     p.Response.Write("    <p>" + siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑这个活动") + "</p>\n");
@@ -137,7 +140,8 @@ void joinForm(serve::PageContext& p) {
   const std::string action = std::string(change ? "action.asp?sign=up-datejoin" : "action.asp?sign=join") +
                              "&partyid=" + std::to_string(*party);
   SitePage page(z, p, {.title = change ? "修改报名" : "活动报名", .frame = Frame::Window});
-  p.Response.Write("    <form method=\"post\" action=\"" + siteLink(z, action) + "\">\n    <table cellpadding=\"4\">\n");
+  p.Response.Write("    <form method=\"post\" action=\"" + escapedSiteLink(z, action) +
+                   "\">\n    <table cellpadding=\"4\">\n");
   auto row = [&](std::string_view label, std::string input) {
     p.Response.Write("      <tr><td>" + std::string(label) + "</td><td>" + input + "</td></tr>\n");
   };

@@ -17,13 +17,13 @@
 
 #include "framework/escape.h"
 #include "framework/html.h"
+#include "framework/numbers.h"
 #include "framework/site_settings.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "members/paging_bar.h"
 #include "members/photo_list.h"
 #include "members/photo_manager.h"
-#include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
@@ -215,7 +215,7 @@ void uploadPage(serve::PageContext& p) {
 // Approves or rejects one waiting picture (form values userid, entry, kind
 // "album" or "head", action "approve" or "reject"), then the trust recount.
 void decide(serve::PageContext& p, db::Connection& conn) {
-  const std::optional<std::int32_t> id = members::wholeNumber(p.Request.Form("userid"));
+  const std::optional<std::int32_t> id = numbers::digits(p.Request.Form("userid"));
   if (!id) return;
   const std::string entry = p.Request.Form("entry").str();
   // Only a pressed button decides: a post without one changes nothing.
@@ -330,7 +330,7 @@ void photoCheckPage(serve::PageContext& p) {
     decide(p, conn);
     refreshShowcaseList(p, true);  // a rejected head photo leaves the showcase
     // Back to the page the administrator decided on.
-    const std::optional<std::int32_t> page = members::wholeNumber(p.Request.Form("page"));
+    const std::optional<std::int32_t> page = numbers::digits(p.Request.Form("page"));
     p.Response.Redirect("/photocheck.asp" +
                         (page && *page > 1 ? "?page=" + std::to_string(*page) : std::string()));
     return;
@@ -340,7 +340,7 @@ void photoCheckPage(serve::PageContext& p) {
   for (const Waiting& w : waiting) pictures += long(w.album.size()) + (w.head.empty() ? 0 : 1);
   const long pageCount =
       std::max(1L, (long(waiting.size()) + kWaitingOnAPage - 1) / kWaitingOnAPage);
-  members::PagingBar bar{.page = members::clampedPage(p.Request.QueryString("page"), pageCount),
+  members::PagingBar bar{.page = numbers::clampedPage(p.Request.QueryString("page"), pageCount),
                          .pageCount = pageCount,
                          .records = long(waiting.size()),
                          .base = "/photocheck.asp?",

@@ -6,10 +6,10 @@
 // ("/newmembers.asp"), and the page where a refused photo action ends.
 #include <string>
 
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "members/album_access.h"
-#include "members/request_numbers.h"
 #include "members/viewer_rules.h"
 #include "profile/member_record.h"
 #include "runtime/text.h"
@@ -131,7 +131,7 @@ void albumGrid(zurva& z, serve::PageContext& p, std::optional<std::int32_t> memb
 void albumPage(serve::PageContext& p) {
   zurva z;
   const Variant id = p.Request("id");
-  const std::optional<std::int32_t> plain = members::wholeNumber(id);
+  const std::optional<std::int32_t> plain = numbers::digits(id);
   const std::optional<std::int32_t> member = requestedMember(z, p);
   if (plain || !member) return albumGrid(z, p, plain);
   SitePage page(z, p, albumFrame("相册照片"));

@@ -8,9 +8,9 @@
 
 #include "db/db.h"
 #include "framework/escape.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
-#include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "site/pages.h"
 #include "site/site_page.h"
@@ -86,7 +86,7 @@ void hidePage(serve::PageContext& p) {
   if (!viewer) return notePage(z, p, window, "请先登录。");
   // An id that is no member number (not a whole number, or beyond 32 bits)
   // is a bad request.
-  const std::optional<std::int32_t> hidden = members::wholeNumber(p.Request.QueryString("id"));
+  const std::optional<std::int32_t> hidden = numbers::digits(p.Request.QueryString("id"));
   if (!hidden || *hidden <= 0) return notePage(z, p, window, "请求错误！");
   confirmBeforeActing(z, p,
                       {.title = window.title,
@@ -115,9 +115,11 @@ std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
   auto selected = [&](const char* name, const std::string& value) {
     return p.Request.Form(name).str() == value ? " selected" : "";
   };
-  std::string box = "<form name=\"quick\" method=\"post\" action=\"" + siteLink(z, "/quicksearch.asp") +
-                    "\">快速搜索：<select name=\"sex\"><option value=\"577\"" + selected("sex", "577") +
-                    ">找女士</option><option value=\"576\"" + selected("sex", "576") + ">找男士</option></select> 年龄";
+  std::string box = "<form name=\"quick\" method=\"post\" action=\"" +
+                    escapedSiteLink(z, "/quicksearch.asp") +
+                    "\">快速搜索：<select name=\"sex\"><option value=\"577\"" +
+                    selected("sex", "577") + ">找女士</option><option value=\"576\"" +
+                    selected("sex", "576") + ">找男士</option></select> 年龄";
   for (const char* name : {"agefrom", "ageto"}) {
     const std::string chosen = p.Request.Form(name).isEmpty() ? (name[3] == 'f' ? "20" : "35") : p.Request.Form(name).str();
     box += std::string(" <select name=\"") + name + "\">";

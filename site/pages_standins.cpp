@@ -11,7 +11,11 @@
 namespace zurvafun::site {
 
 void registerStandInPages(serve::PageRegistry& pages) {
-  pages.add("/xjrz.asp", standIn("身份验证等级", "会员每通过一项资料验证（注册验证、相册照片、身份证、学历证等），身份验证等级加一钻。"));
+  pages.add(
+      "/xjrz.asp",
+      standIn(
+          "身份验证等级",
+          "会员每通过一项资料验证（注册验证、相册照片、身份证、学历证等），身份验证等级加一钻。"));
   pages.add("/love1.asp", standIn("暗送秋波", "秋波已发送（演示）。"));
   pages.add("/myfiles/sc.asp", standIn("我的收藏", "已加入我的收藏（演示）。"));
   pages.add("/admin/admin_msg.asp", standIn("发送系统短信", "管理员给会员的系统短信（演示站暂未开放）。", Frame::Page));

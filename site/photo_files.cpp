@@ -20,9 +20,9 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/numbers.h"
 #include "framework/viewer.h"
 #include "members/album_access.h"
-#include "members/request_numbers.h"
 #include "members/viewer_rules.h"
 #include "profile/member_record.h"
 #include "site/member_pages.h"
@@ -43,7 +43,7 @@ std::optional<std::int32_t> ownerOf(std::string_view name, std::string_view pref
   if (stop == 0 || stop == std::string_view::npos || stop > 9) return std::nullopt;
   for (char c : rest.substr(0, stop))
     if (c < '0' || c > '9') return std::nullopt;
-  return members::wholeNumber(Variant(std::string(rest.substr(0, stop))));
+  return numbers::digits(Variant(std::string(rest.substr(0, stop))));
 }
 
 // The stored entry (the name and its approval flag) that names file `name`

@@ -6,9 +6,9 @@
 #include <optional>
 
 #include "framework/html.h"
+#include "framework/numbers.h"
 #include "framework/site_settings.h"
 #include "framework/zurva.h"
-#include "members/request_numbers.h"
 #include "site/jpeg_picture.h"
 
 namespace zurvafun::site {
@@ -61,7 +61,7 @@ std::optional<std::string> base64Bytes(std::string_view text) {
 long siteNumber(const serve::PageContext& p, long index, long fallback) {
   try {
     const std::optional<std::int32_t> n =
-        members::wholeNumber(Variant(siteSettings(p.Application)->baseInfo(index)));
+        numbers::digits(Variant(siteSettings(p.Application)->baseInfo(index)));
     return n.value_or(fallback);
   } catch (const std::exception&) {
     return fallback;

@@ -176,7 +176,7 @@ std::string siteName(const serve::PageContext& p) {
   return name && !name->empty() ? *name : std::string(kDemoName);
 }
 
-std::string siteLink(zurva& z, std::string_view path) {
+std::string escapedSiteLink(zurva& z, std::string_view path) {
   Variant url = std::string(path);
   std::string link = z.showurl(url).str();
   // The static form of a link with one parameter leaves out the folder
@@ -188,8 +188,8 @@ std::string siteLink(zurva& z, std::string_view path) {
 }
 
 std::string siteAnchor(zurva& z, std::string_view path, std::string_view text, std::string_view attributes) {
-  return "<a href=\"" + siteLink(z, path) + "\"" + (attributes.empty() ? "" : " ") + std::string(attributes) + ">" +
-         std::string(text) + "</a>";
+  return "<a href=\"" + escapedSiteLink(z, path) + "\"" + (attributes.empty() ? "" : " ") +
+         std::string(attributes) + ">" + std::string(text) + "</a>";
 }
 
 db::Connection openDatabase(const serve::PageContext& p) {

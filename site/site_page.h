@@ -83,8 +83,9 @@ std::optional<std::string> siteSetting(const serve::PageContext& p, long index);
 // picture (dj) with the name as its alt and title, or the name as text.
 std::string gradeBadge(zurva& z, const Variant& grade);
 
-// A site path in the site's link mode, escaped for an href attribute.
-std::string siteLink(zurva& z, std::string_view path);
+// A site path in the site's link mode, escaped for an href attribute (the
+// component's unescapedSiteLink writes the link as it stands).
+std::string escapedSiteLink(zurva& z, std::string_view path);
 // <a href="link" attributes>text</a>; `text` and `attributes` are written as
 // they stand.
 std::string siteAnchor(zurva& z, std::string_view path, std::string_view text, std::string_view attributes = "");

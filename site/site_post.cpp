@@ -80,8 +80,9 @@ std::string postButton(zurva& z, std::string_view path, std::string_view text,
   const std::string ask =
       confirm.empty() ? ""
                       : " onsubmit=\"return confirm('" + htmlEscape(jsEscape(confirm)) + "');\"";
-  return "<form class=\"linkform\" method=\"post\" action=\"" + siteLink(z, path) + "\"" + ask +
-         "><button type=\"submit\" class=\"linkbutton\">" + std::string(text) + "</button></form>";
+  return "<form class=\"linkform\" method=\"post\" action=\"" + escapedSiteLink(z, path) + "\"" +
+         ask + "><button type=\"submit\" class=\"linkbutton\">" + std::string(text) +
+         "</button></form>";
 }
 
 }  // namespace zurvafun::site

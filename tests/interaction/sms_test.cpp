@@ -45,6 +45,15 @@ class SendSmsTest : public InteractionTest {
   }
   static std::string balance() { return text("select emoney from zurva_user where userid=1"); }
   static long ledgerRows() { return number("select count(*) from emoneymx"); }
+  // The ledger's rows in order, "member|amount|cause" joined by " / ".
+  static std::string ledger() {
+    db::Connection conn = open();
+    db::Recordset rs = conn.Execute("select userID, b_count, b_history from emoneymx order by id");
+    std::string rows;
+    for (; !rs.eof(); rs.MoveNext())
+      rows += (rows.empty() ? "" : " / ") + rs(0).str() + "|" + rs(1).str() + "|" + rs(2).str();
+    return rows;
+  }
 
   FakeGateway gateway;
   Variant lastUser, lastPass;
@@ -64,9 +73,7 @@ TEST_F(SendSmsTest, OnlyTheExactAnswerTrueSendsAndKeepsTheCharge) {
     gateway.setAnswer(c.answer);
     EXPECT_EQ(CBool(send()), c.sent);
     EXPECT_EQ(balance(), c.sent ? "9" : "10");
-    EXPECT_EQ(text("select group_concat(userID||'|'||b_count||'|'||b_history, ' / ') from "
-                   "(select * from emoneymx order by id)"),
-              c.sent ? "1|1|发送短信：测试"
+    EXPECT_EQ(ledger(), c.sent ? "1|1|发送短信：测试"
                      : "1|1|发送短信：测试 / 1|-1|短信未发出，退回：发送短信：测试");
   }
 }
