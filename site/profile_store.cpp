@@ -4,6 +4,7 @@
 
 #include "db/db.h"
 #include "framework/member_logins.h"
+#include "framework/numbers.h"
 #include "helpers/regions.h"
 #include "profile/code_tables.h"
 #include "profile/member_record.h"
@@ -110,9 +111,15 @@ Row profileColumns(const host::ValueCollection& form, const std::optional<Row>& 
 
   // userdata, keeping the items the member's form locks.
   member::UserData d;
-  d.birthYear = birthLocked ? storedData.birthYear
-                            : number(form, "birthyear", codes::kEarliestBirthYear,
-                                     latestBirthYear(), "出生年份");
+  // The component's edit forms list the years up to codes::kLatestBirthYear:
+  // for a member born later (registered at 18) they offer no year, and a form
+  // posted without one keeps the stored year.
+  const bool yearNotOffered =
+      Trim(form("birthyear").str()).empty() &&
+      numbers::digits(std::string_view(storedData.birthYear)).value_or(0) > codes::kLatestBirthYear;
+  d.birthYear = birthLocked || yearNotOffered ? storedData.birthYear
+                                              : number(form, "birthyear", codes::kEarliestBirthYear,
+                                                       latestBirthYear(), "出生年份");
   const std::string looks = Trim(form("look").str());
   d.looks = looks == "0" || looks.empty() ? "0" : code(form, "look", codes::kLooks, "相貌自评");
   d.marital = proofApproved("hyphoto") ? storedData.marital : code(form, "marrystatus", codes::kMarital, "婚姻状况");

@@ -5,6 +5,8 @@
 // with the selects that the page's scripts set given the values they select.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ctime>
 #include <map>
 #include <regex>
 #include <string>
@@ -283,6 +285,50 @@ TEST_F(ProfileE2E, AnAdministratorEditsAMember) {
   const RawResponse out = rawPost("/admin/logout.asp", "", cookieHeader(admin));
   EXPECT_EQ(out.status, 302);
   EXPECT_NE(out.setCookie("zurva_admin").find("expires="), std::string::npos);
+}
+
+// The administrator's edit form lists the birth years the component offers,
+// which end before a member who registered at 18 was born: the form posted
+// without a year keeps his; an unknown year is still refused.
+TEST_F(ProfileE2E, TheAdministratorSavesAMemberBornAfterTheFormsLastYear) {
+  const RawResponse login = rawPost(
+      "/admin/login.asp", gbkForm({{"admin_name", "admin"}, {"admin_password", "test-admin-pw"}}));
+  const std::string admin = cookiePair(login.setCookie("zurva_admin"));
+  ASSERT_FALSE(admin.empty());
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const int latest = local.tm_year + 1900 - 18;
+  const std::string stored = query("select userdata from zurva_user where userid=2");
+  const std::string young = std::to_string(latest) + stored.substr(stored.find('#'));
+  ASSERT_TRUE(execute("update zurva_user set userdata='" + young + "' where userid=2"));
+  // The selects the page's script sets, as a browser posts them; the birth
+  // year's has no option for his year.
+  const Fields form =
+      with(formFields(utf8(rawGet("/admin/editinfo.asp?userid=2", cookieHeader(admin)))),
+           {{"birthyear", ""},
+            {"look", "7"},
+            {"marrystatus", "1"},
+            {"Folk", "39"},
+            {"ancestor", "湖南"},
+            {"province", "广东"},
+            {"city", "深圳市"},
+            {"degree", "125"},
+            {"province1", "湖南"},
+            {"city1", "长沙市"},
+            {"housesta", "205"}});
+
+  const RawResponse saved = rawPost("/admin/reg_submit.asp",
+                                    gbkForm(with(form, {{"weight", "66"}})), cookieHeader(admin));
+  EXPECT_EQ(saved.status, 302) << utf8(saved);
+  EXPECT_EQ(query("select userdata from zurva_user where userid=2").substr(0, 5),
+            young.substr(0, 5));
+  const RawResponse refused = rawPost(
+      "/admin/reg_submit.asp", gbkForm(with(form, {{"birthyear", std::to_string(latest + 1)}})),
+      cookieHeader(admin));
+  EXPECT_TRUE(holds(utf8(refused), "出生年份")) << utf8(refused);
+  EXPECT_EQ(query("select userdata from zurva_user where userid=2").substr(0, 5),
+            young.substr(0, 5));
 }
 
 TEST_F(ProfileE2E, TheHomePageLeadsToTheProfilePages) {
