@@ -157,8 +157,7 @@ constexpr std::string_view kCardsText =
 // `grade` (2 or 3) upgrades him. Grades never go down here.
 void upgradePage(serve::PageContext& p) {
   zurva z;
-  const bool upgrading = eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST");
-  if (upgrading) requireSitePost(z, p);
+  const bool upgrading = postedToAct(z, p);
   const std::optional<std::int32_t> me = loggedInMember(p);
   if (!me) return askToLogIn(z, p, "会员升级");
   db::Connection conn = openDatabase(p);

@@ -114,8 +114,7 @@ void decide(zurva& z, serve::PageContext& p, db::Connection& conn, std::int32_t 
 
 void friendsPage(serve::PageContext& p) {
   zurva z;
-  const bool deciding = eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST");
-  if (deciding) requireSitePost(z, p);
+  const bool deciding = postedToAct(z, p);
   const std::optional<std::int32_t> me = loggedInMember(p);
   if (!me) return askToLogIn(z, p, "我的好友");
   db::Connection conn = openDatabase(p);

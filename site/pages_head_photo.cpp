@@ -194,8 +194,7 @@ void setHeadPhoto(zurva& z, serve::PageContext& p, const Target& target, const P
 
 void headPhotoPage(serve::PageContext& p) {
   zurva z;
-  const bool setting = eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST");
-  if (setting) requireSitePost(z, p);
+  const bool setting = postedToAct(z, p);
   const std::optional<Target> target = targetOf(p);
   if (!target) return askToLogIn(z, p, "个人头像");
   db::Connection conn = openDatabase(p);

@@ -141,8 +141,7 @@ void messageFrame(serve::PageContext& p) {
 // The send frame: the form, and storing what it posts.
 void sendMessage(serve::PageContext& p) {
   zurva z;
-  const bool sending = eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST");
-  if (sending) requireSitePost(z, p);
+  const bool sending = postedToAct(z, p);
   const auto me = loggedInMember(p);
   SitePage page(z, p, {.title = "发送短信", .frame = Frame::Inner});
   const auto other = numberOf(p.Request("userid"));

@@ -325,8 +325,7 @@ void photoCheckPage(serve::PageContext& p) {
     return;
   }
   db::Connection conn = openDatabase(p);
-  if (eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST")) {
-    requireSitePost(z, p);
+  if (postedToAct(z, p)) {
     decide(p, conn);
     refreshShowcaseList(p, true);  // a rejected head photo leaves the showcase
     // Back to the page the administrator decided on.
