@@ -106,6 +106,9 @@ void conversation(serve::PageContext& p) {
   if (!nickname) return notePage(z, p, {.title = "站内短信", .frame = Frame::Window}, "没有这位会员。");
   const std::string id = std::to_string(*other);
   // A frameset is a document of its own kind: its head, then the frames.
+  // The lower frame puts its lines into the upper frame's showcontent, so it
+  // starts blank and the upper frame loads it (data-src) once showcontent
+  // is there: lines it marks as shown are never written into nothing.
   p.Response.Write(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Frameset//EN">
 <html>
 <head>
@@ -115,7 +118,7 @@ void conversation(serve::PageContext& p) {
 </head>
 <frameset rows="*,0,150" border="0">
   <frame name="showc" src="/messageshow.asp">
-  <frame name="msg" src=")" +
+  <frame name="msg" src="about:blank" data-src=")" +
                    escapedSiteLink(z, "userid_" + id + "_msgfal.html") + R"(">
   <frame name="send" src=")" +
                    escapedSiteLink(z, "messagesend.asp?userid=" + id) + R"(">
@@ -128,7 +131,11 @@ void conversation(serve::PageContext& p) {
 void conversationLines(serve::PageContext& p) {
   zurva z;
   SitePage page(z, p, {.title = "对话", .frame = Frame::Inner});
-  p.Response.Write("<div id=\"showcontent\"></div>\n");
+  p.Response.Write(
+      "<div id=\"showcontent\"></div>\n"
+      "<script type=\"text/javascript\">(function(){var f=top.document.getElementsByName('msg')[0];"
+      "if(f&&f.getAttribute('data-src')&&top.msg.location.href==='about:blank')"
+      "top.msg.location.replace(f.getAttribute('data-src'));})();</script>\n");
   page.end();
 }
 
