@@ -16,12 +16,13 @@
 #include <thread>
 
 #include "db/db.h"
+#include "framework/zurva.h"
 #include "host/serve/config.h"
 #include "host/serve/cookies.h"
 #include "host/serve/server.h"
+#include "site/member_pages.h"
 #include "site/pages.h"
 #include "site/profile_pages.h"
-#include "site/member_pages.h"
 #include "site/seed.h"
 
 namespace {
@@ -114,6 +115,15 @@ int run(int argc, char** argv) {
   }
   site::writeDemoPictures(config.documentRoot, {config.SqlLocalName, config.SqlUserName,
                                                 config.SqlPassword, config.SqlDatabaseName});
+  // The component's error log goes where the configuration says (standard
+  // error by default, beside the server's own error lines).
+  const bool toStandardError = config.errorLog.empty() || config.errorLog == "-";
+  setLogFilePath(toStandardError ? "-" : fs::absolute(config.errorLog).string());
+  // Without a configured SMS gateway the demo's own answers, on the port the
+  // server got.
+  if (!server.application().contains("zurva_sms_gateway"))
+    server.application().set("zurva_sms_gateway",
+                             Variant(VariantArray{Variant(site::demoSmsGateway(server.url()))}));
   std::cout << "zurva-serve: serving " << server.url() << std::endl;
 
   std::thread stopper([&] {

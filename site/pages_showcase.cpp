@@ -19,6 +19,7 @@
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
+#include "site/emoney_pages.h"
 #include "site/pages.h"
 #include "site/site_page.h"
 #include "site/site_post.h"
@@ -169,22 +170,20 @@ void savePage(serve::PageContext& p) {
   page.end();
 }
 
-// "/History.asp": the member's love-coin ledger, latest first.
+// "/History.asp": the member's love-coin ledger, latest first, each row as
+// the change of his balance.
 void historyPage(serve::PageContext& p) {
   zurva z;
   const auto me = loggedInMember(p);
   if (!me) return askToLogIn(z, p, "E币收支记录");
   SitePage page(z, p, {.title = "E币收支记录"});
   db::Connection conn = openDatabase(p);
-  std::string rows = "    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n"
-                     "      <tr class=\"bg_l\"><td>时间</td><td>E币</td><td>说明</td></tr>\n";
-  for (db::Recordset rs = conn.Execute(
-           sql::statement("select top 50 b_time,b_count,b_history from emoneymx where userID={} order by id desc", *me));
-       !rs.eof(); rs.MoveNext()) {
-    rows += "      <tr><td>" + htmlEscape(rs(0).str()) + "</td><td>" + htmlEscape(rs(1).str()) + "</td><td>" +
-            htmlEscape(rs(2).str()) + "</td></tr>\n";
-  }
-  p.Response.Write(rows + "    </table>\n");
+  p.Response.Write(
+      "    <p>" + siteAnchor(z, "/chongzhi.asp", "充值") + "　" +
+      siteAnchor(z, "/indexw.asp", "会员中心") +
+      "</p>\n    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n"
+      "      <tr class=\"bg_l\"><td>时间</td><td>收支（E币）</td><td>说明</td></tr>\n" +
+      ledgerRows(conn, *me, 50) + "    </table>\n");
   page.end();
 }
 

@@ -75,6 +75,13 @@ class SitePage {
 // The site's name: field 0 of the site settings, or the demo's name when the
 // settings do not have it.
 std::string siteName(const serve::PageContext& p);
+// Field `index` of the site settings, or std::nullopt when the settings do
+// not have it.
+std::optional<std::string> siteSetting(const serve::PageContext& p, long index);
+
+// The badge of a member grade with the grade's name: the component's badge
+// picture (dj) with the name as its alt and title, or the name as text.
+std::string gradeBadge(zurva& z, const Variant& grade);
 
 // A site path in the site's link mode, escaped for an href attribute (the
 // component's unescapedSiteLink writes the link as it stands).

@@ -514,13 +514,21 @@ void HttpServer::Impl::notFound(const std::string& path, const httplib::Request&
 
 void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::string_view linkQuery,
                                const httplib::Request& req, httplib::Response& res, host::ValueCollection* form) {
-  if (limitedPages_.count(&page) > 0 || rateLimiter_.covers(scriptPath)) {
+  const Page* refusal = pages_.tooManyRequests();
+  if (&page != refusal && (limitedPages_.count(&page) > 0 || rateLimiter_.covers(scriptPath))) {
     if (const int wait = rateLimiter_.take(clientAddress(req.remote_addr))) {
+      if (refusal) {
+        // The site's page, without the form that was refused.
+        runPage(*refusal, scriptPath, linkQuery, req, res, nullptr);
+        if (res.status >= 500) return;
+      } else {
+        res.set_header("Content-Type", "text/html; charset=gb2312");
+        res.body = tooManyRequests_;
+      }
       res.status = 429;
       res.set_header("Retry-After", std::to_string(wait));
-      res.set_header("Content-Type", "text/html; charset=gb2312");
+      res.headers.erase("Cache-Control");
       res.set_header("Cache-Control", "no-store");
-      res.body = tooManyRequests_;
       return;
     }
   }
@@ -704,6 +712,8 @@ HttpServer::HttpServer(ServeConfig config, std::string cookieSecret)
 HttpServer::~HttpServer() = default;
 
 PageRegistry& HttpServer::pages() { return impl_->pages_; }
+
+host::Application& HttpServer::application() { return *impl_->application_; }
 
 int HttpServer::bind() {
   impl_->port_ = impl_->listener_.bind(impl_->config_.address, impl_->config_.port);

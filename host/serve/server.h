@@ -67,6 +67,9 @@ class HttpServer {
 
   // Register the pages before run().
   PageRegistry& pages();
+  // The application values (the configuration's); a value set before run()
+  // is seen by every page.
+  host::Application& application();
 
   // Binds the configured address and port (port 0: any free port); returns
   // the bound port. Throws std::runtime_error when it cannot bind (a port

@@ -73,7 +73,8 @@ TEST_F(SiteE2E, LoginByAccountGreetsTheMemberWithHerBalance) {
   EXPECT_NE(home.find("\xD1\xDD\xCA\xBE\xD2\xBB\xBA\xC5"), std::string::npos);  // 演示一号 in GBK
   // The member bar: nickname, grade badge (a gold card), balance.
   const std::string bar =
-      "欢迎您，演示一号！<img src='/Images/golduser3.gif' border=\"0\">　您的 E币 余额：1000　"
+      "欢迎您，演示一号！<img src=\"/Images/golduser3.gif\" border=\"0\" alt=\"金卡会员\" "
+      "title=\"金卡会员\">　您的 E币 余额：1000　"
       "<a href=\"/indexw.html\">会员中心</a>　<form class=\"linkform\" method=\"post\" "
       "action=\"/logout.html\"><button type=\"submit\" "
       "class=\"linkbutton\">退出登录</button></form>";
@@ -90,7 +91,9 @@ TEST_F(SiteE2E, LoginByAccountGreetsTheMemberWithHerBalance) {
 TEST_F(SiteE2E, LoginByNicknameKeepsTheAccountNameInTheCookie) {
   const auto [member, home] = loginToMemberHome("演示二号", "demo456", "2");
   EXPECT_NE(member.find("username=demo2%40example%2Ecom&"), std::string::npos) << member;
-  EXPECT_TRUE(holds(home, "欢迎您，演示二号！<img src='/Images/silleruser2.gif' border=\"0\">　您的 E币 余额：200　"))
+  EXPECT_TRUE(holds(home,
+                    "欢迎您，演示二号！<img src=\"/Images/silleruser2.gif\" border=\"0\" "
+                    "alt=\"银卡会员\" title=\"银卡会员\">　您的 E币 余额：200　"))
       << gbk::toUtf8(home);
 }
 
@@ -143,7 +146,7 @@ TEST_F(SiteE2E, LogoutExpiresTheMemberCookie) {
 
   const RawResponse out = rawPost("/logout.asp", "", cookieHeader(member));
   EXPECT_EQ(out.status, 302);
-  EXPECT_EQ(out.header("Location"), "/indexw.asp");
+  EXPECT_EQ(out.header("Location"), "/index.asp");  // the home page
   const std::string cleared = out.setCookie("kalimo");
   EXPECT_EQ(cleared.rfind("kalimo=.", 0), 0u) << cleared;  // empty text, then the signature
   EXPECT_NE(cleared.find("; path=/;"), std::string::npos);
@@ -246,8 +249,8 @@ TEST_F(SiteE2E, MemberPagesAreNotCached) {
   EXPECT_EQ(rawGet("/index.asp").header("Cache-Control"), "private");
 }
 
-// Login attempts of one address beyond the limit (10 a minute) get a short
-// GBK page with status 429, right password or not; other pages are served.
+// Login attempts of one address beyond the limit (10 a minute) get the site's
+// page with status 429, right password or not; other pages are served.
 TEST_F(SiteE2E, LoginAttemptsBeyondTheLimitGet429) {
   for (int i = 0; i < 10; ++i) {
     const RawResponse r = login("demo1@example.com", "wrong" + std::to_string(i), "1");
@@ -260,6 +263,10 @@ TEST_F(SiteE2E, LoginAttemptsBeyondTheLimitGet429) {
     EXPECT_EQ(r.header("Content-Type"), "text/html; charset=gb2312");
     EXPECT_GE(std::atoi(r.header("Retry-After").c_str()), 1);
     EXPECT_TRUE(holds(r.body, "您的请求过于频繁，请稍后再试。")) << gbk::toUtf8(r.body);
+    // In the site's frame: its navigation and the page's title.
+    EXPECT_TRUE(holds(r.body, "<td class=\"sitenav\">"));
+    EXPECT_TRUE(holds(r.body, "<td class=\"classtop\">请求过于频繁</td>"));
+    EXPECT_EQ(r.header("Cache-Control"), "no-store");
   }
   EXPECT_EQ(rawGet("/login.asp").status, 200);
   // The static link of the handler is the same page, and counts the same.
