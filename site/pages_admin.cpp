@@ -178,6 +178,7 @@ void writeMemberList(zurva& z, serve::PageContext& p) {
       .pageCount = rs.PageCount(),
       .records = rs.RecordCount(),
       .base = "/admin/result.asp?",
+      .carried = "",
       .jumpSelect = false};
   rs.setAbsolutePage(bar.page);
   const std::string back = one ? "/admin/result.asp?userid=" + std::to_string(*one)

@@ -289,7 +289,7 @@ std::vector<Waiting> waitingMembers(serve::PageContext& p, db::Connection& conn)
                                        "where photo like '%.jpg0' or "
                                        "photo like '%.jpg0#%' or smallphoto like '%.jpg0'"));
        !rs.eof(); rs.MoveNext()) {
-    Waiting w{.id = CLng(rs("userid")), .nickname = rs("nickname").str()};
+    Waiting w{.id = CLng(rs("userid")), .nickname = rs("nickname").str(), .album = {}, .head = {}};
     for (const std::string& entry : member::readPhotoList(rs("photo").str())) {
       if (!entry.ends_with("0")) continue;
       w.album.push_back(entry);
@@ -343,6 +343,7 @@ void photoCheckPage(serve::PageContext& p) {
                          .pageCount = pageCount,
                          .records = long(waiting.size()),
                          .base = "/photocheck.asp?",
+                         .carried = "",
                          .jumpSelect = false};
 
   SitePage page(z, p, managerFrame("待审核照片"));
