@@ -20,6 +20,30 @@ namespace {
   "zv_int(zv_left(userdata,4)), zv_int(height_), zv_int(weight_), "                               \
   "zv_int(zv_substring(userdata,zv_charindex('#12',userdata)+1,3)), ok, ifclose, iferro, ifdel"
 
+// The columns of a member row that the galleries and their cards read, and
+// the test that one of them took another value (compared byte for byte: a
+// nickname that changes only its case is shown changed).
+#define SHOWN                                                                          \
+  "userid, ok, ifclose, ifdel, iferro, smallphoto, citymoney, maincity, nextcitymoney, " \
+  "nextcity, userdata, nickname, grade, trust, photo, sex, field, height_, weight_, "    \
+  "aboutus, ifphotolook, addtime"
+#define DIFFERS(c) "old." #c " IS NOT new." #c " COLLATE BINARY"
+#define SHOWN_DIFFERS                                                                       \
+  DIFFERS(userid) " OR " DIFFERS(ok) " OR " DIFFERS(ifclose) " OR " DIFFERS(ifdel) " OR "   \
+  DIFFERS(iferro) " OR " DIFFERS(smallphoto) " OR " DIFFERS(citymoney) " OR "              \
+  DIFFERS(maincity) " OR " DIFFERS(nextcitymoney) " OR " DIFFERS(nextcity) " OR "          \
+  DIFFERS(userdata) " OR " DIFFERS(nickname) " OR " DIFFERS(grade) " OR " DIFFERS(trust)   \
+  " OR " DIFFERS(photo) " OR " DIFFERS(sex) " OR " DIFFERS(field) " OR " DIFFERS(height_)  \
+  " OR " DIFFERS(weight_) " OR " DIFFERS(aboutus) " OR " DIFFERS(ifphotolook) " OR "       \
+  DIFFERS(addtime)
+// The body of a trigger that records a change of member `who`.
+#define MEMBER_CHANGED(who)                                                   \
+  "UPDATE zurva_versions SET version = version + 1 WHERE name = 'members';\n" \
+  "  INSERT INTO zurva_member_changes (version, userid)\n"                    \
+  "    SELECT version, " who " FROM zurva_versions WHERE name = 'members';\n" \
+  "  DELETE FROM zurva_member_changes\n"                                      \
+  "    WHERE version <= (SELECT version FROM zurva_versions WHERE name = 'members') - 100000;"
+
 // Declared types follow the original server's so that values come back typed:
 // INTEGER for whole numbers and flags, MONEY for amounts (exact, halves such as
 // 7.5 included), DATETIME for dates stored as "yyyy-mm-dd hh:mm:ss" text,
@@ -211,11 +235,50 @@ CREATE TABLE IF NOT EXISTS dv_user (
   username VARCHAR(50) COLLATE ZV
 );
 CREATE INDEX IF NOT EXISTS ix_dv_user_username ON dv_user (username);
+
+-- Member rows as the galleries and their cards show them. The version
+-- 'members' moves by one, and zurva_member_changes records the member under
+-- the new version, whenever a member is added or removed or a column those
+-- lists read takes another value; a login, a balance, a message change none
+-- of them. A server keeps its copies of the lists while the version stays
+-- and re-reads only the members recorded since (a copy older than the last
+-- 100,000 changes is made afresh). The row 'database' holds a number drawn
+-- when the database was made, so that a database made anew under the same
+-- name never passes for the old one.
+CREATE TABLE IF NOT EXISTS zurva_versions (
+  name VARCHAR(20) COLLATE ZV PRIMARY KEY,
+  version INTEGER NOT NULL
+);
+INSERT OR IGNORE INTO zurva_versions (name, version) VALUES ('database', abs(random() % 1099511627776));
+INSERT OR IGNORE INTO zurva_versions (name, version) VALUES ('members', 0);
+CREATE TABLE IF NOT EXISTS zurva_member_changes (
+  version INTEGER PRIMARY KEY,
+  userid INTEGER NOT NULL
+);
+INSERT OR IGNORE INTO zurva_member_changes (version, userid) VALUES (0, 0);
+CREATE TRIGGER IF NOT EXISTS zurva_user_added AFTER INSERT ON zurva_user BEGIN
+  )sql" MEMBER_CHANGED("new.userid") R"sql(
+END;
+CREATE TRIGGER IF NOT EXISTS zurva_user_removed AFTER DELETE ON zurva_user BEGIN
+  )sql" MEMBER_CHANGED("old.userid") R"sql(
+END;
+CREATE TRIGGER IF NOT EXISTS zurva_user_renumbered AFTER UPDATE OF userid ON zurva_user
+WHEN old.userid IS NOT new.userid BEGIN
+  )sql" MEMBER_CHANGED("old.userid") R"sql(
+END;
+CREATE TRIGGER IF NOT EXISTS zurva_user_shown_changed AFTER UPDATE OF )sql" SHOWN R"sql( ON zurva_user
+WHEN )sql" SHOWN_DIFFERS R"sql( BEGIN
+  )sql" MEMBER_CHANGED("new.userid") R"sql(
+END;
 )sql";
 
 }  // namespace
 
 #undef SEARCHED
+#undef SHOWN
+#undef DIFFERS
+#undef SHOWN_DIFFERS
+#undef MEMBER_CHANGED
 
 const char* schemaSql() { return kSchema; }
 
