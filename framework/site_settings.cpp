@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "framework/shared_copy.h"
 #include "runtime/text.h"
 
 namespace zurvafun {
@@ -62,18 +63,20 @@ int SiteSettings::urlMode() const {
 const std::string& SiteSettings::showcaseList() const { return item(showcase_.get(), 0); }
 
 std::shared_ptr<const SiteSettings> siteSettings(const host::Application& application) {
-  // Versions are never reused, so one cache per thread serves every store.
-  struct Cache {
+  // Versions are never reused, so one copy for the process serves every store.
+  struct Parsed {
     std::uint64_t version = 0;
     std::shared_ptr<const SiteSettings> settings;
   };
-  thread_local Cache cache;
+  static SharedCopy<Parsed> parsed;
   const std::uint64_t version = application.version();
-  if (!cache.settings || cache.version != version) {
-    cache.settings = std::make_shared<const SiteSettings>(application);
-    cache.version = version;
+  std::shared_ptr<const Parsed> kept = parsed.get();
+  if (!kept || kept->version != version) {
+    kept = std::make_shared<const Parsed>(
+        Parsed{version, std::make_shared<const SiteSettings>(application)});
+    parsed.set(kept);
   }
-  return cache.settings;
+  return kept->settings;
 }
 
 }  // namespace zurvafun

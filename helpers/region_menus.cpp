@@ -2,12 +2,14 @@
 // region menu text of the settings table, and the client-side city table from
 // which the page's own script fills the dependent city select.
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
 
 #include "db/db.h"
+#include "framework/shared_copy.h"
 #include "framework/zurva.h"
 #include "helpers/regions.h"
 
@@ -50,23 +52,30 @@ std::vector<std::string_view> menuProvinces(std::string_view menu) {
   return provinces;
 }
 
-// The option of each province of the menu text. The menu changes seldom: each
-// thread keeps the options of the text it read last.
-const std::string& provinceOptions(const std::string& menu) {
-  thread_local std::string kept = "\n";  // never a menu text
-  thread_local std::string options;
-  if (menu != kept) {
-    options.clear();
-    for (std::string_view province : menuProvinces(menu)) {
-      options += " \r\n<option value=\"";
-      options += province;
-      options += "\">";
-      options += province;
-      options += "</option>\r\n";
-    }
-    kept = menu;
+// The options of the provinces of a menu text, and the text they were made from.
+struct ProvinceOptions {
+  std::string menu;
+  std::string options;
+};
+
+// The option of each province of the menu text. The menu changes seldom: the
+// process keeps the options of the text read last (comparing the text read
+// with the one kept costs far less than making the options).
+std::shared_ptr<const ProvinceOptions> provinceOptions(const std::string& menu) {
+  static SharedCopy<ProvinceOptions> kept;
+  std::shared_ptr<const ProvinceOptions> options = kept.get();
+  if (options && options->menu == menu) return options;
+  auto made = std::make_shared<ProvinceOptions>();
+  made->menu = menu;
+  for (std::string_view province : menuProvinces(menu)) {
+    made->options += " \r\n<option value=\"";
+    made->options += province;
+    made->options += "\">";
+    made->options += province;
+    made->options += "</option>\r\n";
   }
-  return options;
+  kept.set(made);
+  return made;
 }
 
 // The page script that defines the city table: subcat[i] holds city,
@@ -104,7 +113,7 @@ Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
       html += "</select>\r\n";
     } else {
       html += " ";
-      html += provinceOptions(text);
+      html += provinceOptions(text)->options;
       html += "\r\n</select>\r\n";
     }
     rs.Close();

@@ -11,6 +11,7 @@
 
 #include "db/db.h"
 #include "framework/escape.h"
+#include "framework/member_changes.h"
 #include "framework/site_settings.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
@@ -49,16 +50,17 @@ sql::Statement regionCondition(const Region& region) {
   return sql::statement(" and SUBSTRING(userdata,CHARINDEX('#',userdata,13),255) like '{}%'", sql::text(item));
 }
 
-// The cards of the gallery's members: a guest's from this thread's cache
-// where they were rendered before under the same database, settings and year,
-// the others from their rows, read in one query.
+// The cards of the gallery's members: a guest's from the process's cache
+// where they were rendered before under the same member rows, settings and
+// year, the others from their rows, read in one query.
 class GalleryCards {
  public:
-  GalleryCards(db::Connection& conn, showcase::RenderCache* cache, const Variant& width, const Variant& height)
-      : conn_(conn), cache_(cache), width_(width), height_(height) {}
+  GalleryCards(db::Connection& conn, std::shared_ptr<const showcase::CardCache> cache,
+               const Variant& width, const Variant& height)
+      : conn_(conn), cache_(std::move(cache)), width_(width), height_(height) {}
 
   // The members of `ids` that exist, in order: those with a card kept (the
-  // database has not changed since), and those whose row is read now.
+  // member rows have not changed since), and those whose row is read now.
   std::vector<std::int32_t> existing(const std::vector<std::int32_t>& ids) {
     std::vector<std::int32_t> unknown;
     for (const std::int32_t id : ids) {
@@ -75,10 +77,7 @@ class GalleryCards {
 
   void append(zurva& z, const showcase::CardViewer& viewer, std::int32_t id, showcase::Side side,
               std::string& out) {
-    if (const std::string* card = kept(id, side)) {
-      out += *card;
-      return;
-    }
+    if (cache_ && cache_->appendTo(key(id, side), out)) return;
     if (!rows_.contains(id)) read({id});  // kept for the other side only
     const auto row = rows_.find(id);
     std::string card;
@@ -93,8 +92,8 @@ class GalleryCards {
     return std::string(side == showcase::Side::Left ? "gallery-left:" : "gallery-right:") + std::to_string(id) +
            ":" + width_.str() + "x" + height_.str();
   }
-  const std::string* kept(std::int32_t id, showcase::Side side) const {
-    return cache_ ? cache_->find(key(id, side)) : nullptr;
+  bool kept(std::int32_t id, showcase::Side side) const {
+    return cache_ && cache_->contains(key(id, side));
   }
   void read(const std::vector<std::int32_t>& ids) {
     if (ids.empty()) return;
@@ -108,7 +107,7 @@ class GalleryCards {
   }
 
   db::Connection& conn_;
-  showcase::RenderCache* cache_;
+  std::shared_ptr<const showcase::CardCache> cache_;
   const Variant& width_;
   const Variant& height_;
   std::unordered_map<std::int32_t, showcase::GalleryMember> rows_;
@@ -170,8 +169,10 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
           " and smallphoto like 'smallphoto%.jpg1' and ifclose=0 and ifdel=0 and iferro=0",
           money, placed, regionCondition(region));
       const std::string database = db::databaseFile(SqlDatabaseName.str());
-      const showcase::DatabaseVersion version = showcase::databaseVersion(conn);
-      const auto pool = showcase::galleryPool(conn, database, version, candidates);
+      const std::optional<member_changes::Stamp> memberRows = member_changes::current(conn);
+      const auto pool = showcase::GalleryPools::process().pool(
+          conn, {SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()},
+          database, memberRows, candidates);
 
       if (pool->count() == 0) {
         result = out + std::string(kNoMembers) + "    ";
@@ -187,11 +188,13 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
       }
 
       const showcase::CardViewer viewer = showcase::cardViewer(Viewer(Request()));
-      showcase::RenderCache* cache =
-          viewer.guest ? &showcase::renderCache(showcase::CardSource::Database,
-                                                {database, version, siteSettings(Application()), Year(Now())})
-                       : nullptr;
-      GalleryCards cards(conn, cache, width, height);
+      GalleryCards cards(
+          conn,
+          viewer.guest ? showcase::guestCards(
+                             showcase::CardSource::Database,
+                             {database, memberRows, siteSettings(Application()), int(Year(Now()))})
+                       : nullptr,
+          width, height);
       const std::vector<std::int32_t> members = cards.existing(pool->window(pick, kGallerySize));
 
       out += kTableOpen;

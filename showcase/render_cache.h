@@ -1,62 +1,65 @@
-// What the showcase and the galleries keep on a worker thread between calls,
-// for as long as nothing it was made from has changed: the version of the
-// database (every commit of another connection and every change made on this
-// one moves it), and the cards rendered for guests (whose cards depend only
-// on the database, the site settings and the year, not on who asks).
+// The cards rendered for guests, kept by the process between calls for as
+// long as nothing they were made from has changed: a guest's card depends
+// only on the member rows (framework/member_changes.h), the site settings and
+// the year, not on who asks. One cache for cards made from the database's
+// rows too and one for cards made from the showcase list alone, for the life
+// of the process; a stamp other than the one a cache's cards were made under
+// starts that cache afresh.
 #pragma once
 
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
 #include <string>
 #include <unordered_map>
 
+#include "framework/member_changes.h"
 #include "framework/site_settings.h"
-#include "runtime/variant.h"
-
-namespace zurvafun::db {
-class Connection;
-}
 
 namespace zurvafun::showcase {
 
-// The change counters of the database as `conn` sees them: SQLite's data
-// version (moved by the commits of other connections) and the number of rows
-// this connection has changed.
-struct DatabaseVersion {
-  Variant dataVersion;
-  Variant changes;
-  bool operator==(const DatabaseVersion& other) const {
-    return eq(dataVersion, other.dataVersion) && eq(changes, other.changes);
-  }
-};
-DatabaseVersion databaseVersion(db::Connection& conn);
-
-// Everything a guest's card is made from besides its own key. Cards made
-// from the showcase list alone leave the database out (an empty version).
-struct RenderStamp {
+// Everything a guest's card is made from besides its own key.
+struct CardStamp {
   std::string database;  // the database file
-  DatabaseVersion version;
+  // Where the member rows stood (cards made from the showcase list alone: none).
+  std::optional<member_changes::Stamp> members;
   std::shared_ptr<const SiteSettings> settings;  // held, so that its address is never reused
   int year = 0;
+  bool operator==(const CardStamp& other) const {
+    return database == other.database && members == other.members && settings == other.settings &&
+           year == other.year;
+  }
 };
 
 // What a card is made from: the database's rows too, or the showcase list only.
 enum class CardSource { Database, List };
 
-// Rendered cards by key, for one stamp.
-class RenderCache {
+// Rendered cards by key, for one stamp; any thread may read and add (adding
+// a card changes nothing a reader relies on, so it is const).
+class CardCache {
  public:
-  // The card of `key`, or nullptr.
-  const std::string* find(const std::string& key) const;
-  void put(const std::string& key, std::string html);
+  explicit CardCache(CardStamp stamp) : stamp_(std::move(stamp)) {}
+  const CardStamp& stamp() const { return stamp_; }
+
+  bool contains(const std::string& key) const;
+  // Appends the card of `key` to `out`; false when there is none.
+  bool appendTo(const std::string& key, std::string& out) const;
+  void put(const std::string& key, std::string html) const;
 
  private:
-  friend RenderCache& renderCache(CardSource source, const RenderStamp& stamp);
-  RenderStamp stamp_;
-  std::unordered_map<std::string, std::string> cards_;
+  const CardStamp stamp_;
+  mutable std::shared_mutex mutex_;
+  mutable std::unordered_map<std::string, std::string> cards_;
 };
 
-// This thread's cache for cards of `source`, emptied first when `stamp`
-// differs from the one its cards were made under.
-RenderCache& renderCache(CardSource source, const RenderStamp& stamp);
+// The process's cache for guest cards of `source` made under `stamp`;
+// nullptr when cards made now are not to be kept: the database keeps no
+// record of member changes, or the page read the member rows at an earlier
+// stamp than the cache's.
+std::shared_ptr<const CardCache> guestCards(CardSource source, const CardStamp& stamp);
+
+// Drops the cards of both caches (tests).
+void clearGuestCards();
 
 }  // namespace zurvafun::showcase

@@ -5,6 +5,7 @@
 #include <limits>
 #include <unordered_set>
 
+#include "framework/shared_copy.h"
 #include "runtime/text.h"
 
 namespace zurvafun::showcase {
@@ -53,18 +54,21 @@ std::vector<ShowcaseEntry> readShowcaseList(std::string_view list) {
   return entries;
 }
 
-const std::vector<ShowcaseEntry>& showcaseEntries(const std::shared_ptr<const SiteSettings>& settings) {
+std::shared_ptr<const std::vector<ShowcaseEntry>> showcaseEntries(
+    const std::shared_ptr<const SiteSettings>& settings) {
   struct Parsed {
     std::shared_ptr<const SiteSettings> source;
-    std::vector<ShowcaseEntry> entries;
+    std::shared_ptr<const std::vector<ShowcaseEntry>> entries;
   };
-  thread_local Parsed parsed;
-  if (parsed.source != settings) {
-    std::vector<ShowcaseEntry> entries = readShowcaseList(settings->showcaseList());
-    parsed.entries = std::move(entries);
-    parsed.source = settings;
+  static SharedCopy<Parsed> parsed;
+  std::shared_ptr<const Parsed> kept = parsed.get();
+  if (!kept || kept->source != settings) {
+    kept = std::make_shared<const Parsed>(
+        Parsed{settings, std::make_shared<const std::vector<ShowcaseEntry>>(
+                             readShowcaseList(settings->showcaseList()))});
+    parsed.set(kept);
   }
-  return parsed.entries;
+  return kept->entries;
 }
 
 bool suits(const ShowcaseEntry& entry, const ShowcaseViewer& viewer) {

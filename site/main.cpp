@@ -15,12 +15,13 @@
 #include <thread>
 
 #include "db/db.h"
+#include "framework/rebuilds.h"
 #include "host/serve/config.h"
 #include "host/serve/cookies.h"
 #include "host/serve/server.h"
+#include "site/member_pages.h"
 #include "site/pages.h"
 #include "site/profile_pages.h"
-#include "site/member_pages.h"
 #include "site/seed.h"
 
 namespace {
@@ -97,6 +98,7 @@ int run(int argc, char** argv) {
   // run() also returns when listening fails; wake the stopper either way.
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();
+  rebuilds::stop();  // before the connections close: a rebuild may be using its own
   db::releasePooledConnections();
   db::closeAllConnections();
   return 0;

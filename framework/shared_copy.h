@@ -1,0 +1,31 @@
+// One copy of something for the whole process, replaced whole: readers take
+// the current copy (immutable, kept alive by their shared_ptr for as long as
+// they use it) without waiting for anyone; whoever makes a new copy puts it
+// in place in one step, and readers that took the old one finish with it.
+//
+//   SharedCopy<Menu> menus;
+//   std::shared_ptr<const Menu> menu = menus.get();
+//   if (!menu || menu->text != text) menus.set(menu = std::make_shared<const Menu>(text));
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+namespace zurvafun {
+
+template <class T>
+class SharedCopy {
+ public:
+  // The current copy, or nullptr when there is none yet.
+  std::shared_ptr<const T> get() const { return current_.load(std::memory_order_acquire); }
+  void set(std::shared_ptr<const T> copy) {
+    current_.store(std::move(copy), std::memory_order_release);
+  }
+  // Drops the copy (readers holding it keep theirs).
+  void clear() { set(nullptr); }
+
+ private:
+  std::atomic<std::shared_ptr<const T>> current_;
+};
+
+}  // namespace zurvafun
