@@ -132,6 +132,39 @@ std::string_view contentTypeOf(std::string_view path) {
   return "application/octet-stream";
 }
 
+// How long a browser may use a script or style sheet of the site without
+// asking again. Past that it asks with the file's tag (ETag) and is answered
+// "304 Not Modified" while the file is unchanged; other files are asked for
+// every time (member pictures among them are not to be kept).
+constexpr int kScriptMaxAgeSeconds = 3600;
+
+bool isScriptOrStyleSheet(std::string_view path) {
+  return endsWithNoCase(path, ".js") || endsWithNoCase(path, ".css");
+}
+
+// The tag of a file's contents as far as its size and time of change tell.
+std::string entityTag(const struct stat& st) {
+  char tag[64];
+  std::snprintf(tag, sizeof tag, "\"%llx-%llx\"", static_cast<unsigned long long>(st.st_size),
+                static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000000000ULL +
+                    static_cast<unsigned long long>(st.st_mtim.tv_nsec));
+  return tag;
+}
+
+// An If-None-Match header value names `tag` (or is "*"); weak tags match too.
+bool namesTag(std::string_view header, std::string_view tag) {
+  while (!header.empty()) {
+    const size_t comma = header.find(',');
+    std::string_view item = header.substr(0, comma);
+    header = comma == std::string_view::npos ? std::string_view() : header.substr(comma + 1);
+    while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) item.remove_prefix(1);
+    while (!item.empty() && (item.back() == ' ' || item.back() == '\t')) item.remove_suffix(1);
+    if (item.starts_with("W/")) item.remove_prefix(2);
+    if (item == "*" || item == tag) return true;
+  }
+  return false;
+}
+
 enum class PathCheck { Ok, Refused, Bad };
 
 // A decoded request path may not climb out of the document root: a segment
@@ -255,8 +288,10 @@ class HttpServer::Impl {
                httplib::Response& res, host::ValueCollection* form);
   void writeResponse(const host::Response& page, httplib::Response& res, bool personal, bool secure,
                      std::time_t now) const;
-  // Serves a file of the document root; false (and nothing set) when there is none.
-  bool serveFile(const std::string& sitePath, httplib::Response& res) const;
+  // Serves a file of the document root, "304 Not Modified" when the request
+  // names its current tag; false (and nothing set) when there is none.
+  bool serveFile(const std::string& sitePath, const httplib::Request& req,
+                 httplib::Response& res) const;
   // The answer to a path with no page and no file: the site's own page, or plain text.
   void notFound(const std::string& path, const httplib::Request& req, httplib::Response& res);
   void readBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
@@ -457,7 +492,7 @@ void HttpServer::Impl::serve(const httplib::Request& req, httplib::Response& res
     const std::string script = dir + "index.asp";
     if (const Page* page = pages_.find(script)) return runPage(*page, script, {}, req, res, form);
     if (form) return plain(res, 405, "405 Method Not Allowed");
-    if (!serveFile(dir + "index.html", res)) notFound(path, req, res);
+    if (!serveFile(dir + "index.html", req, res)) notFound(path, req, res);
     return;
   }
   if (name.find(".html") != std::string_view::npos) {
@@ -477,7 +512,7 @@ void HttpServer::Impl::serve(const httplib::Request& req, httplib::Response& res
     return notFound(path, req, res);
   }
   if (form) return plain(res, 405, "405 Method Not Allowed");
-  if (!serveFile(path, res)) notFound(path, req, res);
+  if (!serveFile(path, req, res)) notFound(path, req, res);
 }
 
 void HttpServer::Impl::notFound(const std::string& path, const httplib::Request& req,
@@ -637,7 +672,8 @@ void HttpServer::Impl::writeResponse(const host::Response& page, httplib::Respon
   res.body = gbk::fromUtf8(page.body());
 }
 
-bool HttpServer::Impl::serveFile(const std::string& sitePath, httplib::Response& res) const {
+bool HttpServer::Impl::serveFile(const std::string& sitePath, const httplib::Request& req,
+                                 httplib::Response& res) const {
   const std::string file = documentRoot_ + sitePath;
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
@@ -645,6 +681,16 @@ bool HttpServer::Impl::serveFile(const std::string& sitePath, httplib::Response&
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return false;
+  }
+  const std::string tag = entityTag(st);
+  res.set_header("ETag", tag);
+  res.set_header("Last-Modified", httpDate(st.st_mtim.tv_sec));
+  if (isScriptOrStyleSheet(sitePath))
+    res.set_header("Cache-Control", "public, max-age=" + std::to_string(kScriptMaxAgeSeconds));
+  if (namesTag(headerValue(req, "If-None-Match"), tag)) {
+    ::close(fd);
+    res.status = 304;
+    return true;
   }
   res.body.resize(static_cast<size_t>(st.st_size));
   size_t done = 0;
