@@ -95,7 +95,7 @@ void cityPage(serve::PageContext& p) {
 
   std::string title = "城市会员展示";
   if (where) title += "：" + where->province + (where->city.empty() ? "" : "-" + where->city);
-  SitePage page(z, p, {.title = title, .cityTable = true, .scripts = kGalleryScripts});
+  SitePage page(z, p, {.title = title, .cityTable = CityTable::File, .scripts = kGalleryScripts});
   std::string nav = "    <p>省份：";
   for (std::size_t i = 0; i < menu.provinces.size(); ++i)
     nav += siteAnchor(z, "/city.asp?city=" + std::to_string(i) + "&city1=0", htmlEscape(menu.provinces[i])) + " ";
