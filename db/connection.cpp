@@ -130,6 +130,9 @@ std::string resolveDatabaseFile(const std::string& name, std::optional<FileId>& 
 
 std::atomic<unsigned> gCreateCounter{0};
 
+// Transactions committed through the layer's handles (see commitCount()).
+std::atomic<std::uint64_t> gCommits{0};
+
 // SQLite's process-wide settings, made before its first use: no memory
 // statistics. With them, every allocation of every handle (and reading a row
 // allocates for each of its text values) takes one lock that all threads
@@ -204,6 +207,8 @@ void createDatabase(const std::string& file, std::string_view schemaSql) {
 }
 
 void releasePooledConnections() { tPool.clear(); }
+
+std::uint64_t commitCount() { return gCommits.load(std::memory_order_acquire); }
 
 void closeAllConnections() {
   Registry& r = registry();
@@ -304,6 +309,7 @@ int Handle::busyHandler(void* self, int count) {
 }
 
 int Handle::walHook(void* self, sqlite3*, const char*, int frames) {
+  gCommits.fetch_add(1, std::memory_order_release);  // called after each commit
   static_cast<Handle*>(self)->checkpoint(frames);
   return SQLITE_OK;
 }

@@ -98,6 +98,11 @@ void createDatabase(const std::string& file, std::string_view schemaSql);
 // Closes this thread's pooled handles (for a worker that ends, or a test that
 // removes its files).
 void releasePooledConnections();
+// The number of transactions committed so far through this process's
+// connections, on any database (a statement outside a transaction commits
+// one). Read before reading something from a database and found unchanged
+// afterwards, it tells that this process has committed nothing meanwhile.
+std::uint64_t commitCount();
 // Closes the pooled handles of every thread, so that each database's
 // write-ahead log is checkpointed and removed. For the end of the process,
 // once no other thread uses the layer; a Connection still open afterwards

@@ -43,6 +43,8 @@ namespace {
   "    SELECT version, " who " FROM zurva_versions WHERE name = 'members';\n" \
   "  DELETE FROM zurva_member_changes\n"                                      \
   "    WHERE version <= (SELECT version FROM zurva_versions WHERE name = 'members') - 100000;"
+// The body of a trigger that moves version `name`.
+#define VERSION_MOVES(name) "UPDATE zurva_versions SET version = version + 1 WHERE name = '" name "';"
 
 // Declared types follow the original server's so that values come back typed:
 // INTEGER for whole numbers and flags, MONEY for amounts (exact, halves such as
@@ -236,21 +238,26 @@ CREATE TABLE IF NOT EXISTS dv_user (
 );
 CREATE INDEX IF NOT EXISTS ix_dv_user_username ON dv_user (username);
 
--- Member rows as the galleries and their cards show them. The version
--- 'members' moves by one, and zurva_member_changes records the member under
--- the new version, whenever a member is added or removed or a column those
--- lists read takes another value; a login, a balance, a message change none
--- of them. A server keeps its copies of the lists while the version stays
--- and re-reads only the members recorded since (a copy older than the last
--- 100,000 changes is made afresh). The row 'database' holds a number drawn
--- when the database was made, so that a database made anew under the same
--- name never passes for the old one.
+-- What a server keeps copies of, and where it stands. The version 'members'
+-- moves by one, and zurva_member_changes records the member under the new
+-- version, whenever a member is added or removed or a column that the
+-- galleries, their cards and the member lists read takes another value; a
+-- login, a balance, a message change none of them. The versions 'settings'
+-- and 'polls' move with every change of the settings row (the region menus)
+-- and of the polls. A server
+-- keeps its copies while the version stays and re-reads only the members
+-- recorded since (a copy older than the last 100,000 changes is made
+-- afresh). The row 'database' holds a number drawn when the database was
+-- made, so that a database made anew under the same name never passes for
+-- the old one.
 CREATE TABLE IF NOT EXISTS zurva_versions (
   name VARCHAR(20) COLLATE ZV PRIMARY KEY,
   version INTEGER NOT NULL
 );
 INSERT OR IGNORE INTO zurva_versions (name, version) VALUES ('database', abs(random() % 1099511627776));
 INSERT OR IGNORE INTO zurva_versions (name, version) VALUES ('members', 0);
+INSERT OR IGNORE INTO zurva_versions (name, version) VALUES ('settings', 0);
+INSERT OR IGNORE INTO zurva_versions (name, version) VALUES ('polls', 0);
 CREATE TABLE IF NOT EXISTS zurva_member_changes (
   version INTEGER PRIMARY KEY,
   userid INTEGER NOT NULL
@@ -266,6 +273,24 @@ CREATE TRIGGER IF NOT EXISTS zurva_user_renumbered AFTER UPDATE OF userid ON zur
 WHEN old.userid IS NOT new.userid BEGIN
   )sql" MEMBER_CHANGED("old.userid") R"sql(
 END;
+CREATE TRIGGER IF NOT EXISTS zurva_system_added AFTER INSERT ON zurva_system BEGIN
+  )sql" VERSION_MOVES("settings") R"sql(
+END;
+CREATE TRIGGER IF NOT EXISTS zurva_system_changed AFTER UPDATE ON zurva_system BEGIN
+  )sql" VERSION_MOVES("settings") R"sql(
+END;
+CREATE TRIGGER IF NOT EXISTS zurva_system_removed AFTER DELETE ON zurva_system BEGIN
+  )sql" VERSION_MOVES("settings") R"sql(
+END;
+CREATE TRIGGER IF NOT EXISTS vote_added AFTER INSERT ON vote BEGIN
+  )sql" VERSION_MOVES("polls") R"sql(
+END;
+CREATE TRIGGER IF NOT EXISTS vote_changed AFTER UPDATE ON vote BEGIN
+  )sql" VERSION_MOVES("polls") R"sql(
+END;
+CREATE TRIGGER IF NOT EXISTS vote_removed AFTER DELETE ON vote BEGIN
+  )sql" VERSION_MOVES("polls") R"sql(
+END;
 CREATE TRIGGER IF NOT EXISTS zurva_user_shown_changed AFTER UPDATE OF )sql" SHOWN R"sql( ON zurva_user
 WHEN )sql" SHOWN_DIFFERS R"sql( BEGIN
   )sql" MEMBER_CHANGED("new.userid") R"sql(
@@ -279,6 +304,7 @@ END;
 #undef DIFFERS
 #undef SHOWN_DIFFERS
 #undef MEMBER_CHANGED
+#undef VERSION_MOVES
 
 const char* schemaSql() { return kSchema; }
 

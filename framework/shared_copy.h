@@ -28,4 +28,14 @@ class SharedCopy {
   std::atomic<std::shared_ptr<const T>> current_;
 };
 
+// A pointer to the same object whose references are counted apart (it keeps
+// `shared` alive): a thread that keeps a handle on a shared copy and hands
+// it out at every call counts on a counter of its own instead of one that
+// every thread updates.
+template <class T>
+std::shared_ptr<const T> ownHandle(std::shared_ptr<const T> shared) {
+  const T* object = shared.get();
+  return std::shared_ptr<const T>(object, [hold = std::move(shared)](const T*) {});
+}
+
 }  // namespace zurvafun

@@ -63,20 +63,26 @@ int SiteSettings::urlMode() const {
 const std::string& SiteSettings::showcaseList() const { return item(showcase_.get(), 0); }
 
 std::shared_ptr<const SiteSettings> siteSettings(const host::Application& application) {
-  // Versions are never reused, so one copy for the process serves every store.
+  // Versions are never reused, so one copy for the process serves every
+  // store. Pages ask for the settings at every link they write: each thread
+  // keeps a handle of its own on the process's copy, so that the threads do
+  // not all count their references on one shared counter.
   struct Parsed {
     std::uint64_t version = 0;
     std::shared_ptr<const SiteSettings> settings;
   };
   static SharedCopy<Parsed> parsed;
+  thread_local Parsed handle;
   const std::uint64_t version = application.version();
+  if (handle.settings && handle.version == version) return handle.settings;
   std::shared_ptr<const Parsed> kept = parsed.get();
   if (!kept || kept->version != version) {
     kept = std::make_shared<const Parsed>(
         Parsed{version, std::make_shared<const SiteSettings>(application)});
     parsed.set(kept);
   }
-  return kept->settings;
+  handle = {version, ownHandle(kept->settings)};
+  return handle.settings;
 }
 
 }  // namespace zurvafun

@@ -11,18 +11,15 @@
 #include "db/db.h"
 #include "framework/shared_copy.h"
 #include "framework/zurva.h"
+#include "helpers/region_menu_texts.h"
 #include "helpers/regions.h"
 
 namespace zurvafun {
 
 namespace {
 
-// The region menu text: records separated by kRecordSeparator, the fields of
-// a record by kFieldSeparator (twelve characters, not the ten of the site
-// settings). Field 0 may be "||||" (no city), field 1 is the province, field 2
-// the city.
-constexpr std::string_view kRecordSeparator = "@@@@@@";
-constexpr std::string_view kFieldSeparator = "<><><><><><>";
+using regions::kFieldSeparator;
+using regions::kRecordSeparator;
 
 // A text lacking either separator counts as no menu at all.
 bool isRegionMenu(std::string_view text) {
@@ -100,11 +97,11 @@ Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
   return untrapped([&](Variant& result) {
     db::Connection conn;
     open(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
-    db::Recordset rs;
-    rs.Open("select citymenu from [zurva_system] where id=1", conn, db::adOpenKeyset,
-            db::adLockReadOnly);
-    // A missing row or a Null menu reads as "", which is no menu.
-    const std::string text = rs.eof() ? std::string() : rs("citymenu").str();
+    // The settings row's citymenu, read again only when the row has changed;
+    // a missing row or a Null menu reads as "", which is no menu.
+    const std::shared_ptr<const regions::MenuTexts> texts =
+        regions::menuTexts(conn, db::databaseFile(SqlDatabaseName.str()));
+    const std::string& text = texts->citymenu;
 
     std::string html = "<select  name=\"" + cityname.str() + "\" id=\"" + cityname.str() +
                        "\" onChange=\"" + onch.str() + "\">\r\n" +
@@ -116,7 +113,6 @@ Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
       html += provinceOptions(text)->options;
       html += "\r\n</select>\r\n";
     }
-    rs.Close();
     result = html;
   });
 }

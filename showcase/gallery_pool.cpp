@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "framework/process_caches.h"
 #include "framework/rebuilds.h"
 
 namespace zurvafun::showcase {
@@ -128,6 +129,8 @@ std::shared_ptr<const GalleryPool> readGalleryPool(db::Connection& conn,
 
 GalleryPools& GalleryPools::process() {
   static GalleryPools pools;
+  static const bool added = (process_caches::add([] { process().clear(); }), true);
+  (void)added;
   return pools;
 }
 
@@ -148,7 +151,7 @@ std::shared_ptr<GalleryPools::Entry> GalleryPools::entry(const std::string& key)
   return e;
 }
 
-void GalleryPools::put(Entry& entry, const member_changes::Stamp& stamp,
+void GalleryPools::put(Entry& entry, const data_versions::Stamp& stamp,
                        std::shared_ptr<const GalleryPool> pool) {
   // A pool read at an earlier stamp than the one in place never replaces it.
   const std::shared_ptr<const Copy> kept = entry.copy.get();
@@ -157,16 +160,16 @@ void GalleryPools::put(Entry& entry, const member_changes::Stamp& stamp,
 }
 
 void GalleryPools::postRebuild(const std::shared_ptr<Entry>& entry,
-                               const db::ConnectionParams& params,
+                               const db::ConnectionParams& params, const std::string& database,
                                const sql::Statement& candidates) {
   if (entry->rebuildPosted) return;
   entry->rebuildPosted = true;
-  rebuilds::post([entry, params, candidates] {
-    std::optional<member_changes::Stamp> stamp;
+  rebuilds::post([entry, params, database, candidates] {
+    std::optional<data_versions::Stamp> stamp;
     std::shared_ptr<const GalleryPool> pool;
     try {
       db::Connection conn;
-      if (conn.Open(params) && (stamp = member_changes::current(conn)))
+      if (conn.Open(params) && (stamp = data_versions::members(conn, database)))
         pool = readGalleryPool(conn, candidates);
     } catch (...) {
     }
@@ -178,7 +181,7 @@ void GalleryPools::postRebuild(const std::shared_ptr<Entry>& entry,
 
 std::shared_ptr<const GalleryPool> GalleryPools::pool(
     db::Connection& conn, const db::ConnectionParams& params, const std::string& database,
-    const std::optional<member_changes::Stamp>& now, const sql::Statement& candidates) {
+    const std::optional<data_versions::Stamp>& now, const sql::Statement& candidates) {
   if (!now) return readGalleryPool(conn, candidates);
   const std::shared_ptr<Entry> e = entry(database + '\n' + candidates.str());
   // A pool of this database (not of one made before it under the same name).
@@ -207,9 +210,9 @@ std::shared_ptr<const GalleryPool> GalleryPools::pool(
   }
   if (kept->stamp.atOrAfter(*now) || e->rebuildPosted) return kept->pool;
   const std::optional<std::vector<std::int32_t>> changed =
-      member_changes::changed(conn, kept->stamp, *now, kMostPatched);
+      data_versions::changedMembers(conn, kept->stamp, *now, kMostPatched);
   if (!changed) {
-    postRebuild(e, params, candidates);
+    postRebuild(e, params, database, candidates);
     return kept->pool;
   }
   std::shared_ptr<const GalleryPool> pool =

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "db/db.h"
-#include "framework/member_changes.h"
+#include "framework/data_versions.h"
 #include "framework/shared_copy.h"
 #include "framework/sql.h"
 #include "showcase/shared_sequence.h"
@@ -95,7 +95,7 @@ std::shared_ptr<const GalleryPool> readGalleryPool(db::Connection& conn,
 // The process's gallery pools, one per database and candidate statement, for
 // the life of the process. A pool is made on first use (the page that asks
 // waits for it); a page that finds its pool behind the database's member
-// rows (framework/member_changes.h) reads the changed members again and puts
+// rows (framework/data_versions.h) reads the changed members again and puts
 // the patched pool in place, while other pages go on with the pool there is;
 // when the record of changes no longer covers the gap (or it is large), the
 // pool is made afresh on the rebuild thread (framework/rebuilds.h) and pages
@@ -109,10 +109,11 @@ class GalleryPools {
   // database keeps no record of changes, and the pool is read afresh).
   std::shared_ptr<const GalleryPool> pool(db::Connection& conn, const db::ConnectionParams& params,
                                           const std::string& database,
-                                          const std::optional<member_changes::Stamp>& now,
+                                          const std::optional<data_versions::Stamp>& now,
                                           const sql::Statement& candidates);
 
-  // Drops every pool (tests); a rebuild under way still finishes.
+  // Drops every pool (process_caches::clearAll()); a rebuild under way
+  // still finishes.
   void clear();
 
   // Changed members read again by the page that finds its pool behind; more
@@ -121,7 +122,7 @@ class GalleryPools {
 
  private:
   struct Copy {
-    member_changes::Stamp stamp;
+    data_versions::Stamp stamp;
     std::shared_ptr<const GalleryPool> pool;
   };
   struct Entry {
@@ -131,10 +132,10 @@ class GalleryPools {
   };
 
   std::shared_ptr<Entry> entry(const std::string& key);
-  static void put(Entry& entry, const member_changes::Stamp& stamp,
+  static void put(Entry& entry, const data_versions::Stamp& stamp,
                   std::shared_ptr<const GalleryPool> pool);
   static void postRebuild(const std::shared_ptr<Entry>& entry, const db::ConnectionParams& params,
-                          const sql::Statement& candidates);
+                          const std::string& database, const sql::Statement& candidates);
 
   std::shared_mutex mutex_;
   std::unordered_map<std::string, std::shared_ptr<Entry>> entries_;

@@ -10,18 +10,19 @@
 #include <vector>
 
 #include "db/db.h"
+#include "framework/data_versions.h"
 #include "framework/escape.h"
-#include "framework/member_changes.h"
 #include "framework/site_settings.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
+#include "helpers/region_menu_texts.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "showcase/connection.h"
 #include "showcase/gallery_card.h"
 #include "showcase/gallery_pool.h"
-#include "showcase/render_cache.h"
+#include "showcase/guest_cards.h"
 #include "showcase/showcase_list.h"
 
 namespace zurvafun {
@@ -55,7 +56,7 @@ sql::Statement regionCondition(const Region& region) {
 // year, the others from their rows, read in one query.
 class GalleryCards {
  public:
-  GalleryCards(db::Connection& conn, std::shared_ptr<const showcase::CardCache> cache,
+  GalleryCards(db::Connection& conn, std::shared_ptr<const GuestCache::Pieces> cache,
                const Variant& width, const Variant& height)
       : conn_(conn), cache_(std::move(cache)), width_(width), height_(height) {}
 
@@ -107,7 +108,7 @@ class GalleryCards {
   }
 
   db::Connection& conn_;
-  std::shared_ptr<const showcase::CardCache> cache_;
+  std::shared_ptr<const GuestCache::Pieces> cache_;
   const Variant& width_;
   const Variant& height_;
   std::unordered_map<std::int32_t, showcase::GalleryMember> rows_;
@@ -133,16 +134,16 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
       // index among the province's entries (an entry "||||" is the whole
       // province).
       Region region;
+      const std::string database = db::databaseFile(SqlDatabaseName.str());
       if (!city.str().empty() || !city1.str().empty()) {
-        db::Recordset menu = conn.Execute("select maincitymenu from zurva_system where id=1");
-        std::vector<std::vector<std::string>> entries;
+        // The settings row's maincitymenu, read again only when the row has changed.
+        const std::shared_ptr<const regions::MenuTexts> menu = regions::menuTexts(conn, database);
+        const std::vector<std::vector<std::string>>& entries = menu->mainRecords;
         std::vector<std::string> provinces;
-        if (!menu.eof()) {
-          for (const std::string& entry : Split(menu(0).str(), "@@@@@@")) {
-            entries.push_back(Split(entry, "<><><><><><>"));
-            const std::string name = item(entries.back(), 1);
-            if (std::find(provinces.begin(), provinces.end(), name) == provinces.end()) provinces.push_back(name);
-          }
+        for (const std::vector<std::string>& entry : entries) {
+          const std::string& name = item(entry, 1);
+          if (std::find(provinces.begin(), provinces.end(), name) == provinces.end())
+            provinces.push_back(name);
         }
         const std::optional<std::int32_t> p = showcase::wholeNumber(city);
         const std::optional<std::int32_t> c = showcase::wholeNumber(city1);
@@ -168,8 +169,7 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
           "select userid,{},case when {} then 1 else 0 end from zurva_user where ok=1{}"
           " and smallphoto like 'smallphoto%.jpg1' and ifclose=0 and ifdel=0 and iferro=0",
           money, placed, regionCondition(region));
-      const std::string database = db::databaseFile(SqlDatabaseName.str());
-      const std::optional<member_changes::Stamp> memberRows = member_changes::current(conn);
+      const std::optional<data_versions::Stamp> memberRows = data_versions::members(conn, database);
       const auto pool = showcase::GalleryPools::process().pool(
           conn, {SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()},
           database, memberRows, candidates);
@@ -190,8 +190,7 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
       const showcase::CardViewer viewer = showcase::cardViewer(Viewer(Request()));
       GalleryCards cards(
           conn,
-          viewer.guest ? showcase::guestCards(
-                             showcase::CardSource::Database,
+          viewer.guest ? showcase::galleryCards().under(
                              {database, memberRows, siteSettings(Application()), int(Year(Now()))})
                        : nullptr,
           width, height);

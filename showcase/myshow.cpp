@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "db/db.h"
-#include "framework/member_changes.h"
+#include "framework/data_versions.h"
 #include "framework/site_settings.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
-#include "showcase/render_cache.h"
+#include "showcase/guest_cards.h"
 #include "showcase/showcase_cards.h"
 #include "showcase/showcase_list.h"
 
@@ -99,13 +99,13 @@ Variant zurva::myshow(const Variant& SqlLocalName, const Variant& SqlUserName,
     // A guest's cards depend on nothing but the entry, the settings, the
     // year and (the large card's member row) the member rows: the process
     // keeps those rendered.
-    std::shared_ptr<const showcase::CardCache> cache;
+    std::shared_ptr<const GuestCache::Pieces> cache;
     if (cardViewer.guest) {
       const bool large = code == 2;
-      cache = showcase::guestCards(
-          large ? showcase::CardSource::Database : showcase::CardSource::List,
-          {db::databaseFile(SqlDatabaseName.str()),
-           large ? member_changes::current(conn) : std::nullopt, settings, int(Year(Now()))});
+      const std::string database = db::databaseFile(SqlDatabaseName.str());
+      cache = (large ? showcase::largeCards() : showcase::compactCards())
+                  .under({database, large ? data_versions::members(conn, database) : std::nullopt,
+                          settings, int(Year(Now()))});
     }
     std::string out;
     if (code == 3) out += kRowOpen;

@@ -60,7 +60,11 @@ std::shared_ptr<const std::vector<ShowcaseEntry>> showcaseEntries(
     std::shared_ptr<const SiteSettings> source;
     std::shared_ptr<const std::vector<ShowcaseEntry>> entries;
   };
+  // One parse for the process; each thread keeps a handle of its own on it
+  // (see siteSettings).
   static SharedCopy<Parsed> parsed;
+  thread_local Parsed handle;
+  if (handle.source == settings) return handle.entries;
   std::shared_ptr<const Parsed> kept = parsed.get();
   if (!kept || kept->source != settings) {
     kept = std::make_shared<const Parsed>(
@@ -68,7 +72,8 @@ std::shared_ptr<const std::vector<ShowcaseEntry>> showcaseEntries(
                              readShowcaseList(settings->showcaseList()))});
     parsed.set(kept);
   }
-  return kept->entries;
+  handle = {settings, ownHandle(kept->entries)};
+  return handle.entries;
 }
 
 bool suits(const ShowcaseEntry& entry, const ShowcaseViewer& viewer) {

@@ -17,6 +17,7 @@
 #include "framework/escape.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
+#include "helpers/region_menu_texts.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "site/pages.h"
@@ -59,10 +60,8 @@ struct RegionMenu {
 RegionMenu regionMenu(serve::PageContext& p) {
   RegionMenu menu;
   db::Connection conn = openDatabase(p);
-  db::Recordset rs = conn.Execute("select maincitymenu from zurva_system where id=1");
-  if (rs.eof()) return menu;
-  for (const std::string& entry : Split(rs(0).str(), "@@@@@@")) {
-    const std::vector<std::string> f = Split(entry, "<><><><><><>");
+  for (const std::vector<std::string>& f :
+       regions::menuTexts(conn, db::databaseFile(p.SqlDatabaseName.str()))->mainRecords) {
     const std::string province = f.size() > 1 ? f[1] : "";
     const bool whole = f.empty() || f[0] == "||||";
     menu.entries.emplace_back(province, !whole && f.size() > 2 ? f[2] : "");

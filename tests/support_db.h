@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "db/db.h"
+#include "framework/process_caches.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/variant.h"
@@ -125,6 +126,7 @@ struct Member {
 class MemberDbTest : public ::testing::Test, public TestDatabase {
  protected:
   void SetUp() override {
+    process_caches::clearAll();  // nothing a test made before is kept for this one
     setClock([] { return toSerial(kNow); });
     setLogFilePath((dir() / "zurvaLog.Log").string());
   }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "db/db.h"
-#include "framework/member_changes.h"
+#include "framework/data_versions.h"
 #include "framework/rebuilds.h"
 #include "framework/sql.h"
 #include "runtime/dates.h"
@@ -305,9 +305,9 @@ TEST_F(MainshowTest, OnePoolForTheProcessFollowsWhatItReads) {
       "and ifdel=0");
   const auto pool = [&] {
     db::Connection conn = open();
-    return showcase::GalleryPools::process().pool(conn, {kServer, kUser, kPassword, kDatabase},
-                                                  db::databaseFile(kDatabase),
-                                                  member_changes::current(conn), candidates);
+    return showcase::GalleryPools::process().pool(
+        conn, {kServer, kUser, kPassword, kDatabase}, db::databaseFile(kDatabase),
+        data_versions::members(conn, db::databaseFile(kDatabase)), candidates);
   };
   const auto first = pool();
   EXPECT_EQ(first->count(), 20);

@@ -1,8 +1,11 @@
-#include "framework/member_changes.h"
+#include "framework/data_versions.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/zurva.h"
@@ -12,9 +15,9 @@
 namespace zurvafun::testing {
 namespace {
 
-using member_changes::Stamp;
+using data_versions::Stamp;
 
-class MemberChangesTest : public MemberDbTest {
+class DataVersionsTest : public MemberDbTest {
  protected:
   void SetUp() override {
     MemberDbTest::SetUp();
@@ -26,21 +29,21 @@ class MemberChangesTest : public MemberDbTest {
   }
   static Stamp now() {
     db::Connection conn = open();
-    const std::optional<Stamp> stamp = member_changes::current(conn);
+    const std::optional<Stamp> stamp = data_versions::members(conn, db::databaseFile(kDatabase));
     if (!stamp) throw std::runtime_error("no record of member changes");
     return *stamp;
   }
   static std::optional<std::vector<std::int32_t>> changed(const Stamp& from, const Stamp& to,
                                                           std::size_t most = 100) {
     db::Connection conn = open();
-    return member_changes::changed(conn, from, to, most);
+    return data_versions::changedMembers(conn, from, to, most);
   }
 };
 
 // A login, a balance, a message and a value written unchanged leave the
 // member rows as lists show them; every change of what they read is recorded
 // with the member it concerns.
-TEST_F(MemberChangesTest, OnlyChangesOfWhatListsShowAreRecorded) {
+TEST_F(DataVersionsTest, OnlyChangesOfWhatListsShowAreRecorded) {
   const struct {
     const char* statement;
     std::vector<std::int32_t> recorded;
@@ -86,7 +89,7 @@ TEST_F(MemberChangesTest, OnlyChangesOfWhatListsShowAreRecorded) {
   EXPECT_EQ(now(), before);
 }
 
-TEST_F(MemberChangesTest, ChangesAreToldWhileTheRecordReachesBack) {
+TEST_F(DataVersionsTest, ChangesAreToldWhileTheRecordReachesBack) {
   const Stamp start = now();
   for (int i = 0; i < 5; ++i)
     run("update zurva_user set grade=grade+1 where userid=" + std::to_string(1 + i % 2));
@@ -104,18 +107,48 @@ TEST_F(MemberChangesTest, ChangesAreToldWhileTheRecordReachesBack) {
   EXPECT_EQ(changed({end.database, start.version + 2}, end), (std::vector<std::int32_t>{1, 2}));
 }
 
+// The settings row keeps a version of its own; a change another process
+// makes (a raw handle here, which this process does not count) is seen
+// within a second.
+TEST_F(DataVersionsTest, TheSettingsRowHasAVersionOfItsOwn) {
+  const std::string file = db::databaseFile(kDatabase);
+  const auto settings = [&] {
+    db::Connection conn = open();
+    return data_versions::settingsRow(conn, file).value();
+  };
+  const data_versions::Stamp before = settings();
+  const Stamp members = now();
+  run("insert into zurva_system (id, citymenu) values (1, 'a')");
+  EXPECT_EQ(settings().version, before.version + 1);
+  EXPECT_EQ(now(), members);
+  run("update zurva_user set nickname='x' where userid=1");
+  EXPECT_EQ(settings().version, before.version + 1);
+
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(file.c_str(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  db::registerDialect(other);
+  EXPECT_EQ(sqlite3_exec(other, "update zurva_system set citymenu='b' where id=1", nullptr, nullptr,
+                         nullptr),
+            SQLITE_OK);
+  sqlite3_close(other);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (settings().version != before.version + 2 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(settings().version, before.version + 2);
+}
+
 // A database made anew under the same name is another database; one made
 // before the record existed has no stamp.
-TEST_F(MemberChangesTest, EachDatabaseHasItsOwnStampAndOldOnesNone) {
+TEST_F(DataVersionsTest, EachDatabaseHasItsOwnStampAndOldOnesNone) {
   const Stamp first = now();
   std::optional<Stamp> second;
   {
     TestDatabase other;  // the same file name in another folder
     db::Connection conn = open();
-    second = member_changes::current(conn);
+    second = data_versions::members(conn, db::databaseFile(kDatabase));
     ASSERT_TRUE(second);
     run("drop table zurva_versions");
-    EXPECT_EQ(member_changes::current(conn), std::nullopt);
+    EXPECT_EQ(data_versions::members(conn, db::databaseFile(kDatabase)), std::nullopt);
   }
   EXPECT_NE(second->database, first.database);
   EXPECT_EQ(second->version, 0);
