@@ -5,12 +5,13 @@
 // or SIGTERM.
 #include <malloc.h>
 
+#include <pthread.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <pthread.h>
 #include <string>
 #include <thread>
 
@@ -84,6 +85,8 @@ int run(int argc, char** argv) {
     std::cerr << "zurva-serve: creating the demo database " << database << " (" << config.demoMembers
               << " members)\n";
     seed::createDemoDatabase(database, config.demoMembers, config.demoSeed);
+  } else {
+    seed::updateSchema(database);
   }
   site::writeDemoPictures(config.documentRoot, {config.SqlLocalName, config.SqlUserName,
                                                 config.SqlPassword, config.SqlDatabaseName});
@@ -112,6 +115,10 @@ int main(int argc, char** argv) {
   // the system at once: fresh pages cost far more than the work done in them.
   mallopt(M_MMAP_THRESHOLD, 1 << 20);
   mallopt(M_TRIM_THRESHOLD, 8 << 20);
+  // One heap for every two cores instead of eight per core: with one worker
+  // thread per connection (64), the free memory each heap keeps adds up to
+  // hundreds of megabytes.
+  mallopt(M_ARENA_MAX, static_cast<int>(std::max(2u, std::thread::hardware_concurrency() / 2)));
   try {
     return run(argc, argv);
   } catch (const std::exception& e) {
