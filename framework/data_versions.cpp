@@ -18,8 +18,7 @@ std::int64_t whole(const Variant& v) { return static_cast<std::int64_t>(CDbl(v))
 struct Read {
   std::uint64_t commits = 0;
   std::chrono::steady_clock::time_point at;
-  bool found = false;
-  std::int64_t database = 0, members = 0, settings = 0, polls = 0;
+  std::optional<std::int64_t> database, members, settings, polls;
 };
 
 const Read& versions(db::Connection& conn, const std::string& database) {
@@ -34,46 +33,47 @@ const Read& versions(db::Connection& conn, const std::string& database) {
     return kept->second;
   if (last.size() >= 64) last.clear();  // databases come and go (tests): forget the others
   Read& read = last[database];
-  read = {commits, now};
+  read = Read{};
+  read.commits = commits;
+  read.at = now;
   try {
-    int found = 0;
     for (db::Recordset rs = conn.Execute("select name,version from zurva_versions"); !rs.eof();
          rs.MoveNext()) {
       const std::string name = rs(0).str();
-      std::int64_t* version = name == "database"   ? &read.database
-                              : name == "members"  ? &read.members
-                              : name == "settings" ? &read.settings
-                              : name == "polls"    ? &read.polls
-                                                   : nullptr;
-      if (!version) continue;
-      *version = whole(rs(1));
-      ++found;
+      std::optional<std::int64_t>* version = name == "database"   ? &read.database
+                                             : name == "members"  ? &read.members
+                                             : name == "settings" ? &read.settings
+                                             : name == "polls"    ? &read.polls
+                                                                  : nullptr;
+      if (version) *version = whole(rs(1));
     }
-    read.found = found == 4;
   } catch (const VbError&) {
     // No such table: a database made before the record existed.
   }
   return read;
 }
 
+std::optional<Stamp> stamp(const std::optional<std::int64_t>& database,
+                           const std::optional<std::int64_t>& version) {
+  if (!database || !version) return std::nullopt;
+  return Stamp{*database, *version};
+}
+
 }  // namespace
 
 std::optional<Stamp> members(db::Connection& conn, const std::string& database) {
   const Read& read = versions(conn, database);
-  if (!read.found) return std::nullopt;
-  return Stamp{read.database, read.members};
+  return stamp(read.database, read.members);
 }
 
 std::optional<Stamp> settingsRow(db::Connection& conn, const std::string& database) {
   const Read& read = versions(conn, database);
-  if (!read.found) return std::nullopt;
-  return Stamp{read.database, read.settings};
+  return stamp(read.database, read.settings);
 }
 
 std::optional<Stamp> polls(db::Connection& conn, const std::string& database) {
   const Read& read = versions(conn, database);
-  if (!read.found) return std::nullopt;
-  return Stamp{read.database, read.polls};
+  return stamp(read.database, read.polls);
 }
 
 std::optional<std::vector<std::int32_t>> changedMembers(db::Connection& conn, const Stamp& from,

@@ -1,6 +1,7 @@
 #include "framework/site_settings.h"
 
 #include <memory>
+#include <mutex>
 
 #include "framework/shared_copy.h"
 #include "runtime/text.h"
@@ -72,14 +73,19 @@ std::shared_ptr<const SiteSettings> siteSettings(const host::Application& applic
     std::shared_ptr<const SiteSettings> settings;
   };
   static SharedCopy<Parsed> parsed;
+  static std::mutex parsing;  // one parse per version: the copy every thread shares
   thread_local Parsed handle;
   const std::uint64_t version = application.version();
   if (handle.settings && handle.version == version) return handle.settings;
   std::shared_ptr<const Parsed> kept = parsed.get();
   if (!kept || kept->version != version) {
-    kept = std::make_shared<const Parsed>(
-        Parsed{version, std::make_shared<const SiteSettings>(application)});
-    parsed.set(kept);
+    std::lock_guard lock(parsing);
+    kept = parsed.get();
+    if (!kept || kept->version != version) {
+      kept = std::make_shared<const Parsed>(
+          Parsed{version, std::make_shared<const SiteSettings>(application)});
+      parsed.set(kept);
+    }
   }
   handle = {version, ownHandle(kept->settings)};
   return handle.settings;

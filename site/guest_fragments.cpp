@@ -3,6 +3,7 @@
 #include "db/db.h"
 #include "framework/process_caches.h"
 #include "framework/site_settings.h"
+#include "framework/viewer.h"
 #include "runtime/dates.h"
 #include "site/site_page.h"
 
@@ -17,7 +18,11 @@ GuestCache& guestFragments() {
 
 std::string guestFragment(serve::PageContext& p, const std::string& key,
                           const std::function<std::string()>& make) {
-  if (p.Request.Cookies.contains("kalimo")) return make();
+  // A guest: no member logged in, and no grade that member cards would show
+  // him photos by (a guest's member cookie holds at most the showcase's
+  // memory).
+  const Viewer viewer(p.Request);
+  if (viewer.isMember() || !viewer.member("grade").isEmpty()) return make();
   // The member rows' stamp is read before the fragment is made: a change
   // made meanwhile moves the stamp past the one the fragment is kept under.
   const std::string database = db::databaseFile(p.SqlDatabaseName.str());

@@ -15,8 +15,8 @@ namespace zurvafun::site {
 
 GuestCache& guestFragments();
 
-// The fragment `key` for the visitor of `p`: for a guest (no member cookie)
-// the kept one, made by `make` and kept when there is none; for anyone else
+// The fragment `key` for the visitor of `p`: for a guest (no member logged
+// in) the kept one, made by `make` and kept when there is none; for anyone else
 // made by `make` each time. `make` is to read nothing but member rows, the
 // site settings and the clock's year, and the request values in `key`.
 std::string guestFragment(serve::PageContext& p, const std::string& key,

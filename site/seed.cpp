@@ -852,4 +852,23 @@ void createDemoDatabase(const std::string& path, int members, unsigned seed) {
   sqlite3_close(conn);
 }
 
+void updateSchema(const std::string& path) {
+  sqlite3* conn = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    std::string message = conn ? sqlite3_errmsg(conn) : "out of memory";
+    sqlite3_close(conn);
+    throw std::runtime_error("cannot open " + path + ": " + message);
+  }
+  try {
+    db::registerDialect(conn);
+    exec(conn, "BEGIN");
+    exec(conn, db::schemaText().c_str());
+    exec(conn, "COMMIT");
+  } catch (...) {
+    sqlite3_close(conn);
+    throw;
+  }
+  sqlite3_close(conn);
+}
+
 }  // namespace zurvafun::seed
