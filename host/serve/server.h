@@ -14,7 +14,10 @@
 //     "/dir/k_v_page.html" is read back into that dynamic form first (the
 //     site's link scheme), and runs the same page with the same query. Any
 //     other path is a file under the document root; a path segment starting
-//     with "." (so any "..") is refused.
+//     with "." (so any "..") is refused. A file is sent with its ETag and
+//     Last-Modified, and answered "304 Not Modified" when If-None-Match names
+//     its tag; scripts and style sheets may be kept by the browser for an
+//     hour.
 //   - Responses: the page's text in GBK (characters outside it as "&#N;"),
 //     "text/html; charset=gb2312"; Response.Redirect as 302; Expires,
 //     ExpiresAbsolute and CacheControl as headers; the cookies the page wrote,
