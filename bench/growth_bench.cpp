@@ -3,7 +3,8 @@
 //   BM_QuickSearch          page 2 of the home page's quick search (women aged
 //                           20 to 30), a member viewing
 //   BM_CityPage             the city page /city.asp?city=0&city1=0, as a guest
-//                           (second argument 0) and as a member (1)
+//                           (second argument 0) and as a member (1), after a
+//                           first visit
 //   BM_SearchResults        the result page of the worked example's search
 //                           (women aged 20 to 30, 160 to 180 cm, education 122
 //                           to 127), a member viewing
@@ -168,7 +169,7 @@ void BM_CityPage(benchmark::State& state) {
   host::TestHost h;
   settle(h, name);
   std::size_t length = 0;
-  for (auto _ : state) {
+  const auto visit = [&] {
     h.nextRequest();
     if (member) h.request().Cookies.setFromHeader("kalimo", kMember);
     h.request().ServerVariables.add("SCRIPT_NAME", "/city.asp");
@@ -178,7 +179,9 @@ void BM_CityPage(benchmark::State& state) {
                          kServer,     kUser,        kPassword,   name};
     city(p);
     length = h.response().body().size();
-  }
+  };
+  visit();  // what the server keeps between pages is made by the first
+  for (auto _ : state) visit();
   if (length < 10000) state.SkipWithError("the city page is too short");
 }
 
