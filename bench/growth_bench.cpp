@@ -13,29 +13,21 @@
 //   BM_GalleryAfterAChange  a change of one member that the gallery reads, then
 //                           the home gallery (its pool brought up to date)
 //
-// Seeding takes minutes at 300,000 members: each seeded database is kept in
-// the folder ZURVA_BENCH_CACHE ($TMPDIR/zurva-bench-cache by default) under
-// its size and a fingerprint of the schema and the seeder, and each run works
-// on a copy. Delete the folder to seed afresh.
+// The seeded databases are kept between runs (bench/demo_databases.h):
+// seeding takes minutes at 300,000 members.
 //
 // Run: build/growth_bench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <map>
 #include <string>
 
+#include "bench/demo_databases.h"
+#include "bench/worked_example.h"
 #include "db/db.h"
 #include "framework/process_caches.h"
 #include "framework/zurva.h"
 #include "host/serve/pages.h"
 #include "host/test_host.h"
-#include "runtime/dates.h"
 #include "site/pages.h"
 #include "site/pages_showcase.h"
 #include "site/seed.h"
@@ -43,89 +35,8 @@
 namespace {
 
 using namespace zurvafun;
-namespace fs = std::filesystem;
 
 const Variant kServer = "(local)", kUser = "sa", kPassword = "bench";
-
-// The seeded databases kept between runs, and this run's copies.
-class GrowthDatabases {
- public:
-  static GrowthDatabases& get() {
-    static GrowthDatabases databases;
-    return databases;
-  }
-
-  // The database name of this run's copy of the demo database of `members`.
-  Variant name(int members) {
-    const std::string name = "growth" + std::to_string(members);
-    if (!copied_.contains(members)) {
-      fs::copy_file(kept(members), db::databaseFile(name), fs::copy_options::overwrite_existing);
-      copied_[members] = true;
-    }
-    return name;
-  }
-
- private:
-  GrowthDatabases() {
-    const char* configured = std::getenv("ZURVA_BENCH_CACHE");
-    cache_ = configured && *configured ? fs::path(configured) : fs::temp_directory_path() / "zurva-bench-cache";
-    fs::create_directories(cache_);
-    work_ = fs::temp_directory_path() / ("zurva-growth-" + std::to_string(::getpid()));
-    fs::create_directories(work_);
-    db::Config config;
-    config.dataDir = work_.string();
-    config.user = "sa";
-    config.password = "bench";
-    db::configure(config);
-  }
-  ~GrowthDatabases() {
-    db::closeAllConnections();
-    std::error_code ignored;
-    fs::remove_all(work_, ignored);
-  }
-
-  // What the seeded files depend on: the schema, and the rows the seeder
-  // makes (those of a small seed stand for them).
-  std::string fingerprint() {
-    std::string made = db::schemaText();
-    const fs::path probe = work_ / "probe.db";
-    seed::createDemoDatabase(probe.string(), 40);
-    sqlite3* conn = nullptr;
-    sqlite3_open_v2(probe.c_str(), &conn, SQLITE_OPEN_READONLY, nullptr);
-    db::registerDialect(conn);
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(conn, "select * from zurva_user order by userid", -1, &stmt, nullptr);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-        const unsigned char* text = sqlite3_column_text(stmt, c);
-        made += text ? reinterpret_cast<const char*>(text) : "<null>";
-        made += '|';
-      }
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(conn);
-    fs::remove(probe);
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016zx", std::hash<std::string>{}(made));
-    return hex;
-  }
-
-  // The kept database of `members`, seeded when there is none.
-  fs::path kept(int members) {
-    if (fingerprint_.empty()) fingerprint_ = fingerprint();
-    const fs::path file = cache_ / ("demo-" + std::to_string(members) + "-" + fingerprint_ + ".db");
-    if (!fs::exists(file)) {
-      const fs::path seeding = file.string() + ".seeding-" + std::to_string(::getpid());
-      seed::createDemoDatabase(seeding.string(), members);
-      fs::rename(seeding, file);
-    }
-    return file;
-  }
-
-  fs::path cache_, work_;
-  std::string fingerprint_;
-  std::map<int, bool> copied_;
-};
 
 // The demo site's settings, as config/zurva-serve.json gives them in part
 // (static links, the free-access switch off), and the showcase list of
@@ -144,7 +55,7 @@ void settle(host::TestHost& h, const Variant& name) {
 constexpr const char* kMember = "username=demo2%40example.com&userid=2&grade=3&sex=576";
 
 void BM_QuickSearch(benchmark::State& state) {
-  const Variant name = GrowthDatabases::get().name(int(state.range(0)));
+  const Variant name = bench::DemoDatabases::get().name(int(state.range(0)));
   const Variant maintype = 1;
   host::TestHost h;
   settle(h, name);
@@ -161,7 +72,7 @@ void BM_QuickSearch(benchmark::State& state) {
 }
 
 void BM_CityPage(benchmark::State& state) {
-  const Variant name = GrowthDatabases::get().name(int(state.range(0)));
+  const Variant name = bench::DemoDatabases::get().name(int(state.range(0)));
   const bool member = state.range(1) == 1;
   serve::PageRegistry pages;
   site::registerPages(pages);
@@ -186,14 +97,8 @@ void BM_CityPage(benchmark::State& state) {
 }
 
 void BM_SearchResults(benchmark::State& state) {
-  const Variant name = GrowthDatabases::get().name(int(state.range(0)));
-  const int year = fromSerial(clockNow()).year;
-  const std::string condition =
-      "sex=577 and cast(left(userdata,4) as int)<=" + std::to_string(year - 20) +
-      " and cast(left(userdata,4) as int)>=" + std::to_string(year - 30) +
-      " and cast(height_ as int)>=160 and cast(height_ as int)<=180 and "
-      "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)>=122 and "
-      "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)<=127";
+  const Variant name = bench::DemoDatabases::get().name(int(state.range(0)));
+  const std::string condition = bench::workedExample();
   Variant width = 120, height = 150, rtype = "";
   host::TestHost h;
   settle(h, name);
@@ -208,7 +113,7 @@ void BM_SearchResults(benchmark::State& state) {
 }
 
 void BM_GalleryRebuild(benchmark::State& state) {
-  const Variant name = GrowthDatabases::get().name(int(state.range(0)));
+  const Variant name = bench::DemoDatabases::get().name(int(state.range(0)));
   host::TestHost h;
   settle(h, name);
   for (auto _ : state) {
@@ -221,7 +126,7 @@ void BM_GalleryRebuild(benchmark::State& state) {
 
 void BM_GalleryAfterAChange(benchmark::State& state) {
   const int members = int(state.range(0));
-  const Variant name = GrowthDatabases::get().name(members);
+  const Variant name = bench::DemoDatabases::get().name(members);
   host::TestHost h;
   settle(h, name);
   db::Connection conn;

@@ -43,8 +43,15 @@ namespace {
   "    SELECT version, " who " FROM zurva_versions WHERE name = 'members';\n" \
   "  DELETE FROM zurva_member_changes\n"                                      \
   "    WHERE version <= (SELECT version FROM zurva_versions WHERE name = 'members') - 100000;"
-// The body of a trigger that moves version `name`.
-#define VERSION_MOVES(name) "UPDATE zurva_versions SET version = version + 1 WHERE name = '" name "';"
+// The triggers that move version `name` with every row added to, changed in
+// or removed from `table`.
+#define VERSION_MOVES_ON(table, name, event, what)                                    \
+  "CREATE TRIGGER IF NOT EXISTS " table "_" what " AFTER " event " ON " table " BEGIN\n" \
+  "  UPDATE zurva_versions SET version = version + 1 WHERE name = '" name "';\nEND;\n"
+#define VERSION_MOVES_WITH(table, name)                    \
+  VERSION_MOVES_ON(table, name, "INSERT", "added")         \
+  VERSION_MOVES_ON(table, name, "UPDATE", "changed")       \
+  VERSION_MOVES_ON(table, name, "DELETE", "removed")
 
 // Declared types follow the original server's so that values come back typed:
 // INTEGER for whole numbers and flags, MONEY for amounts (exact, halves such as
@@ -273,24 +280,7 @@ CREATE TRIGGER IF NOT EXISTS zurva_user_renumbered AFTER UPDATE OF userid ON zur
 WHEN old.userid IS NOT new.userid BEGIN
   )sql" MEMBER_CHANGED("old.userid") R"sql(
 END;
-CREATE TRIGGER IF NOT EXISTS zurva_system_added AFTER INSERT ON zurva_system BEGIN
-  )sql" VERSION_MOVES("settings") R"sql(
-END;
-CREATE TRIGGER IF NOT EXISTS zurva_system_changed AFTER UPDATE ON zurva_system BEGIN
-  )sql" VERSION_MOVES("settings") R"sql(
-END;
-CREATE TRIGGER IF NOT EXISTS zurva_system_removed AFTER DELETE ON zurva_system BEGIN
-  )sql" VERSION_MOVES("settings") R"sql(
-END;
-CREATE TRIGGER IF NOT EXISTS vote_added AFTER INSERT ON vote BEGIN
-  )sql" VERSION_MOVES("polls") R"sql(
-END;
-CREATE TRIGGER IF NOT EXISTS vote_changed AFTER UPDATE ON vote BEGIN
-  )sql" VERSION_MOVES("polls") R"sql(
-END;
-CREATE TRIGGER IF NOT EXISTS vote_removed AFTER DELETE ON vote BEGIN
-  )sql" VERSION_MOVES("polls") R"sql(
-END;
+)sql" VERSION_MOVES_WITH("zurva_system", "settings") VERSION_MOVES_WITH("vote", "polls") R"sql(
 CREATE TRIGGER IF NOT EXISTS zurva_user_shown_changed AFTER UPDATE OF )sql" SHOWN R"sql( ON zurva_user
 WHEN )sql" SHOWN_DIFFERS R"sql( BEGIN
   )sql" MEMBER_CHANGED("new.userid") R"sql(
@@ -304,7 +294,8 @@ END;
 #undef DIFFERS
 #undef SHOWN_DIFFERS
 #undef MEMBER_CHANGED
-#undef VERSION_MOVES
+#undef VERSION_MOVES_ON
+#undef VERSION_MOVES_WITH
 
 const char* schemaSql() { return kSchema; }
 

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace zurvafun {
 
@@ -24,8 +25,24 @@ class SharedCopy {
   // Drops the copy (readers holding it keep theirs).
   void clear() { set(nullptr); }
 
+  // The copy when `current(copy)` holds for it; else one made by `make()`
+  // and put in place. Of the threads that find no current copy at once, one
+  // makes it and the others take that one.
+  template <class Current, class Make>
+  std::shared_ptr<const T> getOr(const Current& current, const Make& make) {
+    std::shared_ptr<const T> copy = get();
+    if (copy && current(*copy)) return copy;
+    std::lock_guard lock(making_);
+    copy = get();
+    if (copy && current(*copy)) return copy;
+    copy = make();
+    set(copy);
+    return copy;
+  }
+
  private:
   std::atomic<std::shared_ptr<const T>> current_;
+  std::mutex making_;
 };
 
 // A pointer to the same object whose references are counted apart (it keeps

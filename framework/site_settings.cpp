@@ -1,7 +1,6 @@
 #include "framework/site_settings.h"
 
 #include <memory>
-#include <mutex>
 
 #include "framework/shared_copy.h"
 #include "runtime/text.h"
@@ -72,21 +71,16 @@ std::shared_ptr<const SiteSettings> siteSettings(const host::Application& applic
     std::uint64_t version = 0;
     std::shared_ptr<const SiteSettings> settings;
   };
-  static SharedCopy<Parsed> parsed;
-  static std::mutex parsing;  // one parse per version: the copy every thread shares
+  static SharedCopy<Parsed> parsed;  // one parse per version, shared by every thread
   thread_local Parsed handle;
   const std::uint64_t version = application.version();
   if (handle.settings && handle.version == version) return handle.settings;
-  std::shared_ptr<const Parsed> kept = parsed.get();
-  if (!kept || kept->version != version) {
-    std::lock_guard lock(parsing);
-    kept = parsed.get();
-    if (!kept || kept->version != version) {
-      kept = std::make_shared<const Parsed>(
-          Parsed{version, std::make_shared<const SiteSettings>(application)});
-      parsed.set(kept);
-    }
-  }
+  const std::shared_ptr<const Parsed> kept =
+      parsed.getOr([&](const Parsed& p) { return p.version == version; },
+                   [&] {
+                     return std::make_shared<const Parsed>(
+                         Parsed{version, std::make_shared<const SiteSettings>(application)});
+                   });
   handle = {version, ownHandle(kept->settings)};
   return handle.settings;
 }

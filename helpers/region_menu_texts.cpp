@@ -41,12 +41,13 @@ std::shared_ptr<const MenuTexts> read(db::Connection& conn) {
 std::shared_ptr<const MenuTexts> menuTexts(db::Connection& conn, const std::string& database) {
   const std::optional<data_versions::Stamp> now = data_versions::settingsRow(conn, database);
   if (!now) return read(conn);
-  const std::shared_ptr<const Kept> copy = kept().get();
-  if (copy && copy->database == database && copy->stamp == *now) return copy->texts;
   // Read after the stamp: a change made meanwhile moves the stamp past it.
-  std::shared_ptr<const MenuTexts> texts = read(conn);
-  kept().set(std::make_shared<const Kept>(Kept{database, *now, texts}));
-  return texts;
+  return kept()
+      .getOr([&](const Kept& k) { return k.database == database && k.stamp == *now; },
+             [&] {
+               return std::make_shared<const Kept>(Kept{database, *now, read(conn)});
+             })
+      ->texts;
 }
 
 }  // namespace zurvafun::regions

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <mutex>
 #include <unordered_set>
 
 #include "framework/shared_copy.h"
@@ -63,21 +62,16 @@ std::shared_ptr<const std::vector<ShowcaseEntry>> showcaseEntries(
   };
   // One parse for the process; each thread keeps a handle of its own on it
   // (see siteSettings).
-  static SharedCopy<Parsed> parsed;
-  static std::mutex parsing;  // one parse per settings
+  static SharedCopy<Parsed> parsed;  // one parse per settings
   thread_local Parsed handle;
   if (handle.source == settings) return handle.entries;
-  std::shared_ptr<const Parsed> kept = parsed.get();
-  if (!kept || kept->source != settings) {
-    std::lock_guard lock(parsing);
-    kept = parsed.get();
-    if (!kept || kept->source != settings) {
-      kept = std::make_shared<const Parsed>(
-          Parsed{settings, std::make_shared<const std::vector<ShowcaseEntry>>(
-                               readShowcaseList(settings->showcaseList()))});
-      parsed.set(kept);
-    }
-  }
+  const std::shared_ptr<const Parsed> kept =
+      parsed.getOr([&](const Parsed& p) { return p.source == settings; },
+                   [&] {
+                     return std::make_shared<const Parsed>(
+                         Parsed{settings, std::make_shared<const std::vector<ShowcaseEntry>>(
+                                              readShowcaseList(settings->showcaseList()))});
+                   });
   handle = {settings, ownHandle(kept->entries)};
   return handle.entries;
 }
