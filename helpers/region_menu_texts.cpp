@@ -1,5 +1,7 @@
 #include "helpers/region_menu_texts.h"
 
+#include <algorithm>
+
 #include "db/db.h"
 #include "framework/data_versions.h"
 #include "framework/process_caches.h"
@@ -30,8 +32,15 @@ std::shared_ptr<const MenuTexts> read(db::Connection& conn) {
     texts->row = true;
     texts->citymenu = rs(0).str();
     texts->maincitymenu = rs(1).str();
-    for (const std::string& record : Split(texts->maincitymenu, kRecordSeparator))
+    for (const std::string& record : Split(texts->maincitymenu, kRecordSeparator)) {
       texts->mainRecords.push_back(Split(record, kFieldSeparator));
+      const std::vector<std::string>& fields = texts->mainRecords.back();
+      texts->mainComplete = texts->mainComplete && fields.size() > 1;
+      const std::string_view province = field(fields, 1);
+      if (std::find(texts->mainProvinces.begin(), texts->mainProvinces.end(), province) ==
+          texts->mainProvinces.end())
+        texts->mainProvinces.emplace_back(province);
+    }
   }
   return texts;
 }

@@ -11,6 +11,7 @@
 // province, field 2 the city.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,7 +32,17 @@ struct MenuTexts {
   std::string maincitymenu;  // a Null text reads as ""
   // maincitymenu split into its records, each into its fields.
   std::vector<std::vector<std::string>> mainRecords;
+  // Field 1 of those records ("" for a record without one), each once, in
+  // the order first seen: the provinces the province pages are indexed by.
+  std::vector<std::string> mainProvinces;
+  // Whether every record of maincitymenu has its province field.
+  bool mainComplete = true;
 };
+
+// Field `index` of a menu record, "" when the record has none.
+inline std::string_view field(const std::vector<std::string>& record, std::size_t index) {
+  return index < record.size() ? std::string_view(record[index]) : std::string_view();
+}
 
 // The texts of `database` (its file, open on `conn`) as they stand.
 std::shared_ptr<const MenuTexts> menuTexts(db::Connection& conn, const std::string& database);

@@ -18,6 +18,7 @@
 #include "framework/zurva.h"
 #include "helpers/region_menu_texts.h"
 #include "runtime/dates.h"
+#include "runtime/error.h"
 #include "runtime/text.h"
 #include "showcase/connection.h"
 #include "showcase/gallery_card.h"
@@ -139,12 +140,9 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
         // The settings row's maincitymenu, read again only when the row has changed.
         const std::shared_ptr<const regions::MenuTexts> menu = regions::menuTexts(conn, database);
         const std::vector<std::vector<std::string>>& entries = menu->mainRecords;
-        std::vector<std::string> provinces;
-        for (const std::vector<std::string>& entry : entries) {
-          const std::string& name = item(entry, 1);
-          if (std::find(provinces.begin(), provinces.end(), name) == provinces.end())
-            provinces.push_back(name);
-        }
+        // A record without its province field fails as reading the field does.
+        if (!menu->mainComplete) raise(err::SubscriptOutOfRange);
+        const std::vector<std::string>& provinces = menu->mainProvinces;
         const std::optional<std::int32_t> p = showcase::wholeNumber(city);
         const std::optional<std::int32_t> c = showcase::wholeNumber(city1);
         if (!p || *p < 0 || *p >= std::int32_t(provinces.size()) || !c) {
