@@ -23,6 +23,10 @@
 // seeder when it does not exist yet and kept afterwards (so that large
 // databases are seeded once); without it a temporary one is made and removed.
 // ZURVA_BENCH_MEMBERS sets the member count of a new database (100,000);
+// ZURVA_BENCH_POSTGRES=host:port runs the layer's benchmarks on a PostgreSQL
+// server instead (login ZURVA_BENCH_PG_USER/ZURVA_BENCH_PG_PASSWORD, default
+// sa/Secret as scripts/postgres.sh makes it), on a database copied once from
+// the seeded file and kept; the native searches stay on the file;
 // ZURVA_BENCH_SECONDS the length of the sustained-load run (10).
 //
 // Run: build/db_bench [--benchmark_filter=...]
@@ -51,6 +55,11 @@ namespace {
 using namespace zurvafun;
 using Clock = std::chrono::steady_clock;
 
+std::string envText(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : fallback;
+}
+
 long envNumber(const char* name, long fallback) {
   const char* value = std::getenv(name);
   return value && *value ? std::strtol(value, nullptr, 10) : fallback;
@@ -60,10 +69,13 @@ long envNumber(const char* name, long fallback) {
 // status filter and one of the three sort clauses.
 std::string dialectSearch(const char* sort) {
   return std::string(
-             "select top 200 * from zurva_user  where sex=577 and cast(left(userdata,4) as int)<=2006 and "
-             "cast(left(userdata,4) as int)>=1996 and cast(height_ as int)>=160 and cast(height_ as int)<=180 and "
+             "select top 200 * from zurva_user  where sex=577 and cast(left(userdata,4) as "
+             "int)<=2006 and "
+             "cast(left(userdata,4) as int)>=1996 and cast(height_ as int)>=160 and cast(height_ "
+             "as int)<=180 and "
              "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)>=122 and "
-             "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)<=127 and ifclose=0 and iferro=0 and ifdel=0") +
+             "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)<=127 and ifclose=0 and iferro=0 "
+             "and ifdel=0") +
          sort + "grade desc,trust desc";
 }
 const char* const kSorts[] = {" order by ", " order by addtime desc,", " order by lasttime desc,"};
@@ -71,7 +83,8 @@ const char* const kSorts[] = {" order by ", " order by addtime desc,", " order b
 // The same search written for SQLite by hand, on the derived values the
 // schema indexes.
 const char* const kNativeSearch =
-    "select * from zurva_user where sex=577 and zv_int(zv_left(userdata,4)) between 1996 and 2006 and "
+    "select * from zurva_user where sex=577 and zv_int(zv_left(userdata,4)) between 1996 and 2006 "
+    "and "
     "zv_int(height_) between 160 and 180 and "
     "zv_int(zv_substring(userdata,zv_charindex('#12',userdata)+1,3)) between 122 and 127 and "
     "ifclose=0 and iferro=0 and ifdel=0 order by grade desc,trust desc limit 200";
@@ -83,7 +96,13 @@ class DemoDatabase {
     static DemoDatabase db;
     return db;
   }
-  db::ConnectionParams params() const { return {"(local)", "sa", "bench", name_}; }
+  db::ConnectionParams params() const {
+    if (server_)
+      return {"ZVBENCH", envText("ZURVA_BENCH_PG_USER", "sa"),
+              envText("ZURVA_BENCH_PG_PASSWORD", "Secret"),
+              "bench_" + name_ + "_" + std::to_string(seededMembers_)};
+    return {"(local)", "sa", "bench", name_};
+  }
   const std::string& file() const { return file_; }
   long members() const { return members_; }
 
@@ -106,7 +125,29 @@ class DemoDatabase {
     config.password = "bench";
     config.database = name_;
     db::configure(config);
-    if (!fs::exists(file)) seed::createDemoDatabase(file_, int(envNumber("ZURVA_BENCH_MEMBERS", 100000)));
+    if (!fs::exists(file))
+      seed::createDemoDatabase(file_, int(envNumber("ZURVA_BENCH_MEMBERS", 100000)));
+    if (const char* where = std::getenv("ZURVA_BENCH_POSTGRES"); where && *where) {
+      {
+        db::Connection local;
+        local.Open(params());
+        seededMembers_ = long(toNumber(local.Execute("select count(*) from zurva_user")(0)));
+      }
+      const std::string address = where;
+      const size_t colon = address.rfind(':');
+      db::Config withServer = db::config();
+      withServer.servers.push_back(
+          {"ZVBENCH", address.substr(0, colon),
+           colon == std::string::npos ? 5432 : std::atoi(address.c_str() + colon + 1), "disable",
+           ""});
+      db::configure(withServer);
+      server_ = true;
+      db::Connection probe;
+      if (!probe.Open(params())) {
+        db::createDatabase(params(), db::schemaText());
+        db::copyDatabase(file_, params());
+      }
+    }
     db::Connection conn;
     conn.Open(params());
     members_ = long(toNumber(conn.Execute("select max(userid) from zurva_user")(0)));
@@ -120,6 +161,8 @@ class DemoDatabase {
   std::filesystem::path temp_;
   std::string file_, name_;
   long members_ = 0;
+  bool server_ = false;
+  long seededMembers_ = 0;
 };
 
 db::Connection openDemo(benchmark::State& state) {
@@ -138,13 +181,15 @@ void BM_OpenAndReadMember(benchmark::State& state) {
     db::Connection conn;
     if (!conn.Open(demo.params())) state.SkipWithError("open failed");
     db::Recordset rs;
-    rs.Open("select * from [Zurva_user] where userid=" + std::to_string(1 + random() % demo.members()), conn,
-            db::adOpenKeyset, db::adLockReadOnly);
+    rs.Open(
+        "select * from [Zurva_user] where userid=" + std::to_string(1 + random() % demo.members()),
+        conn, db::adOpenKeyset, db::adLockReadOnly);
     benchmark::DoNotOptimize(rs("nickname"));
     rs.Close();
     conn.Close();
   }
-  state.counters["members"] = benchmark::Counter(double(demo.members()), benchmark::Counter::kAvgThreads);
+  state.counters["members"] =
+      benchmark::Counter(double(demo.members()), benchmark::Counter::kAvgThreads);
   db::releasePooledConnections();
 }
 BENCHMARK(BM_OpenAndReadMember)->Threads(1)->Threads(8)->UseRealTime();
@@ -283,8 +328,8 @@ void BM_Materialise200Rows(benchmark::State& state) {
   long rows = 0;
   for (auto _ : state) {
     db::Recordset rs;
-    rs.Open("select top 200 * from zurva_user where sex=577 order by userid", conn, db::adOpenKeyset,
-            db::adLockReadOnly);
+    rs.Open("select top 200 * from zurva_user where sex=577 order by userid", conn,
+            db::adOpenKeyset, db::adLockReadOnly);
     rows = rs.RecordCount();
     rs.PageSize = 20;
     rs.setAbsolutePage(1);
@@ -318,10 +363,14 @@ void onThreads(int threads, Body body) {
 bool login(db::Connection& conn, long userid) {
   try {
     db::Recordset rs;
-    rs.Open("select field,userid,Zurvauser,password,sex,ok,grade,trust,userdata,nickname,wholook,emoney,lasttime,"
-            "addtime,ifdel,ifclose,loginip,logins,isnull(mobile,'#') as mobile from Zurva_user where zurvauser='member" +
-                std::to_string(userid) + "@example.com' and ifdel<>1",
-            conn, db::adOpenKeyset, db::adLockOptimistic);
+    rs.Open(
+        "select "
+        "field,userid,Zurvauser,password,sex,ok,grade,trust,userdata,nickname,wholook,emoney,"
+        "lasttime,"
+        "addtime,ifdel,ifclose,loginip,logins,isnull(mobile,'#') as mobile from Zurva_user where "
+        "zurvauser='member" +
+            std::to_string(userid) + "@example.com' and ifdel<>1",
+        conn, db::adOpenKeyset, db::adLockOptimistic);
     if (rs.eof()) return false;
     rs["lasttime"] = Now();
     rs["loginip"] = "127.0.0.1";
@@ -337,7 +386,8 @@ bool login(db::Connection& conn, long userid) {
 
 // A member that is not locked (ifdel=0), for the races.
 long raceMember(db::Connection& conn) {
-  return long(toNumber(conn.Execute("select min(userid) from zurva_user where userid>3 and ifdel=0")(0)));
+  return long(
+      toNumber(conn.Execute("select min(userid) from zurva_user where userid>3 and ifdel=0")(0)));
 }
 
 // 16 threads log one member in 1,000 times each; "lost" counts the answered
@@ -345,7 +395,8 @@ long raceMember(db::Connection& conn) {
 void BM_LoginRace(benchmark::State& state) {
   db::Connection conn = openDemo(state);
   const long member = raceMember(conn);
-  const std::string logins = "select isnull(logins,0) from zurva_user where userid=" + std::to_string(member);
+  const std::string logins =
+      "select isnull(logins,0) from zurva_user where userid=" + std::to_string(member);
   constexpr int kThreads = 16, kEach = 1000;
   for (auto _ : state) {
     const double before = toNumber(conn.Execute(logins)(0));
@@ -375,7 +426,8 @@ void BM_SpendRace(benchmark::State& state) {
       for (int i = t; i < 1000; i += 16) {
         try {
           db::Recordset rs;
-          rs.Open("select emoney from zurva_user where userid=" + member, c, db::adOpenKeyset, db::adLockOptimistic);
+          rs.Open("select emoney from zurva_user where userid=" + member, c, db::adOpenKeyset,
+                  db::adLockOptimistic);
           if (toNumber(rs("emoney")) >= 1) {
             rs["emoney"] = rs("emoney") - Variant(1);
             rs.Update();
@@ -385,7 +437,8 @@ void BM_SpendRace(benchmark::State& state) {
         }
       }
     });
-    const double left = toNumber(conn.Execute("select emoney from zurva_user where userid=" + member)(0));
+    const double left =
+        toNumber(conn.Execute("select emoney from zurva_user where userid=" + member)(0));
     state.counters["spent"] = double(spent);
     state.counters["free"] = double(spent) - (500 - left);
   }
@@ -430,12 +483,14 @@ void BM_SustainedLogins(benchmark::State& state) {
         const long member = 4 + long(random() % std::uint32_t(demo.members() - 3));
         try {
           if (t < kWriters) {
-            if (login(c, member)) ++logins;
-            else ++failures;
+            if (login(c, member))
+              ++logins;
+            else
+              ++failures;
           } else if (t < kWriters + kReaders) {
             db::Recordset rs;
-            rs.Open("select * from [Zurva_user] where userid=" + std::to_string(member), c, db::adOpenKeyset,
-                    db::adLockReadOnly);
+            rs.Open("select * from [Zurva_user] where userid=" + std::to_string(member), c,
+                    db::adOpenKeyset, db::adLockReadOnly);
             benchmark::DoNotOptimize(rs("nickname"));
             ++reads;
           } else {

@@ -1,7 +1,7 @@
 // The database layer: connections and recordsets in the manner of the data
 // access objects the page methods were written against, over an embedded
-// SQLite file, accepting the SQL Server dialect that the methods' statements
-// are written in.
+// SQLite file or a PostgreSQL server, accepting the SQL Server dialect that
+// the methods' statements are written in.
 //
 //   db::Connection conn;
 //   if (!conn.Open(params)) { /* write the connection error text */ }
@@ -14,7 +14,7 @@
 //
 // Statements: every call runs exactly one statement; text holding a second
 // statement after a ";" (outside literals) is refused with an error and runs
-// nothing. The SQL Server text is rewritten for SQLite before it is prepared:
+// nothing. The SQL Server text is rewritten for the backend before it is prepared:
 // TOP n, [names], LEFT/RIGHT/ISNULL/SUBSTRING/CHARINDEX/PATINDEX/LEN,
 // GETDATE (the runtime's clock), DATEADD/DATEDIFF with bare or quoted date
 // parts, CAST/CONVERT to int with SQL Server's rules, and SQL Server's
@@ -55,6 +55,17 @@
 // the recordset's end when nothing is written; a later edit takes the lock
 // again and first checks that the row still holds the values read (80040E38
 // when not). Readers are not blocked meanwhile.
+//
+// A database server (PostgreSQL): the configuration names servers (see
+// ServerConfig); a connection whose server parameter names one opens the
+// database of that name on it with the connection's login. The schema's
+// statements are rendered for it: text columns compare by a key without ASCII
+// case and trailing blanks (zv_key, indexed), values read back as the same
+// types, the dialect's functions exist on the server. A transaction takes the
+// database's write lock (an advisory lock) at its start, as on the file, and
+// an updatable recordset also locks the rows it read (FOR UPDATE). Handles
+// are pooled per thread, server, login and database, and keep their prepared
+// statements.
 #pragma once
 
 #include <cstdint>
@@ -66,11 +77,26 @@
 #include "runtime/variant.h"
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace zurvafun::db {
 
 // ---- Configuration (set by the host before it serves requests)
+
+// The four connection parameters a page passes to a method.
+struct ConnectionParams {
+  std::string server, user, password, database;
+};
+
+// A PostgreSQL server that connections reach by its name.
+struct ServerConfig {
+  std::string name;      // the server parameter that names it (case-insensitive)
+  std::string host;      // a host name, an address, or a folder of Unix sockets
+  int port = 5432;
+  std::string sslmode;   // libpq's TLS modes: disable, prefer, require, verify-full…; "" for libpq's default
+  // Put before every database name on this server (several sites, or test
+  // runs, sharing one server); names are folded to lower case.
+  std::string databasePrefix;
+};
 
 struct Config {
   std::string dataDir;          // folder of the database files "<name>.db"
@@ -83,18 +109,41 @@ struct Config {
   // A file holding the schema applied on creation; empty means the schema
   // built into the library (db/schema.h).
   std::string schemaFile;
+  // Database servers by name; "(local)" and the local names always mean the
+  // embedded files.
+  std::vector<ServerConfig> servers;
 };
 void configure(Config config);
 const Config& config();
 
 // File of a database name in the configured data folder.
 std::string databaseFile(std::string_view name);
+// What names the database that `params` open, for keeping things made from
+// it: its file on the embedded backend, the server's address and the
+// database's name on a server.
+std::string databaseKey(const ConnectionParams& params);
 // Text of the configured schema (raises 53 when the file cannot be read).
 std::string schemaText();
 // Creates a database file in WAL mode and runs `schemaSql` (several
 // statements, SQLite syntax) in it. Raises when the file exists already or the
 // schema fails; a failed creation leaves no file behind.
 void createDatabase(const std::string& file, std::string_view schemaSql);
+// Creates the database the parameters name, with `schemaSql` (in the
+// schema's own conventions, see db/schema.cpp): a file of the data folder for
+// a local server name, a database on a configured server otherwise (made with
+// the parameters' login, which must be allowed to create databases). Raises
+// when it exists already or the schema fails.
+void createDatabase(const ConnectionParams& params, std::string_view schemaSql);
+// Removes a database made so (a test's); nothing when it does not exist.
+void dropDatabase(const ConnectionParams& params);
+// Copies the rows of a database file (the demo seeder's) into the database
+// the parameters name on a configured server, made with the same schema and
+// still empty. Raises when the parameters name no server.
+void copyDatabase(const std::string& file, const ConnectionParams& params);
+// The configured server a server parameter names, or null (a local name, or
+// an unknown one).
+const ServerConfig* serverNamed(std::string_view name);
+
 // Closes this thread's pooled handles (for a worker that ends, or a test that
 // removes its files).
 void releasePooledConnections();
@@ -142,15 +191,13 @@ enum ObjectState { adStateClosed = 0, adStateOpen = 1 };
 inline constexpr long adPosBOF = -2;
 inline constexpr long adPosEOF = -3;
 
-// The four connection parameters a page passes to a method.
-struct ConnectionParams {
-  std::string server, user, password, database;
-};
 
 namespace detail {
-struct Handle;
+class Handle;
 struct ColumnSet;
+struct Cell;
 struct Prepared;
+struct Slot;
 }  // namespace detail
 
 class Recordset;
@@ -285,7 +332,7 @@ class Recordset {
  private:
   friend class FieldRef;
   friend class Connection;
-  struct Cell;
+  using Cell = detail::Cell;
   struct Edit;
   struct Spare;
   static Spare& spare();
@@ -300,9 +347,7 @@ class Recordset {
   void requireCurrent() const;
   void flushEdit();
   void moveTo(long index);
-  void loadRows(sqlite3_stmt* stmt) const;
-  void storeRow(long rowIndex, sqlite3_stmt* stmt) const;
-  void storeCell(Cell& cell, sqlite3_stmt* stmt, int column) const;
+  void loadRows(detail::Prepared& p, const std::vector<detail::Slot>& slots, const std::vector<Variant>& params) const;
   Variant cellValue(const Cell& cell, int column) const;
   void setValue(int index, const Variant& value);
   void lockRows() const;
@@ -310,7 +355,7 @@ class Recordset {
   void unlockRows() const noexcept;
   void checkRowUnchanged(long row);
   template <class F>
-  void forEachStoredColumn(long row, const detail::Prepared& baseRow, F&& f);
+  void forEachStoredColumn(long row, const std::shared_ptr<const detail::ColumnSet>& baseRow, F&& f);
 
   bool open_ = false;
   int cursorType_ = adOpenForwardOnly;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "db/db.h"
-#include "db/sqlfunctions.h"
+#include "db/textrules.h"
 #include "runtime/dates.h"
 #include "runtime/error.h"
 
@@ -18,19 +18,6 @@ namespace zurvafun::db::detail {
 namespace {
 
 // ---------------------------------------------------------------- tokens
-
-enum class T : std::uint8_t { Word, Quoted, String, Number, Param, Op, Group, Comma, Semicolon, Dot };
-
-// A token, or (type Group) a parenthesised list whose tokens are `kids`.
-struct Node {
-  T type;
-  std::string text;  // Word/Op/Number as written; Quoted unquoted; String with its quotes
-  std::vector<Node> kids;
-  bool doubleQuoted = false;  // a Quoted token written "x" rather than [x]
-  bool keyword = false;       // a Word that ends an operand (see isBoundaryWord)
-  int literal = -1;           // a String or Number as written: its place among the text's literals
-};
-using Seq = std::vector<Node>;
 
 [[noreturn]] void fail(std::string description) {
   raise(dberr::CommandError, std::move(description));
@@ -42,16 +29,18 @@ std::string lower(std::string_view s) { return lowerAscii(s); }
 // name that is also a keyword has been renamed before they are looked at).
 bool isBoundaryWord(const std::string& lw) {
   static const std::array<std::string_view, 52> kWords = {
-      "add",    "all",   "alter",   "and",    "as",      "asc",    "between", "by",     "case",
-      "create", "cross", "default", "delete", "desc",    "distinct", "drop",  "else",   "end",
-      "escape", "except", "exists", "from",   "full",    "glob",   "group",   "having", "in",
-      "inner",  "insert", "intersect", "into", "is",     "join",   "left",    "like",   "limit",
-      "not",    "offset", "on",     "or",     "order",   "outer",  "right",   "select", "set",
-      "then",   "union",  "update", "using",  "values",  "when",   "where"};
+      "add",    "all",    "alter",     "and",    "as",     "asc",      "between", "by",     "case",
+      "create", "cross",  "default",   "delete", "desc",   "distinct", "drop",    "else",   "end",
+      "escape", "except", "exists",    "from",   "full",   "glob",     "group",   "having", "in",
+      "inner",  "insert", "intersect", "into",   "is",     "join",     "left",    "like",   "limit",
+      "not",    "offset", "on",        "or",     "order",  "outer",    "right",   "select", "set",
+      "then",   "union",  "update",    "using",  "values", "when",     "where"};
   return std::find(kWords.begin(), kWords.end(), lw) != kWords.end();
 }
 
-bool isIdentStart(unsigned char c) { return std::isalpha(c) || c == '_' || c == '@' || c == '#' || c >= 0x80; }
+bool isIdentStart(unsigned char c) {
+  return std::isalpha(c) || c == '_' || c == '@' || c == '#' || c >= 0x80;
+}
 bool isIdentPart(unsigned char c) { return isIdentStart(c) || std::isdigit(c) || c == '$'; }
 
 // A token of the text: its type and where it lies (a String from its quote,
@@ -118,7 +107,8 @@ void scan(std::string_view s, Emit&& emit) {
       }
       emit(Token{T::Quoted, i, j + 1});
       i = j + 1;
-    } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+    } else if (std::isdigit(c) ||
+               (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
       size_t j = i;
       while (j < n && (std::isalnum(static_cast<unsigned char>(s[j])) || s[j] == '.')) {
         if ((s[j] == 'e' || s[j] == 'E') && j + 1 < n && (s[j + 1] == '+' || s[j + 1] == '-')) ++j;
@@ -155,7 +145,9 @@ void scan(std::string_view s, Emit&& emit) {
   }
 }
 
-bool isDecimalNumber(std::string_view text) { return text.find_first_of(".eE") != std::string_view::npos; }
+bool isDecimalNumber(std::string_view text) {
+  return text.find_first_of(".eE") != std::string_view::npos;
+}
 
 std::vector<Node> tokenize(std::string_view s) {
   std::vector<Node> out;
@@ -204,36 +196,6 @@ Seq nest(std::vector<Node>& flat, size_t& pos, bool inner) {
   return seq;
 }
 
-// ---------------------------------------------------------------- rendering
-
-void render(const Seq& seq, std::string& out) {
-  for (size_t i = 0; i < seq.size(); ++i) {
-    const Node& n = seq[i];
-    if (i > 0) {
-      const Node& prev = seq[i - 1];
-      const bool tight = n.type == T::Comma || n.type == T::Dot || prev.type == T::Dot ||
-                         (n.type == T::Group && prev.type == T::Word);
-      if (!tight) out += ' ';
-    }
-    switch (n.type) {
-      case T::Quoted:
-        out += '"';
-        for (char c : n.text) {
-          if (c == '"') out += '"';
-          out += c;
-        }
-        out += '"';
-        break;
-      case T::Group:
-        out += '(';
-        render(n.kids, out);
-        out += ')';
-        break;
-      default: out += n.text;
-    }
-  }
-}
-
 // ---------------------------------------------------------------- helpers
 
 bool isWord(const Node& n, std::string_view lw) {
@@ -247,7 +209,9 @@ bool isBoundary(const Node& n) {
   return n.type == T::Comma || n.type == T::Semicolon || (n.type == T::Word && n.keyword);
 }
 
-bool isName(const Node& n) { return n.type == T::Quoted || (n.type == T::Word && !n.keyword && !isWord(n, "null")); }
+bool isName(const Node& n) {
+  return n.type == T::Quoted || (n.type == T::Word && !n.keyword && !isWord(n, "null"));
+}
 
 Node word(std::string text) {
   Node n{T::Word, std::move(text), {}, false};
@@ -317,7 +281,8 @@ class Rewriter {
         collectTables(n.kids);
         continue;
       }
-      if (!(isWord(n, "from") || isWord(n, "join") || isWord(n, "update") || isWord(n, "into"))) continue;
+      if (!(isWord(n, "from") || isWord(n, "join") || isWord(n, "update") || isWord(n, "into")))
+        continue;
       const bool list = isWord(n, "from");
       size_t j = i + 1;
       while (j < seq.size() && isName(seq[j])) {
@@ -389,9 +354,9 @@ class Rewriter {
     if (n == 1) {
       const Node& x = *b;
       switch (x.type) {
-        case T::Number:
-          return isDecimalNumber(x.text) ? Cls::DecLiteral : Cls::IntLiteral;
+        case T::Number: return isDecimalNumber(x.text) ? Cls::DecLiteral : Cls::IntLiteral;
         case T::String: return Cls::StrLiteral;
+        case T::Key: return Cls::Text;
         case T::Quoted: return ofKind(columnKind("", x.text));
         case T::Word:
           if (isWord(x, "null")) return Cls::Null;
@@ -404,7 +369,8 @@ class Rewriter {
         default: return Cls::Unknown;
       }
     }
-    if (n == 2 && b[0].type == T::Op && (b[0].text == "-" || b[0].text == "+") && b[1].type == T::Number)
+    if (n == 2 && b[0].type == T::Op && (b[0].text == "-" || b[0].text == "+") &&
+        b[1].type == T::Number)
       return classify(b + 1, e);
     if (n == 2 && b[0].type == T::Word && b[1].type == T::Group) return classifyCall(b[0], b[1]);
     if (n == 3 && isName(b[0]) && b[1].type == T::Dot && isName(b[2]))
@@ -415,7 +381,8 @@ class Rewriter {
     for (const Node* p = b; p != e; ++p) {
       if (p->type == T::Op && p->text == "||") return Cls::Text;
       if (p->type == T::String) return Cls::Unknown;
-      if (p->type == T::Op && (p->text == "+" || p->text == "-" || p->text == "*" || p->text == "/" || p->text == "%"))
+      if (p->type == T::Op &&
+          (p->text == "+" || p->text == "-" || p->text == "*" || p->text == "/" || p->text == "%"))
         arithmetic = true;
       else if (p->type == T::Word && !isName(*p))
         return Cls::Unknown;
@@ -425,14 +392,18 @@ class Rewriter {
 
   Cls classifyCall(const Node& name, const Node& args) const {
     const std::string f = lower(name.text);
-    static const std::array<std::string_view, 11> kText = {"zv_left", "zv_right", "zv_substring", "substr", "ltrim",
-                                                           "rtrim",   "trim",     "upper",        "lower",  "replace",
-                                                           "space"};
-    static const std::array<std::string_view, 8> kInt = {"zv_toint", "zv_len", "zv_charindex", "zv_patindex",
-                                                         "zv_datediff", "count", "length", "instr"};
-    static const std::array<std::string_view, 5> kNumeric = {"zv_tonum", "abs", "round", "sum", "total"};
+    static const std::array<std::string_view, 11> kText = {
+        "zv_left", "zv_right", "zv_substring", "substr",  "ltrim", "rtrim",
+        "trim",    "upper",    "lower",        "replace", "space"};
+    static const std::array<std::string_view, 8> kInt = {
+        "zv_toint",    "zv_len", "zv_charindex", "zv_patindex",
+        "zv_datediff", "count",  "length",       "instr"};
+    static const std::array<std::string_view, 5> kNumeric = {"zv_tonum", "abs", "round", "sum",
+                                                             "total"};
     static const std::array<std::string_view, 3> kDate = {"zv_getdate", "zv_dateadd", "zv_todate"};
-    auto in = [&](const auto& list) { return std::find(list.begin(), list.end(), f) != list.end(); };
+    auto in = [&](const auto& list) {
+      return std::find(list.begin(), list.end(), f) != list.end();
+    };
     if (in(kText)) return Cls::Text;
     if (in(kInt)) return Cls::Int;
     if (in(kNumeric)) return Cls::Numeric;
@@ -441,7 +412,10 @@ class Rewriter {
       std::vector<Seq> a = splitArgs(args.kids);
       if (a.empty()) return Cls::Unknown;
       const Cls c = classify(a[0].data(), a[0].data() + a[0].size());
-      return c == Cls::IntLiteral ? Cls::Int : c == Cls::DecLiteral ? Cls::Numeric : c == Cls::StrLiteral ? Cls::Text : c;
+      return c == Cls::IntLiteral   ? Cls::Int
+             : c == Cls::DecLiteral ? Cls::Numeric
+             : c == Cls::StrLiteral ? Cls::Text
+                                    : c;
     }
     if (f == "cast") {
       for (size_t i = 0; i + 1 < args.kids.size(); ++i)
@@ -478,9 +452,12 @@ class Rewriter {
     if (value.size() != 1) return;
     const Node& v = value[0];
     if (v.type == T::String) {
-      if (kind == ColKind::Int) value = intLiteral(v);
-      else if (kind == ColKind::Numeric) value = numLiteral(v);
-      else if (kind == ColKind::Date) value = dateLiteral(v);
+      if (kind == ColKind::Int)
+        value = intLiteral(v);
+      else if (kind == ColKind::Numeric)
+        value = numLiteral(v);
+      else if (kind == ColKind::Date)
+        value = dateLiteral(v);
     } else if (v.type == T::Number && kind == ColKind::Text) {
       value = {stringNode(v.text)};
     }
@@ -490,13 +467,20 @@ class Rewriter {
   // number of a text that converts and leaves anything else as it is, so
   // that zv_int(x) can be indexed (it never fails), while zv_toint raises the
   // conversion error for what is left, as SQL Server does.
-  static Seq wrap(const char* function, Seq operand) { return {word(function), group(std::move(operand))}; }
+  static Seq wrap(const char* function, Seq operand) {
+    return {word(function), group(std::move(operand))};
+  }
 
   // Rewrites `left op right` (op a comparison) as SQL Server evaluates it.
   void compare(Seq& left, Seq& right) const {
     const Cls l = classify(left.data(), left.data() + left.size());
     const Cls r = classify(right.data(), right.data() + right.size());
     if (!fixSides(left, l, r)) fixSides(right, r, l);
+    auto text = [](Cls c) { return c == Cls::Text || c == Cls::StrLiteral; };
+    if ((text(l) && (text(r) || r == Cls::Unknown)) || (text(r) && l == Cls::Unknown)) {
+      keyed(left);
+      keyed(right);
+    }
   }
 
   // Handles the cases where `a` is the side that converts; false when none applies.
@@ -533,9 +517,20 @@ class Rewriter {
 
   // Text compared and sorted as the default collation does.
   static void collate(Seq& a) {
-    if (a.size() != 1) a = {group(std::move(a))};
-    a.push_back(word("COLLATE"));
-    a.push_back(word("ZV"));
+    if (a.size() == 1 && a[0].type == T::Key) {
+      a[0].collate = true;
+      return;
+    }
+    Node key{T::Key, "", std::move(a), false};
+    key.collate = true;
+    a = {std::move(key)};
+  }
+
+  // Text compared by the default collation, which the column already has: the
+  // operand is marked for the backends that compare by a key instead.
+  static void keyed(Seq& a) {
+    if (a.empty() || (a.size() == 1 && a[0].type == T::Key)) return;
+    a = {Node{T::Key, "", std::move(a), false}};
   }
 
   static bool isColumn(const Seq& a) {
@@ -569,7 +564,8 @@ class Rewriter {
       if (!unify(parts)) continue;
       Seq out(std::make_move_iterator(seq.begin()), std::make_move_iterator(seq.begin() + long(b)));
       auto append = [&out](Seq& part) {
-        out.insert(out.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
+        out.insert(out.end(), std::make_move_iterator(part.begin()),
+                   std::make_move_iterator(part.end()));
       };
       append(parts[0]);
       for (size_t i = e; i <= k; ++i) out.push_back(std::move(seq[i]));
@@ -583,7 +579,8 @@ class Rewriter {
         append(parts[2]);
       }
       const size_t next = out.size();
-      out.insert(out.end(), std::make_move_iterator(seq.begin() + long(end)), std::make_move_iterator(seq.end()));
+      out.insert(out.end(), std::make_move_iterator(seq.begin() + long(end)),
+                 std::make_move_iterator(seq.end()));
       seq = std::move(out);
       k = next - 1;
     }
@@ -597,11 +594,26 @@ class Rewriter {
     for (const Seq& p : parts) {
       const Cls c = classify(p.data(), p.data() + p.size());
       cls.push_back(c);
-      if (c == Cls::Date) target = Cls::Date;
-      else if ((c == Cls::Numeric || c == Cls::DecLiteral) && target != Cls::Date) target = Cls::Numeric;
-      else if ((c == Cls::Int || c == Cls::IntLiteral) && target == Cls::Unknown) target = Cls::Int;
+      if (c == Cls::Date)
+        target = Cls::Date;
+      else if ((c == Cls::Numeric || c == Cls::DecLiteral) && target != Cls::Date)
+        target = Cls::Numeric;
+      else if ((c == Cls::Int || c == Cls::IntLiteral) && target == Cls::Unknown)
+        target = Cls::Int;
     }
-    if (target == Cls::Unknown) return false;
+    if (target == Cls::Unknown) {
+      // Text among text: compared by the default collation.
+      bool text = false;
+      for (Cls c : cls) {
+        if (c == Cls::Text || c == Cls::StrLiteral)
+          text = true;
+        else if (c != Cls::Unknown)
+          return false;
+      }
+      if (!text) return false;
+      for (Seq& p : parts) keyed(p);
+      return true;
+    }
     for (size_t i = 0; i < parts.size(); ++i)
       if (cls[i] == Cls::Text || cls[i] == Cls::StrLiteral) fixSides(parts[i], cls[i], target);
     return true;
@@ -610,35 +622,55 @@ class Rewriter {
   // ORDER BY and SELECT DISTINCT on a text expression sort and compare by the
   // default collation too (a column has it already).
   void collations(Seq& seq) const {
+    // An aggregate's DISTINCT (count(distinct nickname)) counts text by it too.
+    if (seq.size() >= 2 && isWord(seq[0], "distinct")) {
+      Seq item(seq.begin() + 1, seq.end());
+      if (classify(item.data(), item.data() + item.size()) == Cls::Text) {
+        if (isColumn(item)) keyed(item);
+        else collate(item);
+        seq.resize(1);
+        seq.insert(seq.end(), item.begin(), item.end());
+      }
+      return;
+    }
     for (size_t i = 0; i + 1 < seq.size(); ++i) {
       if (isWord(seq[i], "order") && isWord(seq[i + 1], "by")) {
-        collateList(seq, i + 2, "limit");
+        collateList(seq, i + 2, "limit", true);
         return;
       }
-      if (isWord(seq[i], "select") && isWord(seq[i + 1], "distinct")) collateList(seq, i + 2, "from");
+      if (isWord(seq[i], "select") && isWord(seq[i + 1], "distinct"))
+        collateList(seq, i + 2, "from", false);
     }
   }
 
   // Adds the collation to each text expression of the comma-separated list
   // that starts at seq[begin] and ends before the word `stop` (or the end);
   // an item's ASC/DESC or alias stays after it.
-  void collateList(Seq& seq, size_t begin, std::string_view stop) const {
+  void collateList(Seq& seq, size_t begin, std::string_view stop, bool keyColumns) const {
     size_t start = begin;
     for (size_t j = start; j <= seq.size(); ++j) {
       const bool last = j == seq.size() || isWord(seq[j], stop);
       if (!last && seq[j].type != T::Comma) continue;
       size_t itemEnd = j;
-      if (itemEnd - start >= 2 && (isWord(seq[itemEnd - 1], "asc") || isWord(seq[itemEnd - 1], "desc"))) {
+      if (itemEnd - start >= 2 &&
+          (isWord(seq[itemEnd - 1], "asc") || isWord(seq[itemEnd - 1], "desc"))) {
         --itemEnd;
       } else if (itemEnd - start >= 2 && isName(seq[itemEnd - 1])) {
         const Node& before = seq[itemEnd - 2];
-        if (isWord(before, "as")) itemEnd -= 2;
-        else if (before.type != T::Op && before.type != T::Dot) --itemEnd;
+        if (isWord(before, "as"))
+          itemEnd -= 2;
+        else if (before.type != T::Op && before.type != T::Dot)
+          --itemEnd;
       }
       Seq item(seq.begin() + long(start), seq.begin() + long(itemEnd));
-      if (!item.empty() && !isColumn(item) && classify(item.data(), item.data() + item.size()) == Cls::Text) {
+      const bool column = !item.empty() && isColumn(item);
+      if (!item.empty() && (keyColumns || !column) &&
+          classify(item.data(), item.data() + item.size()) == Cls::Text) {
         const size_t tail = j - itemEnd;
-        collate(item);
+        if (column)
+          keyed(item);
+        else
+          collate(item);
         seq.erase(seq.begin() + long(start), seq.begin() + long(itemEnd));
         seq.insert(seq.begin() + long(start), item.begin(), item.end());
         j = start + item.size() + tail;
@@ -652,8 +684,8 @@ class Rewriter {
 
   void rewriteCall(Node& name, Node& args) const {
     const std::string f = lower(name.text);
-    if (f == "left" || f == "right" || f == "substring" || f == "charindex" || f == "patindex" || f == "len" ||
-        f == "getdate") {
+    if (f == "left" || f == "right" || f == "substring" || f == "charindex" || f == "patindex" ||
+        f == "len" || f == "getdate") {
       name.text = "zv_" + f;
       name.keyword = false;  // LEFT and RIGHT are join words only without "("
     } else if (f == "isnull") {
@@ -671,8 +703,10 @@ class Rewriter {
       std::string part;
       if (a[0].size() == 1) {
         const Node& p = a[0][0];
-        if (p.type == T::Word || p.type == T::Quoted) part = p.text;
-        else if (p.type == T::String) part = literalValue(p);
+        if (p.type == T::Word || p.type == T::Quoted)
+          part = p.text;
+        else if (p.type == T::String)
+          part = literalValue(p);
       }
       const std::string canonical = datePart(part);
       if (canonical.empty()) fail("'" + part + "' 不是可以识别的 " + f + " 选项。");
@@ -795,8 +829,9 @@ class Rewriter {
   }
 
   static bool isComparison(const Node& n) {
-    return n.type == T::Op && (n.text == "=" || n.text == "==" || n.text == "<>" || n.text == "!=" || n.text == "<" ||
-                               n.text == "<=" || n.text == ">" || n.text == ">=" || n.text == "!<" || n.text == "!>");
+    return n.type == T::Op &&
+           (n.text == "=" || n.text == "==" || n.text == "<>" || n.text == "!=" || n.text == "<" ||
+            n.text == "<=" || n.text == ">" || n.text == ">=" || n.text == "!<" || n.text == "!>");
   }
 
   // Rewrites seq[start, end) when it is one comparison (or assignment), and
@@ -810,14 +845,18 @@ class Rewriter {
       }
     }
     if (op == end) return;
-    Seq left(std::make_move_iterator(seq.begin() + long(start)), std::make_move_iterator(seq.begin() + long(op)));
-    Seq right(std::make_move_iterator(seq.begin() + long(op) + 1), std::make_move_iterator(seq.begin() + long(end)));
+    Seq left(std::make_move_iterator(seq.begin() + long(start)),
+             std::make_move_iterator(seq.begin() + long(op)));
+    Seq right(std::make_move_iterator(seq.begin() + long(op) + 1),
+              std::make_move_iterator(seq.begin() + long(end)));
     Node opNode = std::move(seq[op]);
     if (opNode.text == "!<") opNode.text = ">=";
     if (opNode.text == "!>") opNode.text = "<=";
     if (assigning) {
-      if (left.size() == 1 && isName(left[0])) convertStored(columnKind("", left[0].text), right);
-      else if (left.size() == 3 && left[1].type == T::Dot) convertStored(columnKind(left[0].text, left[2].text), right);
+      if (left.size() == 1 && isName(left[0]))
+        convertStored(columnKind("", left[0].text), right);
+      else if (left.size() == 3 && left[1].type == T::Dot)
+        convertStored(columnKind(left[0].text, left[2].text), right);
     } else {
       compare(left, right);
     }
@@ -853,11 +892,12 @@ class Rewriter {
       ref = seq[next];
       next += 1;
     }
-    if (next < seq.size() && !(isWord(seq[next], "where") || isWord(seq[next], "order") || isWord(seq[next], "limit")))
+    if (next < seq.size() &&
+        !(isWord(seq[next], "where") || isWord(seq[next], "order") || isWord(seq[next], "limit")))
       return false;
     if (ref.type == T::Word) ref = Node{T::Quoted, ref.text, {}, false};
-    Seq extra = {Node{T::Comma, ",", {}, false}, ref, Node{T::Dot, ".", {}, false}, word("rowid"), word("AS"),
-                 word("zv_rowid")};
+    Node key{T::RowKey, table.text, {ref}, false};
+    Seq extra = {Node{T::Comma, ",", {}, false}, std::move(key), word("AS"), word("zv_rowid")};
     seq.insert(seq.begin() + long(from), extra.begin(), extra.end());
     baseTable = table.text;
     return true;
@@ -872,8 +912,13 @@ class Rewriter {
 // The caller's "?" of a statement whose literals stay as written.
 void callerSlots(const Seq& seq, std::vector<Slot>& slots) {
   for (const Node& n : seq) {
-    if (n.type == T::Param) slots.push_back(Slot{});
-    else if (n.type == T::Group) callerSlots(n.kids, slots);
+    if (n.type == T::Param) {
+      Slot slot;
+      slot.likePattern = n.likePattern;
+      slots.push_back(slot);
+    } else if (n.type == T::Group || n.type == T::Key) {
+      callerSlots(n.kids, slots);
+    }
   }
 }
 
@@ -888,25 +933,43 @@ bool isCall(const Seq& seq, size_t i) {
 // (where a number names a column) and among a function's arguments: those
 // are part of the expression, and an index on an expression serves only the
 // expression with the same constants.
-void parameterize(Seq& seq, Translation& t, bool skip) {
+void parameterize(Seq& seq, Translation& t, bool skip, bool clockAsValue) {
   for (size_t i = 0; i < seq.size(); ++i) {
     Node& n = seq[i];
     switch (n.type) {
       case T::Word:
-        if (isWord(n, "order") || isWord(n, "group")) skip = true;
-        else if (isWord(n, "limit") || isWord(n, "offset") || isWord(n, "having") || isWord(n, "union") ||
-                 isWord(n, "except") || isWord(n, "intersect"))
+        if (clockAsValue && isWord(n, "zv_getdate") && i + 1 < seq.size() &&
+            seq[i + 1].type == T::Group && seq[i + 1].kids.empty()) {
+          seq.erase(seq.begin() + long(i) + 1);
+          Slot slot;
+          slot.kind = Slot::Now;
+          t.slots.push_back(slot);
+          t.slotLiterals.push_back(-1);
+          seq[i] = Node{T::Param, "?", {}, false};
+          break;
+        }
+        if (isWord(n, "order") || isWord(n, "group"))
+          skip = true;
+        else if (isWord(n, "limit") || isWord(n, "offset") || isWord(n, "having") ||
+                 isWord(n, "union") || isWord(n, "except") || isWord(n, "intersect"))
           skip = false;
         break;
-      case T::Group: parameterize(n.kids, t, skip || isCall(seq, i)); break;
-      case T::Param:
-        t.slots.push_back(Slot{});
+      case T::Group: parameterize(n.kids, t, skip || isCall(seq, i), clockAsValue); break;
+      case T::Key: parameterize(n.kids, t, skip, clockAsValue); break;
+      case T::Param: {
+        Slot slot;
+        slot.likePattern = n.likePattern;
+        t.slots.push_back(slot);
         t.slotLiterals.push_back(-1);
         break;
+      }
       case T::String:
       case T::Number: {
         Slot slot;
-        if (skip || !literalSlot(n.text, slot)) break;  // not a plain decimal number: left as written
+        // A pattern is converted when it is bound: it is never left in the text.
+        if ((skip && !n.likePattern) || !literalSlot(n.text, slot))
+          break;  // not a plain decimal number: left as written
+        slot.likePattern = n.likePattern;
         t.slots.push_back(std::move(slot));
         t.slotLiterals.push_back(n.literal);
         n = Node{T::Param, "?", {}, false};
@@ -921,7 +984,7 @@ void parameterize(Seq& seq, Translation& t, bool skip) {
 void writtenLiterals(const Seq& seq, std::vector<bool>& written) {
   for (const Node& n : seq) {
     if (n.literal >= 0) written[size_t(n.literal)] = true;
-    if (n.type == T::Group) writtenLiterals(n.kids, written);
+    if (n.type == T::Group || n.type == T::Key) writtenLiterals(n.kids, written);
   }
 }
 
@@ -936,7 +999,8 @@ std::string lowerAscii(std::string_view s) {
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
       return false;
   return true;
 }
@@ -967,7 +1031,8 @@ std::string datePart(std::string_view part) {
   if (p == "m" || p == "mm" || p == "month") return "m";
   if (p == "d" || p == "dd" || p == "day") return "d";
   // Day of year and weekday add days and count day boundaries.
-  if (p == "y" || p == "dy" || p == "dayofyear" || p == "w" || p == "dw" || p == "weekday") return "d";
+  if (p == "y" || p == "dy" || p == "dayofyear" || p == "w" || p == "dw" || p == "weekday")
+    return "d";
   if (p == "ww" || p == "wk" || p == "week") return "ww";
   if (p == "hh" || p == "hour") return "h";
   if (p == "n" || p == "mi" || p == "minute") return "n";
@@ -975,7 +1040,7 @@ std::string datePart(std::string_view part) {
   return "";
 }
 
-Translation translate(std::string_view text, const SchemaInfo& schema, bool forUpdate) {
+Parsed parse(std::string_view text, const SchemaInfo& schema, bool forUpdate) {
   std::vector<Node> flat = tokenize(text);
   int literals = 0;
   for (const Node& n : flat) literals += n.literal >= 0;
@@ -983,48 +1048,126 @@ Translation translate(std::string_view text, const SchemaInfo& schema, bool forU
   for (size_t i = 0; i < flat.size(); ++i) {
     if (flat[i].type != T::Semicolon) continue;
     for (size_t j = i + 1; j < flat.size(); ++j)
-      if (flat[j].type != T::Semicolon) fail("每次只能执行一条 SQL 语句：分号之后的第二条语句被拒绝。");
+      if (flat[j].type != T::Semicolon)
+        fail("每次只能执行一条 SQL 语句：分号之后的第二条语句被拒绝。");
     flat.resize(i);
     break;
   }
   if (flat.empty()) fail("命令文本为空。");
   size_t pos = 0;
-  Seq seq = nest(flat, pos, false);
-
-  Translation result;
-  result.schemaChange = isWord(seq[0], "create") || isWord(seq[0], "alter") || isWord(seq[0], "drop");
+  Parsed parsed;
+  parsed.literals = literals;
+  parsed.seq = nest(flat, pos, false);
+  Seq& seq = parsed.seq;
+  parsed.schemaChange =
+      isWord(seq[0], "create") || isWord(seq[0], "alter") || isWord(seq[0], "drop");
+  parsed.keepLiterals = parsed.schemaChange || isWord(seq[0], "pragma");
   Rewriter rewriter(schema);
   rewriter.collectTables(seq);
   rewriter.process(seq);
-  if (forUpdate) result.rowid = Rewriter::addRowid(seq, result.baseTable);
-  if (result.schemaChange || isWord(seq[0], "pragma")) {
+  if (forUpdate) parsed.rowid = Rewriter::addRowid(seq, parsed.baseTable);
+  return parsed;
+}
+
+Translation Renderer::render(Parsed parsed) const {
+  Translation result;
+  result.schemaChange = parsed.schemaChange;
+  result.rowid = parsed.rowid;
+  result.baseTable = parsed.baseTable;
+  Seq& seq = parsed.seq;
+  adapt(parsed);
+  if (parsed.keepLiterals) {
     callerSlots(seq, result.slots);
     result.slotLiterals.assign(result.slots.size(), -1);
   } else {
-    parameterize(seq, result, false);
+    parameterize(seq, result, false, clockAsValue());
   }
   // A literal is free when it only went into its own slot; any other (left in
   // the text, converted, dropped) is pinned.
+  const int literals = parsed.literals;
   std::vector<bool> written(size_t(literals), false), slotted(size_t(literals), false);
   writtenLiterals(seq, written);
   for (int l : result.slotLiterals)
     if (l >= 0) slotted[size_t(l)] = true;
   for (int l = 0; l < literals; ++l)
     if (written[size_t(l)] || !slotted[size_t(l)]) result.pinned.push_back(l);
-  result.sql.reserve(text.size() + 32);
-  render(seq, result.sql);
+  result.sql.reserve(256);
+  int params = 0;
+  write(seq, result.sql, params);
+  finish(parsed, result.sql);
   return result;
+}
+
+bool spacedFrom(const Node& prev, const Node& n) {
+  return !(n.type == T::Comma || n.type == T::Dot || prev.type == T::Dot ||
+           (n.type == T::Group && prev.type == T::Word));
+}
+
+std::vector<Seq> splitList(const Seq& kids) { return splitArgs(kids); }
+
+void Renderer::write(const Seq& seq, std::string& out, int& params) const {
+  for (size_t i = 0; i < seq.size(); ++i) {
+    const Node& n = seq[i];
+    if (i > 0 && spacedFrom(seq[i - 1], n)) out += ' ';
+    switch (n.type) {
+      case T::Quoted: quotedName(n.text, out); break;
+      case T::Group:
+        out += '(';
+        write(n.kids, out, params);
+        out += ')';
+        break;
+      case T::Param: param(++params, out); break;
+      case T::Key: textKey(n, out, params); break;
+      case T::RowKey: rowKey(n, out, params); break;
+      default: out += n.text;
+    }
+  }
+}
+
+void Renderer::quotedName(const std::string& name, std::string& out) const {
+  out += '"';
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+Seq syntaxTree(std::string_view text) {
+  std::vector<Node> flat = tokenize(text);
+  size_t pos = 0;
+  return nest(flat, pos, false);
+}
+
+std::vector<std::string_view> splitStatements(std::string_view text) {
+  std::vector<std::string_view> out;
+  size_t start = 0;
+  scan(text, [&](const Token& t) {
+    if (t.type != T::Semicolon) return;
+    out.push_back(text.substr(start, t.begin - start));
+    start = t.end;
+  });
+  out.push_back(text.substr(start));
+  std::erase_if(out, [](std::string_view s) { return s.find_first_not_of(" \t\r\n") == std::string_view::npos; });
+  return out;
+}
+
+Translation translate(std::string_view text, const SchemaInfo& schema, bool forUpdate,
+                      const Renderer& renderer) {
+  return renderer.render(parse(text, schema, forUpdate));
 }
 
 bool literalSlot(std::string_view literal, Slot& slot) {
   if (literal.empty()) return false;
   if (literal.front() == '\'') {
-    slot = Slot{Slot::Text, 0, 0, literalValue(literal)};
+    slot.kind = Slot::Text;
+    slot.text = literalValue(literal);
     return true;
   }
   if (!isDecimalNumber(literal)) {
     slot.kind = Slot::Integer;
-    const auto [end, error] = std::from_chars(literal.data(), literal.data() + literal.size(), slot.integer);
+    const auto [end, error] =
+        std::from_chars(literal.data(), literal.data() + literal.size(), slot.integer);
     return error == std::errc() && end == literal.data() + literal.size();
   }
   const std::string text(literal);

@@ -1,20 +1,21 @@
-// Internals shared by the connection and recordset code: the pooled SQLite
-// handle with its statement cache, and the description of a result's columns.
+// The internal interface between the database layer's shared code (Connection,
+// Recordset, the value types, the transaction levels and the locking rules)
+// and its backends, each in its own folder: db/sqlite/ (an embedded file) and
+// db/postgres/ (a database server). A backend gives pooled handles; a handle
+// prepares statements from SQL Server text (parsed once by the dialect and
+// rendered in the backend's terms), runs them into the shared row buffer, and
+// reads and writes single rows of a base table by their row key.
 #pragma once
 
-#include <sqlite3.h>
-#include <sys/types.h>
-
-#include <chrono>
 #include <cstdint>
 #include <memory>
-#include <semaphore.h>
-#include <utility>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "db/db.h"
 #include "db/dialect.h"
 #include "runtime/variant.h"
 
@@ -33,10 +34,10 @@ struct Column {
 };
 
 struct ColumnSet {
-  std::vector<Column> columns;  // the fields a page sees
-  int stored = 0;               // values stored per row (fields plus the row key)
-  int rowidIndex = -1;          // the row key's place in a stored row, or -1
-  std::string baseTable;        // the table Update and AddNew write, or ""
+  std::vector<Column> columns;            // the fields a page sees
+  int stored = 0;                         // values stored per row (fields plus the row key)
+  int rowidIndex = -1;                    // the row key's place in a stored row, or -1
+  std::string baseTable;                  // the table Update and AddNew write, or ""
   int find(std::string_view name) const;  // -1 when absent
 
   // For each field, the place of its base column among the columns of
@@ -46,179 +47,199 @@ struct ColumnSet {
   const std::vector<int>& baseColumnPlaces(const std::shared_ptr<const ColumnSet>& baseRow) const;
 
  private:
-  mutable std::shared_ptr<const ColumnSet> placesOf_;  // kept, so that its address is never another's
+  mutable std::shared_ptr<const ColumnSet>
+      placesOf_;  // kept, so that its address is never another's
   mutable std::vector<int> places_;
 };
 
-// A prepared statement with what the layer knows about it.
+// A stored value: rows are kept as raw database values and become Variants
+// only when a field is read (see Recordset).
+struct Cell {
+  enum Tag : std::uint8_t { Null, Int, Real, Text, Value };
+  Tag tag = Null;
+  std::uint32_t length = 0;  // Text: bytes in the buffer's text
+  union {
+    std::int64_t integer = 0;
+    double real;
+    std::uint64_t
+        offset;  // Text: offset in the buffer's text; Value: index of a Variant kept aside
+  };
+  bool sameValue(const Cell& other, std::string_view text, std::string_view otherText) const;
+};
+
+// Rows as a backend stores them: `width` cells a row, back to back, and the
+// bytes of every text cell in `text`.
+struct RowBuffer {
+  std::vector<Cell>* cells;
+  std::string* text;
+  long rows = 0;
+  // Adds a row of `width` Null cells and gives its first cell.
+  Cell* addRow(int width) {
+    cells->resize(cells->size() + size_t(width));
+    ++rows;
+    return cells->data() + cells->size() - size_t(width);
+  }
+  void setText(Cell& cell, const char* p, size_t n) const {
+    cell.tag = Cell::Text;
+    cell.offset = text->size();
+    cell.length = std::uint32_t(n);
+    text->append(p ? p : "", n);
+  }
+};
+
+// A value converted for a column of the given kind, as the column stores it.
+struct Bound {
+  enum Tag : std::uint8_t { Null, Int, Real, Text, Currency } tag = Null;
+  std::int64_t integer = 0;  // Int; Currency: scaled by 10,000
+  double real = 0;
+  std::string text;
+};
+Bound boundValue(const Variant& value, ColKind kind);
+
+// A statement prepared by a backend with what the layer knows about it.
 struct Prepared {
-  sqlite3_stmt* stmt = nullptr;
+  virtual ~Prepared() = default;
   std::shared_ptr<const ColumnSet> columns;  // null for statements without rows
   bool schemaChange = false;
 };
 
-// The write gate of a database file (see Handle): one turn at a time, waited
-// for asleep. A turn belongs to a handle, not to a thread: whoever closes the
-// handle gives it back.
-class WriteGate {
+// The statements a handle prepared, by the shape of their text: a text of a
+// shape seen before finds its statement without being rewritten, its slots
+// filled from its own literals (a few translations per shape, for texts that
+// differ in a literal the rewrite depends on).
+class ShapeCache {
  public:
-  WriteGate() { sem_init(&turns_, 0, 1); }
-  ~WriteGate() { sem_destroy(&turns_); }
-  WriteGate(const WriteGate&) = delete;
-  WriteGate& operator=(const WriteGate&) = delete;
-  // False when the turn did not come within `limit`.
-  bool take(std::chrono::milliseconds limit);
-  void release() { sem_post(&turns_); }
+  // The statement of a text whose shape was seen with the same pinned
+  // literals, its slots filled from the text's own literals; null when none.
+  Prepared* find(const Shape& shape, std::vector<Slot>& slots) const;
+  // Keeps the translation `t` of a text of `shape`, prepared as `p`.
+  void remember(const Shape& shape, Prepared* p, const Translation& t);
+  void clear() { shapes_.clear(); }
 
  private:
-  sem_t turns_;
+  struct Use {
+    Prepared* prepared;
+    std::vector<Slot> slots;
+    std::vector<int> slotLiterals;
+    std::vector<std::pair<int, std::string>> pinned;  // a literal's place and its text
+  };
+  std::unordered_map<std::string, std::vector<Use>> shapes_;
 };
 
-// A turn taken at a gate, given back when it goes (or by giveBack).
-class WriteTurn {
+// One pooled connection of a backend to one database, used by one thread.
+// Connections and recordsets of that thread opened for the database share it,
+// and with it its transaction levels.
+class Handle {
  public:
-  WriteTurn() = default;
-  explicit WriteTurn(std::shared_ptr<WriteGate> gate) : gate_(std::move(gate)) {}
-  WriteTurn(WriteTurn&& other) noexcept : gate_(std::move(other.gate_)) {}
-  WriteTurn& operator=(WriteTurn&& other) noexcept {
-    if (this != &other) {
-      giveBack();
-      gate_ = std::move(other.gate_);
-    }
-    return *this;
-  }
-  ~WriteTurn() { giveBack(); }
-  void giveBack() noexcept {
-    if (gate_) std::exchange(gate_, nullptr)->release();
-  }
-
- private:
-  std::shared_ptr<WriteGate> gate_;
-};
-
-// One pooled SQLite handle: one per thread and database file.
-//
-// The writers of one file within the process take turns at the file's write
-// gate before they ask for SQLite's write lock: a writer that finds another
-// one writing sleeps until that one is done, instead of polling SQLite's lock
-// from the busy handler, which with many threads writing costs more than the
-// writes themselves (retries, sleeps, context switches, and no order among
-// the waiters). Other processes still meet SQLite's lock and the busy handler.
-struct Handle {
-  sqlite3* db = nullptr;  // null once closed by closeAllConnections()
-  std::string path;
-  dev_t device = 0;
-  ino_t inode = 0;
-
-  explicit Handle(std::string file);
-  ~Handle();
+  virtual ~Handle() = default;
+  Handle() = default;
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
 
-  // Closes the SQLite handle (rolling back what is open); the object stays,
-  // and statements through it raise 3709.
-  void close() noexcept;
+  // Closes every open handle of every backend (see db::closeAllConnections).
+  static void closeEveryHandle();
+
+  // False once closed (closeAllConnections, a lost server connection).
+  virtual bool isOpen() const = 0;
+  virtual void close() noexcept = 0;
+  void requireOpen() const;
 
   // Transaction levels, shared by the connections and recordsets of the
-  // handle. The outermost begins with BEGIN IMMEDIATE (the write lock is taken
-  // before anything is read), inner ones are savepoints; it holds the write
-  // turn of the file (see WriteTurn) until it ends. begin() gives the
-  // new level's id. commit() ends a level: at once when it is the innermost,
-  // else when the levels inside it have ended too; false when the level is
-  // gone (an outer level was rolled back). rollback() undoes a level with
-  // every level inside it.
+  // handle. The outermost takes the database's write lock before anything is
+  // read (see the backends), inner ones are savepoints. begin() gives the new
+  // level's id. commit() ends a level: at once when it is the innermost, else
+  // when the levels inside it have ended too; false when the level is gone
+  // (an outer level was rolled back). rollback() undoes a level with every
+  // level inside it.
   std::uint64_t begin();
   bool commit(std::uint64_t level);
   void rollback(std::uint64_t level) noexcept;
   bool holds(std::uint64_t level) const;
+  bool inTransaction() const { return !levels_.empty(); }
 
-  // The statement for SQL Server text, rewritten; `slots` receives what to
-  // bind (see bindSlots). Statements are found first by the shape of the
-  // text (no rewriting when a text of that shape was seen), then by their
-  // rewritten text, so statements that differ only in their literals share
-  // one. After running a statement that changes the schema, call
-  // forgetStatements().
-  Prepared& prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots);
-  // The statement for SQLite text as it stands (cached likewise).
-  Prepared& prepareNative(const std::string& sql);
-  // Runs SQLite text that has no rows (SAVEPOINT, PRAGMA…).
-  void exec(const char* sql);
-  // The same for the outermost level's BEGIN IMMEDIATE, COMMIT and ROLLBACK,
-  // prepared once for the handle (they run with every write).
-  enum class Fixed { Begin, Commit, Rollback };
-  void exec(Fixed statement);
-  int tryExec(Fixed statement) noexcept;  // gives SQLite's result instead of raising
-  // The file's write turn for a statement about to run outside a transaction
-  // of the handle: held when the statement writes, empty when it only reads
-  // or the handle's transaction holds the turn already.
-  WriteTurn autocommitTurn(sqlite3_stmt* stmt);
-  // Raises the error of a failed step: a function's own error, else the
-  // database's message.
-  [[noreturn]] void fail(int rc);
-  void forgetStatements();
+  // The statement for SQL Server text; `slots` receives what to bind.
+  // `forUpdate` asks for the row key as a last column (see Parsed).
+  virtual Prepared& prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots) = 0;
+  // Runs a statement, its slots bound to the caller's `params`, and appends
+  // its rows to `rows` (or drops them when null). Gives the number of rows a
+  // statement that writes changed, -1 for one that does not write. A
+  // statement that changed the schema makes the handle forget its statements.
+  virtual long run(Prepared& p, const std::vector<Slot>& slots, const std::vector<Variant>& params,
+                   RowBuffer* rows) = 0;
+
+  // Single rows of a base table by their row key (the recordset's writes).
+  // The values go with the kinds of their columns.
+  struct Assignment {
+    std::string column;
+    const Variant* value;
+    ColKind kind;
+  };
+  // Inserts a row and gives its key.
+  virtual std::int64_t insertRow(const std::string& table,
+                                 const std::vector<Assignment>& values) = 0;
+  // Updates the row; gives the number of rows changed (0 when it is gone).
+  virtual long updateRow(const std::string& table, const std::vector<Assignment>& values,
+                         std::int64_t key) = 0;
+  // Reads the whole row into `row` (one row added, or none when it is gone)
+  // and gives the columns of a whole row of the table.
+  virtual std::shared_ptr<const ColumnSet> readRow(const std::string& table, std::int64_t key,
+                                                   RowBuffer& row) = 0;
+
+ protected:
+  // The backend's part of the levels.
+  virtual void beginOutermost() = 0;
+  virtual void commitOutermost() = 0;  // raises when the commit failed
+  virtual void rollbackOutermost() noexcept = 0;
+  virtual void savepoint(const std::string& sql) = 0;  // SAVEPOINT, RELEASE
+  virtual void rollbackToSavepoint(const std::string& sql) noexcept = 0;
+  // The levels are gone (committed, rolled back, or ended by a failure).
+  virtual void levelsEnded() noexcept {}
+  // A failure ended the whole transaction on the database's side.
+  void abandonLevels() noexcept;
+  // Enters the handle in the process's list of open handles (at the end of a
+  // backend's constructor) and takes it out (at the start of its destructor).
+  void enlist();
+  void delist() noexcept;
+  // Counts a transaction that wrote and committed (db::commitCount()).
+  static void countCommit() noexcept;
 
  private:
   struct Level {
     std::uint64_t id;
     bool ended;  // committed, waiting for the levels inside it
   };
-  void requireOpen() const;
-  // Waits for the file's write turn (at most the busy limit; then the
-  // database is locked, as SQLite says when its own wait runs out).
-  WriteTurn takeWriteTurn();
-  // The transaction levels are gone: the write turn is given back.
-  void levelsEnded() noexcept;
   void settleLevels();
-  void checkpoint(int frames);
-  static int walHook(void* self, sqlite3* db, const char* name, int frames);
-  static int busyHandler(void* self, int count);
-  void refreshSchema();
-  Prepared& cached(std::string key, const Translation& t);
-  std::shared_ptr<const ColumnSet> describe(sqlite3_stmt* stmt, const Translation& t) const;
-
-  // A translation made for a text of some shape, kept for other texts of it.
-  struct ShapeUse {
-    Prepared* prepared;
-    std::vector<Slot> slots;
-    std::vector<int> slotLiterals;
-    std::vector<std::pair<int, std::string>> pinned;  // a literal's place and its text
-  };
-  Prepared* byShape(const Shape& shape, std::vector<Slot>& slots);
-
-  std::unordered_map<std::string, Prepared> cache_;
-  std::unordered_map<std::string, std::vector<ShapeUse>> shapes_;
-  SchemaInfo schema_;
-  long long schemaVersion_ = -1;
-  sqlite3_stmt* versionStmt_ = nullptr;
-  sqlite3_stmt* fixed_[3] = {};  // by Fixed, prepared at first use
   std::vector<Level> levels_;  // outermost first
-  std::shared_ptr<WriteGate> writeGate_;  // the file's, shared by the process's handles of it
-  WriteTurn writing_;                     // held while levels_ is not empty
   std::uint64_t nextLevel_ = 0;
-  int busyLimitMs_ = 5000;     // how long a statement waits for a lock
-  std::int64_t busySince_ = 0;  // when the current wait began (steady clock, µs)
 };
 
-// Resets a statement after use, whatever happens.
-struct StatementUse {
-  sqlite3_stmt* stmt;
-  explicit StatementUse(sqlite3_stmt* s) : stmt(s) {}
-  ~StatementUse() {
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-  }
-  StatementUse(const StatementUse&) = delete;
-  StatementUse& operator=(const StatementUse&) = delete;
-};
+// The text a closed connection's statement raises 3709 with.
+extern const char* const kConnectionClosed;
 
-// Binds a value for a column of the given kind, converted as the column stores it.
-void bindValue(sqlite3_stmt* stmt, int index, const Variant& value, ColKind kind);
-// Binds the slots of a rewritten statement, the caller's values in place of its "?".
-void bindSlots(sqlite3_stmt* stmt, const std::vector<Slot>& slots, const std::vector<Variant>& params);
-// Runs a statement through all its rows (they are dropped), its slots bound
-// to `params`, holding the file's write turn while it writes outside a
-// transaction; a statement that changed the schema makes the handle forget
-// its statements afterwards.
-void runToEnd(Handle& h, Prepared& p, const std::vector<Slot>& slots, const std::vector<Variant>& params);
+// ---- the backends' entry points (db/sqlite/, db/postgres/)
+
+namespace sqlite {
+// SQLite's process-wide settings, made before its first use.
+void configureLibrary();
+// Creates a database file (see db::createDatabase).
+void createFile(const std::string& file, std::string_view schemaSql);
+// The pooled handle of this thread for a database file of the data folder
+// (the configured database created on first open); null when it cannot be
+// opened.
+std::shared_ptr<Handle> open(const std::string& name, bool own);
+void releaseThreadHandles();
+}  // namespace sqlite
+
+namespace postgres {
+// The pooled handle of this thread for a database on a configured server;
+// null when it cannot be opened (wrong login, no such database).
+std::shared_ptr<Handle> open(const ServerConfig& server, const ConnectionParams& params, bool own);
+void releaseThreadHandles();
+// Creates a database on the server and applies the schema to it.
+void createDatabase(const ServerConfig& server, const ConnectionParams& params,
+                    std::string_view schemaSql);
+void dropDatabase(const ServerConfig& server, const ConnectionParams& params);
+void copyDatabase(const ServerConfig& server, const ConnectionParams& params, const std::string& file);
+}  // namespace postgres
 
 }  // namespace zurvafun::db::detail

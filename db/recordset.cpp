@@ -1,7 +1,5 @@
 // Recordset: the rows of a select held in memory, typed field values, cursor
 // movement and paging, and writes through Update and AddNew.
-#include <sqlite3.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -9,7 +7,6 @@
 
 #include "db/db.h"
 #include "db/internal.h"
-#include "db/sqlfunctions.h"
 #include "runtime/dates.h"
 #include "runtime/error.h"
 
@@ -17,21 +14,7 @@ namespace zurvafun::db {
 
 using detail::ColumnSet;
 using detail::equalsIgnoreCase;
-using detail::StatementUse;
 using detail::ValueKind;
-
-// A stored value: rows are kept as raw database values and become Variants
-// only when a field is read.
-struct Recordset::Cell {
-  enum Tag : std::uint8_t { Null, Int, Real, Text, Value };
-  Tag tag = Null;
-  std::uint32_t length = 0;  // Text: bytes in text_
-  union {
-    std::int64_t integer = 0;
-    double real;
-    std::uint64_t offset;  // Text: offset in text_; Value: index in overrides_
-  };
-};
 
 // Assigned field values of the current row, not yet written.
 struct Recordset::Edit {
@@ -67,7 +50,8 @@ void Recordset::takeBuffers() const {
 void Recordset::giveBuffers() {
   constexpr size_t kKeepCells = 1 << 14, kKeepText = 256 << 10;  // 256 KB of cells, 256 KB of text
   Spare& s = spare();
-  if (cells_.capacity() > s.cells.capacity() && cells_.capacity() <= kKeepCells) cells_.swap(s.cells);
+  if (cells_.capacity() > s.cells.capacity() && cells_.capacity() <= kKeepCells)
+    cells_.swap(s.cells);
   if (text_.capacity() > s.text.capacity() && text_.capacity() <= kKeepText) text_.swap(s.text);
   cells_.clear();
   text_.clear();
@@ -75,19 +59,11 @@ void Recordset::giveBuffers() {
 
 namespace {
 
-const char* const kNotUpdatable = "当前记录集不支持更新。这可能是提供者的限制，也可能是选定锁定类型的限制。";
+const char* const kNotUpdatable =
+    "当前记录集不支持更新。这可能是提供者的限制，也可能是选定锁定类型的限制。";
 const char* const kNotSupported = "对象或提供者不能执行所需的操作。";
 const char* const kOutOfRange = "参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突。";
 const char* const kRowChanged = "无法为更新定位行。一些值可能已在最后读取后已更改。";
-
-std::string quoteName(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + '"';
-}
 
 // Exact money from its stored text ("7.5", "-12.0001"); false for other text.
 bool currencyFromText(std::string_view s, std::int64_t& scaled) {
@@ -118,9 +94,11 @@ Variant integerValue(std::int64_t n, ValueKind kind) {
       break;
     case ValueKind::Boolean: return Variant(n != 0);
     case ValueKind::Currency:
-      if (n > -922337203685477LL && n < 922337203685477LL) return Variant::currencyScaled(n * 10000);
+      if (n > -922337203685477LL && n < 922337203685477LL)
+        return Variant::currencyScaled(n * 10000);
       return Variant(double(n));
-    case ValueKind::Date: return Variant::date(double(n) + 2);  // SQL Server counts days from 1900-01-01
+    case ValueKind::Date:
+      return Variant::date(double(n) + 2);  // SQL Server counts days from 1900-01-01
     case ValueKind::Text: return Variant(std::to_string(n));
     default: break;
   }
@@ -198,7 +176,7 @@ void Recordset::run(const std::shared_ptr<detail::Handle>& handle, std::string_v
   detail::Prepared& p = h.prepare(sql, updatable, slots);
   if (!p.columns) {
     // A statement without rows runs; the recordset stays closed.
-    detail::runToEnd(h, p, slots, params);
+    h.run(p, slots, params, nullptr);
     return;
   }
   handle_ = handle;
@@ -214,8 +192,7 @@ void Recordset::run(const std::shared_ptr<detail::Handle>& handle, std::string_v
   } else {
     if (updatable) lockRows();
     try {
-      detail::bindSlots(p.stmt, slots, params);
-      loadRows(p.stmt);
+      loadRows(p, slots, params);
     } catch (...) {
       unlockRows();
       throw;
@@ -233,7 +210,7 @@ void Recordset::lockRows() const { lock_ = handle_->begin(); }
 // they would have without it. A failed commit (which undid them) raises.
 void Recordset::endLock() const {
   const std::uint64_t level = std::exchange(lock_, 0);
-  if (level != 0 && handle_ && handle_->db) handle_->commit(level);
+  if (level != 0 && handle_ && handle_->isOpen()) handle_->commit(level);
 }
 
 // The same where nothing can be raised (an error on the way out, the end of
@@ -272,8 +249,7 @@ void Recordset::fetch() const {
   detail::Prepared& p = handle_->prepare(sql_, true, slots);
   lockRows();
   try {
-    detail::bindSlots(p.stmt, slots, {});
-    loadRows(p.stmt);
+    loadRows(p, slots, {});
   } catch (...) {
     unlockRows();
     throw;
@@ -281,50 +257,19 @@ void Recordset::fetch() const {
   fetched_ = true;
 }
 
-void Recordset::loadRows(sqlite3_stmt* stmt) const {
-  StatementUse use(stmt);
+void Recordset::loadRows(detail::Prepared& p, const std::vector<detail::Slot>& slots,
+                         const std::vector<Variant>& params) const {
   takeBuffers();
   overrides_.clear();
   rowCount_ = 0;
-  const size_t width = size_t(columns_->stored);
-  detail::clearFunctionError();
-  int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    cells_.resize(cells_.size() + width);
-    storeRow(rowCount_++, stmt);
-  }
-  if (rc != SQLITE_DONE) {
+  detail::RowBuffer rows{&cells_, &text_};
+  try {
+    handle_->run(p, slots, params, &rows);
+  } catch (...) {
     cells_.clear();
-    rowCount_ = 0;
-    handle_->fail(rc);
+    throw;
   }
-}
-
-void Recordset::storeRow(long row, sqlite3_stmt* stmt) const {
-  Cell* out = &cells_[size_t(row) * size_t(columns_->stored)];
-  for (int i = 0; i < columns_->stored; ++i) storeCell(out[i], stmt, i);
-}
-
-void Recordset::storeCell(Cell& cell, sqlite3_stmt* stmt, int column) const {
-  switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_NULL: cell.tag = Cell::Null; break;
-    case SQLITE_INTEGER:
-      cell.tag = Cell::Int;
-      cell.integer = sqlite3_column_int64(stmt, column);
-      break;
-    case SQLITE_FLOAT:
-      cell.tag = Cell::Real;
-      cell.real = sqlite3_column_double(stmt, column);
-      break;
-    default: {
-      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-      const int n = sqlite3_column_bytes(stmt, column);
-      cell.tag = Cell::Text;
-      cell.offset = text_.size();
-      cell.length = std::uint32_t(n);
-      text_.append(p ? p : "", size_t(n));
-    }
-  }
+  rowCount_ = rows.rows;
 }
 
 Variant Recordset::cellValue(const Cell& cell, int column) const {
@@ -333,7 +278,8 @@ Variant Recordset::cellValue(const Cell& cell, int column) const {
     case Cell::Null: return Variant::null();
     case Cell::Int: return integerValue(cell.integer, kind);
     case Cell::Real: return realValue(cell.real, kind);
-    case Cell::Text: return textValue(std::string_view(text_).substr(cell.offset, cell.length), kind);
+    case Cell::Text:
+      return textValue(std::string_view(text_).substr(cell.offset, cell.length), kind);
     case Cell::Value: return overrides_[cell.offset];
   }
   return Variant::null();
@@ -470,7 +416,9 @@ Variant Recordset::get(int index) const {
   return cellValue(cells_[size_t(current_) * size_t(columns_->stored) + size_t(index)], index);
 }
 
-void Recordset::set(std::string_view name, const Variant& value) { setValue(fieldIndex(name), value); }
+void Recordset::set(std::string_view name, const Variant& value) {
+  setValue(fieldIndex(name), value);
+}
 void Recordset::set(int index, const Variant& value) { setValue(checkedIndex(index), value); }
 
 void Recordset::setValue(int index, const Variant& value) {
@@ -503,7 +451,9 @@ long Recordset::fieldCount() const {
   return long(columns_->columns.size());
 }
 
-std::string Recordset::fieldName(int index) const { return columns_->columns[size_t(checkedIndex(index))].name; }
+std::string Recordset::fieldName(int index) const {
+  return columns_->columns[size_t(checkedIndex(index))].name;
+}
 
 // ---------------------------------------------------------------- writes
 
@@ -550,33 +500,16 @@ void Recordset::Update() {
       raise(dberr::NotUpdatable, "字段 '" + cs.columns[size_t(i)].name + "' 不能更新。");
 
   detail::Handle& h = *handle_;
-  const std::string table = quoteName(cs.baseTable);
   const size_t width = size_t(cs.stored);
   const auto& values = edit_->values;
-  std::int64_t rowid = 0;
-  std::string sql;
-  if (edit_->adding) {
-    if (values.empty()) {
-      sql = "INSERT INTO " + table + " DEFAULT VALUES";
-    } else {
-      std::string names, marks;
-      for (const auto& [i, v] : values) {
-        names += (names.empty() ? "" : ",") + quoteName(cs.columns[size_t(i)].baseColumn);
-        marks += marks.empty() ? "?" : ",?";
-      }
-      sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
-    }
-  } else {
-    if (values.empty()) {
-      edit_.reset();
-      return;
-    }
-    rowid = cells_[size_t(edit_->row) * width + size_t(cs.rowidIndex)].integer;
-    std::string sets;
-    for (const auto& [i, v] : values)
-      sets += (sets.empty() ? "" : ",") + quoteName(cs.columns[size_t(i)].baseColumn) + "=?";
-    sql = "UPDATE " + table + " SET " + sets + " WHERE rowid=?";
+  if (!edit_->adding && values.empty()) {
+    edit_.reset();
+    return;
   }
+  std::vector<detail::Handle::Assignment> assignments;
+  assignments.reserve(values.size());
+  for (const auto& [i, v] : values)
+    assignments.push_back({cs.columns[size_t(i)].baseColumn, &v, cs.columns[size_t(i)].writeKind});
 
   try {
     // Values read before an earlier Update ended the lock (or before an outer
@@ -586,30 +519,30 @@ void Recordset::Update() {
       lockRows();
       checkRowUnchanged(edit_->row);
     }
-    detail::Prepared& write = h.prepareNative(sql);
-    {
-      const detail::WriteTurn turn = h.autocommitTurn(write.stmt);
-      StatementUse use(write.stmt);
-      int k = 1;
-      for (const auto& [i, v] : values) detail::bindValue(write.stmt, k++, v, cs.columns[size_t(i)].writeKind);
-      if (!edit_->adding) sqlite3_bind_int64(write.stmt, k, rowid);
-      detail::clearFunctionError();
-      const int rc = sqlite3_step(write.stmt);
-      if (rc != SQLITE_DONE) h.fail(rc);
+    std::int64_t rowid = 0;
+    if (edit_->adding) {
+      rowid = h.insertRow(cs.baseTable, assignments);
+    } else {
+      rowid = cells_[size_t(edit_->row) * width + size_t(cs.rowidIndex)].integer;
+      if (h.updateRow(cs.baseTable, assignments, rowid) == 0)
+        raise(dberr::RowNotFound, kRowChanged);
     }
-    if (edit_->adding) rowid = sqlite3_last_insert_rowid(h.db);
-    else if (sqlite3_changes(h.db) == 0)
-      raise(dberr::RowNotFound, kRowChanged);
 
     // Read the row back, so that identity, defaults and stored forms show.
     const long row = edit_->row;
-    detail::Prepared& read = h.prepareNative("SELECT * FROM " + table + " WHERE rowid=?");
-    {
-      StatementUse use(read.stmt);
-      sqlite3_bind_int64(read.stmt, 1, rowid);
-      const int rc = sqlite3_step(read.stmt);
-      if (rc == SQLITE_ROW) forEachStoredColumn(row, read, [&](Cell& cell, int j) { storeCell(cell, read.stmt, j); });
-      else if (rc != SQLITE_DONE) h.fail(rc);
+    std::vector<Cell> readCells;
+    std::string readText;
+    detail::RowBuffer read{&readCells, &readText};
+    const std::shared_ptr<const ColumnSet> baseRow = h.readRow(cs.baseTable, rowid, read);
+    if (read.rows == 1) {
+      forEachStoredColumn(row, baseRow, [&](Cell& cell, int j) {
+        cell = readCells[size_t(j)];
+        if (cell.tag == Cell::Text) {
+          const size_t from = size_t(cell.offset);
+          cell.offset = text_.size();
+          text_.append(readText, from, cell.length);
+        }
+      });
     }
     for (const auto& [i, v] : values) {
       if (!cs.columns[size_t(i)].computed) continue;
@@ -633,9 +566,10 @@ void Recordset::Update() {
 // column of the base table, with its column in `baseRow` (a row of
 // "SELECT * FROM table").
 template <class F>
-void Recordset::forEachStoredColumn(long row, const detail::Prepared& baseRow, F&& f) {
+void Recordset::forEachStoredColumn(long row, const std::shared_ptr<const ColumnSet>& baseRow,
+                                    F&& f) {
   const ColumnSet& cs = *columns_;
-  const std::vector<int>& places = cs.baseColumnPlaces(baseRow.columns);
+  const std::vector<int>& places = cs.baseColumnPlaces(baseRow);
   for (size_t c = 0; c < places.size(); ++c)
     if (places[c] >= 0) f(cells_[size_t(row) * size_t(cs.stored) + c], places[c]);
 }
@@ -643,32 +577,17 @@ void Recordset::forEachStoredColumn(long row, const detail::Prepared& baseRow, F
 // Raises 80040E38 when `row` is gone from its table or no longer holds the
 // values this recordset read.
 void Recordset::checkRowUnchanged(long row) {
-  detail::Handle& h = *handle_;
   const ColumnSet& cs = *columns_;
-  detail::Prepared& read = h.prepareNative("SELECT * FROM " + quoteName(cs.baseTable) + " WHERE rowid=?");
-  StatementUse use(read.stmt);
-  sqlite3_bind_int64(read.stmt, 1, cells_[size_t(row) * size_t(cs.stored) + size_t(cs.rowidIndex)].integer);
-  const int rc = sqlite3_step(read.stmt);
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) h.fail(rc);
-  bool same = rc == SQLITE_ROW;
-  if (same) {
-    forEachStoredColumn(row, read, [&](Cell& cell, int j) {
-      switch (sqlite3_column_type(read.stmt, j)) {
-        case SQLITE_NULL: same = same && cell.tag == Cell::Null; break;
-        case SQLITE_INTEGER:
-          same = same && cell.tag == Cell::Int && cell.integer == sqlite3_column_int64(read.stmt, j);
-          break;
-        case SQLITE_FLOAT:
-          same = same && cell.tag == Cell::Real && cell.real == sqlite3_column_double(read.stmt, j);
-          break;
-        default: {
-          const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(read.stmt, j));
-          const std::string_view now(p ? p : "", size_t(sqlite3_column_bytes(read.stmt, j)));
-          same = same && cell.tag == Cell::Text && std::string_view(text_).substr(cell.offset, cell.length) == now;
-        }
-      }
+  std::vector<Cell> nowCells;
+  std::string nowText;
+  detail::RowBuffer now{&nowCells, &nowText};
+  const std::shared_ptr<const ColumnSet> baseRow = handle_->readRow(
+      cs.baseTable, cells_[size_t(row) * size_t(cs.stored) + size_t(cs.rowidIndex)].integer, now);
+  bool same = now.rows == 1;
+  if (same)
+    forEachStoredColumn(row, baseRow, [&](Cell& cell, int j) {
+      same = same && cell.sameValue(nowCells[size_t(j)], text_, nowText);
     });
-  }
   if (!same) raise(dberr::RowNotFound, kRowChanged);
 }
 

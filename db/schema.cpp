@@ -53,6 +53,11 @@ namespace {
   VERSION_MOVES_ON(table, name, "UPDATE", "changed")       \
   VERSION_MOVES_ON(table, name, "DELETE", "removed")
 
+// Two columns end the logins of a member before his cookies grow old:
+// cookiever is the number his member cookie must carry (a logout, a password
+// change or a lock raises it), remembertoken the SHA-256 of his remember-me
+// token (Null: none).
+//
 // Declared types follow the original server's so that values come back typed:
 // INTEGER for whole numbers and flags, MONEY for amounts (exact, halves such as
 // 7.5 included), DATETIME for dates stored as "yyyy-mm-dd hh:mm:ss" text,
@@ -110,7 +115,9 @@ CREATE TABLE IF NOT EXISTS zurva_user (
   logins INTEGER,
   loginip VARCHAR(50) COLLATE ZV,
   lasttime DATETIME,
-  addtime DATETIME
+  addtime DATETIME,
+  cookiever INTEGER DEFAULT 0,
+  remembertoken VARCHAR(64) COLLATE ZV
 );
 CREATE INDEX IF NOT EXISTS ix_zurva_user_zurvauser ON zurva_user (zurvauser);
 CREATE INDEX IF NOT EXISTS ix_zurva_user_nickname ON zurva_user (nickname);

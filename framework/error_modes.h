@@ -15,7 +15,9 @@
 //   open(conn, …)    opens the connection; a failure writes the connection
 //                    error text, ends the response and stops the method with
 //                    the request-end error;
-//   openOrReturn(conn, …)  the same, but the method returns normally: false.
+//   openOrReturn(conn, …)  the same, but the method returns normally: false;
+//   openOrAnswer(conn, result, …)  the text becomes the method's result
+//                    instead (nothing written), and false.
 //
 // In every mode the request-end error passes through unchanged, and a method
 // called after the response has ended raises it at once (enter()).

@@ -168,7 +168,7 @@ Variant zurva::showskins(const Variant& skins, const Variant& /*SqlLocalName*/,
   });
 }
 
-html::Html siteLink(zurva& z, std::string target) {
+html::Html unescapedSiteLink(zurva& z, std::string target) {
   Variant url = std::move(target);
   return html::trusted(z.showurl(url));
 }

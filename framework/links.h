@@ -16,8 +16,9 @@ inline constexpr std::string_view kSiteHostName = "www.zurvafun.com";
 
 class zurva;
 
-// A link of the site in the shape of its URL mode (showurl), as page HTML:
-// the component's own output, which goes into a fragment unescaped.
-html::Html siteLink(zurva& z, std::string target);
+// A link of the site in the shape of its URL mode (showurl), as page HTML
+// that is not escaped: the component's own output, which goes into a
+// fragment as it stands. Give it only targets the component wrote.
+html::Html unescapedSiteLink(zurva& z, std::string target);
 
 }  // namespace zurvafun

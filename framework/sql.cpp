@@ -14,7 +14,14 @@ Quoted text(const Variant& value) { return {sqlQuoted(value.str())}; }
 
 Quoted text(std::string_view value) { return {sqlQuoted(value)}; }
 
-Statement verbatim(std::string text) { return Statement(std::move(text)); }
+Statement verbatim(Literal text) { return Statement(std::string(text.text())); }
+
+Statement numberList(const std::vector<std::int32_t>& numbers) {
+  Statement list;
+  for (std::size_t i = 0; i < numbers.size(); ++i)
+    list += i == 0 ? statement("{}", numbers[i]) : statement(",{}", numbers[i]);
+  return list;
+}
 
 std::string likeLiteral(std::string_view text) {
   std::string out;

@@ -9,16 +9,22 @@
 // bound as parameters). What the compiler checks in the format text:
 //   - one "{}" per value, no more and no fewer;
 //   - sql::text values stand inside a quoted literal ('{}', '%{}%');
-//   - a Statement pasted into another stands outside every literal.
+//   - a Statement or a StoredCondition pasted into another stands outside
+//     every literal.
 // A value of any other type (a raw std::string or Variant) does not compile.
+// Text enters a statement whole only as a literal of the source
+// (sql::verbatim) or as a search condition the component kept
+// (sql::StoredCondition).
 #pragma once
 
 #include <fmt/format.h>
 
 #include <concepts>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "runtime/variant.h"
 
@@ -49,26 +55,38 @@ inline Quoted text(const std::string& value) { return text(std::string_view(valu
 // bracket [ are put in brackets. Put it in a pattern through sql::text.
 std::string likeLiteral(std::string_view text);
 
-class Statement {
+// Text the compiler saw as a constant: a string literal, or a constexpr text
+// of the source. Text made at run time does not compile.
+class Literal {
  public:
-  const std::string& str() const { return text_; }
-  operator std::string_view() const { return text_; }
-  friend bool operator==(const Statement&, const Statement&) = default;
-
-  friend Statement verbatim(std::string text);
+  template <class S>
+  requires std::convertible_to<const S&, std::string_view>
+  consteval Literal(const S& text) : text_(text) {}
+  std::string_view text() const { return text_; }
 
  private:
-  explicit Statement(std::string text) : text_(std::move(text)) {}
+  std::string_view text_;
+};
+
+// A search condition that the component built through statement() and kept
+// as text between two requests (the session value "iwhere", the quick
+// search's condition): the one text made at run time that enters a
+// statement whole. Only the search lists read one back.
+class StoredCondition {
+ public:
+  explicit StoredCondition(std::string text) : text_(std::move(text)) {}
+  const std::string& str() const { return text_; }
+
+ private:
   std::string text_;
 };
 
-// SQL text the component built itself through statement() and kept, such as
-// a search condition held in the session between two requests.
-Statement verbatim(std::string text);
+class Statement;
 
 template <class T>
 concept Value = std::same_as<T, Number> || std::same_as<T, Quoted> || std::same_as<T, Statement> ||
-                (std::integral<T> && !std::same_as<T, bool> && !std::same_as<T, char>);
+    std::same_as<T, StoredCondition> ||
+    (std::integral<T> && !std::same_as<T, bool> && !std::same_as<T, char>);
 
 template <class... Args>
 class Format {
@@ -84,7 +102,9 @@ class Format {
  private:
   consteval void check(std::string_view text) {
     constexpr bool isText[] = {std::same_as<std::remove_cvref_t<Args>, Quoted>..., false};
-    constexpr bool isStatement[] = {std::same_as<std::remove_cvref_t<Args>, Statement>..., false};
+    constexpr bool isStatement[] = {(std::same_as<std::remove_cvref_t<Args>, Statement> ||
+                                     std::same_as<std::remove_cvref_t<Args>, StoredCondition>)...,
+                                    false};
     std::size_t values = 0;
     bool inLiteral = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -109,10 +129,40 @@ class Format {
   std::string_view text_;
 };
 
+class Statement {
+ public:
+  // The empty statement: nothing pasted.
+  Statement() = default;
+  const std::string& str() const { return text_; }
+  operator std::string_view() const { return text_; }
+  friend bool operator==(const Statement&, const Statement&) = default;
+
+  // Appends another statement (conditions joined one after the other).
+  Statement& operator+=(const Statement& more) {
+    text_ += more.text_;
+    return *this;
+  }
+
+  friend Statement verbatim(Literal text);
+  template <Value... Args>
+  friend Statement statement(Format<std::type_identity_t<Args>...> format, const Args&... values);
+
+ private:
+  explicit Statement(std::string text) : text_(std::move(text)) {}
+  std::string text_;
+};
+
+// A literal of the source as a statement or a part of one: a fixed column
+// list, an order clause, a fixed condition.
+Statement verbatim(Literal text);
+
 template <Value... Args>
 Statement statement(Format<std::type_identity_t<Args>...> format, const Args&... values) {
-  return verbatim(fmt::vformat(format.text(), fmt::make_format_args(values...)));
+  return Statement(fmt::vformat(format.text(), fmt::make_format_args(values...)));
 }
+
+// Whole numbers separated by commas, for an "in (…)" list.
+Statement numberList(const std::vector<std::int32_t>& numbers);
 
 }  // namespace zurvafun::sql
 
@@ -126,6 +176,12 @@ template <>
 struct fmt::formatter<zurvafun::sql::Quoted> : fmt::formatter<std::string_view> {
   auto format(const zurvafun::sql::Quoted& q, format_context& ctx) const {
     return fmt::formatter<std::string_view>::format(q.text, ctx);
+  }
+};
+template <>
+struct fmt::formatter<zurvafun::sql::StoredCondition> : fmt::formatter<std::string_view> {
+  auto format(const zurvafun::sql::StoredCondition& c, format_context& ctx) const {
+    return fmt::formatter<std::string_view>::format(c.str(), ctx);
   }
 };
 template <>

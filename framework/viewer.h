@@ -23,8 +23,8 @@ class Viewer {
   // The member number as a 32-bit number: a guest's is 0; text that is not a
   // number raises 13, a number out of range 6.
   std::int32_t userid() const;
-  // The member number when the cookie holds a whole number that fits 32
-  // bits; std::nullopt for a guest or any other text.
+  // The member number when the cookie holds a plain whole number that fits
+  // 32 bits (numbers::digits); std::nullopt for a guest or any other text.
   std::optional<std::int32_t> memberNumber() const;
   // The grade; a guest, or a grade that is not a number, counts as 0.
   double grade() const;

@@ -28,6 +28,12 @@ namespace db {
 class Connection;
 }
 
+// The named steps of a long method, kept in the method's own file: there a
+// specialization MethodSteps<Tag> (Tag a type of that file) holds the steps,
+// which may use what the method itself uses.
+template <class Method>
+struct MethodSteps;
+
 class zurva {
  public:
   zurva();
@@ -127,7 +133,10 @@ class zurva {
   // Handler of the login form (fields username, password, log_type, inpass):
   // checks the name and password against zurva_user, records the login on the
   // member's row, writes the member cookie "kalimo" and the remember-me cookie
-  // "rupeni", and hands a verified member to the forum. Does not end the response.
+  // "rupeni" (a remember-me token, never the password; the form posted with
+  // the box ticked and no password logs in with the token), and hands a
+  // verified member to the forum when the site has one (application value
+  // zurva_forum "1"), else sends him to the member home. Does not end the response.
   void chklogin(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
                 const Variant& SqlDatabaseName);
   // Appends one movement (member number, amount, description) to the love-coin
@@ -400,8 +409,9 @@ class zurva {
   // Sends the text `SmsMsg` to `DstMobile` through the SMS gateway (the
   // application value zurva_sms_gateway) with the site's gateway account
   // (fields 22 and 23 of zurva_base_info, written back into `UserName` and
-  // `UserPass`). True when the gateway answered "true": the logged-in member
-  // is then charged `money` with a ledger row `his`. A balance that does not
+  // `UserPass`). The logged-in member is charged `money` with a ledger row
+  // `his` before the gateway is asked; True when it answered "true", else the
+  // price goes back with a ledger row of its own. A balance that does not
   // cover `money` sends nothing and gives False.
   Variant SendSms(Variant& UserName, Variant& UserPass, const Variant& DstMobile,
                   const Variant& SmsMsg, const Variant& money, const Variant& his,
@@ -455,6 +465,8 @@ class zurva {
 
  private:
   friend struct ZurvaTestAccess;  // the tests reach the error modes through it
+  template <class Method>
+  friend struct MethodSteps;
 
   // ---------------------------------------------------------------- core: request context
   void AspClassInit();
@@ -485,15 +497,22 @@ class zurva {
   void trapOff(Body&& rest);
 
   // ---------------------------------------------------------------- core: the database
-  // Opens `conn` from the four connection parameters. On failure writes
-  // "SQL数据库连接出错，请检查连接字串。", ends the response and raises the
-  // request-end error.
+  // Opens `conn` from the four connection parameters (an open that raises an
+  // error counts as failed). A database that cannot be opened ends the
+  // response, and the method answers in one of three ways:
+  //   open          writes "SQL数据库连接出错，请检查连接字串。" and raises the
+  //                 request-end error;
+  //   openOrReturn  writes the text and returns false: the method returns
+  //                 normally, no error to the page;
+  //   openOrAnswer  makes the text the method's `result` instead of writing
+  //                 it and returns false (the methods that return their HTML).
   void open(db::Connection& conn, const Variant& SqlLocalName, const Variant& SqlUserName,
             const Variant& SqlPassword, const Variant& SqlDatabaseName);
-  // The same, but a failure (error text written, response ended) makes the
-  // method return normally: false, and no error to the page.
   bool openOrReturn(db::Connection& conn, const Variant& SqlLocalName, const Variant& SqlUserName,
                     const Variant& SqlPassword, const Variant& SqlDatabaseName);
+  bool openOrAnswer(db::Connection& conn, Variant& result, const Variant& SqlLocalName,
+                    const Variant& SqlUserName, const Variant& SqlPassword,
+                    const Variant& SqlDatabaseName);
 
   // The input filter run at creation; true when nothing was refused.
   Variant ChkSqlInput();

@@ -100,7 +100,7 @@ Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
     // The settings row's citymenu, read again only when the row has changed;
     // a missing row or a Null menu reads as "", which is no menu.
     const std::shared_ptr<const regions::MenuTexts> texts =
-        regions::menuTexts(conn, db::databaseFile(SqlDatabaseName.str()));
+        regions::menuTexts(conn, db::databaseKey({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()}));
     const std::string& text = texts->citymenu;
 
     std::string html = "<select  name=\"" + cityname.str() + "\" id=\"" + cityname.str() +

@@ -8,12 +8,13 @@
 
 #include "db/db.h"
 #include "framework/html.h"
+#include "framework/links.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "interaction/gifts.h"
 #include "interaction/request_checks.h"
-#include "framework/links.h"
 
 namespace zurvafun {
 
@@ -86,7 +87,103 @@ constexpr html::Fragment kPagingBar =
 
 constexpr html::Fragment kPageOption = "<option value={{page}}{{selected}}>{{page}}</option>";
 
+struct GiftForm;
+
 }  // namespace
+
+// slw's steps: the gift and receiver rows, the friends with their paging bar.
+template <>
+struct MethodSteps<GiftForm> {
+  zurva& z;
+  db::Connection& conn;
+  std::int32_t me;
+  std::int16_t giftId;
+  std::optional<std::int32_t> receiver;  // preset by the request value reid
+
+  // The form's head, the gift, the receiver and the message rows.
+  std::string giftRows(const db::Recordset& gift, int grade, const Variant& receiverNickname) {
+    const html::Html dot = trusted(kDot);
+    std::string form = kFormHead({{"action", unescapedSiteLink(z, "sendsave.asp")}}).str();
+    kGiftRows.appendTo(form, {{"imgs", gift("imgs")},
+                              {"dot", dot},
+                              {"name", gift("name")},
+                              {"price", interaction::priceFor(gift("emoney"), grade)},
+                              {"across", gift("across")}});
+    if (receiver) {
+      kPresetReceiver.appendTo(form, {{"dot", dot},
+                                      {"receiver", long(*receiver)},
+                                      {"nickname", receiverNickname},
+                                      {"number", trusted(z.gradeshow(*receiver))}});
+    } else {
+      kTypedReceiver.appendTo(form, {{"dot", dot}});
+    }
+    kMessageRow.appendTo(form, {{"dot", dot},
+                                {"upgrade", unescapedSiteLink(z, "ReadyBuy.asp")},
+                                {"about", unescapedSiteLink(z, "readybuy.asp")}});
+    return form;
+  }
+
+  // The friends: accepted friendships in either direction, newest first, on
+  // the requested page, with the paging bar.
+  std::string friends() {
+    db::Recordset rs;
+    rs.Open(
+        sql::statement("select id,userID,senduserID,new,addtime from friends where (userid={} or "
+                       "senduserid={}) and ifok=1  order by addtime desc",
+                       me, me),
+        conn, db::adOpenKeyset, db::adLockReadOnly);
+    if (rs.eof()) return std::string(kNoFriends);
+    rs.PageSize = kFriendsPerPage;
+    const Variant requested = z.Request()("Page");
+    z.pages(requested);
+    const long page = numbers::roundedPage(requested, rs.PageCount());
+    rs.setAbsolutePage(page);
+    std::string friends(kFriendsHead);
+    for (long shown = 0; shown < kFriendsPerPage && !rs.eof(); ++shown, rs.MoveNext())
+      appendFriend(friends,
+                   eq(rs("senduserID"), Variant(long(me))) ? rs("userID") : rs("senduserID"));
+    appendPagingBar(friends, page, rs.PageCount(), rs.RecordCount());
+    return friends;
+  }
+
+ private:
+  void appendFriend(std::string& friends, const Variant& friendId) {
+    const sql::Number who = sql::lng(friendId);
+    Variant nickname = interaction::firstFieldOrNull(
+        conn, sql::statement("select nickname from Zurva_user where userID={}", who));
+    nickname = z.ChkBadWords(nickname);
+    const Variant trust = interaction::firstFieldOrNull(
+        conn, sql::statement("select trust from Zurva_user where userID={}", who));
+    const Variant memberGrade = interaction::firstFieldOrNull(
+        conn, sql::statement("select grade from Zurva_user where userID={}", who));
+    kFriendRow.appendTo(friends, {{"friend", friendId},
+                                  {"number", trusted(z.gradeshow(friendId))},
+                                  {"nickname", trusted(z.HtmlOut(nickname))},
+                                  {"trustPage", unescapedSiteLink(z, "xjrz.asp")},
+                                  {"trust", trust},
+                                  {"grade", trusted(z.dj(memberGrade))}});
+  }
+
+  // The paging query keeps the gift and the preset receiver; the page
+  // number is added by the jump select's script.
+  void appendPagingBar(std::string& friends, long page, long pageCount, long recordCount) {
+    std::string query = "?id=" + std::to_string(giftId);
+    if (receiver) query += "&reid=" + std::to_string(*receiver);
+    z.url_ = query;
+    std::string options;
+    for (long p = 1; p <= pageCount; ++p)
+      kPageOption.appendTo(options,
+                           {{"page", p}, {"selected", trusted(p == page ? " selected" : "")}});
+    kPagingBar.appendTo(
+        friends,
+        {{"page", page},
+         {"pages", pageCount},
+         {"records", recordCount},
+         {"jump", unescapedSiteLink(z, z.Request().ServerVariables("SCRIPT_NAME").str() + query +
+                                           "&page='+this.options[this.selectedIndex].value")},
+         {"options", trusted(options)}});
+  }
+};
 
 Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
                    const Variant& SqlPassword, const Variant& SqlDatabaseName) {
@@ -100,8 +197,9 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
 
     // The request's numbers, converted before any statement or link.
     std::optional<std::int32_t> receiver;
-    if (!eq(Request()("reid"), "")) receiver = interaction::wholeNumberOrRefuse(*this, Request()("reid"));
-    const std::int16_t giftId = interaction::smallNumberOrRefuse(*this, Request()("id"));
+    if (!eq(Request()("reid"), ""))
+      receiver = interaction::guardedOrRefuse(*this, Request()("reid"));
+    const std::int16_t giftId = interaction::guarded16OrRefuse(*this, Request()("id"));
     db::Recordset gift;
     gift.Open(sql::statement("select * from present where id={}", giftId), conn, db::adOpenKeyset,
               db::adLockReadOnly);
@@ -114,83 +212,11 @@ Variant zurva::slw(const Variant& SqlLocalName, const Variant& SqlUserName,
       receiverNickname = rs(0);
     }
 
-    const html::Html dot = trusted(kDot);
-    std::string form = kFormHead({{"action", siteLink(*this, "sendsave.asp")}}).str();
-    kGiftRows.appendTo(form, {{"imgs", gift("imgs")},
-                              {"dot", dot},
-                              {"name", gift("name")},
-                              {"price", interaction::priceFor(gift("emoney"), grade)},
-                              {"across", gift("across")}});
-    if (receiver) {
-      kPresetReceiver.appendTo(form, {{"dot", dot},
-                                      {"receiver", long(*receiver)},
-                                      {"nickname", receiverNickname},
-                                      {"number", trusted(gradeshow(*receiver))}});
-    } else {
-      kTypedReceiver.appendTo(form, {{"dot", dot}});
-    }
-    kMessageRow.appendTo(form, {{"dot", dot},
-                                {"upgrade", siteLink(*this, "ReadyBuy.asp")},
-                                {"about", siteLink(*this, "readybuy.asp")}});
-
-    // The friends: accepted friendships in either direction, newest first.
-    std::string friends;
-    db::Recordset rs;
-    rs.Open(sql::statement("select id,userID,senduserID,new,addtime from friends where (userid={} or "
-                           "senduserid={}) and ifok=1  order by addtime desc",
-                           me, me),
-            conn, db::adOpenKeyset, db::adLockReadOnly);
-    if (rs.eof()) {
-      friends = kNoFriends;
-    } else {
-      rs.PageSize = kFriendsPerPage;
-      const Variant requested = Request()("Page");
-      pages(requested);
-      // Clamped before it is converted: a page number far beyond the list is
-      // its last page, not an overflow.
-      const double wanted = toNumber(requested);
-      const long page = wanted < 1 ? 1 : wanted > double(rs.PageCount()) ? rs.PageCount() : CLng(wanted);
-      rs.setAbsolutePage(page);
-      friends = kFriendsHead;
-      for (long shown = 0; shown < kFriendsPerPage && !rs.eof(); ++shown, rs.MoveNext()) {
-        const Variant friendId = eq(rs("senduserID"), Variant(long(me))) ? rs("userID") : rs("senduserID");
-        const sql::Number who = sql::lng(friendId);
-        Variant nickname = interaction::firstFieldOrNull(
-            conn, sql::statement("select nickname from Zurva_user where userID={}", who));
-        nickname = ChkBadWords(nickname);
-        const Variant trust = interaction::firstFieldOrNull(
-            conn, sql::statement("select trust from Zurva_user where userID={}", who));
-        const Variant memberGrade = interaction::firstFieldOrNull(
-            conn, sql::statement("select grade from Zurva_user where userID={}", who));
-        kFriendRow.appendTo(friends, {{"friend", friendId},
-                                      {"number", trusted(gradeshow(friendId))},
-                                      {"nickname", trusted(HtmlOut(nickname))},
-                                      {"trustPage", siteLink(*this, "xjrz.asp")},
-                                      {"trust", trust},
-                                      {"grade", trusted(dj(memberGrade))}});
-      }
-
-      // The paging query keeps the gift and the preset receiver; the page
-      // number is added by the jump select's script.
-      std::string query = "?id=" + std::to_string(giftId);
-      if (receiver) query += "&reid=" + std::to_string(*receiver);
-      url_ = query;
-      std::string options;
-      for (long p = 1; p <= rs.PageCount(); ++p)
-        kPageOption.appendTo(options, {{"page", p}, {"selected", trusted(p == page ? " selected" : "")}});
-      kPagingBar.appendTo(
-          friends,
-          {{"page", page},
-           {"pages", rs.PageCount()},
-           {"records", rs.RecordCount()},
-           {"jump", siteLink(*this, Request().ServerVariables("SCRIPT_NAME").str() + query +
-                                    "&page='+this.options[this.selectedIndex].value")},
-           {"options", trusted(options)}});
-    }
-
-    kLastRow.appendTo(form, {{"price", gift("emoney")},
-                             {"id", long(giftId)},
-                             {"friends", trusted(friends)}});
+    MethodSteps<GiftForm> steps{*this, conn, me, giftId, receiver};
+    std::string form = steps.giftRows(gift, grade, receiverNickname);
+    kLastRow.appendTo(
+        form,
+        {{"price", gift("emoney")}, {"id", long(giftId)}, {"friends", trusted(steps.friends())}});
     result = form;
   });
 }

@@ -8,8 +8,8 @@
 // while it covers the gifts, so two requests can never spend the same money
 // and a failure part-way leaves nothing written. The SMS notices go out after
 // the gifts are stored, each through SendSms, which charges a notice with its
-// own ledger row once the gateway has accepted it; a notice that is not sent
-// never takes a gift back.
+// own ledger row before it asks the gateway and gives the price back when the
+// gateway does not take it; a notice that is not sent never takes a gift back.
 #include <algorithm>
 #include <cstdint>
 #include <optional>
@@ -44,63 +44,64 @@ bool isMember(db::Connection& conn, std::int32_t userid) {
             0);
 }
 
+// What the gift handler tells the sender: the gifts are sent, and to whom a
+// notice went or did not go (`sentTo`, `notSentTo`: each name after a ",").
+std::string outcomeText(const std::string& sentTo, const std::string& notSentTo) {
+  std::string outcome = "已成功送出礼物";
+  if (!sentTo.empty()) outcome += "\\n" + sentTo.substr(1) + " 发送礼物通知短信成功！";
+  if (!notSentTo.empty())
+    outcome +=
+        "\\n" + notSentTo.substr(1) +
+        " 发送礼物通知短信失败，失败原因可能为：对象未填写手机信息或您的会员等级不是银卡以上会员。";
+  return outcome;
+}
+
+struct GiftSend;
+
 }  // namespace
 
-void zurva::slw_action(const Variant& money, const Variant& sitename, const Variant& web,
-                       const Variant& SqlLocalName, const Variant& SqlUserName,
-                       const Variant& SqlPassword, const Variant& SqlDatabaseName) {
-  untrapped([&] {
-    const Viewer viewer(Request());
-    const std::int32_t sender = interaction::loggedInMemberOrRefuse(*this, viewer);
-    const int grade = CInt(viewer.member("grade"));
+// slw_action's steps: the receivers, the gifts stored and charged, the
+// notices sent.
+template <>
+struct MethodSteps<GiftSend> {
+  zurva& z;
+  db::Connection& conn;
+  std::int32_t sender;
+  int grade;
+  const Variant& SqlLocalName;
+  const Variant& SqlUserName;
+  const Variant& SqlPassword;
+  const Variant& SqlDatabaseName;
 
-    db::Connection conn;
-    open(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
-    const host::ValueCollection& form = Request().Form;
-
-    // The receivers: the ticked friends in their order, then the main
-    // receiver; each member once.
+  // The ticked friends in their order, then the main receiver; each member
+  // once. A receiver that is no number or no member is refused.
+  std::vector<std::int32_t> receivers(const host::ValueCollection& form) {
     std::optional<std::int32_t> mainReceiver;
     if (!eq(form("to"), "")) {
-      mainReceiver = interaction::wholeNumberOrRefuse(*this, form("to"), kNoReceiver);
-      if (!isMember(conn, *mainReceiver)) interaction::endWithMessage(*this, kNobody, "-1", 1);
+      mainReceiver = interaction::guardedOrRefuse(z, form("to"), kNoReceiver);
+      if (!isMember(conn, *mainReceiver)) interaction::endWithMessage(z, kNobody, "-1", 1);
     }
     const Variant list = form("list");
-    if (!mainReceiver && eq(list, "")) interaction::endWithMessage(*this, kNoReceiver, "-1", 1);
+    if (!mainReceiver && eq(list, "")) interaction::endWithMessage(z, kNoReceiver, "-1", 1);
     std::vector<std::int32_t> receivers;
     if (!eq(list, "")) {
       for (const std::string& item : Split(list.str(), ",")) {
-        const std::int32_t friendId = interaction::wholeNumberOrRefuse(*this, Trim(item), kNoReceiver);
+        const std::int32_t friendId = interaction::guardedOrRefuse(z, Trim(item), kNoReceiver);
         if (friendId == mainReceiver || std::ranges::count(receivers, friendId)) continue;
-        if (!isMember(conn, friendId)) interaction::endWithMessage(*this, kNobody, "-1", 1);
+        if (!isMember(conn, friendId)) interaction::endWithMessage(z, kNobody, "-1", 1);
         receivers.push_back(friendId);
       }
     }
     if (mainReceiver) receivers.push_back(*mainReceiver);
+    return receivers;
+  }
 
-    const std::int16_t giftId = interaction::smallNumberOrRefuse(*this, form("id"));
-    db::Recordset gift = conn.Execute(sql::statement("select emoney from present where id={}", giftId));
-    if (gift.eof()) interaction::endWithMessage(*this, "请求错误！", "-1", 1);
-    const bool halfPrice = interaction::paysHalfPrice(grade);
-    const Variant price = interaction::priceFor(gift(0), grade);
-    const Variant total = CCur(price * Variant(long(receivers.size())));
-
-    const std::optional<Variant> balance = interaction::balanceOf(conn, sender);
-    if (!balance) interaction::endWithMessage(*this, "非法操作", "-2", 2);  // a cookie of a member who is gone
-    if (lt(*balance, price) || lt(*balance, total)) interaction::endWithMessage(*this, kTooLittleMoney, "-2", 1);
-
-    // Notices are sent only by silver and gold card members; their price is
-    // checked before anything is written.
-    const bool notices = eq(form("ifsms"), "1");
-    if (notices && grade >= 2 && lt(CCur(money), Variant(0))) raise(err::InvalidCall);
-
-    const Variant message = Left(form("des").str(), kMessageLength);
+  // The gift rows, the charge of `total` and a ledger row of `price` for each
+  // gift, in one transaction.
+  void storeGifts(const std::vector<std::int32_t>& receivers, std::int16_t giftId,
+                  const Variant& message, const Variant& price, const Variant& total) {
     const Variant now = Now();
-    auto nicknameOf = [&](std::int32_t userid) {
-      Variant nickname = interaction::firstFieldOrNull(
-          conn, sql::statement("select nickname from Zurva_user where userID={}", userid));
-      return ChkBadWords(nickname).str();
-    };
+    const bool halfPrice = interaction::paysHalfPrice(grade);
     conn.transaction([&] {
       db::Recordset rows;
       rows.Open("select * from presentmx", conn, db::adOpenKeyset, db::adLockOptimistic);
@@ -114,51 +115,97 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
         rows.Update();
       }
       rows.Close();
-      if (!interaction::charge(conn, sender, total)) interaction::endWithMessage(*this, kTooLittleMoney, "-2", 1);
+      if (!interaction::charge(conn, sender, total))
+        interaction::endWithMessage(z, kTooLittleMoney, "-2", 1);
       for (const std::int32_t receiver : receivers) {
         const std::string history =
             "您向" + nicknameOf(receiver) + (halfPrice ? "送去礼物,金银卡会员打五折." : "送去礼物");
-        loveb_add(long(sender), price, history, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+        z.loveb_add(long(sender), price, history, SqlLocalName, SqlUserName, SqlPassword,
+                    SqlDatabaseName);
       }
     });
+  }
 
-    // The notices, in the order of the receivers.
+  // The notice to every receiver, in their order, each through SendSms; the
+  // names of those it reached and of those it did not, each after a ",".
+  void sendNotices(const std::vector<std::int32_t>& receivers, const std::string& notice,
+                   const Variant& money, std::string& sentTo, std::string& notSentTo) {
+    for (const std::int32_t receiver : receivers) {
+      db::Recordset rs = conn.Execute(
+          sql::statement("select Mobile,nickname from zurva_user where userid={}", receiver));
+      const Variant mobile = rs.eof() ? Variant::null() : rs("Mobile");
+      const Variant nickname = rs.eof() ? Variant::null() : rs("nickname");
+      const std::string number = member::readMobile(mobile.isNull() ? "#" : mobile.str()).number;
+      bool sent = false;
+      if (grade >= 2 && !number.empty()) {
+        try {
+          Variant account, password;
+          sent = CBool(z.SendSms(account, password, number, notice, money,
+                                 "发送短信：您向" + nicknameOf(receiver) + "发送了一条礼物通知短信",
+                                 SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName));
+        } catch (const VbError& e) {
+          if (e.isRequestEnd()) throw;
+          interaction::logSmsFailure(e.description());
+        }
+      }
+      // The names stand in the alert's script string.
+      (sent ? sentTo : notSentTo) += "," + jsEscape(nickname.str());
+    }
+  }
+
+  // A member's nickname, bad words starred.
+  std::string nicknameOf(std::int32_t userid) {
+    Variant nickname = interaction::firstFieldOrNull(
+        conn, sql::statement("select nickname from Zurva_user where userID={}", userid));
+    return z.ChkBadWords(nickname).str();
+  }
+};
+
+void zurva::slw_action(const Variant& money, const Variant& sitename, const Variant& web,
+                       const Variant& SqlLocalName, const Variant& SqlUserName,
+                       const Variant& SqlPassword, const Variant& SqlDatabaseName) {
+  untrapped([&] {
+    const Viewer viewer(Request());
+    const std::int32_t sender = interaction::loggedInMemberOrRefuse(*this, viewer);
+    const int grade = CInt(viewer.member("grade"));
+
+    db::Connection conn;
+    open(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+    const host::ValueCollection& form = Request().Form;
+    MethodSteps<GiftSend> steps{*this,        conn,        sender,      grade,
+                                SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName};
+    const std::vector<std::int32_t> receivers = steps.receivers(form);
+
+    const std::int16_t giftId = interaction::guarded16OrRefuse(*this, form("id"));
+    db::Recordset gift =
+        conn.Execute(sql::statement("select emoney from present where id={}", giftId));
+    if (gift.eof()) interaction::endWithMessage(*this, "请求错误！", "-1", 1);
+    const Variant price = interaction::priceFor(gift(0), grade);
+    const Variant total = CCur(price * Variant(long(receivers.size())));
+
+    const std::optional<Variant> balance = interaction::balanceOf(conn, sender);
+    if (!balance)
+      interaction::endWithMessage(*this, "非法操作", "-2", 2);  // a cookie of a member who is gone
+    if (lt(*balance, price) || lt(*balance, total))
+      interaction::endWithMessage(*this, kTooLittleMoney, "-2", 1);
+
+    // Notices are sent only by silver and gold card members; their price is
+    // checked before anything is written.
+    const bool notices = eq(form("ifsms"), "1");
+    if (notices && grade >= 2 && lt(CCur(money), Variant(0))) raise(err::InvalidCall);
+
+    steps.storeGifts(receivers, giftId, Left(form("des").str(), kMessageLength), price, total);
+
     std::string sentTo, notSentTo;
     if (notices) {
       const std::string notice = viewer.member("nickname").str() + ",您有新的礼物来自" + sitename.str() + "(" +
                                  web.str() + "),请登陆网站查收！";
-      for (const std::int32_t receiver : receivers) {
-        db::Recordset rs = conn.Execute(
-            sql::statement("select Mobile,nickname from zurva_user where userid={}", receiver));
-        const Variant mobile = rs.eof() ? Variant::null() : rs("Mobile");
-        const Variant nickname = rs.eof() ? Variant::null() : rs("nickname");
-        const std::string number = member::readMobile(mobile.isNull() ? "#" : mobile.str()).number;
-        bool sent = false;
-        if (grade >= 2 && !number.empty()) {
-          try {
-            Variant account, password;
-            sent = CBool(SendSms(account, password, number, notice, money,
-                                 "发送短信：您向" + nicknameOf(receiver) + "发送了一条礼物通知短信", SqlLocalName,
-                                 SqlUserName, SqlPassword, SqlDatabaseName));
-          } catch (const VbError& e) {
-            if (e.isRequestEnd()) throw;
-            interaction::logSmsFailure(e.description());
-          }
-        }
-        // The names stand in the alert's script string.
-        (sent ? sentTo : notSentTo) += "," + jsEscape(nickname.str());
-      }
+      steps.sendNotices(receivers, notice, money, sentTo, notSentTo);
     }
 
     const std::optional<Variant> left = interaction::balanceOf(conn, sender);
     Response().Cookies("kalimo")("emoney") = left ? *left : Variant();
-
-    std::string outcome = "已成功送出礼物";
-    if (!sentTo.empty()) outcome += "\\n" + sentTo.substr(1) + " 发送礼物通知短信成功！";
-    if (!notSentTo.empty())
-      outcome += "\\n" + notSentTo.substr(1) +
-                 " 发送礼物通知短信失败，失败原因可能为：对象未填写手机信息或您的会员等级不是银卡以上会员。";
-    Msg(outcome, "-2", 1);
+    Msg(outcomeText(sentTo, notSentTo), "-2", 1);
   });
 }
 

@@ -142,7 +142,7 @@ class Conversation {
   // The rows between the two members by time of sending, newest or oldest first.
   db::Recordset conversation(bool newestFirst) {
     db::Recordset rs;
-    const sql::Statement byTime = sql::verbatim(newestFirst ? "desc" : "");
+    const sql::Statement byTime = newestFirst ? sql::verbatim("desc") : sql::Statement();
     rs.Open(sql::statement("select * from Sendbooks  where (userid={} and senduserid={} or "
                            "senduserid={} and userid={}) order by addtime {}",
                            me_, other_, me_, other_, byTime),
@@ -236,7 +236,7 @@ void zurva::msgfal(const Variant& SqlLocalName, const Variant& SqlUserName,
       // instead of a half-written frame that would reload itself.
       const Viewer viewer(Request());
       const std::int32_t me = viewer.userid();
-      const std::int32_t other = interaction::wholeNumberOrRefuse(*this, Request()("userid"));
+      const std::int32_t other = interaction::guardedOrRefuse(*this, Request()("userid"));
       const std::optional<Variant> myNickname = nicknameOf(conn, me);
       const std::optional<Variant> otherNickname = nicknameOf(conn, other);
       if (!myNickname || !otherNickname) interaction::endWithMessage(*this, "请求错误！", "-1", 1);

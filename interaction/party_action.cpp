@@ -45,8 +45,8 @@ struct SignupForm {
     f.xl = form("xl");
     f.zy = form("zy");
     f.sex = form("sex");
-    f.age = smallNumberOrRefuse(call.z, form("nl"));
-    if (!eq(form("IsHidden"), "")) f.visibility = smallNumberOrRefuse(call.z, form("IsHidden"));
+    f.age = guarded16OrRefuse(call.z, form("nl"));
+    if (!eq(form("IsHidden"), "")) f.visibility = guarded16OrRefuse(call.z, form("IsHidden"));
     const Variant isjoin = form("isjoin");
     if (!isjoin.isEmpty()) {
       if (!IsNumeric(isjoin) || isjoin.str().empty()) endWithMessage(call.z, "请求错误！", "-1", 1);
@@ -165,7 +165,7 @@ Variant zurva::party_action(const Variant& SqlLocalName, const Variant& SqlUserN
                                 signupEmail, std::nullopt, 0};
     if (!eq(party, "")) {
       // A number before it reaches any statement or link.
-      call.partyId = interaction::wholeNumberOrRefuse(*this, party);
+      call.partyId = interaction::guardedOrRefuse(*this, party);
       call.signups = interaction::countSignups(conn, *call.partyId, call.ownSignups());
     }
     if (eq(sign, "join")) interaction::join(call);

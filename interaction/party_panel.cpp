@@ -53,7 +53,7 @@ Variant zurva::partyaction(const Variant& SqlLocalName, const Variant& SqlUserNa
     std::string panel;
     std::optional<std::int32_t> partyId;
     if (!eq(Request()("partyid"), "")) {
-      partyId = interaction::wholeNumberOrRefuse(*this, Request()("partyid"));
+      partyId = interaction::guardedOrRefuse(*this, Request()("partyid"));
       // Only the organiser's own party; a visitor organises none.
       db::Recordset party;
       party.Open(sql::statement("select * from party where id={} and userid={}", *partyId, memberId), conn,
@@ -75,15 +75,20 @@ Variant zurva::partyaction(const Variant& SqlLocalName, const Variant& SqlUserNa
         const char* status = !written ? "你还没写总结" : eq(verified, 2) ? "已通过认证" : "还没认证通过";
         kSummaryRow.appendTo(
             panel, {{"summary", summary},
-                    {"upload", written ? kUploadLink({{"link", siteLink(*this, "upload.asp?partyid=" + id)}})
-                                       : trusted(kWriteFirst)},
-                    {"photos", siteLink(*this, "userphoto.asp?partyid=" + id)},
+                    {"upload",
+                     written ? kUploadLink(
+                                   {{"link", unescapedSiteLink(*this, "upload.asp?partyid=" + id)}})
+                             : trusted(kWriteFirst)},
+                    {"photos", unescapedSiteLink(*this, "userphoto.asp?partyid=" + id)},
                     {"status", trusted(status)}});
       }
     }
-    kButtons.appendTo(panel, {{"caption", trusted(partyId ? "修改" : "发表")},
-                              {"action", siteLink(*this, partyId ? "action.asp?sign=upd&partyid=" + std::to_string(*partyId)
-                                                             : std::string("action.asp?sign=upd"))}});
+    kButtons.appendTo(
+        panel,
+        {{"caption", trusted(partyId ? "修改" : "发表")},
+         {"action", unescapedSiteLink(
+                        *this, partyId ? "action.asp?sign=upd&partyid=" + std::to_string(*partyId)
+                                       : std::string("action.asp?sign=upd"))}});
     result = panel;
   });
 }

@@ -68,14 +68,11 @@ Variant zurva::d_vote(const Variant& SqlLocalName, const Variant& SqlUserName,
                       const Variant& SqlPassword, const Variant& SqlDatabaseName) {
   return logged([&](Variant& result) {
     db::Connection conn;
-    if (!conn.Open({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()})) {
-      // The box's place on the page shows the connection error instead.
-      Response().End();
-      result = "SQL数据库连接出错，请检查连接字串。";
+    // The box's place on the page shows the connection error instead.
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
-    }
     trapOff([&] {
-      const std::string database = db::databaseFile(SqlDatabaseName.str());
+      const std::string database = db::databaseKey({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()});
       const std::optional<data_versions::Stamp> polls = data_versions::polls(conn, database);
       const std::shared_ptr<const SiteSettings> settings = siteSettings(Application());
       if (const std::shared_ptr<const KeptBox> kept = keptBox().get();
@@ -84,7 +81,7 @@ Variant zurva::d_vote(const Variant& SqlLocalName, const Variant& SqlUserName,
         result = kept->box;
         return;
       }
-      std::string box = kBoxHead({{"action", siteLink(*this, "vote.html")}}).str();
+      std::string box = kBoxHead({{"action", unescapedSiteLink(*this, "vote.html")}}).str();
       // Several active polls: the oldest one.
       db::Recordset poll = conn.Execute("SELECT * FROM [vote] where IsChecked=1 order by id");
       if (poll.eof()) {
@@ -99,7 +96,7 @@ Variant zurva::d_vote(const Variant& SqlLocalName, const Variant& SqlUserName,
                                  {"text", trusted(option)}});
         }
       }
-      kBoxEnd.appendTo(box, {{"results", siteLink(*this, "vote.asp?stype=view")}});
+      kBoxEnd.appendTo(box, {{"results", unescapedSiteLink(*this, "vote.asp?stype=view")}});
       if (polls)
         keptBox().set(std::make_shared<const KeptBox>(KeptBox{database, *polls, settings, box}));
       result = box;

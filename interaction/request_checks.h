@@ -17,13 +17,6 @@ class Viewer;
 
 namespace zurvafun::interaction {
 
-// The whole number of a value (CLng's rounding), or std::nullopt for a value
-// that is absent or empty, is not a number, is longer than 15 characters (the
-// numeric guard's limit) or lies outside 32 bits.
-std::optional<std::int32_t> wholeNumber(const Variant& value);
-// The same within 16 bits (CInt), for the values that are 16-bit numbers.
-std::optional<std::int16_t> smallNumber(const Variant& value);
-
 // Msg(text, gourl, msgtype), which always ends the request: a refusal, or the
 // message that reports what a handler did. For the compiler it does not return.
 [[noreturn]] void endWithMessage(zurva& z, const Variant& text, const Variant& gourl, const Variant& msgtype);
@@ -32,10 +25,12 @@ std::optional<std::int16_t> smallNumber(const Variant& value);
 // cookie that holds no member number, gets Msg("非法操作", "-2", 2).
 std::int32_t loggedInMemberOrRefuse(zurva& z, const Viewer& viewer);
 
-// wholeNumber / smallNumber, or the alert `message` and one page back.
-std::int32_t wholeNumberOrRefuse(zurva& z, const Variant& value,
-                                 std::string_view message = "请求错误！");
-std::int16_t smallNumberOrRefuse(zurva& z, const Variant& value,
-                                 std::string_view message = "请求错误！");
+// The number as numbers::guarded / numbers::guarded16 read it (what the
+// numeric guard lets through, converted as CLng / CInt), or the alert
+// `message` and one page back.
+std::int32_t guardedOrRefuse(zurva& z, const Variant& value,
+                             std::string_view message = "请求错误！");
+std::int16_t guarded16OrRefuse(zurva& z, const Variant& value,
+                               std::string_view message = "请求错误！");
 
 }  // namespace zurvafun::interaction

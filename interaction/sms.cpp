@@ -1,19 +1,22 @@
-// Paid SMS: one message through the site's SMS gateway, charged to the
-// logged-in member once the gateway has accepted it.
+// Paid SMS: one message through the site's SMS gateway, paid by the
+// logged-in member.
 //
-// The gateway is asked only when the member's balance covers the price, and
-// the charge is a statement that lowers the balance only while it still
-// covers the price, written in one transaction with its ledger row: the
-// balance never goes below zero and never moves without its ledger row. The
-// gateway's answer cannot be taken back, so what fails after it (the balance
-// spent meanwhile by another request, a database error) is logged and the
-// result stays True.
+// The charge comes first: a statement that lowers the balance only while it
+// covers the price, and its ledger row, in one short transaction committed
+// before the gateway is asked, so that concurrent messages can never be sent
+// on the same money and no lock is held while the gateway works. A message
+// that the balance does not cover is never sent. When the gateway does not
+// answer "true" (or cannot be reached) the price goes back to the member with
+// a ledger row of its own; a failure to give it back is logged.
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "db/db.h"
 #include "framework/site_settings.h"
+#include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "host/objects.h"
@@ -22,6 +25,75 @@
 #include "interaction/sms_gateway.h"
 
 namespace zurvafun {
+
+namespace {
+struct PaidSms;
+}
+
+// SendSms's steps: the gateway's request, the charge, the price given back.
+template <>
+struct MethodSteps<PaidSms> {
+  zurva& z;
+  db::Connection& conn;
+  std::int32_t userid;
+  const Variant& price;
+  const Variant& his;  // the ledger text
+  const Variant& SqlLocalName;
+  const Variant& SqlUserName;
+  const Variant& SqlPassword;
+  const Variant& SqlDatabaseName;
+
+  // The gateway's request for one message from the site's account, not sent yet.
+  std::shared_ptr<host::XmlHttpRequest> gatewayRequest(const Variant& UserName,
+                                                       const Variant& UserPass,
+                                                       const Variant& DstMobile,
+                                                       const Variant& SmsMsg) {
+    const auto http = std::dynamic_pointer_cast<host::XmlHttpRequest>(
+        z.Server().CreateObject("Microsoft.XMLHTTP"));
+    if (!http) raise(err::ObjectRequired);
+    http->Open(
+        "GET",
+        interaction::smsGatewayUrl(interaction::smsGatewayAddress(z.Application()),
+                                   {UserName.str(), UserPass.str(), DstMobile.str(), SmsMsg.str()}),
+        false);
+    http->setRequestHeader("Content-type", "text/xml;charset=GB2312");
+    return http;
+  }
+
+  // The price off the balance, with its ledger row, when the balance covers it.
+  bool charge() {
+    bool charged = false;
+    conn.transaction([&] {
+      charged = interaction::charge(conn, userid, price);
+      if (charged)
+        z.loveb_add(userid, price, his, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
+    });
+    return charged;
+  }
+
+  // The price back, with its ledger row, for a message the gateway did not
+  // take; a failure to give it back is logged.
+  void giveBack() {
+    std::string failure;
+    try {
+      conn.transaction([&] {
+        conn.ExecuteAction(
+            sql::statement("update zurva_user set emoney=isnull(emoney,0)+{} where userid={}",
+                           sql::money(price), userid));
+        z.loveb_add(userid, Variant(0) - price, "短信未发出，退回：" + his.str(), SqlLocalName,
+                    SqlUserName, SqlPassword, SqlDatabaseName);
+      });
+    } catch (const VbError& e) {
+      if (e.isRequestEnd()) throw;
+      failure = e.description();
+    } catch (const std::exception& e) {
+      failure = e.what();
+    }
+    if (!failure.empty())
+      interaction::logSmsFailure("短信未发出，未能退回会员 " + std::to_string(userid) + " 的 " +
+                                 price.str() + " E币：" + failure);
+  }
+};
 
 Variant zurva::SendSms(Variant& UserName, Variant& UserPass, const Variant& DstMobile,
                        const Variant& SmsMsg, const Variant& money, const Variant& his,
@@ -48,34 +120,20 @@ Variant zurva::SendSms(Variant& UserName, Variant& UserPass, const Variant& DstM
 
     db::Connection conn;
     open(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
-    const std::optional<Variant> balance = interaction::balanceOf(conn, *userid);
-    if (!balance || lt(*balance, price)) return;
-
-    const auto http = std::dynamic_pointer_cast<host::XmlHttpRequest>(
-        Server().CreateObject("Microsoft.XMLHTTP"));
-    if (!http) raise(err::ObjectRequired);
-    http->Open("GET",
-               interaction::smsGatewayUrl(interaction::smsGatewayAddress(Application()),
-                                          {UserName.str(), UserPass.str(), DstMobile.str(), SmsMsg.str()}),
-               false);
-    http->setRequestHeader("Content-type", "text/xml;charset=GB2312");
-    http->Send();
-    if (http->ResponseText() != "true") return;
-
-    result = true;
+    MethodSteps<PaidSms> steps{*this,        conn,        *userid,     price,          his,
+                               SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName};
+    const auto http = steps.gatewayRequest(UserName, UserPass, DstMobile, SmsMsg);
+    if (!steps.charge()) return;
     try {
-      conn.transaction([&] {
-        if (!interaction::charge(conn, *userid, price)) {
-          interaction::logSmsFailure("短信已发出，余额已不足，未扣费：会员 " + std::to_string(*userid) + "，" + price.str() + " E币");
-          return;
-        }
-        loveb_add(*userid, price, his, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
-      });
-    } catch (const VbError& e) {
-      if (e.isRequestEnd()) throw;
-      interaction::logSmsFailure(e.description());
-    } catch (const std::exception& e) {
-      interaction::logSmsFailure(e.what());
+      http->Send();
+    } catch (...) {
+      steps.giveBack();
+      throw;
+    }
+    if (http->ResponseText() == "true") {
+      result = true;
+    } else {
+      steps.giveBack();
     }
   });
 }

@@ -3,8 +3,8 @@
 #include <exception>
 #include <string>
 
+#include "framework/numbers.h"
 #include "framework/sql.h"
-#include "members/request_numbers.h"
 #include "members/viewer_rules.h"
 #include "runtime/text.h"
 
@@ -13,7 +13,12 @@ namespace zurvafun::members {
 AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewer& viewer, double freeAccess) {
   db::Recordset row = conn.Execute(sql::statement("select ifphotolook from zurva_user where userid = {}", memberId));
   if (row.eof()) return AlbumAccess::NoMember;
-  const Variant privacy = row(0);
+  return albumOpenTo(conn, memberId, row(0), viewer, freeAccess) ? AlbumAccess::Open
+                                                                 : AlbumAccess::Refused;
+}
+
+bool albumOpenTo(db::Connection& conn, std::int32_t memberId, const Variant& privacy,
+                 const Viewer& viewer, double freeAccess) {
   bool hasId = false;
   std::int32_t viewerId = 0;
   if (viewer.isMember()) {
@@ -23,13 +28,10 @@ AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewe
     }
   }
   const double grade = viewer.isMember() ? viewer.grade() : 0;
-  if ((hasId && viewerId == memberId) || grade >= 10) return AlbumAccess::Open;
-  if (eq(privacy, 2)) return grade >= 2 || freeAccess != 0 ? AlbumAccess::Open : AlbumAccess::Refused;
-  if (eq(privacy, 3)) {
-    if (!hasId) return AlbumAccess::Refused;
-    return acceptedFriends(conn, memberId, viewerId) ? AlbumAccess::Open : AlbumAccess::Refused;
-  }
-  return AlbumAccess::Open;
+  if ((hasId && viewerId == memberId) || grade >= 10) return true;
+  if (eq(privacy, 2)) return grade >= 2 || freeAccess != 0;
+  if (eq(privacy, 3)) return hasId && acceptedFriends(conn, memberId, viewerId);
+  return true;
 }
 
 void requireAlbumAccess(zurva& z, db::Connection& conn, std::int32_t memberId, const Viewer& viewer,
@@ -42,12 +44,12 @@ void requireAlbumAccess(zurva& z, db::Connection& conn, std::int32_t memberId, c
 }
 
 std::optional<std::int32_t> albumMemberId(zurva& z, const Variant& id) {
-  if (const std::optional<std::int32_t> number = wholeNumber(id)) return number;
+  if (const std::optional<std::int32_t> number = numbers::digits(id)) return number;
   const std::string token = id.str();
   const long mark = InStr(token, "S");
   if (mark <= 1) return std::nullopt;
   try {
-    const std::optional<std::int32_t> number = wholeNumber(z.idchar(Left(token, mark - 1)));
+    const std::optional<std::int32_t> number = numbers::digits(z.idchar(Left(token, mark - 1)));
     if (number && z.idasc(*number).str() == token) return number;
   } catch (const std::exception&) {
   }

@@ -23,6 +23,9 @@ namespace zurvafun::members {
 enum class AlbumAccess { Open, Refused, NoMember };
 
 AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewer& viewer, double freeAccess);
+// The same rule for a member whose privacy (ifphotolook) the caller has read.
+bool albumOpenTo(db::Connection& conn, std::int32_t memberId, const Variant& privacy,
+                 const Viewer& viewer, double freeAccess);
 
 // The album check of the grid and the single-photo viewer: a refused viewer
 // gets "非法操作！" and a member number without a member "请求错误！" through

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "framework/html.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "members/album_access.h"
 #include "members/album_cell.h"
 #include "members/paging_bar.h"
 #include "members/photo_list.h"
-#include "members/request_numbers.h"
 #include "members/viewer_rules.h"
 #include "profile/member_record.h"
 
@@ -60,6 +60,37 @@ constexpr html::Fragment kBarStart = "{{crlf}}                             <TR v
 constexpr html::Fragment kBarEnd = "&nbsp;</TD></TR></TBODY></TABLE>{{6 blanks}}{{28 blanks}}";
 constexpr html::Fragment kGridEnd = "{{crlf}}{{32 blanks}}{{32 blanks}}";
 
+// One page of the grid: three rows of three cells from the `shown`th entry
+// on, newest first (the last entry is the profile picture). The big photo
+// opens for silver and gold members; `token` names the album in its links.
+void appendCells(zurva& z, const std::vector<std::string>& approved, long shown, bool bigPhotos,
+                 const std::string& token, const Variant& small, std::string& out) {
+  const long count = long(approved.size());
+  long p = shown;
+  for (int row = 0; row < 3 && p < count; ++row) {
+    kRowStart.appendTo(out);
+    for (int cell = 0; cell < 3 && p < count; ++cell) {
+      ++p;
+      const long k = count - p;
+      const std::string& entry = approved[std::size_t(k)];
+      Variant link = "xc_page_" + std::to_string(k) + "_id_" + token + ".html";
+      members::kCellOpening.appendTo(out);
+      kCellPicture.appendTo(
+          out, {{"bigPhoto", bigPhotos ? kBigPhotoLink({{"link", trusted(z.showurl(link))}})
+                                       : trusted(kUpgradeAlert)},
+                {"thumbnail", small.str() + "/" + member::photoFileName(entry)}});
+      members::kCellCaption.appendTo(out);
+      kCellLabel.appendTo(
+          out, {{"label", trusted(k == count - 1 ? "<FONT color=red>形象照</FONT>" : "普通照")}});
+      members::kCellDate.appendTo(out, {{"date", members::albumUploadDate(entry)}});
+      out += "</TD></TR>";
+      members::kCellEnd.appendTo(out);
+      out.append(36, ' ');
+    }
+    kRowEnd.appendTo(out);
+  }
+}
+
 }  // namespace
 
 void zurva::memberphoto(const Variant& sql, const Variant& ptype, const Variant& small, const Variant& SqlLocalName,
@@ -74,7 +105,7 @@ void zurva::memberphoto(const Variant& sql, const Variant& ptype, const Variant&
       const bool other = eq(ptype, "other");
       std::string key = "id";
       if (other) key = Request()("storyid").str().empty() ? "partyid" : "storyid";
-      const std::optional<std::int32_t> linkId = members::wholeNumber(Request()(key));
+      const std::optional<std::int32_t> linkId = numbers::digits(Request()(key));
       if (!linkId) Msg("请求错误！", "-1", 1);
 
       Response().Write("\r\n");
@@ -104,30 +135,10 @@ void zurva::memberphoto(const Variant& sql, const Variant& ptype, const Variant&
                                .numberedFirstPage = false,
                                .jumpSelect = false,
                                .layout = members::BarLayout::Indented};
-        bar.page = members::clampedPage(requested, bar.pageCount);
+        bar.page = numbers::clampedPage(requested, bar.pageCount);
         const bool bigPhotos = viewer.isMember() && viewer.grade() >= 2;
-        const std::string token = idasc(*linkId).str();
-        long p = (bar.page - 1) * kPerPage;
-        for (int row = 0; row < 3 && p < count; ++row) {
-          kRowStart.appendTo(out);
-          for (int cell = 0; cell < 3 && p < count; ++cell) {
-            ++p;
-            const long k = count - p;
-            const std::string& entry = approved[std::size_t(k)];
-            Variant link = "xc_page_" + std::to_string(k) + "_id_" + token + ".html";
-            members::kCellOpening.appendTo(out);
-            kCellPicture.appendTo(
-                out, {{"bigPhoto", bigPhotos ? kBigPhotoLink({{"link", trusted(showurl(link))}}) : trusted(kUpgradeAlert)},
-                      {"thumbnail", small.str() + "/" + member::photoFileName(entry)}});
-            members::kCellCaption.appendTo(out);
-            kCellLabel.appendTo(out, {{"label", trusted(k == count - 1 ? "<FONT color=red>形象照</FONT>" : "普通照")}});
-            members::kCellDate.appendTo(out, {{"date", members::albumUploadDate(entry)}});
-            out += "</TD></TR>";
-            members::kCellEnd.appendTo(out);
-            out.append(36, ' ');
-          }
-          kRowEnd.appendTo(out);
-        }
+        appendCells(*this, approved, (bar.page - 1) * kPerPage, bigPhotos, idasc(*linkId).str(),
+                    small, out);
         kBarStart.appendTo(out);
         out += members::pagingBar(*this, bar);
         kBarEnd.appendTo(out);

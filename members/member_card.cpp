@@ -5,10 +5,10 @@
 
 #include "framework/html.h"
 #include "framework/links.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "members/profile_labels.h"
 #include "profile/code_tables.h"
-#include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
@@ -112,7 +112,8 @@ int friendshipFlag(db::Connection& conn, long memberId, const CardViewer& viewer
 // Age in years from the first four characters of userdata; "" when they are
 // not a year.
 std::string ageText(const std::string& userdata) {
-  const std::optional<std::int32_t> year = wholeNumber(Variant(member::birthYearText(userdata)));
+  const std::optional<std::int32_t> year =
+      numbers::digits(Variant(member::birthYearText(userdata)));
   if (!year || Len(member::birthYearText(userdata)) != 4) return "";
   return std::to_string(Year(Now()) - *year);
 }
@@ -134,7 +135,7 @@ void appendMemberCard(std::string& out, zurva& z, db::Connection& conn, const db
   const long memberId = CLng(userid);
   const std::string id = std::to_string(memberId);
   const Variant ifphotolook = row("ifphotolook");
-  const html::Html profile = siteLink(z, "id_" + z.idasc(memberId).str() + "_por.html");
+  const html::Html profile = unescapedSiteLink(z, "id_" + z.idasc(memberId).str() + "_por.html");
   const std::string userdata = row("userdata").str();
   const member::UserData data = member::readUserData(userdata);
   const int friendFlag = friendshipFlag(conn, memberId, viewer, ifphotolook);
@@ -146,29 +147,31 @@ void appendMemberCard(std::string& out, zurva& z, db::Connection& conn, const db
   const std::string household =
       data.household.city.empty() ? data.household.province : data.household.province + "-" + data.household.city;
   kCardFacts.appendTo(
-      out, {{"profile", profile},
-            {"nickname", row("nickname")},
-            {"upgrade", siteLink(z, "ReadyBuy.html")},
-            {"badge", trusted(z.dj(row("grade")))},
-            {"trustPage", siteLink(z, "xjrz.asp")},
-            {"trust", row("trust")},
-            {"sex", trusted(codes::labelOrEmpty(codes::kSex, row("sex").str()))},
-            {"age", ageText(userdata)},
-            {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, row("field").str()))},
-            {"household", household},
-            {"marital", trusted(labelOf(kMaritalStatuses, data.marital))},
-            {"education", trusted(labelOf(kCardEducations, data.education))},
-            {"height", row("height_")},
-            {"weight", row("weight_")},
-            {"nativeRegion", data.nativeRegion.empty() ? std::string() : "祖籍" + data.nativeRegion},
-            {"looks", looksText(data.looks)},
-            // Encoded before the cut: the text is HTML already.
-            {"introduction", trusted(introduction(z, row("aboutus")))}});
-  kCardActions.appendTo(out, {{"message", siteLink(z, "userid_" + id + "_sendmsg.html")},
-                              {"friend", siteLink(z, "userid_" + id + "_addfriends.html")},
-                              {"wink", siteLink(z, "love1.asp?userid=" + id + "&submitok=ww")},
-                              {"favourite", siteLink(z, "userid_" + id + "_sc.html")},
-                              {"hide", siteLink(z, "id_" + id + "_nosou.html")}});
+      out,
+      {{"profile", profile},
+       {"nickname", row("nickname")},
+       {"upgrade", unescapedSiteLink(z, "ReadyBuy.html")},
+       {"badge", trusted(z.dj(row("grade")))},
+       {"trustPage", unescapedSiteLink(z, "xjrz.asp")},
+       {"trust", row("trust")},
+       {"sex", trusted(codes::labelOrEmpty(codes::kSex, row("sex").str()))},
+       {"age", ageText(userdata)},
+       {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, row("field").str()))},
+       {"household", household},
+       {"marital", trusted(codes::labelOrEmpty(codes::kMaritalPadded, data.marital))},
+       {"education", trusted(codes::labelOrEmpty(codes::kEducationCard, data.education))},
+       {"height", row("height_")},
+       {"weight", row("weight_")},
+       {"nativeRegion", data.nativeRegion.empty() ? std::string() : "祖籍" + data.nativeRegion},
+       {"looks", looksText(data.looks)},
+       // Encoded before the cut: the text is HTML already.
+       {"introduction", trusted(introduction(z, row("aboutus")))}});
+  kCardActions.appendTo(out,
+                        {{"message", unescapedSiteLink(z, "userid_" + id + "_sendmsg.html")},
+                         {"friend", unescapedSiteLink(z, "userid_" + id + "_addfriends.html")},
+                         {"wink", unescapedSiteLink(z, "love1.asp?userid=" + id + "&submitok=ww")},
+                         {"favourite", unescapedSiteLink(z, "userid_" + id + "_sc.html")},
+                         {"hide", unescapedSiteLink(z, "id_" + id + "_nosou.html")}});
 }
 
 }  // namespace zurvafun::members

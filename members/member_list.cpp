@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "framework/numbers.h"
 #include "framework/viewer.h"
 #include "members/member_card.h"
 #include "members/paging_bar.h"
@@ -25,10 +26,7 @@ Variant zurva::showmeminfo(const Variant& sql, const Variant& SqlLocalName, cons
     const members::CardViewer cardViewer{viewer.isMember() ? viewer.memberNumber() : std::nullopt,
                                          viewer.member("grade")};
     db::Connection conn;
-    if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) {
-      result = "SQL数据库连接出错，请检查连接字串。";
-      return;
-    }
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
     trapOff([&] {
       db::Recordset rs;
       rs.Open(sql.str(), conn, db::adOpenKeyset, db::adLockReadOnly);
@@ -46,10 +44,7 @@ Variant zurva::showmeminfo(const Variant& sql, const Variant& SqlLocalName, cons
                              .records = rs.RecordCount(),
                              .base = Request().ServerVariables("SCRIPT_NAME").str() + "?",
                              .carried = Request()("sex").str().empty() ? "" : "&sex=1"};
-      if (!requested.isEmpty()) {
-        const double page = bankersRound(toNumber(requested));
-        bar.page = page < 1 ? 1 : page > double(bar.pageCount) ? bar.pageCount : long(page);
-      }
+      bar.page = numbers::roundedPage(requested, bar.pageCount);
       rs.setAbsolutePage(bar.page);
 
       std::string out = "\r\n\r\n";

@@ -65,10 +65,11 @@ std::string pagingBar(zurva& z, PagingBar& bar) {
   bar.page = std::clamp(bar.page, 1L, last);
   const long n = bar.page;
   const auto pageLink = [&](long page) {
-    return siteLink(z, bar.base + "Page=" + std::to_string(page) + bar.carried);
+    return unescapedSiteLink(z, bar.base + "Page=" + std::to_string(page) + bar.carried);
   };
   const html::Html first =
-      bar.numberedFirstPage ? pageLink(1) : siteLink(z, bar.base + withoutLeadingAmpersand(bar.carried));
+      bar.numberedFirstPage ? pageLink(1)
+                            : unescapedSiteLink(z, bar.base + withoutLeadingAmpersand(bar.carried));
   const bool full = bar.layout == BarLayout::Full;
 
   std::string out;
@@ -92,8 +93,9 @@ std::string pagingBar(zurva& z, PagingBar& bar) {
 
   if (bar.jumpSelect) {
     const std::string pairs = withoutLeadingAmpersand(bar.carried);
-    kJumpTop.appendTo(out, {{"jump", siteLink(z, bar.base + pairs + (pairs.empty() ? "" : "&") +
-                                                      "page='+this.options[this.selectedIndex].value")}});
+    kJumpTop.appendTo(
+        out, {{"jump", unescapedSiteLink(z, bar.base + pairs + (pairs.empty() ? "" : "&") +
+                                                "page='+this.options[this.selectedIndex].value")}});
     for (long i = 1; i <= last; ++i)
       kOption.appendTo(out, {{"i", i}, {"selected", trusted(i == n ? "  selected" : "")}});
     kJumpEnd.appendTo(out);

@@ -17,11 +17,11 @@
 
 #include "db/db.h"
 #include "framework/html.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "host/objects.h"
 #include "members/photo_list.h"
-#include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "runtime/text.h"
 
@@ -58,36 +58,39 @@ constexpr const char* kNoFileSystem =
 
 }  // namespace
 
-void zurva::photo_show(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
-                       const Variant& SqlDatabaseName) {
-  logged([&] {
-    const Viewer viewer(Request());
-    if (!viewer.isMember() && !viewer.isAdministrator()) Msg("非法操作", "-2", 2);
-    const Variant queryUserid = Request().QueryString("userid");
-    pages(queryUserid);
+namespace {
+struct PhotoShow;
+}
 
-    // An administrator manages the member the query names; a member only
-    // his own pictures, whatever the query says.
-    const bool administratorMode = viewer.isAdministrator() && !queryUserid.isEmpty();
-    long memberId = 0;
-    std::string linkParameter;
-    if (administratorMode) {
-      const std::optional<std::int32_t> id = members::wholeNumber(queryUserid);
-      if (!id) Msg("请求错误！", "-1", 1);
-      memberId = *id;
-      linkParameter = "userid=" + std::to_string(memberId) + "&";
-    } else {
-      if (!viewer.isMember()) Msg("请求错误！", "-1", 1);
-      memberId = viewer.userid();
+// photo_show's steps: whose pictures, the member's row, the page, and the
+// three actions. Every statement is skipped when it fails, and the method
+// goes on.
+template <>
+struct MethodSteps<PhotoShow> {
+  zurva& z;
+  db::Connection& conn;
+  long memberId;
+
+  // An administrator manages the member the query names (`linkParameter`
+  // carries him in the page's links); a member only his own pictures,
+  // whatever the query says.
+  static long managedMember(zurva& z, const Viewer& viewer, std::string& linkParameter) {
+    const Variant queryUserid = z.Request().QueryString("userid");
+    z.pages(queryUserid);
+    if (viewer.isAdministrator() && !queryUserid.isEmpty()) {
+      const std::optional<std::int32_t> id = numbers::digits(queryUserid);
+      if (!id) z.Msg("请求错误！", "-1", 1);
+      linkParameter = "userid=" + std::to_string(*id) + "&";
+      return *id;
     }
+    if (!viewer.isMember()) z.Msg("请求错误！", "-1", 1);
+    return viewer.userid();
+  }
 
-    db::Connection conn;
-    if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
-
-    // From here a failing statement is skipped and the method goes on.
+  // The member's smallphoto and photo; a member without a row is refused.
+  void readRow(Variant& smallphoto, Variant& photo) {
     bool found = false;
-    Variant smallphoto, photo;
-    resume([&] {
+    z.resume([&] {
       db::Recordset rs;
       rs.Open(sql::statement("select smallphoto,photo from [Zurva_user] where userid={}", memberId), conn,
               db::adOpenKeyset, db::adLockReadOnly);
@@ -97,111 +100,163 @@ void zurva::photo_show(const Variant& SqlLocalName, const Variant& SqlUserName, 
         photo = rs("photo");
       }
     });
-    if (!found) Msg("请求错误！", "-1", 1);
+    if (!found) z.Msg("请求错误！", "-1", 1);
+  }
 
-    const std::string list = photo.str();
-    const std::vector<std::string> entries = member::readPhotoList(list);
-    const Variant requestedPage = Request()("page");
-    pages(requestedPage);
+  // The manager page at the requested page of the album.
+  void writePage(const Viewer& viewer, const std::string& linkParameter, const Variant& smallphoto,
+                 const std::string& list, std::size_t entryCount) {
+    const Variant requestedPage = z.Request()("page");
+    z.pages(requestedPage);
     members::ManagerPage page{
         .memberId = memberId,
         .linkParameter = linkParameter,
-        .script = Request().ServerVariables("SCRIPT_NAME").str(),
+        .script = z.Request().ServerVariables("SCRIPT_NAME").str(),
         .viewerSex = viewer.member("sex"),
         .smallphoto = smallphoto,
         .photo = list,
         .memberWithoutAdministrator = viewer.isMember() && !viewer.isAdministrator(),
     };
-    resume([&] {
-      const long pageNumber = members::clampedPage(requestedPage, members::managerPageCount(long(entries.size())));
-      Response().Write(members::managerPage(*this, page, pageNumber));
+    z.resume([&] {
+      const long pageNumber =
+          numbers::clampedPage(requestedPage, members::managerPageCount(long(entryCount)));
+      z.Response().Write(members::managerPage(z, page, pageNumber));
     });
+  }
 
-    // The entry an action names: a number within the album, else nothing.
-    const auto entryIndex = [&](const Variant& value) -> std::optional<std::size_t> {
-      if (value.isEmpty() || value.str().empty() || !IsNumeric(value)) return std::nullopt;
-      const double index = std::floor(toNumber(value));
-      if (index < 0 || index >= double(entries.size())) return std::nullopt;
-      return std::size_t(index);
-    };
-    const auto refuse = [&](const std::string& what) {
-      WriteLog(logMessage(logTagOf("photo_show"),
-                          "拒绝删除会员 " + std::to_string(memberId) + " 的照片文件 " + what));
-      Variant quit = "quit.asp";
-      Response().Write(kRefusal({{"quit", html::trusted(showurl(quit))}}));
-      Response().End();
-      raiseRequestEnd();
-    };
-    const auto deleteFiles = [&](const std::vector<std::string>& files) {
-      if (!CBool(IsObjInstalled("Scripting.FileSystemObject"))) {
-        Response().Write(kNoFileSystem);
-        return;
-      }
-      const auto fso = std::static_pointer_cast<host::FileSystemObject>(Server().CreateObject("Scripting.FileSystemObject"));
-      for (const std::string& file : files)
-        resume([&] {
-          if (fso->FileExists(file)) fso->DeleteFile(file);
-        });
-    };
+  // "upphoto": the chosen entry goes last (the profile picture); the others
+  // follow in reverse order, last first.
+  void choosePicture(const std::vector<std::string>& entries) {
+    const std::optional<std::size_t> chosen = entryIndex(z.Request().Form("xxphoto"), entries);
+    if (!chosen) z.Msg("请求错误！", "-1", 1);
+    std::string rewritten;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      if (i != *chosen) rewritten = entries[i] + "#" + rewritten;
+    rewritten += entries[*chosen];
+    long changed = 0;
+    z.resume([&] {
+      changed = conn.ExecuteAction(sql::statement(
+          "update zurva_user set photo='{}' where userid={}", sql::text(rewritten), memberId));
+    });
+    if (changed > 0) z.Msg("修改成功！", "-1", 1);
+  }
+
+  // "del": an album entry, with its picture and thumbnail, and the trust
+  // level recounted.
+  void deleteEntry(const std::vector<std::string>& entries) {
+    const std::optional<std::size_t> victim = entryIndex(z.Request()("ID"), entries);
+    if (!victim) z.Msg("请求错误！", "-1", 1);
+    const std::string name = member::photoFileName(entries[*victim]);
+    const std::optional<std::string> picture =
+        members::fileInFolder(z.Server(), kAlbumFolder, name);
+    const std::optional<std::string> thumbnail =
+        members::fileInFolder(z.Server(), kThumbnailFolder, name);
+    if (!picture || !thumbnail) refuse(name);
+
+    std::vector<std::string> rest = entries;
+    rest.erase(rest.begin() + long(*victim));
+    const std::string remaining = Join(rest, "#");
+    long changed = 0;
+    z.resume([&] {
+      changed = remaining.empty()
+                    ? conn.ExecuteAction(sql::statement(
+                          "update zurva_user set photo=null where userid={}", memberId))
+                    : conn.ExecuteAction(
+                          sql::statement("update zurva_user set photo='{}' where userid={}",
+                                         sql::text(remaining), memberId));
+    });
+    if (changed == 0) return;
+    z.resume([&] { members::recountTrust(conn, memberId); });
+    z.filename = kAlbumFolder + name;
+    deleteFiles({*picture, *thumbnail});
+    z.Msg("修改成功！", "-1", 1);
+  }
+
+  // "headdel": the head photo, with the trust level lowered.
+  void deleteHeadPhoto() {
+    Variant stored = Variant::null();
+    z.resume([&] {
+      db::Recordset rs = conn.Execute(
+          sql::statement("select smallphoto from zurva_user  where userid={}", memberId));
+      if (!rs.eof()) stored = rs(0);
+    });
+    if (stored.isNull()) return;
+    const std::string name = member::headPhotoName(memberId);
+    const std::optional<std::string> head =
+        members::fileInFolder(z.Server(), kHeadPhotoFolder, name);
+    if (!head) refuse(name);
+    long changed = 0;
+    z.resume([&] { members::lowerTrustForHeadPhoto(conn, memberId); });
+    z.resume([&] {
+      changed = conn.ExecuteAction(
+          sql::statement("update zurva_user set smallphoto=null where userid={}", memberId));
+    });
+    if (changed == 0) return;
+    z.filename = kHeadPhotoFolder + name;
+    deleteFiles({*head});
+    z.Msg("修改成功！", "-1", 1);
+  }
+
+ private:
+  // The entry an action names: a number within the album, else nothing.
+  static std::optional<std::size_t> entryIndex(const Variant& value,
+                                               const std::vector<std::string>& entries) {
+    const std::optional<double> index = numbers::floored(value);
+    if (!index || *index < 0 || *index >= double(entries.size())) return std::nullopt;
+    return std::size_t(*index);
+  }
+
+  // A file outside its folder: logged, and the visitor is told so.
+  [[noreturn]] void refuse(const std::string& what) {
+    WriteLog(logMessage(logTagOf("photo_show"),
+                        "拒绝删除会员 " + std::to_string(memberId) + " 的照片文件 " + what));
+    Variant quit = "quit.asp";
+    z.Response().Write(kRefusal({{"quit", html::trusted(z.showurl(quit))}}));
+    z.Response().End();
+    raiseRequestEnd();
+  }
+
+  void deleteFiles(const std::vector<std::string>& files) {
+    if (!CBool(z.IsObjInstalled("Scripting.FileSystemObject"))) {
+      z.Response().Write(kNoFileSystem);
+      return;
+    }
+    const auto fso = std::static_pointer_cast<host::FileSystemObject>(
+        z.Server().CreateObject("Scripting.FileSystemObject"));
+    for (const std::string& file : files)
+      z.resume([&] {
+        if (fso->FileExists(file)) fso->DeleteFile(file);
+      });
+  }
+};
+
+void zurva::photo_show(const Variant& SqlLocalName, const Variant& SqlUserName,
+                       const Variant& SqlPassword, const Variant& SqlDatabaseName) {
+  using Steps = MethodSteps<PhotoShow>;
+  logged([&] {
+    const Viewer viewer(Request());
+    if (!viewer.isMember() && !viewer.isAdministrator()) Msg("非法操作", "-2", 2);
+    std::string linkParameter;
+    const long memberId = Steps::managedMember(*this, viewer, linkParameter);
+
+    db::Connection conn;
+    if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
+
+    // From here a failing statement is skipped and the method goes on.
+    Steps steps{*this, conn, memberId};
+    Variant smallphoto, photo;
+    steps.readRow(smallphoto, photo);
+    const std::string list = photo.str();
+    const std::vector<std::string> entries = member::readPhotoList(list);
+    steps.writePage(viewer, linkParameter, smallphoto, list, entries.size());
+
     const Variant action = Request()("ifok");
-
     if (eq(action, "upphoto")) {
-      const std::optional<std::size_t> chosen = entryIndex(Request().Form("xxphoto"));
-      if (!chosen) Msg("请求错误！", "-1", 1);
-      // The chosen entry goes last (the profile picture); the others follow
-      // in reverse order, last first.
-      std::string rewritten;
-      for (std::size_t i = 0; i < entries.size(); ++i)
-        if (i != *chosen) rewritten = entries[i] + "#" + rewritten;
-      rewritten += entries[*chosen];
-      long changed = 0;
-      resume([&] {
-        changed = conn.ExecuteAction(sql::statement("update zurva_user set photo='{}' where userid={}",
-                                                    sql::text(rewritten), memberId));
-      });
-      if (changed > 0) Msg("修改成功！", "-1", 1);
+      steps.choosePicture(entries);
     } else if (eq(action, "del")) {
-      const std::optional<std::size_t> victim = entryIndex(Request()("ID"));
-      if (!victim) Msg("请求错误！", "-1", 1);
-      const std::string name = member::photoFileName(entries[*victim]);
-      const std::optional<std::string> picture = members::fileInFolder(Server(), kAlbumFolder, name);
-      const std::optional<std::string> thumbnail = members::fileInFolder(Server(), kThumbnailFolder, name);
-      if (!picture || !thumbnail) refuse(name);
-
-      std::vector<std::string> rest = entries;
-      rest.erase(rest.begin() + long(*victim));
-      const std::string remaining = Join(rest, "#");
-      long changed = 0;
-      resume([&] {
-        changed = remaining.empty()
-                      ? conn.ExecuteAction(sql::statement("update zurva_user set photo=null where userid={}", memberId))
-                      : conn.ExecuteAction(sql::statement("update zurva_user set photo='{}' where userid={}",
-                                                          sql::text(remaining), memberId));
-      });
-      if (changed == 0) return;
-      resume([&] { members::recountTrust(conn, memberId); });
-      filename = kAlbumFolder + name;
-      deleteFiles({*picture, *thumbnail});
-      Msg("修改成功！", "-1", 1);
+      steps.deleteEntry(entries);
     } else if (eq(action, "headdel")) {
-      Variant stored = Variant::null();
-      resume([&] {
-        db::Recordset rs = conn.Execute(sql::statement("select smallphoto from zurva_user  where userid={}", memberId));
-        if (!rs.eof()) stored = rs(0);
-      });
-      if (stored.isNull()) return;
-      const std::string name = member::headPhotoName(memberId);
-      const std::optional<std::string> head = members::fileInFolder(Server(), kHeadPhotoFolder, name);
-      if (!head) refuse(name);
-      long changed = 0;
-      resume([&] { members::lowerTrustForHeadPhoto(conn, memberId); });
-      resume([&] {
-        changed = conn.ExecuteAction(sql::statement("update zurva_user set smallphoto=null where userid={}", memberId));
-      });
-      if (changed == 0) return;
-      filename = kHeadPhotoFolder + name;
-      deleteFiles({*head});
-      Msg("修改成功！", "-1", 1);
+      steps.deleteHeadPhoto();
     }
   });
 }

@@ -96,7 +96,7 @@ html::Html cellState(zurva& z, const ManagerPage& page, bool approved, bool isPr
   std::string action = "photoaction.html";
   if (!page.memberWithoutAdministrator && InStr(page.script, "admin_userphoto.asp") > 0)
     action = "photoaction.asp?userid=" + std::to_string(page.memberId) + "&num=" + std::to_string(index);
-  return kProfilePicture({{"action", siteLink(z, action)}});
+  return kProfilePicture({{"action", unescapedSiteLink(z, action)}});
 }
 
 }  // namespace
@@ -108,9 +108,11 @@ long managerPageCount(long entries) {
 std::string managerPage(zurva& z, const ManagerPage& page, long pageNumber) {
   const std::string base = page.script + "?" + page.linkParameter;
   std::string out;
-  kHeadBox.appendTo(out, {{"headPhoto", trusted(z.showphoto1(page.smallphoto, 1, 1, 3, page.viewerSex, 120, 150))},
-                          {"deleteHead", siteLink(z, base + "ifok=headdel")},
-                          {"choose", siteLink(z, base + "ifok=upphoto")}});
+  kHeadBox.appendTo(
+      out,
+      {{"headPhoto", trusted(z.showphoto1(page.smallphoto, 1, 1, 3, page.viewerSex, 120, 150))},
+       {"deleteHead", unescapedSiteLink(z, base + "ifok=headdel")},
+       {"choose", unescapedSiteLink(z, base + "ifok=upphoto")}});
   if (page.photo.empty()) {
     out += kNoAlbum;
     out += kPageEnd;
@@ -138,7 +140,8 @@ std::string managerPage(zurva& z, const ManagerPage& page, long pageNumber) {
       kCellCaption.appendTo(out);
       kCellState.appendTo(out, {{"state", cellState(z, page, approved, index == last, index)}, {"radio", radio}});
       kCellDate.appendTo(out, {{"date", managerUploadDate(entry)}});
-      kCellDelete.appendTo(out, {{"delete", siteLink(z, base + "ifok=del&ID=" + std::to_string(index))}});
+      kCellDelete.appendTo(
+          out, {{"delete", unescapedSiteLink(z, base + "ifok=del&ID=" + std::to_string(index))}});
       kCellEnd.appendTo(out);
       out.append(24, ' ');
     }

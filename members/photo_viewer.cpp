@@ -56,10 +56,8 @@ Variant zurva::showxcphoto(const Variant& sql, const Variant& dir, const Variant
     const Viewer viewer(Request());
     const double freeAccess = members::freeAccessSwitch(Application());
     db::Connection conn;
-    if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) {
-      result = "SQL数据库连接出错，请检查连接字串。";
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
-    }
     trapOff([&] {
       if (Request()("storyid").str().empty() && Request()("partyid").str().empty()) {
         const std::optional<std::int32_t> memberId = members::albumMemberId(*this, Request()("id"));

@@ -6,12 +6,12 @@
 #include "members/profile_panel.h"
 
 #include "framework/html.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "members/profile_labels.h"
-#include "profile/code_tables.h"
-#include "members/request_numbers.h"
 #include "members/viewer_rules.h"
+#include "profile/code_tables.h"
 #include "runtime/text.h"
 
 namespace zurvafun {
@@ -106,7 +106,7 @@ void appendIdentityRows(std::string& out, const PanelContext& panel) {
             {"weight", panel.row("weight_")},
             {"bodyShape", trusted(codes::labelOrEmpty(codes::kBodyShape, panel.text("tx")))},
             {"looks", looksText(panel.data.looks)},
-            {"marital", trusted(labelOf(kMaritalStatuses, panel.data.marital))},
+            {"marital", trusted(codes::labelOrEmpty(codes::kMaritalPadded, panel.data.marital))},
             {"maritalVerified", verified(panel, "hyphoto")}});
 }
 
@@ -121,7 +121,7 @@ void zurva::memberinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
       // The id: the numeric guard, then a plain whole number.
       const Variant id = Request()("id");
       pages(id);
-      const std::optional<std::int32_t> memberId = members::wholeNumber(id);
+      const std::optional<std::int32_t> memberId = numbers::digits(id);
       if (!memberId) Msg("请求错误！", "-1", 1);
 
       const Viewer viewer(Request());

@@ -164,17 +164,19 @@ void appendBackgroundRows(std::string& out, const PanelContext& panel) {
     return p.city.empty() ? p.province : p.province + "-" + p.city;
   };
   kBackgroundRows.appendTo(
-      out, {{"ethnic", trusted(labelOf(kEthnicGroups, d.ethnic))},
+      out, {{"ethnic", trusted(codes::labelOrEmpty(codes::kEthnicShort, d.ethnic))},
             {"nativeRegion", d.nativeRegion},
             {"residence", place(d.residence)},
             {"education", trusted(codes::labelOrEmpty(codes::kEducationShown, d.education))},
-            {"educationVerified", trusted(member::isApproved(panel.text("xlphoto")) ? kVerifiedIcon : "")},
+            {"educationVerified",
+             trusted(member::isApproved(panel.text("xlphoto")) ? kVerifiedIcon : "")},
             {"household", place(d.household)},
             {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, panel.text("field")))},
             {"job", panel.row("job")},
             {"housing", trusted(codes::labelOrEmpty(codes::kHousing, d.housing))},
             {"income", incomeValue(panel)},
-            {"incomeVerified", trusted(member::isApproved(panel.text("srphoto")) ? kVerifiedIcon : "")}});
+            {"incomeVerified",
+             trusted(member::isApproved(panel.text("srphoto")) ? kVerifiedIcon : "")}});
 }
 
 void appendLaterRows(std::string& out, const PanelContext& panel) {
@@ -186,12 +188,14 @@ void appendLaterRows(std::string& out, const PanelContext& panel) {
   const member::Range age = criteria.range(member::kAgeRange);
   const member::Range height = criteria.range(member::kHeightRange);
   const member::Range education = criteria.range(member::kEducationRange);
-  kPartnerCriteria.appendTo(out, {{"ageLow", age.low},
-                                  {"ageHigh", age.high},
-                                  {"heightLow", height.low},
-                                  {"heightHigh", height.high},
-                                  {"educationLow", trusted(codes::labelOrEmpty(codes::kEducationShown, education.low))},
-                                  {"educationHigh", trusted(labelOf(kPartnerEducationUpper, education.high))}});
+  kPartnerCriteria.appendTo(
+      out,
+      {{"ageLow", age.low},
+       {"ageHigh", age.high},
+       {"heightLow", height.low},
+       {"heightHigh", height.high},
+       {"educationLow", trusted(codes::labelOrEmpty(codes::kEducationShown, education.low))},
+       {"educationHigh", trusted(codes::labelOrEmpty(codes::kEducationFrom124, education.high))}});
 
   const Variant lianxi = panel.row("lianxi");
   const std::string lianxiText = lianxi.str();

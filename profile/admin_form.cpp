@@ -8,6 +8,7 @@
 // index script after the select, or by a script that scans a select's options
 // for the stored name.
 #include "db/db.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
@@ -22,16 +23,6 @@ using profile::OptionStyle;
 using profile::ProfileRow;
 using profile::Quote;
 using profile::scriptNumber;
-
-// The member number a request names: a number that converts to 32 bits.
-std::optional<std::int32_t> memberNumber(const Variant& value) {
-  if (value.isEmpty() || !IsNumeric(value)) return std::nullopt;
-  try {
-    return CLng(value);
-  } catch (const VbError&) {
-    return std::nullopt;
-  }
-}
 
 constexpr std::string_view kGrey = "border:1px solid #b9b9b9;color: #b9b9b9;";
 
@@ -356,6 +347,37 @@ constexpr html::Fragment kIntroductionAndSubmit =
     "      </tr>\r\n    </table></td>\r\n  </tr>\r\n</table>\r\n"
     "</FORM>\t\r\n<div align=\"left\"></div>\r\n</body>\r\n</html>\r\n";
 
+// The form's pieces in page order. `result` holds the page built so far
+// after each, so that a failure returns what was built.
+void writeForm(zurva& z, const ProfileRow& row, Variant& result, const Variant& SqlLocalName,
+               const Variant& SqlUserName, const Variant& SqlPassword,
+               const Variant& SqlDatabaseName) {
+  std::string page;
+  const auto add = [&](const html::Html& piece) {
+    page += piece.str();
+    result = page;
+  };
+  add(trusted(kFormStart));
+  add(accountRows(row));
+  add(nameRow(row));
+  add(trusted(kPairedTableStart));
+  add(identityRows(row));
+  add(bodyRows(row));
+  add(backgroundRow(row));
+  add(regionRow(row, z.citymenu(SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName,
+                                profile::kResidenceChange, "--请选择--", "province")));
+  add(educationHouseholdRow(row));
+  add(occupationRow(row));
+  add(housingIncomeRow(row));
+  add(starMobileRow(row));
+  add(habitsRow(row));
+  add(trusted(kRecoveryTableStart));
+  add(recoveryRows(row));
+  add(partnerRows(row));
+  add(contactBlock(row));
+  add(kIntroductionAndSubmit({{"intro", row.aboutus}}));
+}
+
 }  // namespace
 
 Variant zurva::admin_editinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
@@ -371,58 +393,23 @@ Variant zurva::admin_editinfo(const Variant& SqlLocalName, const Variant& SqlUse
     // A failed open makes the error text the result and ends the response;
     // the method still returns normally.
     db::Connection conn;
-    bool opened = false;
-    try {
-      opened = conn.Open({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()});
-    } catch (const std::exception&) {
-    }
-    if (!opened) {
-      result = "SQL数据库连接出错，请检查连接字串。";
-      Response().End();
-      return;
-    }
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
 
     // The member number is checked, and the row read, before any text is
     // built: a request that names no member gets a message, not a page cut
     // off after its first rows.
-    const Variant userid = Request()("userid");
-    if (!memberNumber(userid)) {
+    const std::optional<std::int32_t> userid = numbers::guarded(Request()("userid"));
+    if (!userid) {
       Msg("请求错误！", "-1", 1);
       return;
     }
-    const std::optional<ProfileRow> found =
-        profile::readProfileRow(conn, sql::statement("select * from [zurva_user] where userid={}", sql::lng(userid)));
+    const std::optional<ProfileRow> found = profile::readProfileRow(
+        conn, sql::statement("select * from [zurva_user] where userid={}", *userid));
     if (!found) {
       Msg("请求错误！", "-1", 1);
       return;
     }
-    const ProfileRow& row = *found;
-
-    // The page so far is the result, so that a failure returns what was built.
-    std::string page;
-    const auto add = [&](const html::Html& piece) {
-      page += piece.str();
-      result = page;
-    };
-    add(trusted(kFormStart));
-    add(accountRows(row));
-    add(nameRow(row));
-    add(trusted(kPairedTableStart));
-    add(identityRows(row));
-    add(bodyRows(row));
-    add(backgroundRow(row));
-    add(regionRow(row, citymenu(SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName, profile::kResidenceChange,
-                                "--请选择--", "province")));
-    add(educationHouseholdRow(row));
-    add(occupationRow(row));
-    add(housingIncomeRow(row));
-    add(starMobileRow(row));
-    add(habitsRow(row));
-    add(trusted(kRecoveryTableStart));
-    add(recoveryRows(row));
-    add(partnerRows(row));
-    add(contactBlock(row));
-    add(kIntroductionAndSubmit({{"intro", row.aboutus}}));
+    writeForm(*this, *found, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
   });
 }
 

@@ -108,6 +108,25 @@ constexpr std::array<Code, 12> kConstellationCodes{{{"白羊座", "白羊座"},
 
 constexpr std::array<Code, 2> kMobileFlagCodes{{{"1", "金卡银卡会员可见"}, {"2", "完全保密"}}};
 
+constexpr std::array<Code, 3> kMaritalPaddedCodes{
+    {{"1", "   未婚"}, {"2", "    离异"}, {"3", "    丧偶    "}}};
+
+constexpr std::array<Code, 7> kEducationCardCodes{{{"122", "  大专以下"},
+                                                   {"123", "  大专"},
+                                                   {"124", " 本科"},
+                                                   {"128", "  双学士"},
+                                                   {"125", " 硕士"},
+                                                   {"126", " 博士"},
+                                                   {"127", "\t 博士后"}}};
+
+constexpr std::array<Code, 7> kEducationResultRowCodes{{{"122", "  大专以下"},
+                                                        {"123", "  大专"},
+                                                        {"124", " 本科"},
+                                                        {"125", " 硕士"},
+                                                        {"126", " 博士"},
+                                                        {"127", "         博士后"},
+                                                        {"128", "  双学士"}}};
+
 }  // namespace
 
 const Table kSex{kSexCodes};
@@ -125,6 +144,11 @@ const Table kHousing{kHousingCodes};
 const Table kIncome{kIncomeCodes};
 const Table kConstellation{kConstellationCodes};
 const Table kMobileFlag{kMobileFlagCodes};
+const Table kMaritalPadded{kMaritalPaddedCodes};
+const Table kEthnicShort{Table(kEthnicCodes).first(10)};
+const Table kEducationFrom124{Table(kEducationCodes).subspan(2, 4)};
+const Table kEducationCard{kEducationCardCodes};
+const Table kEducationResultRow{kEducationResultRowCodes};
 
 std::optional<std::string_view> labelOf(Table table, std::string_view code) {
   for (const Code& c : table)
@@ -136,6 +160,13 @@ bool has(Table table, std::string_view code) { return labelOf(table, code).has_v
 
 std::string_view labelOrEmpty(Table table, std::string_view code) {
   return labelOf(table, code).value_or(std::string_view());
+}
+
+std::string looksLabel(std::string_view looks) {
+  if (looks.empty()) return "";  // no rating stored
+  if (looks == "0") return "未填";
+  if (looks == "f") return "满分";
+  return std::string(looks) + "分";
 }
 
 }  // namespace zurvafun::codes

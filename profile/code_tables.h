@@ -2,6 +2,8 @@
 // label the profile forms give it, in the order the forms offer the options.
 // The member's own form, the administrator's form and the registration pages
 // read them from here; the region names are helpers/regions.h's kProvinces.
+// Every page that prints a code's label looks it up here, in these tables or
+// in the variants some lists print (below the forms' tables).
 //
 // Codes are texts: stored codes are compared with them as texts, by exact
 // equality (a stored "0186" is not 186).
@@ -9,6 +11,7 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace zurvafun::codes {
@@ -57,6 +60,24 @@ extern const Table kIncome;
 extern const Table kConstellation;
 // Mobile flag (mobile item 1): 1 金卡银卡会员可见, 2 完全保密.
 extern const Table kMobileFlag;
+
+// The labels some lists print differently from the forms:
+// Marital status with the blanks the profile panel, the member card and the
+// search result rows write around it.
+extern const Table kMaritalPadded;
+// Ethnic group as the profile panel labels it: 39 to 48 (49 has no label there).
+extern const Table kEthnicShort;
+// The upper bound of the partner's education as the profile panel labels it:
+// from 124 on.
+extern const Table kEducationFrom124;
+// Education with the blanks of the member card (127 after a tab).
+extern const Table kEducationCard;
+// Education with the blanks of the search result rows.
+extern const Table kEducationResultRow;
+
+// The looks self-rating (userdata item 1) as the lists show it: "0" 未填,
+// "f" 满分, anything else followed by "分"; "" when no rating is stored.
+std::string looksLabel(std::string_view looks);
 
 // The ranges of the numbered selects.
 inline constexpr int kLatestBirthYear = 1997;

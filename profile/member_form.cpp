@@ -452,7 +452,57 @@ constexpr std::string_view kFormEnd =
     "</TBODY></TABLE></TD></TR>"
     "</TBODY></TABLE>\r\n";
 
+struct MemberForm;
+
 }  // namespace
+
+// umod1_editinfo's step: the form written piece by piece; a piece that
+// fails is left out and the form goes on.
+template <>
+struct MethodSteps<MemberForm> {
+  static void writeForm(zurva& z, const ProfileRow& row, const Variant& SqlLocalName,
+                        const Variant& SqlUserName, const Variant& SqlPassword,
+                        const Variant& SqlDatabaseName) {
+    host::Response& out = z.Response();
+    z.resume([&] {
+      Variant savePage = "regsubmit.html";
+      out.Write(kFormStart({{"action", trusted(z.showurl(savePage))}}));
+    });
+    out.Write(kLayoutStart());
+    z.resume([&] {
+      out.Write(kSectionStart(
+          {{"title", "基本资料"}, {"more", kAccountInputs({{"username", row.zurvauser}})}}));
+    });
+    z.resume([&] { out.Write(identityRows(row)); });
+    z.resume([&] { out.Write(sexCells(row)); });
+    z.resume([&] { out.Write(birthYearCells(row)); });
+    z.resume([&] { out.Write(bodyRow(row)); });
+    z.resume([&] { out.Write(shapeRow(row)); });
+    z.resume([&] { out.Write(maritalRow(row)); });
+    z.resume([&] { out.Write(nativeRegionCells(row)); });
+    z.resume([&] {
+      const Variant provinces = z.citymenu(SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName,
+                                           profile::kResidenceChange, "--请选择--", "province");
+      out.Write(kResidenceCells(
+          {{"label", kGreyLabel({{"label", "居 住 地："}})},
+           {"provinces", trusted(provinces)},
+           {"tail", placeTail(row.data.residence, "province", "city", "changelocation1")}}));
+    });
+    z.resume([&] { out.Write(educationHouseholdRow(row)); });
+    z.resume([&] { out.Write(occupationRow(row)); });
+    z.resume([&] { out.Write(housingIncomeRow(row)); });
+    z.resume([&] { out.Write(starMobileRow(row)); });
+    z.resume([&] { out.Write(habitsRow(row)); });
+    out.Write(std::string(kTableEnd) + std::string(kDivider));
+    z.resume([&] { out.Write(partnerCriteria(row)); });
+    z.resume([&] { out.Write(contact(row)); });
+    z.resume([&] {
+      Variant example = "lw.html";
+      out.Write(kIntroduction({{"example", trusted(z.showurl(example))}, {"intro", row.aboutus}}));
+    });
+    out.Write(kFormEnd);
+  }
+};
 
 void zurva::umod1_editinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
                            const Variant& SqlPassword, const Variant& SqlDatabaseName) {
@@ -478,42 +528,8 @@ void zurva::umod1_editinfo(const Variant& SqlLocalName, const Variant& SqlUserNa
       Msg("请求错误！", "-1", 1);
       return;
     }
-    const ProfileRow& row = *found;
-
-    host::Response& out = Response();
-    resume([&] {
-      Variant savePage = "regsubmit.html";
-      out.Write(kFormStart({{"action", trusted(showurl(savePage))}}));
-    });
-    out.Write(kLayoutStart());
-    resume([&] { out.Write(kSectionStart({{"title", "基本资料"}, {"more", kAccountInputs({{"username", row.zurvauser}})}})); });
-    resume([&] { out.Write(identityRows(row)); });
-    resume([&] { out.Write(sexCells(row)); });
-    resume([&] { out.Write(birthYearCells(row)); });
-    resume([&] { out.Write(bodyRow(row)); });
-    resume([&] { out.Write(shapeRow(row)); });
-    resume([&] { out.Write(maritalRow(row)); });
-    resume([&] { out.Write(nativeRegionCells(row)); });
-    resume([&] {
-      const Variant provinces = citymenu(SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName,
-                                         profile::kResidenceChange, "--请选择--", "province");
-      out.Write(kResidenceCells({{"label", kGreyLabel({{"label", "居 住 地："}})},
-                                 {"provinces", trusted(provinces)},
-                                 {"tail", placeTail(row.data.residence, "province", "city", "changelocation1")}}));
-    });
-    resume([&] { out.Write(educationHouseholdRow(row)); });
-    resume([&] { out.Write(occupationRow(row)); });
-    resume([&] { out.Write(housingIncomeRow(row)); });
-    resume([&] { out.Write(starMobileRow(row)); });
-    resume([&] { out.Write(habitsRow(row)); });
-    out.Write(std::string(kTableEnd) + std::string(kDivider));
-    resume([&] { out.Write(partnerCriteria(row)); });
-    resume([&] { out.Write(contact(row)); });
-    resume([&] {
-      Variant example = "lw.html";
-      out.Write(kIntroduction({{"example", trusted(showurl(example))}, {"intro", row.aboutus}}));
-    });
-    out.Write(kFormEnd);
+    MethodSteps<MemberForm>::writeForm(*this, *found, SqlLocalName, SqlUserName, SqlPassword,
+                                       SqlDatabaseName);
   });
 }
 

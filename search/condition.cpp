@@ -43,18 +43,17 @@ sql::Statement ageCondition(const Variant& agefrom, const Variant& ageto) {
 // read whole items, so names of any length match, and they never fail on a
 // malformed row (a row without "-" simply does not match).
 sql::Statement residenceCondition(const Variant& province, const Variant& city) {
-  std::string condition;
+  sql::Statement condition;
   if (chosen(province)) {
     condition += sql::statement(" and LEFT(userdata,CHARINDEX('-',userdata)) like '%#{}-'",
-                                sql::text(sql::likeLiteral(province.str())))
-                     .str();
+                                sql::text(sql::likeLiteral(province.str())));
   }
   if (chosen(city)) {
-    condition += sql::statement(" and SUBSTRING(userdata,CHARINDEX('-',userdata)+1,255) like '{}#%'",
-                                sql::text(sql::likeLiteral(city.str())))
-                     .str();
+    condition +=
+        sql::statement(" and SUBSTRING(userdata,CHARINDEX('-',userdata)+1,255) like '{}#%'",
+                       sql::text(sql::likeLiteral(city.str())));
   }
-  return sql::verbatim(condition);
+  return condition;
 }
 
 // The native region starts at character 13 (items 0 to 3 have fixed widths)

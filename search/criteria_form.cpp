@@ -8,7 +8,6 @@
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/text.h"
-#include "search/page_open.h"
 
 namespace zurvafun::search {
 
@@ -179,10 +178,14 @@ html::Html selectScript(std::string_view select, std::string_view call, const st
   return script({{"a", a}, {"select", trusted(select)}, {"call", trusted(call)}});
 }
 
-void writeBasicGroups(const CriteriaForm& form, const html::Html& provinceSelect, std::string& out) {
+namespace {
+
+// The groups of the basic criteria, each a trigger line and its panel.
+
+// 搜索方式 and 时间范围 (neither read back), 照片 and 在线.
+void writeWayAndTimeGroups(const CriteriaForm& form, std::string& out) {
   using namespace member;
   const auto& item = form.saved.items;
-
   // 搜索方式: not saved; the panel's font opens without a blank.
   out += triggerLine("搜索方式：", "orderText", trusted(R"~(<font color="#ff0000">网站默认方式</font>)~")).str();
   out += std::string(kPanel) + kGreyFont + kOrderPanel + "</font></div>";
@@ -198,8 +201,12 @@ void writeBasicGroups(const CriteriaForm& form, const html::Html& provinceSelect
   out += triggerLine("在线：", "onlineText", noLimit()).str();
   out += std::string(kPanel) + kGreyFont + "&nbsp; " + checkBox("online", "onlineText", "在线", item[kOnline]).str() +
          "</font></div>";
+}
 
-  // 性别: one summary script after the panel.
+// 性别: one summary script after the panel.
+void writeSexGroup(const CriteriaForm& form, std::string& out) {
+  using namespace member;
+  const auto& item = form.saved.items;
   const bool man = item[kSex] == "576";
   out += triggerLine("性别：", "sexText", trusted("不限")).str();
   out += std::string(kPanel) + kGreyFont + "&nbsp; " +
@@ -207,7 +214,10 @@ void writeBasicGroups(const CriteriaForm& form, const html::Html& provinceSelect
              .str() +
          "</font></div>";
   out += summaryScript(man ? "Chk_Single2(sexText,'绅士')" : "Chk_Single2(sexText,'淑女')");
+}
 
+void writeAgeGroup(const CriteriaForm& form, std::string& out) {
+  using namespace member;
   const std::string ages = numberOptions(10, 70);
   const Range age = form.saved.range(kAgeRange);
   out += triggerLine("年龄：", "agefromText", noLimit()).str();
@@ -220,7 +230,11 @@ void writeBasicGroups(const CriteriaForm& form, const html::Html& provinceSelect
              .str() +
          "</font></div>";
   out += rangeScript({"agefrom", "ageto", kAgeChange, kAgeChange}, age.low, age.high).str();
+}
 
+void writeResidenceGroup(const CriteriaForm& form, const html::Html& provinceSelect,
+                         std::string& out) {
+  using namespace member;
   const Range residence = form.saved.range(kResidence);
   out += triggerLine("居住地：", "addressfromText", noLimit()).str();
   out += std::string(kPanel) +
@@ -231,7 +245,11 @@ void writeBasicGroups(const CriteriaForm& form, const html::Html& provinceSelect
                                                  residence.low, residence.high)}})
              .str() +
          "</div>";
+}
 
+// 身高, 学历 and 年总收入.
+void writeRangeGroups(const CriteriaForm& form, std::string& out) {
+  using namespace member;
   const Range height = form.saved.range(kHeightRange);
   out += triggerLine("身高：", "heightfromText", noLimit()).str();
   out += std::string(kPanel) + kGreyFont + "&nbsp; " +
@@ -262,8 +280,12 @@ void writeBasicGroups(const CriteriaForm& form, const html::Html& provinceSelect
              .str() +
          "</div>";
   out += rangeScript({"incomefrom", "incometo", kIncomeChange, kIncomeChange, true}, income.low, income.high).str();
+}
 
-  // 婚姻状况: a marked radio is followed by its summary script.
+// 婚姻状况: a marked radio is followed by its summary script.
+void writeMaritalGroup(const CriteriaForm& form, std::string& out) {
+  using namespace member;
+  const auto& item = form.saved.items;
   out += triggerLine("婚姻状况：", "marystatusText", noLimit()).str();
   out += std::string(kPanel) + kGreyFont + "&nbsp; ";
   struct Marital {
@@ -284,6 +306,18 @@ void writeBasicGroups(const CriteriaForm& form, const html::Html& provinceSelect
   out += "</font></div>";
 }
 
+}  // namespace
+
+void writeBasicGroups(const CriteriaForm& form, const html::Html& provinceSelect,
+                      std::string& out) {
+  writeWayAndTimeGroups(form, out);
+  writeSexGroup(form, out);
+  writeAgeGroup(form, out);
+  writeResidenceGroup(form, provinceSelect, out);
+  writeRangeGroups(form, out);
+  writeMaritalGroup(form, out);
+}
+
 }  // namespace zurvafun::search
 
 namespace zurvafun {
@@ -299,7 +333,7 @@ Variant zurva::seach_bz(const Variant& SqlLocalName, const Variant& SqlUserName,
     const auto settings = siteSettings(Application());
 
     db::Connection conn;
-    if (!search::openForResult(conn, Response(), result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
     trapOff([&] {
       db::Recordset rs;

@@ -100,13 +100,11 @@ std::string selectGroup(std::string_view name, std::string_view change, const ch
          selectScript(name, change, saved, false).str();
 }
 
-}  // namespace
-
-void writeLastGroups(zurva& z, const CriteriaForm& form, const Variant& freeAccess, std::string& out) {
+// 住房状况 and 职业类别, behind the silver gate; the assets group between.
+void writeSilverGroups(const CriteriaForm& form, std::string& out) {
   using namespace member;
   const auto& item = form.saved.items;
   const bool silverClosed = form.silverGateClosed();
-  const bool goldClosed = form.goldGateClosed();
 
   out += triggerLine("住房状况：", "houseText", noLimit()).str();
   out += std::string(kPanel) + kGreyFont + "&nbsp; ";
@@ -121,6 +119,33 @@ void writeLastGroups(zurva& z, const CriteriaForm& form, const Variant& freeAcce
   if (silverClosed) out += kSilverNote;
   else out += "<FONT color=#333333>" + selectGroup("job", kJobChange, kJobOptions, item[kJob]) + "</FONT>";
   out += "</div>";
+}
+
+// 最近登录's radios, each marked one followed by its summary script.
+void writeLoginDays(const std::string& days, std::string& out) {
+  auto radio = [&](const char* value, const char* call, bool marked) {
+    kLoginRadio.appendTo(out, {{"value", trusted(value)},
+                               {"checked", trusted(marked ? " checked=\"checked\"" : "")},
+                               {"call", trusted(call)}});
+  };
+  constexpr const char* kAny = "Chk_Single2(logindateText,'不限')";
+  constexpr const char* kWeek = "Chk_Single2(logindateText,'最近一周加入的会员')";
+  constexpr const char* kMonth = "Chk_Single2(logindateText,'最近一月加入的会员')";
+  radio("0", kAny, days == "0" || days.empty());
+  out += "不限<br>";
+  radio("7", kWeek, days == "7");
+  out += "最近一周登陆的会员<br>";
+  if (days == "7") out += summaryScript(kWeek);
+  radio("30", kMonth, days == "30");
+  if (days == "30") out += summaryScript(kMonth);
+  out += "最近一月登陆的会员";
+}
+
+// 会员类别, 身份认证 and 最近登录, behind the gold gate.
+void writeGoldGroups(const CriteriaForm& form, std::string& out) {
+  using namespace member;
+  const auto& item = form.saved.items;
+  const bool goldClosed = form.goldGateClosed();
 
   out += triggerLine("会员类别：", "ptypeText", noLimit()).str();
   out += std::string(kPanel) + kGreyFont;
@@ -136,34 +161,17 @@ void writeLastGroups(zurva& z, const CriteriaForm& form, const Variant& freeAcce
 
   out += triggerLine("最近登录：", "logindateText", noLimit()).str();
   out += std::string(kPanel) + kGreyFont;
-  if (goldClosed) {
+  if (goldClosed)
     out += kGoldNote;
-  } else {
-    const std::string& days = item[kLoginDayNum];
-    auto radio = [&](const char* value, const char* call, bool marked) {
-      kLoginRadio.appendTo(out, {{"value", trusted(value)},
-                                 {"checked", trusted(marked ? " checked=\"checked\"" : "")},
-                                 {"call", trusted(call)}});
-    };
-    constexpr const char* kAny = "Chk_Single2(logindateText,'不限')";
-    constexpr const char* kWeek = "Chk_Single2(logindateText,'最近一周加入的会员')";
-    constexpr const char* kMonth = "Chk_Single2(logindateText,'最近一月加入的会员')";
-    radio("0", kAny, days == "0" || days.empty());
-    out += "不限<br>";
-    radio("7", kWeek, days == "7");
-    out += "最近一周登陆的会员<br>";
-    if (days == "7") out += summaryScript(kWeek);
-    radio("30", kMonth, days == "30");
-    if (days == "30") out += summaryScript(kMonth);
-    out += "最近一月登陆的会员";
-  }
+  else
+    writeLoginDays(item[kLoginDayNum], out);
   out += "</font></div>";
+}
 
-  out += kTemperamentGroup;
-  out += kFormEnd;
-
-  // The single search: live unless an ordinary member asks while the
-  // free-access switch is off.
+// The single search: live unless an ordinary member asks while the
+// free-access switch is off.
+void writeSingleSearch(zurva& z, const CriteriaForm& form, const Variant& freeAccess,
+                       std::string& out) {
   const bool ordinary = IsNumeric(form.grade) && !form.grade.isEmpty() && toNumber(form.grade) == 1;
   const bool switchOn = IsNumeric(freeAccess) && !freeAccess.isEmpty() && toNumber(freeAccess) == 1;
   const bool live = !ordinary || switchOn;
@@ -176,6 +184,17 @@ void writeLastGroups(zurva& z, const CriteriaForm& form, const Variant& freeAcce
   }
   kSingleSearchBody.appendTo(out, {{"button", trusted(live ? kLiveButton : kRefusedButton)}});
   out += kPanelEnd;
+}
+
+}  // namespace
+
+void writeLastGroups(zurva& z, const CriteriaForm& form, const Variant& freeAccess,
+                     std::string& out) {
+  writeSilverGroups(form, out);
+  writeGoldGroups(form, out);
+  out += kTemperamentGroup;
+  out += kFormEnd;
+  writeSingleSearch(z, form, freeAccess, out);
 }
 
 }  // namespace zurvafun::search

@@ -1,8 +1,6 @@
 #include "search/member_facts.h"
 
-#include <array>
-#include <string_view>
-#include <utility>
+#include <string>
 
 #include "db/db.h"
 #include "framework/escape.h"
@@ -16,29 +14,6 @@
 namespace zurvafun::search {
 
 namespace {
-
-using Label = std::pair<std::string_view, std::string_view>;
-
-constexpr std::array<Label, 3> kMarital{{{"1", "   未婚"}, {"2", "    离异"}, {"3", "    丧偶    "}}};
-
-constexpr std::array<Label, 7> kEducation{{
-    {"122", "  大专以下"}, {"123", "  大专"}, {"124", " 本科"}, {"125", " 硕士"},
-    {"126", " 博士"},      {"127", "         博士后"}, {"128", "  双学士"},
-}};
-
-template <std::size_t N>
-std::string labelOf(const std::array<Label, N>& table, std::string_view code) {
-  for (const auto& [value, label] : table)
-    if (value == code) return std::string(label);
-  return "";
-}
-
-std::string looksText(const std::string& looks) {
-  if (looks.empty()) return "";
-  if (looks == "0") return "未填";
-  if (looks == "f") return "满分";
-  return htmlEscape(looks) + "分";
-}
 
 std::string ageText(const std::string& birthYear) {
   const Variant year(birthYear);
@@ -59,16 +34,17 @@ MemberFacts memberFacts(const db::Recordset& rs, EducationLabels labels) {
 
   MemberFacts f;
   const std::string sex = rs("sex").str();
-  f.sex = sex == "576" ? "绅士" : sex == "577" ? "淑女" : "";
+  f.sex = std::string(codes::labelOrEmpty(codes::kSex, sex));
   f.age = ageText(member::birthYearText(userdata));
   f.occupation = std::string(codes::labelOrEmpty(codes::kOccupation, rs("field").str()));
   f.household = htmlEscape(item(7));
-  f.marital = labelOf(kMarital, item(2));
+  f.marital = std::string(codes::labelOrEmpty(codes::kMaritalPadded, item(2)));
   const std::string education = item(6);
-  if (labels == EducationLabels::WithDoubleDegree || education != "128") f.education = labelOf(kEducation, education);
+  if (labels == EducationLabels::WithDoubleDegree || education != "128")
+    f.education = std::string(codes::labelOrEmpty(codes::kEducationResultRow, education));
   f.height = columnText(rs, "height_");
   f.weight = columnText(rs, "weight_");
-  f.looks = looksText(item(1));
+  f.looks = htmlEscape(codes::looksLabel(item(1)));
   f.nativeRegion = htmlEscape(item(4));
   return f;
 }

@@ -83,7 +83,7 @@ std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs, c
                       const Variant& width, const Variant& height) {
   const std::int32_t userid = CLng(rs("userid"));
   const std::string id = std::to_string(userid);
-  const html::Html profile = siteLink(z, "id_" + z.idasc(userid).str() + "_por.html");
+  const html::Html profile = unescapedSiteLink(z, "id_" + z.idasc(userid).str() + "_por.html");
   const int iffriend = friendFlag(conn, userid, viewer.id, rs("ifphotolook"));
   const Variant photo =
       z.showphoto1(rs("smallphoto"), rs("ifphotolook"), iffriend, viewer.grade, rs("sex"), width, height);
@@ -93,19 +93,20 @@ std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs, c
   kRowTop.appendTo(out, {{"profile", profile}, {"photo", trusted(photo)}});
   kRowInformation.appendTo(out, {{"profile", profile},
                                  {"nickname", rs("nickname")},
-                                 {"upgrade", siteLink(z, "ReadyBuy.asp")},
+                                 {"upgrade", unescapedSiteLink(z, "ReadyBuy.asp")},
                                  {"badge", trusted(z.dj(rs("grade")))},
-                                 {"verify", siteLink(z, "xjrz.asp")},
+                                 {"verify", unescapedSiteLink(z, "xjrz.asp")},
                                  {"trust", rs("trust")},
                                  {"personal", personalLine(f)},
                                  {"facts", profileLine(f)},
                                  {"looks", trusted(f.looks)},
                                  {"intro", trusted(preparedIntroduction(z, rs("aboutus")))}});
-  kRowActions.appendTo(out, {{"message", siteLink(z, "sendmsg.asp?userid=" + id)},
-                             {"friend", siteLink(z, "userid_" + id + "_addfriends.html")},
-                             {"wink", siteLink(z, "love1.asp?userid=" + id + "&submitok=ww")},
-                             {"favourite", siteLink(z, "sc.asp?userid=" + id)},
-                             {"hide", siteLink(z, "nosou.asp?id=" + id)}});
+  kRowActions.appendTo(out,
+                       {{"message", unescapedSiteLink(z, "sendmsg.asp?userid=" + id)},
+                        {"friend", unescapedSiteLink(z, "userid_" + id + "_addfriends.html")},
+                        {"wink", unescapedSiteLink(z, "love1.asp?userid=" + id + "&submitok=ww")},
+                        {"favourite", unescapedSiteLink(z, "sc.asp?userid=" + id)},
+                        {"hide", unescapedSiteLink(z, "nosou.asp?id=" + id)}});
   return out;
 }
 

@@ -5,6 +5,7 @@
 #include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/links.h"
+#include "framework/numbers.h"
 #include "framework/zurva.h"
 
 namespace zurvafun::search {
@@ -32,15 +33,15 @@ constexpr const char* kScriptTail = "'+this.options[this.selectedIndex].value";
 
 long pageNumber(zurva& z, const Variant& requested, long pageCount) {
   z.pages(requested);
-  const double asked = bankersRound(toNumber(requested));
-  if (!(asked >= 1)) return 1;
-  return asked > double(pageCount) ? std::max(pageCount, 1L) : long(asked);
+  return numbers::roundedPage(requested, pageCount);
 }
 
 std::string pagingBar(zurva& z, const Paging& p, BarPlace place) {
   // The script path names the page itself; it is escaped where it lands.
   const std::string script = htmlEscape(jsEscape(p.script));
-  auto link = [&](long page) { return siteLink(z, script + "?Page=" + std::to_string(page) + p.suffix); };
+  auto link = [&](long page) {
+    return unescapedSiteLink(z, script + "?Page=" + std::to_string(page) + p.suffix);
+  };
   std::string out = kCounts({{"page", p.page}, {"pages", p.pageCount}, {"records", p.recordCount}}).str();
   if (p.page == 1) out += kNoBackLinks;
   else kBackLinks.appendTo(out, {{"first", link(1)}, {"previous", link(p.page - 1)}});

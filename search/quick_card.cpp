@@ -79,12 +79,13 @@ std::string quickCard(zurva& z, const host::Request& request, const db::Recordse
   const MemberFacts f = memberFacts(rs, EducationLabels::WithoutDoubleDegree);
 
   std::string out;
-  kCardTop.appendTo(out, {{"photoLink", siteLink(z, "id_" + token + "_por.html")}, {"photo", trusted(photo)}});
-  kCardInformation.appendTo(out, {{"nameLink", siteLink(z, "por.asp?id=" + token)},
+  kCardTop.appendTo(out, {{"photoLink", unescapedSiteLink(z, "id_" + token + "_por.html")},
+                          {"photo", trusted(photo)}});
+  kCardInformation.appendTo(out, {{"nameLink", unescapedSiteLink(z, "por.asp?id=" + token)},
                                   {"nickname", rs("nickname")},
-                                  {"upgrade", siteLink(z, "ReadyBuy.asp")},
+                                  {"upgrade", unescapedSiteLink(z, "ReadyBuy.asp")},
                                   {"badge", trusted(z.dj(rs("grade")))},
-                                  {"verify", siteLink(z, "xjrz.asp")},
+                                  {"verify", unescapedSiteLink(z, "xjrz.asp")},
                                   {"trust", rs("trust")},
                                   {"personal", personalLine(f)},
                                   {"facts", profileLine(f)},
@@ -94,17 +95,22 @@ std::string quickCard(zurva& z, const host::Request& request, const db::Recordse
   if (member) {
     kCardActions.appendTo(
         out,
-        {{"message", trusted("javascript:popup('" + siteLink(z, "sendmsg.asp?userid=" + id).str() + " ',501,400);")},
+        {{"message",
+          trusted("javascript:popup('" + unescapedSiteLink(z, "sendmsg.asp?userid=" + id).str() +
+                  " ',501,400);")},
          {"friend", trusted("javascript:if (confirm('确定加TA为好友吗？')){window.open('" +
-                            siteLink(z, "userid_" + id + "_addfriends.html").str() +
+                            unescapedSiteLink(z, "userid_" + id + "_addfriends.html").str() +
                             "','_blank','1,1,top=2000')};return false;")},
          {"wink", trusted("javascript:if (confirm('确定发送秋波吗？')){window.open('" +
-                          siteLink(z, "love1.asp?userid=" + id + "&submitok=ww").str() +
+                          unescapedSiteLink(z, "love1.asp?userid=" + id + "&submitok=ww").str() +
                           "','_blank','width=500,height=200')};return false;")},
-         {"favourite", trusted("javascript:if (confirm('确定加入我的收藏中吗？')){window.open('myfiles/" +
-                               siteLink(z, "sc.asp?userid=" + id).str() + "','_blank','1,1,top=1000');};return false;")},
+         {"favourite",
+          trusted("javascript:if (confirm('确定加入我的收藏中吗？')){window.open('myfiles/" +
+                  unescapedSiteLink(z, "sc.asp?userid=" + id).str() +
+                  "','_blank','1,1,top=1000');};return false;")},
          {"hide", trusted("javascript:if (confirm('确定不在搜出TA吗？')){window.open('" +
-                          siteLink(z, "nosou.asp?id=" + id).str() + "','_blank','1,1,top=1000');};return false;")}});
+                          unescapedSiteLink(z, "nosou.asp?id=" + id).str() +
+                          "','_blank','1,1,top=1000');};return false;")}});
   } else {
     kCardActions.appendTo(out, {{"message", trusted("javescript:alert('在线交谈只有登陆后才能操作！');")},
                                 {"friend", trusted("javescript:alert('申请好友只有登陆后才能操作！');")},

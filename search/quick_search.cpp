@@ -9,7 +9,6 @@
 #include "framework/sql.h"
 #include "framework/zurva.h"
 #include "search/condition.h"
-#include "search/page_open.h"
 #include "search/paging.h"
 #include "search/quick_card.h"
 
@@ -70,7 +69,7 @@ Variant zurva::mainseachshow(const Variant& SqlLocalName, const Variant& SqlUser
                              const Variant& SqlDatabaseName, const Variant& maintype) {
   return untrapped([&](Variant& result) {
     db::Connection conn;
-    if (!search::openForResult(conn, Response(), result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
     const host::Request& request = Request();
     const Variant condition = mainseach();
@@ -82,9 +81,10 @@ Variant zurva::mainseachshow(const Variant& SqlLocalName, const Variant& SqlUser
       return;
     }
     db::Recordset rs;
-    rs.Open(sql::statement("select  * from zurva_user  where {} ifclose=0  and iferro=0 and ifdel=0  order by "
-                           "grade desc,trust desc,addtime desc",
-                           sql::verbatim(searching ? condition.str() : "")),
+    rs.Open(sql::statement(
+                "select  * from zurva_user  where {} ifclose=0  and iferro=0 and ifdel=0  order by "
+                "grade desc,trust desc,addtime desc",
+                sql::StoredCondition(searching ? condition.str() : "")),
             conn, db::adOpenKeyset, db::adLockReadOnly);
     if (rs.bof() && rs.eof()) {
       result = search::kNothingFound;

@@ -10,6 +10,7 @@
 #include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/links.h"
+#include "framework/numbers.h"
 #include "framework/site_settings.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
@@ -18,7 +19,6 @@
 #include "runtime/text.h"
 #include "search/member_facts.h"
 #include "search/member_row.h"
-#include "search/page_open.h"
 #include "search/paging.h"
 
 namespace zurvafun {
@@ -87,7 +87,7 @@ constexpr const char* kAdminTableEnd = "</table>\t\t\t\t\t  \r\n";
 // paging links carry. The last matching test wins; any other value is the
 // default order.
 struct Sort {
-  const char* clause = " order by ";
+  sql::Literal clause = " order by ";
   const char* suffix = "";
 };
 
@@ -106,13 +106,13 @@ bool numberIs(const Variant& v, double n) { return IsNumeric(v) && toNumber(v) =
 // " and (userid>N or userid<N)" for each member the viewer hid from his
 // searches. A viewer without a member login or without a record hides nobody.
 sql::Statement hiddenMembers(db::Connection& conn, const Viewer& viewer, std::int32_t viewerId) {
-  std::string exclusion;
-  if (!viewer.isMember()) return sql::verbatim(exclusion);
+  sql::Statement exclusion;
+  if (!viewer.isMember()) return exclusion;
   db::Recordset list = conn.Execute(sql::statement("select nosou from zurva_user where userid={}", viewerId));
-  if (list.eof()) return sql::verbatim(exclusion);
+  if (list.eof()) return exclusion;
   for (long id : member::readNosou(list(0).str()))
-    exclusion += sql::statement(" and (userid>{} or userid<{})", id, id).str();
-  return sql::verbatim(exclusion);
+    exclusion += sql::statement(" and (userid>{} or userid<{})", id, id);
+  return exclusion;
 }
 
 std::string adminRow(zurva& z, const db::Recordset& rs) {
@@ -129,7 +129,86 @@ std::string adminRow(zurva& z, const db::Recordset& rs) {
       .str();
 }
 
+struct SearchResult;
+
 }  // namespace
+
+// seach_result's steps: the statement the request asks for, and the page of
+// rows it finds.
+template <>
+struct MethodSteps<SearchResult> {
+  zurva& z;
+  db::Connection& conn;
+  bool adminView;
+  const search::ListViewer& listViewer;
+
+  // The statement, or none when the request cannot match anybody: the single
+  // search by member number, nickname or account name (menu 1), or the
+  // condition the search handler kept in the session.
+  std::optional<sql::Statement> query(const Viewer& viewer, const Sort& sort) {
+    const sql::Statement status = adminView ? sql::Statement() : sql::verbatim(kStatusFilter);
+    const sql::Statement hidden =
+        adminView ? sql::Statement() : hiddenMembers(conn, viewer, listViewer.id);
+    const Variant menu = z.Request().QueryString("menu");
+    if (eq(menu, "1") || eq(menu, "1#")) {
+      if (numberIs(listViewer.grade, 1) &&
+          !numberIs(siteSettings(z.Application())->baseInfo(25), 1))
+        z.Msg("非金银卡会员用户", "-2", 2);
+      const Variant kind = z.Request().Form("s_value");
+      const Variant name = z.Request().Form("s_name");
+      if (eq(kind, "0")) {
+        // A member number must be one: any other text is a bad request and
+        // never reaches the statement. A field left out counts as 0.
+        const std::optional<std::int32_t> number =
+            numbers::guarded(name.isEmpty() ? Variant(0) : Variant(Trim(name.str())));
+        if (!number) z.Msg("请求错误！", "-1", 2);
+        return sql::statement("select  * from zurva_user  where userid={}{}{}", *number, status,
+                              hidden);
+      }
+      if (eq(kind, "1"))
+        return sql::statement("select  * from zurva_user  where nickname='{}' {}{}",
+                              sql::text(Trim(name.str())), status, hidden);
+      return sql::statement("select  * from zurva_user  where zurvauser='{}' {}{}",
+                            sql::text(Trim(name.str())), status, hidden);
+    }
+    // The condition the search handler kept in the session (SQL text it
+    // built itself); a visit without one finds nothing.
+    const std::string condition = z.Session()("iwhere").str();
+    if (condition.empty()) return std::nullopt;
+    return sql::statement("select top 200 * from zurva_user  where {}{}{}{}grade desc,trust desc",
+                          sql::StoredCondition(condition), status, hidden,
+                          sql::verbatim(sort.clause));
+  }
+
+  // The requested page of `rs` between the two paging bars.
+  void writeRows(db::Recordset& rs, const Sort& sort, const Variant& width, const Variant& height,
+                 std::string& out) {
+    rs.PageSize = adminView ? 20 : 6;
+    search::Paging paging;
+    paging.page = search::pageNumber(z, z.Request()("Page"), rs.PageCount());
+    paging.pageCount = rs.PageCount();
+    paging.recordCount = rs.RecordCount();
+    paging.suffix = sort.suffix;
+    paging.script = z.Request().ServerVariables("SCRIPT_NAME").str();
+    rs.setAbsolutePage(paging.page);
+
+    out += search::pagingBar(z, paging, search::BarPlace::Top);
+    if (paging.recordCount > 200)
+      kTopHintRow.appendTo(out, {{"hint", trusted(kCapHint)}});
+    else
+      kTopEmptyHintRow.appendTo(out);
+    if (adminView) kAdminTableTop.appendTo(out);
+    for (long shown = 0; shown < rs.PageSize && !rs.eof(); ++shown) {
+      out +=
+          adminView ? adminRow(z, rs) : search::memberRow(z, conn, rs, listViewer, width, height);
+      rs.MoveNext();
+    }
+    if (adminView) out += kAdminTableEnd;
+    kBottomBarTable.appendTo(out);
+    out += search::pagingBar(z, paging, search::BarPlace::Bottom);
+    kClosing.appendTo(out, {{"hint", trusted(paging.recordCount >= 200 ? kCapHint : "")}});
+  }
+};
 
 Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
                             const Variant& SqlDatabaseName, const Variant& width, const Variant& height,
@@ -142,52 +221,16 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
     const search::ListViewer listViewer{viewer.userid(), viewer.member("grade")};
 
     db::Connection conn;
-    if (!search::openForResult(conn, Response(), result, SqlLocalName, SqlUserName, SqlPassword,
-                               SqlDatabaseName))
-      return;
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
     trapOff([&] {
+      MethodSteps<SearchResult> steps{*this, conn, adminView, listViewer};
       std::string out;
-      kHead.appendTo(out, {{"action", siteLink(*this, "Result.asp")},
-                           {"byDefault", siteLink(*this, "result.asp?order=0")},
-                           {"byRegistration", siteLink(*this, "result.asp?order=4")},
-                           {"byLastLogin", siteLink(*this, "result.asp?order=2")}});
-
-      const sql::Statement status = sql::verbatim(adminView ? "" : kStatusFilter);
-      const sql::Statement hidden =
-          adminView ? sql::verbatim("") : hiddenMembers(conn, viewer, listViewer.id);
-      const Variant menu = Request().QueryString("menu");
+      kHead.appendTo(out, {{"action", unescapedSiteLink(*this, "Result.asp")},
+                           {"byDefault", unescapedSiteLink(*this, "result.asp?order=0")},
+                           {"byRegistration", unescapedSiteLink(*this, "result.asp?order=4")},
+                           {"byLastLogin", unescapedSiteLink(*this, "result.asp?order=2")}});
       const Sort sort = sortOf(Request());
-
-      // The statement, or none when the request cannot match anybody.
-      std::optional<sql::Statement> query;
-      if (eq(menu, "1") || eq(menu, "1#")) {
-        if (numberIs(listViewer.grade, 1) && !numberIs(siteSettings(Application())->baseInfo(25), 1))
-          Msg("非金银卡会员用户", "-2", 2);
-        const Variant kind = Request().Form("s_value");
-        const Variant name = Request().Form("s_name");
-        if (eq(kind, "0")) {
-          // A member number must be one: any other text is a bad request and
-          // never reaches the statement. A field left out counts as 0.
-          const Variant number = name.isEmpty() ? Variant(0) : Variant(Trim(name.str()));
-          if (!IsNumeric(number) || std::abs(toNumber(number)) >= 2147483647.0)
-            Msg("请求错误！", "-1", 2);
-          query = sql::statement("select  * from zurva_user  where userid={}{}{}", sql::lng(number),
-                                 status, hidden);
-        } else if (eq(kind, "1")) {
-          query = sql::statement("select  * from zurva_user  where nickname='{}' {}{}", sql::text(Trim(name.str())),
-                                 status, hidden);
-        } else {
-          query = sql::statement("select  * from zurva_user  where zurvauser='{}' {}{}",
-                                 sql::text(Trim(name.str())), status, hidden);
-        }
-      } else {
-        // The condition the search handler kept in the session (SQL text it
-        // built itself); a visit without one finds nothing.
-        const std::string condition = Session()("iwhere").str();
-        if (!condition.empty())
-          query = sql::statement("select top 200 * from zurva_user  where {}{}{}{}grade desc,trust desc",
-                                 sql::verbatim(condition), status, hidden, sql::verbatim(sort.clause));
-      }
+      const std::optional<sql::Statement> query = steps.query(viewer, sort);
 
       db::Recordset rs;
       if (query) rs.Open(*query, conn, db::adOpenKeyset, db::adLockReadOnly);
@@ -197,28 +240,7 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
         result = out;
         return;
       }
-
-      rs.PageSize = adminView ? 20 : 6;
-      search::Paging paging;
-      paging.page = search::pageNumber(*this, Request()("Page"), rs.PageCount());
-      paging.pageCount = rs.PageCount();
-      paging.recordCount = rs.RecordCount();
-      paging.suffix = sort.suffix;
-      paging.script = Request().ServerVariables("SCRIPT_NAME").str();
-      rs.setAbsolutePage(paging.page);
-
-      out += search::pagingBar(*this, paging, search::BarPlace::Top);
-      if (paging.recordCount > 200) kTopHintRow.appendTo(out, {{"hint", trusted(kCapHint)}});
-      else kTopEmptyHintRow.appendTo(out);
-      if (adminView) kAdminTableTop.appendTo(out);
-      for (long shown = 0; shown < rs.PageSize && !rs.eof(); ++shown) {
-        out += adminView ? adminRow(*this, rs) : search::memberRow(*this, conn, rs, listViewer, width, height);
-        rs.MoveNext();
-      }
-      if (adminView) out += kAdminTableEnd;
-      kBottomBarTable.appendTo(out);
-      out += search::pagingBar(*this, paging, search::BarPlace::Bottom);
-      kClosing.appendTo(out, {{"hint", trusted(paging.recordCount >= 200 ? kCapHint : "")}});
+      steps.writeRows(rs, sort, width, height, out);
       rs.Close();
       result = out;
     });

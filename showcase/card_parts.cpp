@@ -46,7 +46,8 @@ bool showsThePhoto(const Variant& image) {
 }
 
 std::string ageText(std::string_view userdata) {
-  const std::optional<std::int32_t> year = wholeNumber(std::string_view(member::birthYearText(userdata)));
+  const std::optional<std::int32_t> year =
+      numbers::digits(std::string_view(member::birthYearText(userdata)));
   if (!year) return "";
   return std::to_string(Year(Now()) - *year);
 }
@@ -64,7 +65,7 @@ std::string introText(zurva& z, const Variant& aboutus, int length) {
 }
 
 std::string profileLink(zurva& z, std::int32_t member) {
-  return siteLink(z, "id_" + z.idasc(member).str() + "_por.html").str();
+  return unescapedSiteLink(z, "id_" + z.idasc(member).str() + "_por.html").str();
 }
 
 }  // namespace zurvafun::showcase

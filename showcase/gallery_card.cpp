@@ -6,8 +6,8 @@
 #include "framework/html.h"
 #include "framework/links.h"
 #include "framework/zurva.h"
+#include "profile/code_tables.h"
 #include "runtime/text.h"
-#include "showcase/card_labels.h"
 #include "showcase/showcase_list.h"
 
 namespace zurvafun::showcase {
@@ -96,9 +96,10 @@ void appendGalleryCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
 
   // The head photo by the member's privacy setting; a friend test only where
   // it can matter.
-  const Variant visibility = wholeNumber(m.ifphotolook).value_or(1);
-  const int iffriend =
-      eq(visibility, 3) && !viewer.guest ? friendFlag(conn, id, viewer.id, wholeNumber(visibility)) : 0;
+  const Variant visibility = numbers::digits(m.ifphotolook).value_or(1);
+  const int iffriend = eq(visibility, 3) && !viewer.guest
+                           ? friendFlag(conn, id, viewer.id, numbers::digits(visibility))
+                           : 0;
   const Variant image = headPhoto(z, viewer, id, m.smallphoto, visibility, iffriend, m.sex, width, height);
   const html::Html photo =
       showsThePhoto(image)
@@ -115,20 +116,25 @@ void appendGalleryCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
       {{"photo", photo},
        {"align", align},
        {"nickname", kNickname({{"profile", trusted(profile)}, {"nickname", m.nickname}})},
-       {"grade", kGrade({{"readybuy", siteLink(z, side == Side::Left ? "ReadyBuy.asp" : "ReadyBuy.html")},
+       {"grade", kGrade({{"readybuy", unescapedSiteLink(z, side == Side::Left ? "ReadyBuy.asp"
+                                                                              : "ReadyBuy.html")},
                          {"badge", trusted(z.dj(m.grade))}})},
-       {"trust", kTrust({{"xjrz", siteLink(z, "xjrz.asp")}, {"trust", m.trust}})},
-       {"photos", kPhotoCount({{"album", siteLink(z, "por_type_photo_id_" + token + ".html")},
-                               {"count", trusted(z.photonum(m.photo))}})},
-       {"facts", kFacts({{"sex", trusted(sexLabel(m.sex.str()))},
-                         {"age", ageText(userdata)},
-                         {"occupation", trusted(occupationLabel(m.field.str()))}})},
-       {"more", kMoreFacts({{"household", placeText(data.household)},
-                            {"marital", trusted(maritalLabel(data.marital))},
-                            {"education", trusted(educationLabel(data.education))},
-                            {"height", m.height},
-                            {"weight", m.weight}})},
-       {"looks", kLooks({{"looks", looksLabel(data.looks)}})},
+       {"trust", kTrust({{"xjrz", unescapedSiteLink(z, "xjrz.asp")}, {"trust", m.trust}})},
+       {"photos",
+        kPhotoCount({{"album", unescapedSiteLink(z, "por_type_photo_id_" + token + ".html")},
+                     {"count", trusted(z.photonum(m.photo))}})},
+       {"facts",
+        kFacts({{"sex", trusted(codes::labelOrEmpty(codes::kSex, m.sex.str()))},
+                {"age", ageText(userdata)},
+                {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, m.field.str()))}})},
+       {"more",
+        kMoreFacts(
+            {{"household", placeText(data.household)},
+             {"marital", trusted(codes::labelOrEmpty(codes::kMarital, data.marital))},
+             {"education", trusted(codes::labelOrEmpty(codes::kEducationShown, data.education))},
+             {"height", m.height},
+             {"weight", m.weight}})},
+       {"looks", kLooks({{"looks", codes::looksLabel(data.looks)}})},
        {"intro", kIntro({{"intro", trusted(introText(z, m.aboutus, 83))}})}});
 }
 

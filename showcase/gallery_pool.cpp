@@ -108,9 +108,7 @@ std::vector<Candidate> readCandidates(db::Connection& conn, const sql::Statement
 
 // The candidate statement narrowed to the members `ids`.
 sql::Statement onlyMembers(const sql::Statement& candidates, const std::vector<std::int32_t>& ids) {
-  std::string list;
-  for (const std::int32_t id : ids) list += (list.empty() ? "" : ",") + std::to_string(id);
-  return sql::statement("{} and userid in ({})", candidates, sql::verbatim(list));
+  return sql::statement("{} and userid in ({})", candidates, sql::numberList(ids));
 }
 
 // Pools kept at most: the home page's and one per region page visited; past

@@ -20,7 +20,6 @@
 #include "runtime/dates.h"
 #include "runtime/error.h"
 #include "runtime/text.h"
-#include "showcase/connection.h"
 #include "showcase/gallery_card.h"
 #include "showcase/gallery_pool.h"
 #include "showcase/guest_cards.h"
@@ -99,10 +98,9 @@ class GalleryCards {
   }
   void read(const std::vector<std::int32_t>& ids) {
     if (ids.empty()) return;
-    sql::Statement list = sql::statement("{}", ids.front());
-    for (std::size_t i = 1; i < ids.size(); ++i) list = sql::statement("{},{}", list, ids[i]);
     for (db::Recordset rs = conn_.Execute(sql::statement("select {} from zurva_user where userid in ({})",
-                                                         sql::verbatim(showcase::kGalleryColumns), list));
+                                                         sql::verbatim(showcase::kGalleryColumns),
+                                                         sql::numberList(ids)));
          !rs.eof(); rs.MoveNext()) {
       rows_.emplace(CLng(rs(0)), showcase::GalleryMember::read(rs));
     }
@@ -123,11 +121,8 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
                         const Variant& height) {
   return logged([&](Variant& result) {
     db::Connection conn;
-    if (!showcase::openForResult(conn, Response(), SqlLocalName, SqlUserName, SqlPassword,
-                                 SqlDatabaseName)) {
-      result = showcase::kConnectionFailed;
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
-    }
     trapOff([&] {
       std::string out = "    ";
 
@@ -135,7 +130,7 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
       // index among the province's entries (an entry "||||" is the whole
       // province).
       Region region;
-      const std::string database = db::databaseFile(SqlDatabaseName.str());
+      const std::string database = db::databaseKey({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()});
       if (!city.str().empty() || !city1.str().empty()) {
         // The settings row's maincitymenu, read again only when the row has changed.
         const std::shared_ptr<const regions::MenuTexts> menu = regions::menuTexts(conn, database);
@@ -143,8 +138,8 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
         // A record without its province field fails as reading the field does.
         if (!menu->mainComplete) raise(err::SubscriptOutOfRange);
         const std::vector<std::string>& provinces = menu->mainProvinces;
-        const std::optional<std::int32_t> p = showcase::wholeNumber(city);
-        const std::optional<std::int32_t> c = showcase::wholeNumber(city1);
+        const std::optional<std::int32_t> p = numbers::digits(city);
+        const std::optional<std::int32_t> c = numbers::digits(city1);
         if (!p || *p < 0 || *p >= std::int32_t(provinces.size()) || !c) {
           Msg("参数错误！", -1, 2);
           return;
@@ -162,7 +157,8 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
       const sql::Statement placed =
           home ? sql::verbatim("maincity='#'")
                : sql::statement("nextcity='{}'", sql::text(region.province + "#" + region.city));
-      const sql::Statement money = sql::verbatim(home ? "citymoney" : "nextcitymoney");
+      const sql::Statement money =
+          home ? sql::verbatim("citymoney") : sql::verbatim("nextcitymoney");
       const sql::Statement candidates = sql::statement(
           "select userid,{},case when {} then 1 else 0 end from zurva_user where ok=1{}"
           " and smallphoto like 'smallphoto%.jpg1' and ifclose=0 and ifdel=0 and iferro=0",

@@ -1,18 +1,8 @@
 #include "showcase/member_row.h"
 
 #include "framework/zurva.h"
-#include "showcase/connection.h"
 
 namespace zurvafun::showcase {
-
-bool openForMember(zurva& z, const Viewer& viewer, db::Connection& conn, host::Response& response,
-                   const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
-                   const Variant& SqlDatabaseName, Variant& result) {
-  if (!viewer.isMember()) z.Msg("非法操作", "-2", 2);
-  if (openForResult(conn, response, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return true;
-  result = kConnectionFailed;
-  return false;
-}
 
 db::Recordset memberRow(zurva& z, const Viewer& viewer, db::Connection& conn,
                         const sql::Statement& columns, const NoRowAnswer& noRow) {

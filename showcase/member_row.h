@@ -5,21 +5,12 @@
 #include "db/db.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
-#include "host/host.h"
 
 namespace zurvafun {
 class zurva;
 }
 
 namespace zurvafun::showcase {
-
-// The start of a member-area method that answers with its result: a guest
-// gets "非法操作" through Msg (the request ends); a database that cannot be
-// opened ends the response, `result` becomes the connection error text and
-// the answer is false.
-bool openForMember(zurva& z, const Viewer& viewer, db::Connection& conn, host::Response& response,
-                   const Variant& SqlLocalName, const Variant& SqlUserName, const Variant& SqlPassword,
-                   const Variant& SqlDatabaseName, Variant& result);
 
 // How a method answers a member cookie that names no row: a message box
 // through Msg, which ends the request.

@@ -36,13 +36,13 @@ showcase::ShowcaseViewer showcaseViewer(const Viewer& viewer, db::Connection& co
   showcase::ShowcaseViewer v;
   v.guest = Trim(viewer.member("username").str()).empty();
   if (v.guest) return v;
-  v.sex = showcase::wholeNumber(viewer.member("sex"));
+  v.sex = numbers::digits(viewer.member("sex"));
   if (const std::optional<std::int32_t> id = viewer.memberNumber()) {
     db::Recordset row =
         conn.Execute(sql::statement("select userdata from zurva_user where userid={}", *id));
     if (!row.eof() && !row(0).isNull()) {
       const std::optional<std::int32_t> year =
-          showcase::wholeNumber(std::string_view(member::birthYearText(row(0).str())));
+          numbers::digits(std::string_view(member::birthYearText(row(0).str())));
       if (year) v.age = Year(Now()) - *year;
     }
   }
@@ -93,7 +93,7 @@ Variant zurva::myshow(const Variant& SqlLocalName, const Variant& SqlUserName,
     }
 
     // 2 large cards, 1 vertical, anything else (3 in a row of its own) horizontal.
-    const std::optional<std::int32_t> code = showcase::wholeNumber(stype);
+    const std::optional<std::int32_t> code = numbers::digits(stype);
     const char* layout = code == 2 ? "large" : code == 1 ? "vertical" : "horizontal";
     const showcase::CardViewer cardViewer = showcase::cardViewer(viewer);
     // A guest's cards depend on nothing but the entry, the settings, the
@@ -102,7 +102,7 @@ Variant zurva::myshow(const Variant& SqlLocalName, const Variant& SqlUserName,
     std::shared_ptr<const GuestCache::Pieces> cache;
     if (cardViewer.guest) {
       const bool large = code == 2;
-      const std::string database = db::databaseFile(SqlDatabaseName.str());
+      const std::string database = db::databaseKey({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()});
       cache = (large ? showcase::largeCards() : showcase::compactCards())
                   .under({database, large ? data_versions::members(conn, database) : std::nullopt,
                           settings, int(Year(Now()))});

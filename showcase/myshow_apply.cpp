@@ -66,9 +66,9 @@ Variant zurva::myshow_apply(const Variant& SqlLocalName, const Variant& SqlUserN
                             const Variant& SqlPassword, const Variant& SqlDatabaseName) {
   return untrapped([&](Variant& result) {
     const Viewer viewer(Request());
+    if (!viewer.isMember()) Msg("非法操作", "-2", 2);
     db::Connection conn;
-    if (!showcase::openForMember(*this, viewer, conn, Response(), SqlLocalName, SqlUserName, SqlPassword,
-                                 SqlDatabaseName, result))
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
     db::Recordset row =
         showcase::memberRow(*this, viewer, conn, sql::verbatim("emoney,moneytime,iflianxi,userbz"),
@@ -79,13 +79,13 @@ Variant zurva::myshow_apply(const Variant& SqlLocalName, const Variant& SqlUserN
     const member::Range ages = member::readUserBz(row("userbz").str()).range(member::kAgeRange);
 
     std::string form;
-    kFormTop.appendTo(form, {{"save", siteLink(*this, "save.asp")},
+    kFormTop.appendTo(form, {{"save", unescapedSiteLink(*this, "save.asp")},
                              {"nickname", viewer.member("nickname")},
                              {"balance", balance},
-                             {"history", siteLink(*this, "History.html")}});
+                             {"history", unescapedSiteLink(*this, "History.html")}});
     if (showcase::freeDaysPending(row("moneytime"))) {
       kFreeDays.appendTo(form, {{"days", row("iflianxi")},
-                                {"free", siteLink(*this, "action_free_save.html")}});
+                                {"free", unescapedSiteLink(*this, "action_free_save.html")}});
     }
     kOrder.appendTo(form, {{"today", trusted(FormatDT(Now(), 5))},
                            {"balance", balance},

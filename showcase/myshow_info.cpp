@@ -24,9 +24,9 @@ Variant zurva::myshow_info(const Variant& SqlLocalName, const Variant& SqlUserNa
                            const Variant& SqlPassword, const Variant& SqlDatabaseName) {
   return untrapped([&](Variant& result) {
     const Viewer viewer(Request());
+    if (!viewer.isMember()) Msg("非法操作", "-2", 2);
     db::Connection conn;
-    if (!showcase::openForMember(*this, viewer, conn, Response(), SqlLocalName, SqlUserName, SqlPassword,
-                                 SqlDatabaseName, result))
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
     db::Recordset row = showcase::memberRow(
         *this, viewer, conn,
@@ -67,7 +67,7 @@ Variant zurva::myshow_info(const Variant& SqlLocalName, const Variant& SqlUserNa
     if (row("ifsmallphoto").str() != "1") {
       box += "onClick=javescript:alert('您还没有个人形象照！');";
     } else {
-      box += "onClick=javescript:location='" + siteLink(*this, "Apply.html").str() + "';";
+      box += "onClick=javescript:location='" + unescapedSiteLink(*this, "Apply.html").str() + "';";
     }
     box += " type=button value=开始申请> ";
     box += "                  （无形象照者不能申请）";

@@ -8,8 +8,8 @@
 #include "framework/links.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
+#include "profile/code_tables.h"
 #include "runtime/text.h"
-#include "showcase/card_labels.h"
 
 namespace zurvafun::showcase {
 
@@ -127,13 +127,13 @@ constexpr std::string_view kHorizontalClose = "</td><td width=\"10\"></td>\r\n";
 // The visibility code of field 9 (blanks trimmed); 1 (everybody) when it is
 // not a number.
 Variant visibilityOf(const ShowcaseEntry& entry) {
-  return wholeNumber(std::string_view(Trim(entry.fields[9]))).value_or(1);
+  return numbers::digits(std::string_view(Trim(entry.fields[9]))).value_or(1);
 }
 
 // A field the vertical layout passes on as a whole number: the number, or the
 // text as stored when it is none.
 Variant asNumber(const std::string& field) {
-  const std::optional<std::int32_t> n = wholeNumber(std::string_view(field));
+  const std::optional<std::int32_t> n = numbers::digits(std::string_view(field));
   return n ? Variant(*n) : Variant(field);
 }
 
@@ -144,7 +144,7 @@ html::Html incomeText(zurva& z, int iffriend, const std::string& pay) {
   // ifshow escapes the value it shows, so only its notices start with a tag.
   if (shown.starts_with("<font")) return trusted(shown);
   if (shown.empty()) return {};
-  return trusted(incomeLabel(Left(shown, Len(shown) - 1)));
+  return trusted(codes::labelOrEmpty(codes::kIncome, Left(shown, Len(shown) - 1)));
 }
 
 }  // namespace
@@ -158,40 +158,43 @@ void appendLargeCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
   if (row.eof()) return;  // the member is gone: no card
   const auto& f = entry.fields;
   const Variant visibility = visibilityOf(entry);
-  const int iffriend = viewer.guest ? 0 : friendFlag(conn, id, viewer.id, wholeNumber(visibility));
+  const int iffriend =
+      viewer.guest ? 0 : friendFlag(conn, id, viewer.id, numbers::digits(visibility));
   const Variant photo =
       headPhoto(z, viewer, id, Variant(Trim(f[8])), visibility, iffriend, Variant(f[0]), width, height);
   const std::string token = z.idasc(id).str();
-  const std::optional<std::int32_t> grade = wholeNumber(std::string_view(f[4]));
+  const std::optional<std::int32_t> grade = numbers::digits(std::string_view(f[4]));
   const member::UserData data = member::readUserData(f[2]);
   const std::string native = data.nativeRegion.empty() ? "" : "祖籍" + data.nativeRegion;
 
   kLargeTop.appendTo(out, {{"width", width},
                            {"profile", trusted(profileLink(z, id))},
                            {"photo", trusted(photo)},
-                           {"por", siteLink(z, "por.asp?id=" + token)},
+                           {"por", unescapedSiteLink(z, "por.asp?id=" + token)},
                            {"nickname", f[3]},
-                           {"readybuy", siteLink(z, "ReadyBuy.asp")},
+                           {"readybuy", unescapedSiteLink(z, "ReadyBuy.asp")},
                            {"grade", trusted(z.dj(grade ? Variant(*grade) : Variant::null()))},
-                           {"xjrz", siteLink(z, "xjrz.asp")},
+                           {"xjrz", unescapedSiteLink(z, "xjrz.asp")},
                            {"trust", f[5]}});
-  kLargeFacts.appendTo(out, {{"sex", trusted(sexLabel(f[0]))},
-                             {"age", ageText(f[2])},
-                             {"occupation", trusted(occupationLabel(f[7]))},
-                             {"household", placeText(data.household)},
-                             {"marital", trusted(maritalLabel(data.marital))},
-                             {"education", trusted(educationLabel(data.education))},
-                             {"height", row("height_")},
-                             {"weight", row("weight_")},
-                             {"native", native},
-                             {"looks", looksLabel(data.looks)},
-                             {"intro", trusted(introText(z, row("aboutus"), 200))}});
+  kLargeFacts.appendTo(
+      out, {{"sex", trusted(codes::labelOrEmpty(codes::kSex, f[0]))},
+            {"age", ageText(f[2])},
+            {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, f[7]))},
+            {"household", placeText(data.household)},
+            {"marital", trusted(codes::labelOrEmpty(codes::kMarital, data.marital))},
+            {"education", trusted(codes::labelOrEmpty(codes::kEducationShown, data.education))},
+            {"height", row("height_")},
+            {"weight", row("weight_")},
+            {"native", native},
+            {"looks", codes::looksLabel(data.looks)},
+            {"intro", trusted(introText(z, row("aboutus"), 200))}});
   const std::string m = std::to_string(id);
-  kLargeActions.appendTo(out, {{"sendmsg", siteLink(z, "sendmsg.asp?userid=" + m)},
-                               {"addfriends", siteLink(z, "userid_" + m + "_addfriends.html")},
-                               {"wink", siteLink(z, "love1.asp?userid=" + m + "&submitok=ww")},
-                               {"favourite", siteLink(z, "sc.asp?userid=" + m)},
-                               {"nosou", siteLink(z, "nosou.asp?id=" + m)}});
+  kLargeActions.appendTo(out,
+                         {{"sendmsg", unescapedSiteLink(z, "sendmsg.asp?userid=" + m)},
+                          {"addfriends", unescapedSiteLink(z, "userid_" + m + "_addfriends.html")},
+                          {"wink", unescapedSiteLink(z, "love1.asp?userid=" + m + "&submitok=ww")},
+                          {"favourite", unescapedSiteLink(z, "sc.asp?userid=" + m)},
+                          {"nosou", unescapedSiteLink(z, "nosou.asp?id=" + m)}});
 }
 
 void appendCompactCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
@@ -201,22 +204,24 @@ void appendCompactCard(zurva& z, db::Connection& conn, const CardViewer& viewer,
   const auto& f = entry.fields;
   const bool vertical = layout == Layout::Vertical;
   const Variant visibility = visibilityOf(entry);
-  const int iffriend = viewer.guest ? 0 : friendFlag(conn, id, viewer.id, wholeNumber(visibility));
+  const int iffriend =
+      viewer.guest ? 0 : friendFlag(conn, id, viewer.id, numbers::digits(visibility));
   const Variant photo = headPhoto(z, viewer, id, Variant(vertical ? Trim(f[8]) : f[8]), visibility,
                                   iffriend, vertical ? asNumber(f[0]) : Variant(f[0]), width, height);
   const member::UserData data = member::readUserData(f[2]);
 
   if (!vertical) out += kHorizontalOpen;
-  kCompactCard.appendTo(out, {{"profile", trusted(profileLink(z, id))},
-                              {"photo", trusted(photo)},
-                              {"nickname", f[3]},
-                              {"xjrz", siteLink(z, "xjrz.asp")},
-                              {"trust", vertical ? asNumber(f[5]) : Variant(f[5])},
-                              {"residence", placeText(data.residence)},
-                              {"age", ageText(f[2])},
-                              {"education", trusted(educationLabel(data.education))},
-                              {"occupation", trusted(occupationLabel(f[7]))},
-                              {"income", incomeText(z, iffriend, f[6])}});
+  kCompactCard.appendTo(
+      out, {{"profile", trusted(profileLink(z, id))},
+            {"photo", trusted(photo)},
+            {"nickname", f[3]},
+            {"xjrz", unescapedSiteLink(z, "xjrz.asp")},
+            {"trust", vertical ? asNumber(f[5]) : Variant(f[5])},
+            {"residence", placeText(data.residence)},
+            {"age", ageText(f[2])},
+            {"education", trusted(codes::labelOrEmpty(codes::kEducationShown, data.education))},
+            {"occupation", trusted(codes::labelOrEmpty(codes::kOccupation, f[7]))},
+            {"income", incomeText(z, iffriend, f[6])}});
   out += vertical ? kVerticalSpacer : kHorizontalClose;
 }
 

@@ -10,31 +10,6 @@
 
 namespace zurvafun::showcase {
 
-std::optional<std::int32_t> wholeNumber(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  const bool negative = !text.empty() && text.front() == '-';
-  if (negative) text.remove_prefix(1);
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  long long n = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  if (negative) n = -n;
-  if (n < std::numeric_limits<std::int32_t>::min() || n > std::numeric_limits<std::int32_t>::max())
-    return std::nullopt;
-  return std::int32_t(n);
-}
-
-std::optional<std::int32_t> wholeNumber(const Variant& value) {
-  if (value.isString()) return wholeNumber(std::string_view(value.stringValue()));
-  if (!value.isNumber() || value.type() == VarType::Boolean) return std::nullopt;
-  const double n = toNumber(value);
-  if (n != std::floor(n) || std::abs(n) > 2147483647.0) return std::nullopt;
-  return std::int32_t(n);
-}
-
 std::vector<ShowcaseEntry> readShowcaseList(std::string_view list) {
   std::vector<ShowcaseEntry> entries;
   std::unordered_set<std::int32_t> listed;
@@ -43,7 +18,7 @@ std::vector<ShowcaseEntry> readShowcaseList(std::string_view list) {
   for (std::size_t i = 1; i < items.size(); ++i) {
     const std::vector<std::string> parts = Split(items[i], "@");
     if (parts.size() < 1 + kEntryFields) continue;
-    const std::optional<std::int32_t> member = wholeNumber(std::string_view(parts[0]));
+    const std::optional<std::int32_t> member = numbers::digits(std::string_view(parts[0]));
     if (!member || *member <= 0 || !listed.insert(*member).second) continue;
     ShowcaseEntry entry;
     entry.id = parts[0];
@@ -78,13 +53,13 @@ std::shared_ptr<const std::vector<ShowcaseEntry>> showcaseEntries(
 
 bool suits(const ShowcaseEntry& entry, const ShowcaseViewer& viewer) {
   if (viewer.guest) return true;
-  const std::optional<std::int32_t> sex = wholeNumber(std::string_view(entry.fields[0]));
+  const std::optional<std::int32_t> sex = numbers::digits(std::string_view(entry.fields[0]));
   if (!viewer.sex || !sex || *sex != 1153 - *viewer.sex) return false;
   if (!viewer.age) return true;
   const std::vector<std::string> range = Split(entry.fields[1], "-");
   if (range.size() != 2) return false;
-  const std::optional<std::int32_t> from = wholeNumber(std::string_view(range[0]));
-  const std::optional<std::int32_t> to = wholeNumber(std::string_view(range[1]));
+  const std::optional<std::int32_t> from = numbers::digits(std::string_view(range[0]));
+  const std::optional<std::int32_t> to = numbers::digits(std::string_view(range[1]));
   return from && to && *from <= *viewer.age && *to >= *viewer.age;
 }
 
@@ -95,7 +70,8 @@ std::vector<long> rotate(long candidates, long count, std::string& memory, const
   for (std::size_t at = 0; at <= memory.size();) {
     std::size_t end = memory.find(',', at);
     if (end == std::string::npos) end = memory.size();
-    const std::optional<std::int32_t> p = wholeNumber(std::string_view(memory).substr(at, end - at));
+    const std::optional<std::int32_t> p =
+        numbers::digits(std::string_view(memory).substr(at, end - at));
     if (p && *p >= 1 && *p <= candidates && !shown[std::size_t(*p)]) {
       shown[std::size_t(*p)] = true;
       cycle.push_back(*p);

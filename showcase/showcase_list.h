@@ -1,6 +1,8 @@
 // The promoted-member list of the showcase (application value zurva_myshow),
 // the choice of the entries that suit a viewer, and the rotation that lets
-// repeated views show every entry before one comes again.
+// repeated views show every entry before one comes again. The numbers of the
+// list, and those the showcase pages take from a request, are read as plain
+// whole numbers (framework/numbers.h's numbers::digits).
 //
 // The list: entries each introduced by a comma (",e1,e2,e3"); an entry is the
 // member number and ten fields joined by "@":
@@ -18,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/numbers.h"
 #include "framework/site_settings.h"
 #include "runtime/variant.h"
 
@@ -30,12 +33,6 @@ struct ShowcaseEntry {
   std::int32_t member = 0;  // its value
   std::array<std::string, kEntryFields> fields;
 };
-
-// A whole number written in decimal digits (surrounding blanks and a leading
-// "-" allowed) that fits 32 bits, or a number value without a fraction;
-// std::nullopt for anything else.
-std::optional<std::int32_t> wholeNumber(std::string_view text);
-std::optional<std::int32_t> wholeNumber(const Variant& value);
 
 // The entries of the list text, in list order. An entry without a positive
 // member number or with fewer than ten fields is left out, and so is a second

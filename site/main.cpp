@@ -1,8 +1,9 @@
 // zurva-serve --config FILE [--port N] [--data DIR]
 //
 // Serves the demo site: reads the configuration, creates and seeds the demo
-// database on first run, binds, prints the address and serves until SIGINT
-// or SIGTERM.
+// database on first run (and adds the columns a database of an earlier
+// version lacks), binds, prints the address and serves until SIGINT or
+// SIGTERM.
 #include <malloc.h>
 
 #include <pthread.h>
@@ -78,15 +79,40 @@ int run(int argc, char** argv) {
   if (config.selfTestPages) site::registerSelfTestPages(server.pages());
   server.bind();
 
-  db::configure(db::Config{data, config.databaseServerName, config.databaseUser, config.databasePassword,
-                           config.SqlDatabaseName, ""});
-  const std::string database = db::databaseFile(config.SqlDatabaseName);
-  if (!fs::exists(database)) {
-    std::cerr << "zurva-serve: creating the demo database " << database << " (" << config.demoMembers
-              << " members)\n";
-    seed::createDemoDatabase(database, config.demoMembers, config.demoSeed);
+  db::Config dbConfig{data, config.databaseServerName, config.databaseUser, config.databasePassword,
+                      config.SqlDatabaseName, "", {}};
+  for (const serve::DatabaseServer& s : config.databaseServers)
+    dbConfig.servers.push_back({s.name, s.host, s.port, s.sslmode, ""});
+  db::configure(std::move(dbConfig));
+  const db::ConnectionParams params{config.SqlLocalName, config.SqlUserName, config.SqlPassword,
+                                    config.SqlDatabaseName};
+  if (db::serverNamed(config.SqlLocalName)) {
+    // On a server the database is made, or given its schema, by its first
+    // open; an empty one is seeded from a demo file made for it.
+    db::Connection conn;
+    if (!conn.Open(params)) {
+      std::cerr << "zurva-serve: cannot open the database " << config.SqlDatabaseName << " on "
+                << config.SqlLocalName << "\n";
+      return 1;
+    }
+    if (conn.Execute("select count(*) from zurva_user")(0).str() == "0") {
+      const std::string file = (fs::path(data) / ("seed-" + config.SqlDatabaseName + ".db")).string();
+      std::cerr << "zurva-serve: seeding the demo database " << config.SqlDatabaseName << " on "
+                << config.SqlLocalName << " (" << config.demoMembers << " members)\n";
+      fs::remove(file);
+      seed::createDemoDatabase(file, config.demoMembers, config.demoSeed);
+      db::copyDatabase(file, params);
+      fs::remove(file);
+    }
   } else {
-    seed::updateSchema(database);
+    const std::string database = db::databaseFile(config.SqlDatabaseName);
+    if (!fs::exists(database)) {
+      std::cerr << "zurva-serve: creating the demo database " << database << " (" << config.demoMembers
+                << " members)\n";
+      seed::createDemoDatabase(database, config.demoMembers, config.demoSeed);
+    } else {
+      seed::updateSchema(database);
+    }
   }
   site::writeDemoPictures(config.documentRoot, {config.SqlLocalName, config.SqlUserName,
                                                 config.SqlPassword, config.SqlDatabaseName});

@@ -29,6 +29,10 @@ inline const std::vector<std::string_view> kAlbumScripts = {"/members.js"};
 inline constexpr long kDemoPictureMembers = 3000;
 void writeDemoPictures(const std::string& documentRoot, const db::ConnectionParams& params);
 
+// The picture files of "/up_article/", "/mup_article/" and "/smallphoto/"
+// go out only to whom the album rule shows them (site/photo_files.cpp).
+void guardPhotoFolders(serve::PageRegistry& pages);
+
 // The photo manager's pages: "/userphoto.asp", "/admin_userphoto.asp" (and
 // the read-back pages of its static links), "/upload.asp",
 // "/photoaction.asp", the administrator's login, logout and approval pages.

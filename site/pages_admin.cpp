@@ -12,9 +12,11 @@
 #include "framework/escape.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
+#include "runtime/text.h"
 #include "site/profile_pages.h"
 #include "site/profile_store.h"
 #include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -59,6 +61,7 @@ void loginPage(serve::PageContext& p) {
   zurva z;
   const bool posting = !p.Request.Form.keys().empty();
   if (posting) {
+    requireSitePost(z, p);
     const AdministratorLogin& login = configuredLogin();
     const std::string name = p.Request.Form("admin_name").str();
     const std::string password = p.Request.Form("admin_password").str();
@@ -73,6 +76,8 @@ void loginPage(serve::PageContext& p) {
       return;
     }
   }
+  // A refused login answers 403, so that each one stands out in the access log.
+  if (posting) p.Response.Status = 403;
   SitePage page(z, p, {.title = "管理员登录"});
   if (posting) page.note("管理员名称或密码不正确。", "bg_l");
   if (configuredLogin().password.empty()) page.note("本站未设置管理员密码，管理员登录已关闭。");
@@ -81,6 +86,8 @@ void loginPage(serve::PageContext& p) {
 }
 
 void logoutPage(serve::PageContext& p) {
+  zurva z;
+  confirmBeforeActing(z, p, {.title = "退出管理", .question = "确定退出管理吗？"});
   expireCookie(p, "zurva_admin");
   p.Response.Redirect("/admin/login.asp");
 }
@@ -95,7 +102,7 @@ constexpr std::string_view kAdministration = R"(    <table class="bk" cellspacin
       <tr><td class="bg_l">会员资料</td><td><form method="get" action="/admin/editinfo.asp" style="margin:0">会员编号：<input type="text" name="userid" size="8"> <input type="submit" value="修改资料">　<a href="/admin/editinfo.asp?userid=1">修改 1 号会员的资料</a></form></td></tr>
       <tr><td class="bg_l">查找会员</td><td><a href="/admin/result.asp">会员列表与单项查找</a>（按编号、昵称或登录名；可查看、编辑）</td></tr>
       <tr><td class="bg_l">会员相册</td><td><a href="/admin_userphoto.asp">会员相册管理</a>　<a href="/photocheck.asp">待审核照片</a></td></tr>
-      <tr><td class="bg_l">退出</td><td><a href="/admin/logout.asp">退出管理</a></td></tr>
+      <tr><td class="bg_l">退出</td><td>{LOGOUT}</td></tr>
     </table>
 )";
 
@@ -104,7 +111,8 @@ void indexPage(serve::PageContext& p) {
   requireAdministrator(z, p);
   SitePage page(z, p, {.title = "管理首页"});
   page.note("管理员：" + p.Request.Cookies("zurva_admin")("admin_name").str());
-  p.Response.Write(kAdministration);
+  const std::string logout = postButton(z, "/admin/logout.asp", "退出管理");
+  p.Response.Write(Replace(kAdministration, "{LOGOUT}", logout));
   page.end();
 }
 
@@ -146,6 +154,7 @@ void resultPage(serve::PageContext& p) {
 // The save page of the administrator's form: the member the form names.
 void savePage(serve::PageContext& p) {
   zurva z;
+  requireSitePost(z, p);
   requireAdministrator(z, p);
   const Variant id = p.Request.Form("id");
   long userid = 0;
@@ -176,7 +185,8 @@ void setAdministratorLogin(std::string name, std::string password) {
 
 void registerAdministratorPages(serve::PageRegistry& pages) {
   pages.add("/admin/login.asp", loginPage);
-  pages.add("/admin/admin_login.asp", loginPage);  // where the component's time-out line links
+  // Where the component's time-out line links: the same login, limited as it is.
+  pages.alias("/admin/admin_login.asp", "/admin/login.asp");
   pages.add("/admin/logout.asp", logoutPage);
   pages.add("/admin/index.asp", indexPage);
   pages.add("/admin/editinfo.asp", editPage);

@@ -6,7 +6,8 @@
 //             msgfal, the send frame), "/messageshow.asp", "/messagesend.asp"
 //             (stores a message as the site's send page does);
 //   poll      the poll box on the home page (writePollBox), "/vote.asp" (the
-//             vote page and, with stype=view, the results);
+//             vote page and, with stype=view, the results): one vote per
+//             member and poll, and per browser for guests;
 //   gifts     "/present.asp" (the catalogue), "/sendpresent.asp" (the gift
 //             form, slw), "/sendsave.asp" (its handler, slw_action),
 //             "/smsgateway.asp" (a stand-in SMS gateway that accepts
@@ -14,11 +15,14 @@
 //   parties   pages_party.cpp.
 #include "site/pages_interaction.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "framework/escape.h"
 #include "framework/site_settings.h"
@@ -27,6 +31,7 @@
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "site/pages.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -103,12 +108,15 @@ void conversation(serve::PageContext& p) {
 <html>
 <head>
 <meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>与 )" + htmlEscape(*nickname) + " 的对话 - " + htmlEscape(siteName(p)) + R"(</title>
+<title>与 )" + htmlEscape(*nickname) +
+                   " 的对话 - " + htmlEscape(siteName(p)) + R"(</title>
 </head>
 <frameset rows="*,0,150" border="0">
   <frame name="showc" src="/messageshow.asp">
-  <frame name="msg" src=")" + siteLink(z, "userid_" + id + "_msgfal.html") + R"(">
-  <frame name="send" src=")" + siteLink(z, "messagesend.asp?userid=" + id) + R"(">
+  <frame name="msg" src=")" +
+                   escapedSiteLink(z, "userid_" + id + "_msgfal.html") + R"(">
+  <frame name="send" src=")" +
+                   escapedSiteLink(z, "messagesend.asp?userid=" + id) + R"(">
 </frameset>
 </html>
 )");
@@ -131,6 +139,8 @@ void messageFrame(serve::PageContext& p) {
 // The send frame: the form, and storing what it posts.
 void sendMessage(serve::PageContext& p) {
   zurva z;
+  const bool sending = eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST");
+  if (sending) requireSitePost(z, p);
   const auto me = loggedInMember(p);
   SitePage page(z, p, {.title = "发送短信", .frame = Frame::Inner});
   const auto other = numberOf(p.Request("userid"));
@@ -141,7 +151,7 @@ void sendMessage(serve::PageContext& p) {
     return;
   }
   std::string note;
-  if (eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST")) {
+  if (sending) {
     const std::string content = p.Request.Form("content").str();
     const bool blacklisted =
         !conn.Execute("select id from Friends where (userid=? and senduserid=? or senduserid=? and userid=?) and ifhmd=1",
@@ -159,10 +169,12 @@ void sendMessage(serve::PageContext& p) {
     }
   }
   const std::string id = std::to_string(*other);
-  p.Response.Write(R"(<form method="post" action=")" + siteLink(z, "messagesend.asp?userid=" + id) + R"(">
+  p.Response.Write(
+      R"(<form method="post" action=")" + escapedSiteLink(z, "messagesend.asp?userid=" + id) + R"(">
 <textarea name="content" rows="4" cols="70"></textarea><br>
-<input type="submit" value="发送"> )" + htmlEscape(note) + " " +
-                   siteAnchor(z, "msgfal.asp?userid=" + id + "&menu=all", "查看全部记录", "target=\"msg\"") + R"(
+<input type="submit" value="发送"> )" +
+      htmlEscape(note) + " " +
+      siteAnchor(z, "msgfal.asp?userid=" + id + "&menu=all", "查看全部记录", "target=\"msg\"") + R"(
 </form>
 )");
   page.end();
@@ -170,12 +182,48 @@ void sendMessage(serve::PageContext& p) {
 
 // ------------------------------------------------------------------ poll
 
-// Votes of the demo's polls since the server started: (poll, option) -> votes.
+// Votes of the demo's polls since the server started: (poll, option) ->
+// votes, and the members who voted in each poll.
 std::mutex gVotesMutex;
 std::map<std::pair<long, int>, long> gVotes;
+std::set<std::pair<long, std::int32_t>> gVoters;
+
+// The polls a browser voted in, their numbers joined by "," ("1,3"): a
+// cookie the host signs, so a guest cannot make it forget a vote (only drop
+// it, as a new browser would).
+constexpr const char* kVotedCookie = "zurva_vote";
+constexpr long kVotedCookieDays = 365;
+
+// Counts the vote of the visitor for `choice` in poll `pollId`, unless he
+// voted in it already: a member by his number, a guest by his browser's
+// cookie. The cookie is written either way. True when it was counted.
+bool countVote(serve::PageContext& p, long pollId, int choice) {
+  const std::optional<std::int32_t> member = loggedInMember(p);
+  std::vector<std::string> voted = Split(p.Request.Cookies(kVotedCookie)().str(), ",");
+  const std::string poll = std::to_string(pollId);
+  const bool browserVoted = std::find(voted.begin(), voted.end(), poll) != voted.end();
+  bool counted = false;
+  {
+    std::lock_guard lock(gVotesMutex);
+    counted = member ? gVoters.insert({pollId, *member}).second : !browserVoted;
+    if (counted) ++gVotes[{pollId, choice}];
+  }
+  if (!browserVoted) {
+    voted.push_back(poll);
+    host::ResponseCookie& cookie = p.Response.Cookies(kVotedCookie);
+    cookie = Join(voted, ",");
+    cookie.Path = "/";
+    cookie.Expires = DateAdd("d", kVotedCookieDays, Now());
+  }
+  return counted;
+}
 
 void votePage(serve::PageContext& p) {
   zurva z;
+  // The poll box posts a vote; any other request shows the results.
+  const bool voting = eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST") &&
+                      !eq(p.Request.QueryString("stype"), "view");
+  if (voting) requireSitePost(z, p);
   db::Connection conn = openDatabase(p);
   db::Recordset poll = conn.Execute("select * from vote where IsChecked=1 order by id");
   // The poll box opens the vote and its results in windows of their own.
@@ -187,16 +235,16 @@ void votePage(serve::PageContext& p) {
   }
   const long pollId = CLng(poll("id"));
   auto optionText = [&](int n) { return poll("Select" + std::to_string(n)).str(); };
-  if (!eq(p.Request.QueryString("stype"), "view")) {
+  if (voting) {
     const auto choice = numberOf(p.Request.Form("Options"));
     if (!choice || *choice < 1 || *choice > 8 || optionText(*choice).empty()) {
       page.note("请选择一个选项。");
       page.end();
       return;
     }
-    std::lock_guard lock(gVotesMutex);
-    ++gVotes[{pollId, *choice}];
-    p.Response.Write("    <p>感谢您的投票！</p>\n");
+    p.Response.Write(countVote(p, pollId, *choice)
+                         ? "    <p>感谢您的投票！</p>\n"
+                         : "    <p>您已经投过票了，每人只能投一票。</p>\n");
   }
   p.Response.Write("    <p><b>" + htmlEscape(poll("Title").str()) + "</b></p>\n    <table class=\"bk\" cellpadding=\"4\">\n");
   for (int n = 1; n <= 8; ++n) {
@@ -254,6 +302,7 @@ void giftForm(serve::PageContext& p) {
 
 void sendGift(serve::PageContext& p) {
   zurva z;
+  requireSitePost(z, p);
   // The price of one SMS notice, the site's name and address: site settings.
   const auto settings = siteSettings(p.Application);
   SitePage page(z, p, {.title = "赠送礼物", .frame = Frame::Window});

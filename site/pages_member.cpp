@@ -1,10 +1,17 @@
 // The member pages: the login form and its handler (which takes the form
-// only from a page of the site), the member home and the logout.
+// only from a page of the site), the member home and the logout (a POST from
+// the member bar), and the check before every page that drops a member
+// cookie whose login has ended.
 //
-// The login handler hands a verified member to the forum with a form that
-// posts itself to "bbs/action_chk_login.html", which the site's link scheme
-// reads as "/bbs/login.asp?action=chk". The forum is a separate package; its
-// stand-in here only sends the member on to the member home.
+// The login form offers a browser's remembered login: the login name filled
+// in, the remember-me box ticked, and the password not needed while the
+// token of the remember-me cookie still holds (framework/member_logins.h).
+//
+// A site with a forum (the application value zurva_forum "1") has the login
+// handler hand a verified member to it with a form that posts itself to
+// "bbs/action_chk_login.html", which the site's link scheme reads as
+// "/bbs/login.asp?action=chk". The forum is a separate package; its stand-in
+// here only sends the member on to the member home.
 //
 // The member home is the member's hub: his profile and photos, his saved
 // search, his messages, the gifts he received, the parties he organises and
@@ -12,10 +19,14 @@
 #include <string>
 
 #include "framework/escape.h"
+#include "framework/html.h"
+#include "framework/member_logins.h"
+#include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "profile/member_record.h"
 #include "site/pages.h"
 #include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -24,24 +35,57 @@ namespace {
 constexpr std::string_view kMemberHome = "/indexw.asp";
 
 // The login form; the field meanings are those of chklogin.
-constexpr std::string_view kLoginForm = R"(    <form name="login" method="post" action="/chklogin.asp">
+constexpr html::Fragment kLoginForm =
+    R"(    <form name="login" method="post" action="/chklogin.asp">
     <table cellspacing="1" cellpadding="4">
       <tr><td>登录方式：</td><td><select name="log_type">
-        <option value="1" selected>按登录名（电子邮箱）</option>
-        <option value="2">按昵称</option>
+        <option value="1"{{byAccount}}>按登录名（电子邮箱）</option>
+        <option value="2"{{byNickname}}>按昵称</option>
       </select></td></tr>
-      <tr><td>用户名：</td><td><input type="text" name="username" size="30"></td></tr>
-      <tr><td>密　码：</td><td><input type="password" name="password" size="30"></td></tr>
-      <tr><td>&nbsp;</td><td><label><input type="checkbox" name="inpass" value="1"> 记住我（31 天）</label></td></tr>
+      <tr><td>用户名：</td><td><input type="text" name="username" size="30" value="{{user}}"></td></tr>
+      <tr><td>密　码：</td><td><input type="password" name="password" size="30">{{remembered}}</td></tr>
+      <tr><td>&nbsp;</td><td><label><input type="checkbox" name="inpass" value="1"{{remember}}> 记住我（31 天）</label></td></tr>
       <tr><td>&nbsp;</td><td><input type="submit" value="登 录"></td></tr>
     </table>
     </form>
 )";
+constexpr std::string_view kRememberedNote = "　已记住您的登录，密码可以不填";
+
+// What this browser's remember-me cookie offers the login form: the login
+// name with its kind, and whether its token still logs in.
+struct Remembered {
+  std::string user;
+  bool byNickname = false;
+  bool token = false;
+};
+
+Remembered remembered(serve::PageContext& p) {
+  const host::RequestCookie& cookie = p.Request.Cookies("rupeni");
+  Remembered r{cookie("user").str(), eq(cookie("log_type"), "2"), false};
+  const std::string token = cookie("pass").str();
+  if (r.user.empty() || !eq(cookie("inpass"), "1") || !logins::wellFormedToken(token)) return r;
+  db::Connection conn = openDatabase(p);
+  r.token = !conn.Execute(std::string("select userid from zurva_user where ") +
+                              (r.byNickname ? "nickname" : "zurvauser") +
+                              "=? and remembertoken=? and ifdel<>1",
+                          {Variant(r.user), Variant(logins::tokenDigest(token))})
+                 .eof();
+  return r;
+}
 
 void loginPage(serve::PageContext& p) {
   zurva z;
+  const Remembered r = remembered(p);
   SitePage page(z, p, {.title = "会员登录"});
-  p.Response.Write(kLoginForm);
+  const auto flag = [](bool on, const char* attribute) {
+    return html::trusted(on ? attribute : "");
+  };
+  p.Response.Write(kLoginForm({{"byAccount", flag(!r.byNickname, " selected")},
+                               {"byNickname", flag(r.byNickname, " selected")},
+                               {"user", r.user},
+                               {"remembered", flag(r.token, kRememberedNote.data())},
+                               {"remember", flag(r.token, " checked")}})
+                       .str());
   p.Response.Write("    <p>还不是会员？" + siteAnchor(z, "/reg.asp", "免费注册") + "。演示账号见" +
                    siteAnchor(z, "/index.asp", "首页") + "。</p>\n");
   page.end();
@@ -148,9 +192,28 @@ void memberHome(serve::PageContext& p) {
 }
 
 void logout(serve::PageContext& p) {
-  // The whole member cookie, emptied and expired: the browser drops it.
-  expireCookie(p, "kalimo");
+  zurva z;
+  confirmBeforeActing(z, p, {.title = "退出登录", .question = "确定退出登录吗？"});
+  endMemberLogin(p);
   p.Response.Redirect(kMemberHome);
+}
+
+// Before every page: a member cookie whose login has ended (a logout, a
+// password change or a lock since it was written) is a guest's. It leaves
+// the request, so that no page trusts it, and the browser drops it.
+void dropEndedMemberCookie(serve::PageContext& p) {
+  {
+    const Viewer viewer(p.Request);
+    if (!viewer.isMember()) return;
+    db::Connection conn;
+    // A database that cannot be opened: the page says so in its own way.
+    if (!conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(),
+                    p.SqlDatabaseName.str()}))
+      return;
+    if (logins::memberCookieCurrent(conn, viewer)) return;
+  }
+  p.Request.Cookies.remove("kalimo");
+  expireCookie(p, "kalimo");
 }
 
 }  // namespace
@@ -161,12 +224,13 @@ void registerMemberPages(serve::PageRegistry& pages) {
     zurva z;
     // Only the site's own login form may log a visitor in: a form on another
     // site could otherwise log him into an account of its choosing.
-    z.chkpostfrom();
+    requireSitePost(z, p);
     z.chklogin(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   });
   pages.add("/bbs/login.asp", [](serve::PageContext& p) { p.Response.Redirect(kMemberHome); });
   pages.add("/indexw.asp", memberHome);
   pages.add("/logout.asp", logout);
+  pages.setBeforeEach(dropEndedMemberCookie);
 }
 
 }  // namespace zurvafun::site

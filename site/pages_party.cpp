@@ -12,6 +12,7 @@
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "site/pages_interaction.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site::interaction_pages {
 
@@ -87,8 +88,11 @@ void partyInfo(serve::PageContext& p) {
   p.Response.Write("</p>\n    <p>" + popUp(z, "partyjoin.asp?partyid=" + id, "我要报名") + "　" +
                    popUp(z, "partyjoin.asp?partyid=" + id + "&sign=up-datejoin", "修改报名") + "</p>\n");
   // Withdrawing: a member is known by his login, a visitor by his e-mail.
-  p.Response.Write("    <form method=\"post\" action=\"" + siteLink(z, "action.asp?sign=deljoin&partyid=" + id) + "\">" +
-                   (loggedInMember(p) ? "" : "报名时的电子邮箱 <input type=\"text\" name=\"email\" size=\"24\"> ") +
+  p.Response.Write("    <form method=\"post\" action=\"" +
+                   escapedSiteLink(z, "action.asp?sign=deljoin&partyid=" + id) + "\">" +
+                   (loggedInMember(p)
+                        ? ""
+                        : "报名时的电子邮箱 <input type=\"text\" name=\"email\" size=\"24\"> ") +
                    "<input type=\"submit\" value=\"取消报名\"></form>\n");
   if (const auto me = loggedInMember(p); me && eq(rs("userid"), Variant(long(*me))))
     p.Response.Write("    <p>" + siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑这个活动") + "</p>\n");
@@ -106,7 +110,8 @@ void joinForm(serve::PageContext& p) {
   const std::string action = std::string(change ? "action.asp?sign=up-datejoin" : "action.asp?sign=join") +
                              "&partyid=" + std::to_string(*party);
   SitePage page(z, p, {.title = change ? "修改报名" : "活动报名", .frame = Frame::Window});
-  p.Response.Write("    <form method=\"post\" action=\"" + siteLink(z, action) + "\">\n    <table cellpadding=\"4\">\n");
+  p.Response.Write("    <form method=\"post\" action=\"" + escapedSiteLink(z, action) +
+                   "\">\n    <table cellpadding=\"4\">\n");
   auto row = [&](std::string_view label, std::string input) {
     p.Response.Write("      <tr><td>" + std::string(label) + "</td><td>" + input + "</td></tr>\n");
   };
@@ -126,6 +131,10 @@ void joinForm(serve::PageContext& p) {
 
 void partyHandler(serve::PageContext& p) {
   zurva z;
+  // Every operation changes the parties: sign-ups and withdrawals from the
+  // forms of the party pages, edits from the organiser's panel, deletions
+  // from the organiser's list.
+  requireSitePost(z, p);
   // Sign-ups come from the pop-up form, whose window the message closes.
   const Variant sign = p.Request("sign");
   const bool window = eq(sign, "join") || eq(sign, "up-datejoin");
@@ -146,11 +155,12 @@ void myParties(serve::PageContext& p) {
                                        {Variant(long(*me))});
        !rs.eof(); rs.MoveNext()) {
     const std::string id = std::to_string(CLng(rs(0)));
-    p.Response.Write("      <tr><td>" + siteAnchor(z, "partyinfo.asp?partyid=" + id, htmlEscape(rs(1).str())) + "</td><td>" +
-                     htmlEscape(rs(2).str()) + "</td><td>" + siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑") + "　" +
-                     siteAnchor(z, "action.asp?sign=del&partyid=" + id, "删除",
-                            "onclick=\"return confirm('删除活动和它的总结、报名？');\"") +
-                     "</td></tr>\n");
+    p.Response.Write(
+        "      <tr><td>" + siteAnchor(z, "partyinfo.asp?partyid=" + id, htmlEscape(rs(1).str())) +
+        "</td><td>" + htmlEscape(rs(2).str()) + "</td><td>" +
+        siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑") + "　" +
+        postButton(z, "action.asp?sign=del&partyid=" + id, "删除", "删除活动和它的总结、报名？") +
+        "</td></tr>\n");
   }
   p.Response.Write("    </table>\n    <p>" + siteAnchor(z, "party.asp", "全部活动") + "</p>\n");
   page.end();

@@ -19,18 +19,20 @@
 #include <vector>
 
 #include "framework/escape.h"
+#include "framework/numbers.h"
 #include "framework/site_settings.h"
 #include "framework/viewer.h"
 #include "members/photo_list.h"
 #include "members/photo_manager.h"
-#include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
+#include "site/jpeg_picture.h"
 #include "site/member_pages.h"
 #include "site/pages_interaction.h"
 #include "site/pages_showcase.h"
 #include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -43,7 +45,8 @@ constexpr const char* kAdminPage = "/admin_userphoto.asp";
 // A site setting of zurva_base_info as a number, or `fallback`.
 long setting(serve::PageContext& p, long index, long fallback) {
   try {
-    const std::optional<std::int32_t> n = members::wholeNumber(Variant(siteSettings(p.Application)->baseInfo(index)));
+    const std::optional<std::int32_t> n =
+        numbers::digits(Variant(siteSettings(p.Application)->baseInfo(index)));
     return n.value_or(fallback);
   } catch (const std::exception&) {
     return fallback;
@@ -71,10 +74,24 @@ PageLayout managerFrame(std::string_view title) {
   return {.title = title, .styles = kAlbumStyles, .scripts = kAlbumScripts};
 }
 
+// A request of the manager that acts takes the way of every request that
+// changes something (site/site_post.h): its delete links arrive by GET and
+// are asked about first. The actions are those the manager carries out
+// (the exact values of ifok it compares).
+void confirmManagerAction(zurva& z, serve::PageContext& p, std::string_view title) {
+  const Variant ifok = p.Request("ifok");
+  const char* question = eq(ifok, "del")       ? "确定删除此照片吗？"
+                         : eq(ifok, "headdel") ? "确定删除头像吗？"
+                         : eq(ifok, "upphoto") ? "确定修改形象照吗？"
+                                               : nullptr;
+  if (question) confirmBeforeActing(z, p, {.title = title, .question = question});
+}
+
 void memberManager(serve::PageContext& p) {
   // The party panel frames its photos here, by the party's number.
   if (!p.Request("partyid").isEmpty()) return interaction_pages::partyPhotos(p);
   zurva z;
+  confirmManagerAction(z, p, "我的相册");
   SitePage page(z, p, managerFrame("我的相册"));
   if (Viewer(p.Request).isMember()) {
     p.Response.Write("    <p>" + siteAnchor(z, "upload.asp", "上传照片") + "　" + siteAnchor(z, "indexw.asp", "会员中心") +
@@ -90,6 +107,7 @@ void administratorManager(serve::PageContext& p) {
     p.Response.Redirect("/admin/login.asp");
     return;
   }
+  confirmManagerAction(z, p, "会员相册管理");
   SitePage page(z, p, managerFrame("会员相册管理"));
   p.Response.Write("    <form method=\"get\" action=\"" + std::string(kAdminPage) +
                    "\">会员编号：<input type=\"text\" name=\"userid\" size=\"8\"> <input type=\"submit\" value=\"管理\">　" +
@@ -154,8 +172,8 @@ void photoActionPage(serve::PageContext& p) {
   std::optional<std::int32_t> member = viewer.isMember() ? viewer.memberNumber() : std::nullopt;
   std::optional<std::int32_t> index;
   if (viewer.isAdministrator() && !p.Request("userid").isEmpty()) {
-    member = members::wholeNumber(p.Request("userid"));
-    index = members::wholeNumber(p.Request("num"));
+    member = numbers::digits(p.Request("userid"));
+    index = numbers::digits(p.Request("num"));
   }
   if (!member) {
     z.Msg("非法操作", "-2", 2);
@@ -178,8 +196,11 @@ void photoActionPage(serve::PageContext& p) {
 
 // ---- upload
 
+// The form posts to "upload.asp?act=upload": for that request the input
+// filter leaves the form's values alone, so the picture's bytes (base64 text,
+// in which "and" or "select" turn up by chance) are never taken for words.
 constexpr std::string_view kUploadForm = R"(    <p>请选择一张 JPEG 照片（不大于 {KB}K），上传后等待管理员审核。</p>
-    <form name="upload" method="post" action="/upload.asp" onsubmit="return readPhoto(this);">
+    <form name="upload" method="post" action="/upload.asp?act=upload" onsubmit="return readPhoto(this);">
       <input type="file" id="photofile" accept="image/jpeg">
       <input type="hidden" name="photodata" value="">
       <input type="submit" value="上传照片">
@@ -216,14 +237,6 @@ std::optional<std::string> base64Bytes(std::string_view text) {
   return bytes;
 }
 
-// A JPEG by its content: the start-of-image marker first, the end-of-image
-// marker last.
-bool isJpeg(const std::string& bytes) {
-  return bytes.size() > 4 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xD8 &&
-         static_cast<unsigned char>(bytes[2]) == 0xFF && static_cast<unsigned char>(bytes[bytes.size() - 2]) == 0xFF &&
-         static_cast<unsigned char>(bytes[bytes.size() - 1]) == 0xD9;
-}
-
 std::string two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
 void uploadPage(serve::PageContext& p) {
@@ -244,9 +257,17 @@ void uploadPage(serve::PageContext& p) {
     page.end();
     return;
   }
+  requireSitePost(z, p);
   const std::optional<std::string> bytes = base64Bytes(p.Request.Form("photodata").str());
-  if (!bytes || !isJpeg(*bytes)) z.Msg("只能上传 JPEG 格式的照片！", "-1", 1);
+  if (!bytes) z.Msg("只能上传 JPEG 格式的照片！", "-1", 1);
   if (long(bytes->size()) > limitKb * 1024) z.Msg("照片不能大于" + std::to_string(limitKb) + "K！", "-1", 1);
+  // The whole picture is decoded: a file that only looks like a JPEG at its
+  // ends is refused.
+  switch (checkJpeg(*bytes).result) {
+    case JpegCheck::Result::Picture: break;
+    case JpegCheck::Result::TooLarge: z.Msg("照片的尺寸太大，请缩小后再上传！", "-1", 1); break;
+    case JpegCheck::Result::NotAPicture: z.Msg("只能上传 JPEG 格式的照片！", "-1", 1); break;
+  }
 
   db::Connection conn = openDatabase(p);
   db::Recordset rs = conn.Execute("select photo from zurva_user where userid=" + std::to_string(*id));
@@ -255,7 +276,9 @@ void uploadPage(serve::PageContext& p) {
   if (long(member::readPhotoList(list).size()) >= setting(p, 16, 5))
     z.Msg("您的相册已满，请先删除一些照片！", "-1", 1);
 
-  // "photo" id, the upload date in three "_"-fields, the time, ".jpg".
+  // "photo" id, the upload date in three "_"-fields, the time, ".jpg"; the
+  // files go out only to whom the album rule shows them, found by the id
+  // (site/photo_files.cpp).
   const Variant now = Now();
   const std::string stem = "photo" + std::to_string(*id) + "_" + std::to_string(Year(now)) + "_" + two(Month(now)) + "_" +
                            two(Day(now)) + "_" + two(Hour(now)) + two(Minute(now)) + two(Second(now));
@@ -281,7 +304,7 @@ void uploadPage(serve::PageContext& p) {
 // Approves or rejects one waiting picture (form values userid, entry, kind
 // "album" or "head", action "approve" or "reject"), then the trust recount.
 void decide(serve::PageContext& p, db::Connection& conn) {
-  const std::optional<std::int32_t> id = members::wholeNumber(p.Request.Form("userid"));
+  const std::optional<std::int32_t> id = numbers::digits(p.Request.Form("userid"));
   if (!id) return;
   const std::string entry = p.Request.Form("entry").str();
   // Only a pressed button decides: a post without one changes nothing.
@@ -342,6 +365,7 @@ void photoCheckPage(serve::PageContext& p) {
   }
   db::Connection conn = openDatabase(p);
   if (eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST")) {
+    requireSitePost(z, p);
     decide(p, conn);
     refreshShowcaseList(p, true);  // a rejected head photo leaves the showcase
     p.Response.Redirect("/photocheck.asp");
@@ -384,6 +408,7 @@ void registerPhotoPages(serve::PageRegistry& pages) {
   pages.add("/photoaction.asp", photoActionPage);
   pages.add("/upload.asp", uploadPage);
   pages.add("/photocheck.asp", photoCheckPage);
+  guardPhotoFolders(pages);
   pages.list("/userphoto.asp", "我的相册（会员）");
 }
 

@@ -12,9 +12,10 @@
 #include "profile/code_tables.h"
 #include "profile/form_fields.h"
 #include "site/pages.h"
-#include "site/site_page.h"
 #include "site/profile_pages.h"
 #include "site/profile_store.h"
+#include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -23,12 +24,6 @@ PageLayout formFrame(std::string_view title) {
 }
 
 namespace {
-
-// The member number of the member cookie, 0 for a guest.
-long memberNumber(serve::PageContext& p) {
-  const Variant userid = p.Request.Cookies("kalimo")("userid");
-  return IsNumeric(userid) && !userid.isEmpty() ? CLng(userid) : 0;
-}
 
 void editPage(serve::PageContext& p) {
   zurva z;
@@ -50,8 +45,10 @@ void writeRefusal(zurva& z, serve::PageContext& p, const ProfileRejected& refuse
 // The member's save page: the registration checks, then the member's row.
 void savePage(serve::PageContext& p) {
   zurva z;
-  const long userid = memberNumber(p);
-  if (eq(p.Request.Cookies("kalimo")("username"), "") || userid == 0) z.Msg("非法操作", "-2", 2);
+  requireSitePost(z, p);
+  // A guest, or a cookie whose member number is no 32-bit number, is refused.
+  const long userid = loggedInMember(p).value_or(0);
+  if (userid == 0) z.Msg("非法操作", "-2", 2);
   Variant code;
   z.erroo(code);  // a value holding an illegal word ends the request here
   if (ne(code, 0)) {
@@ -180,13 +177,14 @@ void registrationPage(serve::PageContext& p) {
   const bool posting = !p.Request.Form.keys().empty();
   Variant code;
   if (posting) {
+    requireSitePost(z, p);
     z.erroo(code);  // a value holding an illegal word ends the request here
     if (eq(code, 0)) {
       try {
         db::Connection conn = openDatabase(p);
         createMember(conn, p.Request.Form, z.MD5(p.Request.Form("password"), 16).str());
-        // The new member logs in with what he just posted; the login hands
-        // him to the forum, which sends him on to the member home.
+        // The new member logs in with what he just posted; the login sends
+        // him on to the member home (through the forum, where there is one).
         z.chklogin(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
         return;
       } catch (const ProfileRejected& refused) {

@@ -6,15 +6,16 @@
 // ("/newmembers.asp"), and the page where a refused photo action ends.
 #include <string>
 
+#include "framework/numbers.h"
 #include "framework/viewer.h"
 #include "members/album_access.h"
-#include "members/request_numbers.h"
 #include "profile/member_record.h"
 #include "runtime/text.h"
 #include "site/guest_fragments.h"
 #include "site/member_pages.h"
 #include "site/pages.h"
 #include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -74,7 +75,7 @@ void albumGrid(zurva& z, serve::PageContext& p, std::optional<std::int32_t> memb
 void albumPage(serve::PageContext& p) {
   zurva z;
   const Variant id = p.Request("id");
-  const std::optional<std::int32_t> plain = members::wholeNumber(id);
+  const std::optional<std::int32_t> plain = numbers::digits(id);
   const std::optional<std::int32_t> member = requestedMember(z, p);
   if (plain || !member) return albumGrid(z, p, plain);
   SitePage page(z, p, albumFrame("相册照片"));
@@ -119,9 +120,12 @@ std::string newestOf(serve::PageContext& p, const Residence& where) {
          ") order by userid desc";
 }
 
-// Where a refused photo action sends the visitor: both logins end here.
+// Where a refused photo action sends the visitor (by GET, so it asks
+// first): both logins end here.
 void quitPage(serve::PageContext& p) {
-  expireCookie(p, "kalimo");
+  zurva z;
+  confirmBeforeActing(z, p, {.title = "退出登录", .question = "确定退出登录吗？"});
+  endMemberLogin(p);
   expireCookie(p, "zurva_admin");
   standIn("已退出", "您已退出登录。", Frame::Page)(p);
 }

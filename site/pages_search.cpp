@@ -8,11 +8,13 @@
 
 #include "db/db.h"
 #include "framework/escape.h"
+#include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
 #include "profile/member_record.h"
 #include "site/pages.h"
 #include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -50,6 +52,9 @@ void searchPage(serve::PageContext& p) {
 // The handler: redirects to the results, or says what was wrong.
 void searchHandler(serve::PageContext& p) {
   zurva z;
+  // Saving the criteria changes the member's record; a search changes only
+  // the visitor's own session.
+  if (eq(p.Request.QueryString("menu"), "save")) requireSitePost(z, p);
   z.seach(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   // Still here: the handler failed without a word of its own (the details
   // are in the log); a criterion it cannot use it answers itself.
@@ -72,30 +77,38 @@ void resultPage(serve::PageContext& p) {
   page.end();
 }
 
-// The hide action: adds the member to the viewer's hidden-member list.
+// The hide action: adds the member to the viewer's hidden-member list. The
+// result rows and cards open it by GET in a small window, where it asks
+// first (site/site_post.h).
 void hidePage(serve::PageContext& p) {
   zurva z;
-  const Variant member = p.Request.Cookies("kalimo")("userid");
-  const Variant hidden = p.Request.QueryString("id");
-  std::string text = "请先登录。";
-  if (ne(p.Request.Cookies("kalimo")("username"), "") && IsNumeric(member) && IsNumeric(hidden) && ne(hidden, "")) {
-    db::Connection conn;
-    if (conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()})) {
-      const sql::Number viewer = sql::lng(member);
-      db::Recordset rs;
-      rs.Open(sql::statement("select nosou from zurva_user where userid={}", viewer), conn, db::adOpenKeyset,
-              db::adLockOptimistic);
-      if (!rs.eof()) {
-        std::vector<long> list = member::readNosou(rs("nosou").str());
-        const long id = CLng(hidden);
-        if (std::find(list.begin(), list.end(), id) == list.end()) list.push_back(id);
-        rs["nosou"] = member::buildNosou(list);
-        rs.Update();
-        text = "已设置：今后搜索时不再显示该会员。";
-      }
+  const PageLayout window = {.title = "不再搜出TA", .frame = Frame::Window};
+  const std::optional<std::int32_t> viewer = loggedInMember(p);
+  if (!viewer) return notePage(z, p, window, "请先登录。");
+  // An id that is no member number (not a whole number, or beyond 32 bits)
+  // is a bad request.
+  const std::optional<std::int32_t> hidden = numbers::digits(p.Request.QueryString("id"));
+  if (!hidden || *hidden <= 0) return notePage(z, p, window, "请求错误！");
+  confirmBeforeActing(z, p,
+                      {.title = window.title,
+                       .question = "确定今后搜索时不再显示该会员吗？",
+                       .frame = Frame::Window});
+  std::string text = "请先登录。";  // a member whose row is gone
+  db::Connection conn;
+  if (conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(),
+                 p.SqlDatabaseName.str()})) {
+    db::Recordset rs;
+    rs.Open(sql::statement("select nosou from zurva_user where userid={}", *viewer), conn,
+            db::adOpenKeyset, db::adLockOptimistic);
+    if (!rs.eof()) {
+      std::vector<long> list = member::readNosou(rs("nosou").str());
+      if (std::find(list.begin(), list.end(), long(*hidden)) == list.end()) list.push_back(*hidden);
+      rs["nosou"] = member::buildNosou(list);
+      rs.Update();
+      text = "已设置：今后搜索时不再显示该会员。";
     }
   }
-  notePage(z, p, {.title = "不再搜出TA", .frame = Frame::Window}, text);
+  notePage(z, p, window, text);
 }
 
 // The quick search box, as the home page and the quick search page show it.
@@ -103,9 +116,11 @@ std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
   auto selected = [&](const char* name, const std::string& value) {
     return p.Request.Form(name).str() == value ? " selected" : "";
   };
-  std::string box = "<form name=\"quick\" method=\"post\" action=\"" + siteLink(z, "/quicksearch.asp") +
-                    "\">快速搜索：<select name=\"sex\"><option value=\"577\"" + selected("sex", "577") +
-                    ">找女士</option><option value=\"576\"" + selected("sex", "576") + ">找男士</option></select> 年龄";
+  std::string box = "<form name=\"quick\" method=\"post\" action=\"" +
+                    escapedSiteLink(z, "/quicksearch.asp") +
+                    "\">快速搜索：<select name=\"sex\"><option value=\"577\"" +
+                    selected("sex", "577") + ">找女士</option><option value=\"576\"" +
+                    selected("sex", "576") + ">找男士</option></select> 年龄";
   for (const char* name : {"agefrom", "ageto"}) {
     const std::string chosen = p.Request.Form(name).isEmpty() ? (name[3] == 'f' ? "20" : "35") : p.Request.Form(name).str();
     box += std::string(" <select name=\"") + name + "\">";
@@ -128,7 +143,7 @@ std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
 // invited to register.
 void quickSearchPage(serve::PageContext& p) {
   zurva z;
-  const bool member = ne(p.Request.Cookies("kalimo")("username"), "");
+  const bool member = loggedInMember(p).has_value();
   const Variant cards =
       z.mainseachshow(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName, member ? 1 : 0);
   SitePage page(z, p,

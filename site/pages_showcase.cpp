@@ -22,6 +22,7 @@
 #include "runtime/text.h"
 #include "site/pages.h"
 #include "site/site_page.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -62,7 +63,7 @@ struct RegionMenu {
 
 RegionMenu regionMenu(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
-  return {regions::menuTexts(conn, db::databaseFile(p.SqlDatabaseName.str()))};
+  return {regions::menuTexts(conn, db::databaseKey({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()}))};
 }
 
 // A whole number of a request value within 0..size-1, or -1.
@@ -148,8 +149,15 @@ void applyPage(serve::PageContext& p) {
 // message ends the request; a purchase may change the showcase list.
 void savePage(serve::PageContext& p) {
   zurva z;
-  // The free start runs in a window of its own that its message closes.
-  SitePage page(z, p, {.title = "申请我型我秀", .frame = eq(p.Request("action"), "free") ? Frame::Window : Frame::Page});
+  // The free start runs in a window of its own that its message closes; the
+  // purchase form opens it by GET (site/site_post.h).
+  const bool free = eq(p.Request("action"), "free");
+  if (free) {
+    confirmBeforeActing(z, p, {.title = "申请我型我秀", .question = "确定使用免费我型我秀吗？", .frame = Frame::Window});
+  } else {
+    requireSitePost(z, p);
+  }
+  SitePage page(z, p, {.title = "申请我型我秀", .frame = free ? Frame::Window : Frame::Page});
   try {
     z.myshow_save(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   } catch (const VbError& e) {

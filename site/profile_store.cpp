@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "db/db.h"
+#include "framework/member_logins.h"
 #include "helpers/regions.h"
 #include "profile/code_tables.h"
 #include "profile/member_record.h"
@@ -199,7 +200,11 @@ void saveProfile(db::Connection& conn, long userid, const host::ValueCollection&
     values.push_back(value);
   }
   values.push_back(Variant(userid));
-  conn.ExecuteAction(sql + " where userid=?", values);
+  // A new password ends every login of the member made with the old one.
+  conn.transaction([&] {
+    conn.ExecuteAction(sql + " where userid=?", values);
+    if (!digest.empty()) logins::endLogins(conn, std::int32_t(userid));
+  });
 }
 
 long createMember(db::Connection& conn, const host::ValueCollection& form, const std::string& digest) {

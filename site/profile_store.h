@@ -51,7 +51,8 @@ Row profileColumns(const host::ValueCollection& form, const std::optional<Row>& 
 std::optional<Row> memberRow(db::Connection& conn, long userid);
 
 // Stores the posted profile into member `userid`'s row (Member or
-// Administrator). Throws ProfileRejected, also when the member does not exist.
+// Administrator); a new password (a non-empty `digest`) also ends every login
+// of the member. Throws ProfileRejected, also when the member does not exist.
 void saveProfile(db::Connection& conn, long userid, const host::ValueCollection& form, Editor editor,
                  const std::string& digest);
 

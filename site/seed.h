@@ -48,11 +48,11 @@ inline constexpr const char* kMemberPassword = "123456";
 // file already exists, so an existing database is never overwritten.
 void createDemoDatabase(const std::string& path, int members = 3000, unsigned seed = 1);
 
-// Brings the database at `path`, made by an earlier version, up to the
-// schema: the tables, indexes, triggers and rows of the schema it lacks are
-// added (every statement of the schema leaves what exists as it is; columns
-// added to an existing table are not). Throws std::runtime_error when the
-// file cannot be opened or a statement fails.
+// Brings the database file at `path`, made by an earlier version, up to the
+// schema: adds the columns of zurva_user it lacks (their defaults fill the
+// existing rows), then the tables, indexes, triggers and rows of the schema
+// it lacks (every statement of the schema leaves what exists as it is).
+// Throws std::runtime_error when the file cannot be changed.
 void updateSchema(const std::string& path);
 
 }  // namespace zurvafun::seed

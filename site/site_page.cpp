@@ -4,10 +4,12 @@
 #include <utility>
 
 #include "framework/escape.h"
+#include "framework/member_logins.h"
 #include "framework/site_settings.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
+#include "site/site_post.h"
 
 namespace zurvafun::site {
 
@@ -44,6 +46,7 @@ std::string head(zurva& z, const serve::PageContext& p, const PageLayout& layout
 <title>)" + htmlEscape(layout.title) + " - " + htmlEscape(siteName(p)) + R"(</title>
 <link href="/css.css" rel="stylesheet" type="text/css">
 <link rel="icon" href="/favicon.ico" type="image/x-icon">
+<script type="text/javascript" src="/inc/sitepost.js" defer></script>
 )";
   for (std::string_view style : layout.styles)
     out += "<link href=\"" + std::string(style) + "\" rel=\"stylesheet\" type=\"text/css\">\n";
@@ -83,11 +86,11 @@ std::string memberBar(zurva& z, serve::PageContext& p) {
   } else {
     out += "欢迎您，" + htmlEscape(viewer.member("nickname").str()) + "！" + z.dj(viewer.member("grade")).str() +
            "　您的 E币 余额：" + htmlEscape(balance.str()) + "　" + siteAnchor(z, "/indexw.asp", "会员中心") + "　" +
-           siteAnchor(z, "/logout.asp", "退出登录");
+           postButton(z, "/logout.asp", "退出登录");
   }
   if (viewer.isAdministrator()) {
     out += "　｜　管理员 " + htmlEscape(viewer.admin("admin_name").str()) + "：" +
-           siteAnchor(z, "/admin/index.asp", "管理首页") + "　" + siteAnchor(z, "/admin/logout.asp", "退出管理");
+           siteAnchor(z, "/admin/index.asp", "管理首页") + "　" + postButton(z, "/admin/logout.asp", "退出管理");
   }
   return out + "</td></tr>\n";
 }
@@ -155,7 +158,7 @@ std::string siteName(const serve::PageContext& p) {
   return name && !name->empty() ? *name : std::string(kDemoName);
 }
 
-std::string siteLink(zurva& z, std::string_view path) {
+std::string escapedSiteLink(zurva& z, std::string_view path) {
   Variant url = std::string(path);
   std::string link = z.showurl(url).str();
   // The static form of a link with one parameter leaves out the folder
@@ -167,8 +170,8 @@ std::string siteLink(zurva& z, std::string_view path) {
 }
 
 std::string siteAnchor(zurva& z, std::string_view path, std::string_view text, std::string_view attributes) {
-  return "<a href=\"" + siteLink(z, path) + "\"" + (attributes.empty() ? "" : " ") + std::string(attributes) + ">" +
-         std::string(text) + "</a>";
+  return "<a href=\"" + escapedSiteLink(z, path) + "\"" + (attributes.empty() ? "" : " ") +
+         std::string(attributes) + ">" + std::string(text) + "</a>";
 }
 
 db::Connection openDatabase(const serve::PageContext& p) {
@@ -193,6 +196,14 @@ void expireCookie(serve::PageContext& p, const char* name) {
   cookie = "";
   cookie.Path = "/";
   cookie.Expires = DateAdd("d", -1, Now());
+}
+
+void endMemberLogin(serve::PageContext& p) {
+  if (const std::optional<std::int32_t> me = loggedInMember(p)) {
+    db::Connection conn = openDatabase(p);
+    logins::endLogins(conn, *me);
+  }
+  expireCookie(p, "kalimo");
 }
 
 serve::Page standIn(std::string title, std::string note, Frame frame) {

@@ -81,8 +81,9 @@ class SitePage {
 // settings do not have it.
 std::string siteName(const serve::PageContext& p);
 
-// A site path in the site's link mode, escaped for an href attribute.
-std::string siteLink(zurva& z, std::string_view path);
+// A site path in the site's link mode, escaped for an href attribute (the
+// component's unescapedSiteLink writes the link as it stands).
+std::string escapedSiteLink(zurva& z, std::string_view path);
 // <a href="link" attributes>text</a>; `text` and `attributes` are written as
 // they stand.
 std::string siteAnchor(zurva& z, std::string_view path, std::string_view text, std::string_view attributes = "");
@@ -99,6 +100,10 @@ bool isAdministrator(const serve::PageContext& p);
 
 // Makes the browser drop cookie `name` (emptied, expired, site-wide).
 void expireCookie(serve::PageContext& p, const char* name);
+// Logs the member out: ends every login he has (his cookies on every browser
+// and his remembered login, see framework/member_logins.h) and drops his
+// cookie here. A visitor without a member login only loses the cookie.
+void endMemberLogin(serve::PageContext& p);
 
 // A page standing in for a page of the site outside this demo: the title, a
 // short note (fixed HTML of the site) and the way back.

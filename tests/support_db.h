@@ -1,16 +1,27 @@
-// Throw-away SQLite databases for the tests. TestDatabase gives a fresh data
-// folder holding the project's schema, configures the database layer for it
-// (the previous configuration comes back at the end), and knows the connection
-// parameters a page would pass. MemberDbTest is a test fixture over such a
+// Throw-away databases for the tests. TestDatabase gives a fresh data folder
+// holding the project's schema, configures the database layer for it (the
+// previous configuration comes back at the end), and knows the connection
+// parameters a page would pass.
+//
+// The backend: the embedded file, unless ZURVA_TEST_BACKEND=postgres, when
+// the databases are made on the PostgreSQL server that ZURVA_TEST_POSTGRES
+// names ("host:port", the host a socket folder or a name), under the server
+// name "ZVPG", each data folder's databases with a prefix of their own and
+// dropped at its end. Without ZURVA_TEST_POSTGRES such a run is skipped (see
+// skipWithoutBackend). MemberDbTest is a test fixture over such a
 // database with a fixed clock, a private error log and helpers to insert
 // members.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -21,8 +32,44 @@
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/variant.h"
+#include "site/seed.h"
 
 namespace zurvafun::testing {
+
+// The PostgreSQL server of a run on that backend, or null for the embedded file.
+inline const db::ServerConfig* testPostgres() {
+  static const std::optional<db::ServerConfig> server = []() -> std::optional<db::ServerConfig> {
+    const char* backend = std::getenv("ZURVA_TEST_BACKEND");
+    const char* where = std::getenv("ZURVA_TEST_POSTGRES");
+    if (!backend || std::string_view(backend) != "postgres" || !where || !*where) return std::nullopt;
+    db::ServerConfig config;
+    config.name = "ZVPG";
+    const std::string address = where;
+    const size_t colon = address.rfind(':');
+    config.host = address.substr(0, colon);
+    if (colon != std::string::npos) config.port = std::atoi(address.c_str() + colon + 1);
+    config.sslmode = "disable";
+    return config;
+  }();
+  return server ? &*server : nullptr;
+}
+
+// A run asked for PostgreSQL without naming a server: its tests are skipped.
+inline bool backendMissing() {
+  const char* backend = std::getenv("ZURVA_TEST_BACKEND");
+  return backend && std::string_view(backend) == "postgres" && !testPostgres();
+}
+#define ZURVA_SKIP_WITHOUT_BACKEND() \
+  if (::zurvafun::testing::backendMissing()) GTEST_SKIP() << "no PostgreSQL server (ZURVA_TEST_POSTGRES)"
+
+// A test of the embedded file itself (its files, its local server names, the
+// sqlite3 shell): skipped on the server.
+#define ZURVA_EMBEDDED_ONLY() \
+  if (::zurvafun::testing::testPostgres()) GTEST_SKIP() << "a test of the embedded file"
+
+// The server parameter the tests pass: the embedded file's "(local)", or the
+// test server's name.
+inline const char* testServer() { return testPostgres() ? "ZVPG" : "(local)"; }
 
 // The database layer's configuration for a test: its login and database.
 inline db::Config dbConfig(std::string user, std::string password, std::string database,
@@ -41,16 +88,24 @@ class ScopedDataFolder {
  public:
   explicit ScopedDataFolder(db::Config config) : previous_(db::config()) {
     static std::atomic<int> counter{0};
-    dir_ = std::filesystem::temp_directory_path() /
-           ("zurva-test-db-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+    const std::string stem = std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    dir_ = std::filesystem::temp_directory_path() / ("zurva-test-db-" + stem);
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     config.dataDir = dir_.string();
+    if (const db::ServerConfig* server = testPostgres()) {
+      db::ServerConfig mine = *server;
+      mine.databasePrefix = "zt" + stem + "_";
+      std::replace(mine.databasePrefix.begin(), mine.databasePrefix.end(), '-', '_');
+      config.servers.push_back(mine);
+      prefix_ = mine.databasePrefix;
+    }
     db::configure(std::move(config));
   }
 
   ~ScopedDataFolder() {
     db::releasePooledConnections();
+    if (!prefix_.empty()) dropServerDatabases();
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
     db::configure(previous_);
@@ -63,20 +118,38 @@ class ScopedDataFolder {
   const std::filesystem::path& dir() const { return dir_; }
 
  private:
+  // Drops the databases of this folder's prefix on the test server.
+  void dropServerDatabases() const {
+    const db::ServerConfig& server = *testPostgres();
+    const std::string port = std::to_string(server.port);
+    const char* keys[] = {"host", "port", "dbname", "user", "password", nullptr};
+    const char* values[] = {server.host.c_str(), port.c_str(), "postgres", "sa", "Secret", nullptr};
+    PGconn* conn = PQconnectdbParams(keys, values, 0);
+    if (PQstatus(conn) == CONNECTION_OK) {
+      const std::string list = "SELECT datname FROM pg_database WHERE starts_with(datname, '" + prefix_ + "')";
+      PGresult* names = PQexec(conn, list.c_str());
+      for (int i = 0; i < PQntuples(names); ++i)
+        PQclear(PQexec(conn, ("DROP DATABASE IF EXISTS \"" + std::string(PQgetvalue(names, i, 0)) + "\" WITH (FORCE)").c_str()));
+      PQclear(names);
+    }
+    PQfinish(conn);
+  }
+
   db::Config previous_;
   std::filesystem::path dir_;
+  std::string prefix_;  // of this folder's databases on the test server
 };
 
 class TestDatabase {
  public:
   // The connection parameters a page would pass.
-  static constexpr const char* kServer = "(local)";
-  static constexpr const char* kUser = "sa";
+  static inline const char* const kServer = testServer();
+  static constexpr const char* kUser = "web";
   static constexpr const char* kPassword = "pw";
   static constexpr const char* kDatabase = "members";
 
   TestDatabase() : folder_(dbConfig(kUser, kPassword, kDatabase)) {
-    db::createDatabase(db::databaseFile(kDatabase), db::schemaText());
+    db::createDatabase({kServer, kUser, kPassword, kDatabase}, db::schemaText());
   }
 
   TestDatabase(const TestDatabase&) = delete;
@@ -103,6 +176,20 @@ class TestDatabase {
  private:
   ScopedDataFolder folder_;
 };
+
+// Makes database `name` holding the demo seeder's data with `members`
+// members: the seeder's file itself, or on the test server a database copied
+// from it.
+inline void seedDemoDatabase(const db::ConnectionParams& params, int members) {
+  if (!testPostgres()) {
+    seed::createDemoDatabase(db::databaseFile(params.database), members);
+    return;
+  }
+  const std::string file = db::databaseFile(params.database + "-seed");
+  seed::createDemoDatabase(file, members);
+  db::createDatabase(params, db::schemaText());
+  db::copyDatabase(file, params);
+}
 
 // The moment the member tests run at.
 inline constexpr DateParts kNow{2026, 3, 15, 10, 20, 30};

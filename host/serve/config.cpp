@@ -71,7 +71,9 @@ class Section {
 
   // A nested object, or null when absent.
   const json* object(const char* key) { return take(key); }
-  std::string name(std::string_view key) const { return path_.empty() ? std::string(key) : path_ + "." + std::string(key); }
+  std::string name(std::string_view key) const {
+    return path_.empty() ? std::string(key) : path_ + "." + std::string(key);
+  }
 
   void done() const {
     for (const auto& [key, value] : object_.items()) {
@@ -153,6 +155,24 @@ ServeConfig parseConfig(std::string_view text) {
     s.text("password", c.databasePassword);
     s.whole("demo_members", c.demoMembers, 3, 1000000);
     s.whole("demo_seed", c.demoSeed, 0, std::numeric_limits<unsigned>::max());
+    if (const json* list = s.object("servers")) {
+      if (!list->is_array()) fail("database.servers", "needs an array of servers");
+      for (const json& item : *list) {
+        Section server(item, "database.servers");
+        DatabaseServer d;
+        server.text("name", d.name);
+        server.text("host", d.host);
+        server.whole("port", d.port, 1, 65535);
+        server.text("sslmode", d.sslmode);
+        server.done();
+        static const char* const kModes[] = {"",        "disable",   "allow",      "prefer",
+                                             "require", "verify-ca", "verify-full"};
+        if (std::find(std::begin(kModes), std::end(kModes), d.sslmode) == std::end(kModes))
+          fail("database.servers.sslmode", "is not a TLS mode of the server connection");
+        if (d.name.empty()) fail("database.servers.name", "must name the server");
+        c.databaseServers.push_back(std::move(d));
+      }
+    }
     s.done();
   }
   if (const json* v = top.object("administrator")) {
@@ -198,7 +218,8 @@ ServeConfig parseConfig(std::string_view text) {
     s.text("certificate", c.tlsCertificate);
     s.text("key", c.tlsKey);
     s.done();
-    if (c.tlsCertificate.empty() != c.tlsKey.empty()) fail("tls", "needs both \"certificate\" and \"key\"");
+    if (c.tlsCertificate.empty() != c.tlsKey.empty())
+      fail("tls", "needs both \"certificate\" and \"key\"");
   }
   if (const json* v = top.object("application")) {
     if (!v->is_object()) fail("application", "must be an object");

@@ -15,25 +15,36 @@ namespace zurvafun::serve {
 struct Limits {
   std::size_t maxBodyBytes = 2 * 1024 * 1024;  // a larger request body gets 413
   std::size_t maxHeaderBytes = 16 * 1024;      // request line and headers together
-  int requestTimeoutSeconds = 30;   // the whole request must arrive within this
-  int readTimeoutSeconds = 10;      // longest wait for the next bytes
-  int writeTimeoutSeconds = 10;     // longest wait to send the next bytes
-  int keepAliveTimeoutSeconds = 5;  // an idle connection is closed after this
-  int keepAliveMaxRequests = 100;   // requests on one connection
+  int requestTimeoutSeconds = 30;              // the whole request must arrive within this
+  int readTimeoutSeconds = 10;                 // longest wait for the next bytes
+  int writeTimeoutSeconds = 10;                // longest wait to send the next bytes
+  int keepAliveTimeoutSeconds = 5;             // an idle connection is closed after this
+  int keepAliveMaxRequests = 100;              // requests on one connection
   std::size_t maxRequestPairs = 1000;  // name-value pairs of the query string and the form together
 };
 
 // How long a signed cookie counts after the server wrote it.
 struct CookieAges {
   double withoutExpirySeconds = 24 * 60 * 60;  // a cookie written without an expiry date
-  double withExpirySeconds = 0;                // one with an expiry date: 0 until that date, else at most this
+  double withExpirySeconds = 0;  // one with an expiry date: 0 until that date, else at most this
 };
 
 // Requests to some pages, counted per client address.
 struct RateLimit {
-  std::vector<std::string> paths = {"/chklogin.asp"};  // the pages' site paths (any case)
+  // The pages' site paths (any case): by default the member and the
+  // administrator logins.
+  std::vector<std::string> paths = {"/chklogin.asp", "/admin/login.asp"};
   int requests = 10;                                   // a client's requests to them...
   double perSeconds = 60;                              // ...within this many seconds; more get 429
+};
+
+// A PostgreSQL server that the connection parameters can name (SqlLocalName).
+struct DatabaseServer {
+  std::string name;
+  std::string host = "localhost";  // a host name, an address, or a folder of Unix sockets
+  int port = 5432;
+  std::string
+      sslmode;  // disable, allow, prefer, require, verify-ca, verify-full; "" libpq's default
 };
 
 struct ServeConfig {
@@ -53,6 +64,7 @@ struct ServeConfig {
   std::string databaseServerName = "zurva-db";
   std::string databaseUser = "zurva";
   std::string databasePassword = "zurva";
+  std::vector<DatabaseServer> databaseServers;
   // The demo database made on first run.
   int demoMembers = 3000;
   unsigned demoSeed = 1;

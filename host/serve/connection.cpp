@@ -283,12 +283,14 @@ void ConnectionStream::advance() {
 }
 
 void ConnectionStream::readHeader() {
-  // Line ends are CRLF: a bare LF or a NUL is refused as soon as it
-  // arrives, and so is a request line or header beyond the bound.
+  // Line ends are CRLF: a bare LF, a CR followed by anything but LF, or a
+  // NUL is refused as soon as it arrives, and so is a request line or header
+  // beyond the bound.
   const size_t bound = std::min(in_.size(), limits_.maxHeaderBytes);
   for (; scanned_ < bound; ++scanned_) {
     const char c = in_[scanned_];
-    if (c == '\0' || (c == '\n' && (scanned_ == 0 || in_[scanned_ - 1] != '\r'))) return refuse(400);
+    const bool afterCr = scanned_ > 0 && in_[scanned_ - 1] == '\r';
+    if (c == '\0' || (c == '\n') != afterCr) return refuse(400);
     if (c == '\n' && scanned_ >= 3 && in_.compare(scanned_ - 3, 4, "\r\n\r\n") == 0) break;
   }
   if (scanned_ == bound) {

@@ -15,8 +15,9 @@
 // A signed cookie is refused once it is too old: after its expiry date, and
 // a cookie without one a configured time after it was written (see
 // CookieAges). Signing keeps a visitor from forging or altering a cookie; it
-// does not take back a cookie the server wrote (a member cookie copied
-// before the member logged out still works until it is too old).
+// does not take back a cookie the server wrote: that is the pages' business
+// (the demo site ties the member cookie to the member's row, see
+// framework/member_logins.h).
 #pragma once
 
 #include <cstdint>

@@ -15,9 +15,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "host/host.h"
@@ -41,6 +44,11 @@ struct PageContext {
 
 using Page = std::function<void(PageContext&)>;
 
+// Decides whether the visitor may fetch a file of a guarded folder: called
+// with the request context installed and the file's path inside the folder
+// ("photo5_2024_01_02_.jpg", or "a/b.jpg" in a subfolder).
+using FileGuard = std::function<bool(PageContext&, std::string_view fileName)>;
+
 class PageRegistry {
  public:
   struct Listing {
@@ -51,7 +59,13 @@ class PageRegistry {
   // Registers `page` under `path` (a site path such as "/userinfo.asp"); a
   // later registration of the same path replaces it.
   void add(std::string path, Page page);
+  // Registers `path` as one more path of the page registered under
+  // `existing` (std::invalid_argument when there is none): the same page,
+  // so that what the host applies to a page (the rate limit) holds under
+  // each of its paths.
+  void alias(std::string path, std::string_view existing);
   // The page of a site path, matched without regard to case; null when none.
+  // Every path of one page gives the same pointer.
   const Page* find(std::string_view path) const;
 
   // The page that answers a path with no page and no file (it sets the
@@ -59,15 +73,34 @@ class PageRegistry {
   void setNotFound(Page page) { notFound_ = std::move(page); }
   const Page* notFound() const { return notFound_ ? &notFound_ : nullptr; }
 
+  // Runs `page` before every page, in its request context: it may take a
+  // cookie out of the request that no page is to trust.
+  void setBeforeEach(Page page) { beforeEach_ = std::move(page); }
+  const Page* beforeEach() const { return beforeEach_ ? &beforeEach_ : nullptr; }
+
+  // The files under site folder `folder` ("/up_article/") go out only when
+  // `guard` allows; otherwise the answer is 404, as for a file that is not
+  // there. Other files are served without asking anybody.
+  void guardFolder(std::string folder, FileGuard guard);
+  struct Guarded {
+    const FileGuard* guard = nullptr;
+    std::string fileName;  // the path inside the folder
+  };
+  // The guard of the file at site path `path`, matched without regard to
+  // case, with repeated "/" read as one (as the file system reads them).
+  std::optional<Guarded> guardOf(std::string_view path) const;
+
   // Lists a link ("/userinfo.asp?id=1") under a title on the home page.
   void list(std::string link, std::string title);
   // The listed links in the order they were listed.
   const std::vector<Listing>& listed() const { return listed_; }
 
  private:
-  std::unordered_map<std::string, Page> pages_;  // keys in lower case
+  std::unordered_map<std::string, std::shared_ptr<const Page>> pages_;  // keys in lower case
   std::vector<Listing> listed_;
   Page notFound_;
+  Page beforeEach_;
+  std::vector<std::pair<std::string, FileGuard>> guards_;  // folders in lower case, ending in "/"
 };
 
 }  // namespace zurvafun::serve

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "host/collection.h"
 #include "host/links.h"
@@ -292,6 +293,10 @@ class HttpServer::Impl {
   // names its current tag; false (and nothing set) when there is none.
   bool serveFile(const std::string& sitePath, const httplib::Request& req,
                  httplib::Response& res) const;
+  // Serves the file of a site path that names no page: through its folder's
+  // guard when it has one; the answer to a path with no file otherwise.
+  void serveStatic(const std::string& sitePath, const httplib::Request& req,
+                   httplib::Response& res);
   // The answer to a path with no page and no file: the site's own page, or plain text.
   void notFound(const std::string& path, const httplib::Request& req, httplib::Response& res);
   void readBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
@@ -307,6 +312,10 @@ class HttpServer::Impl {
   CookieSigner signer_;
   SessionStore sessions_;
   RateLimiter rateLimiter_;
+  // The pages of the rate limit's paths, found when the server starts to
+  // serve: a page is limited under every path that reaches it (its
+  // aliases, its static link, any case).
+  std::unordered_set<const Page*> limitedPages_;
   AccessLog accessLog_;
   TlsContext tls_{nullptr, SSL_CTX_free};
   PageRegistry pages_;
@@ -492,8 +501,7 @@ void HttpServer::Impl::serve(const httplib::Request& req, httplib::Response& res
     const std::string script = dir + "index.asp";
     if (const Page* page = pages_.find(script)) return runPage(*page, script, {}, req, res, form);
     if (form) return plain(res, 405, "405 Method Not Allowed");
-    if (!serveFile(dir + "index.html", req, res)) notFound(path, req, res);
-    return;
+    return serveStatic(dir + "index.html", req, res);
   }
   if (name.find(".html") != std::string_view::npos) {
     // A static link: read back into the dynamic form, which names the page
@@ -512,7 +520,25 @@ void HttpServer::Impl::serve(const httplib::Request& req, httplib::Response& res
     return notFound(path, req, res);
   }
   if (form) return plain(res, 405, "405 Method Not Allowed");
-  if (!serveFile(path, req, res)) notFound(path, req, res);
+  serveStatic(path, req, res);
+}
+
+void HttpServer::Impl::serveStatic(const std::string& sitePath, const httplib::Request& req,
+                                   httplib::Response& res) {
+  const std::optional<PageRegistry::Guarded> guarded = pages_.guardOf(sitePath);
+  if (!guarded) {
+    if (!serveFile(sitePath, req, res)) notFound(sitePath, req, res);
+    return;
+  }
+  // The guard runs as a page does (the visitor's cookies, the session, the
+  // page run before every page); the file replaces the page's empty text,
+  // and the headers it set (cookies, Cache-Control) stay.
+  bool allowed = false;
+  const Page guard = [&](PageContext& p) { allowed = (*guarded->guard)(p, guarded->fileName); };
+  runPage(guard, sitePath, {}, req, res, nullptr);
+  if (res.status != 200) return;  // the guard failed, or the request was refused
+  res.headers.erase("Content-Type");
+  if (!allowed || !serveFile(sitePath, req, res)) plain(res, 404, "404 Not Found");
 }
 
 void HttpServer::Impl::notFound(const std::string& path, const httplib::Request& req,
@@ -523,7 +549,7 @@ void HttpServer::Impl::notFound(const std::string& path, const httplib::Request&
 
 void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::string_view linkQuery,
                                const httplib::Request& req, httplib::Response& res, host::ValueCollection* form) {
-  if (rateLimiter_.covers(scriptPath)) {
+  if (limitedPages_.count(&page) > 0 || rateLimiter_.covers(scriptPath)) {
     if (const int wait = rateLimiter_.take(clientAddress(req.remote_addr))) {
       res.status = 429;
       res.set_header("Retry-After", std::to_string(wait));
@@ -564,6 +590,7 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
   variables.add("SERVER_PORT", std::to_string(req.local_port));
   variables.add("HTTP_HOST", host);
   variables.add("HTTP_REFERER", pathBytesToText(rawHeaderValue("Referer")));
+  variables.add("HTTP_ORIGIN", pathBytesToText(rawHeaderValue("Origin")));
   variables.add("HTTP_USER_AGENT", pathBytesToText(rawHeaderValue("User-Agent")));
   variables.add("URL", scriptPath);
   variables.add("PATH_INFO", scriptPath);
@@ -598,6 +625,7 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
     PageContext p{*request,      *response,     *session,      *application_, *server_,
                   connection_[0], connection_[1], connection_[2], connection_[3]};
     try {
+      if (const Page* before = pages_.beforeEach()) (*before)(p);
       page(p);
     } catch (const VbError& e) {
       if (!e.isRequestEnd()) failure = "run-time error " + std::to_string(e.number()) + ": " + e.description();
@@ -737,6 +765,8 @@ std::string HttpServer::url() const {
 
 void HttpServer::run() {
   Impl* impl = impl_.get();
+  for (const std::string& path : impl->config_.rateLimit.paths)
+    if (const Page* page = impl->pages_.find(path)) impl->limitedPages_.insert(page);
   impl->listener_.run([impl](int fd) {
     impl->workers_.enqueue([impl, fd] {
       std::shared_ptr<ConnectionStream> connection;

@@ -8,16 +8,19 @@
 //   - Request values: the query string and posted forms (URL-encoded or
 //     multipart) decoded from GBK; cookies with their sub-keys (only signed
 //     ones, see host/serve/cookies.h); the server variables REMOTE_ADDR,
-//     SERVER_NAME, SERVER_PORT, HTTP_HOST, HTTP_REFERER, HTTP_USER_AGENT, URL,
-//     PATH_INFO, SCRIPT_NAME, QUERY_STRING and REQUEST_METHOD.
+//     SERVER_NAME, SERVER_PORT, HTTP_HOST, HTTP_REFERER, HTTP_ORIGIN,
+//     HTTP_USER_AGENT, URL, PATH_INFO, SCRIPT_NAME, QUERY_STRING and
+//     REQUEST_METHOD.
 //   - Links: "/dir/page.asp?k=v" runs the page "/dir/page.asp"; a static link
 //     "/dir/k_v_page.html" is read back into that dynamic form first (the
 //     site's link scheme), and runs the same page with the same query. Any
 //     other path is a file under the document root; a path segment starting
-//     with "." (so any "..") is refused. A file is sent with its ETag and
-//     Last-Modified, and answered "304 Not Modified" when If-None-Match names
-//     its tag; scripts and style sheets may be kept by the browser for an
-//     hour.
+//     with "." (so any "..") is refused. A file of a guarded folder
+//     (PageRegistry::guardFolder) goes out only when its guard allows, with
+//     the page run before every page run first; else 404. A file is sent
+//     with its ETag and Last-Modified, and answered "304 Not Modified" when
+//     If-None-Match names its tag; scripts and style sheets may be kept by
+//     the browser for an hour.
 //   - Responses: the page's text in GBK (characters outside it as "&#N;"),
 //     "text/html; charset=gb2312"; Response.Redirect as 302; Expires,
 //     ExpiresAbsolute and CacheControl as headers; the cookies the page wrote,

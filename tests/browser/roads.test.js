@@ -1,7 +1,8 @@
 // The main roads of the demo site in the system Chromium, as a visitor walks
 // them from the home page: register, log out and in, edit the profile,
 // search, open a profile and an album, send a message and a gift, sign up
-// for a party, buy a showcase placement. Each step checks what the page
+// for a party, buy a showcase placement, delete a photo of his album. Each
+// step checks what the page
 // shows (and the database where the page cannot show it) and that no script
 // error and no failed load happened.
 //
@@ -13,9 +14,10 @@ const harness = require('./harness');
 harness.run(process.argv.slice(2), { demoMembers: 60 }, async (site) => {
   const { page, base, sql, check, text } = site;
 
-  // The link of `frame` whose text is `label` (trimmed).
+  // The link of `frame` whose text is `label` (trimmed): an anchor, or the
+  // button of a link that acts (a small form that posts).
   async function link(frame, label) {
-    const links = await frame.$$('a');
+    const links = await frame.$$('a, button');
     for (const a of links) {
       if ((await a.evaluate((e) => e.textContent.trim())) === label) return a;
     }
@@ -209,6 +211,35 @@ harness.run(process.argv.slice(2), { demoMembers: 60 }, async (site) => {
       await site.dialog(/我型我秀申请成功/);
       check(Number(sql('select emoney from zurva_user where userid=2')) === before - 60, 'not charged 60');
       check(sql('select iflianxi from zurva_user where userid=2') !== '', 'no showcase days');
+      site.noScriptErrors();
+    }],
+
+    ['he deletes a photo of his album with its delete link', async () => {
+      await follow('会员中心');
+      await follow('管理我的相册');
+      const entries = () => sql('select photo from zurva_user where userid=2').split('#').filter((e) => e);
+      const before = entries();
+      check(before.length > 0, 'no photo to delete');
+      const missing = [];
+      const watch404 = (r) => { if (r.status() === 404) missing.push(r.url()); };
+      page.on('response', watch404);
+      // The manager's delete link asks, then the page posts it and goes back.
+      site.dialogs.length = 0;
+      const links = await page.$$('a[onclick*="删除此照片"]');
+      await links[links.length - 1].click();
+      await site.dialog(/修改成功/);
+      check(site.dialogs.some((d) => /您确定要删除此照片吗/.test(d)), 'not asked: ' + site.dialogs.join(' | '));
+      const after = entries();
+      check(after.length === before.length - 1, 'photos: ' + before.join('#') + ' -> ' + after.join('#'));
+      const gone = before.find((e) => !after.includes(e)).slice(0, -1);
+      await page.waitForFunction(() => /userphoto/.test(location.pathname) && document.readyState === 'complete');
+      check((await text()).includes('上传时间'), 'not back on the manager: ' + (await text()).slice(0, 300));
+      page.off('response', watch404);
+      // The answer shows the manager as it was before the delete, whose
+      // thumbnail of the deleted photo no longer loads; nothing else fails.
+      check(missing.every((u) => u.endsWith('/mup_article/' + gone)), 'missing: ' + missing.join(' '));
+      site.errors.splice(0, site.errors.length,
+        ...site.errors.filter((e) => !(missing.length && /status of 404/.test(e))));
       site.noScriptErrors();
     }],
   ];

@@ -80,6 +80,22 @@ harness.run(process.argv.slice(2), { demoMembers: 120 }, async (site) => {
     const facts = await frame.evaluate(() => document.body.innerText);
     check(!/淑女，/.test(facts), 'a woman in a search for men');
   }],
+  ['a row\'s 不再搜出TA asks, then hides the member from later searches', async () => {
+    const frame = page.frames().find((f) => f.name() === 'subiframe');
+    const hide = await frame.$('xpath/.//a[contains(@onclick, "nosou")]');
+    check(hide, 'no hide link in the results');
+    const onclick = await hide.evaluate((a) => a.getAttribute('onclick'));
+    const id = (onclick.match(/id_(\d+)_nosou/) || onclick.match(/nosou\.asp\?id=(\d+)/) || [])[1];
+    check(id, 'no member in ' + onclick);
+    dialogs.length = 0;
+    const shown = await site.popup(() => hide.click());
+    await shown.waitForFunction(() => /已设置/.test(document.body ? document.body.innerText : ''));
+    check(dialogs.some((d) => /确定不在搜出TA吗/.test(d)), 'not asked: ' + dialogs.join(' | '));
+    const hidden = sql('select nosou from zurva_user where userid=1').split(/[^0-9]+/);
+    check(hidden.includes(id), 'member ' + id + ' is not hidden: ' + hidden.join(','));
+    await shown.close();
+    check(errors.length === 0, 'script errors: ' + errors.join(' | '));
+  }],
   ['the single search finds a member by number', async () => {
     await page.goto(base + '/search.asp');
     await page.type('#s_name', '2');

@@ -17,8 +17,11 @@ struct zurva {
 };
 }  // namespace probe
 
-void statements() {
+void statements(const std::string& typed) {
   sql::statement("a={} and b='{}' and {}", 1, sql::text("x"), sql::statement("c={}", sql::lng(2)));
+  constexpr const char* kFixed = " and d=1";
+  sql::statement("{}{}{}", sql::verbatim("e=2"), sql::verbatim(kFixed),
+                 sql::StoredCondition(typed));
 #if CASE == 1
   sql::statement("a={} and b={}", 1);  // fewer values than "{}"
 #elif CASE == 2
@@ -31,6 +34,8 @@ void statements() {
   sql::statement("a={}", Variant("x"));  // an unconverted value
 #elif CASE == 6
   sql::statement("a='{}'", sql::statement("b=1"));  // a statement inside a literal
+#elif CASE == 10
+  sql::verbatim(typed);  // text made at run time as a literal
 #endif
 }
 

@@ -17,18 +17,19 @@ namespace zurvafun::testing {
 inline constexpr const char* kDbUser = "sa";
 inline constexpr const char* kDbPassword = "Secret";
 
-inline db::ConnectionParams params(std::string database, std::string server = "(local)",
+inline db::ConnectionParams params(std::string database, std::string server = testServer(),
                                    std::string user = kDbUser, std::string password = kDbPassword) {
   return {std::move(server), std::move(user), std::move(password), std::move(database)};
 }
 
 class DbFixture : public ::testing::Test {
  protected:
+  void SetUp() override { ZURVA_SKIP_WITHOUT_BACKEND(); }
   void TearDown() override { setClock({}); }
 
   // Creates database `name` holding `ddl` and opens a connection to it.
   db::Connection create(const std::string& ddl, const std::string& name = "t") {
-    db::createDatabase(db::databaseFile(name), ddl);
+    db::createDatabase(params(name), ddl);
     db::Connection conn;
     EXPECT_TRUE(conn.Open(params(name)));
     return conn;

@@ -32,6 +32,7 @@ std::string quoted(const std::string& s) { return "'" + s + "'"; }
 using DbSqliteShell = DbFixture;
 
 TEST_F(DbSqliteShell, TheShellChecksAndQueriesTheDatabaseWithTheExtension) {
+  ZURVA_EMBEDDED_ONLY();
   if (run("command -v sqlite3").second != 0) GTEST_SKIP() << "no sqlite3 shell";
   // The installation's database with the project's schema, and members whose
   // packed values are well formed, malformed or missing: the search indexes

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <chrono>
 #include <regex>
 #include <string>
 #include <thread>
@@ -103,6 +104,39 @@ TEST_F(InteractionE2E, ThePollBoxOnTheHomePageTakesAVote) {
   EXPECT_TRUE(holds(rawPost("/vote.html", gbkForm({{"Options", "6"}})), "请选择一个选项。"));
 }
 
+// One vote per member and poll, and per browser for a guest (a signed
+// cookie): a repeated vote is answered, not counted.
+TEST_F(InteractionE2E, ThePollCountsOneVoteAMemberAndABrowser) {
+  static const std::regex line("3\\.朋友介绍</td><td>([0-9]+) 票");
+  const auto votes = [] {
+    std::smatch m;
+    const std::string page = utf8(rawGet("/stype_view_vote.html"));
+    return std::regex_search(page, m, line) ? std::stoi(m[1].str()) : -1;
+  };
+  const int before = votes();
+  ASSERT_GE(before, 0);
+  const std::string demo1 = logIn("demo1@example.com", "demo123");
+  EXPECT_TRUE(holds(rawPost("/vote.html", "Options=3", demo1), "感谢您的投票！"));
+  for (int i = 0; i < 2; ++i)
+    EXPECT_TRUE(holds(rawPost("/vote.html", "Options=3", demo1), "您已经投过票了"));
+  EXPECT_EQ(votes(), before + 1);
+
+  // A guest's browser keeps the cookie of its vote.
+  const RawResponse guest = rawPost("/vote.html", "Options=3");
+  EXPECT_TRUE(holds(guest, "感谢您的投票！"));
+  const std::string voted = "Cookie: " + cookiePair(guest.setCookie("zurva_vote")) + "\r\n";
+  ASSERT_NE(voted, "Cookie: \r\n");
+  EXPECT_TRUE(holds(rawPost("/vote.html", "Options=3", voted), "您已经投过票了"));
+  EXPECT_EQ(votes(), before + 2);
+  // Another browser is another guest; a member in the guest's browser is
+  // counted by his number.
+  EXPECT_TRUE(holds(rawPost("/vote.html", "Options=3"), "感谢您的投票！"));
+  const std::string demo2 = logIn("demo2@example.com", "demo456");
+  const std::string both = demo2.substr(0, demo2.size() - 2) + "; " + voted.substr(8);
+  EXPECT_TRUE(holds(rawPost("/vote.html", "Options=3", both), "感谢您的投票！"));
+  EXPECT_EQ(votes(), before + 4);
+}
+
 TEST_F(InteractionE2E, AGiftWithAnSmsNoticeLowersTheBalanceOnTheMemberHome) {
   const std::string demo1 = logIn("demo1@example.com", "demo123");
   EXPECT_EQ(balance(demo1), "1000");
@@ -139,7 +173,7 @@ TEST_F(InteractionE2E, GiftSendsRacingForOneBalanceNeverOverspend) {
     threads.emplace_back([&] {
       httplib::Client c = client();
       c.set_keep_alive(true);
-      const httplib::Headers headers = {{"Cookie", cookie}};
+      const httplib::Headers headers = {{"Cookie", cookie}, {"Origin", "http://127.0.0.1"}};
       while (next++ < 1000) {
         const auto r = c.Post("/sendsave.html", headers, body, "application/x-www-form-urlencoded");
         if (!r || r->status != 200) {
@@ -163,6 +197,50 @@ TEST_F(InteractionE2E, GiftSendsRacingForOneBalanceNeverOverspend) {
   EXPECT_EQ(query("select count(*) from emoneymx where userID=2 and b_count=2.5"), std::to_string(given.load()));
   EXPECT_EQ(query("select emoney from zurva_user where userid=2"), "0");
   EXPECT_EQ(balance(demo2), "0");
+}
+
+// Gift notices by SMS racing for one balance: every message the gateway got
+// was charged, and no charge was kept for a message it did not get.
+TEST_F(InteractionE2E, SmsNoticesRacingForOneBalanceChargeEveryMessageSent) {
+  // Member 10, a silver card with 55 E币: the cards (2.5 each at his grade)
+  // of 20 gifts and 5 notices at 1 E币.
+  ASSERT_TRUE(execute("update zurva_user set grade=2, emoney=55, ifdel=0 where userid=10"));
+  const std::string sender = logIn("member10@example.com", "123456");
+  const std::string cookie = sender.substr(8, sender.size() - 10);
+  // The gateway takes its time, so that the requests overlap while it works.
+  gateway().setOnRequest([] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
+  const std::size_t before = gateway().targets().size();
+  const std::string body = gbkForm({{"to", "2"}, {"id", "6"}, {"ifsms", "1"}, {"des", "hi"}});
+  std::atomic<int> given{0}, noticed{0}, failed{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 24; ++t) {
+    threads.emplace_back([&] {
+      httplib::Client c = client();
+      const auto r =
+          c.Post("/sendsave.html", {{"Cookie", cookie}, {"Origin", "http://127.0.0.1"}}, body,
+                 "application/x-www-form-urlencoded");
+      if (!r || r->status != 200) {
+        ++failed;
+        return;
+      }
+      const std::string text = gbk::toUtf8(r->body);
+      if (text.find("已成功送出礼物") != std::string::npos) ++given;
+      if (text.find("发送礼物通知短信成功") != std::string::npos) ++noticed;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  gateway().setOnRequest({});
+  const int sent = int(gateway().targets().size() - before);
+  EXPECT_EQ(failed.load(), 0);
+  EXPECT_GT(sent, 0);
+  EXPECT_EQ(noticed.load(), sent);
+  // Charged = sent: the notices' ledger rows, less those given back, and the balance.
+  EXPECT_EQ(query("select cast(coalesce(sum(b_count),0) as integer) from emoneymx where userID=10 "
+                  "and b_history like '%短信%'"),
+            std::to_string(sent));
+  const double left = 55 - 2.5 * given.load() - sent;
+  EXPECT_GE(left, 0);
+  EXPECT_EQ(std::stod(query("select emoney from zurva_user where userid=10")), left);
 }
 
 TEST_F(InteractionE2E, AMemberSignsUpChangesAndWithdrawsAndTheOrganiserEdits) {

@@ -174,7 +174,16 @@ TEST_F(MembersSiteE2E, MemberDeletesAPhotoOfHisAlbum) {
   ASSERT_TRUE(onDisk("/up_article/" + victim + ".jpg"));
   ASSERT_TRUE(holds(page.body, "href=\"/userphoto_ifok_del_ID_0.html\""));
 
-  const RawResponse done = rawGet("/userphoto_ifok_del_ID_0.html", cookieHeader(member));
+  // The link followed by GET only asks, with a button that posts it.
+  const RawResponse asked = rawGet("/userphoto_ifok_del_ID_0.html", cookieHeader(member));
+  EXPECT_TRUE(holds(asked.body, "确定删除此照片吗？")) << gbk::toUtf8(asked.body);
+  EXPECT_TRUE(
+      holds(asked.body, "<form method=\"post\" action=\"/userphoto.asp?ifok=del&amp;ID=0\">"));
+  EXPECT_TRUE(onDisk("/up_article/" + victim + ".jpg"));
+  EXPECT_EQ(stored("select photo from zurva_user where userid=1"), before);
+
+  // Posted from the site's page (its script sends the link so), it deletes.
+  const RawResponse done = rawPost("/userphoto_ifok_del_ID_0.html", "", cookieHeader(member));
   EXPECT_TRUE(holds(done.body, "alert('修改成功！')")) << gbk::toUtf8(done.body);
   EXPECT_FALSE(onDisk("/up_article/" + victim + ".jpg"));
   EXPECT_FALSE(onDisk("/mup_article/" + victim + ".jpg"));
@@ -182,7 +191,7 @@ TEST_F(MembersSiteE2E, MemberDeletesAPhotoOfHisAlbum) {
 
   // Nobody else's photo: a guest gets the refusal box and nothing changes.
   const std::string after = stored("select photo from zurva_user where userid=1");
-  EXPECT_TRUE(holds(rawGet("/userphoto_ifok_del_ID_0.html").body, "非法操作"));
+  EXPECT_TRUE(holds(rawPost("/userphoto_ifok_del_ID_0.html", "").body, "非法操作"));
   EXPECT_EQ(stored("select photo from zurva_user where userid=1"), after);
 }
 
@@ -238,7 +247,9 @@ TEST_F(MembersSiteE2E, AdministratorManagesAMembersPhotos) {
   const std::string link = first(page.body, "href=\"(/admin_userphoto_userid_3_ifok_del_ID_[0-9]+\\.html)\"");
   ASSERT_FALSE(link.empty()) << gbk::toUtf8(page.body);
   const std::string before = stored("select photo from zurva_user where userid=3");
-  const RawResponse done = rawGet(link, cookieHeader(admin));
+  EXPECT_TRUE(holds(rawGet(link, cookieHeader(admin)).body, "确定删除此照片吗？"));
+  EXPECT_EQ(stored("select photo from zurva_user where userid=3"), before);
+  const RawResponse done = rawPost(link, "", cookieHeader(admin));
   EXPECT_TRUE(holds(done.body, "alert('修改成功！')")) << gbk::toUtf8(done.body);
   EXPECT_NE(stored("select photo from zurva_user where userid=3"), before);
   // The static first-page link of the paging bar leads back to the manager.

@@ -208,10 +208,13 @@ TEST_F(ServeRobust, AmbiguousOrMalformedRequestsGetOneAnswerAndTheConnectionClos
       {"NUL in a header", std::string("GET / HTTP/1.1\r\nHost: x\r\nX-A: a") + '\0' + "b\r\n\r\n" + smuggled, 400},
       // A request line beyond the header bound, refused before it ends.
       {"request line beyond the bound", "GET /selftest/echo.asp?" + std::string(5000, 'a'), 414},
-      // Bare LF line ends are refused as soon as they arrive (the server's
-      // timeouts are far beyond the wait).
+      // Bare LF and bare CR line ends are refused as soon as they arrive
+      // (the server's timeouts are far beyond the wait).
       {"bare LF line ends", "GET /selftest/echo.asp HTTP/1.1\nHost: x\n\n" + smuggled, 400},
       {"bare LF in the headers", "GET /selftest/echo.asp HTTP/1.1\r\nHost: x\nX-A: 1\r\n\r\n", 400},
+      {"bare CR line ends", "GET /selftest/echo.asp HTTP/1.1\rHost: x\r\r" + smuggled, 400},
+      {"bare CR in the headers", "GET /selftest/echo.asp HTTP/1.1\r\nHost: x\rX-A: 1\r\n\r\n", 400},
+      {"CR inside the request line", "GET /selftest/echo.asp?a=1\rb HTTP/1.1\r\nHost: x\r\n\r\n", 400},
       {"HTTP/1.1 without Host", "GET /selftest/echo.asp HTTP/1.1\r\n\r\n" + smuggled, 400},
       {"two Hosts", "GET /selftest/echo.asp HTTP/1.1\r\nHost: x\r\nhost: y\r\n\r\n" + smuggled, 400},
       {"HTTP/1.0 with two Hosts", "GET /selftest/echo.asp HTTP/1.0\r\nHost: x\r\nHost: y\r\n\r\n", 400},

@@ -38,6 +38,7 @@
 #include <utility>
 #include <vector>
 
+#include "db/db.h"
 #include "runtime/gbk.h"
 
 namespace zurvafun::e2e {
@@ -278,13 +279,24 @@ class ServerSuite : public ::testing::Test {
   static RawResponse rawGet(const std::string& target, const std::string& headers = "") {
     return rawRequest("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n");
   }
-  // A form post of the URL-encoded `body`.
-  static RawResponse rawPost(const std::string& target, const std::string& body, const std::string& headers = "") {
+  // A form post of the URL-encoded `body`. By default it comes from a page
+  // of the site, as a browser sends it: with the site's Origin, unless
+  // `headers` hold an Origin or a Referer of their own (the site takes a
+  // post that changes something only from its own pages). With
+  // `fromSitePage` false it names no page it came from.
+  static RawResponse rawPost(const std::string& target, const std::string& body,
+                             const std::string& headers = "", bool fromSitePage = true) {
+    const bool source = !fromSitePage || headers.find("Origin:") != std::string::npos ||
+                        headers.find("Referer:") != std::string::npos;
     return rawRequest("POST " + target +
                       " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
                       "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
-                      std::to_string(body.size()) + "\r\n" + headers + "\r\n" + body);
-  }  // Posts the login form as the site's own login page does: the login
+                      std::to_string(body.size()) + "\r\n" + (source ? "" : kSiteOrigin) + headers +
+                      "\r\n" + body);
+  }
+  // The Origin header of a page of the site.
+  static constexpr const char* kSiteOrigin = "Origin: http://127.0.0.1\r\n";
+  // Posts the login form as the site's own login page does: the login
   // handler takes the form only from the site's pages.
   static RawResponse postLogin(const std::string& formBody) {
     return rawPost("/chklogin.asp", formBody, "Referer: http://127.0.0.1/login.html\r\n");
@@ -336,11 +348,34 @@ class ServerSuite : public ::testing::Test {
     sqlite3_close(db);
     return value;
   }
+  // Runs a statement on the server's database file while it serves, as an
+  // administrator's tool would; false when it fails.
+  static bool execute(const std::string& sql) {
+    sqlite3* db = nullptr;
+    bool ok = false;
+    if (sqlite3_open_v2((server_->dataFolder() + "/zurva.db").c_str(), &db, SQLITE_OPEN_READWRITE,
+                        nullptr) == SQLITE_OK) {
+      db::registerDialect(db);
+      sqlite3_busy_timeout(db, 5000);
+      ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    sqlite3_close(db);
+    return ok;
+  }
   // "name=value" of a Set-Cookie value, as a browser sends it back.
   static std::string cookiePair(const std::string& setCookie) { return setCookie.substr(0, setCookie.find(';')); }
 
   inline static ServerProcess* server_ = nullptr;
   inline static std::string startError_;
+};
+
+// A suite of the demo site as it ships (shippedSettings) on a demo database of
+// 12 members, with the login limit lifted, ready once the login page answers.
+template <class Suite>
+class ShippedSiteSuite : public ServerSuite<Suite> {
+ public:
+  static std::string settings() { return shippedSettings(12) + R"(, "rate_limit": {"paths": []})"; }
+  static constexpr const char* kReadyPath = "/login.asp";
 };
 
 }  // namespace zurvafun::e2e

@@ -112,11 +112,18 @@ TEST_F(ShowcaseE2E, MemberBuysShowcaseDaysAndStartsHisFreeDays) {
   EXPECT_NE(refused.find("申请我型我秀所需E币大于现有E币，请重新输入！"), std::string::npos) << refused;
   EXPECT_NE(utf8(rawGet("/indexw.asp", cookie(member))).find("您的 E币 余额：110"), std::string::npos);
 
-  // The free start: from tomorrow on.
-  const std::string started = utf8(rawGet("/action_free_save.html", cookie(member)));
+  // The free start, which the purchase form opens by GET and the site's
+  // script posts: from tomorrow on. By GET alone it only asks.
+  EXPECT_NE(utf8(rawGet("/action_free_save.html", cookie(member))).find("确定使用免费我型我秀吗？"),
+            std::string::npos);
+  EXPECT_NE(utf8(rawGet("/myshow.asp", cookie(member))).find("您有8天免费我型我秀"),
+            std::string::npos);
+  const std::string started = utf8(rawPost("/action_free_save.html", "", cookie(member)));
   EXPECT_NE(started.find("将于第二天发布"), std::string::npos) << started;
   EXPECT_NE(utf8(rawGet("/myshow.asp", cookie(member))).find("无我型我秀"), std::string::npos);
-  EXPECT_NE(utf8(rawGet("/action_free_save.html", cookie(member))).find("没有免费我型我秀时间"), std::string::npos);
+  EXPECT_NE(
+      utf8(rawPost("/action_free_save.html", "", cookie(member))).find("没有免费我型我秀时间"),
+      std::string::npos);
 
   // Guests are refused.
   EXPECT_NE(utf8(rawPost("/save.html", "ORDERMONEY=1")).find("非法操作"), std::string::npos);
@@ -138,7 +145,7 @@ TEST_F(ShowcaseE2E, RacingPurchasesSpendTheMoneyOnce) {
     clients.emplace_back([&] {
       httplib::Client client = ShowcaseE2E::client();
       client.set_keep_alive(true);
-      const httplib::Headers headers = {{"Cookie", member}};
+      const httplib::Headers headers = {{"Cookie", member}, {"Origin", "http://127.0.0.1"}};
       while (next++ < requests) {
         const auto r = client.Post("/save.asp", headers, "ORDERMONEY=1", "application/x-www-form-urlencoded");
         if (!r || r->status >= 500) {

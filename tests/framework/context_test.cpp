@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <string>
 
 #include "framework/zurva.h"
 #include "host/test_host.h"
-#include "tests/framework/scoped_log.h"
 #include "runtime/dates.h"
+#include "tests/framework/scoped_log.h"
+#include "tests/support_db.h"
 
 namespace zurvafun {
 
@@ -28,6 +31,18 @@ struct ZurvaTestAccess {
     z.resume(std::forward<Body>(body));
   }
   static host::Response& response(zurva& z) { return z.Response(); }
+  // The three ways of opening the database, with the test database's other
+  // parameters.
+  using Db = testing::TestDatabase;
+  static void open(zurva& z, db::Connection& conn, const char* password) {
+    z.open(conn, Db::kServer, Db::kUser, password, Db::kDatabase);
+  }
+  static bool openOrReturn(zurva& z, db::Connection& conn, const char* password) {
+    return z.openOrReturn(conn, Db::kServer, Db::kUser, password, Db::kDatabase);
+  }
+  static bool openOrAnswer(zurva& z, db::Connection& conn, Variant& result, const char* password) {
+    return z.openOrAnswer(conn, result, Db::kServer, Db::kUser, password, Db::kDatabase);
+  }
 };
 
 namespace {
@@ -152,6 +167,85 @@ TEST_F(ContextTest, CreationOutsideAHostSucceeds) {
   EXPECT_EQ(z.m_lOnBits.size(), 31u);
   EXPECT_EQ(z.m_l2Power.size(), 31u);
   EXPECT_THROW(ZurvaTestAccess::response(z), VbError);
+}
+
+// A database that cannot be opened ends the response; each way of opening
+// answers it in its own way.
+struct OpenRoutine {
+  const char* name;
+  std::function<bool(zurva&, db::Connection&, Variant& result, const char* password)> open;
+  const char* body;    // what the failure leaves in the response
+  const char* result;  // and in the method's result
+  bool stops;          // the method stops with the request-end error
+};
+
+constexpr const char* kConnectionError = "SQL数据库连接出错，请检查连接字串。";
+
+const OpenRoutine kOpenRoutines[] = {
+    {"open",
+     [](zurva& z, db::Connection& conn, Variant&, const char* password) {
+       ZurvaTestAccess::open(z, conn, password);
+       return true;
+     },
+     kConnectionError, "", true},
+    {"openOrReturn",
+     [](zurva& z, db::Connection& conn, Variant&, const char* password) {
+       return ZurvaTestAccess::openOrReturn(z, conn, password);
+     },
+     kConnectionError, "", false},
+    {"openOrAnswer",
+     [](zurva& z, db::Connection& conn, Variant& result, const char* password) {
+       return ZurvaTestAccess::openOrAnswer(z, conn, result, password);
+     },
+     "", kConnectionError, false},
+};
+
+// What one open left behind.
+struct Opened {
+  bool returned = false;  // what the routine returned
+  bool stopped = false;   // it raised the request-end error
+  bool ended = false;     // the response has ended
+  std::string body, result;
+  int state = db::adStateClosed;
+};
+
+Opened attempt(const OpenRoutine& routine, const char* password) {
+  host::TestHost h;
+  zurva z;
+  db::Connection conn;
+  Variant result = "";
+  Opened opened;
+  try {
+    opened.returned = routine.open(z, conn, result, password);
+  } catch (const VbError& e) {
+    if (!e.isRequestEnd()) throw;
+    opened.stopped = true;
+  }
+  opened.ended = h.response().ended();
+  opened.body = h.response().body();
+  opened.result = result.str();
+  opened.state = conn.State();
+  return opened;
+}
+
+TEST(DatabaseOpenTest, AFailedOpenEndsTheResponseAndIsAnsweredAsTheRoutineSays) {
+  testing::TestDatabase database;
+  for (const OpenRoutine& routine : kOpenRoutines) {
+    const Opened failed = attempt(routine, "wrong");
+    EXPECT_EQ(failed.stopped, routine.stops) << routine.name;
+    EXPECT_TRUE(routine.stops || !failed.returned) << routine.name;
+    EXPECT_TRUE(failed.ended) << routine.name;
+    EXPECT_EQ(failed.body, routine.body) << routine.name;
+    EXPECT_EQ(failed.result, routine.result) << routine.name;
+    EXPECT_EQ(failed.state, db::adStateClosed) << routine.name;
+
+    const Opened opened = attempt(routine, testing::TestDatabase::kPassword);
+    EXPECT_TRUE(opened.returned) << routine.name;
+    EXPECT_EQ(opened.state, db::adStateOpen) << routine.name;
+    EXPECT_FALSE(opened.ended) << routine.name;
+    EXPECT_EQ(opened.body, "") << routine.name;
+    EXPECT_EQ(opened.result, "") << routine.name;
+  }
 }
 
 }  // namespace

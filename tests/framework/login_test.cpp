@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/member_logins.h"
 #include "framework/zurva.h"
 #include "host/test_host.h"
 #include "runtime/dates.h"
@@ -61,10 +62,13 @@ class LoginTest : public MemberDbTest {
   }
 
   // Posts the login form and runs the handler on a new instance, as the
-  // site's login page does. URL mode 0: links come out in the ".asp" form.
+  // site's login page does, on a site with a forum (unless `forum` is false).
+  // URL mode 0: links come out in the ".asp" form.
   static void login(host::TestHost& h, const std::string& name, const std::string& password,
-                    const std::string& logType = "1", const std::string& inpass = "") {
+                    const std::string& logType = "1", const std::string& inpass = "",
+                    bool forum = true) {
     h.application().set("zurva_skinbase_info", Variant(VariantArray{Variant("a##b##c##d##0")}));
+    if (forum) h.application().set("zurva_forum", Variant(VariantArray{Variant("1")}));
     if (!h.request().ServerVariables.contains("REMOTE_ADDR"))
       h.request().ServerVariables.set("REMOTE_ADDR", "10.0.0.7");
     h.request().Form.add("username", name);
@@ -94,7 +98,8 @@ TEST_F(LoginTest, AccountOrNicknameLogsInAsTheAccount) {
   }
 }
 
-TEST_F(LoginTest, MemberCookieHoldsTheFifteenSubKeysInOrder) {
+TEST_F(LoginTest, MemberCookieHoldsTheLoginsSubKeysInOrderThenTheRowsNumber) {
+  run("update zurva_user set cookiever=7 where userid=1");
   host::TestHost h;
   login(h, "ann@example.com", "secret1");
   const host::ResponseCookie* kalimo = h.response().Cookies.find("kalimo");
@@ -117,6 +122,7 @@ TEST_F(LoginTest, MemberCookieHoldsTheFifteenSubKeysInOrder) {
       {"userdata", "1980#f#1#39#北京#北京-北京#124#北京-北京#205"},
       {"field", "301"},
       {"mobile", "13800000000#1"},
+      {"ver", "7"},
   };
   EXPECT_EQ(kalimo->keys().items(), expected);
 }
@@ -202,7 +208,10 @@ TEST_F(LoginTest, QuotesInTheNameAndMarkupInThePasswordAreSafe) {
             handOffForm("o&#39;neil@example.com", "a&#39;b&lt;c&amp;d"));
 }
 
-TEST_F(LoginTest, RememberMeCookie) {
+// The remember-me cookie holds a random token, never the password; the row
+// keeps only the token's SHA-256.
+TEST_F(LoginTest, RememberMeCookieHoldsATokenNotThePassword) {
+  std::string token;
   {
     host::TestHost h;
     login(h, "安妮", "secret1", "2", "1");
@@ -210,10 +219,15 @@ TEST_F(LoginTest, RememberMeCookie) {
     ASSERT_NE(rupeni, nullptr);
     EXPECT_EQ(rupeni->Expires.str(), "2026-04-15");
     EXPECT_EQ(rupeni->Path, "");
+    token = rupeni->subKey("pass").str();
+    EXPECT_TRUE(logins::wellFormedToken(token)) << token;
     const std::vector<std::pair<std::string, std::string>> remembered = {
-        {"pass", "secret1"}, {"inpass", "1"}, {"user", "安妮"}, {"log_type", "2"}};
+        {"pass", token}, {"inpass", "1"}, {"user", "安妮"}, {"log_type", "2"}};
     EXPECT_EQ(rupeni->keys().items(), remembered);
+    EXPECT_EQ(rupeni->text().find("secret1"), std::string::npos);
   }
+  EXPECT_EQ(value("select remembertoken from zurva_user where userid=1").str(),
+            logins::tokenDigest(token));
   {
     host::TestHost h;
     login(h, "ann@example.com", "secret1", "1", "");
@@ -223,6 +237,90 @@ TEST_F(LoginTest, RememberMeCookie) {
     const std::vector<std::pair<std::string, std::string>> forgotten = {
         {"pass", ""}, {"inpass", ""}, {"user", ""}, {"log_type", ""}};
     EXPECT_EQ(rupeni->keys().items(), forgotten);
+  }
+  // Two logins never draw the same token.
+  host::TestHost h;
+  login(h, "ann@example.com", "secret1", "1", "1");
+  EXPECT_NE(cookie(h, "rupeni", "pass"), token);
+}
+
+// The login form posted with the box ticked and no password logs in with the
+// browser's remembered token, once: each such login draws a new one.
+TEST_F(LoginTest, ARememberedLoginNeedsNoPasswordAndRenewsItsToken) {
+  const auto remembered = [&](const std::string& name, const std::string& logType) {
+    host::TestHost h;
+    login(h, name, "secret1", logType, "1");
+    return cookie(h, "rupeni", "pass");
+  };
+  // The browser comes back with its remember-me cookie and posts the form
+  // as the login page fills it in.
+  const auto comeBack = [&](host::TestHost& h, const std::string& token, const std::string& name,
+                            const std::string& logType, const std::string& inpass = "1") {
+    host::SubKeys keys;
+    keys.set("pass", token);
+    keys.set("inpass", "1");
+    keys.set("user", name);
+    keys.set("log_type", logType == "2" ? "2" : "");
+    h.request().Cookies.set("rupeni", host::RequestCookie(keys));
+    login(h, name, "", logType, inpass);
+  };
+
+  const std::string first = remembered("安妮", "2");
+  std::string second;
+  {
+    host::TestHost h;
+    comeBack(h, first, "安妮", "2");
+    EXPECT_EQ(cookie(h, "kalimo", "username"), "ann@example.com");
+    second = cookie(h, "rupeni", "pass");
+    EXPECT_TRUE(logins::wellFormedToken(second));
+    EXPECT_NE(second, first);
+    // The forum gets no password: none was typed.
+    EXPECT_EQ(h.response().body(), handOffForm("ann@example.com", ""));
+  }
+  EXPECT_EQ(value("select logins from zurva_user where userid=1").str(), "2");
+
+  struct Case {
+    const char* what;
+    std::string token;
+    const char* name;
+    const char* logType;
+    const char* inpass;
+  };
+  const Case refused[] = {
+      {"the token used before", first, "安妮", "2", "1"},
+      {"another member's name", second, "bob@example.com", "1", "1"},
+      {"the box not ticked", second, "安妮", "2", ""},
+      {"a token that is no token", second.substr(1) + "g", "安妮", "2", "1"},
+      {"no token", "", "安妮", "2", "1"},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.what);
+    host::TestHost h;
+    comeBack(h, c.token, c.name, c.logType, c.inpass);
+    EXPECT_EQ(h.response().Cookies.find("kalimo"), nullptr);
+    EXPECT_EQ(h.response().body(), kRefused);
+  }
+  // A locked member's token logs nobody in.
+  run("update zurva_user set ifdel=1 where userid=1");
+  host::TestHost h;
+  comeBack(h, second, "安妮", "2");
+  EXPECT_EQ(h.response().Cookies.find("kalimo"), nullptr);
+}
+
+// A site without a forum: no hand-off form, so the typed password never
+// comes back; the member goes to the member home, verified or not.
+TEST_F(LoginTest, WithoutAForumTheMemberGoesHomeAndThePasswordStaysUnwritten) {
+  for (const auto& [name, password] :
+       {std::pair{"ann@example.com", "secret1"}, std::pair{"bob@example.com", "pw2"},
+        std::pair{"cat@example.com", "pass3"}}) {
+    SCOPED_TRACE(name);
+    host::TestHost h;
+    login(h, name, password, "1", "1", false);
+    EXPECT_EQ(cookie(h, "kalimo", "username"), name);
+    EXPECT_EQ(h.response().body(),
+              "<script "
+              "Language=javaScript>top.window.location.href='indexw.asp';</script></body></html>");
+    EXPECT_FALSE(h.response().ended());
   }
 }
 

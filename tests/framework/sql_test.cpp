@@ -27,6 +27,20 @@ TEST(StatementTest, ValuesEnterAsNumbersOrQuotedText) {
   EXPECT_EQ(statement("select '{}'", text(Variant::null())).str(), "select ''");
 }
 
+TEST(StatementTest, LiteralsStoredConditionsAndJoinedStatements) {
+  // Statements join one after the other; the empty statement adds nothing.
+  Statement conditions;
+  conditions += statement(" and a={}", 1);
+  conditions += Statement();
+  conditions += verbatim(" and b=2");
+  EXPECT_EQ(conditions.str(), " and a=1 and b=2");
+  // A kept search condition pastes in as it was kept.
+  EXPECT_EQ(
+      statement("select * from t where {}{} order by id", StoredCondition("sex=577"), conditions)
+          .str(),
+      "select * from t where sex=577 and a=1 and b=2 order by id");
+}
+
 TEST(StatementTest, LikeLiteralsMatchThemselves) {
   EXPECT_EQ(statement("select 1 from t where a like '%{}#%'", text(likeLiteral("50%_[x]'s"))).str(),
             "select 1 from t where a like '%50[%][_][[]x]''s#%'");

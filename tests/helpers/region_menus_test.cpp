@@ -120,7 +120,7 @@ TEST_F(RegionMenuTest, FailedConnectionEndsTheRequest) {
 }
 
 TEST_F(RegionMenuTest, DemoDatabaseMenuListsTheFortyProvinces) {
-  seed::createDemoDatabase(db::databaseFile("demo"), 3);
+  testing::seedDemoDatabase({Db::kServer, Db::kUser, Db::kPassword, "demo"}, 3);
   const std::string html =
       z.citymenu(Db::kServer, Db::kUser, Db::kPassword, "demo", kOnChange, "--请选择--", "province")
           .str();

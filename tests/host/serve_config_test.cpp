@@ -52,11 +52,11 @@ TEST(ServeConfig, KeysOverrideDefaults) {
   EXPECT_EQ(c.tlsKey, "key.pem");
   EXPECT_EQ(c.trustedProxies, (std::vector<std::string>{"10.0.0.1"}));
 
-  // The defaults: a day for cookies without expiry, the login handler limited, no TLS, no log.
+  // The defaults: a day for cookies without expiry, both logins limited, no TLS, no log.
   const ServeConfig d = parseConfig("{}");
   EXPECT_DOUBLE_EQ(d.cookieAges.withoutExpirySeconds, 86400);
   EXPECT_DOUBLE_EQ(d.cookieAges.withExpirySeconds, 0);
-  EXPECT_EQ(d.rateLimit.paths, (std::vector<std::string>{"/chklogin.asp"}));
+  EXPECT_EQ(d.rateLimit.paths, (std::vector<std::string>{"/chklogin.asp", "/admin/login.asp"}));
   EXPECT_EQ(d.rateLimit.requests, 10);
   EXPECT_DOUBLE_EQ(d.rateLimit.perSeconds, 60);
   EXPECT_EQ(d.limits.maxRequestPairs, 1000u);

@@ -45,12 +45,23 @@ class SendSmsTest : public InteractionTest {
   }
   static std::string balance() { return text("select emoney from zurva_user where userid=1"); }
   static long ledgerRows() { return number("select count(*) from emoneymx"); }
+  // The ledger's rows in order, "member|amount|cause" joined by " / ".
+  static std::string ledger() {
+    db::Connection conn = open();
+    db::Recordset rs = conn.Execute("select userID, b_count, b_history from emoneymx order by id");
+    std::string rows;
+    for (; !rs.eof(); rs.MoveNext())
+      rows += (rows.empty() ? "" : " / ") + rs(0).str() + "|" + rs(1).str() + "|" + rs(2).str();
+    return rows;
+  }
 
   FakeGateway gateway;
   Variant lastUser, lastPass;
 };
 
-TEST_F(SendSmsTest, OnlyTheExactAnswerTrueSendsAndCharges) {
+// The charge is taken before the gateway is asked; a message the gateway
+// does not take gets its price back, with a ledger row of its own.
+TEST_F(SendSmsTest, OnlyTheExactAnswerTrueSendsAndKeepsTheCharge) {
   const struct {
     const char* answer;
     bool sent;
@@ -62,10 +73,8 @@ TEST_F(SendSmsTest, OnlyTheExactAnswerTrueSendsAndCharges) {
     gateway.setAnswer(c.answer);
     EXPECT_EQ(CBool(send()), c.sent);
     EXPECT_EQ(balance(), c.sent ? "9" : "10");
-    EXPECT_EQ(ledgerRows(), c.sent ? 1 : 0);
-    if (c.sent) {
-      EXPECT_EQ(text("select userID||'|'||b_count||'|'||b_history from emoneymx"), "1|1|发送短信：测试");
-    }
+    EXPECT_EQ(ledger(), c.sent ? "1|1|发送短信：测试"
+                     : "1|1|发送短信：测试 / 1|-1|短信未发出，退回：发送短信：测试");
   }
 }
 
@@ -134,9 +143,13 @@ TEST_F(SendSmsTest, AFailedOpenSendsNothing) {
 }
 
 TEST_F(SendSmsTest, GatewayFailuresGoToTheCallerAndChargeNothing) {
+  // A gateway that closes without an answer: the price goes back.
   gateway.setAnswer("drop");
   EXPECT_NE(errorOf([&] { send(); }), 0);
-  // Not configured, or not an http address.
+  EXPECT_EQ(balance(), "10");
+  EXPECT_EQ(number("select sum(b_count) from emoneymx"), 0);
+  // Not configured, or not an http address: refused before any charge.
+  run("delete from emoneymx");
   h->application().remove("zurva_sms_gateway");
   EXPECT_EQ(errorOf([&] { send(); }), err::InvalidCall);
   h->application().set("zurva_sms_gateway", arraySetting("file:///etc/passwd?{message}"));
@@ -155,25 +168,41 @@ TEST_F(SendSmsTest, AGatewayThatNeverAnswersTimesOutAfterTenSeconds) {
   EXPECT_EQ(balance(), "10");
 }
 
-TEST_F(SendSmsTest, FailuresAfterTheGatewaysTrueAreLoggedAndTheResultStaysTrue) {
-  // The balance is spent by another request while the gateway works.
-  gateway.setOnRequest([] { run("update zurva_user set emoney=0 where userid=1"); });
+TEST_F(SendSmsTest, TheChargeIsStoredBeforeTheGatewayIsAskedAndLocksNothingMeanwhile) {
+  // While the gateway works, the charge and its ledger row are in the
+  // database, and another request can write the member's row at once.
+  std::string seen;
+  gateway.setOnRequest([&] {
+    seen = balance() + " " + std::to_string(ledgerRows());
+    run("update zurva_user set emoney=emoney+100 where userid=1");
+  });
   EXPECT_TRUE(CBool(send()));
-  EXPECT_EQ(balance(), "0");
-  EXPECT_EQ(ledgerRows(), 0);
-  // The ledger cannot be written: the charge goes back with it.
-  run("update zurva_user set emoney=10 where userid=1");
-  gateway.setOnRequest([] { run("drop table emoneymx"); });
-  EXPECT_TRUE(CBool(send()));
+  EXPECT_EQ(seen, "9 1");
+  EXPECT_EQ(balance(), "109");
+  EXPECT_EQ(ledgerRows(), 1);
+}
+
+TEST_F(SendSmsTest, AChargeThatCannotBeStoredSendsNothingAndAFailedGivingBackIsLogged) {
+  // No ledger: the charge goes back with it, and the gateway is never asked.
+  run("alter table emoneymx rename to emoneymx_away");
+  EXPECT_NE(errorOf([&] { send(); }), 0);
+  EXPECT_TRUE(gateway.targets().empty());
   EXPECT_EQ(balance(), "10");
+  run("alter table emoneymx_away rename to emoneymx");
+  // The gateway refuses, and the ledger is gone when the price is to go
+  // back: the member stays charged, and the error log says so.
+  gateway.setAnswer("false");
+  gateway.setOnRequest([] { run("alter table emoneymx rename to emoneymx_away"); });
+  EXPECT_FALSE(CBool(send()));
+  EXPECT_EQ(balance(), "9");
   const std::string log = [&] {
     std::ifstream in(dir() / "zurvaLog.Log");
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
   }();
-  EXPECT_NE(log.find("\\wwtemp, SendSms: 短信已发出，余额已不足，未扣费：会员 1，1 E币"), std::string::npos) << log;
-  EXPECT_NE(log.find("\\wwtemp, SendSms: "), log.rfind("\\wwtemp, SendSms: ")) << log;  // two lines
+  EXPECT_NE(log.find("\\wwtemp, SendSms: 短信未发出，未能退回会员 1 的 1 E币："), std::string::npos)
+      << log;
 }
 
 }  // namespace

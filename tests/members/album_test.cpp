@@ -242,6 +242,7 @@ TEST_F(AlbumTest, UnreachableDatabase) {
   zurva z;
   EXPECT_EQ(z.showxcphoto("select 1", "/up", "id=1", "page", kServer, kUser, "wrong", kDatabase).str(),
             "SQL数据库连接出错，请检查连接字串。");
+  EXPECT_EQ(body(), "");  // the text is the result, not written
   newVisitor();
   h->request().QueryString.add("id", "25");
   zurva z2;

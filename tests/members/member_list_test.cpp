@@ -102,6 +102,7 @@ TEST_F(MemberListTest, FailuresOfTheConnectionAndOfTheQuery) {
   zurva z;
   EXPECT_EQ(z.showmeminfo(kAll, kServer, kUser, "wrong", kDatabase).str(), "SQL数据库连接出错，请检查连接字串。");
   EXPECT_TRUE(h->response().ended());
+  EXPECT_EQ(h->response().body(), "");  // the text is the result, not written
 
   newVisitor();
   ScopedLog log("member-list");

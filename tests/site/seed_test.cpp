@@ -266,5 +266,27 @@ TEST_F(SeedTest, AnOlderDatabaseIsBroughtUpToTheSchema) {
   EXPECT_EQ(count(file, "SELECT userid FROM zurva_member_changes WHERE version=1"), 5);
 }
 
+// A database of an earlier version, without the columns that end a member's
+// logins, gets them when the server starts on it, with their defaults.
+TEST_F(SeedTest, AnOlderDatabaseGetsTheColumnsItLacks) {
+  fs::path file = seeded("older.conn", 10);
+  sqlite3* conn = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(file.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  db::registerDialect(conn);
+  for (const char* column : {"cookiever", "remembertoken"}) {
+    const std::string sql = std::string("ALTER TABLE zurva_user DROP COLUMN ") + column;
+    EXPECT_EQ(sqlite3_exec(conn, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(conn);
+  }
+  sqlite3_close(conn);
+  EXPECT_THROW(query(file, "SELECT cookiever FROM zurva_user"), std::runtime_error);
+
+  updateSchema(file.string());
+  EXPECT_EQ(count(file, "SELECT count(*) FROM zurva_user WHERE cookiever=0 AND remembertoken IS NULL"), 10);
+  // Once there, nothing more is added or changed.
+  updateSchema(file.string());
+  EXPECT_EQ(count(file, "SELECT count(*) FROM pragma_table_info('zurva_user') WHERE name='cookiever'"), 1);
+  EXPECT_EQ(count(file, "SELECT count(*) FROM zurva_user"), 10);
+}
+
 }  // namespace
 }  // namespace zurvafun::seed

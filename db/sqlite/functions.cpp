@@ -1,4 +1,5 @@
-#include "db/sqlfunctions.h"
+#include "db/sqlite/functions.h"
+#include "db/textrules.h"
 
 // Built into the library, and into the loadable extension (db/sqlite_extension.cpp),
 // where every call into SQLite goes through the routines the loading program hands over.
@@ -31,47 +32,8 @@ void fail(sqlite3_context* ctx, long number, const std::string& description) {
 
 void conversionFailed(sqlite3_context* ctx, std::string_view text, std::string_view type) {
   fail(ctx, dberr::ConversionError,
-       "在将 varchar 值 '" + std::string(text) + "' 转换成数据类型 " + std::string(type) + " 时失败。");
-}
-
-// ---- UTF-8
-
-bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// Byte offset after skipping `count` characters from byte offset `pos`.
-size_t skipChars(std::string_view s, size_t pos, long long count) {
-  while (count > 0 && pos < s.size()) {
-    ++pos;
-    while (pos < s.size() && continuation(static_cast<unsigned char>(s[pos]))) ++pos;
-    --count;
-  }
-  return pos;
-}
-
-long long countChars(std::string_view s) {
-  long long n = 0;
-  for (unsigned char c : s)
-    if (!continuation(c)) ++n;
-  return n;
-}
-
-// Decodes the character at s[pos] and moves pos past it.
-char32_t decode(std::string_view s, size_t& pos) {
-  const unsigned char c = static_cast<unsigned char>(s[pos++]);
-  if (c < 0x80) return c;
-  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-  char32_t cp = c & (0x3F >> extra);
-  while (extra-- > 0 && pos < s.size() && continuation(static_cast<unsigned char>(s[pos])))
-    cp = (cp << 6) | (static_cast<unsigned char>(s[pos++]) & 0x3F);
-  return cp;
-}
-
-char32_t fold(char32_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
-unsigned char foldByte(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
-
-std::string_view trimBlanksRight(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
+       "在将 varchar 值 '" + std::string(text) + "' 转换成数据类型 " + std::string(type) +
+           " 时失败。");
 }
 
 // ---- arguments
@@ -88,7 +50,9 @@ std::string_view textOf(sqlite3_value* v) {
 bool intArg(sqlite3_context* ctx, sqlite3_value* v, long long& out) {
   switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER: out = sqlite3_value_int64(v); return true;
-    case SQLITE_FLOAT: out = static_cast<long long>(std::trunc(sqlite3_value_double(v))); return true;
+    case SQLITE_FLOAT:
+      out = static_cast<long long>(std::trunc(sqlite3_value_double(v)));
+      return true;
     default: {
       const std::string_view t = textOf(v);
       if (sqlserverTextToInt(t, out)) return true;
@@ -143,14 +107,19 @@ void fnLeftRight(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool righ
   if (!intArg(ctx, argv[1], n)) return;
   if (n < 0)
     return fail(ctx, dberr::CommandError,
-                right ? "传递给 RIGHT 函数的长度参数无效。" : "传递给 LEFT 或 SUBSTRING 函数的长度参数无效。");
+                right ? "传递给 RIGHT 函数的长度参数无效。"
+                      : "传递给 LEFT 或 SUBSTRING 函数的长度参数无效。");
   const std::string_view s = textOf(argv[0]);
   if (!right) return resultText(ctx, s.substr(0, skipChars(s, 0, n)));
   const long long total = countChars(s);
   resultText(ctx, s.substr(skipChars(s, 0, total > n ? total - n : 0)));
 }
-void fnLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv) { fnLeftRight(ctx, argc, argv, false); }
-void fnRight(sqlite3_context* ctx, int argc, sqlite3_value** argv) { fnLeftRight(ctx, argc, argv, true); }
+void fnLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  fnLeftRight(ctx, argc, argv, false);
+}
+void fnRight(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  fnLeftRight(ctx, argc, argv, true);
+}
 
 // SUBSTRING(s, start, length): a start below 1 still counts its characters
 // against the length; a negative length is an error.
@@ -158,7 +127,8 @@ void fnSubstring(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
   long long start = 0, length = 0;
   if (!intArg(ctx, argv[1], start) || !intArg(ctx, argv[2], length)) return;
-  if (length < 0) return fail(ctx, dberr::CommandError, "传递给 LEFT 或 SUBSTRING 函数的长度参数无效。");
+  if (length < 0)
+    return fail(ctx, dberr::CommandError, "传递给 LEFT 或 SUBSTRING 函数的长度参数无效。");
   long long end = start + length;  // exclusive, 1-based
   if (start < 1) start = 1;
   if (end <= start) return resultText(ctx, "");
@@ -184,8 +154,8 @@ void fnCharindex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   while (pos + find.size() <= s.size()) {
     if (foldByte(static_cast<unsigned char>(s[pos])) == first) {
       size_t k = 1;
-      while (k < find.size() &&
-             foldByte(static_cast<unsigned char>(s[pos + k])) == foldByte(static_cast<unsigned char>(find[k])))
+      while (k < find.size() && foldByte(static_cast<unsigned char>(s[pos + k])) ==
+                                    foldByte(static_cast<unsigned char>(find[k])))
         ++k;
       if (k == find.size()) return sqlite3_result_int64(ctx, index);
     }
@@ -240,7 +210,9 @@ IntRange intRange(int bits) {
   switch (bits) {
     case 8: return {0, 255, "tinyint"};
     case 16: return {-32768, 32767, "smallint"};
-    case 64: return {std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max(), "bigint"};
+    case 64:
+      return {std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max(),
+              "bigint"};
     default: return {-2147483648LL, 2147483647LL, "int"};
   }
 }
@@ -270,7 +242,8 @@ void fnToint(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
   }
   if (!fits || n < range.lo || n > range.hi)
-    return fail(ctx, dberr::ConversionError, std::string("将表达式转换为数据类型 ") + range.name + " 时出现算术溢出错误。");
+    return fail(ctx, dberr::ConversionError,
+                std::string("将表达式转换为数据类型 ") + range.name + " 时出现算术溢出错误。");
   sqlite3_result_int64(ctx, n);
 }
 
@@ -280,8 +253,8 @@ void fnToint(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void fnInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_value* v = argv[0];
   long long n = 0;
-  if (sqlite3_value_type(v) == SQLITE_TEXT && sqlserverTextToInt(textOf(v), n) && n >= intRange(32).lo &&
-      n <= intRange(32).hi)
+  if (sqlite3_value_type(v) == SQLITE_TEXT && sqlserverTextToInt(textOf(v), n) &&
+      n >= intRange(32).lo && n <= intRange(32).hi)
     return sqlite3_result_int64(ctx, n);
   sqlite3_result_value(ctx, v);
 }
@@ -331,155 +304,7 @@ int collateZv(void*, int n1, const void* a, int n2, const void* b) {
                    std::string_view(static_cast<const char*>(b), size_t(n2)));
 }
 
-// ---- LIKE patterns
-
-// Whether character `c` matches the set at pattern[pos] (just after '[');
-// `pos` moves past the closing ']'. False in `ok` when there is no ']'.
-bool matchSet(std::string_view p, size_t& pos, char32_t c, bool& ok) {
-  size_t i = pos;
-  bool negate = false;
-  if (i < p.size() && p[i] == '^') {
-    negate = true;
-    ++i;
-  }
-  bool hit = false;
-  bool first = true;
-  const char32_t fc = fold(c);
-  while (i < p.size() && (p[i] != ']' || first)) {
-    first = false;
-    const char32_t lo = decode(p, i);
-    char32_t hi = lo;
-    if (i + 1 < p.size() && p[i] == '-' && p[i + 1] != ']') {
-      ++i;
-      hi = decode(p, i);
-    }
-    if ((c >= lo && c <= hi) || (fc >= fold(lo) && fc <= fold(hi))) hit = true;
-  }
-  if (i >= p.size()) {
-    ok = false;
-    return false;
-  }
-  ok = true;
-  pos = i + 1;
-  return hit != negate;
-}
-
-// Matches one pattern element (not %) at p[pi] against the character at
-// s[si]; moves both on success.
-bool matchOne(std::string_view p, size_t& pi, std::string_view s, size_t& si, char32_t escape) {
-  size_t pp = pi, sp = si;
-  const char32_t c = decode(s, sp);
-  char32_t e = decode(p, pp);
-  bool hit;
-  if (escape && e == escape && pp < p.size()) {
-    e = decode(p, pp);
-    hit = fold(e) == fold(c);
-  } else if (e == '_') {
-    hit = true;
-  } else if (e == '[') {
-    bool ok = true;
-    size_t set = pp;
-    hit = matchSet(p, set, c, ok);
-    if (ok) pp = set;
-    else hit = c == '[';
-  } else {
-    hit = fold(e) == fold(c);
-  }
-  if (!hit) return false;
-  pi = pp;
-  si = sp;
-  return true;
-}
-
-bool isPercent(std::string_view p, size_t pi) { return pi < p.size() && p[pi] == '%'; }
-
 }  // namespace
-
-bool likeMatch(std::string_view p, std::string_view s, char32_t escape) {
-  size_t pi = 0, si = 0;
-  size_t starP = std::string_view::npos, starS = 0;
-  while (si < s.size()) {
-    if (isPercent(p, pi) && escape != '%') {
-      while (isPercent(p, pi)) ++pi;
-      if (pi == p.size()) return true;
-      starP = pi;
-      starS = si;
-      continue;
-    }
-    if (pi < p.size() && matchOne(p, pi, s, si, escape)) continue;
-    // Trailing blanks of the value are not significant (those of the pattern are).
-    if (pi == p.size() && trimBlanksRight(s.substr(si)).empty()) return true;
-    if (starP == std::string_view::npos) return false;
-    pi = starP;
-    starS = skipChars(s, starS, 1);
-    si = starS;
-  }
-  while (isPercent(p, pi)) ++pi;
-  return pi == p.size();
-}
-
-long patternIndex(std::string_view pattern, std::string_view value) {
-  size_t body = 0;
-  while (isPercent(pattern, body)) ++body;
-  const std::string_view rest = pattern.substr(body);
-  if (rest.empty()) return 1;
-  if (body == 0) return likeMatch(rest, value) ? 1 : 0;
-  long index = 1;
-  for (size_t pos = 0; pos < value.size(); pos = skipChars(value, pos, 1), ++index)
-    if (likeMatch(rest, value.substr(pos))) return index;
-  return 0;
-}
-
-int compareZv(std::string_view a, std::string_view b) {
-  a = trimBlanksRight(a);
-  b = trimBlanksRight(b);
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned char x = foldByte(static_cast<unsigned char>(a[i]));
-    const unsigned char y = foldByte(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-}
-
-bool sqlserverTextToInt(std::string_view t, long long& out) {
-  size_t b = 0, e = t.size();
-  while (b < e && t[b] == ' ') ++b;
-  while (e > b && t[e - 1] == ' ') --e;
-  bool negative = false;
-  if (b < e && (t[b] == '+' || t[b] == '-')) negative = t[b++] == '-';
-  unsigned long long n = 0;
-  for (size_t i = b; i < e; ++i) {
-    if (t[i] < '0' || t[i] > '9') return false;
-    if (n > (std::numeric_limits<unsigned long long>::max() - 9) / 10) return false;
-    n = n * 10 + unsigned(t[i] - '0');
-  }
-  if (n > (negative ? 9223372036854775808ULL : 9223372036854775807ULL)) return false;
-  out = negative ? static_cast<long long>(0 - n) : static_cast<long long>(n);
-  return true;
-}
-
-bool sqlserverTextToNumberText(std::string_view t, std::string& canonical) {
-  size_t b = 0, e = t.size();
-  while (b < e && t[b] == ' ') ++b;
-  while (e > b && t[e - 1] == ' ') --e;
-  canonical.clear();
-  if (b < e && (t[b] == '+' || t[b] == '-')) {
-    if (t[b] == '-') canonical += '-';
-    ++b;
-  }
-  bool digits = false, point = false;
-  for (size_t i = b; i < e; ++i) {
-    if (t[i] >= '0' && t[i] <= '9') digits = true;
-    else if (t[i] == '.' && !point) point = true;
-    else return false;
-  }
-  if (!digits) return false;
-  if (t[b] == '.') canonical += '0';
-  canonical.append(t.substr(b, e - b));
-  if (canonical.back() == '.') canonical.pop_back();
-  return true;
-}
 
 std::optional<VbError> takeFunctionError() {
   std::optional<VbError> e = std::move(tFunctionError);
@@ -496,20 +321,32 @@ void registerFunctions(sqlite3* db) {
     void (*fn)(sqlite3_context*, int, sqlite3_value**);
   };
   static const Fn kFunctions[] = {
-      {"zv_left", 2, fnLeft},          {"zv_right", 2, fnRight},       {"zv_substring", 3, fnSubstring},
-      {"zv_charindex", 2, fnCharindex}, {"zv_charindex", 3, fnCharindex}, {"zv_patindex", 2, fnPatindex},
-      {"zv_len", 1, fnLen},            {"zv_getdate", 0, fnGetdate},   {"zv_dateadd", 3, fnDateadd},
-      {"zv_datediff", 3, fnDatediff},  {"zv_toint", 1, fnToint},       {"zv_toint", 2, fnToint},
-      {"zv_int", 1, fnInt},            {"zv_tonum", 1, fnTonum},       {"zv_todate", 1, fnTodate},
-      {"like", 2, fnLike},             {"like", 3, fnLike},
+      {"zv_left", 2, fnLeft},
+      {"zv_right", 2, fnRight},
+      {"zv_substring", 3, fnSubstring},
+      {"zv_charindex", 2, fnCharindex},
+      {"zv_charindex", 3, fnCharindex},
+      {"zv_patindex", 2, fnPatindex},
+      {"zv_len", 1, fnLen},
+      {"zv_getdate", 0, fnGetdate},
+      {"zv_dateadd", 3, fnDateadd},
+      {"zv_datediff", 3, fnDatediff},
+      {"zv_toint", 1, fnToint},
+      {"zv_toint", 2, fnToint},
+      {"zv_int", 1, fnInt},
+      {"zv_tonum", 1, fnTonum},
+      {"zv_todate", 1, fnTodate},
+      {"like", 2, fnLike},
+      {"like", 3, fnLike},
   };
   // Deterministic: SQLite evaluates a call with constant arguments once per
   // run of the statement, as SQL Server does with GETDATE(); and the schema's
   // indexes may use them. Innocuous: they only compute, so a schema may use
   // them even where the schema is not trusted.
   for (const Fn& f : kFunctions)
-    sqlite3_create_function_v2(db, f.name, f.args, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
-                               f.fn, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, f.name, f.args,
+                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr, f.fn,
+                               nullptr, nullptr, nullptr);
   sqlite3_create_collation_v2(db, "ZV", SQLITE_UTF8, nullptr, collateZv, nullptr);
 }
 

@@ -1,21 +1,26 @@
-// The SQL Server functions, conversions and collation the rewritten statements
-// call, registered on every SQLite handle the layer opens.
+// Text rules of the dialect shared by every backend: SQL Server's conversions
+// of text to numbers, its LIKE patterns and the default collation's
+// comparison, and the UTF-8 character counting they need.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
-#include "runtime/error.h"
-
-struct sqlite3;
-
 namespace zurvafun::db::detail {
 
-// Registers zv_left, zv_right, zv_substring, zv_charindex, zv_patindex,
-// zv_len, zv_getdate, zv_dateadd, zv_datediff, zv_toint, zv_int, zv_tonum, zv_todate,
-// LIKE with SQL Server's patterns, and the collation ZV.
-void registerFunctions(sqlite3* db);
+// ---- UTF-8 (positions count characters, not bytes)
+inline bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+// Byte offset after skipping `count` characters from byte offset `pos`.
+size_t skipChars(std::string_view s, size_t pos, long long count);
+long long countChars(std::string_view s);
+// Decodes the character at s[pos] and moves pos past it.
+char32_t decode(std::string_view s, size_t& pos);
+inline char32_t fold(char32_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+inline unsigned char foldByte(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+inline std::string_view trimBlanksRight(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
 
 // CAST(text AS INT): blanks around and one sign allowed, '' gives 0, anything
 // else (a decimal point, letters) fails. No range check.
@@ -31,12 +36,7 @@ bool likeMatch(std::string_view pattern, std::string_view value, char32_t escape
 // PATINDEX: 1-based character position of the first match, 0 for none.
 long patternIndex(std::string_view pattern, std::string_view value);
 
-// The ZV collation: ASCII case and trailing blanks ignored.
+// The default collation: ASCII case and trailing blanks ignored.
 int compareZv(std::string_view a, std::string_view b);
-
-// The run-time error a function raised in the last failed statement of this
-// thread, taken (cleared) by the caller.
-std::optional<VbError> takeFunctionError();
-void clearFunctionError();
 
 }  // namespace zurvafun::db::detail

@@ -7,7 +7,7 @@
 #include <sqlite3ext.h>
 SQLITE_EXTENSION_INIT1
 
-#include "db/sqlfunctions.h"
+#include "db/sqlite/functions.h"
 
 extern "C" __attribute__((visibility("default"))) int sqlite3_zurvasqlite_init(sqlite3* db, char**,
                                                                                 const sqlite3_api_routines* api) {

@@ -1,0 +1,713 @@
+// The server backend: libpq connections pooled per thread, server, login and
+// database; statements prepared on the server once per connection; values
+// read in PostgreSQL's text form into the layer's row buffers; transactions
+// under the database's write lock.
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <unordered_set>
+#include <utility>
+
+#include "db/postgres/postgres.h"
+#include "runtime/dates.h"
+#include "runtime/error.h"
+
+namespace zurvafun::db::detail::postgres {
+
+namespace {
+
+// The database's write lock: one advisory lock, taken by every transaction
+// (the outermost level) at its start and held to its end, so that what a
+// transaction reads stays as it read it until it writes, as on the file.
+constexpr const char* kBegin = "BEGIN; SELECT pg_advisory_xact_lock(2052871)";
+
+// Type oids of the built-in types the values come back as.
+constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kOid = 26, kFloat4 = 700,
+              kFloat8 = 701, kNumeric = 1700, kTimestamp = 1114;
+
+thread_local std::unordered_map<std::string, std::shared_ptr<PgHandle>> tPool;
+
+std::string lowerName(std::string_view name) { return lowerAscii(name); }
+
+// Opens a connection, or gives null and the server's message.
+PGconn* connect(const ServerConfig& server, const ConnectionParams& params,
+                const std::string& database, std::string& error) {
+  const std::string port = std::to_string(server.port);
+  // Logins compare without regard to case: roles are named in lower case.
+  const std::string user = lowerName(params.user);
+  const char* keys[] = {"host",
+                        "port",
+                        "dbname",
+                        "user",
+                        "password",
+                        "sslmode",
+                        "application_name",
+                        "options",
+                        "client_encoding",
+                        "connect_timeout",
+                        nullptr};
+  const char* values[] = {
+      server.host.c_str(),
+      port.c_str(),
+      database.c_str(),
+      user.c_str(),
+      params.password.c_str(),
+      server.sslmode.empty() ? nullptr : server.sslmode.c_str(),
+      "zurvafun",
+      "-c datestyle=ISO,YMD -c lock_timeout=5000 -c client_min_messages=warning",
+      "UTF8",
+      "10",
+      nullptr};
+  // A null value ends the list for libpq: the TLS mode goes last when unset.
+  if (!values[5]) {
+    keys[5] = "application_name";
+    values[5] = values[6];
+    keys[6] = "options";
+    values[6] = values[7];
+    keys[7] = "client_encoding";
+    values[7] = values[8];
+    keys[8] = "connect_timeout";
+    values[8] = values[9];
+    keys[9] = nullptr;
+  }
+  PGconn* conn = PQconnectdbParams(keys, values, 0);
+  if (PQstatus(conn) != CONNECTION_OK) {
+    error = PQerrorMessage(conn);
+    PQfinish(conn);
+    return nullptr;
+  }
+  return conn;
+}
+
+std::string poolKey(const ServerConfig& server, const ConnectionParams& params) {
+  return server.host + '\1' + std::to_string(server.port) + '\1' + server.sslmode + '\1' +
+         lowerName(params.user) + '\1' + params.password + '\1' +
+         lowerName(server.databasePrefix + params.database);
+}
+
+// The server's name of a database: the server's prefix and the name, in
+// lower case (names compare without regard to case, as the catalog's did).
+std::string databaseName(const ServerConfig& server, const ConnectionParams& params) {
+  return lowerName(server.databasePrefix + params.database);
+}
+
+std::string quoted(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += char(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return out + '"';
+}
+
+// The value of a bound slot or field as text for the server.
+std::string boundText(const Bound& b) {
+  switch (b.tag) {
+    case Bound::Int: return std::to_string(b.integer);
+    case Bound::Real: {
+      char buf[32];
+      const auto r = std::to_chars(buf, buf + sizeof buf, b.real);
+      return std::string(buf, r.ptr);
+    }
+    case Bound::Currency: {
+      // Exact, without trailing zeros: money keeps the scale it is given.
+      const std::int64_t a = b.integer < 0 ? -b.integer : b.integer;
+      char buf[40];
+      std::snprintf(buf, sizeof buf, "%s%lld.%04lld", b.integer < 0 ? "-" : "",
+                    static_cast<long long>(a / 10000), static_cast<long long>(a % 10000));
+      std::string text = buf;
+      while (text.back() == '0') text.pop_back();
+      if (text.back() == '.') text.pop_back();
+      return text;
+    }
+    case Bound::Text: return b.text;
+    case Bound::Null: break;
+  }
+  return {};
+}
+
+// The kinds a column of a server type reads and writes as.
+void kindsOfType(const std::string& type, ValueKind& kind, ColKind& writeKind) {
+  struct Kinds {
+    const char* type;
+    ValueKind kind;
+    ColKind writeKind;
+  };
+  static const Kinds kTypes[] = {
+      {"int4", ValueKind::Long, ColKind::Int},          {"int8", ValueKind::Long, ColKind::Int},
+      {"oid", ValueKind::Long, ColKind::Int},           {"int2", ValueKind::Integer, ColKind::Int},
+      {"zv_bit", ValueKind::Boolean, ColKind::Int},     {"bool", ValueKind::Boolean, ColKind::Int},
+      {"numeric", ValueKind::Currency, ColKind::Numeric}, {"float4", ValueKind::Dynamic, ColKind::Numeric},
+      {"float8", ValueKind::Dynamic, ColKind::Numeric}, {"timestamp", ValueKind::Date, ColKind::Date},
+      {"date", ValueKind::Date, ColKind::Date},         {"timestamptz", ValueKind::Date, ColKind::Date},
+      {"text", ValueKind::Text, ColKind::Text},         {"varchar", ValueKind::Text, ColKind::Text},
+      {"bpchar", ValueKind::Text, ColKind::Text},
+  };
+  kind = ValueKind::Dynamic;
+  writeKind = ColKind::Unknown;
+  for (const Kinds& k : kTypes) {
+    if (type == k.type) {
+      kind = k.kind;
+      writeKind = k.writeKind;
+    }
+  }
+}
+
+ColKind writeKindOfOid(Oid type) {
+  switch (type) {
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kBool: return ColKind::Int;
+    case kNumeric:
+    case kFloat4:
+    case kFloat8: return ColKind::Numeric;
+    case kTimestamp: return ColKind::Date;
+    case kText: return ColKind::Text;
+    default: return ColKind::Unknown;
+  }
+}
+
+Oid slotType(const Slot& slot) {
+  if (slot.likePattern) return kText;
+  switch (slot.kind) {
+    case Slot::Integer: return kInt8;
+    case Slot::Real: return kNumeric;
+    case Slot::Now: return kTimestamp;
+    default: return 0;  // the server infers it from where it stands
+  }
+}
+
+// Whether a statement's text writes rows (its changed rows are counted).
+bool writesRows(std::string_view sql) {
+  size_t i = 0;
+  while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+  const std::string first = lowerAscii(sql.substr(i, 6));
+  return first == "insert" || first == "update" || first == "delete";
+}
+
+bool isDdlTable(std::string_view sql) {
+  const Seq seq = syntaxTree(sql);
+  size_t i = 0;
+  if (seq.empty() || !equalsIgnoreCase(seq[0].text, "create")) return false;
+  i = 1;
+  if (i < seq.size() && equalsIgnoreCase(seq[i].text, "unique")) ++i;
+  return i < seq.size() &&
+         (equalsIgnoreCase(seq[i].text, "table") || equalsIgnoreCase(seq[i].text, "index"));
+}
+
+struct Result {
+  PGresult* r;
+  explicit Result(PGresult* result) : r(result) {}
+  ~Result() { PQclear(r); }
+  Result(const Result&) = delete;
+  Result& operator=(const Result&) = delete;
+};
+
+// Applies the functions and a schema script to a new or adopted database.
+void installSchema(PgHandle& h, std::string_view schemaSql) {
+  h.exec(functionsSql());
+  h.refreshCatalog();
+  SchemaInfo known;
+  for (const SchemaStatement& s : renderSchema(schemaSql, known)) {
+    if (s.native) {
+      h.exec(s.sql);
+      h.refreshCatalog();
+    } else {
+      std::vector<Slot> slots;
+      Prepared& p = h.prepare(s.sql, false, slots);
+      h.run(p, slots, {}, nullptr);
+    }
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the pool
+
+std::shared_ptr<Handle> open(const ServerConfig& server, const ConnectionParams& params, bool own) {
+  const std::string key = poolKey(server, params);
+  if (auto it = tPool.find(key); it != tPool.end()) {
+    if (it->second->isOpen()) return it->second;
+    tPool.erase(it);
+  }
+  const std::string database = databaseName(server, params);
+  std::string error;
+  PGconn* conn = connect(server, params, database, error);
+  if (!conn && own && error.find("does not exist") != std::string::npos) {
+    try {
+      createDatabase(server, params, schemaText());
+    } catch (const VbError&) {
+      // made by another thread or instance meanwhile, or not allowed: the next connect tells
+    }
+    conn = connect(server, params, database, error);
+  }
+  if (!conn) return nullptr;
+  auto handle = std::make_shared<PgHandle>(conn, key);
+  handle->refreshCatalog();
+  if (own) {
+    // A database made by its administrator gets the functions and the schema
+    // at its first open (one instance at a time).
+    Result r(PQexec(conn, "SELECT to_regprocedure('zv_key(text)') IS NULL"));
+    if (PQresultStatus(r.r) == PGRES_TUPLES_OK && PQgetvalue(r.r, 0, 0)[0] == 't') {
+      handle->exec("SELECT pg_advisory_lock(2052872)");
+      try {
+        Result again(PQexec(conn, "SELECT to_regprocedure('zv_key(text)') IS NULL"));
+        if (PQgetvalue(again.r, 0, 0)[0] == 't') installSchema(*handle, schemaText());
+      } catch (...) {
+        handle->exec("SELECT pg_advisory_unlock(2052872)");
+        throw;
+      }
+      handle->exec("SELECT pg_advisory_unlock(2052872)");
+    }
+  }
+  tPool.emplace(key, handle);
+  return handle;
+}
+
+void releaseThreadHandles() { tPool.clear(); }
+
+void createDatabase(const ServerConfig& server, const ConnectionParams& params,
+                    std::string_view schemaSql) {
+  const std::string database = databaseName(server, params);
+  std::string error;
+  PGconn* admin = connect(server, params, "postgres", error);
+  if (!admin) raise(dberr::CommandError, "创建数据库失败：" + error);
+  {
+    Result r(PQexec(admin, ("CREATE DATABASE " + quoted(database) +
+                            " TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'")
+                               .c_str()));
+    if (PQresultStatus(r.r) != PGRES_COMMAND_OK) {
+      const char* state = PQresultErrorField(r.r, PG_DIAG_SQLSTATE);
+      const std::string message = PQresultErrorMessage(r.r);
+      PQfinish(admin);
+      if (state && std::string_view(state) == "42P04")
+        raise(dberr::CommandError, "数据库已存在：" + database);
+      raise(dberr::CommandError, "创建数据库失败：" + message);
+    }
+  }
+  PQfinish(admin);
+  try {
+    PGconn* conn = connect(server, params, database, error);
+    if (!conn) raise(dberr::CommandError, "创建数据库失败：" + error);
+    PgHandle h(conn, std::string());
+    installSchema(h, schemaSql);
+  } catch (const std::exception& e) {
+    // A failed creation leaves no database behind.
+    dropDatabase(server, params);
+    if (const auto* vb = dynamic_cast<const VbError*>(&e))
+      raise(dberr::CommandError, "创建数据库失败：" + vb->description());
+    raise(dberr::CommandError, std::string("创建数据库失败：") + e.what());
+  }
+}
+
+void dropDatabase(const ServerConfig& server, const ConnectionParams& params) {
+  const std::string database = databaseName(server, params);
+  for (auto it = tPool.begin(); it != tPool.end();)
+    it = it->first.ends_with('\1' + database) ? tPool.erase(it) : std::next(it);
+  std::string error;
+  PGconn* admin = connect(server, params, "postgres", error);
+  if (!admin) return;
+  PQclear(PQexec(admin, ("DROP DATABASE IF EXISTS " + quoted(database) + " WITH (FORCE)").c_str()));
+  PQfinish(admin);
+}
+
+// ---------------------------------------------------------------- PgHandle
+
+PgHandle::PgHandle(PGconn* conn, std::string key) : conn_(conn), key_(std::move(key)) { enlist(); }
+
+PgHandle::~PgHandle() {
+  delist();
+  close();
+}
+
+void PgHandle::close() noexcept {
+  if (!conn_) return;
+  abandonLevels();
+  cache_.clear();
+  shapes_.clear();
+  PQfinish(std::exchange(conn_, nullptr));
+}
+
+void PgHandle::fail(PGresult* result) {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  const char* hint = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_HINT) : nullptr;
+  // Copied: the fields live in the result.
+  const std::string message = primary ? primary : PQerrorMessage(conn_);
+  const std::string code = state ? state : "";
+  const long number = hint ? std::strtol(hint, nullptr, 10) : 0;
+  PQclear(result);
+  if (PQstatus(conn_) == CONNECTION_BAD) {
+    close();
+    raise(dberr::CommandError, message);
+  }
+  if (code == "ZV001" && number != 0) raise(number, message);
+  if (code == "22007" || code == "22008")
+    raise(dberr::ConversionError, "从字符串转换日期和/或时间时，转换失败。");
+  if (code.rfind("22", 0) == 0) raise(dberr::ConversionError, message);
+  raise(dberr::CommandError, message);
+}
+
+void PgHandle::exec(const std::string& sql) {
+  requireOpen();
+  PGresult* r = PQexec(conn_, sql.c_str());
+  const ExecStatusType status = PQresultStatus(r);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(r);
+  PQclear(r);
+}
+
+void PgHandle::refreshCatalog() {
+  requireOpen();
+  Result r(PQexec(
+      conn_,
+      "SELECT c.oid, c.relname, a.attnum, a.attname, t.typname, "
+      "EXISTS (SELECT 1 FROM pg_index i WHERE i.indrelid = c.oid AND i.indisprimary AND i.indnatts "
+      "= 1 "
+      "AND i.indkey[0] = a.attnum) "
+      "FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid JOIN pg_type t ON t.oid = "
+      "a.atttypid "
+      "WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE nspname = current_schema()) "
+      "AND c.relkind IN ('r', 'v', 'p') AND a.attnum > 0 AND NOT a.attisdropped"));
+  if (PQresultStatus(r.r) != PGRES_TUPLES_OK) fail(PQcopyResult(r.r, PG_COPYRES_ATTRS));
+  Catalog catalog;
+  for (int i = 0; i < PQntuples(r.r); ++i) {
+    const Oid table = Oid(std::strtoul(PQgetvalue(r.r, i, 0), nullptr, 10));
+    const std::string tableName = PQgetvalue(r.r, i, 1);
+    const int number = std::atoi(PQgetvalue(r.r, i, 2));
+    ColumnType type;
+    type.name = PQgetvalue(r.r, i, 3);
+    kindsOfType(PQgetvalue(r.r, i, 4), type.kind, type.writeKind);
+    catalog.schema.add(tableName, type.name, type.writeKind);
+    if (PQgetvalue(r.r, i, 5)[0] == 't') catalog.schema.keys[lowerName(tableName)] = type.name;
+    catalog.tables[lowerName(tableName)] = table;
+    catalog.columns[{table, number}] = std::move(type);
+  }
+  catalog_ = std::move(catalog);
+}
+
+void PgHandle::forgetStatements() noexcept {
+  shapes_.clear();
+  cache_.clear();
+  if (conn_) PQclear(PQexec(conn_, "DEALLOCATE ALL"));
+}
+
+// ---- transactions
+
+void PgHandle::beginOutermost() { exec(kBegin); }
+
+void PgHandle::commitOutermost() {
+  requireOpen();
+  PGresult* r = PQexec(conn_, "COMMIT");
+  if (PQresultStatus(r) != PGRES_COMMAND_OK) fail(r);
+  // A transaction in which a statement failed ends rolled back.
+  const bool rolledBack = std::string_view(PQcmdStatus(r)) == "ROLLBACK";
+  PQclear(r);
+  if (rolledBack) raise(dberr::CommandError, "事务已被回滚：其中的一条语句失败了。");
+  countCommit();
+}
+
+void PgHandle::rollbackOutermost() noexcept {
+  if (conn_) PQclear(PQexec(conn_, "ROLLBACK"));
+}
+
+void PgHandle::rollbackToSavepoint(const std::string& sql) noexcept {
+  if (conn_) PQclear(PQexec(conn_, sql.c_str()));
+}
+
+// ---- statements
+
+Prepared& PgHandle::prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots) {
+  requireOpen();
+  Shape shape = shapeOf(sql);
+  shape.key += forUpdate ? '\1' : '\0';
+  if (Prepared* p = shapes_.find(shape, slots)) return *p;
+
+  // The server takes a statement up to a NUL byte: text holding one is
+  // refused, never cut short.
+  if (sql.find('\0') != std::string_view::npos)
+    raise(dberr::CommandError, "每次只能执行一条 SQL 语句：分号之后的第二条语句被拒绝。");
+  Translation t = render(sql, catalog_.schema, forUpdate);
+  if (t.schemaChange) {
+    // Run as text: a table or an index in the schema's conventions becomes
+    // its PostgreSQL statements.
+    auto s = std::make_unique<Statement>();
+    s->schemaChange = true;
+    if (isDdlTable(sql)) {
+      for (const SchemaStatement& r : renderSchema(sql, catalog_.schema)) s->name += r.sql + ";\n";
+    } else {
+      s->name = t.sql;
+    }
+    slots = std::move(t.slots);
+    std::string key = "\3" + s->name;
+    return *cache_.insert_or_assign(std::move(key), std::move(s)).first->second;
+  }
+  // The same text with values of other types is another statement: the
+  // server fixed its parameters' types when it prepared it.
+  std::string key;
+  key.reserve(t.sql.size() + t.slots.size() + 2);
+  key += forUpdate ? '\1' : '\0';
+  for (const Slot& slot : t.slots) key += char('a' + slot.kind + (slot.likePattern ? 8 : 0));
+  key += '\0';
+  key += t.sql;
+  Statement* p = nullptr;
+  if (auto it = cache_.find(key); it != cache_.end())
+    p = it->second.get();
+  else
+    p = &prepareText(std::move(key), t);
+  shapes_.remember(shape, p, t);
+  slots = std::move(t.slots);
+  return *p;
+}
+
+Statement& PgHandle::prepareText(std::string key, const Translation& t,
+                                 const std::vector<Oid>* types) {
+  if (cache_.size() >= 400) forgetStatements();
+  auto s = std::make_unique<Statement>();
+  s->name = "zv" + std::to_string(++nextName_);
+  if (types)
+    s->paramTypes = *types;
+  else
+    for (const Slot& slot : t.slots) s->paramTypes.push_back(slotType(slot));
+  s->writes = writesRows(t.sql);
+  {
+    PGresult* r = PQprepare(conn_, s->name.c_str(), t.sql.c_str(), int(s->paramTypes.size()),
+                            s->paramTypes.data());
+    if (PQresultStatus(r) != PGRES_COMMAND_OK) fail(r);
+    PQclear(r);
+  }
+  Result d(PQdescribePrepared(conn_, s->name.c_str()));
+  if (PQresultStatus(d.r) != PGRES_COMMAND_OK) fail(PQcopyResult(d.r, PG_COPYRES_ATTRS));
+  const int n = PQnfields(d.r);
+  for (int i = 0; i < n; ++i) s->resultTypes.push_back(PQftype(d.r, i));
+  if (n > 0) s->columns = describe(d.r, t);
+  return *cache_.emplace(std::move(key), std::move(s)).first->second;
+}
+
+Statement& PgHandle::prepareNative(const std::string& sql, const std::vector<Oid>& types) {
+  requireOpen();
+  std::string key = '\2' + sql;
+  if (auto it = cache_.find(key); it != cache_.end()) return *it->second;
+  Translation t;
+  t.sql = sql;
+  return prepareText(std::move(key), t, &types);
+}
+
+std::shared_ptr<const ColumnSet> PgHandle::describe(PGresult* d, const Translation& t) const {
+  auto set = std::make_shared<ColumnSet>();
+  const int n = PQnfields(d);
+  set->stored = n;
+  Oid baseOid = 0;
+  const std::unordered_map<std::string, ColKind>* baseColumns = nullptr;
+  if (t.rowid && !t.baseTable.empty()) {
+    const std::string base = lowerName(t.baseTable);
+    if (auto it = catalog_.tables.find(base);
+        it != catalog_.tables.end() && catalog_.schema.keys.count(base)) {
+      baseOid = it->second;
+      set->baseTable = t.baseTable;
+      if (auto c = catalog_.schema.tables.find(base); c != catalog_.schema.tables.end())
+        baseColumns = &c->second;
+    }
+  }
+  for (int i = 0; i < n; ++i) {
+    if (t.rowid && i == n - 1) {
+      set->rowidIndex = i;
+      break;
+    }
+    Column c;
+    c.name = PQfname(d, i);
+    const Oid table = PQftable(d, i);
+    const int number = PQftablecol(d, i);
+    auto type =
+        table != InvalidOid ? catalog_.columns.find({table, number}) : catalog_.columns.end();
+    if (type != catalog_.columns.end()) {
+      c.kind = type->second.kind;
+      c.writeKind = type->second.writeKind;
+      if (baseOid != 0 && table == baseOid) c.baseColumn = type->second.name;
+    } else {
+      c.kind = ValueKind::Dynamic;
+      c.writeKind = writeKindOfOid(PQftype(d, i));
+      if (baseColumns) {
+        // An expression named like a column of the table writes that column.
+        if (auto col = baseColumns->find(lowerName(c.name)); col != baseColumns->end()) {
+          c.baseColumn = c.name;
+          c.computed = true;
+          c.writeKind = col->second;
+        }
+      }
+    }
+    set->columns.push_back(std::move(c));
+  }
+  return set;
+}
+
+PGresult* PgHandle::execute(Statement& s, const std::vector<const char*>& values) {
+  PGresult* r =
+      PQexecPrepared(conn_, s.name.c_str(), int(values.size()), values.data(), nullptr, nullptr, 0);
+  const ExecStatusType status = PQresultStatus(r);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(r);
+  // A statement outside a transaction commits itself when it writes.
+  if (!inTransaction() && !std::string_view(PQcmdStatus(r)).starts_with("SELECT")) countCommit();
+  return r;
+}
+
+void PgHandle::storeRows(PGresult* r, const Statement& s, RowBuffer& rows) const {
+  const int width = PQnfields(r);
+  const int count = PQntuples(r);
+  for (int row = 0; row < count; ++row) {
+    Cell* out = rows.addRow(width);
+    for (int c = 0; c < width; ++c) {
+      Cell& cell = out[c];
+      if (PQgetisnull(r, row, c)) continue;
+      const char* v = PQgetvalue(r, row, c);
+      const size_t n = size_t(PQgetlength(r, row, c));
+      switch (s.resultTypes[size_t(c)]) {
+        case kInt2:
+        case kInt4:
+        case kInt8:
+        case kOid:
+          cell.tag = Cell::Int;
+          std::from_chars(v, v + n, cell.integer);
+          break;
+        case kBool:
+          cell.tag = Cell::Int;
+          cell.integer = v[0] == 't' ? 1 : 0;
+          break;
+        case kFloat4:
+        case kFloat8:
+          cell.tag = Cell::Real;
+          cell.real = std::strtod(v, nullptr);
+          break;
+        case kNumeric: {
+          // Money columns read their exact text; a computed number reads as
+          // the file gives it: whole without a decimal point (money keeps the
+          // scale it was given), else a double.
+          const bool money = s.columns && c < int(s.columns->columns.size()) &&
+                             s.columns->columns[size_t(c)].kind == ValueKind::Currency;
+          if (money) {
+            rows.setText(cell, v, n);
+          } else if (!std::memchr(v, '.', n) &&
+                     std::from_chars(v, v + n, cell.integer).ec == std::errc()) {
+            cell.tag = Cell::Int;
+          } else {
+            cell.tag = Cell::Real;
+            cell.real = std::strtod(v, nullptr);
+          }
+          break;
+        }
+        default: rows.setText(cell, v, n);
+      }
+    }
+  }
+}
+
+long PgHandle::run(Prepared& prepared, const std::vector<Slot>& slots,
+                   const std::vector<Variant>& params, RowBuffer* rows) {
+  requireOpen();
+  Statement& s = static_cast<Statement&>(prepared);
+  if (s.schemaChange) {
+    const std::string script = s.name;
+    exec(script);
+    forgetStatements();
+    refreshCatalog();
+    return -1;
+  }
+  size_t callers = 0;
+  for (const Slot& slot : slots) callers += slot.kind == Slot::Caller;
+  if (callers != params.size() || slots.size() != s.paramTypes.size())
+    raise(dberr::CommandError, "参数个数与语句中的 ? 个数不符。");
+  std::vector<std::string> texts(slots.size());
+  std::vector<const char*> values(slots.size(), nullptr);
+  size_t next = 0;
+  for (size_t i = 0; i < slots.size(); ++i) {
+    const Slot& slot = slots[i];
+    switch (slot.kind) {
+      case Slot::Caller: {
+        const Bound b = boundValue(params[next++], ColKind::Unknown);
+        if (b.tag == Bound::Null) continue;
+        texts[i] = boundText(b);
+        break;
+      }
+      case Slot::Integer: texts[i] = std::to_string(slot.integer); break;
+      case Slot::Real: texts[i] = boundText(Bound{Bound::Real, 0, slot.real, {}}); break;
+      case Slot::Text: texts[i] = slot.text; break;
+      case Slot::Now: texts[i] = dateTimeText(clockNow()); break;
+    }
+    if (slot.likePattern) texts[i] = likeRegex(texts[i]);
+    values[i] = texts[i].c_str();
+  }
+  Result r(execute(s, values));
+  if (rows && PQresultStatus(r.r) == PGRES_TUPLES_OK) storeRows(r.r, s, *rows);
+  return s.writes ? std::atol(PQcmdTuples(r.r)) : -1;
+}
+
+const std::string& PgHandle::rowKeyOf(const std::string& table) const {
+  auto it = catalog_.schema.keys.find(lowerName(table));
+  if (it == catalog_.schema.keys.end())
+    raise(dberr::NotUpdatable, "记录集的行不是来自单个表，不能更新。");
+  return it->second;
+}
+
+std::int64_t PgHandle::insertRow(const std::string& table, const std::vector<Assignment>& values) {
+  const std::string key = quoted(rowKeyOf(table));
+  std::string sql;
+  if (values.empty()) {
+    sql = "INSERT INTO " + quoted(table) + " DEFAULT VALUES RETURNING " + key;
+  } else {
+    std::string names, marks;
+    for (size_t i = 0; i < values.size(); ++i) {
+      names += (i ? "," : "") + quoted(values[i].column);
+      marks += (i ? ",$" : "$") + std::to_string(i + 1);
+    }
+    sql =
+        "INSERT INTO " + quoted(table) + " (" + names + ") VALUES (" + marks + ") RETURNING " + key;
+  }
+  Statement& s = prepareNative(sql, std::vector<Oid>(values.size(), 0));
+  std::vector<std::string> texts(values.size());
+  std::vector<const char*> bound(values.size(), nullptr);
+  for (size_t i = 0; i < values.size(); ++i) {
+    const Bound b = boundValue(*values[i].value, values[i].kind);
+    if (b.tag == Bound::Null) continue;
+    texts[i] = boundText(b);
+    bound[i] = texts[i].c_str();
+  }
+  Result r(execute(s, bound));
+  return PQntuples(r.r) == 1 ? std::atoll(PQgetvalue(r.r, 0, 0)) : 0;
+}
+
+long PgHandle::updateRow(const std::string& table, const std::vector<Assignment>& values,
+                         std::int64_t key) {
+  std::string sets;
+  for (size_t i = 0; i < values.size(); ++i)
+    sets += (i ? "," : "") + quoted(values[i].column) + "=$" + std::to_string(i + 1);
+  const std::string sql = "UPDATE " + quoted(table) + " SET " + sets + " WHERE " +
+                          quoted(rowKeyOf(table)) + "=$" + std::to_string(values.size() + 1);
+  Statement& s = prepareNative(sql, std::vector<Oid>(values.size() + 1, 0));
+  std::vector<std::string> texts(values.size() + 1);
+  std::vector<const char*> bound(values.size() + 1, nullptr);
+  for (size_t i = 0; i < values.size(); ++i) {
+    const Bound b = boundValue(*values[i].value, values[i].kind);
+    if (b.tag == Bound::Null) continue;
+    texts[i] = boundText(b);
+    bound[i] = texts[i].c_str();
+  }
+  texts.back() = std::to_string(key);
+  bound.back() = texts.back().c_str();
+  Result r(execute(s, bound));
+  return std::atol(PQcmdTuples(r.r));
+}
+
+std::shared_ptr<const ColumnSet> PgHandle::readRow(const std::string& table, std::int64_t key,
+                                                   RowBuffer& row) {
+  Statement& s = prepareNative(
+      "SELECT * FROM " + quoted(table) + " WHERE " + quoted(rowKeyOf(table)) + "=$1", {kInt8});
+  const std::string text = std::to_string(key);
+  Result r(execute(s, {text.c_str()}));
+  storeRows(r.r, s, row);
+  return s.columns;
+}
+
+}  // namespace zurvafun::db::detail::postgres

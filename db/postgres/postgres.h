@@ -1,0 +1,118 @@
+// The server backend: a PostgreSQL connection (libpq) per thread, server,
+// login and database, with its prepared statements, and the rendering of the
+// dialect's shared form and of the schema for PostgreSQL.
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "db/internal.h"
+
+namespace zurvafun::db::detail::postgres {
+
+// The dialect's functions (zv_key, zv_left, zv_toint…) as server functions.
+const char* functionsSql();
+
+// What a column of a table reads and writes as, from its type on the server.
+struct ColumnType {
+  ValueKind kind = ValueKind::Dynamic;
+  ColKind writeKind = ColKind::Unknown;
+  std::string name;  // the column's name
+};
+
+// The tables of the database as the layer needs them: declared kinds for the
+// dialect, row keys, and each column's type by (table oid, column number).
+struct Catalog {
+  SchemaInfo schema;
+  std::map<std::pair<Oid, int>, ColumnType> columns;
+  std::unordered_map<std::string, Oid> tables;  // by lower-case name
+};
+
+// The statements of a schema script rendered for PostgreSQL, one by one:
+// CREATE TABLE and CREATE INDEX in the schema's conventions become their
+// PostgreSQL forms (types, identity columns, text compared by zv_key); any
+// other statement is returned as it is written, to run through the dialect.
+struct SchemaStatement {
+  std::string sql;
+  bool native = false;  // rendered already (DDL); else SQL Server text
+};
+std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaInfo& schema);
+
+// Renders a statement of the dialect for PostgreSQL.
+Translation render(std::string_view text, const SchemaInfo& schema, bool forUpdate);
+
+void copyDatabase(const ServerConfig& server, const ConnectionParams& params,
+                  const std::string& file);
+
+// A SQL Server LIKE pattern as a regular expression over zv_fold of the value.
+std::string likeRegex(std::string_view pattern);
+
+// A statement prepared on the server.
+struct Statement : Prepared {
+  std::string name;             // of the server's prepared statement
+  std::vector<Oid> paramTypes;  // per slot
+  std::vector<Oid> resultTypes;
+  bool writes = false;  // changes rows (its count is given)
+};
+
+class PgHandle final : public Handle {
+ public:
+  PgHandle(PGconn* conn, std::string key);
+  ~PgHandle() override;
+
+  bool isOpen() const override { return conn_ != nullptr; }
+  void close() noexcept override;
+
+  Prepared& prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots) override;
+  long run(Prepared& p, const std::vector<Slot>& slots, const std::vector<Variant>& params,
+           RowBuffer* rows) override;
+  std::int64_t insertRow(const std::string& table, const std::vector<Assignment>& values) override;
+  long updateRow(const std::string& table, const std::vector<Assignment>& values,
+                 std::int64_t key) override;
+  std::shared_ptr<const ColumnSet> readRow(const std::string& table, std::int64_t key,
+                                           RowBuffer& row) override;
+
+  // Runs text without parameters (several statements allowed); raises on failure.
+  void exec(const std::string& sql);
+  // Copies the rows of a database file into this database's tables (same
+  // schema, empty tables); the identity columns go on after them.
+  void copyFrom(const std::string& file);
+  // Reads the catalog again (after a change of the schema).
+  void refreshCatalog();
+  const std::string& key() const { return key_; }
+
+ protected:
+  void beginOutermost() override;
+  void commitOutermost() override;
+  void rollbackOutermost() noexcept override;
+  void savepoint(const std::string& sql) override { exec(sql); }
+  void rollbackToSavepoint(const std::string& sql) noexcept override;
+
+ private:
+  Statement& prepareText(std::string key, const Translation& t,
+                         const std::vector<Oid>* types = nullptr);
+  Statement& prepareNative(const std::string& sql, const std::vector<Oid>& types);
+  // Runs a prepared statement with text values (null for NULL).
+  PGresult* execute(Statement& s, const std::vector<const char*>& values);
+  [[noreturn]] void fail(PGresult* result);
+  std::shared_ptr<const ColumnSet> describe(PGresult* description, const Translation& t) const;
+  void storeRows(PGresult* result, const Statement& s, RowBuffer& rows) const;
+  const std::string& rowKeyOf(const std::string& table) const;
+  void forgetStatements() noexcept;
+
+  PGconn* conn_;
+  std::string key_;
+  Catalog catalog_;
+  std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
+  ShapeCache shapes_;
+  long long nextName_ = 0;
+};
+
+}  // namespace zurvafun::db::detail::postgres

@@ -1,0 +1,451 @@
+// PostgreSQL's rendering of the dialect's shared form, and of the schema.
+//
+// Text compares by the default collation (ASCII case and trailing blanks not
+// significant) through the key zv_key(x): the rewrite marks every text
+// operand of a comparison, of IN and BETWEEN and of ORDER BY, and each is
+// written zv_key(operand). The schema's text columns are "C"-collated text, and
+// an index on a text column is an index on its key, so that the planner
+// matches it to the comparisons (zv_key is a SQL function, inlined on both
+// sides). LIKE compares zv_fold(value) (folded, blanks kept) with the pattern
+// made a regular expression; a pattern the statement passes as a value is
+// converted when it is bound.
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "db/postgres/postgres.h"
+#include "runtime/error.h"
+
+namespace zurvafun::db::detail::postgres {
+
+namespace {
+
+bool isWord(const Node& n, std::string_view lw) {
+  return n.type == T::Word && equalsIgnoreCase(n.text, lw);
+}
+bool isBoundary(const Node& n) {
+  return n.type == T::Comma || n.type == T::Semicolon || (n.type == T::Word && n.keyword);
+}
+bool isComparison(const Node& n) {
+  return n.type == T::Op && (n.text == "=" || n.text == "==" || n.text == "<>" || n.text == "!=" ||
+                             n.text == "<" || n.text == "<=" || n.text == ">" || n.text == ">=");
+}
+Node word(std::string text) { return Node{T::Word, std::move(text), {}}; }
+Node group(Seq kids) { return Node{T::Group, "(", std::move(kids)}; }
+
+void writeName(std::string_view name, std::string& out) {
+  out += '"';
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += char(std::tolower(static_cast<unsigned char>(c)));
+  }
+  out += '"';
+}
+
+class PgRenderer final : public Renderer {
+ public:
+  explicit PgRenderer(const SchemaInfo& schema) : schema_(schema) {}
+
+ protected:
+  bool clockAsValue() const override { return true; }
+
+  void adapt(Parsed& parsed) const override {
+    // The file's version of its data (a cache's stamp): the server's write
+    // position, which any change moves.
+    Seq& seq = parsed.seq;
+    if (seq.size() == 2 && isWord(seq[0], "pragma") && isWord(seq[1], "data_version")) {
+      seq = {word("SELECT"), word("pg_current_wal_insert_lsn"), group({}), word("AS"),
+             word("data_version")};
+      return;
+    }
+    adaptLevel(seq);
+  }
+
+  // Names are folded to lower case, as PostgreSQL folds the unquoted ones.
+  void quotedName(const std::string& name, std::string& out) const override {
+    writeName(name, out);
+  }
+
+  void param(int number, std::string& out) const override {
+    out += '$';
+    out += std::to_string(number);
+  }
+
+  void textKey(const Node& key, std::string& out, int& params) const override {
+    out += "zv_key(";
+    const Seq& kids = key.kids;
+    const bool column = (kids.size() == 1 && (kids[0].type == T::Quoted ||
+                                              (kids[0].type == T::Word && !kids[0].keyword))) ||
+                        (kids.size() == 3 && kids[1].type == T::Dot);
+    if (column) {
+      write(kids, out, params);
+    } else {
+      out += "CAST(";
+      write(kids, out, params);
+      out += " AS text)";
+    }
+    out += ')';
+  }
+
+  void rowKey(const Node& key, std::string& out, int&) const override {
+    auto it = schema_.keys.find(lowerAscii(key.text));
+    if (it == schema_.keys.end()) {
+      out += "CAST(NULL AS bigint)";
+      return;
+    }
+    writeName(key.kids[0].text, out);
+    out += '.';
+    writeName(it->second, out);
+  }
+
+  // The rows an updatable recordset reads are locked until its write.
+  void finish(const Parsed& parsed, std::string& out) const override {
+    if (parsed.rowid) out += " FOR UPDATE";
+  }
+
+ private:
+  void adaptLevel(Seq& seq) const {
+    for (size_t i = 0; i < seq.size(); ++i) {
+      Node& n = seq[i];
+      if (n.type == T::Group || n.type == T::Key) adaptLevel(n.kids);
+      if (n.type != T::Word || i + 1 >= seq.size() || seq[i + 1].type != T::Group) continue;
+      if (isWord(n, "ifnull")) {
+        n.text = "coalesce";
+      } else if (isWord(n, "zv_toint")) {
+        // zv_toint(zv_int(x)): the server's zv_toint takes the text itself.
+        Seq& args = seq[i + 1].kids;
+        if (args.size() == 2 && isWord(args[0], "zv_int") && args[1].type == T::Group) {
+          Seq inner = std::move(args[1].kids);
+          args = std::move(inner);
+        }
+      }
+    }
+    likes(seq);
+    derivedTables(seq);
+    nullOrder(seq);
+  }
+
+  // A subquery in FROM needs a name here.
+  void derivedTables(Seq& seq) const {
+    for (size_t i = 0; i + 1 < seq.size(); ++i) {
+      if (!(isWord(seq[i], "from") || isWord(seq[i], "join") || seq[i].type == T::Comma)) continue;
+      const Node& g = seq[i + 1];
+      if (g.type != T::Group || g.kids.empty() || !isWord(g.kids[0], "select")) continue;
+      const bool named =
+          i + 2 < seq.size() && (isWord(seq[i + 2], "as") || seq[i + 2].type == T::Quoted ||
+                                 (seq[i + 2].type == T::Word && !seq[i + 2].keyword));
+      if (named) continue;
+      seq.insert(seq.begin() + long(i) + 2, word("zv_derived" + std::to_string(++derived_)));
+    }
+  }
+
+  // NULL sorts lowest: first ascending, last descending (the schema's
+  // indexes are declared so). A row key holds no NULL: it keeps the server's
+  // order, which its primary key index serves.
+  void nullOrder(Seq& seq) const {
+    for (size_t i = 0; i + 1 < seq.size(); ++i) {
+      if (!isWord(seq[i], "order") || !isWord(seq[i + 1], "by")) continue;
+      size_t start = i + 2;
+      for (size_t j = start; j <= seq.size(); ++j) {
+        const bool last = j == seq.size() || isWord(seq[j], "limit") || isWord(seq[j], "offset") ||
+                          isWord(seq[j], "for") || seq[j].type == T::Semicolon;
+        if (!last && seq[j].type != T::Comma) continue;
+        const bool desc = j > start && isWord(seq[j - 1], "desc");
+        const size_t itemEnd = desc || (j > start && isWord(seq[j - 1], "asc")) ? j - 1 : j;
+        if (!isRowKey(seq, start, itemEnd)) {
+          seq.insert(seq.begin() + long(j), {word("NULLS"), word(desc ? "LAST" : "FIRST")});
+          j += 2;
+        }
+        if (last) break;
+        start = j + 1;
+      }
+      return;
+    }
+  }
+
+  // Whether seq[b, e) names the row key column of a table of the schema.
+  bool isRowKey(const Seq& seq, size_t b, size_t e) const {
+    const Node* name = e == b + 1                                ? &seq[b]
+                       : e == b + 3 && seq[b + 1].type == T::Dot ? &seq[b + 2]
+                                                                 : nullptr;
+    if (!name || !(name->type == T::Quoted || (name->type == T::Word && !name->keyword)))
+      return false;
+    for (const auto& [table, key] : schema_.keys)
+      if (equalsIgnoreCase(key, name->text)) return true;
+    return false;
+  }
+
+  // value [NOT] LIKE pattern  ->  zv_fold(value) [!]~ regex
+  static void likes(Seq& seq) {
+    for (size_t k = 1; k < seq.size(); ++k) {
+      if (!isWord(seq[k], "like")) continue;
+      const bool negated = isWord(seq[k - 1], "not");
+      const size_t e = negated ? k - 1 : k;
+      size_t b = e;
+      while (b > 0 && !isBoundary(seq[b - 1]) && !isComparison(seq[b - 1])) --b;
+      size_t end = k + 1;
+      while (end < seq.size() && !isBoundary(seq[end])) ++end;
+      if (b == e || end == k + 1) continue;
+      if (end < seq.size() && isWord(seq[end], "escape"))
+        raise(dberr::CommandError, "不支持 LIKE … ESCAPE。");
+      Seq value(std::make_move_iterator(seq.begin() + long(b)),
+                std::make_move_iterator(seq.begin() + long(e)));
+      Seq pattern(std::make_move_iterator(seq.begin() + long(k) + 1),
+                  std::make_move_iterator(seq.begin() + long(end)));
+      Seq out;
+      out.push_back(word("zv_fold"));
+      Seq cast = {word("CAST"), group({})};
+      cast[1].kids = std::move(value);
+      cast[1].kids.push_back(word("AS"));
+      cast[1].kids.push_back(word("text"));
+      out.push_back(group(std::move(cast)));
+      out.push_back(Node{T::Op, negated ? "!~" : "~", {}});
+      if (pattern.size() == 1 && (pattern[0].type == T::String || pattern[0].type == T::Param)) {
+        pattern[0].likePattern = true;
+        out.push_back(std::move(pattern[0]));
+      } else {
+        out.push_back(word("zv_likeregex"));
+        out.push_back(group(std::move(pattern)));
+      }
+      seq.erase(seq.begin() + long(b), seq.begin() + long(end));
+      seq.insert(seq.begin() + long(b), std::make_move_iterator(out.begin()),
+                 std::make_move_iterator(out.end()));
+      k = b + out.size() - 1;
+    }
+  }
+
+  const SchemaInfo& schema_;
+  mutable int derived_ = 0;
+};
+
+// ---------------------------------------------------------------- the schema
+
+// The tokens as they stand, names folded.
+void writeTokens(const Seq& seq, std::string& out) {
+  for (size_t i = 0; i < seq.size(); ++i) {
+    const Node& n = seq[i];
+    if (i > 0 && spacedFrom(seq[i - 1], n)) out += ' ';
+    switch (n.type) {
+      case T::Quoted: writeName(n.text, out); break;
+      case T::Group:
+        out += '(';
+        writeTokens(n.kids, out);
+        out += ')';
+        break;
+      case T::Word:
+        if (isWord(n, "ifnull"))
+          out += "coalesce";
+        else if (isWord(n, "getdate") || isWord(n, "zv_getdate"))
+          out += "LOCALTIMESTAMP";
+        else
+          out += n.text;
+        break;
+      default: out += n.text;
+    }
+  }
+}
+
+// The PostgreSQL type of a declared type, with its kind.
+std::string columnType(const std::string& declared, const Node* args, ColKind& kind) {
+  const std::string t = lowerAscii(declared);
+  kind = kindOfDeclaredType(t);
+  if (t == "bit") return "zv_bit";
+  if (t == "bigint") return "bigint";
+  if (t == "smallint" || t == "tinyint") return "smallint";
+  if (t.find("int") != std::string::npos) return "integer";
+  if (t == "money" || t == "smallmoney") return "numeric";
+  if (t == "decimal" || t == "numeric") {
+    std::string out = "numeric";
+    if (args)
+      writeTokens({*args}, out);
+    else
+      out += "(19,4)";
+    return out;
+  }
+  if (t == "real" || t == "float" || t == "double") return "double precision";
+  if (kind == ColKind::Date) return "timestamp(0)";
+  return "text COLLATE \"C\"";
+}
+
+std::string quoted(std::string_view name) {
+  std::string out;
+  writeName(name, out);
+  return out;
+}
+
+}  // namespace
+
+Translation render(std::string_view text, const SchemaInfo& schema, bool forUpdate) {
+  return translate(text, schema, forUpdate, PgRenderer(schema));
+}
+
+std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaInfo& schema) {
+  std::vector<SchemaStatement> out;
+  // Text columns of the tables the script declares, for its indexes.
+  std::unordered_map<std::string, std::unordered_set<std::string>> textColumns;
+  for (const auto& [table, columns] : schema.tables)
+    for (const auto& [column, kind] : columns)
+      if (kind == ColKind::Text) textColumns[table].insert(column);
+
+  for (std::string_view statement : splitStatements(script)) {
+    Seq seq = syntaxTree(statement);
+    if (seq.size() < 3 || !isWord(seq[0], "create")) {
+      out.push_back({std::string(statement), false});
+      continue;
+    }
+    size_t i = 1;
+    const bool unique = isWord(seq[i], "unique");
+    if (unique) ++i;
+    const bool table = isWord(seq[i], "table"), index = isWord(seq[i], "index");
+    if (!table && !index) {
+      out.push_back({std::string(statement), false});
+      continue;
+    }
+    ++i;
+    std::string ifNotExists;
+    if (i + 2 < seq.size() && isWord(seq[i], "if") && isWord(seq[i + 1], "not") &&
+        isWord(seq[i + 2], "exists")) {
+      ifNotExists = "IF NOT EXISTS ";
+      i += 3;
+    }
+    if (i >= seq.size()) raise(dberr::CommandError, "CREATE 语句不完整。");
+    const std::string name = seq[i].text;
+    ++i;
+    if (table) {
+      if (i >= seq.size() || seq[i].type != T::Group)
+        raise(dberr::CommandError, "CREATE TABLE 缺少列。");
+      const std::string t = quoted(name), lname = lowerAscii(name);
+      std::string columns, key, pre, post;
+      for (const Seq& def : splitList(seq[i].kids)) {
+        if (def.empty()) continue;
+        if (!columns.empty()) columns += ", ";
+        static const char* kConstraints[] = {"primary", "unique", "constraint", "check", "foreign"};
+        if (std::any_of(std::begin(kConstraints), std::end(kConstraints),
+                        [&](const char* w) { return isWord(def[0], w); })) {
+          writeTokens(def, columns);
+          continue;
+        }
+        const std::string column = def[0].text;
+        size_t j = 1;
+        std::string declared =
+            j < def.size() && def[j].type == T::Word && !isWord(def[j], "primary") ? def[j++].text
+                                                                                   : "";
+        const Node* args = j < def.size() && def[j].type == T::Group ? &def[j++] : nullptr;
+        ColKind kind = ColKind::Unknown;
+        const std::string type = columnType(declared, args, kind);
+        if (kind == ColKind::Text || type.find("text") == 0)
+          textColumns[lname].insert(lowerAscii(column));
+        bool primary = false;
+        std::string rest;
+        for (; j < def.size(); ++j) {
+          if (isWord(def[j], "primary") && j + 1 < def.size() && isWord(def[j + 1], "key")) {
+            primary = true;
+            ++j;
+            if (j + 1 < def.size() && (isWord(def[j + 1], "asc") || isWord(def[j + 1], "desc")))
+              ++j;
+          } else if (isWord(def[j], "autoincrement")) {
+          } else if (isWord(def[j], "collate") && j + 1 < def.size()) {
+            ++j;  // the collation of text is the type's
+          } else if (isWord(def[j], "default") && j + 1 < def.size()) {
+            rest += " DEFAULT ";
+            writeTokens({def[j + 1]}, rest);
+            ++j;
+            if (def[j].type == T::Word && j + 1 < def.size() && def[j + 1].type == T::Group) {
+              writeTokens({def[j + 1]}, rest);
+              ++j;
+            }
+          } else {
+            rest += ' ';
+            writeTokens({def[j]}, rest);
+          }
+        }
+        if (primary && (type == "integer" || type == "bigint")) {
+          // The row key is an identity column that also follows the values
+          // given to it explicitly, as the file's row numbers do.
+          const std::string seqName = quoted(lname + "_zvid");
+          key = column;
+          pre = "CREATE SEQUENCE " + ifNotExists + seqName;
+          columns += quoted(column) + " " + type + " NOT NULL DEFAULT nextval('" + seqName +
+                     "') PRIMARY KEY" + rest;
+          const std::string fn = quoted("zv_ids_" + lname), k = quoted(column);
+          post = "CREATE OR REPLACE FUNCTION " + fn +
+                 "() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN IF NEW." + k +
+                 " >= (SELECT CASE WHEN is_called THEN last_value + 1 ELSE last_value END FROM " +
+                 seqName + ") THEN PERFORM setval('" + seqName + "', NEW." + k +
+                 "); END IF; RETURN NULL; END $f$;\n" +
+                 "CREATE OR REPLACE TRIGGER zv_ids AFTER INSERT ON " + t +
+                 " FOR EACH ROW EXECUTE FUNCTION " + fn + "();\nALTER SEQUENCE " + seqName +
+                 " OWNED BY " + t + "." + k;
+        } else {
+          columns += quoted(column) + " " + type + (primary ? " PRIMARY KEY" : "") + rest;
+        }
+      }
+      if (!pre.empty()) out.push_back({pre, true});
+      out.push_back({"CREATE TABLE " + ifNotExists + t + " (" + columns + ")", true});
+      if (!post.empty()) out.push_back({post, true});
+      continue;
+    }
+    // CREATE INDEX name ON table (items)
+    if (i + 1 >= seq.size() || !isWord(seq[i], "on"))
+      raise(dberr::CommandError, "CREATE INDEX 语句不完整。");
+    const std::string tableName = seq[i + 1].text;
+    if (i + 2 >= seq.size() || seq[i + 2].type != T::Group)
+      raise(dberr::CommandError, "CREATE INDEX 缺少列。");
+    const auto& texts = textColumns[lowerAscii(tableName)];
+    std::string items;
+    for (Seq item : splitList(seq[i + 2].kids)) {
+      std::string order;
+      if (!item.empty() && (isWord(item.back(), "asc") || isWord(item.back(), "desc"))) {
+        order = " " + item.back().text;
+        item.pop_back();
+      }
+      if (item.size() >= 3 && isWord(item[item.size() - 2], "collate"))
+        item.resize(item.size() - 2);
+      if (!items.empty()) items += ", ";
+      std::string expr;
+      writeTokens(item, expr);
+      const bool textColumn = item.size() == 1 &&
+                              (item[0].type == T::Word || item[0].type == T::Quoted) &&
+                              texts.count(lowerAscii(item[0].text));
+      items += textColumn ? "zv_key(" + expr + ")" : item.size() == 1 ? expr : "(" + expr + ")";
+      // NULL lowest, as the statements sort (see nullOrder).
+      items += order + (equalsIgnoreCase(order, " desc") ? " NULLS LAST" : " NULLS FIRST");
+    }
+    out.push_back({std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + ifNotExists +
+                       quoted(name) + " ON " + quoted(tableName) + " (" + items + ")",
+                   true});
+  }
+  return out;
+}
+
+std::string likeRegex(std::string_view p) {
+  std::string out = "^";
+  for (size_t i = 0; i < p.size(); ++i) {
+    const char c = p[i];
+    if (c == '%') {
+      out += ".*";
+    } else if (c == '_') {
+      out += '.';
+    } else if (c == '[' && p.find(']', i + 2) != std::string_view::npos) {
+      const size_t close = p.find(']', i + 2);
+      out += '[';
+      for (size_t k = i + 1; k < close; ++k) {
+        const char s = char(std::tolower(static_cast<unsigned char>(p[k])));
+        if (s == '\\' || s == '[') out += '\\';
+        out += s;
+      }
+      out += ']';
+      i = close;
+    } else if (std::string_view(".^$*+?()[]{}|\\-").find(c) != std::string_view::npos) {
+      out += '\\';
+      out += c;
+    } else {
+      out += char(std::tolower(static_cast<unsigned char>(c)));
+    }
+  }
+  return out + " *$";
+}
+
+}  // namespace zurvafun::db::detail::postgres

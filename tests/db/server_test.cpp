@@ -1,0 +1,92 @@
+// The database server backend: what differs from the embedded file (how a
+// connection finds its server, the key that stands for the collation and the
+// indexes that hold it). Run on the server only (ZURVA_TEST_BACKEND=postgres);
+// the behaviour both backends share is tested by the other suites of tests/db
+// on both.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "db/db.h"
+#include "tests/db/db_fixture.h"
+
+namespace zurvafun::testing {
+namespace {
+
+class DbServer : public DbFixture {
+ protected:
+  void SetUp() override {
+    DbFixture::SetUp();
+    if (!testPostgres()) GTEST_SKIP() << "a test of the database server";
+  }
+};
+
+constexpr const char* kMembers = R"sql(
+CREATE TABLE m (id INTEGER PRIMARY KEY AUTOINCREMENT, nickname VARCHAR(50) COLLATE ZV, grade INTEGER,
+  emoney MONEY DEFAULT 0, vip BIT, addtime DATETIME);
+CREATE INDEX ix_m_nickname ON m (nickname);
+INSERT INTO m (id, nickname, grade, emoney, vip, addtime) VALUES (1, 'Ab  ', 1, 7.5, 1, '2026-03-01 08:09:10');
+INSERT INTO m (id, nickname, grade, emoney, vip, addtime) VALUES (2, 'ab', 2, 0.0001, 0, NULL);
+INSERT INTO m (id, nickname, grade, emoney, vip, addtime) VALUES (3, 'Cd', 3, -12, NULL, NULL);
+)sql";
+
+TEST_F(DbServer, TheServerNameOpensTheServerAndTheLocalNamesTheFile) {
+  create(kMembers);
+  db::Connection conn;
+  EXPECT_TRUE(conn.Open(params("t", "zvpg", "SA")));  // names and logins compare without case
+  EXPECT_FALSE(
+      conn.Open(params("t", "ZVPG", kDbUser, "secret")));  // the server checks the password
+  EXPECT_FALSE(conn.Open(params("nosuch", "ZVPG")));
+  EXPECT_FALSE(conn.Open(params("t", "(local)")));  // no file "t": the local names mean the file
+}
+
+TEST_F(DbServer, TextComparesByAnIndexedKeyAndLikeKeepsItsRules) {
+  db::Connection conn = create(kMembers);
+  EXPECT_EQ(column0(conn, "select id from m where nickname='AB' order by id"), "1,2");
+  EXPECT_EQ(column0(conn, "select id from m where nickname like 'a%' order by id"), "1,2");
+  EXPECT_EQ(column0(conn, "select id from m where nickname like '[^a]%'"), "3");
+  EXPECT_EQ(column0(conn, "select nickname from m order by nickname desc, id"), "Cd,Ab  ,ab");
+  // The comparison uses the index on the key.
+  conn.ExecuteAction(
+      "insert into m (nickname, grade) select 'n' || g, 1 from generate_series(1, 5000) as g");
+  conn.ExecuteAction("analyze m");
+  db::Recordset plan = conn.Execute("explain select id from m where nickname='AB'");
+  std::string text;
+  for (; !plan.eof(); plan.MoveNext()) text += plan(0).str() + "\n";
+  EXPECT_NE(text.find("ix_m_nickname"), std::string::npos) << text;
+}
+
+TEST_F(DbServer, ValuesReadBackAsTheDeclaredTypes) {
+  db::Connection conn = create(kMembers);
+  db::Recordset rs =
+      conn.Execute("select id, grade, emoney, vip, addtime, nickname from m where id=1");
+  EXPECT_EQ(rs("id").type(), VarType::Long);
+  EXPECT_EQ(rs("emoney").type(), VarType::Currency);
+  EXPECT_EQ(rs("emoney").currencyScaledValue(), 75000);
+  EXPECT_EQ(rs("vip").type(), VarType::Boolean);
+  EXPECT_EQ(rs("vip").str(), "True");
+  EXPECT_EQ(rs("addtime").type(), VarType::Date);
+  EXPECT_EQ(rs("nickname").str(), "Ab  ");
+  EXPECT_EQ(conn.Execute("select emoney from m where id=2")(0).currencyScaledValue(), 1);
+  // An identity column follows the numbers given to it explicitly.
+  db::Recordset add;
+  add.Open("select * from m", conn, db::adOpenKeyset, db::adLockOptimistic);
+  add.AddNew();
+  add["nickname"] = "new";
+  add.Update();
+  EXPECT_EQ(add("id").str(), "4");
+}
+
+TEST_F(DbServer, ClosingEveryConnectionEndsThemAll) {
+  db::Connection conn = create(kMembers);
+  db::closeAllConnections();
+  EXPECT_EQ(raisedBy([&] { conn.Execute("select 1"); }).number, db::dberr::ConnectionNotOpen);
+  db::releasePooledConnections();
+  db::Connection again;
+  ASSERT_TRUE(again.Open(params("t")));
+  EXPECT_EQ(again.Execute("select count(*) from m")(0).str(), "3");
+}
+
+}  // namespace
+}  // namespace zurvafun::testing
