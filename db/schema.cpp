@@ -43,6 +43,11 @@ namespace {
   "    SELECT version, " who " FROM zurva_versions WHERE name = 'members';\n" \
   "  DELETE FROM zurva_member_changes\n"                                      \
   "    WHERE version <= (SELECT version FROM zurva_versions WHERE name = 'members') - 100000;"
+// Adds the row of version `name` unless there is one (statements both
+// backends take).
+#define VERSION_ROW(name, value)                                                            \
+  "INSERT INTO zurva_versions (name, version) SELECT '" name "', " value                   \
+  " WHERE NOT EXISTS (SELECT 1 FROM zurva_versions WHERE name = '" name "');\n"
 // The triggers that move version `name` with every row added to, changed in
 // or removed from `table`.
 #define VERSION_MOVES_ON(table, name, event, what)                                    \
@@ -266,17 +271,16 @@ CREATE INDEX IF NOT EXISTS ix_dv_user_username ON dv_user (username);
 -- the old one.
 CREATE TABLE IF NOT EXISTS zurva_versions (
   name VARCHAR(20) COLLATE ZV PRIMARY KEY,
-  version INTEGER NOT NULL
+  version BIGINT NOT NULL
 );
-INSERT OR IGNORE INTO zurva_versions (name, version) VALUES ('database', abs(random() % 1099511627776));
-INSERT OR IGNORE INTO zurva_versions (name, version) VALUES ('members', 0);
-INSERT OR IGNORE INTO zurva_versions (name, version) VALUES ('settings', 0);
-INSERT OR IGNORE INTO zurva_versions (name, version) VALUES ('polls', 0);
+)sql" VERSION_ROW("database", "zv_random()") VERSION_ROW("members", "0") VERSION_ROW("settings", "0")
+    VERSION_ROW("polls", "0") R"sql(
 CREATE TABLE IF NOT EXISTS zurva_member_changes (
   version INTEGER PRIMARY KEY,
   userid INTEGER NOT NULL
 );
-INSERT OR IGNORE INTO zurva_member_changes (version, userid) VALUES (0, 0);
+INSERT INTO zurva_member_changes (version, userid)
+  SELECT 0, 0 WHERE NOT EXISTS (SELECT 1 FROM zurva_member_changes WHERE version = 0);
 CREATE TRIGGER IF NOT EXISTS zurva_user_added AFTER INSERT ON zurva_user BEGIN
   )sql" MEMBER_CHANGED("new.userid") R"sql(
 END;
@@ -301,6 +305,7 @@ END;
 #undef DIFFERS
 #undef SHOWN_DIFFERS
 #undef MEMBER_CHANGED
+#undef VERSION_ROW
 #undef VERSION_MOVES_ON
 #undef VERSION_MOVES_WITH
 

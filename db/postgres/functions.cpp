@@ -36,6 +36,10 @@ END $$;
 -- position (see PRAGMA data_version) already counts.
 CREATE OR REPLACE FUNCTION total_changes() RETURNS bigint LANGUAGE sql STABLE AS $$ SELECT 0::bigint $$;
 
+-- A random whole number below 2^40 (a database's identity).
+CREATE OR REPLACE FUNCTION zv_random() RETURNS bigint LANGUAGE sql VOLATILE AS
+$$ SELECT floor(random() * 1099511627776)::bigint $$;
+
 -- The default collation's key: ASCII letters folded, trailing blanks dropped,
 -- compared byte by byte.
 CREATE OR REPLACE FUNCTION zv_key(text) RETURNS text

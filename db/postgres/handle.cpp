@@ -611,6 +611,7 @@ long PgHandle::run(Prepared& prepared, const std::vector<Slot>& slots,
   if (s.schemaChange) {
     const std::string script = s.name;
     exec(script);
+    if (!inTransaction()) countCommit();
     forgetStatements();
     refreshCatalog();
     return -1;

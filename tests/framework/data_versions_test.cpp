@@ -1,7 +1,6 @@
 #include "framework/data_versions.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <chrono>
 #include <string>
@@ -27,9 +26,11 @@ class DataVersionsTest : public MemberDbTest {
                .digest = "59819a11775936d8"});
     addMember({.userid = 2, .zurvauser = "bob@example.com", .nickname = "Bob"});
   }
+  // What the caches key this database by.
+  static std::string key() { return db::databaseKey({kServer, kUser, kPassword, kDatabase}); }
   static Stamp now() {
     db::Connection conn = open();
-    const std::optional<Stamp> stamp = data_versions::members(conn, db::databaseFile(kDatabase));
+    const std::optional<Stamp> stamp = data_versions::members(conn, key());
     if (!stamp) throw std::runtime_error("no record of member changes");
     return *stamp;
   }
@@ -111,10 +112,10 @@ TEST_F(DataVersionsTest, ChangesAreToldWhileTheRecordReachesBack) {
 // makes (a raw handle here, which this process does not count) is seen
 // within a second.
 TEST_F(DataVersionsTest, TheSettingsRowHasAVersionOfItsOwn) {
-  const std::string file = db::databaseFile(kDatabase);
+  const std::string database = key();
   const auto settings = [&] {
     db::Connection conn = open();
-    return data_versions::settingsRow(conn, file).value();
+    return data_versions::settingsRow(conn, database).value();
   };
   const data_versions::Stamp before = settings();
   const Stamp members = now();
@@ -124,13 +125,7 @@ TEST_F(DataVersionsTest, TheSettingsRowHasAVersionOfItsOwn) {
   run("update zurva_user set nickname='x' where userid=1");
   EXPECT_EQ(settings().version, before.version + 1);
 
-  sqlite3* other = nullptr;
-  ASSERT_EQ(sqlite3_open_v2(file.c_str(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-  db::registerDialect(other);
-  EXPECT_EQ(sqlite3_exec(other, "update zurva_system set citymenu='b' where id=1", nullptr, nullptr,
-                         nullptr),
-            SQLITE_OK);
-  sqlite3_close(other);
+  runElsewhere("update zurva_system set citymenu='b' where id=1");
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (settings().version != before.version + 2 && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -145,10 +140,10 @@ TEST_F(DataVersionsTest, EachDatabaseHasItsOwnStampAndOldOnesNone) {
   {
     TestDatabase other;  // the same file name in another folder
     db::Connection conn = open();
-    second = data_versions::members(conn, db::databaseFile(kDatabase));
+    second = data_versions::members(conn, key());
     ASSERT_TRUE(second);
     run("drop table zurva_versions");
-    EXPECT_EQ(data_versions::members(conn, db::databaseFile(kDatabase)), std::nullopt);
+    EXPECT_EQ(data_versions::members(conn, key()), std::nullopt);
   }
   EXPECT_NE(second->database, first.database);
   EXPECT_EQ(second->version, 0);
