@@ -83,7 +83,7 @@ TEST_F(ShowcaseListTest, GuestsShareTheNewestMembersWhileTheRowsStand) {
 
   // A change the record of changes misses (its trigger gone) shows where the
   // list is made anew: for a member, not for a guest.
-  run("drop trigger zurva_user_shown_changed");
+  dropTrigger("zurva_user_shown_changed", "zurva_user");
   run("update zurva_user set nickname='又新' where userid=3");
   host->request().Cookies.setFromHeader("kalimo",
                                         "rand=1,2");  // the showcase's memory leaves him a guest
