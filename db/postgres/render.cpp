@@ -51,17 +51,7 @@ class PgRenderer final : public Renderer {
  protected:
   bool clockAsValue() const override { return true; }
 
-  void adapt(Parsed& parsed) const override {
-    // The file's version of its data (a cache's stamp): the server's write
-    // position, which any change moves.
-    Seq& seq = parsed.seq;
-    if (seq.size() == 2 && isWord(seq[0], "pragma") && isWord(seq[1], "data_version")) {
-      seq = {word("SELECT"), word("pg_current_wal_insert_lsn"), group({}), word("AS"),
-             word("data_version")};
-      return;
-    }
-    adaptLevel(seq);
-  }
+  void adapt(Parsed& parsed) const override { adaptLevel(parsed.seq); }
 
   // Names are folded to lower case, as PostgreSQL folds the unquoted ones.
   void quotedName(const std::string& name, std::string& out) const override {
