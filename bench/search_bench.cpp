@@ -19,6 +19,7 @@
 #include <string>
 
 #include "bench/demo_databases.h"
+#include "bench/worked_example.h"
 #include "db/db.h"
 #include "framework/zurva.h"
 #include "host/test_host.h"
@@ -30,15 +31,7 @@ namespace {
 using namespace zurvafun;
 
 using bench::DemoDatabases;
-
-std::string workedExample() {
-  const int year = fromSerial(clockNow()).year;
-  return "sex=577 and cast(left(userdata,4) as int)<=" + std::to_string(year - 20) +
-         " and cast(left(userdata,4) as int)>=" + std::to_string(year - 30) +
-         " and cast(height_ as int)>=160 and cast(height_ as int)<=180 and "
-         "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)>=122 and "
-         "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)<=127";
-}
+using bench::workedExample;
 
 void settings(host::TestHost& h) {
   std::string base;

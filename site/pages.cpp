@@ -49,7 +49,7 @@ constexpr const char* kDemoStanding[] = {
 void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
   zurva z;  // as every page of the site: creation takes the context and filters the input
   host::Response& out = p.Response;
-  SitePage page(z, p, {.title = "首页", .cityTable = true, .scripts = kGalleryScripts});
+  SitePage page(z, p, {.title = "首页", .cityTable = CityTable::File, .scripts = kGalleryScripts});
   out.Write(kWelcome);
   writeShowcaseAndSearch(z, p);
   out.Write("    <h3>会员展示</h3>\n");

@@ -20,7 +20,7 @@
 namespace zurvafun::site {
 
 PageLayout formFrame(std::string_view title) {
-  return {.title = title, .cityTable = true, .scripts = {"/js/profile.js"}};
+  return {.title = title, .cityTable = CityTable::Inline, .scripts = {"/js/profile.js"}};
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include "members/viewer_rules.h"
 #include "profile/member_record.h"
 #include "runtime/text.h"
+#include "site/guest_fragments.h"
 #include "site/member_pages.h"
 #include "site/pages.h"
 #include "site/site_page.h"
@@ -190,10 +191,20 @@ void quitPage(serve::PageContext& p) {
 }  // namespace
 
 void writeNewestMembers(zurva& z, serve::PageContext& p, const std::optional<Residence>& where) {
-  const std::string sql = where ? newestOf(p, *where)
-                                : "select top " + std::to_string(kNewestOnAPage) +
-                                      " * from zurva_user where ifdel=0 order by userid desc";
-  p.Response.Write(z.showmeminfo(sql, p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
+  const auto list = [&] {
+    const std::string sql = where ? newestOf(p, *where)
+                                  : "select top " + std::to_string(kNewestOnAPage) +
+                                        " * from zurva_user where ifdel=0 order by userid desc";
+    return z.showmeminfo(sql, p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName)
+        .str();
+  };
+  // The same list for every guest: the cards read member rows, settings and
+  // the year, and the paging bar the page's path; a page asked for with a
+  // page number or the sex switch is made each time.
+  const bool plain = p.Request("Page").isEmpty() && p.Request("sex").isEmpty();
+  const std::string key = "newest\n" + p.Request.ServerVariables("SCRIPT_NAME").str() +
+                          (where ? "\n" + where->province + "\n" + where->city : std::string());
+  p.Response.Write(plain ? guestFragment(p, key, list) : list());
   p.Response.Write("\n");
 }
 

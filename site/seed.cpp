@@ -858,7 +858,7 @@ void createDemoDatabase(const std::string& path, int members, unsigned seed) {
   sqlite3_close(conn);
 }
 
-void addMissingColumns(const std::string& path) {
+void updateSchema(const std::string& path) {
   // The columns added to zurva_user since the first schema, declared as
   // db/schema.cpp declares them.
   static constexpr std::pair<std::string_view, std::string_view> kAdded[] = {
@@ -887,6 +887,10 @@ void addMissingColumns(const std::string& path) {
                   std::string(declaration))
                      .c_str());
     }
+    // Then what else the schema has that the file lacks.
+    exec(conn, "BEGIN");
+    exec(conn, db::schemaText().c_str());
+    exec(conn, "COMMIT");
   } catch (...) {
     sqlite3_close(conn);
     throw;

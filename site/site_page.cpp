@@ -54,7 +54,11 @@ std::string head(zurva& z, const serve::PageContext& p, const PageLayout& layout
     out += "<link href=\"" + std::string(style) + "\" rel=\"stylesheet\" type=\"text/css\">\n";
   for (std::string_view script : layout.scripts)
     out += "<script type=\"text/javascript\" src=\"" + std::string(script) + "\"></script>\n";
-  if (layout.cityTable) out += "<script type=\"text/javascript\">\n" + z.allcitymenu().str() + "</script>\n";
+  if (layout.cityTable == CityTable::Inline)
+    out += "<script type=\"text/javascript\">\n" + z.allcitymenu().str() + "</script>\n";
+  if (layout.cityTable == CityTable::File)
+    out +=
+        "<script type=\"text/javascript\" src=\"" + std::string(kCityTableFile) + "\"></script>\n";
   if (!layout.script.empty()) out += "<script type=\"text/javascript\">\n" + std::string(layout.script) + "</script>\n";
   return out + "</head>\n<body>\n";
 }

@@ -184,6 +184,25 @@ TEST_F(SiteE2E, HomePageShowsWhatTheSiteOffersNow) {
     EXPECT_EQ(rawGet((*m)[1].str()).status, 200) << (*m)[1].str();
 }
 
+// The home page, the city page and the quick search load the city table as
+// the site's script file, which the browser keeps, instead of carrying it.
+TEST_F(SiteE2E, PagesWithTheGalleryLoadTheCityTableAsAFile) {
+  for (const char* path :
+       {"/", "/city.asp?city=0&city1=0", "/quicksearch.asp?sex=577&agefrom=20&ageto=30"}) {
+    const RawResponse page = rawGet(path);
+    EXPECT_EQ(page.status, 200) << path;
+    EXPECT_TRUE(
+        holds(page.body, "<script type=\"text/javascript\" src=\"/js/citytable.js\"></script>"))
+        << path;
+    EXPECT_FALSE(holds(page.body, "subcat[0] = ")) << path;
+  }
+  const RawResponse table = rawGet("/js/citytable.js");
+  EXPECT_EQ(table.status, 200);
+  EXPECT_EQ(table.header("Cache-Control"), "public, max-age=3600");
+  EXPECT_TRUE(holds(table.body, "subcat[0] = new Array(\"广州市\",\"广东\",\"广州市\");\r\n"));
+  EXPECT_TRUE(gbk::toUtf8(table.body).ends_with("onecount=467;\r\n"));
+}
+
 TEST_F(SiteE2E, AMissingPageIsAnsweredInTheSitesLook) {
   for (const char* path : {"/no-such-page.asp", "/no_such_page.html", "/images/none.gif", "/nofolder/"}) {
     const RawResponse r = rawGet(path);
