@@ -7,7 +7,8 @@
 # server's CPU time per request, which other load on the machine disturbs
 # far less than the rate), then for each page its mean requests per second
 # and its ratio to the static file (the mean of the rounds' ratios, with the
-# lowest and highest), and the same ratio of CPU time per request.
+# lowest and highest), and the same ratio of CPU time per request; last the
+# server's peak resident memory (and its resident memory at the end).
 #
 #   bench/load.sh [seconds per run] [rounds]
 #
@@ -20,7 +21,8 @@
 # which a benchmark that logs in continuously would hit; SETTINGS='{}' for a
 # binary that predates the rate limit), MEMBERS or DEMO_MEMBERS (the demo
 # database's size, 3000 as configured; seeding 100000 takes a while before the
-# runs start).
+# runs start), BALANCE (the E-money the demo member gets before the runs, so
+# that her gifts and purchases go on being made; 100000000).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -40,7 +42,7 @@ fi
 # The pages measured against the static file, one line each:
 #   name  who  method  path  [form body]
 # who: "-" a visitor, "member" the logged-in demo member (her signed cookie is
-# sent), "searcher" the same member with the session of a search she posted,
+# sent; her gifts and purchases are paid from the balance BALANCE gave her), "searcher" the same member with the session of a search she posted,
 # "searchers" as many searchers as connections, each with the session of her
 # own search (one wrk thread per connection).
 # A POST sends the body as a form, with a Referer of the site.
@@ -52,26 +54,37 @@ fi
 # rate for many visitors.
 pages='
 home          -       GET   /
-member_home   member  GET   /indexw.asp
-messages      -       GET   /demo/messages_index.asp
-login_post    -       POST  /chklogin.asp  username=demo1%40example.com&password=demo123&log_type=1
+city          -       GET   /city.asp?city=0&city1=0
+newest        -       GET   /newmembers.asp
 profile       -       GET   /userinfo.asp?id=1
-search_result searcher GET  /result.asp
-search_results searchers GET /result.asp
+album         -       GET   /xc.asp?id=1
+quick_search_first -  GET   /quicksearch.asp?sex=577&agefrom=20&ageto=30&page=1
 quick_search  -       GET   /quicksearch.asp?sex=577&agefrom=20&ageto=30&page=2
+quick_search_last -   GET   /quicksearch.asp?sex=577&agefrom=20&ageto=30&page=999999
+messages      -       GET   /demo/messages_index.asp
+member_home   member  GET   /indexw.asp
+member_profile member GET   /userinfo.asp?id=2
+login_post    -       POST  /chklogin.asp  username=demo1%40example.com&password=demo123&log_type=1
+message_send  member  POST  /userid_2_messagesend.html  content=hello
+gift          member  POST  /sendsave.asp  to=2&id=2
+purchase      member  POST  /save.asp  ORDERMONEY=1
+search_result searcher GET  /result.asp
+search_result_30 searcher GET /result.asp?page=30
+search_results searchers GET /result.asp
 '
 # Pages measured while other connections load the server, one line each:
 #   name  page  background page  background connections
 # The name's ratio is also given to its page measured alone in the same round.
 concurrent='
+home_during_logins         home         login_post  2
 member_home_during_logins  member_home  login_post  2
 '
 
-for tool in wrk jq curl; do
+for tool in wrk jq curl sqlite3; do
   if ! command -v "$tool" >/dev/null; then
     sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wrk jq curl >/dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wrk jq curl sqlite3 >/dev/null
     break
   fi
 done
@@ -95,15 +108,25 @@ trap cleanup EXIT
 
 # The demo site as scripts/serve.sh serves it (3,000 demo members unless
 # MEMBERS says otherwise), with the settings above, a fresh database and any
-# free port.
+# free port. A first server seeds the database and stops; the server measured
+# starts on the seeded database, so that its memory is that of serving.
 jq --argjson s "$settings" '. * $s' config/zurva-serve.json >"$work/config.json"
-"$server_binary" --config "$work/config.json" --port 0 --data "$work/data" >"$work/address" 2>"$work/server.log" &
-server=$!
-for _ in $(seq 3000); do
-  grep -q "http://" "$work/address" && break
-  kill -0 "$server" 2>/dev/null || { cat "$work/server.log" >&2; exit 1; }
-  sleep 0.1
-done
+start_server() {
+  : >"$work/address"
+  "$server_binary" --config "$work/config.json" --port 0 --data "$work/data" >"$work/address" 2>>"$work/server.log" &
+  server=$!
+  for _ in $(seq 30000); do
+    grep -q "http://" "$work/address" && return 0
+    kill -0 "$server" 2>/dev/null || { cat "$work/server.log" >&2; exit 1; }
+    sleep 0.1
+  done
+  echo "the server did not start" >&2
+  exit 1
+}
+start_server
+kill "$server"
+wait "$server" || true
+start_server
 url="$(grep -o 'http://[^ ]*' "$work/address")"
 url="${url%/}"
 
@@ -112,6 +135,9 @@ member_cookie="$(curl -s -D - -o /dev/null -H "Referer: $url/login.asp" \
   --data 'username=demo1%40example.com&password=demo123&log_type=1&inpass=1' "$url/chklogin.asp" |
   grep -io 'set-cookie: kalimo=[^;]*' | head -1 | cut -d' ' -f2 || true)"
 [ -n "$member_cookie" ] || { echo "the demo member cannot log in" >&2; cat "$work/server.log" >&2; exit 1; }
+# Money for her gifts and purchases (demo member 1), so that every one of
+# them is paid and written rather than refused.
+sqlite3 "$work/data/zurva.db" "update zurva_user set emoney=${BALANCE:-100000000} where userid=1" >/dev/null
 
 # The session of a search the demo member posted (women aged 20 to 30, the
 # worked example's kind): the result page reads the search's condition there.
@@ -231,6 +257,10 @@ awk '
           cr = k in c ? sprintf("%.3f", c[k] / n[k]) : ""
           printf "%-28s %10.0f   %5.3f (%5.3f-%5.3f)        %9s   %s\n", k, r[k] / n[k], s[k] / n[k], lo[k], hi[k], cr, alone } }
 ' "$work/ratios"
+# The server's peak resident memory over the whole run, and what it holds now.
+awk '/^VmHWM:/ { peak = $2 } /^VmRSS:/ { now = $2 }
+     END { printf "\nserver memory: peak resident %.1f MB, resident at the end %.1f MB\n", peak / 1024, now / 1024 }' \
+  "/proc/$server/status"
 if grep -q "  500  " "$work/server.log"; then
   echo "server log:" >&2
   cat "$work/server.log" >&2

@@ -20,6 +20,7 @@
 
 #include "bench/bench_requests.h"
 #include "bench/demo_databases.h"
+#include "bench/worked_example.h"
 #include "db/db.h"
 #include "framework/zurva.h"
 #include "host/test_host.h"

@@ -2,6 +2,7 @@
 // the backends share (transaction levels, value conversions, column sets) and
 // Connection.
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <mutex>
@@ -23,6 +24,9 @@ using detail::equalsIgnoreCase;
 namespace {
 
 Config gConfig;
+
+// Transactions committed through the layer's handles (see commitCount()).
+std::atomic<std::uint64_t> gCommits{0};
 
 bool localServer(std::string_view server) {
   static const std::array<std::string_view, 4> kLocal = {"(local)", ".", "localhost", "127.0.0.1"};
@@ -61,6 +65,13 @@ std::string databaseFile(std::string_view name) {
   std::string dir = gConfig.dataDir.empty() ? "." : gConfig.dataDir;
   if (dir.back() != '/') dir += '/';
   return dir + std::string(name) + ".db";
+}
+
+std::string databaseKey(const ConnectionParams& params) {
+  if (const ServerConfig* server = serverNamed(params.server))
+    return server->host + ':' + std::to_string(server->port) + '/' +
+           detail::lowerAscii(server->databasePrefix + params.database);
+  return databaseFile(params.database);
 }
 
 std::string schemaText() {
@@ -106,6 +117,8 @@ void releasePooledConnections() {
   detail::sqlite::releaseThreadHandles();
   detail::postgres::releaseThreadHandles();
 }
+
+std::uint64_t commitCount() { return gCommits.load(std::memory_order_acquire); }
 
 void closeAllConnections() { detail::Handle::closeEveryHandle(); }
 
@@ -196,6 +209,8 @@ Registry& registry() {
 }
 
 }  // namespace
+
+void Handle::countCommit() noexcept { gCommits.fetch_add(1, std::memory_order_release); }
 
 void Handle::enlist() {
   Registry& r = registry();

@@ -119,6 +119,10 @@ const Config& config();
 
 // File of a database name in the configured data folder.
 std::string databaseFile(std::string_view name);
+// What names the database that `params` open, for keeping things made from
+// it: its file on the embedded backend, the server's address and the
+// database's name on a server.
+std::string databaseKey(const ConnectionParams& params);
 // Text of the configured schema (raises 53 when the file cannot be read).
 std::string schemaText();
 // The columns of zurva_user that the built-in schema added after its first
@@ -149,6 +153,11 @@ const ServerConfig* serverNamed(std::string_view name);
 // Closes this thread's pooled handles (for a worker that ends, or a test that
 // removes its files).
 void releasePooledConnections();
+// The number of transactions committed so far through this process's
+// connections, on any database (a statement outside a transaction commits
+// one). Read before reading something from a database and found unchanged
+// afterwards, it tells that this process has committed nothing meanwhile.
+std::uint64_t commitCount();
 // Closes the pooled handles of every thread, so that each database's
 // write-ahead log is checkpointed and removed. For the end of the process,
 // once no other thread uses the layer; a Connection still open afterwards

@@ -1142,10 +1142,26 @@ Seq syntaxTree(std::string_view text) {
 std::vector<std::string_view> splitStatements(std::string_view text) {
   std::vector<std::string_view> out;
   size_t start = 0;
+  int tokens = 0;         // of the statement so far, counted up to two
+  bool trigger = false;   // it starts "CREATE TRIGGER"
+  std::string_view last;  // its last token
   scan(text, [&](const Token& t) {
-    if (t.type != T::Semicolon) return;
+    const std::string_view token = text.substr(t.begin, t.end - t.begin);
+    if (t.type != T::Semicolon) {
+      if (tokens < 2) {
+        const std::string_view expected = ++tokens == 1 ? "create" : "trigger";
+        trigger =
+            (tokens == 1 || trigger) && t.type == T::Word && equalsIgnoreCase(token, expected);
+      }
+      last = token;
+      return;
+    }
+    if (trigger && !equalsIgnoreCase(last, "end")) return;  // a statement of the body
     out.push_back(text.substr(start, t.begin - start));
     start = t.end;
+    tokens = 0;
+    trigger = false;
+    last = {};
   });
   out.push_back(text.substr(start));
   std::erase_if(out, [](std::string_view s) { return s.find_first_not_of(" \t\r\n") == std::string_view::npos; });

@@ -166,7 +166,8 @@ bool spacedFrom(const Node& prev, const Node& n);
 // statements, which a backend renders itself).
 Seq syntaxTree(std::string_view text);
 // The statements of a script, split at the ";" outside literals, comments
-// and names; empty ones dropped.
+// and names, and outside a trigger's body (a "CREATE TRIGGER" statement ends
+// at the ";" after its END); empty ones dropped.
 std::vector<std::string_view> splitStatements(std::string_view text);
 
 // ASCII case folding for names (tables, columns, fields).

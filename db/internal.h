@@ -201,6 +201,8 @@ class Handle {
   // backend's constructor) and takes it out (at the start of its destructor).
   void enlist();
   void delist() noexcept;
+  // Counts a transaction that wrote and committed (db::commitCount()).
+  static void countCommit() noexcept;
 
  private:
   struct Level {

@@ -27,7 +27,9 @@ struct Recordset::Edit {
 
 // Row buffers kept by each thread between recordsets: a page opens one result
 // after another, and reusing the memory spares the allocator and the page
-// faults of fresh memory on every open.
+// faults of fresh memory on every open. A thread keeps at most what an
+// ordinary page's results need (a few hundred rows): a worker that once read
+// a large result does not hold its memory for the rest of the process.
 struct Recordset::Spare {
   std::vector<Cell> cells;
   std::string text;
@@ -47,7 +49,7 @@ void Recordset::takeBuffers() const {
 }
 
 void Recordset::giveBuffers() {
-  constexpr size_t kKeepCells = 1 << 16, kKeepText = 4 << 20;  // 1 MB of cells, 4 MB of text
+  constexpr size_t kKeepCells = 1 << 14, kKeepText = 256 << 10;  // 256 KB of cells, 256 KB of text
   Spare& s = spare();
   if (cells_.capacity() > s.cells.capacity() && cells_.capacity() <= kKeepCells)
     cells_.swap(s.cells);

@@ -49,6 +49,43 @@ namespace {
   "userid);\n"                                                                                  \
   "CREATE INDEX IF NOT EXISTS ix_zurva_user_city ON zurva_user (ud_province, ud_city, ifdel, "  \
   "userid);\n"
+// The columns of a member row that the galleries and their cards read, and
+// the test that one of them took another value (compared byte for byte: a
+// nickname that changes only its case is shown changed).
+#define SHOWN                                                                          \
+  "userid, ok, ifclose, ifdel, iferro, smallphoto, citymoney, maincity, nextcitymoney, " \
+  "nextcity, userdata, nickname, grade, trust, photo, sex, field, height_, weight_, "    \
+  "aboutus, ifphotolook, addtime"
+#define DIFFERS(c) "old." #c " IS NOT new." #c " COLLATE BINARY"
+#define SHOWN_DIFFERS                                                                       \
+  DIFFERS(userid) " OR " DIFFERS(ok) " OR " DIFFERS(ifclose) " OR " DIFFERS(ifdel) " OR "   \
+  DIFFERS(iferro) " OR " DIFFERS(smallphoto) " OR " DIFFERS(citymoney) " OR "              \
+  DIFFERS(maincity) " OR " DIFFERS(nextcitymoney) " OR " DIFFERS(nextcity) " OR "          \
+  DIFFERS(userdata) " OR " DIFFERS(nickname) " OR " DIFFERS(grade) " OR " DIFFERS(trust)   \
+  " OR " DIFFERS(photo) " OR " DIFFERS(sex) " OR " DIFFERS(field) " OR " DIFFERS(height_)  \
+  " OR " DIFFERS(weight_) " OR " DIFFERS(aboutus) " OR " DIFFERS(ifphotolook) " OR "       \
+  DIFFERS(addtime)
+// The body of a trigger that records a change of member `who`.
+#define MEMBER_CHANGED(who)                                                   \
+  "UPDATE zurva_versions SET version = version + 1 WHERE name = 'members';\n" \
+  "  INSERT INTO zurva_member_changes (version, userid)\n"                    \
+  "    SELECT version, " who " FROM zurva_versions WHERE name = 'members';\n" \
+  "  DELETE FROM zurva_member_changes\n"                                      \
+  "    WHERE version <= (SELECT version FROM zurva_versions WHERE name = 'members') - 100000;"
+// Adds the row of version `name` unless there is one (statements both
+// backends take).
+#define VERSION_ROW(name, value)                                                            \
+  "INSERT INTO zurva_versions (name, version) SELECT '" name "', " value                   \
+  " WHERE NOT EXISTS (SELECT 1 FROM zurva_versions WHERE name = '" name "');\n"
+// The triggers that move version `name` with every row added to, changed in
+// or removed from `table`.
+#define VERSION_MOVES_ON(table, name, event, what)                                    \
+  "CREATE TRIGGER IF NOT EXISTS " table "_" what " AFTER " event " ON " table " BEGIN\n" \
+  "  UPDATE zurva_versions SET version = version + 1 WHERE name = '" name "';\nEND;\n"
+#define VERSION_MOVES_WITH(table, name)                    \
+  VERSION_MOVES_ON(table, name, "INSERT", "added")         \
+  VERSION_MOVES_ON(table, name, "UPDATE", "changed")       \
+  VERSION_MOVES_ON(table, name, "DELETE", "removed")
 
 // Two columns end the logins of a member before his cookies grow old:
 // cookiever is the number his member cookie must carry (a logout, a password
@@ -250,11 +287,59 @@ CREATE TABLE IF NOT EXISTS dv_user (
   username VARCHAR(50) COLLATE ZV
 );
 CREATE INDEX IF NOT EXISTS ix_dv_user_username ON dv_user (username);
+
+-- What a server keeps copies of, and where it stands. The version 'members'
+-- moves by one, and zurva_member_changes records the member under the new
+-- version, whenever a member is added or removed or a column that the
+-- galleries, their cards and the member lists read takes another value; a
+-- login, a balance, a message change none of them. The versions 'settings'
+-- and 'polls' move with every change of the settings row (the region menus)
+-- and of the polls. A server
+-- keeps its copies while the version stays and re-reads only the members
+-- recorded since (a copy older than the last 100,000 changes is made
+-- afresh). The row 'database' holds a number drawn when the database was
+-- made, so that a database made anew under the same name never passes for
+-- the old one.
+CREATE TABLE IF NOT EXISTS zurva_versions (
+  name VARCHAR(20) COLLATE ZV PRIMARY KEY,
+  version BIGINT NOT NULL
+);
+)sql" VERSION_ROW("database", "zv_random()") VERSION_ROW("members", "0") VERSION_ROW("settings", "0")
+    VERSION_ROW("polls", "0") R"sql(
+CREATE TABLE IF NOT EXISTS zurva_member_changes (
+  version INTEGER PRIMARY KEY,
+  userid INTEGER NOT NULL
+);
+INSERT INTO zurva_member_changes (version, userid)
+  SELECT 0, 0 WHERE NOT EXISTS (SELECT 1 FROM zurva_member_changes WHERE version = 0);
+CREATE TRIGGER IF NOT EXISTS zurva_user_added AFTER INSERT ON zurva_user BEGIN
+  )sql" MEMBER_CHANGED("new.userid") R"sql(
+END;
+CREATE TRIGGER IF NOT EXISTS zurva_user_removed AFTER DELETE ON zurva_user BEGIN
+  )sql" MEMBER_CHANGED("old.userid") R"sql(
+END;
+CREATE TRIGGER IF NOT EXISTS zurva_user_renumbered AFTER UPDATE OF userid ON zurva_user
+WHEN old.userid IS NOT new.userid BEGIN
+  )sql" MEMBER_CHANGED("old.userid") R"sql(
+END;
+)sql" VERSION_MOVES_WITH("zurva_system", "settings") VERSION_MOVES_WITH("vote", "polls") R"sql(
+CREATE TRIGGER IF NOT EXISTS zurva_user_shown_changed AFTER UPDATE OF )sql" SHOWN R"sql( ON zurva_user
+WHEN )sql" SHOWN_DIFFERS R"sql( BEGIN
+  )sql" MEMBER_CHANGED("new.userid") R"sql(
+END;
 )sql";
 
 }  // namespace
 
 #undef DERIVED_INDEXES
+#undef SEARCHED
+#undef SHOWN
+#undef DIFFERS
+#undef SHOWN_DIFFERS
+#undef MEMBER_CHANGED
+#undef VERSION_ROW
+#undef VERSION_MOVES_ON
+#undef VERSION_MOVES_WITH
 
 const char* schemaSql() { return kSchema; }
 

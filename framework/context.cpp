@@ -2,6 +2,7 @@
 // request-end rule and the error log.
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -105,9 +106,17 @@ std::string logFilePath() {
 
 void WriteLog(const std::string& message) {
   // Opened, appended to and closed for every line; a line that cannot be
-  // written is lost silently.
+  // written is lost silently. The path "-" is the process's standard error,
+  // where a host that serves the pages keeps its own error lines.
   try {
-    std::ofstream log(logFilePath(), std::ios::binary | std::ios::app);
+    const std::string path = logFilePath();
+    if (path == "-") {
+      const std::string line = generalDateText(clockNow()) + "    " + message + "\n";
+      std::fwrite(line.data(), 1, line.size(), stderr);
+      std::fflush(stderr);
+      return;
+    }
+    std::ofstream log(path, std::ios::binary | std::ios::app);
     if (!log) return;
     std::string line = generalDateText(clockNow()) + "    " + message + "\r\n";
     log.write(line.data(), std::streamsize(line.size()));

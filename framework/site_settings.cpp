@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "framework/shared_copy.h"
 #include "runtime/text.h"
 
 namespace zurvafun {
@@ -62,18 +63,26 @@ int SiteSettings::urlMode() const {
 const std::string& SiteSettings::showcaseList() const { return item(showcase_.get(), 0); }
 
 std::shared_ptr<const SiteSettings> siteSettings(const host::Application& application) {
-  // Versions are never reused, so one cache per thread serves every store.
-  struct Cache {
+  // Versions are never reused, so one copy for the process serves every
+  // store. Pages ask for the settings at every link they write: each thread
+  // keeps a handle of its own on the process's copy, so that the threads do
+  // not all count their references on one shared counter.
+  struct Parsed {
     std::uint64_t version = 0;
     std::shared_ptr<const SiteSettings> settings;
   };
-  thread_local Cache cache;
+  static SharedCopy<Parsed> parsed;  // one parse per version, shared by every thread
+  thread_local Parsed handle;
   const std::uint64_t version = application.version();
-  if (!cache.settings || cache.version != version) {
-    cache.settings = std::make_shared<const SiteSettings>(application);
-    cache.version = version;
-  }
-  return cache.settings;
+  if (handle.settings && handle.version == version) return handle.settings;
+  const std::shared_ptr<const Parsed> kept =
+      parsed.getOr([&](const Parsed& p) { return p.version == version; },
+                   [&] {
+                     return std::make_shared<const Parsed>(
+                         Parsed{version, std::make_shared<const SiteSettings>(application)});
+                   });
+  handle = {version, ownHandle(kept->settings)};
+  return handle.settings;
 }
 
 }  // namespace zurvafun

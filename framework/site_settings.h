@@ -1,6 +1,6 @@
 // The site's settings: the application values that the site's pages fill and
 // the component only reads, parsed once per change of the application values
-// (per worker thread) instead of once per use.
+// (one copy for the whole process) instead of once per use.
 //
 //   zurva_base_info      fields joined by "<><><><><>" (25: the free-access switch)
 //   zurva_info           sections joined by "<><><><><>" (1: illegal words,

@@ -16,6 +16,13 @@ Quoted text(std::string_view value) { return {sqlQuoted(value)}; }
 
 Statement verbatim(Literal text) { return Statement(std::string(text.text())); }
 
+Statement numberList(const std::vector<std::int32_t>& numbers) {
+  Statement list;
+  for (std::size_t i = 0; i < numbers.size(); ++i)
+    list += i == 0 ? statement("{}", numbers[i]) : statement(",{}", numbers[i]);
+  return list;
+}
+
 std::string likeLiteral(std::string_view text) {
   std::string out;
   out.reserve(text.size());

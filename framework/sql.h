@@ -20,9 +20,11 @@
 #include <fmt/format.h>
 
 #include <concepts>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "runtime/variant.h"
 
@@ -158,6 +160,9 @@ template <Value... Args>
 Statement statement(Format<std::type_identity_t<Args>...> format, const Args&... values) {
   return Statement(fmt::vformat(format.text(), fmt::make_format_args(values...)));
 }
+
+// Whole numbers separated by commas, for an "in (…)" list.
+Statement numberList(const std::vector<std::int32_t>& numbers);
 
 }  // namespace zurvafun::sql
 

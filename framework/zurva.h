@@ -522,7 +522,8 @@ class zurva {
 void WriteLog(const std::string& message);
 // The error log file: "zurvaLog.Log" in the folder of the component's library file.
 std::string logFilePath();
-// Puts the log elsewhere (tests running side by side); "" restores the default.
+// Puts the log elsewhere (tests running side by side, a host that keeps its
+// errors on standard error: "-"); "" restores the default.
 void setLogFilePath(std::string path);
 
 }  // namespace zurvafun

@@ -2,25 +2,24 @@
 // region menu text of the settings table, and the client-side city table from
 // which the page's own script fills the dependent city select.
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
 
 #include "db/db.h"
+#include "framework/shared_copy.h"
 #include "framework/zurva.h"
+#include "helpers/region_menu_texts.h"
 #include "helpers/regions.h"
 
 namespace zurvafun {
 
 namespace {
 
-// The region menu text: records separated by kRecordSeparator, the fields of
-// a record by kFieldSeparator (twelve characters, not the ten of the site
-// settings). Field 0 may be "||||" (no city), field 1 is the province, field 2
-// the city.
-constexpr std::string_view kRecordSeparator = "@@@@@@";
-constexpr std::string_view kFieldSeparator = "<><><><><><>";
+using regions::kFieldSeparator;
+using regions::kRecordSeparator;
 
 // A text lacking either separator counts as no menu at all.
 bool isRegionMenu(std::string_view text) {
@@ -50,23 +49,30 @@ std::vector<std::string_view> menuProvinces(std::string_view menu) {
   return provinces;
 }
 
-// The option of each province of the menu text. The menu changes seldom: each
-// thread keeps the options of the text it read last.
-const std::string& provinceOptions(const std::string& menu) {
-  thread_local std::string kept = "\n";  // never a menu text
-  thread_local std::string options;
-  if (menu != kept) {
-    options.clear();
-    for (std::string_view province : menuProvinces(menu)) {
-      options += " \r\n<option value=\"";
-      options += province;
-      options += "\">";
-      options += province;
-      options += "</option>\r\n";
-    }
-    kept = menu;
+// The options of the provinces of a menu text, and the text they were made from.
+struct ProvinceOptions {
+  std::string menu;
+  std::string options;
+};
+
+// The option of each province of the menu text. The menu changes seldom: the
+// process keeps the options of the text read last (comparing the text read
+// with the one kept costs far less than making the options).
+std::shared_ptr<const ProvinceOptions> provinceOptions(const std::string& menu) {
+  static SharedCopy<ProvinceOptions> kept;
+  std::shared_ptr<const ProvinceOptions> options = kept.get();
+  if (options && options->menu == menu) return options;
+  auto made = std::make_shared<ProvinceOptions>();
+  made->menu = menu;
+  for (std::string_view province : menuProvinces(menu)) {
+    made->options += " \r\n<option value=\"";
+    made->options += province;
+    made->options += "\">";
+    made->options += province;
+    made->options += "</option>\r\n";
   }
-  return options;
+  kept.set(made);
+  return made;
 }
 
 // The page script that defines the city table: subcat[i] holds city,
@@ -91,11 +97,11 @@ Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
   return untrapped([&](Variant& result) {
     db::Connection conn;
     open(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName);
-    db::Recordset rs;
-    rs.Open("select citymenu from [zurva_system] where id=1", conn, db::adOpenKeyset,
-            db::adLockReadOnly);
-    // A missing row or a Null menu reads as "", which is no menu.
-    const std::string text = rs.eof() ? std::string() : rs("citymenu").str();
+    // The settings row's citymenu, read again only when the row has changed;
+    // a missing row or a Null menu reads as "", which is no menu.
+    const std::shared_ptr<const regions::MenuTexts> texts =
+        regions::menuTexts(conn, db::databaseKey({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()}));
+    const std::string& text = texts->citymenu;
 
     std::string html = "<select  name=\"" + cityname.str() + "\" id=\"" + cityname.str() +
                        "\" onChange=\"" + onch.str() + "\">\r\n" +
@@ -104,10 +110,9 @@ Variant zurva::citymenu(const Variant& SqlLocalName, const Variant& SqlUserName,
       html += "</select>\r\n";
     } else {
       html += " ";
-      html += provinceOptions(text);
+      html += provinceOptions(text)->options;
       html += "\r\n</select>\r\n";
     }
-    rs.Close();
     result = html;
   });
 }

@@ -3,12 +3,18 @@
 // "newwindow", and a results button that opens the results in a pop-up. The
 // poll's texts are written by the site's administrators and are written as
 // they stand.
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "db/db.h"
+#include "framework/data_versions.h"
 #include "framework/html.h"
-#include "framework/zurva.h"
 #include "framework/links.h"
+#include "framework/process_caches.h"
+#include "framework/shared_copy.h"
+#include "framework/site_settings.h"
+#include "framework/zurva.h"
 
 namespace zurvafun {
 
@@ -39,6 +45,23 @@ constexpr html::Fragment kBoxEnd =
     "<script>function openwin(){window.open('{{results}}','','width=400,height=200,top=0,left=0, "
     "toolbar=no, menubar=no, scrollbars=no, resizable=no,location=no, status=no');} </script>";
 
+// The box made last and what it was made from. It depends on nothing but the
+// active poll and the site's link mode: one box serves every page of the
+// process while the polls (framework/data_versions.h) and the settings stand.
+struct KeptBox {
+  std::string database;
+  data_versions::Stamp polls;
+  std::shared_ptr<const SiteSettings> settings;
+  std::string box;
+};
+
+SharedCopy<KeptBox>& keptBox() {
+  static SharedCopy<KeptBox> kept;
+  static const bool added = (process_caches::add([] { keptBox().clear(); }), true);
+  (void)added;
+  return kept;
+}
+
 }  // namespace
 
 Variant zurva::d_vote(const Variant& SqlLocalName, const Variant& SqlUserName,
@@ -49,6 +72,15 @@ Variant zurva::d_vote(const Variant& SqlLocalName, const Variant& SqlUserName,
     if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
     trapOff([&] {
+      const std::string database = db::databaseKey({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()});
+      const std::optional<data_versions::Stamp> polls = data_versions::polls(conn, database);
+      const std::shared_ptr<const SiteSettings> settings = siteSettings(Application());
+      if (const std::shared_ptr<const KeptBox> kept = keptBox().get();
+          polls && kept && kept->database == database && kept->polls == *polls &&
+          kept->settings == settings) {
+        result = kept->box;
+        return;
+      }
       std::string box = kBoxHead({{"action", unescapedSiteLink(*this, "vote.html")}}).str();
       // Several active polls: the oldest one.
       db::Recordset poll = conn.Execute("SELECT * FROM [vote] where IsChecked=1 order by id");
@@ -65,6 +97,8 @@ Variant zurva::d_vote(const Variant& SqlLocalName, const Variant& SqlUserName,
         }
       }
       kBoxEnd.appendTo(box, {{"results", unescapedSiteLink(*this, "vote.asp?stype=view")}});
+      if (polls)
+        keptBox().set(std::make_shared<const KeptBox>(KeptBox{database, *polls, settings, box}));
       result = box;
     });
   });

@@ -26,7 +26,8 @@ Variant zurva::showmeminfo(const Variant& sql, const Variant& SqlLocalName, cons
     const members::CardViewer cardViewer{viewer.isMember() ? viewer.memberNumber() : std::nullopt,
                                          viewer.member("grade")};
     db::Connection conn;
-    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
+      return;
     trapOff([&] {
       db::Recordset rs;
       rs.OpenPaged(sql.str(), conn);

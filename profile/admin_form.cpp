@@ -393,7 +393,8 @@ Variant zurva::admin_editinfo(const Variant& SqlLocalName, const Variant& SqlUse
     // A failed open makes the error text the result and ends the response;
     // the method still returns normally.
     db::Connection conn;
-    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
+      return;
 
     // The member number is checked, and the row read, before any text is
     // built: a request that names no member gets a message, not a page cut

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   libcpp-httplib-dev libcurl4-openssl-dev libssl-dev libfmt-dev nlohmann-json3-dev libjpeg-dev sqlite3
-  postgresql libpq-dev)
+  postgresql libpq-dev clang-format git)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

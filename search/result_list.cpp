@@ -221,7 +221,8 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
     const search::ListViewer listViewer{viewer.userid(), viewer.member("grade")};
 
     db::Connection conn;
-    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
+    if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
+      return;
     trapOff([&] {
       MethodSteps<SearchResult> steps{*this, conn, adminView, listViewer};
       std::string out;

@@ -10,16 +10,19 @@
 #include <vector>
 
 #include "db/db.h"
+#include "framework/data_versions.h"
 #include "framework/escape.h"
 #include "framework/site_settings.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
+#include "helpers/region_menu_texts.h"
 #include "runtime/dates.h"
+#include "runtime/error.h"
 #include "runtime/text.h"
 #include "showcase/gallery_card.h"
 #include "showcase/gallery_pool.h"
-#include "showcase/render_cache.h"
+#include "showcase/guest_cards.h"
 #include "showcase/showcase_list.h"
 
 namespace zurvafun {
@@ -48,16 +51,17 @@ sql::Statement regionCondition(const Region& region) {
   return sql::statement(" and SUBSTRING(userdata,CHARINDEX('#',userdata,13),255) like '{}%'", sql::text(item));
 }
 
-// The cards of the gallery's members: a guest's from this thread's cache
-// where they were rendered before under the same database, settings and year,
-// the others from their rows, read in one query.
+// The cards of the gallery's members: a guest's from the process's cache
+// where they were rendered before under the same member rows, settings and
+// year, the others from their rows, read in one query.
 class GalleryCards {
  public:
-  GalleryCards(db::Connection& conn, showcase::RenderCache* cache, const Variant& width, const Variant& height)
-      : conn_(conn), cache_(cache), width_(width), height_(height) {}
+  GalleryCards(db::Connection& conn, std::shared_ptr<const GuestCache::Pieces> cache,
+               const Variant& width, const Variant& height)
+      : conn_(conn), cache_(std::move(cache)), width_(width), height_(height) {}
 
   // The members of `ids` that exist, in order: those with a card kept (the
-  // database has not changed since), and those whose row is read now.
+  // member rows have not changed since), and those whose row is read now.
   std::vector<std::int32_t> existing(const std::vector<std::int32_t>& ids) {
     std::vector<std::int32_t> unknown;
     for (const std::int32_t id : ids) {
@@ -74,10 +78,7 @@ class GalleryCards {
 
   void append(zurva& z, const showcase::CardViewer& viewer, std::int32_t id, showcase::Side side,
               std::string& out) {
-    if (const std::string* card = kept(id, side)) {
-      out += *card;
-      return;
-    }
+    if (cache_ && cache_->appendTo(key(id, side), out)) return;
     if (!rows_.contains(id)) read({id});  // kept for the other side only
     const auto row = rows_.find(id);
     std::string card;
@@ -92,22 +93,21 @@ class GalleryCards {
     return std::string(side == showcase::Side::Left ? "gallery-left:" : "gallery-right:") + std::to_string(id) +
            ":" + width_.str() + "x" + height_.str();
   }
-  const std::string* kept(std::int32_t id, showcase::Side side) const {
-    return cache_ ? cache_->find(key(id, side)) : nullptr;
+  bool kept(std::int32_t id, showcase::Side side) const {
+    return cache_ && cache_->contains(key(id, side));
   }
   void read(const std::vector<std::int32_t>& ids) {
     if (ids.empty()) return;
-    sql::Statement list = sql::statement("{}", ids.front());
-    for (std::size_t i = 1; i < ids.size(); ++i) list = sql::statement("{},{}", list, ids[i]);
     for (db::Recordset rs = conn_.Execute(sql::statement("select {} from zurva_user where userid in ({})",
-                                                         sql::verbatim(showcase::kGalleryColumns), list));
+                                                         sql::verbatim(showcase::kGalleryColumns),
+                                                         sql::numberList(ids)));
          !rs.eof(); rs.MoveNext()) {
       rows_.emplace(CLng(rs(0)), showcase::GalleryMember::read(rs));
     }
   }
 
   db::Connection& conn_;
-  showcase::RenderCache* cache_;
+  std::shared_ptr<const GuestCache::Pieces> cache_;
   const Variant& width_;
   const Variant& height_;
   std::unordered_map<std::int32_t, showcase::GalleryMember> rows_;
@@ -130,17 +130,14 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
       // index among the province's entries (an entry "||||" is the whole
       // province).
       Region region;
+      const std::string database = db::databaseKey({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()});
       if (!city.str().empty() || !city1.str().empty()) {
-        db::Recordset menu = conn.Execute("select maincitymenu from zurva_system where id=1");
-        std::vector<std::vector<std::string>> entries;
-        std::vector<std::string> provinces;
-        if (!menu.eof()) {
-          for (const std::string& entry : Split(menu(0).str(), "@@@@@@")) {
-            entries.push_back(Split(entry, "<><><><><><>"));
-            const std::string name = item(entries.back(), 1);
-            if (std::find(provinces.begin(), provinces.end(), name) == provinces.end()) provinces.push_back(name);
-          }
-        }
+        // The settings row's maincitymenu, read again only when the row has changed.
+        const std::shared_ptr<const regions::MenuTexts> menu = regions::menuTexts(conn, database);
+        const std::vector<std::vector<std::string>>& entries = menu->mainRecords;
+        // A record without its province field fails as reading the field does.
+        if (!menu->mainComplete) raise(err::SubscriptOutOfRange);
+        const std::vector<std::string>& provinces = menu->mainProvinces;
         const std::optional<std::int32_t> p = numbers::digits(city);
         const std::optional<std::int32_t> c = numbers::digits(city1);
         if (!p || *p < 0 || *p >= std::int32_t(provinces.size()) || !c) {
@@ -166,9 +163,10 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
           "select userid,{},case when {} then 1 else 0 end from zurva_user where ok=1{}"
           " and smallphoto like 'smallphoto%.jpg1' and ifclose=0 and ifdel=0 and iferro=0",
           money, placed, regionCondition(region));
-      const std::string database = db::databaseFile(SqlDatabaseName.str());
-      const showcase::DatabaseVersion version = showcase::databaseVersion(conn);
-      const auto pool = showcase::galleryPool(conn, database, version, candidates);
+      const std::optional<data_versions::Stamp> memberRows = data_versions::members(conn, database);
+      const auto pool = showcase::GalleryPools::process().pool(
+          conn, {SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()},
+          database, memberRows, candidates);
 
       if (pool->count() == 0) {
         result = out + std::string(kNoMembers) + "    ";
@@ -184,11 +182,12 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
       }
 
       const showcase::CardViewer viewer = showcase::cardViewer(Viewer(Request()));
-      showcase::RenderCache* cache =
-          viewer.guest ? &showcase::renderCache(showcase::CardSource::Database,
-                                                {database, version, siteSettings(Application()), Year(Now())})
-                       : nullptr;
-      GalleryCards cards(conn, cache, width, height);
+      GalleryCards cards(
+          conn,
+          viewer.guest ? showcase::galleryCards().under(
+                             {database, memberRows, siteSettings(Application()), int(Year(Now()))})
+                       : nullptr,
+          width, height);
       const std::vector<std::int32_t> members = cards.existing(pool->window(pick, kGallerySize));
 
       out += kTableOpen;

@@ -6,14 +6,15 @@
 #include <vector>
 
 #include "db/db.h"
+#include "framework/data_versions.h"
 #include "framework/site_settings.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
+#include "showcase/guest_cards.h"
 #include "showcase/showcase_cards.h"
-#include "showcase/render_cache.h"
 #include "showcase/showcase_list.h"
 
 namespace zurvafun {
@@ -62,7 +63,9 @@ Variant zurva::myshow(const Variant& SqlLocalName, const Variant& SqlUserName,
     const Viewer viewer(Request());
     const showcase::ShowcaseViewer wanted = showcaseViewer(viewer, conn);
     std::vector<const ShowcaseEntry*> candidates;
-    for (const ShowcaseEntry& entry : showcase::showcaseEntries(settings)) {
+    const std::shared_ptr<const std::vector<ShowcaseEntry>> entries =
+        showcase::showcaseEntries(settings);
+    for (const ShowcaseEntry& entry : *entries) {
       if (showcase::suits(entry, wanted)) candidates.push_back(&entry);
     }
     const long m = long(candidates.size());
@@ -94,25 +97,22 @@ Variant zurva::myshow(const Variant& SqlLocalName, const Variant& SqlUserName,
     const char* layout = code == 2 ? "large" : code == 1 ? "vertical" : "horizontal";
     const showcase::CardViewer cardViewer = showcase::cardViewer(viewer);
     // A guest's cards depend on nothing but the entry, the settings, the
-    // year and (the large card's member row) the database: this thread keeps
-    // those it rendered.
-    showcase::RenderCache* cache = nullptr;
+    // year and (the large card's member row) the member rows: the process
+    // keeps those rendered.
+    std::shared_ptr<const GuestCache::Pieces> cache;
     if (cardViewer.guest) {
       const bool large = code == 2;
-      cache = &showcase::renderCache(
-          large ? showcase::CardSource::Database : showcase::CardSource::List,
-          {db::databaseFile(SqlDatabaseName.str()), large ? showcase::databaseVersion(conn) : showcase::DatabaseVersion{},
-           settings, Year(Now())});
+      const std::string database = db::databaseKey({SqlLocalName.str(), SqlUserName.str(), SqlPassword.str(), SqlDatabaseName.str()});
+      cache = (large ? showcase::largeCards() : showcase::compactCards())
+                  .under({database, large ? data_versions::members(conn, database) : std::nullopt,
+                          settings, int(Year(Now()))});
     }
     std::string out;
     if (code == 3) out += kRowOpen;
     for (const long p : picks) {
       const ShowcaseEntry& entry = *candidates[std::size_t(p - 1)];
       const std::string key = std::string(layout) + ":" + entry.id + ":" + width.str() + "x" + height.str();
-      if (const std::string* card = cache ? cache->find(key) : nullptr) {
-        out += *card;
-        continue;
-      }
+      if (cache && cache->appendTo(key, out)) continue;
       std::string card;
       if (code == 2) {
         showcase::appendLargeCard(*this, conn, cardViewer, entry, width, height, card);

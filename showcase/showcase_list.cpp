@@ -5,6 +5,7 @@
 #include <limits>
 #include <unordered_set>
 
+#include "framework/shared_copy.h"
 #include "runtime/text.h"
 
 namespace zurvafun::showcase {
@@ -28,18 +29,26 @@ std::vector<ShowcaseEntry> readShowcaseList(std::string_view list) {
   return entries;
 }
 
-const std::vector<ShowcaseEntry>& showcaseEntries(const std::shared_ptr<const SiteSettings>& settings) {
+std::shared_ptr<const std::vector<ShowcaseEntry>> showcaseEntries(
+    const std::shared_ptr<const SiteSettings>& settings) {
   struct Parsed {
     std::shared_ptr<const SiteSettings> source;
-    std::vector<ShowcaseEntry> entries;
+    std::shared_ptr<const std::vector<ShowcaseEntry>> entries;
   };
-  thread_local Parsed parsed;
-  if (parsed.source != settings) {
-    std::vector<ShowcaseEntry> entries = readShowcaseList(settings->showcaseList());
-    parsed.entries = std::move(entries);
-    parsed.source = settings;
-  }
-  return parsed.entries;
+  // One parse for the process; each thread keeps a handle of its own on it
+  // (see siteSettings).
+  static SharedCopy<Parsed> parsed;  // one parse per settings
+  thread_local Parsed handle;
+  if (handle.source == settings) return handle.entries;
+  const std::shared_ptr<const Parsed> kept =
+      parsed.getOr([&](const Parsed& p) { return p.source == settings; },
+                   [&] {
+                     return std::make_shared<const Parsed>(
+                         Parsed{settings, std::make_shared<const std::vector<ShowcaseEntry>>(
+                                              readShowcaseList(settings->showcaseList()))});
+                   });
+  handle = {settings, ownHandle(kept->entries)};
+  return handle.entries;
 }
 
 bool suits(const ShowcaseEntry& entry, const ShowcaseViewer& viewer) {

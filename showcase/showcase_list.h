@@ -40,8 +40,10 @@ struct ShowcaseEntry {
 std::vector<ShowcaseEntry> readShowcaseList(std::string_view list);
 
 // The entries of the site's list, parsed once per change of the site
-// settings on this thread (the error of a missing list is raised at each use).
-const std::vector<ShowcaseEntry>& showcaseEntries(const std::shared_ptr<const SiteSettings>& settings);
+// settings for the whole process (the error of a missing list is raised at
+// each use).
+std::shared_ptr<const std::vector<ShowcaseEntry>> showcaseEntries(
+    const std::shared_ptr<const SiteSettings>& settings);
 
 // Who is looking: a guest sees every entry; a member sees the entries of the
 // other sex whose wanted age range holds his age (an age that cannot be read

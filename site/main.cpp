@@ -6,22 +6,25 @@
 // SIGTERM.
 #include <malloc.h>
 
+#include <pthread.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <pthread.h>
 #include <string>
 #include <thread>
 
 #include "db/db.h"
+#include "framework/rebuilds.h"
+#include "framework/zurva.h"
 #include "host/serve/config.h"
 #include "host/serve/cookies.h"
 #include "host/serve/server.h"
+#include "site/member_pages.h"
 #include "site/pages.h"
 #include "site/profile_pages.h"
-#include "site/member_pages.h"
 #include "site/seed.h"
 
 namespace {
@@ -109,11 +112,20 @@ int run(int argc, char** argv) {
                 << " members)\n";
       seed::createDemoDatabase(database, config.demoMembers, config.demoSeed);
     } else {
-      seed::addMissingColumns(database);
+      seed::updateSchema(database);
     }
   }
   site::writeDemoPictures(config.documentRoot, {config.SqlLocalName, config.SqlUserName,
                                                 config.SqlPassword, config.SqlDatabaseName});
+  // The component's error log goes where the configuration says (standard
+  // error by default, beside the server's own error lines).
+  const bool toStandardError = config.errorLog.empty() || config.errorLog == "-";
+  setLogFilePath(toStandardError ? "-" : fs::absolute(config.errorLog).string());
+  // Without a configured SMS gateway the demo's own answers, on the port the
+  // server got.
+  if (!server.application().contains("zurva_sms_gateway"))
+    server.application().set("zurva_sms_gateway",
+                             Variant(VariantArray{Variant(site::demoSmsGateway(server.url()))}));
   std::cout << "zurva-serve: serving " << server.url() << std::endl;
 
   std::thread stopper([&] {
@@ -125,6 +137,7 @@ int run(int argc, char** argv) {
   // run() also returns when listening fails; wake the stopper either way.
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();
+  rebuilds::stop();  // before the connections close: a rebuild may be using its own
   db::releasePooledConnections();
   db::closeAllConnections();
   return 0;
@@ -138,6 +151,10 @@ int main(int argc, char** argv) {
   // the system at once: fresh pages cost far more than the work done in them.
   mallopt(M_MMAP_THRESHOLD, 1 << 20);
   mallopt(M_TRIM_THRESHOLD, 8 << 20);
+  // One heap for every two cores instead of eight per core: with one worker
+  // thread per connection (64), the free memory each heap keeps adds up to
+  // hundreds of megabytes.
+  mallopt(M_ARENA_MAX, static_cast<int>(std::max(2u, std::thread::hardware_concurrency() / 2)));
   try {
     return run(argc, argv);
   } catch (const std::exception& e) {

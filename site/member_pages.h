@@ -38,4 +38,10 @@ void guardPhotoFolders(serve::PageRegistry& pages);
 // "/photoaction.asp", the administrator's login, logout and approval pages.
 void registerPhotoPages(serve::PageRegistry& pages);
 
+// "/photoaction.asp", where the photo manager's 形象照 icon leads: the member
+// makes one of his approved album photos, or a picture he uploads there, his
+// head photo, which waits for approval like any upload; an administrator
+// makes an album photo of a member the member's head photo at once.
+void registerHeadPhotoPages(serve::PageRegistry& pages);
+
 }  // namespace zurvafun::site

@@ -4,6 +4,7 @@
 
 #include "framework/escape.h"
 #include "framework/zurva.h"
+#include "site/emoney_pages.h"
 #include "site/seed.h"
 #include "site/site_page.h"
 
@@ -48,7 +49,7 @@ constexpr const char* kDemoStanding[] = {
 void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
   zurva z;  // as every page of the site: creation takes the context and filters the input
   host::Response& out = p.Response;
-  SitePage page(z, p, {.title = "首页", .cityTable = true, .scripts = kGalleryScripts});
+  SitePage page(z, p, {.title = "首页", .cityTable = CityTable::File, .scripts = kGalleryScripts});
   out.Write(kWelcome);
   writeShowcaseAndSearch(z, p);
   out.Write("    <h3>会员展示</h3>\n");
@@ -94,9 +95,21 @@ void notFoundPage(serve::PageContext& p) {
   page.end();
 }
 
+// The answer to a visitor whose requests to a limited page (the logins)
+// came too fast: the host sends it with the status 429 and Retry-After.
+void tooManyRequestsPage(serve::PageContext& p) {
+  zurva z;
+  SitePage page(z, p, {.title = "请求过于频繁"});
+  p.Response.Write(
+      "    <p>您的请求过于频繁，请稍后再试。</p>\n"
+      "    <p><a href=\"/index.asp\">返回首页</a></p>\n");
+  page.end();
+}
+
 void registerHomePage(serve::PageRegistry& pages) {
   pages.add("/index.asp", [&pages](serve::PageContext& p) { homePage(pages, p); });
   pages.setNotFound(notFoundPage);
+  pages.setTooManyRequests(tooManyRequestsPage);
 }
 
 void registerPages(serve::PageRegistry& pages) {
@@ -110,6 +123,8 @@ void registerPages(serve::PageRegistry& pages) {
   registerSearchPages(pages);
   registerAlbumPages(pages);
   registerShowcasePages(pages);
+  registerEmoneyPages(pages);
+  registerFriendPages(pages);
   registerStandInPages(pages);
 }
 

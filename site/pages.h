@@ -3,6 +3,7 @@
 // groups' pages list their entry links on the home page.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@
 namespace zurvafun {
 class zurva;
 class Variant;
+}
+
+namespace zurvafun::db {
+class Connection;
 }
 
 namespace zurvafun::site {
@@ -36,8 +41,8 @@ void registerMemberPages(serve::PageRegistry& pages);
 void registerProfilePages(serve::PageRegistry& pages);
 
 // Stand-ins for the site's own pages outside this demo that the component's
-// output links to (upgrades, verification levels, friend requests, winks,
-// favourites, the administrator's site message).
+// output links to (verification levels, winks, favourites, the
+// administrator's site message).
 void registerStandInPages(serve::PageRegistry& pages);
 
 // "/demo/messages_index.asp" and "/demo/messages.asp": every form of the
@@ -57,6 +62,19 @@ void registerSelfTestPages(serve::PageRegistry& pages);
 // the stand-in SMS gateway "/smsgateway.asp") and parties ("/party.asp",
 // "/partyinfo.asp", "/action.asp", "/partymanage.asp", "/partyedit.asp"...).
 void registerInteractionPages(serve::PageRegistry& pages);
+
+// The address of the demo's stand-in SMS gateway ("/smsgateway.asp") on the
+// server that `serverUrl` names ("http://127.0.0.1:8080/", as the server
+// prints it once bound), with the gateway's four placeholders; an address
+// that listens everywhere ("0.0.0.0", "[::]") is reached on its loopback.
+std::string demoSmsGateway(std::string_view serverUrl);
+
+// The friend pages: "/addfriends.asp" (the member cards' friend request) and
+// "/friends.asp" (the member's friends and the requests he received).
+void registerFriendPages(serve::PageRegistry& pages);
+// One line about member `me`'s friends for his member home: how many he has
+// and how many requests wait for him, with the link to his friends page.
+std::string friendsSummary(zurva& z, db::Connection& conn, std::int32_t me);
 
 // The poll box of the home and city pages.
 void writePollBox(zurva& z, serve::PageContext& p);

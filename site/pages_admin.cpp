@@ -10,9 +10,14 @@
 
 #include "db/db.h"
 #include "framework/escape.h"
+#include "framework/html.h"
+#include "framework/numbers.h"
+#include "framework/sql.h"
 #include "framework/zurva.h"
+#include "members/paging_bar.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
+#include "site/emoney_pages.h"
 #include "site/profile_pages.h"
 #include "site/profile_store.h"
 #include "site/site_page.h"
@@ -98,9 +103,10 @@ void requireAdministrator(zurva& z, serve::PageContext& p) {
 }
 
 // The administrator's pages, one line each.
-constexpr std::string_view kAdministration = R"(    <table class="bk" cellspacing="1" cellpadding="6">
+constexpr std::string_view kAdministration =
+    R"(    <table class="bk" cellspacing="1" cellpadding="6">
       <tr><td class="bg_l">会员资料</td><td><form method="get" action="/admin/editinfo.asp" style="margin:0">会员编号：<input type="text" name="userid" size="8"> <input type="submit" value="修改资料">　<a href="/admin/editinfo.asp?userid=1">修改 1 号会员的资料</a></form></td></tr>
-      <tr><td class="bg_l">查找会员</td><td><a href="/admin/result.asp">会员列表与单项查找</a>（按编号、昵称或登录名；可查看、编辑）</td></tr>
+      <tr><td class="bg_l">会员列表</td><td><a href="/admin/result.asp">会员列表与单项查找</a>（最新注册的在前；为会员充值或扣除 E币；按编号、昵称或登录名查找；可查看、编辑）</td></tr>
       <tr><td class="bg_l">会员相册</td><td><a href="/admin_userphoto.asp">会员相册管理</a>　<a href="/photocheck.asp">待审核照片</a></td></tr>
       <tr><td class="bg_l">退出</td><td>{LOGOUT}</td></tr>
     </table>
@@ -125,9 +131,6 @@ void editPage(serve::PageContext& p) {
   page.end();
 }
 
-// The search condition of the list of every member.
-constexpr const char* kEveryMember = "userid>0";
-
 // The single search form of the administrator's member list.
 constexpr std::string_view kSingleSearch = R"(    <form name="adminsearch" method="post" action="/admin/result.asp?menu=1">
     查找会员：<select name="s_value"><option value="0">会员编号</option><option value="1">昵称</option><option value="2">登录名</option></select>
@@ -135,19 +138,86 @@ constexpr std::string_view kSingleSearch = R"(    <form name="adminsearch" metho
     </form>
 )";
 
-// "/admin/result.asp": the administrator's view of the members a search
-// found (the session's last search), or with menu=1 the single search.
+constexpr long kMembersOnAPage = 20;
+
+constexpr html::Fragment kListTop =
+    R"(    <p>共 <b>{{count}}</b> 位会员，最新注册的在前。每一行可以为会员充值或扣除 E币（记入他的 E币收支记录）。
+    <form method="get" action="/admin/result.asp" style="display:inline">只看会员编号：<input type="text" name="userid" size="8"> <input type="submit" value="查看"></form>　<a href="/admin/result.asp">全部会员</a></p>
+    <table class="bk adminlist" width="100%" cellspacing="1" cellpadding="3">
+      <tr class="bg_l"><td>编号</td><td>昵称</td><td>登录名</td><td>等级</td><td>E币</td><td>注册时间</td><td>管理</td><td>E币 充值 / 扣除</td></tr>
+)";
+constexpr html::Fragment kListLine =
+    R"(      <tr><td>{{id}}</td><td><a href="/userinfo.asp?id={{id}}" target="_blank">{{nickname}}</a>{{locked}}</td><td>{{account}}</td>)"
+    R"(<td>{{badge}}</td><td>{{emoney}}</td><td>{{addtime}}</td>)"
+    R"(<td><a href="/admin/editinfo.asp?userid={{id}}">编辑</a> <a href="/admin_userphoto.asp?userid={{id}}">相册</a></td><td>{{form}}</td></tr>)"
+    "\n";
+
+// The list of every member (or of the one member `userid` asks for), newest
+// first, twenty to a page with the paging bar, each line with his balance
+// and the credit and debit form.
+void writeMemberList(zurva& z, serve::PageContext& p) {
+  db::Connection conn = openDatabase(p);
+  const std::optional<std::int32_t> one = numbers::digits(p.Request.QueryString("userid"));
+  db::Recordset rs;
+  rs.Open(one ? sql::statement(
+                    "select userid,nickname,zurvauser,grade,emoney,addtime,ifdel from zurva_user "
+                    "where userid={}",
+                    *one)
+              : sql::statement(
+                    "select userid,nickname,zurvauser,grade,emoney,addtime,ifdel from zurva_user "
+                    "order by userid desc"),
+          conn, db::adOpenKeyset, db::adLockReadOnly);
+  if (rs.eof()) {
+    p.Response.Write("    <p>没有这位会员。" +
+                     std::string(R"(<a href="/admin/result.asp">全部会员</a>)") + "</p>\n");
+    return;
+  }
+  rs.PageSize = kMembersOnAPage;
+  members::PagingBar bar{
+      .page = numbers::clampedPage(p.Request.QueryString("page"), rs.PageCount()),
+      .pageCount = rs.PageCount(),
+      .records = rs.RecordCount(),
+      .base = "/admin/result.asp?",
+      .carried = "",
+      .jumpSelect = false};
+  rs.setAbsolutePage(bar.page);
+  const std::string back = one ? "/admin/result.asp?userid=" + std::to_string(*one)
+                               : "/admin/result.asp?page=" + std::to_string(bar.page);
+  std::string out = kListTop({{"count", rs.RecordCount()}}).str();
+  for (long i = 0; i < kMembersOnAPage && !rs.eof(); ++i, rs.MoveNext()) {
+    const long id = CLng(rs("userid"));
+    kListLine.appendTo(out, {{"id", id},
+                             {"nickname", rs("nickname")},
+                             {"locked", html::trusted(eq(rs("ifdel"), 1) ? "（已锁定）" : "")},
+                             {"account", rs("zurvauser")},
+                             {"badge", html::trusted(gradeBadge(z, rs("grade")))},
+                             {"emoney", rs("emoney").isNull() ? Variant(0) : rs("emoney")},
+                             {"addtime", rs("addtime")},
+                             {"form", html::trusted(emoneyForm(id, back))}});
+  }
+  out += "    </table>\n    <table width=\"100%\">" + members::pagingBar(z, bar) + "</table>\n";
+  p.Response.Write(out);
+}
+
+// "/admin/result.asp": every member, or with menu=1 the result of the
+// single search (the component's administrator view of it).
 void resultPage(serve::PageContext& p) {
   zurva z;
   requireAdministrator(z, p);
-  // Without a search of his own the administrator's list holds every member
-  // (the first 200 by grade).
-  if (p.Session("iwhere").str().empty()) p.Session.set("iwhere", Variant(kEveryMember));
-  const Variant list = z.seach_result(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName, 120, 150, "admin");
-  SitePage page(z, p, {.title = "查找会员", .styles = {"/inc/search.css"}, .scripts = {"/inc/search.js"}});
+  const bool single =
+      eq(p.Request.QueryString("menu"), "1") || eq(p.Request.QueryString("menu"), "1#");
+  const Variant found = single ? z.seach_result(p.SqlLocalName, p.SqlUserName, p.SqlPassword,
+                                                p.SqlDatabaseName, 120, 150, "admin")
+                               : Variant();
+  SitePage page(
+      z, p, {.title = "会员列表", .styles = {"/inc/search.css"}, .scripts = {"/inc/search.js"}});
   p.Response.Write(kSingleSearch);
-  page.note("不查找时列出本次会话中最近一次搜索的会员（没有搜索时列出全部会员的前 200 位）。");
-  p.Response.Write(list);
+  if (single) {
+    p.Response.Write("    <p><a href=\"/admin/result.asp\">返回会员列表</a></p>\n");
+    p.Response.Write(found);
+  } else {
+    writeMemberList(z, p);
+  }
   page.end();
 }
 

@@ -26,8 +26,10 @@
 
 #include "framework/escape.h"
 #include "framework/site_settings.h"
+#include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
+#include "interaction/sms_gateway.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "site/pages.h"
@@ -104,6 +106,9 @@ void conversation(serve::PageContext& p) {
   if (!nickname) return notePage(z, p, {.title = "站内短信", .frame = Frame::Window}, "没有这位会员。");
   const std::string id = std::to_string(*other);
   // A frameset is a document of its own kind: its head, then the frames.
+  // The lower frame puts its lines into the upper frame's showcontent, so it
+  // starts blank and the upper frame loads it (data-src) once showcontent
+  // is there: lines it marks as shown are never written into nothing.
   p.Response.Write(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Frameset//EN">
 <html>
 <head>
@@ -113,7 +118,7 @@ void conversation(serve::PageContext& p) {
 </head>
 <frameset rows="*,0,150" border="0">
   <frame name="showc" src="/messageshow.asp">
-  <frame name="msg" src=")" +
+  <frame name="msg" src="about:blank" data-src=")" +
                    escapedSiteLink(z, "userid_" + id + "_msgfal.html") + R"(">
   <frame name="send" src=")" +
                    escapedSiteLink(z, "messagesend.asp?userid=" + id) + R"(">
@@ -126,7 +131,11 @@ void conversation(serve::PageContext& p) {
 void conversationLines(serve::PageContext& p) {
   zurva z;
   SitePage page(z, p, {.title = "对话", .frame = Frame::Inner});
-  p.Response.Write("<div id=\"showcontent\"></div>\n");
+  p.Response.Write(
+      "<div id=\"showcontent\"></div>\n"
+      "<script type=\"text/javascript\">(function(){var f=top.document.getElementsByName('msg')[0];"
+      "if(f&&f.getAttribute('data-src')&&top.msg.location.href==='about:blank')"
+      "top.msg.location.replace(f.getAttribute('data-src'));})();</script>\n");
   page.end();
 }
 
@@ -139,8 +148,7 @@ void messageFrame(serve::PageContext& p) {
 // The send frame: the form, and storing what it posts.
 void sendMessage(serve::PageContext& p) {
   zurva z;
-  const bool sending = eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST");
-  if (sending) requireSitePost(z, p);
+  const bool sending = postedToAct(z, p);
   const auto me = loggedInMember(p);
   SitePage page(z, p, {.title = "发送短信", .frame = Frame::Inner});
   const auto other = numberOf(p.Request("userid"));
@@ -169,6 +177,11 @@ void sendMessage(serve::PageContext& p) {
     }
   }
   const std::string id = std::to_string(*other);
+  // Whom the conversation is with; his profile opens in a window of its own.
+  p.Response.Write("<p class=\"partner\">与 " +
+                   siteAnchor(z, "userinfo.asp?id=" + id, htmlEscape(*nicknameOf(conn, *other)),
+                              "target=\"_blank\"") +
+                   " 的对话</p>\n");
   p.Response.Write(
       R"(<form method="post" action=")" + escapedSiteLink(z, "messagesend.asp?userid=" + id) + R"(">
 <textarea name="content" rows="4" cols="70"></textarea><br>
@@ -300,14 +313,34 @@ void giftForm(serve::PageContext& p) {
   page.end();
 }
 
+// The number of the newest gift that member `sender` gave (0 for none).
+long newestGiftOf(serve::PageContext& p, std::int32_t sender) {
+  db::Connection conn = openDatabase(p);
+  return CLng(conn.Execute(
+      sql::statement("select isnull(max(id),0) from presentmx where senduserid={}", sender))(0));
+}
+
 void sendGift(serve::PageContext& p) {
   zurva z;
   requireSitePost(z, p);
   // The price of one SMS notice, the site's name and address: site settings.
   const auto settings = siteSettings(p.Application);
+  const std::optional<std::int32_t> sender = loggedInMember(p);
+  const long before = sender ? newestGiftOf(p, *sender) : 0;
   SitePage page(z, p, {.title = "赠送礼物", .frame = Frame::Window});
-  z.slw_action(settings->baseInfo(15), settings->baseInfo(0), settings->baseInfo(1), p.SqlLocalName,
-               p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  try {
+    z.slw_action(settings->baseInfo(15), settings->baseInfo(0), settings->baseInfo(1),
+                 p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  } catch (const VbError& e) {
+    // The gifts are stored before the notices go out: an error after that
+    // came from the SMS gateway, which could not be asked. The sender learns
+    // why, and that the notice cost him nothing; the log keeps it too.
+    if (e.isRequestEnd() || !sender || newestGiftOf(p, *sender) == before) throw;
+    interaction::logSmsFailure(e.description());
+    z.Msg(jsEscape("已成功送出礼物\n礼物通知短信未能发出：短信网关出错（" + e.description() +
+                   "），没有收取短信费用。"),
+          "-2", 1);
+  }
   page.end();
 }
 
@@ -341,6 +374,16 @@ void smsGateway(serve::PageContext& p) {
 }
 
 }  // namespace
+
+std::string demoSmsGateway(std::string_view serverUrl) {
+  std::string base(serverUrl);
+  for (const auto& [everywhere, loopback] :
+       {std::pair{"://0.0.0.0:", "://127.0.0.1:"}, std::pair{"://[::]:", "://[::1]:"}})
+    if (const std::size_t at = base.find(everywhere); at != std::string::npos)
+      base.replace(at, std::string_view(everywhere).size(), loopback);
+  if (!base.ends_with('/')) base += '/';
+  return base + "smsgateway.asp?user={username}&pass={password}&mobile={mobile}&text={message}";
+}
 
 void writePollBox(zurva& z, serve::PageContext& p) {
   p.Response.Write("    <div class=\"bk pollbox\"><b>投票</b>" +

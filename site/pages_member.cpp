@@ -23,7 +23,9 @@
 #include "framework/member_logins.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
+#include "interaction/balance.h"
 #include "profile/member_record.h"
+#include "site/emoney_pages.h"
 #include "site/pages.h"
 #include "site/site_page.h"
 #include "site/site_post.h"
@@ -107,17 +109,26 @@ std::string count(const Variant& n) { return htmlEscape(n.str()); }
 // The member's own row as the hub's first two boxes read it (EOF when the
 // member was deleted since logging in).
 db::Recordset ownRow(db::Connection& conn, std::int32_t me) {
-  return conn.Execute("select photo, userbz from zurva_user where userid=?", Params{Variant(long(me))});
+  return conn.Execute("select photo, userbz, smallphoto from zurva_user where userid=?",
+                      Params{Variant(long(me))});
 }
 
 std::string profileBox(zurva& z, const db::Recordset& rs, std::int32_t me) {
   const Variant photos = rs.eof() ? Variant(0L) : z.photonum(rs("photo"));
+  const std::string head = rs.eof() ? "" : rs("smallphoto").str();
   const std::string n = std::to_string(me);
   return box("我的资料与相册",
-             siteAnchor(z, "/editinfo.asp", "修改个人资料") + "　" + siteAnchor(z, "/userinfo.asp?id=" + n, "查看我的资料") +
-                 "　" + siteAnchor(z, "/userphoto.asp", "管理我的相册") + "　" + siteAnchor(z, "/upload.asp", "上传照片"),
+             siteAnchor(z, "/editinfo.asp", "修改个人资料") + "　" +
+                 siteAnchor(z, "/userinfo.asp?id=" + n, "查看我的资料") + "　" +
+                 siteAnchor(z, "/userphoto.asp", "管理我的相册") + "　" +
+                 siteAnchor(z, "/upload.asp", "上传照片") + "　" +
+                 siteAnchor(z, "/photoaction.asp", "设置个人头像"),
              "会员编号 " + n + "，相册中已通过审核的照片 " + count(photos) + " 张（" +
-                 siteAnchor(z, "/xc.asp?id=" + n, "别人看到的相册") + "）。");
+                 siteAnchor(z, "/xc.asp?id=" + n, "别人看到的相册") + "）。个人头像：" +
+                 (head.empty()               ? "还没有设置"
+                  : member::isApproved(head) ? "已通过审核"
+                                             : "等待管理员审核") +
+                 "。");
 }
 
 std::string searchBox(zurva& z, const db::Recordset& rs) {
@@ -130,8 +141,10 @@ std::string searchBox(zurva& z, const db::Recordset& rs) {
 std::string messageBox(zurva& z, db::Connection& conn, std::int32_t me) {
   const Variant unread =
       conn.Execute("select count(*) from Sendbooks where userid=? and new=1", Params{Variant(long(me))})(0);
-  return box("站内短信", siteAnchor(z, "/mymessages.asp", "我的对话"),
-             "未读短信 " + count(unread) + " 条。");
+  return box("站内短信与好友",
+             siteAnchor(z, "/mymessages.asp", "我的对话") + "　" +
+                 siteAnchor(z, "/friends.asp", "我的好友"),
+             "未读短信 " + count(unread) + " 条。" + friendsSummary(z, conn, me));
 }
 
 std::string giftBox(zurva& z, db::Connection& conn, std::int32_t me) {
@@ -171,6 +184,20 @@ std::string partyBox(zurva& z, db::Connection& conn, std::int32_t me) {
                  (joined.empty() ? "（没有）" : joined));
 }
 
+std::string emoneyBox(zurva& z, db::Connection& conn, std::int32_t me) {
+  const std::optional<Variant> balance = interaction::balanceOf(conn, me);
+  const std::string rows = ledgerRows(conn, me, 5);
+  return box(
+      "我的E币",
+      siteAnchor(z, "/History.asp", "E币收支记录") + "　" + siteAnchor(z, "/chongzhi.asp", "充值") +
+          "　" + siteAnchor(z, "/ReadyBuy.asp", "会员升级"),
+      "余额 " + count(balance ? *balance : Variant(0)) + " E币。" +
+          (rows.empty()
+               ? std::string("还没有收支记录。")
+               : "最近的收支：<table class=\"ledger\" cellspacing=\"0\" cellpadding=\"2\">\n" +
+                     rows + "      </table>"));
+}
+
 std::string showcaseBox(zurva& z, serve::PageContext& p) {
   const Variant status = z.myshow_info(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   return box("我型我秀",
@@ -186,8 +213,9 @@ void memberHome(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   SitePage page(z, p, {.title = "会员中心"});
   const db::Recordset own = ownRow(conn, *me);
-  p.Response.Write(profileBox(z, own, *me) + searchBox(z, own) + messageBox(z, conn, *me) +
-                   giftBox(z, conn, *me) + partyBox(z, conn, *me) + showcaseBox(z, p));
+  p.Response.Write(profileBox(z, own, *me) + emoneyBox(z, conn, *me) + searchBox(z, own) +
+                   messageBox(z, conn, *me) + giftBox(z, conn, *me) + partyBox(z, conn, *me) +
+                   showcaseBox(z, p));
   page.end();
 }
 
@@ -195,7 +223,7 @@ void logout(serve::PageContext& p) {
   zurva z;
   confirmBeforeActing(z, p, {.title = "退出登录", .question = "确定退出登录吗？"});
   endMemberLogin(p);
-  p.Response.Redirect(kMemberHome);
+  p.Response.Redirect("/index.asp");
 }
 
 // Before every page: a member cookie whose login has ended (a logout, a

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "framework/escape.h"
+#include "framework/html.h"
+#include "framework/sql.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
@@ -40,6 +42,18 @@ std::string popUp(zurva& z, std::string target, std::string_view text) {
                 "onclick=\"window.open(this.href,'party','width=520,height=520,scrollbars=yes');return false;\"");
 }
 
+// When a party is held, to the minute ("2027-02-06 14:00"); a stored text
+// that is no date stands as it is.
+std::string partyTime(const Variant& stored) {
+  const std::string text = stored.str();
+  return text.size() >= 16 && text[4] == '-' && text[13] == ':' ? text.substr(0, 16) : text;
+}
+
+constexpr html::Fragment kPartyLine =
+    "      <tr><td>{{title}}</td><td>{{city}}</td><td>{{time}}</td><td>{{state}}</td><td>{{count}} "
+    "人</td></tr>\n";
+
+// The parties to come, the next first, then those held, the latest first.
 void partyList(serve::PageContext& p) {
   zurva z;
   db::Connection conn = openDatabase(p);
@@ -47,17 +61,33 @@ void partyList(serve::PageContext& p) {
   if (loggedInMember(p))
     p.Response.Write("    <p>" + siteAnchor(z, "partymanage.asp", "我组织的活动") + "　" +
                      siteAnchor(z, "partyedit.asp", "发表新活动") + "</p>\n");
-  p.Response.Write("    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n"
-                   "      <tr class=\"bg_l\"><td>主题</td><td>城市</td><td>时间</td><td>报名</td></tr>\n");
-  for (db::Recordset rs = conn.Execute("select id,bt,cs,partytime,(select count(*) from partycj c where c.partyid=party.id) "
-                                       "from party order by partytime desc");
-       !rs.eof(); rs.MoveNext()) {
-    const std::string id = std::to_string(CLng(rs(0)));
-    p.Response.Write("      <tr><td>" + siteAnchor(z, "partyinfo.asp?partyid=" + id, htmlEscape(rs(1).str())) + "</td><td>" +
-                     htmlEscape(rs(2).str()) + "</td><td>" + htmlEscape(rs(3).str()) + "</td><td>" + rs(4).str() +
-                     " 人</td></tr>\n");
-  }
-  p.Response.Write("    </table>\n");
+  std::string out =
+      "    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n"
+      "      <tr "
+      "class=\"bg_l\"><td>主题</td><td>城市</td><td>活动时间</td><td></td><td>报名</td></tr>\n";
+  const sql::Quoted now = sql::text(dateTimeText(clockNow()));
+  const auto lines = [&](const sql::Statement& statement, const char* state) {
+    for (db::Recordset rs = conn.Execute(statement); !rs.eof(); rs.MoveNext())
+      kPartyLine.appendTo(
+          out, {{"title",
+                 html::trusted(siteAnchor(z, "partyinfo.asp?partyid=" + std::to_string(CLng(rs(0))),
+                                          htmlEscape(rs(1).str())))},
+                {"city", rs(2)},
+                {"time", partyTime(rs(3))},
+                {"state", html::trusted(state)},
+                {"count", rs(4)}});
+  };
+  lines(sql::statement("select id,bt,cs,partytime,(select count(*) from partycj c where "
+                       "c.partyid=party.id) from party "
+                       "where partytime>='{}' order by partytime",
+                       now),
+        "<font color=#ff6600>即将举行</font>");
+  lines(sql::statement("select id,bt,cs,partytime,(select count(*) from partycj c where "
+                       "c.partyid=party.id) from party "
+                       "where not partytime>='{}' or partytime is null order by partytime desc",
+                       now),
+        "已结束");
+  p.Response.Write(out + "    </table>\n");
   page.end();
 }
 
@@ -118,7 +148,11 @@ void joinForm(serve::PageContext& p) {
   row("姓名", "<input type=\"text\" name=\"name\" value=\"" + (isMember ? htmlEscape(member("nickname").str()) : "") + "\">");
   row("电子邮箱", "<input type=\"text\" name=\"email\" value=\"" + (isMember ? htmlEscape(member("username").str()) : "") + "\">");
   row("电话", "<input type=\"text\" name=\"tel\">");
-  row("性别", "<select name=\"sex\"><option value=\"男\">男</option><option value=\"女\">女</option></select>");
+  // A member's own sex is chosen (577 is a woman).
+  const bool woman = isMember && eq(member("sex"), "577");
+  row("性别",
+      std::string("<select name=\"sex\"><option value=\"男\">男</option><option value=\"女\"") +
+          (woman ? " selected" : "") + ">女</option></select>");
   row("年龄", "<input type=\"text\" name=\"nl\" size=\"4\">");
   row("学历", "<input type=\"text\" name=\"xl\">");
   row("职业", "<input type=\"text\" name=\"zy\">");

@@ -2,35 +2,35 @@
 // administrator's manager of any member ("/admin_userphoto.asp?userid=N"),
 // and the site's own pages around them that the component leaves to the
 // site: the upload of an album photo ("/upload.asp"), the approval of waiting
-// photos ("/photocheck.asp"), the profile picture's page ("/photoaction.asp")
-// (the administrator logs in at "/admin/login.asp").
+// photos ("/photocheck.asp"), and the head photo's page ("/photoaction.asp",
+// pages_head_photo.cpp); the administrator logs in at "/admin/login.asp".
 //
 // In the static link mode a link to a page whose name holds "_" is read back
 // as another page: "admin_userphoto_userid_25_ifok_del_ID_3.html" arrives as
 // "/admin.asp?userphoto=userid&25=ifok&del=ID&3" and the first-page link
 // "userid_25_admin_userphoto.html" as "/userid.asp?25=admin&userphoto";
 // both are taken back to the administrator's manager here.
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "framework/escape.h"
+#include "framework/html.h"
 #include "framework/numbers.h"
 #include "framework/site_settings.h"
+#include "framework/sql.h"
 #include "framework/viewer.h"
+#include "members/paging_bar.h"
 #include "members/photo_list.h"
 #include "members/photo_manager.h"
 #include "profile/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
-#include "site/jpeg_picture.h"
 #include "site/member_pages.h"
 #include "site/pages_interaction.h"
 #include "site/pages_showcase.h"
+#include "site/photo_upload.h"
 #include "site/site_page.h"
 #include "site/site_post.h"
 
@@ -41,17 +41,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kAdminPage = "/admin_userphoto.asp";
-
-// A site setting of zurva_base_info as a number, or `fallback`.
-long setting(serve::PageContext& p, long index, long fallback) {
-  try {
-    const std::optional<std::int32_t> n =
-        numbers::digits(Variant(siteSettings(p.Application)->baseInfo(index)));
-    return n.value_or(fallback);
-  } catch (const std::exception&) {
-    return fallback;
-  }
-}
 
 // ---- the managers
 
@@ -94,8 +83,9 @@ void memberManager(serve::PageContext& p) {
   confirmManagerAction(z, p, "我的相册");
   SitePage page(z, p, managerFrame("我的相册"));
   if (Viewer(p.Request).isMember()) {
-    p.Response.Write("    <p>" + siteAnchor(z, "upload.asp", "上传照片") + "　" + siteAnchor(z, "indexw.asp", "会员中心") +
-                     "</p>\n");
+    p.Response.Write("    <p>" + siteAnchor(z, "upload.asp", "上传照片") + "　" +
+                     siteAnchor(z, "photoaction.asp", "设置个人头像") + "　" +
+                     siteAnchor(z, "indexw.asp", "会员中心") + "</p>\n");
   }
   // The manager ends the page itself ("<BR></BODY></HTML>").
   runManager(z, p);
@@ -162,80 +152,7 @@ void staticAdministratorFirstPage(serve::PageContext& p) {  // "/userid.asp?N=ad
   readBackAdministratorLink(p, {{"userid", tokens[0]}});
 }
 
-// ---- the profile picture
-
-// The member's profile picture (his last album entry), or for an
-// administrator entry `num` of member `userid`.
-void photoActionPage(serve::PageContext& p) {
-  zurva z;
-  const Viewer viewer(p.Request);
-  std::optional<std::int32_t> member = viewer.isMember() ? viewer.memberNumber() : std::nullopt;
-  std::optional<std::int32_t> index;
-  if (viewer.isAdministrator() && !p.Request("userid").isEmpty()) {
-    member = numbers::digits(p.Request("userid"));
-    index = numbers::digits(p.Request("num"));
-  }
-  if (!member) {
-    z.Msg("非法操作", "-2", 2);
-    return;
-  }
-  db::Connection conn = openDatabase(p);
-  db::Recordset rs = conn.Execute("select photo from zurva_user where userid=" + std::to_string(*member));
-  const std::vector<std::string> entries = rs.eof() ? std::vector<std::string>{} : member::readPhotoList(rs("photo").str());
-  SitePage page(z, p, {.title = "形象照", .frame = Frame::Window, .scripts = kAlbumScripts});
-  const long chosen = index ? *index : long(entries.size()) - 1;
-  if (chosen >= 0 && chosen < long(entries.size())) {
-    p.Response.Write("    <p>形象照是相册中排在最后的照片，会员资料和搜索结果中显示它。</p>\n    <p><img src=\"/up_article/" +
-                     htmlEscape(member::photoFileName(entries[std::size_t(chosen)])) +
-                     "\" onload=\"DrawImage(this,600,600)\"></p>\n");
-  } else {
-    p.Response.Write("    <p>暂时没有像册...</p>\n");
-  }
-  page.end();
-}
-
 // ---- upload
-
-// The form posts to "upload.asp?act=upload": for that request the input
-// filter leaves the form's values alone, so the picture's bytes (base64 text,
-// in which "and" or "select" turn up by chance) are never taken for words.
-constexpr std::string_view kUploadForm = R"(    <p>请选择一张 JPEG 照片（不大于 {KB}K），上传后等待管理员审核。</p>
-    <form name="upload" method="post" action="/upload.asp?act=upload" onsubmit="return readPhoto(this);">
-      <input type="file" id="photofile" accept="image/jpeg">
-      <input type="hidden" name="photodata" value="">
-      <input type="submit" value="上传照片">
-    </form>
-    <script type="text/javascript">
-    function readPhoto(form) {
-      var file = document.getElementById('photofile').files[0];
-      if (!file) { alert('请选择照片！'); return false; }
-      var reader = new FileReader();
-      reader.onload = function () {
-        form.photodata.value = reader.result.substring(reader.result.indexOf(',') + 1);
-        form.submit();
-      };
-      reader.readAsDataURL(file);
-      return false;
-    }
-    </script>
-)";
-
-// The bytes of base64 text (blanks and line breaks skipped); std::nullopt
-// when it is not base64.
-std::optional<std::string> base64Bytes(std::string_view text) {
-  std::string clean;
-  for (char c : text)
-    if (c != ' ' && c != '\r' && c != '\n' && c != '\t') clean += c;
-  if (clean.empty() || clean.size() % 4 != 0) return std::nullopt;
-  std::string bytes(clean.size() / 4 * 3, '\0');
-  const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
-                                reinterpret_cast<const unsigned char*>(clean.data()), int(clean.size()));
-  if (n < 0) return std::nullopt;
-  std::size_t padding = 0;
-  while (padding < 2 && clean[clean.size() - 1 - padding] == '=') ++padding;
-  bytes.resize(std::size_t(n) - padding);
-  return bytes;
-}
 
 std::string two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
@@ -249,31 +166,25 @@ void uploadPage(serve::PageContext& p) {
     z.Msg("非法操作", "-2", 2);
     return;
   }
-  const long limitKb = setting(p, 17, 200);
   if (p.Request.Form("photodata").isEmpty()) {
     SitePage page(z, p, {.title = "上传照片"});
-    p.Response.Write(Replace(kUploadForm, "{KB}", std::to_string(limitKb)));
+    p.Response.Write(uploadForm("/upload.asp?act=upload",
+                                "请选择一张 JPEG 照片（不大于 " +
+                                    std::to_string(pictureLimitKb(p)) +
+                                    "K），上传后等待管理员审核。",
+                                "上传照片"));
     p.Response.Write("    <p>" + siteAnchor(z, "userphoto.asp", "返回我的相册") + "</p>\n");
     page.end();
     return;
   }
   requireSitePost(z, p);
-  const std::optional<std::string> bytes = base64Bytes(p.Request.Form("photodata").str());
-  if (!bytes) z.Msg("只能上传 JPEG 格式的照片！", "-1", 1);
-  if (long(bytes->size()) > limitKb * 1024) z.Msg("照片不能大于" + std::to_string(limitKb) + "K！", "-1", 1);
-  // The whole picture is decoded: a file that only looks like a JPEG at its
-  // ends is refused.
-  switch (checkJpeg(*bytes).result) {
-    case JpegCheck::Result::Picture: break;
-    case JpegCheck::Result::TooLarge: z.Msg("照片的尺寸太大，请缩小后再上传！", "-1", 1); break;
-    case JpegCheck::Result::NotAPicture: z.Msg("只能上传 JPEG 格式的照片！", "-1", 1); break;
-  }
+  const std::string bytes = postedPicture(z, p);
 
   db::Connection conn = openDatabase(p);
   db::Recordset rs = conn.Execute("select photo from zurva_user where userid=" + std::to_string(*id));
   if (rs.eof()) z.Msg("非法操作", "-2", 2);
   const std::string list = rs("photo").str();
-  if (long(member::readPhotoList(list).size()) >= setting(p, 16, 5))
+  if (long(member::readPhotoList(list).size()) >= siteNumber(p, 16, 5))
     z.Msg("您的相册已满，请先删除一些照片！", "-1", 1);
 
   // "photo" id, the upload date in three "_"-fields, the time, ".jpg"; the
@@ -288,9 +199,9 @@ void uploadPage(serve::PageContext& p) {
   fs::create_directories(thumbnails);
   std::string name = stem + ".jpg";
   for (int n = 1; fs::exists(album / name); ++n) name = stem + std::to_string(n) + ".jpg";
-  for (const fs::path& folder : {album, thumbnails}) std::ofstream(folder / name, std::ios::binary) << *bytes;
+  for (const fs::path& folder : {album, thumbnails}) writePictureFile(folder / name, bytes);
 
-  const bool waits = setting(p, 8, 1) == 1;
+  const bool waits = siteNumber(p, 8, 1) == 1;
   const std::string entry = member::photoEntry(name, !waits);
   conn.ExecuteAction("update zurva_user set photo=? where userid=?",
                      {Variant(list.empty() ? entry : list + "#" + entry), Variant(long(*id))});
@@ -348,14 +259,64 @@ void decide(serve::PageContext& p, db::Connection& conn) {
   }
 }
 
-constexpr std::string_view kDecisionForm =
-    R"(<form method="post" action="/photocheck.asp" style="display:inline"><input type="hidden" name="userid" value="{ID}">)"
-    R"(<input type="hidden" name="entry" value="{ENTRY}"><input type="hidden" name="kind" value="{KIND}">)"
+constexpr html::Fragment kDecisionForm =
+    R"(<form method="post" action="/photocheck.asp" style="display:inline"><input type="hidden" name="userid" value="{{id}}">)"
+    R"(<input type="hidden" name="entry" value="{{entry}}"><input type="hidden" name="kind" value="{{kind}}">)"
+    R"(<input type="hidden" name="page" value="{{page}}">)"
     R"(<button type="submit" name="action" value="approve">通过</button> <button type="submit" name="action" value="reject">删除</button></form>)";
 
-std::string decisionForm(long id, const std::string& entry, const char* kind) {
-  return Replace(Replace(Replace(kDecisionForm, "{ID}", std::to_string(id)), "{ENTRY}", htmlEscape(entry)), "{KIND}", kind);
+// A member whose pictures wait for approval, as the approval page lists him.
+struct Waiting {
+  long id = 0;
+  std::string nickname;
+  std::vector<std::string> album;  // the waiting entries of his album
+  std::string head;                // his waiting head photo, or ""
+  fs::file_time_type newest{};     // when the newest of them arrived (its file's time)
+};
+
+// Every member with a picture waiting, the newest arrival first (then the
+// highest member number).
+std::vector<Waiting> waitingMembers(serve::PageContext& p, db::Connection& conn) {
+  const auto arrived = [&](const std::string& folder, const std::string& entry) {
+    std::error_code ignored;
+    const fs::file_time_type time =
+        fs::last_write_time(p.Server.MapPath(folder + member::photoFileName(entry)), ignored);
+    return ignored ? fs::file_time_type{} : time;
+  };
+  std::vector<Waiting> list;
+  for (db::Recordset rs =
+           conn.Execute(sql::statement("select userid, nickname, photo, smallphoto from zurva_user "
+                                       "where photo like '%.jpg0' or "
+                                       "photo like '%.jpg0#%' or smallphoto like '%.jpg0'"));
+       !rs.eof(); rs.MoveNext()) {
+    Waiting w{.id = CLng(rs("userid")), .nickname = rs("nickname").str(), .album = {}, .head = {}};
+    for (const std::string& entry : member::readPhotoList(rs("photo").str())) {
+      if (!entry.ends_with("0")) continue;
+      w.album.push_back(entry);
+      w.newest = std::max(w.newest, arrived("/up_article/", entry));
+    }
+    if (const std::string head = rs("smallphoto").str(); head.ends_with("0")) {
+      w.head = head;
+      w.newest = std::max(w.newest, arrived("/smallphoto/", head));
+    }
+    if (!w.album.empty() || !w.head.empty()) list.push_back(std::move(w));
+  }
+  std::sort(list.begin(), list.end(), [](const Waiting& a, const Waiting& b) {
+    return a.newest != b.newest ? a.newest > b.newest : a.id > b.id;
+  });
+  return list;
 }
+
+constexpr long kWaitingOnAPage = 10;
+
+constexpr html::Fragment kWaitingCount =
+    "    <p>{{links}}</p>\n    <p>等待审核：<b>{{pictures}}</b> 张照片，来自 <b>{{members}}</b> "
+    "位会员（最新上传的在前）。</p>\n";
+constexpr html::Fragment kWaitingLine =
+    "      <tr class=\"bg_h\"><td>{{id}} <a "
+    "href=\"/admin_userphoto.asp?userid={{id}}\">{{nickname}}</a></td><td>{{pictures}}</td></tr>\n";
+constexpr html::Fragment kWaitingPicture =
+    R"~({{label}}<img src="{{src}}" onload="DrawImage(this,100,100)"> {{form}}<br>)~";
 
 void photoCheckPage(serve::PageContext& p) {
   zurva z;
@@ -364,37 +325,58 @@ void photoCheckPage(serve::PageContext& p) {
     return;
   }
   db::Connection conn = openDatabase(p);
-  if (eq(p.Request.ServerVariables("REQUEST_METHOD"), "POST")) {
-    requireSitePost(z, p);
+  if (postedToAct(z, p)) {
     decide(p, conn);
     refreshShowcaseList(p, true);  // a rejected head photo leaves the showcase
-    p.Response.Redirect("/photocheck.asp");
+    // Back to the page the administrator decided on.
+    const std::optional<std::int32_t> page = numbers::digits(p.Request.Form("page"));
+    p.Response.Redirect("/photocheck.asp" +
+                        (page && *page > 1 ? "?page=" + std::to_string(*page) : std::string()));
     return;
   }
+  const std::vector<Waiting> waiting = waitingMembers(p, conn);
+  long pictures = 0;
+  for (const Waiting& w : waiting) pictures += long(w.album.size()) + (w.head.empty() ? 0 : 1);
+  const long pageCount =
+      std::max(1L, (long(waiting.size()) + kWaitingOnAPage - 1) / kWaitingOnAPage);
+  members::PagingBar bar{.page = numbers::clampedPage(p.Request.QueryString("page"), pageCount),
+                         .pageCount = pageCount,
+                         .records = long(waiting.size()),
+                         .base = "/photocheck.asp?",
+                         .carried = "",
+                         .jumpSelect = false};
+
   SitePage page(z, p, managerFrame("待审核照片"));
-  p.Response.Write("    <p>" + siteAnchor(z, "admin_userphoto.asp", "会员相册管理") +
-                   "</p>\n    <table cellspacing=\"1\" cellpadding=\"4\">\n");
-  db::Recordset rs = conn.Execute(
-      "select top 30 userid, nickname, photo, smallphoto from zurva_user where photo like '%.jpg0' or "
-      "photo like '%.jpg0#%' or smallphoto like '%.jpg0' order by userid");
-  long shown = 0;
-  for (; !rs.eof(); rs.MoveNext(), ++shown) {
-    const long id = CLng(rs("userid"));
-    p.Response.Write("      <tr class=\"bg_h\"><td>" + std::to_string(id) + " " + htmlEscape(rs("nickname").str()) + "</td><td>");
-    for (const std::string& entry : member::readPhotoList(rs("photo").str())) {
-      if (!entry.ends_with("0")) continue;
-      p.Response.Write("<img src=\"/mup_article/" + htmlEscape(member::photoFileName(entry)) +
-                       "\" onload=\"DrawImage(this,100,100)\"> " + decisionForm(id, entry, "album") + "<br>");
-    }
-    const std::string head = rs("smallphoto").str();
-    if (head.ends_with("0")) {
-      p.Response.Write("头像：<img src=\"/smallphoto/" + htmlEscape(member::photoFileName(head)) +
-                       "\" onload=\"DrawImage(this,100,100)\"> " + decisionForm(id, head, "head"));
-    }
-    p.Response.Write("</td></tr>\n");
+  std::string out =
+      kWaitingCount({{"links", html::trusted(siteAnchor(z, "admin_userphoto.asp", "会员相册管理"))},
+                     {"pictures", pictures},
+                     {"members", long(waiting.size())}})
+          .str();
+  out += "    <table cellspacing=\"1\" cellpadding=\"4\">\n";
+  const auto form = [&](const Waiting& w, const std::string& entry, const char* kind) {
+    return html::trusted(
+        kDecisionForm({{"id", w.id}, {"entry", entry}, {"kind", kind}, {"page", bar.page}}).str());
+  };
+  const std::size_t first = std::size_t((bar.page - 1) * kWaitingOnAPage);
+  for (std::size_t i = first; i < waiting.size() && i < first + kWaitingOnAPage; ++i) {
+    const Waiting& w = waiting[i];
+    std::string cell;
+    for (const std::string& entry : w.album)
+      kWaitingPicture.appendTo(cell, {{"label", ""},
+                                      {"src", "/mup_article/" + member::photoFileName(entry)},
+                                      {"form", form(w, entry, "album")}});
+    if (!w.head.empty())
+      kWaitingPicture.appendTo(cell, {{"label", "头像："},
+                                      {"src", "/smallphoto/" + member::photoFileName(w.head)},
+                                      {"form", form(w, w.head, "head")}});
+    kWaitingLine.appendTo(
+        out, {{"id", w.id}, {"nickname", w.nickname}, {"pictures", html::trusted(cell)}});
   }
-  if (shown == 0) p.Response.Write("      <tr><td>没有待审核的照片。</td></tr>\n");
-  p.Response.Write("    </table>\n");
+  if (waiting.empty()) out += "      <tr><td>没有待审核的照片。</td></tr>\n";
+  out += "    </table>\n";
+  if (!waiting.empty())
+    out += "    <table width=\"100%\">" + members::pagingBar(z, bar) + "</table>\n";
+  p.Response.Write(out);
   page.end();
 }
 
@@ -405,7 +387,7 @@ void registerPhotoPages(serve::PageRegistry& pages) {
   pages.add(kAdminPage, administratorManager);
   pages.add("/admin.asp", staticAdministratorLink);
   pages.add("/userid.asp", staticAdministratorFirstPage);
-  pages.add("/photoaction.asp", photoActionPage);
+  registerHeadPhotoPages(pages);
   pages.add("/upload.asp", uploadPage);
   pages.add("/photocheck.asp", photoCheckPage);
   guardPhotoFolders(pages);

@@ -20,7 +20,7 @@
 namespace zurvafun::site {
 
 PageLayout formFrame(std::string_view title) {
-  return {.title = title, .cityTable = true, .scripts = {"/js/profile.js"}};
+  return {.title = title, .cityTable = CityTable::Inline, .scripts = {"/js/profile.js"}};
 }
 
 namespace {
@@ -132,37 +132,53 @@ void writeRegistrationForm(serve::PageContext& p) {
       {"会员昵称", input(f, "nickname", "text", 12)},
       {"密码", input(f, "password", "password", 16)},
       {"确认密码", input(f, "password_confirm", "password", 16)},
-      {"真实姓名", input(f, "name_r", "text", 16) +
-                       select("name_ropen", profile::options(codes::kVisibility, posted(f, "name_ropen")), "公开方式--")},
+      {"真实姓名",
+       input(f, "name_r", "text", 16) +
+           select("name_ropen", profile::options(codes::kVisibility, posted(f, "name_ropen")),
+                  "公开方式--")},
       {"证件", codeSelect(f, "SelID", codes::kDocumentType) + input(f, "IDNo", "text", 20)},
       {"性别", codeSelect(f, "sex", codes::kSex)},
-      {"出生年份", numberSelect(f, "birthyear", codes::kLatestBirthYear, codes::kEarliestBirthYear)},
-      {"身高 / 体重", numberSelect(f, "height", codes::kLowestHeight, codes::kHighestHeight) + "cm " +
-                          numberSelect(f, "weight", codes::kLowestWeight, codes::kHighestWeight) + "kg"},
-      {"体形 / 相貌自评", codeSelect(f, "Shape", codes::kBodyShape) +
-                              select("look", profile::options(codes::kLooks, posted(f, "look")), "未填")},
-      {"婚姻状况 / 民族", codeSelect(f, "marrystatus", codes::kMarital) + codeSelect(f, "Folk", codes::kEthnic)},
+      {"出生年份", numberSelect(f, "birthyear", latestBirthYear(), codes::kEarliestBirthYear)},
+      {"身高 / 体重",
+       numberSelect(f, "height", codes::kLowestHeight, codes::kHighestHeight) + "cm " +
+           numberSelect(f, "weight", codes::kLowestWeight, codes::kHighestWeight) + "kg"},
+      {"体形 / 相貌自评",
+       codeSelect(f, "Shape", codes::kBodyShape) +
+           select("look", profile::options(codes::kLooks, posted(f, "look")), "未填")},
+      {"婚姻状况 / 民族",
+       codeSelect(f, "marrystatus", codes::kMarital) + codeSelect(f, "Folk", codes::kEthnic)},
       {"籍贯", select("ancestor", html::trusted(provinceOptions(posted(f, "ancestor"))))},
       {"居住地", placeSelects(f, "province", "city", "changelocation1")},
       {"学历", codeSelect(f, "degree", codes::kEducation)},
       {"户籍", placeSelects(f, "province1", "city1", "changelocation")},
-      {"职业类别 / 职务职称", codeSelect(f, "job", codes::kOccupation) + input(f, "dutytype", "text", 8)},
+      {"职业类别 / 职务职称",
+       codeSelect(f, "job", codes::kOccupation) + input(f, "dutytype", "text", 8)},
       {"住房状况", codeSelect(f, "housesta", codes::kHousing)},
-      {"年总收入", codeSelect(f, "income", codes::kIncome) +
-                       select("incomeopen", profile::options(codes::kIncomeVisibility, posted(f, "incomeopen")), "公开方式--")},
-      {"星座", select("constel", profile::options(codes::kConstellation, posted(f, "constel"), {.quote = profile::Quote::Double}), "未填")},
+      {"年总收入",
+       codeSelect(f, "income", codes::kIncome) +
+           select("incomeopen", profile::options(codes::kIncomeVisibility, posted(f, "incomeopen")),
+                  "公开方式--")},
+      {"星座", select("constel",
+                      profile::options(codes::kConstellation, posted(f, "constel"),
+                                       {.quote = profile::Quote::Double}),
+                      "未填")},
       {"手机", input(f, "Mobile", "text", 14) +
-                   select("tel_ropen", profile::options(codes::kMobileFlag, posted(f, "tel_ropen")), "公开方式--")},
+                   select("tel_ropen", profile::options(codes::kMobileFlag, posted(f, "tel_ropen")),
+                          "公开方式--")},
       {"取密码问题 / 答案", input(f, "question", "text", 10) + input(f, "answer", "text", 10)},
       {"饮酒 / 吸烟习惯", input(f, "drink", "text", 15) + input(f, "smoking", "text", 15)},
-      {"意中人年龄", numberSelect(f, "agefrom", codes::kYoungestPartner, codes::kOldestPartner) + "岁到" +
-                         numberSelect(f, "ageto", codes::kYoungestPartner, codes::kOldestPartner) + "岁"},
-      {"意中人身高", numberSelect(f, "heightfrom", codes::kShortestPartner, codes::kTallestPartner) + "CM到" +
-                         numberSelect(f, "heightto", codes::kShortestPartner, codes::kTallestPartner) + "cm"},
-      {"意中人学历", codeSelect(f, "degreefrom", codes::kEducation) + "到" + codeSelect(f, "degreeto", codes::kEducation)},
-      {"QQ / MSN / EMAIL", input(f, "qq", "text", 15) + input(f, "msn", "text", 25) + input(f, "email", "text", 25)},
-      {"个人独白（20字以上）", "<textarea name=\"intro\" rows=\"6\" cols=\"60\">" + htmlEscape(posted(f, "intro")) +
-                                   "</textarea>"},
+      {"意中人年龄",
+       numberSelect(f, "agefrom", codes::kYoungestPartner, codes::kOldestPartner) + "岁到" +
+           numberSelect(f, "ageto", codes::kYoungestPartner, codes::kOldestPartner) + "岁"},
+      {"意中人身高",
+       numberSelect(f, "heightfrom", codes::kShortestPartner, codes::kTallestPartner) + "CM到" +
+           numberSelect(f, "heightto", codes::kShortestPartner, codes::kTallestPartner) + "cm"},
+      {"意中人学历", codeSelect(f, "degreefrom", codes::kEducation) + "到" +
+                         codeSelect(f, "degreeto", codes::kEducation)},
+      {"QQ / MSN / EMAIL",
+       input(f, "qq", "text", 15) + input(f, "msn", "text", 25) + input(f, "email", "text", 25)},
+      {"个人独白（20字以上）", "<textarea name=\"intro\" rows=\"6\" cols=\"60\">" +
+                                   htmlEscape(posted(f, "intro")) + "</textarea>"},
   };
   std::string form = "    <form name=\"form1\" method=\"post\" action=\"/reg.asp\" onSubmit=\"return chkform();\">\n"
                      "    <table cellspacing=\"1\" cellpadding=\"4\">\n";

@@ -7,10 +7,13 @@
 #include <string>
 
 #include "framework/numbers.h"
+#include "framework/sql.h"
 #include "framework/viewer.h"
 #include "members/album_access.h"
+#include "members/viewer_rules.h"
 #include "profile/member_record.h"
 #include "runtime/text.h"
+#include "site/guest_fragments.h"
 #include "site/member_pages.h"
 #include "site/pages.h"
 #include "site/site_page.h"
@@ -35,6 +38,25 @@ std::optional<std::int32_t> requestedMember(zurva& z, serve::PageContext& p) {
 
 void albumGrid(zurva& z, serve::PageContext& p, std::optional<std::int32_t> member);
 
+// Member `member`'s head photo as this viewer may see it (the rules of the
+// member cards: his privacy setting, friendship and the viewer's grade);
+// "" when there is no such member.
+std::string headPhotoOf(zurva& z, serve::PageContext& p, std::int32_t member) {
+  db::Connection conn = openDatabase(p);
+  db::Recordset rs = conn.Execute(sql::statement(
+      "select smallphoto, ifphotolook, sex from zurva_user where userid={}", member));
+  if (rs.eof()) return "";
+  const Viewer viewer(p.Request);
+  const std::optional<std::int32_t> me = loggedInMember(p);
+  // A guest is held to the rules as an ordinary member who is no friend.
+  const Variant friendFlag = me ? z.mainiffriend(long(*me), long(member), p.SqlLocalName,
+                                                 p.SqlUserName, p.SqlPassword, p.SqlDatabaseName)
+                                : Variant(0);
+  const Variant grade = me ? viewer.member("grade") : Variant(1);
+  return z.showphoto1(rs("smallphoto"), rs("ifphotolook"), friendFlag, grade, rs("sex"), 120, 150)
+      .str();
+}
+
 // The profile; with type=photo (the cards' photo-count link) the album.
 void profilePage(serve::PageContext& p) {
   zurva z;
@@ -50,7 +72,14 @@ void profilePage(serve::PageContext& p) {
                      siteAnchor(z, "present.asp?reid=" + n, "送礼物") + "　" + siteAnchor(z, "newmembers.asp", "最新会员") +
                      "</p>\n");
   }
+  // The head photo beside the panel, as the member cards show it to this viewer.
+  p.Response.Write(
+      "    <table width=\"100%\" cellspacing=\"0\" cellpadding=\"0\"><tr><td class=\"headphoto\" "
+      "valign=\"top\" "
+      "align=\"center\" width=\"136\">" +
+      (id ? headPhotoOf(z, p, *id) : std::string()) + "</td>\n    <td valign=\"top\">\n");
   z.memberinfo(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
+  p.Response.Write("    </td></tr></table>\n");
   page.end();
 }
 
@@ -60,10 +89,39 @@ std::string photoQuery(std::optional<std::int32_t> member) {
   return "select photo from zurva_user where userid=" + std::to_string(member.value_or(0));
 }
 
+// When member `member`'s album is closed to this viewer, says to whom it is
+// open and how the viewer gets there, and returns true.
+bool albumClosed(zurva& z, serve::PageContext& p, std::optional<std::int32_t> member) {
+  if (!member) return false;
+  db::Connection conn = openDatabase(p);
+  db::Recordset row =
+      conn.Execute(sql::statement("select ifphotolook from zurva_user where userid={}", *member));
+  const Viewer viewer(p.Request);
+  if (row.eof() ||
+      members::albumOpenTo(conn, *member, row(0), viewer, members::freeAccessSwitch(p.Application)))
+    return false;
+  const bool friendsOnly = eq(row(0), 3);
+  const std::string n = std::to_string(*member);
+  std::string way;
+  if (!loggedInMember(p)) {
+    way = "请先" + siteAnchor(z, "/login.asp", "登录") + "。";
+  } else if (friendsOnly) {
+    way = postButton(z, "/addfriends.asp?userid=" + n, "申请加TA为好友") + "（对方同意后即可查看）";
+  } else {
+    way = siteAnchor(z, "/ReadyBuy.asp", "升级为银卡、金卡会员");
+  }
+  p.Response.Write("    <p class=\"albumclosed\">" +
+                   std::string(friendsOnly ? "该会员的相册只对TA的好友开放。"
+                                           : "该会员的相册只对金卡、银卡会员开放。") +
+                   way + "</p>\n");
+  return true;
+}
+
 void albumGrid(zurva& z, serve::PageContext& p, std::optional<std::int32_t> member) {
   SitePage page(z, p, albumFrame("会员相册"));
   if (member)
     p.Response.Write("    <p>" + siteAnchor(z, "userinfo.asp?id=" + std::to_string(*member), "查看资料") + "</p>\n");
+  if (albumClosed(z, p, member)) return page.end();
   z.memberphoto(photoQuery(member), "", "/mup_article", p.SqlLocalName, p.SqlUserName, p.SqlPassword,
                 p.SqlDatabaseName);
   page.end();
@@ -78,6 +136,7 @@ void albumPage(serve::PageContext& p) {
   const std::optional<std::int32_t> member = requestedMember(z, p);
   if (plain || !member) return albumGrid(z, p, plain);
   SitePage page(z, p, albumFrame("相册照片"));
+  if (albumClosed(z, p, member)) return page.end();
   const Variant html = z.showxcphoto(photoQuery(member), "/up_article", "id=" + id.str(), "page", p.SqlLocalName,
                                      p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   p.Response.Write(html);
@@ -146,10 +205,20 @@ void quitPage(serve::PageContext& p) {
 }  // namespace
 
 void writeNewestMembers(zurva& z, serve::PageContext& p, const std::optional<Residence>& where) {
-  const std::string sql = where ? newestOf(p, *where)
-                                : "select top " + std::to_string(kNewestOnAPage) +
-                                      " * from zurva_user where ifdel=0 order by userid desc";
-  p.Response.Write(z.showmeminfo(sql, p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
+  const auto list = [&] {
+    const std::string sql = where ? newestOf(p, *where)
+                                  : "select top " + std::to_string(kNewestOnAPage) +
+                                        " * from zurva_user where ifdel=0 order by userid desc";
+    return z.showmeminfo(sql, p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName)
+        .str();
+  };
+  // The same list for every guest: the cards read member rows, settings and
+  // the year, and the paging bar the page's path; a page asked for with a
+  // page number or the sex switch is made each time.
+  const bool plain = p.Request("Page").isEmpty() && p.Request("sex").isEmpty();
+  const std::string key = "newest\n" + p.Request.ServerVariables("SCRIPT_NAME").str() +
+                          (where ? "\n" + where->province + "\n" + where->city : std::string());
+  p.Response.Write(plain ? guestFragment(p, key, list) : list());
   p.Response.Write("\n");
 }
 

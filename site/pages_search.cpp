@@ -22,7 +22,7 @@ namespace {
 
 // The frame of the search pages: the search form's style sheet and scripts,
 // and the city table when the page shows province and city selects.
-PageLayout searchFrame(std::string_view title, Frame frame, bool cityTable) {
+PageLayout searchFrame(std::string_view title, Frame frame, CityTable cityTable) {
   return {.title = title,
           .frame = frame,
           .cityTable = cityTable,
@@ -38,7 +38,7 @@ void searchPage(serve::PageContext& p) {
   // to log in first.
   if (!loggedInMember(p)) return askToLogIn(z, p, "高级搜索");
   const Variant form = z.seach_bz(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
-  SitePage page(z, p, searchFrame("高级搜索", Frame::Page, true));
+  SitePage page(z, p, searchFrame("高级搜索", Frame::Page, CityTable::Inline));
   p.Response.Write(R"(    <table width="100%" cellspacing="0" cellpadding="0">
   <tr><td valign="top" width="179">)");
   p.Response.Write(form);
@@ -58,7 +58,7 @@ void searchHandler(serve::PageContext& p) {
   z.seach(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   // Still here: the handler failed without a word of its own (the details
   // are in the log); a criterion it cannot use it answers itself.
-  SitePage page(z, p, searchFrame("搜索结果", Frame::Inner, false));
+  SitePage page(z, p, searchFrame("搜索结果", Frame::Inner, CityTable::None));
   p.Response.Write("<script language=\"javascript\">alert('查找条件有误：身高、年龄等只能填写整数。');history.go(-1);</script>\n");
   page.end();
 }
@@ -69,7 +69,8 @@ void resultPage(serve::PageContext& p) {
   // The results fill the search page's frame; the single search comes to
   // the whole window.
   const bool single = eq(p.Request.QueryString("menu"), "1") || eq(p.Request.QueryString("menu"), "1#");
-  SitePage page(z, p, searchFrame("搜索结果", single ? Frame::Page : Frame::Inner, false));
+  SitePage page(z, p,
+                searchFrame("搜索结果", single ? Frame::Page : Frame::Inner, CityTable::None));
   p.Response.Write(R"(<table width="100%" cellspacing="0" cellpadding="0"><tr><td>)");
   p.Response.Write(list);
   p.Response.Write("</td></tr></table>\n");
@@ -145,7 +146,8 @@ void quickSearchPage(serve::PageContext& p) {
   const bool member = loggedInMember(p).has_value();
   const Variant cards =
       z.mainseachshow(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName, member ? 1 : 0);
-  SitePage page(z, p, {.title = "快速搜索", .cityTable = true, .scripts = kGalleryScripts});
+  SitePage page(z, p,
+                {.title = "快速搜索", .cityTable = CityTable::File, .scripts = kGalleryScripts});
   p.Response.Write("    " + quickSearchBox(z, p) + "\n");
   p.Response.Write(cards);
   p.Response.Write("\n");

@@ -17,8 +17,10 @@
 #include "framework/escape.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
+#include "helpers/region_menu_texts.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
+#include "site/emoney_pages.h"
 #include "site/pages.h"
 #include "site/site_page.h"
 #include "site/site_post.h"
@@ -46,31 +48,23 @@ constexpr std::size_t kMostEntries = 200;
 // The provinces of the region menu and each one's entries ("" = the whole
 // province), in the menu's order: the indexes the gallery takes.
 struct RegionMenu {
-  std::vector<std::string> provinces;
-  std::vector<std::pair<std::string, std::string>> entries;  // province, city ("" = whole)
+  std::shared_ptr<const regions::MenuTexts> texts;
+
+  const std::vector<std::string>& provinces() const { return texts->mainProvinces; }
 
   std::vector<std::string> citiesOf(const std::string& province) const {
     std::vector<std::string> cities;
-    for (const auto& [p, city] : entries)
-      if (p == province) cities.push_back(city);
+    for (const std::vector<std::string>& f : texts->mainRecords) {
+      if (regions::field(f, 1) != province) continue;
+      cities.emplace_back(regions::field(f, 0) == "||||" ? "" : regions::field(f, 2));
+    }
     return cities;
   }
 };
 
 RegionMenu regionMenu(serve::PageContext& p) {
-  RegionMenu menu;
   db::Connection conn = openDatabase(p);
-  db::Recordset rs = conn.Execute("select maincitymenu from zurva_system where id=1");
-  if (rs.eof()) return menu;
-  for (const std::string& entry : Split(rs(0).str(), "@@@@@@")) {
-    const std::vector<std::string> f = Split(entry, "<><><><><><>");
-    const std::string province = f.size() > 1 ? f[1] : "";
-    const bool whole = f.empty() || f[0] == "||||";
-    menu.entries.emplace_back(province, !whole && f.size() > 2 ? f[2] : "");
-    if (std::find(menu.provinces.begin(), menu.provinces.end(), province) == menu.provinces.end())
-      menu.provinces.push_back(province);
-  }
-  return menu;
+  return {regions::menuTexts(conn, db::databaseKey({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()}))};
 }
 
 // A whole number of a request value within 0..size-1, or -1.
@@ -86,20 +80,25 @@ long indexOf(const Variant& value, std::size_t size) {
 void cityPage(serve::PageContext& p) {
   zurva z;
   const RegionMenu menu = regionMenu(p);
+  const std::vector<std::string>& provinces = menu.provinces();
   const Variant city = p.Request.QueryString("city"), city1 = p.Request.QueryString("city1");
-  const long province = indexOf(city, menu.provinces.size());
-  const std::vector<std::string> cities = province >= 0 ? menu.citiesOf(menu.provinces[std::size_t(province)])
-                                                        : std::vector<std::string>{};
+  const long province = indexOf(city, provinces.size());
+  const std::vector<std::string> cities =
+      province >= 0 ? menu.citiesOf(provinces[std::size_t(province)]) : std::vector<std::string>{};
   const long place = indexOf(city1, cities.size());
   std::optional<Residence> where;
-  if (province >= 0) where = Residence{menu.provinces[std::size_t(province)], place >= 0 ? cities[std::size_t(place)] : ""};
+  if (province >= 0)
+    where =
+        Residence{provinces[std::size_t(province)], place >= 0 ? cities[std::size_t(place)] : ""};
 
   std::string title = "城市会员展示";
   if (where) title += "：" + where->province + (where->city.empty() ? "" : "-" + where->city);
-  SitePage page(z, p, {.title = title, .cityTable = true, .scripts = kGalleryScripts});
+  SitePage page(z, p, {.title = title, .cityTable = CityTable::File, .scripts = kGalleryScripts});
   std::string nav = "    <p>省份：";
-  for (std::size_t i = 0; i < menu.provinces.size(); ++i)
-    nav += siteAnchor(z, "/city.asp?city=" + std::to_string(i) + "&city1=0", htmlEscape(menu.provinces[i])) + " ";
+  for (std::size_t i = 0; i < provinces.size(); ++i)
+    nav += siteAnchor(z, "/city.asp?city=" + std::to_string(i) + "&city1=0",
+                      htmlEscape(provinces[i])) +
+           " ";
   nav += "</p>\n";
   if (province >= 0) {
     nav += "    <p>城市：";
@@ -169,22 +168,20 @@ void savePage(serve::PageContext& p) {
   page.end();
 }
 
-// "/History.asp": the member's love-coin ledger, latest first.
+// "/History.asp": the member's love-coin ledger, latest first, each row as
+// the change of his balance.
 void historyPage(serve::PageContext& p) {
   zurva z;
   const auto me = loggedInMember(p);
   if (!me) return askToLogIn(z, p, "E币收支记录");
   SitePage page(z, p, {.title = "E币收支记录"});
   db::Connection conn = openDatabase(p);
-  std::string rows = "    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n"
-                     "      <tr class=\"bg_l\"><td>时间</td><td>E币</td><td>说明</td></tr>\n";
-  for (db::Recordset rs = conn.Execute(
-           sql::statement("select top 50 b_time,b_count,b_history from emoneymx where userID={} order by id desc", *me));
-       !rs.eof(); rs.MoveNext()) {
-    rows += "      <tr><td>" + htmlEscape(rs(0).str()) + "</td><td>" + htmlEscape(rs(1).str()) + "</td><td>" +
-            htmlEscape(rs(2).str()) + "</td></tr>\n";
-  }
-  p.Response.Write(rows + "    </table>\n");
+  p.Response.Write(
+      "    <p>" + siteAnchor(z, "/chongzhi.asp", "充值") + "　" +
+      siteAnchor(z, "/indexw.asp", "会员中心") +
+      "</p>\n    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n"
+      "      <tr class=\"bg_l\"><td>时间</td><td>收支（E币）</td><td>说明</td></tr>\n" +
+      ledgerRows(conn, *me, 50) + "    </table>\n");
   page.end();
 }
 

@@ -17,8 +17,8 @@ namespace zurvafun::site {
 // with the credentials of the server's configuration), "/admin/index.asp",
 // "/admin/editinfo.asp?userid=N" (admin_editinfo, also "/admin/u_mod1.asp"
 // where the member list links), its save page "/admin/reg_submit.asp", the
-// member list "/admin/result.asp" (the administrator's view of a search) and
-// "/admin/logout.asp".
+// member list "/admin/result.asp" (every member, newest first, with the E币
+// form on each line; with menu=1 the single search) and "/admin/logout.asp".
 void registerAdministratorPages(serve::PageRegistry& pages);
 
 // The administrator's name and password of the server's configuration; an

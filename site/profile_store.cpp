@@ -4,9 +4,11 @@
 
 #include "db/db.h"
 #include "framework/member_logins.h"
+#include "framework/numbers.h"
 #include "helpers/regions.h"
 #include "profile/code_tables.h"
 #include "profile/member_record.h"
+#include "runtime/dates.h"
 #include "runtime/text.h"
 
 namespace zurvafun::site {
@@ -73,6 +75,8 @@ std::string packed(Build&& build) {
 
 }  // namespace
 
+int latestBirthYear() { return fromSerial(clockNow()).year - 18; }
+
 Row profileColumns(const host::ValueCollection& form, const std::optional<Row>& stored, Editor editor,
                    const std::string& digest) {
   const bool member = editor == Editor::Member;
@@ -107,8 +111,15 @@ Row profileColumns(const host::ValueCollection& form, const std::optional<Row>& 
 
   // userdata, keeping the items the member's form locks.
   member::UserData d;
-  d.birthYear = birthLocked ? storedData.birthYear
-                            : number(form, "birthyear", codes::kEarliestBirthYear, codes::kLatestBirthYear, "出生年份");
+  // The component's edit forms list the years up to codes::kLatestBirthYear:
+  // for a member born later (registered at 18) they offer no year, and a form
+  // posted without one keeps the stored year.
+  const bool yearNotOffered =
+      Trim(form("birthyear").str()).empty() &&
+      numbers::digits(std::string_view(storedData.birthYear)).value_or(0) > codes::kLatestBirthYear;
+  d.birthYear = birthLocked || yearNotOffered ? storedData.birthYear
+                                              : number(form, "birthyear", codes::kEarliestBirthYear,
+                                                       latestBirthYear(), "出生年份");
   const std::string looks = Trim(form("look").str());
   d.looks = looks == "0" || looks.empty() ? "0" : code(form, "look", codes::kLooks, "相貌自评");
   d.marital = proofApproved("hyphoto") ? storedData.marital : code(form, "marrystatus", codes::kMarital, "婚姻状况");
@@ -147,6 +158,13 @@ Row profileColumns(const host::ValueCollection& form, const std::optional<Row>& 
   criteria.items[member::kAgeRange] = member::buildRange(bound(form, "agefrom"), bound(form, "ageto"));
   criteria.items[member::kHeightRange] = member::buildRange(bound(form, "heightfrom"), bound(form, "heightto"));
   criteria.items[member::kEducationRange] = member::buildRange(bound(form, "degreefrom"), bound(form, "degreeto"));
+  // The saved search looks for the other sex, as the advanced search
+  // expects: a registration, or a member whose criteria have no sex yet.
+  const std::string sex = c.contains("sex") ? c.at("sex").str()
+                          : stored          ? text(*stored, "sex")
+                                            : "";
+  if (criteria.items[member::kSex].empty() && codes::has(codes::kSex, sex))
+    criteria.items[member::kSex] = std::to_string(member::oppositeSex(std::stoi(sex)));
   c["userbz"] = packed([&] { return member::buildUserBz(criteria); });
 
   c["lianxi"] = packed([&] {

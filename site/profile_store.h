@@ -31,6 +31,10 @@ class ProfileRejected : public std::runtime_error {
   int code_;
 };
 
+// The latest birth year a member may give: the one that makes him 18 this
+// year (the component's clock). The earliest is codes::kEarliestBirthYear.
+int latestBirthYear();
+
 enum class Editor {
   Member,         // the member himself: verified fields keep their stored values
   Administrator,  // every field as posted; a non-empty password replaces the stored one

@@ -659,9 +659,11 @@ void insertGiftsAndLedger(sqlite3* conn, Relations& rel) {
   };
   give(rel.members[1], rel.members[0], 1, "送你一盒巧克力，祝你开心！");
 
+  // The ledger keeps what each movement took from the member: a top-up is
+  // negative, a charge positive.
   for (const Member& m : rel.members) {
     if (m.emoney > 0) {
-      ledger.row({m.id, m.emoney, "会员充值", rel.when.ago(m.daysRegistered * 0.9)});
+      ledger.row({m.id, -m.emoney, "会员充值", rel.when.ago(m.daysRegistered * 0.9)});
     }
     if (m.tuijian == 1 && m.iflianxi) {
       ledger.row({m.id, *m.iflianxi * 30LL, "<我型我秀>申请:" + std::to_string(*m.iflianxi) + "天",
@@ -701,12 +703,15 @@ void insertParties(sqlite3* conn, Relations& rel) {
     double created = std::max(daysAhead < 0 ? 10.0 - daysAhead : 10.0, 1.0);
     std::string contact = organiser.mobile ? member::readMobile(*organiser.mobile).number
                                            : organiser.zurvauser;
+    // Parties start on the hour, in the afternoon.
     party.row({organiser.id, title, organiser.data.residence.city,
-               organiser.data.residence.city + "市民广场东门", rel.when.ahead(daysAhead),
+               organiser.data.residence.city + "市民广场东门",
+               rel.when.ahead(daysAhead).substr(0, 10) + " 14:00:00",
                rel.when.ahead(daysAhead - 2).substr(0, 10),
-               std::to_string(rel.r.between(2, 6) * 5) + "人", rel.r.chance(50) ? "AA制" : "50元/人",
-               contact, "请准时到场，注意安全。", "自我介绍、分组游戏、自由交流。",
-               "乘公交或地铁到市民广场站下车。", rel.when.ago(created), rel.r.chance(80) ? 1 : 0});
+               std::to_string(rel.r.between(2, 6) * 5) + "人",
+               rel.r.chance(50) ? "AA制" : "50元/人", contact, "请准时到场，注意安全。",
+               "自我介绍、分组游戏、自由交流。", "乘公交或地铁到市民广场站下车。",
+               rel.when.ago(created), rel.r.chance(80) ? 1 : 0});
     return created;
   };
   auto summarise = [&](int daysAhead, int rz) {
@@ -768,9 +773,10 @@ void insertInteractionDemo(sqlite3* conn, Relations& rel) {
 
   Insert party(conn, "party", {"userid", "bt", "cs", "address", "partytime", "bmtime", "yqrs", "hdfy", "lxfs",
                                "gg", "fa", "jtzn", "addtime", "rz"});
-  party.row({demo1.id, "春季踏青", demo1.data.residence.city, "白云山南门", rel.when.ago(3),
-             rel.when.ago(5).substr(0, 10), "20人", "AA制", "13800138000", "请穿运动鞋。", "登山、野餐、自由交流。",
-             "乘地铁到白云山站。", rel.when.ago(15), 1});
+  party.row({demo1.id, "春季踏青", demo1.data.residence.city, "白云山南门",
+             rel.when.ago(3).substr(0, 10) + " 09:30:00", rel.when.ago(5).substr(0, 10), "20人",
+             "AA制", "13800138000", "请穿运动鞋。", "登山、野餐、自由交流。", "乘地铁到白云山站。",
+             rel.when.ago(15), 1});
   const long long held = sqlite3_last_insert_rowid(conn);
   Insert signup(conn, "partycj", {"partyid", "userid", "email", "name", "xl", "zy", "sex", "nl", "lx", "gk", "tb",
                                   "addtime"});
@@ -852,7 +858,7 @@ void createDemoDatabase(const std::string& path, int members, unsigned seed) {
   sqlite3_close(conn);
 }
 
-void addMissingColumns(const std::string& path) {
+void updateSchema(const std::string& path) {
   sqlite3* conn = nullptr;
   if (sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     const std::string message = conn ? sqlite3_errmsg(conn) : "out of memory";
@@ -870,14 +876,14 @@ void addMissingColumns(const std::string& path) {
     while (sqlite3_step(stmt) == SQLITE_ROW)
       present.insert(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
     sqlite3_finalize(stmt);
-    bool added = false;
     for (const auto& [column, declaration] : db::addedMemberColumns()) {
       if (present.empty() || present.contains(column)) continue;
       exec(conn, ("ALTER TABLE zurva_user ADD COLUMN " + column + " " + declaration).c_str());
-      added = true;
     }
-    // The indexes of the columns added (the schema creates only what is missing).
-    if (added) exec(conn, db::schemaText().c_str());
+    // Then what else the schema has that the file lacks.
+    exec(conn, "BEGIN");
+    exec(conn, db::schemaText().c_str());
+    exec(conn, "COMMIT");
   } catch (...) {
     sqlite3_close(conn);
     throw;

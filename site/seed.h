@@ -50,7 +50,9 @@ void createDemoDatabase(const std::string& path, int members = 3000, unsigned se
 
 // Brings the database file at `path`, made by an earlier version, up to the
 // schema: adds the columns of zurva_user it lacks (their defaults fill the
-// existing rows). Throws std::runtime_error when the file cannot be changed.
-void addMissingColumns(const std::string& path);
+// existing rows), then the tables, indexes, triggers and rows of the schema
+// it lacks (every statement of the schema leaves what exists as it is).
+// Throws std::runtime_error when the file cannot be changed.
+void updateSchema(const std::string& path);
 
 }  // namespace zurvafun::seed

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "framework/escape.h"
+#include "framework/html.h"
 #include "framework/member_logins.h"
 #include "framework/site_settings.h"
 #include "framework/viewer.h"
@@ -28,31 +29,36 @@ constexpr NavigationItem kNavigation[] = {
     {"/indexw.asp", "会员中心"},
 };
 
-// Field `index` of the site settings, or std::nullopt when the settings do
-// not have it (a site without zurva_base_info still shows its pages).
-std::optional<std::string> setting(const serve::PageContext& p, long index) {
-  try {
-    return siteSettings(p.Application)->baseInfo(index);
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-}
+// The component's alerts hold the line breaks of its message boxes as
+// "<br>": an alert shows them as line breaks. Written into the head itself,
+// so that it holds before the first script of the body runs and delays no
+// frame.
+constexpr std::string_view kAlertLineBreaks =
+    R"~((function(){var shown=window.alert;window.alert=function(t){return shown.call(window,String(t).replace(/<br\s*\/?>/gi,'\n'));};})();)~";
 
 std::string head(zurva& z, const serve::PageContext& p, const PageLayout& layout) {
   std::string out = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
 <html>
 <head>
 <meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>)" + htmlEscape(layout.title) + " - " + htmlEscape(siteName(p)) + R"(</title>
+<title>)" + htmlEscape(layout.title) +
+                    " - " + htmlEscape(siteName(p)) + R"(</title>
 <link href="/css.css" rel="stylesheet" type="text/css">
 <link rel="icon" href="/favicon.ico" type="image/x-icon">
+<script type="text/javascript">)" +
+                    std::string(kAlertLineBreaks) + R"(</script>
+<script type="text/javascript" src="/inc/site.js" defer></script>
 <script type="text/javascript" src="/inc/sitepost.js" defer></script>
 )";
   for (std::string_view style : layout.styles)
     out += "<link href=\"" + std::string(style) + "\" rel=\"stylesheet\" type=\"text/css\">\n";
   for (std::string_view script : layout.scripts)
     out += "<script type=\"text/javascript\" src=\"" + std::string(script) + "\"></script>\n";
-  if (layout.cityTable) out += "<script type=\"text/javascript\">\n" + z.allcitymenu().str() + "</script>\n";
+  if (layout.cityTable == CityTable::Inline)
+    out += "<script type=\"text/javascript\">\n" + z.allcitymenu().str() + "</script>\n";
+  if (layout.cityTable == CityTable::File)
+    out +=
+        "<script type=\"text/javascript\" src=\"" + std::string(kCityTableFile) + "\"></script>\n";
   if (!layout.script.empty()) out += "<script type=\"text/javascript\">\n" + std::string(layout.script) + "</script>\n";
   return out + "</head>\n<body>\n";
 }
@@ -80,8 +86,9 @@ std::string memberBar(zurva& z, serve::PageContext& p) {
   if (balance.isEmpty()) {
     out += "您好，欢迎光临！　" + siteAnchor(z, "/login.asp", "会员登录") + "　" + siteAnchor(z, "/reg.asp", "免费注册");
   } else {
-    out += "欢迎您，" + htmlEscape(viewer.member("nickname").str()) + "！" + z.dj(viewer.member("grade")).str() +
-           "　您的 E币 余额：" + htmlEscape(balance.str()) + "　" + siteAnchor(z, "/indexw.asp", "会员中心") + "　" +
+    out += "欢迎您，" + htmlEscape(viewer.member("nickname").str()) + "！" +
+           gradeBadge(z, viewer.member("grade")) + "　您的 E币 余额：" + htmlEscape(balance.str()) +
+           "　" + siteAnchor(z, "/indexw.asp", "会员中心") + "　" +
            postButton(z, "/logout.asp", "退出登录");
   }
   if (viewer.isAdministrator()) {
@@ -93,9 +100,9 @@ std::string memberBar(zurva& z, serve::PageContext& p) {
 
 std::string footer(const serve::PageContext& p) {
   std::string out = "  <tr><td class=\"sitefoot\" align=\"center\">";
-  if (const auto copyright = setting(p, 4)) out += htmlEscape(*copyright);
-  const auto mail = setting(p, 2);
-  const auto phone = setting(p, 3);
+  if (const auto copyright = siteSetting(p, 4)) out += htmlEscape(*copyright);
+  const auto mail = siteSetting(p, 2);
+  const auto phone = siteSetting(p, 3);
   if (mail && !mail->empty()) out += "　联系邮箱：" + htmlEscape(*mail);
   if (phone && !phone->empty()) out += "　电话：" + htmlEscape(*phone);
   return out + "</td></tr>\n";
@@ -149,8 +156,27 @@ void SitePage::end() {
   }
 }
 
+// A site without zurva_base_info still shows its pages.
+std::optional<std::string> siteSetting(const serve::PageContext& p, long index) {
+  try {
+    return siteSettings(p.Application)->baseInfo(index);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+std::string gradeBadge(zurva& z, const Variant& grade) {
+  static constexpr html::Fragment kBadge =
+      R"(<img src="{{src}}" border="0" alt="{{name}}" title="{{name}}">)";
+  const std::string badge = z.dj(grade).str();
+  const std::size_t src = badge.find("src='");
+  const std::size_t end = src == std::string::npos ? src : badge.find('\'', src + 5);
+  if (end == std::string::npos) return badge;  // the name as text, or no badge
+  return kBadge({{"src", badge.substr(src + 5, end - src - 5)}, {"name", z.dj1(grade)}}).str();
+}
+
 std::string siteName(const serve::PageContext& p) {
-  const std::optional<std::string> name = setting(p, 0);
+  const std::optional<std::string> name = siteSetting(p, 0);
   return name && !name->empty() ? *name : std::string(kDemoName);
 }
 

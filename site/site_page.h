@@ -5,7 +5,7 @@
 //
 //   void somePage(serve::PageContext& p) {
 //     zurva z;
-//     SitePage page(z, p, {.title = "会员相册", .cityTable = true});
+//     SitePage page(z, p, {.title = "会员相册", .cityTable = CityTable::File});
 //     p.Response.Write(z.someMethod(...));   // the component's output, unchanged
 //     page.end();
 //   }
@@ -41,11 +41,16 @@ enum class Frame {
   Inner,
 };
 
+// Where a page gets the city table script (allcitymenu) that its province
+// and city selects call: none, written into the page, or the site's copy of
+// it, the static file kCityTableFile, which browsers keep between pages.
+enum class CityTable { None, Inline, File };
+inline constexpr std::string_view kCityTableFile = "/js/citytable.js";
+
 struct PageLayout {
   std::string_view title;
   Frame frame = Frame::Page;
-  // The city table script (allcitymenu) that the province and city selects call.
-  bool cityTable = false;
+  CityTable cityTable = CityTable::None;
   // Style sheets and script files beyond the site's style sheet.
   std::vector<std::string_view> styles = {};
   std::vector<std::string_view> scripts = {};
@@ -75,6 +80,13 @@ class SitePage {
 // The site's name: field 0 of the site settings, or the demo's name when the
 // settings do not have it.
 std::string siteName(const serve::PageContext& p);
+// Field `index` of the site settings, or std::nullopt when the settings do
+// not have it.
+std::optional<std::string> siteSetting(const serve::PageContext& p, long index);
+
+// The badge of a member grade with the grade's name: the component's badge
+// picture (dj) with the name as its alt and title, or the name as text.
+std::string gradeBadge(zurva& z, const Variant& grade);
 
 // A site path in the site's link mode, escaped for an href attribute (the
 // component's unescapedSiteLink writes the link as it stands).

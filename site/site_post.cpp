@@ -55,6 +55,12 @@ void requireSitePost(zurva& z, serve::PageContext& p) {
   z.Msg("错误或非法操作！", "-1", 1);
 }
 
+bool postedToAct(zurva& z, serve::PageContext& p) {
+  if (!isPost(p)) return false;
+  requireSitePost(z, p);
+  return true;
+}
+
 void confirmBeforeActing(zurva& z, serve::PageContext& p, const Confirmation& ask) {
   if (isPost(p)) return requireSitePost(z, p);
   stopWhenFiltered(p);

@@ -46,6 +46,11 @@ bool fromThisSite(const serve::PageContext& p);
 // elsewhere 403, each with the alert "错误或非法操作！".
 void requireSitePost(zurva& z, serve::PageContext& p);
 
+// For a page that shows a form on GET and acts on what it posts: true for a
+// POST, which must pass requireSitePost (else the request ends); false for
+// any other request, which only shows.
+bool postedToAct(zurva& z, serve::PageContext& p);
+
 // What a page that acts asks a visitor who reached it by GET.
 struct Confirmation {
   std::string_view title;     // the page's title

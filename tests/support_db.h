@@ -15,8 +15,10 @@
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <algorithm>
 #include <atomic>
@@ -28,6 +30,7 @@
 #include <vector>
 
 #include "db/db.h"
+#include "framework/process_caches.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/variant.h"
@@ -116,6 +119,13 @@ class ScopedDataFolder {
   // The data folder (removed at the end).
   const std::filesystem::path& dir() const { return dir_; }
 
+  // The name on the test server of this folder's database `name`.
+  std::string serverDatabase(std::string_view name) const {
+    std::string database = prefix_ + std::string(name);
+    for (char& c : database) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return database;
+  }
+
  private:
   // Drops the databases of this folder's prefix on the test server.
   void dropServerDatabases() const {
@@ -169,6 +179,39 @@ class TestDatabase {
   // The first field of the first row of a select.
   static Variant value(const std::string& sql) { return open().Execute(sql)(0); }
 
+  // Drops trigger `name` of `table` (the backends write it differently).
+  static void dropTrigger(const std::string& name, const std::string& table) {
+    run("drop trigger " + name + (testPostgres() ? " on " + table : ""));
+  }
+
+  // Runs `sql` (plain SQL that both backends take) as another process
+  // sharing the database would: on a connection of its own, outside this
+  // process's database layer, which has then counted no commit of its own.
+  void runElsewhere(const std::string& sql) const {
+    std::string error;
+    if (const db::ServerConfig* server = testPostgres()) {
+      const std::string port = std::to_string(server->port), database = folder_.serverDatabase(kDatabase);
+      const char* keys[] = {"host", "port", "dbname", "user", "password", nullptr};
+      const char* values[] = {server->host.c_str(), port.c_str(), database.c_str(), kUser, kPassword, nullptr};
+      PGconn* conn = PQconnectdbParams(keys, values, 0);
+      PGresult* result = PQstatus(conn) == CONNECTION_OK ? PQexec(conn, sql.c_str()) : nullptr;
+      if (PQresultStatus(result) != PGRES_COMMAND_OK && PQresultStatus(result) != PGRES_TUPLES_OK)
+        error = PQerrorMessage(conn);
+      PQclear(result);
+      PQfinish(conn);
+    } else {
+      sqlite3* conn = nullptr;
+      if (sqlite3_open_v2(db::databaseFile(kDatabase).c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        db::registerDialect(conn);
+        if (sqlite3_exec(conn, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) error = sqlite3_errmsg(conn);
+      } else {
+        error = "cannot open the database file";
+      }
+      sqlite3_close(conn);
+    }
+    if (!error.empty()) throw std::runtime_error(sql + ": " + error);
+  }
+
   // The data folder (removed at the end).
   const std::filesystem::path& dir() const { return folder_.dir(); }
 
@@ -212,6 +255,7 @@ struct Member {
 class MemberDbTest : public ::testing::Test, public TestDatabase {
  protected:
   void SetUp() override {
+    process_caches::clearAll();  // nothing a test made before is kept for this one
     setClock([] { return toSerial(kNow); });
     setLogFilePath((dir() / "zurvaLog.Log").string());
   }

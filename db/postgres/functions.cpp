@@ -32,9 +32,9 @@ BEGIN
   RAISE EXCEPTION USING ERRCODE = 'ZV001', MESSAGE = msg, HINT = num::text;
 END $$;
 
--- The changes made through this connection, which the server's write
--- position (see PRAGMA data_version) already counts.
-CREATE OR REPLACE FUNCTION total_changes() RETURNS bigint LANGUAGE sql STABLE AS $$ SELECT 0::bigint $$;
+-- A random whole number below 2^40 (a database's identity).
+CREATE OR REPLACE FUNCTION zv_random() RETURNS bigint LANGUAGE sql VOLATILE AS
+$$ SELECT floor(random() * 1099511627776)::bigint $$;
 
 -- The default collation's key: ASCII letters folded, trailing blanks dropped,
 -- compared byte by byte.

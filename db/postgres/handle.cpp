@@ -408,6 +408,7 @@ void PgHandle::commitOutermost() {
   const bool rolledBack = std::string_view(PQcmdStatus(r)) == "ROLLBACK";
   PQclear(r);
   if (rolledBack) raise(dberr::CommandError, "事务已被回滚：其中的一条语句失败了。");
+  countCommit();
 }
 
 void PgHandle::rollbackOutermost() noexcept {
@@ -549,6 +550,8 @@ PGresult* PgHandle::execute(Statement& s, const std::vector<const char*>& values
       PQexecPrepared(conn_, s.name.c_str(), int(values.size()), values.data(), nullptr, nullptr, 0);
   const ExecStatusType status = PQresultStatus(r);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(r);
+  // A statement outside a transaction commits itself when it writes.
+  if (!inTransaction() && !std::string_view(PQcmdStatus(r)).starts_with("SELECT")) countCommit();
   return r;
 }
 
@@ -609,6 +612,7 @@ long PgHandle::run(Prepared& prepared, const std::vector<Slot>& slots,
   if (s.schemaChange) {
     const std::string script = s.name;
     exec(script);
+    if (!inTransaction()) countCommit();
     forgetStatements();
     refreshCatalog();
     return -1;

@@ -51,17 +51,7 @@ class PgRenderer final : public Renderer {
  protected:
   bool clockAsValue() const override { return true; }
 
-  void adapt(Parsed& parsed) const override {
-    // The file's version of its data (a cache's stamp): the server's write
-    // position, which any change moves.
-    Seq& seq = parsed.seq;
-    if (seq.size() == 2 && isWord(seq[0], "pragma") && isWord(seq[1], "data_version")) {
-      seq = {word("SELECT"), word("pg_current_wal_insert_lsn"), group({}), word("AS"),
-             word("data_version")};
-      return;
-    }
-    adaptLevel(seq);
-  }
+  void adapt(Parsed& parsed) const override { adaptLevel(parsed.seq); }
 
   // Names are folded to lower case, as PostgreSQL folds the unquoted ones.
   void quotedName(const std::string& name, std::string& out) const override {
@@ -275,6 +265,74 @@ std::string quoted(std::string_view name) {
   return out;
 }
 
+// The trigger of the embedded file's
+//   CREATE TRIGGER [IF NOT EXISTS] name AFTER event [OF columns] ON table
+//   [FOR EACH ROW] [WHEN condition] BEGIN statements END
+// as a PL/pgSQL function of the statements and a row trigger that runs it.
+// In the condition "a IS NOT b" is IS DISTINCT FROM and "a IS b" IS NOT
+// DISTINCT FROM, as the file compares any two values with them; a collation
+// named there is dropped (text columns compare byte by byte already).
+void renderTrigger(const Seq& seq, std::vector<SchemaStatement>& out) {
+  size_t i = 2;
+  if (i + 2 < seq.size() && isWord(seq[i], "if") && isWord(seq[i + 1], "not") &&
+      isWord(seq[i + 2], "exists"))
+    i += 3;
+  const auto find = [&](size_t from, std::string_view w) {
+    while (from < seq.size() && !isWord(seq[from], w)) ++from;
+    return from;
+  };
+  const size_t on = find(i, "on"), begin = find(on, "begin");
+  size_t end = seq.size();
+  while (end > begin && !isWord(seq[end - 1], "end")) --end;
+  if (i + 1 >= on || on + 1 >= begin || end <= begin)
+    raise(dberr::CommandError, "CREATE TRIGGER 语句不完整。");
+  const std::string name = seq[i].text, fn = quoted("zv_trigger_" + lowerAscii(name));
+
+  std::string body;
+  Seq statement;
+  for (size_t k = begin + 1; k < end - 1; ++k) {
+    if (seq[k].type != T::Semicolon) {
+      statement.push_back(seq[k]);
+      continue;
+    }
+    writeTokens(statement, body);
+    body += ";\n";
+    statement.clear();
+  }
+  out.push_back({"CREATE OR REPLACE FUNCTION " + fn +
+                     "() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN\n" + body +
+                     "RETURN NULL;\nEND $f$",
+                 true});
+
+  std::string trigger = "CREATE OR REPLACE TRIGGER " + quoted(name) + " ";
+  writeTokens(Seq(seq.begin() + long(i) + 1, seq.begin() + long(on)), trigger);
+  trigger += " ON " + quoted(seq[on + 1].text) + " FOR EACH ROW";
+  const size_t when = find(on, "when");
+  if (when < begin) {
+    Seq condition;
+    for (size_t k = when + 1; k < begin; ++k) {
+      if (isWord(seq[k], "collate")) {
+        ++k;
+      } else if (isWord(seq[k], "is") && k + 1 < begin && !isWord(seq[k + 1], "null")) {
+        const bool negated = isWord(seq[k + 1], "not");
+        if (negated && k + 2 < begin && isWord(seq[k + 2], "null")) {
+          condition.push_back(seq[k]);
+          continue;
+        }
+        for (const char* w : {"IS", negated ? "" : "NOT", "DISTINCT", "FROM"})
+          if (*w) condition.push_back(word(w));
+        if (negated) ++k;
+      } else {
+        condition.push_back(seq[k]);
+      }
+    }
+    trigger += " WHEN (";
+    writeTokens(condition, trigger);
+    trigger += ")";
+  }
+  out.push_back({trigger + " EXECUTE FUNCTION " + fn + "()", true});
+}
+
 }  // namespace
 
 Translation render(std::string_view text, const SchemaInfo& schema, bool forUpdate) {
@@ -297,6 +355,10 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
     Seq seq = syntaxTree(statement);
     if (seq.size() < 3 || !isWord(seq[0], "create")) {
       out.push_back({std::string(statement), false});
+      continue;
+    }
+    if (isWord(seq[1], "trigger")) {
+      renderTrigger(seq, out);
       continue;
     }
     size_t i = 1;

@@ -330,6 +330,13 @@ void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_int(ctx, likeMatch(textOf(argv[0]), textOf(argv[1]), escape) ? 1 : 0);
 }
 
+// zv_random(): a random whole number below 2^40 (a database's identity).
+void fnRandom(sqlite3_context* ctx, int, sqlite3_value**) {
+  std::int64_t n = 0;
+  sqlite3_randomness(sizeof n, &n);
+  sqlite3_result_int64(ctx, n & ((std::int64_t(1) << 40) - 1));
+}
+
 int collateZv(void*, int n1, const void* a, int n2, const void* b) {
   return compareZv(std::string_view(static_cast<const char*>(a), size_t(n1)),
                    std::string_view(static_cast<const char*>(b), size_t(n2)));
@@ -380,6 +387,9 @@ void registerFunctions(sqlite3* db) {
     sqlite3_create_function_v2(db, f.name, f.args,
                                SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr, f.fn,
                                nullptr, nullptr, nullptr);
+  // Not deterministic: each call draws anew.
+  sqlite3_create_function_v2(db, "zv_random", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr, fnRandom,
+                             nullptr, nullptr, nullptr);
   sqlite3_create_collation_v2(db, "ZV", SQLITE_UTF8, nullptr, collateZv, nullptr);
 }
 

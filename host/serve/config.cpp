@@ -138,6 +138,7 @@ ServeConfig parseConfig(std::string_view text) {
   top.text("cookie_secret", c.cookieSecret);
   top.flag("self_test_pages", c.selfTestPages);
   top.text("access_log", c.accessLog);
+  top.text("error_log", c.errorLog);
   top.texts("trusted_proxies", c.trustedProxies);
 
   if (const json* v = top.object("connection")) {

@@ -88,6 +88,9 @@ struct ServeConfig {
   // One line per request in the common log format: "" none, "-" standard
   // error, anything else a file appended to.
   std::string accessLog;
+  // Where the component's error log goes: "-" standard error (beside the
+  // server's own error lines), anything else a file appended to.
+  std::string errorLog = "-";
 
   // TLS: the certificate (chain) and private key files, PEM; both empty:
   // plain HTTP.

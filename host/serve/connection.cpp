@@ -36,6 +36,9 @@ void addressOf(const sockaddr_storage& address, std::string& ip, int& port) {
 }
 
 constexpr size_t kOutputChunk = 64 * 1024;  // collected output beyond this is sent at once
+// What a connection keeps of its buffers between requests: an upload or a
+// large answer gives back what it grew them to.
+constexpr size_t kKeptBuffer = 64 * 1024;
 constexpr size_t kReceiveChunk = 16 * 1024;
 constexpr int kDrainReads = 64;  // reads of one drain() call, so that a flood cannot hold it
 // How long a worker goes on waiting for its connection's next request while
@@ -395,6 +398,8 @@ bool ConnectionStream::finishRequest() {
   if (!parsed_ || closeAfter_ || failed_ || pos_ != readLimit_ || served_ >= limits_.keepAliveMaxRequests)
     return false;
   in_.erase(0, readLimit_);
+  if (in_.capacity() > kKeptBuffer) in_.shrink_to_fit();
+  if (out_.capacity() > kKeptBuffer) out_ = std::string();
   phase_ = Phase::Idle;
   pos_ = readLimit_ = headerEnd_ = 0;
   rawHeader_.clear();

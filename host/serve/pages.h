@@ -73,6 +73,13 @@ class PageRegistry {
   void setNotFound(Page page) { notFound_ = std::move(page); }
   const Page* notFound() const { return notFound_ ? &notFound_ : nullptr; }
 
+  // The page that answers a request refused by the rate limit, in the
+  // site's look; the host sets the status 429 and Retry-After after it (and
+  // drops what it set about caching). Without one the answer is a short page
+  // of the host's own.
+  void setTooManyRequests(Page page) { tooManyRequests_ = std::move(page); }
+  const Page* tooManyRequests() const { return tooManyRequests_ ? &tooManyRequests_ : nullptr; }
+
   // Runs `page` before every page, in its request context: it may take a
   // cookie out of the request that no page is to trust.
   void setBeforeEach(Page page) { beforeEach_ = std::move(page); }
@@ -99,6 +106,7 @@ class PageRegistry {
   std::unordered_map<std::string, std::shared_ptr<const Page>> pages_;  // keys in lower case
   std::vector<Listing> listed_;
   Page notFound_;
+  Page tooManyRequests_;
   Page beforeEach_;
   std::vector<std::pair<std::string, FileGuard>> guards_;  // folders in lower case, ending in "/"
 };

@@ -133,6 +133,39 @@ std::string_view contentTypeOf(std::string_view path) {
   return "application/octet-stream";
 }
 
+// How long a browser may use a script or style sheet of the site without
+// asking again. Past that it asks with the file's tag (ETag) and is answered
+// "304 Not Modified" while the file is unchanged; other files are asked for
+// every time (member pictures among them are not to be kept).
+constexpr int kScriptMaxAgeSeconds = 3600;
+
+bool isScriptOrStyleSheet(std::string_view path) {
+  return endsWithNoCase(path, ".js") || endsWithNoCase(path, ".css");
+}
+
+// The tag of a file's contents as far as its size and time of change tell.
+std::string entityTag(const struct stat& st) {
+  char tag[64];
+  std::snprintf(tag, sizeof tag, "\"%llx-%llx\"", static_cast<unsigned long long>(st.st_size),
+                static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000000000ULL +
+                    static_cast<unsigned long long>(st.st_mtim.tv_nsec));
+  return tag;
+}
+
+// An If-None-Match header value names `tag` (or is "*"); weak tags match too.
+bool namesTag(std::string_view header, std::string_view tag) {
+  while (!header.empty()) {
+    const size_t comma = header.find(',');
+    std::string_view item = header.substr(0, comma);
+    header = comma == std::string_view::npos ? std::string_view() : header.substr(comma + 1);
+    while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) item.remove_prefix(1);
+    while (!item.empty() && (item.back() == ' ' || item.back() == '\t')) item.remove_suffix(1);
+    if (item.starts_with("W/")) item.remove_prefix(2);
+    if (item == "*" || item == tag) return true;
+  }
+  return false;
+}
+
 enum class PathCheck { Ok, Refused, Bad };
 
 // A decoded request path may not climb out of the document root: a segment
@@ -256,8 +289,10 @@ class HttpServer::Impl {
                httplib::Response& res, host::ValueCollection* form);
   void writeResponse(const host::Response& page, httplib::Response& res, bool personal, bool secure,
                      std::time_t now) const;
-  // Serves a file of the document root; false (and nothing set) when there is none.
-  bool serveFile(const std::string& sitePath, httplib::Response& res) const;
+  // Serves a file of the document root, "304 Not Modified" when the request
+  // names its current tag; false (and nothing set) when there is none.
+  bool serveFile(const std::string& sitePath, const httplib::Request& req,
+                 httplib::Response& res) const;
   // Serves the file of a site path that names no page: through its folder's
   // guard when it has one; the answer to a path with no file otherwise.
   void serveStatic(const std::string& sitePath, const httplib::Request& req,
@@ -492,7 +527,7 @@ void HttpServer::Impl::serveStatic(const std::string& sitePath, const httplib::R
                                    httplib::Response& res) {
   const std::optional<PageRegistry::Guarded> guarded = pages_.guardOf(sitePath);
   if (!guarded) {
-    if (!serveFile(sitePath, res)) notFound(sitePath, req, res);
+    if (!serveFile(sitePath, req, res)) notFound(sitePath, req, res);
     return;
   }
   // The guard runs as a page does (the visitor's cookies, the session, the
@@ -503,7 +538,7 @@ void HttpServer::Impl::serveStatic(const std::string& sitePath, const httplib::R
   runPage(guard, sitePath, {}, req, res, nullptr);
   if (res.status != 200) return;  // the guard failed, or the request was refused
   res.headers.erase("Content-Type");
-  if (!allowed || !serveFile(sitePath, res)) plain(res, 404, "404 Not Found");
+  if (!allowed || !serveFile(sitePath, req, res)) plain(res, 404, "404 Not Found");
 }
 
 void HttpServer::Impl::notFound(const std::string& path, const httplib::Request& req,
@@ -514,13 +549,21 @@ void HttpServer::Impl::notFound(const std::string& path, const httplib::Request&
 
 void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::string_view linkQuery,
                                const httplib::Request& req, httplib::Response& res, host::ValueCollection* form) {
-  if (limitedPages_.count(&page) > 0 || rateLimiter_.covers(scriptPath)) {
+  const Page* refusal = pages_.tooManyRequests();
+  if (&page != refusal && (limitedPages_.count(&page) > 0 || rateLimiter_.covers(scriptPath))) {
     if (const int wait = rateLimiter_.take(clientAddress(req.remote_addr))) {
+      if (refusal) {
+        // The site's page, without the form that was refused.
+        runPage(*refusal, scriptPath, linkQuery, req, res, nullptr);
+        if (res.status >= 500) return;
+      } else {
+        res.set_header("Content-Type", "text/html; charset=gb2312");
+        res.body = tooManyRequests_;
+      }
       res.status = 429;
       res.set_header("Retry-After", std::to_string(wait));
-      res.set_header("Content-Type", "text/html; charset=gb2312");
+      res.headers.erase("Cache-Control");
       res.set_header("Cache-Control", "no-store");
-      res.body = tooManyRequests_;
       return;
     }
   }
@@ -665,7 +708,8 @@ void HttpServer::Impl::writeResponse(const host::Response& page, httplib::Respon
   res.body = gbk::fromUtf8(page.body());
 }
 
-bool HttpServer::Impl::serveFile(const std::string& sitePath, httplib::Response& res) const {
+bool HttpServer::Impl::serveFile(const std::string& sitePath, const httplib::Request& req,
+                                 httplib::Response& res) const {
   const std::string file = documentRoot_ + sitePath;
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
@@ -673,6 +717,16 @@ bool HttpServer::Impl::serveFile(const std::string& sitePath, httplib::Response&
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return false;
+  }
+  const std::string tag = entityTag(st);
+  res.set_header("ETag", tag);
+  res.set_header("Last-Modified", httpDate(st.st_mtim.tv_sec));
+  if (isScriptOrStyleSheet(sitePath))
+    res.set_header("Cache-Control", "public, max-age=" + std::to_string(kScriptMaxAgeSeconds));
+  if (namesTag(headerValue(req, "If-None-Match"), tag)) {
+    ::close(fd);
+    res.status = 304;
+    return true;
   }
   res.body.resize(static_cast<size_t>(st.st_size));
   size_t done = 0;
@@ -704,6 +758,8 @@ HttpServer::HttpServer(ServeConfig config, std::string cookieSecret)
 HttpServer::~HttpServer() = default;
 
 PageRegistry& HttpServer::pages() { return impl_->pages_; }
+
+host::Application& HttpServer::application() { return *impl_->application_; }
 
 int HttpServer::bind() {
   impl_->port_ = impl_->listener_.bind(impl_->config_.address, impl_->config_.port);

@@ -17,7 +17,10 @@
 //     other path is a file under the document root; a path segment starting
 //     with "." (so any "..") is refused. A file of a guarded folder
 //     (PageRegistry::guardFolder) goes out only when its guard allows, with
-//     the page run before every page run first; else 404.
+//     the page run before every page run first; else 404. A file is sent
+//     with its ETag and Last-Modified, and answered "304 Not Modified" when
+//     If-None-Match names its tag; scripts and style sheets may be kept by
+//     the browser for an hour.
 //   - Responses: the page's text in GBK (characters outside it as "&#N;"),
 //     "text/html; charset=gb2312"; Response.Redirect as 302; Expires,
 //     ExpiresAbsolute and CacheControl as headers; the cookies the page wrote,
@@ -67,6 +70,9 @@ class HttpServer {
 
   // Register the pages before run().
   PageRegistry& pages();
+  // The application values (the configuration's); a value set before run()
+  // is seen by every page.
+  host::Application& application();
 
   // Binds the configured address and port (port 0: any free port); returns
   // the bound port. Throws std::runtime_error when it cannot bind (a port

@@ -18,7 +18,8 @@ const path = require('path');
 const puppeteer = require('puppeteer-core');
 
 // The demo configuration, on a free port, with its own data folder; the SMS
-// gateway points at a port where nothing answers.
+// gateway points at a port where nothing answers, or with
+// `options.siteSmsGateway` is the site's own (none configured).
 function writeConfig(work, source, options) {
   const config = JSON.parse(fs.readFileSync(path.join(source, 'config', 'zurva-serve.json'), 'utf8'));
   config.port = 0;
@@ -33,7 +34,11 @@ function writeConfig(work, source, options) {
   config.data_folder = path.join(work, 'data');
   config.worker_threads = 8;
   config.database.demo_members = options.demoMembers;
-  config.application.zurva_sms_gateway = ['http://127.0.0.1:9/sms?mobile={mobile}&text={message}'];
+  if (options.siteSmsGateway) {
+    delete config.application.zurva_sms_gateway;
+  } else {
+    config.application.zurva_sms_gateway = ['http://127.0.0.1:9/sms?mobile={mobile}&text={message}'];
+  }
   const file = path.join(work, 'zurva-serve.json');
   fs.writeFileSync(file, JSON.stringify(config));
   return file;

@@ -1,18 +1,20 @@
 // The main roads of the demo site in the system Chromium, as a visitor walks
 // them from the home page: register, log out and in, edit the profile,
 // search, open a profile and an album, send a message and a gift, sign up
-// for a party, buy a showcase placement, delete a photo of his album. Each
-// step checks what the page
-// shows (and the database where the page cannot show it) and that no script
-// error and no failed load happened.
+// for a party, buy a showcase placement, delete a photo of his album; and the
+// whole road of a member who registers today: his head photo approved, E币
+// from the administrator, a gift with an SMS notice, a showcase placement.
+// Each step checks what the page shows (and the database where the page
+// cannot show it) and that no script error and no failed load happened.
 //
 //   node roads.test.js <zurva-serve binary> <source folder>
 'use strict';
 
 const harness = require('./harness');
 
-harness.run(process.argv.slice(2), { demoMembers: 60 }, async (site) => {
+harness.run(process.argv.slice(2), { demoMembers: 60, siteSmsGateway: true }, async (site) => {
   const { page, base, sql, check, text } = site;
+  const source = process.argv[3];
 
   // The link of `frame` whose text is `label` (trimmed): an anchor, or the
   // button of a link that acts (a small form that posts).
@@ -36,6 +38,47 @@ harness.run(process.argv.slice(2), { demoMembers: 60 }, async (site) => {
 
   const newcomer = { user: 'walker@example.com', nickname: '行者', password: 'walk1234' };
 
+  // Fills the registration form of the page with `form` (text fields) and
+  // `choices` (selects, whose city options the page's script fills).
+  async function register(form, choices) {
+    for (const [name, value] of Object.entries(form)) await page.type(`[name=${name}]`, value);
+    for (const [name, value] of choices) {
+      const chosen = await page.select(`select[name=${name}]`, value);
+      check(chosen.length === 1, `no option ${value} in ${name}`);
+    }
+    await Promise.all([page.waitForNavigation(), page.click('input[type=submit]')]);
+    // The login hands the new member to the forum, which sends him home.
+    try {
+      await page.waitForFunction(() => /indexw/.test(location.pathname));
+    } catch (e) {
+      throw new Error('not registered: ' + (await text()).slice(0, 600));
+    }
+  }
+  // Clicks `button` (a form's button) and waits for the page it leads to.
+  async function press(button) {
+    await Promise.all([page.waitForNavigation(), button.click()]);
+  }
+  // The administrator's login, in the same browser as the member's.
+  async function administratorLogsIn() {
+    await page.goto(base + '/admin/login.asp');
+    await page.type('input[name=admin_name]', 'admin');
+    await page.type('input[name=admin_password]', 'demo-admin');
+    await Promise.all([page.waitForNavigation(), page.click('input[type=submit]')]);
+  }
+  // The administrator approves what member `id` has waiting on the approval
+  // page, where the newest upload comes first.
+  async function approveWaiting(id) {
+    await page.goto(base + '/admin/index.asp');
+    await follow('待审核照片');
+    const rows = await page.$$('tr.bg_h');
+    check(rows.length > 0, 'nothing waits');
+    const first = await rows[0].evaluate((r) => r.cells[0].innerText);
+    check(first.startsWith(id + ' '), 'the first waiting member: ' + first);
+    await press(await rows[0].$('button[value=approve]'));
+  }
+  const newest = { user: 'today@example.com', nickname: '今日', password: 'today123' };
+  let newestId = '';
+
   return [
     ['a visitor registers from the home page and lands in his member home', async () => {
       await page.goto(base + '/');
@@ -47,21 +90,13 @@ harness.run(process.argv.slice(2), { demoMembers: 60 }, async (site) => {
         qq: '88886666', email: newcomer.user,
         intro: '性格开朗，喜欢运动和旅行，周末常去爬山，希望认识一位善良真诚的女孩。',
       };
-      for (const [name, value] of Object.entries(form)) await page.type(`[name=${name}]`, value);
       const choices = [['name_ropen', '2'], ['SelID', '1'], ['sex', '576'], ['birthyear', '1995'], ['height', '175'],
         ['weight', '68'], ['Shape', '115'], ['look', '7'], ['marrystatus', '1'], ['Folk', '39'], ['ancestor', '浙江'],
         ['province', '浙江'], ['city', '杭州市'], ['degree', '124'], ['province1', '浙江'], ['city1', '宁波市'],
         ['job', '161'], ['housesta', '206'], ['income', '228'], ['incomeopen', '1'], ['constel', '狮子座'],
         ['tel_ropen', '1'], ['agefrom', '22'], ['ageto', '30'], ['heightfrom', '155'], ['heightto', '170'],
         ['degreefrom', '123'], ['degreeto', '126']];
-      // The city selects are filled by the page's script when a province is chosen.
-      for (const [name, value] of choices) {
-        const chosen = await page.select(`select[name=${name}]`, value);
-        check(chosen.length === 1, `no option ${value} in ${name}`);
-      }
-      await Promise.all([page.waitForNavigation(), page.click('input[type=submit]')]);
-      // The login hands the new member to the forum, which sends him home.
-      await page.waitForFunction(() => /indexw/.test(location.pathname));
+      await register(form, choices);
       check((await memberBar()).includes('欢迎您，行者！'), 'member bar: ' + await memberBar());
       check((await text()).includes('会员中心'), 'not the member home');
       const data = sql('select userdata from zurva_user order by userid desc limit 1');
@@ -71,7 +106,8 @@ harness.run(process.argv.slice(2), { demoMembers: 60 }, async (site) => {
 
     ['he logs out and logs in again through the member bar', async () => {
       await follow('退出登录');
-      check((await text()).includes('请先登录'), 'still logged in: ' + (await text()).slice(0, 200));
+      // The logout lands on the home page.
+      check(/^\/(index\.(asp|html))?$/.test(new URL(page.url()).pathname), 'after the logout: ' + page.url());
       check((await memberBar()).includes('会员登录'), 'member bar: ' + await memberBar());
       await follow('会员登录');
       await page.type('input[name=username]', newcomer.user);
@@ -98,6 +134,14 @@ harness.run(process.argv.slice(2), { demoMembers: 60 }, async (site) => {
 
     ['he searches from the home page and with the advanced search', async () => {
       await follow('首页');
+      // The quick search's city select is filled from the city table script file.
+      await page.select('form[name=quick] select[name=province1]', '广东');
+      const cities = await page.$$eval(
+          'form[name=quick] select[name=city1] option', (o) => o.map((x) => x.value));
+      check(
+          cities[0] === '0' && cities.includes('广州市') && cities.includes('深圳市'),
+          'cities: ' + cities.join(','));
+      await page.select('form[name=quick] select[name=province1]', '0');
       await page.select('form[name=quick] select[name=sex]', '577');
       await page.select('form[name=quick] select[name=agefrom]', '20');
       await page.select('form[name=quick] select[name=ageto]', '60');
@@ -232,6 +276,112 @@ harness.run(process.argv.slice(2), { demoMembers: 60 }, async (site) => {
       check(missing.every((u) => u.endsWith('/mup_article/' + gone)), 'missing: ' + missing.join(' '));
       site.errors.splice(0, site.errors.length,
         ...site.errors.filter((e) => !(missing.length && /status of 404/.test(e))));
+      site.noScriptErrors();
+    }],
+
+    ['a member registers today, born in the latest year the form offers, and finds women at once', async () => {
+      await follow('退出登录');
+      await follow('免费注册');
+      const latest = await page.$eval('select[name=birthyear]', (s) => s.options[1].value);
+      check(Number(latest) === new Date().getFullYear() - 18, 'the latest birth year: ' + latest);
+      await register({
+        username: newest.user, nickname: newest.nickname, password: newest.password,
+        password_confirm: newest.password, name_r: '王今', IDNo: '110101200801011234', dutytype: '学生',
+        Mobile: '13912340000', question: '我的小学', answer: '实验小学', drink: '不喝酒', smoking: '不吸烟',
+        qq: '12345678', email: newest.user, intro: '刚满十八岁，喜欢读书和跑步，希望认识志同道合的朋友。',
+      }, [['name_ropen', '1'], ['SelID', '1'], ['sex', '576'], ['birthyear', latest], ['height', '178'],
+        ['weight', '65'], ['Shape', '115'], ['look', '7'], ['marrystatus', '1'], ['Folk', '39'], ['ancestor', '广东'],
+        ['province', '广东'], ['city', '广州市'], ['degree', '123'], ['province1', '广东'], ['city1', '广州市'],
+        ['job', '161'], ['housesta', '206'], ['income', '222'], ['incomeopen', '1'], ['constel', '狮子座'],
+        ['tel_ropen', '1'], ['agefrom', '20'], ['ageto', '60'], ['heightfrom', '155'], ['heightto', '170'],
+        ['degreefrom', '122'], ['degreeto', '126']]);
+      newestId = sql(`select userid from zurva_user where lower(zurvauser)='${newest.user}'`);
+      check(newestId !== '', 'not registered');
+      // His first advanced search: the sex he looks for is ticked already.
+      await follow('高级搜索');
+      await page.waitForSelector('form[name=form3]');
+      const rows = await text(await site.search());
+      check(/淑女/.test(rows) && !/绅士，/.test(rows), 'results: ' + rows.slice(0, 300));
+      site.noScriptErrors();
+    }],
+
+    ['his photo is approved and becomes his head photo, shown on his profile once approved', async () => {
+      await follow('会员中心');
+      await follow('上传照片');
+      await (await page.$('#photofile')).uploadFile(source + '/site/www/images/demo/portrait4.jpg');
+      site.dialogs.length = 0;
+      await Promise.all([page.waitForNavigation(), page.click('form[name=upload] input[type=submit]')]);
+      await site.dialog(/上传成功，请等待管理员审核/);
+      await administratorLogsIn();
+      await approveWaiting(newestId);
+      check(sql(`select photo from zurva_user where userid=${newestId}`).endsWith('.jpg1'), 'the photo is not approved');
+
+      await page.goto(base + '/indexw.asp');
+      await follow('设置个人头像');
+      check((await text()).includes('现在的头像：还没有设置'), 'the head photo page: ' + (await text()).slice(0, 300));
+      site.dialogs.length = 0;
+      await press(await link(page, '设为个人头像'));
+      await site.dialog(/头像已提交，请等待管理员审核/);
+      check(sql(`select smallphoto from zurva_user where userid=${newestId}`) === `smallphoto${newestId}.jpg0`,
+        'the head photo does not wait');
+      await approveWaiting(newestId);
+      check(sql(`select smallphoto from zurva_user where userid=${newestId}`).endsWith('.jpg1'), 'not approved');
+
+      await page.goto(base + '/userinfo.asp?id=' + newestId);
+      const shown = await page.$eval('td.headphoto img', (i) => ({ src: i.getAttribute('src'), width: i.complete && i.naturalWidth }));
+      check(shown.src === `/smallphoto/smallphoto${newestId}.jpg` && shown.width > 0, 'his profile: ' + JSON.stringify(shown));
+      // The constellation's picture shows its name.
+      check((await text()).includes('狮子座'), 'no constellation name: ' + (await text()).slice(0, 600));
+      site.noScriptErrors();
+    }],
+
+    ['the administrator credits him E币 from his line of the member list', async () => {
+      await page.goto(base + '/admin/index.asp');
+      await follow('会员列表与单项查找');
+      const line = await page.$(`xpath/.//tr[td[1][normalize-space()="${newestId}"]]`);
+      check(line, 'no line of his in the member list');
+      await (await line.$('input[name=amount]')).type('100');
+      site.dialogs.length = 0;
+      await press(await line.$('button[value=credit]'));
+      await site.dialog(new RegExp(`已为会员 ${newestId} 充值 100 E币`));
+      await page.goto(base + '/indexw.asp');
+      check(await balance() === 100, 'the balance: ' + await memberBar());
+      const box = await page.$eval('table.ledger', (t) => t.innerText);
+      check(/\+100\s+管理员admin充值/.test(box), 'the ledger on his home: ' + box);
+      site.noScriptErrors();
+    }],
+
+    ['he becomes a silver card member and sends a gift with an SMS notice', async () => {
+      await follow('会员升级');
+      site.dialogs.length = 0;
+      await press(await link(page, '免费升级为银卡会员'));
+      await site.dialog(/您已升级为银卡会员/);
+      await page.waitForFunction(() => /indexw/.test(location.pathname));
+      const badge = await page.$eval('td.memberbar img', (i) => i.title);
+      check(badge === '银卡会员', 'the badge: ' + badge);
+
+      await page.goto(base + '/userinfo.asp?id=1');
+      await follow('送礼物');
+      const form = await site.popup(async () => (await link(page, '赠送')).click());
+      await form.click('input[name=ifsms]');
+      site.dialogs.length = 0;
+      await form.click('input[name=Submit]');
+      await site.dialog(/演示一号 发送礼物通知短信成功/);
+      await page.goto(base + '/smsgateway.asp?show=1');
+      check((await text()).includes(newest.nickname + ',您有新的礼物来自'), 'the gateway: ' + (await text()).slice(0, 400));
+      site.noScriptErrors();
+    }],
+
+    ['and buys a showcase placement, told so without markup', async () => {
+      await page.goto(base + '/indexw.asp');
+      const before = await balance();
+      await follow('购买我型我秀');
+      await page.type('input[name=ORDERMONEY]', '2');
+      site.dialogs.length = 0;
+      await Promise.all([page.waitForNavigation(), page.click('input[name=Submit]')]);
+      await site.dialog(/我型我秀申请成功/);
+      check(site.dialogs.every((d) => !/<br>/i.test(d)), 'a dialog with markup: ' + site.dialogs.join(' | '));
+      check(Number(sql(`select emoney from zurva_user where userid=${newestId}`)) === before - 60, 'not charged 60');
       site.noScriptErrors();
     }],
   ];

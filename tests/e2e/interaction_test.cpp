@@ -74,7 +74,16 @@ TEST_F(InteractionE2E, AMessageFromDemo1ReachesDemo2sFrameOnce) {
   const std::string demo2 = logIn("demo2@example.com", "demo456");
   const RawResponse frameset = rawGet("/userid_2_message.html", demo1);
   EXPECT_TRUE(holds(frameset, "<frame name=\"showc\" src=\"/messageshow.asp\">"));
-  EXPECT_TRUE(holds(frameset, "<frame name=\"msg\" src=\"userid_2_msgfal.html\">"));
+  // The send frame names the partner, with a link to his profile.
+  EXPECT_TRUE(holds(rawGet("/userid_2_messagesend.html", demo1),
+                    "<p class=\"partner\">与 <a href=\"id_2_userinfo.html\" "
+                    "target=\"_blank\">演示二号</a> 的对话</p>"));
+  // The lower frame starts blank: the upper one loads it once it can take
+  // the lines.
+  EXPECT_TRUE(holds(frameset,
+                    "<frame name=\"msg\" src=\"about:blank\" data-src=\"userid_2_msgfal.html\">"));
+  EXPECT_TRUE(holds(rawGet("/messageshow.asp", demo1),
+                    "top.msg.location.replace(f.getAttribute('data-src'))"));
 
   const RawResponse sent = rawPost("/userid_2_messagesend.html", gbkForm({{"content", "周末见！It's me <b>"}}), demo1);
   EXPECT_EQ(sent.status, 200);

@@ -155,13 +155,24 @@ TEST_F(MembersSiteE2E, AlbumPicturesAndTheirPrivacy) {
   EXPECT_EQ(rawGet(full).status, 200);
 
   // Member 4 keeps his album for card members, member 5 for friends: a
-  // guest is refused the grid and the typed address of a photo alike.
+  // guest is refused the grid and the typed address of a photo alike, and
+  // told to whom the album is open.
   const std::string token4 = first(rawGet("/id_4_xc.html", cookieHeader(member)).body, "xc_page_0_id_([0-9]+S[0-9a-f]+)\\.html");
   ASSERT_FALSE(token4.empty());
-  EXPECT_TRUE(holds(rawGet("/id_4_xc.html").body, "非法操作！"));
-  EXPECT_TRUE(holds(rawGet("/xc_page_0_id_" + token4 + ".html").body, "非法操作！"));
-  EXPECT_FALSE(holds(rawGet("/xc_page_0_id_" + token4 + ".html", cookieHeader(member)).body, "非法操作！"));
-  EXPECT_TRUE(holds(rawGet("/id_5_xc.html", cookieHeader(member)).body, "非法操作！"));
+  const std::string cardMembers =
+      "该会员的相册只对金卡、银卡会员开放。请先<a href=\"/login.html\">登录</a>。";
+  EXPECT_TRUE(holds(rawGet("/id_4_xc.html").body, cardMembers));
+  const RawResponse typed = rawGet("/xc_page_0_id_" + token4 + ".html");
+  EXPECT_TRUE(holds(typed.body, cardMembers));
+  EXPECT_FALSE(holds(typed.body, "/up_article/"));
+  EXPECT_FALSE(
+      holds(rawGet("/xc_page_0_id_" + token4 + ".html", cookieHeader(member)).body, "albumclosed"));
+  const RawResponse friendsOnly = rawGet("/id_5_xc.html", cookieHeader(member));
+  EXPECT_TRUE(holds(friendsOnly.body,
+                    "该会员的相册只对TA的好友开放。<form class=\"linkform\" method=\"post\" "
+                    "action=\"/userid_5_addfriends.html\">"))
+      << gbk::toUtf8(friendsOnly.body);
+  EXPECT_FALSE(holds(friendsOnly.body, "/mup_article/"));
 }
 
 TEST_F(MembersSiteE2E, MemberDeletesAPhotoOfHisAlbum) {
@@ -200,23 +211,11 @@ TEST_F(MembersSiteE2E, UploadThenApprovalByTheAdministrator) {
   std::ifstream in(root() / "www/images/demo/portrait1.jpg", std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
-  const std::string jpeg = bytes.str();
-  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string base64;
-  for (size_t i = 0; i < jpeg.size(); i += 3) {
-    unsigned n = static_cast<unsigned char>(jpeg[i]) << 16;
-    if (i + 1 < jpeg.size()) n |= static_cast<unsigned char>(jpeg[i + 1]) << 8;
-    if (i + 2 < jpeg.size()) n |= static_cast<unsigned char>(jpeg[i + 2]);
-    base64 += kAlphabet[n >> 18 & 63];
-    base64 += kAlphabet[n >> 12 & 63];
-    base64 += i + 1 < jpeg.size() ? kAlphabet[n >> 6 & 63] : '=';
-    base64 += i + 2 < jpeg.size() ? kAlphabet[n & 63] : '=';
-  }
   const auto post = [&](const std::string& data) {
     return rawPost("/upload.asp", "photodata=" + gbk::urlEncode(data), cookieHeader(member));
   };
   EXPECT_TRUE(holds(post("bm90IGEganBlZw==").body, "只能上传 JPEG 格式的照片！"));  // "not a jpeg"
-  const RawResponse uploaded = post(base64);
+  const RawResponse uploaded = post(base64(bytes.str()));
   EXPECT_TRUE(holds(uploaded.body, "上传成功，请等待管理员审核！")) << gbk::toUtf8(uploaded.body);
   const std::string list = stored("select photo from zurva_user where userid=2");
   const std::string entry = first(list, "(photo2_[0-9_]+\\.jpg0)$");

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -285,6 +286,39 @@ TEST_F(ServeE2E, StaticFilesAndRefusedPaths) {
     const std::string reply = exchange(std::string("GET ") + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(reply.rfind("HTTP/1.1 403", 0), 0u) << path << ": " << reply.substr(0, 40);
   }
+}
+
+// Every file carries its tag; scripts and style sheets may be kept by the
+// browser for an hour. Asked again with the current tag, the server answers
+// 304 without the bytes; a changed file comes whole, with a new tag.
+TEST_F(ServeE2E, StaticFilesAreAnswered304WhileUnchanged) {
+  const std::filesystem::path sheet = std::filesystem::path(server_->dir()) / "www/kept.css";
+  std::ofstream(sheet) << "a{}";
+  const RawResponse first = rawGet("/kept.css");
+  ASSERT_EQ(first.status, 200);
+  EXPECT_EQ(first.header("Cache-Control"), "public, max-age=3600");
+  EXPECT_FALSE(first.header("Last-Modified").empty());
+  const std::string tag = first.header("ETag");
+  ASSERT_EQ(tag.front(), '"');
+  for (const std::string& asked : {tag, "\"other\", " + tag, "W/" + tag, std::string("*")}) {
+    const RawResponse again = rawGet("/kept.css", "If-None-Match: " + asked + "\r\n");
+    EXPECT_EQ(again.status, 304) << asked;
+    EXPECT_EQ(again.body, "") << asked;
+    EXPECT_EQ(again.header("ETag"), tag);
+  }
+  EXPECT_EQ(rawGet("/kept.css", "If-None-Match: \"other\"\r\n").body, "a{}");
+
+  std::ofstream(sheet) << "body{}";
+  const RawResponse changed = rawGet("/kept.css", "If-None-Match: " + tag + "\r\n");
+  EXPECT_EQ(changed.status, 200);
+  EXPECT_EQ(changed.body, "body{}");
+  EXPECT_NE(changed.header("ETag"), tag);
+
+  const RawResponse picture = rawGet("/images/erro/cc.jpg");
+  EXPECT_EQ(picture.header("Cache-Control"), "");
+  EXPECT_EQ(
+      rawGet("/images/erro/cc.jpg", "If-None-Match: " + picture.header("ETag") + "\r\n").status,
+      304);
 }
 
 TEST_F(ServeE2E, BadInputIsRefusedAndSlowClientsAreCutOff) {

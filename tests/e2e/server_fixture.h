@@ -265,6 +265,23 @@ class ServerSuite : public ::testing::Test {
     }
   };
 
+  // `bytes` in base64, as the upload forms' script posts a picture.
+  static std::string base64(std::string_view bytes) {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+      unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
+      if (i + 1 < bytes.size()) n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+      if (i + 2 < bytes.size()) n |= static_cast<unsigned char>(bytes[i + 2]);
+      out += kAlphabet[n >> 18 & 63];
+      out += kAlphabet[n >> 12 & 63];
+      out += i + 1 < bytes.size() ? kAlphabet[n >> 6 & 63] : '=';
+      out += i + 2 < bytes.size() ? kAlphabet[n & 63] : '=';
+    }
+    return out;
+  }
+
   // The body of a response (GB2312 as the site sends it) in UTF-8.
   static std::string utf8(const RawResponse& r) { return gbk::toUtf8(r.body); }
 

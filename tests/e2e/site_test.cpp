@@ -73,7 +73,8 @@ TEST_F(SiteE2E, LoginByAccountGreetsTheMemberWithHerBalance) {
   EXPECT_NE(home.find("\xD1\xDD\xCA\xBE\xD2\xBB\xBA\xC5"), std::string::npos);  // 演示一号 in GBK
   // The member bar: nickname, grade badge (a gold card), balance.
   const std::string bar =
-      "欢迎您，演示一号！<img src='/Images/golduser3.gif' border=\"0\">　您的 E币 余额：1000　"
+      "欢迎您，演示一号！<img src=\"/Images/golduser3.gif\" border=\"0\" alt=\"金卡会员\" "
+      "title=\"金卡会员\">　您的 E币 余额：1000　"
       "<a href=\"/indexw.html\">会员中心</a>　<form class=\"linkform\" method=\"post\" "
       "action=\"/logout.html\"><button type=\"submit\" "
       "class=\"linkbutton\">退出登录</button></form>";
@@ -90,7 +91,9 @@ TEST_F(SiteE2E, LoginByAccountGreetsTheMemberWithHerBalance) {
 TEST_F(SiteE2E, LoginByNicknameKeepsTheAccountNameInTheCookie) {
   const auto [member, home] = loginToMemberHome("演示二号", "demo456", "2");
   EXPECT_NE(member.find("username=demo2%40example%2Ecom&"), std::string::npos) << member;
-  EXPECT_TRUE(holds(home, "欢迎您，演示二号！<img src='/Images/silleruser2.gif' border=\"0\">　您的 E币 余额：200　"))
+  EXPECT_TRUE(holds(home,
+                    "欢迎您，演示二号！<img src=\"/Images/silleruser2.gif\" border=\"0\" "
+                    "alt=\"银卡会员\" title=\"银卡会员\">　您的 E币 余额：200　"))
       << gbk::toUtf8(home);
 }
 
@@ -143,7 +146,7 @@ TEST_F(SiteE2E, LogoutExpiresTheMemberCookie) {
 
   const RawResponse out = rawPost("/logout.asp", "", cookieHeader(member));
   EXPECT_EQ(out.status, 302);
-  EXPECT_EQ(out.header("Location"), "/indexw.asp");
+  EXPECT_EQ(out.header("Location"), "/index.asp");  // the home page
   const std::string cleared = out.setCookie("kalimo");
   EXPECT_EQ(cleared.rfind("kalimo=.", 0), 0u) << cleared;  // empty text, then the signature
   EXPECT_NE(cleared.find("; path=/;"), std::string::npos);
@@ -179,6 +182,25 @@ TEST_F(SiteE2E, HomePageShowsWhatTheSiteOffersNow) {
   const std::regex linkPattern("href=\"(/[^\"]*)\"");
   for (std::sregex_iterator m(home.body.begin(), home.body.end(), linkPattern), end; m != end; ++m)
     EXPECT_EQ(rawGet((*m)[1].str()).status, 200) << (*m)[1].str();
+}
+
+// The home page, the city page and the quick search load the city table as
+// the site's script file, which the browser keeps, instead of carrying it.
+TEST_F(SiteE2E, PagesWithTheGalleryLoadTheCityTableAsAFile) {
+  for (const char* path :
+       {"/", "/city.asp?city=0&city1=0", "/quicksearch.asp?sex=577&agefrom=20&ageto=30"}) {
+    const RawResponse page = rawGet(path);
+    EXPECT_EQ(page.status, 200) << path;
+    EXPECT_TRUE(
+        holds(page.body, "<script type=\"text/javascript\" src=\"/js/citytable.js\"></script>"))
+        << path;
+    EXPECT_FALSE(holds(page.body, "subcat[0] = ")) << path;
+  }
+  const RawResponse table = rawGet("/js/citytable.js");
+  EXPECT_EQ(table.status, 200);
+  EXPECT_EQ(table.header("Cache-Control"), "public, max-age=3600");
+  EXPECT_TRUE(holds(table.body, "subcat[0] = new Array(\"广州市\",\"广东\",\"广州市\");\r\n"));
+  EXPECT_TRUE(gbk::toUtf8(table.body).ends_with("onecount=467;\r\n"));
 }
 
 TEST_F(SiteE2E, AMissingPageIsAnsweredInTheSitesLook) {
@@ -246,8 +268,8 @@ TEST_F(SiteE2E, MemberPagesAreNotCached) {
   EXPECT_EQ(rawGet("/index.asp").header("Cache-Control"), "private");
 }
 
-// Login attempts of one address beyond the limit (10 a minute) get a short
-// GBK page with status 429, right password or not; other pages are served.
+// Login attempts of one address beyond the limit (10 a minute) get the site's
+// page with status 429, right password or not; other pages are served.
 TEST_F(SiteE2E, LoginAttemptsBeyondTheLimitGet429) {
   for (int i = 0; i < 10; ++i) {
     const RawResponse r = login("demo1@example.com", "wrong" + std::to_string(i), "1");
@@ -260,6 +282,10 @@ TEST_F(SiteE2E, LoginAttemptsBeyondTheLimitGet429) {
     EXPECT_EQ(r.header("Content-Type"), "text/html; charset=gb2312");
     EXPECT_GE(std::atoi(r.header("Retry-After").c_str()), 1);
     EXPECT_TRUE(holds(r.body, "您的请求过于频繁，请稍后再试。")) << gbk::toUtf8(r.body);
+    // In the site's frame: its navigation and the page's title.
+    EXPECT_TRUE(holds(r.body, "<td class=\"sitenav\">"));
+    EXPECT_TRUE(holds(r.body, "<td class=\"classtop\">请求过于频繁</td>"));
+    EXPECT_EQ(r.header("Cache-Control"), "no-store");
   }
   EXPECT_EQ(rawGet("/login.asp").status, 200);
   // The static link of the handler is the same page, and counts the same.

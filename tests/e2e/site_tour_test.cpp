@@ -58,7 +58,11 @@ TEST_F(SiteTourE2E, EveryPageWearsTheOneFrame) {
       {"/indexw.asp", true, "会员中心", Page},
       {"/search.asp", true, "高级搜索", Page},
       {"/editinfo.asp", true, "修改个人资料", Page},
-      {"/ReadyBuy.asp", false, "会员升级", Window},
+      {"/ReadyBuy.asp", true, "会员升级", Page},
+      {"/photoaction.asp", true, "个人头像", Page},
+      {"/friends.asp", true, "我的好友", Page},
+      {"/chongzhi.asp", true, "E币充值", Page},
+      {"/userid_3_addfriends.html", true, "申请好友", Window},
       {"/partyid_1_partyjoin.html", true, "活动报名", Window},
       {"/stype_view_vote.html", false, "投票", Window},
       {"/messageshow.asp", true, "对话", Inner},
@@ -165,12 +169,35 @@ TEST_F(SiteTourE2E, TheAdministratorsMemberList) {
   EXPECT_NE(utf8(rawGet("/admin/result.asp")).find("alert('非法操作')"), std::string::npos);
   const std::string admin = administrator();
   ASSERT_FALSE(admin.empty());
-  // Without a search: every member, twenty to a page, with the edit links.
-  const std::string list = utf8(rawGet("/admin/result.asp", cookie(admin)));
-  EXPECT_EQ(count(list, R"(<a href="u_mod1.asp?userid=)"), 20) << list;
+  // A search made in the administrator's session (as a member, in the same
+  // browser) leaves his list alone: every member, newest first, twenty to a
+  // page with the paging bar, each line with the edit link and the E币 form.
+  const std::string search = cookiePair(
+      rawPost("/zurvarasult.html",
+              "order=0&sex=576&agefrom=18&ageto=20&degreefrom=122&degreeto=127", cookie(member()))
+          .setCookie("ZURVASESSIONID"));
+  ASSERT_FALSE(search.empty());
+  const std::string both = admin + "; " + search;
+  const std::string list = utf8(rawGet("/admin/result.asp", cookie(both)));
+  EXPECT_NE(list.find("共 <b>40</b> 位会员"), std::string::npos) << list;
+  EXPECT_EQ(count(list, R"(<a href="/admin/editinfo.asp?userid=)"), 20);
+  EXPECT_EQ(count(list, R"(<form class="emoneyform" method="post" action="/admin/emoney.asp">)"),
+            20);
+  EXPECT_LT(list.find(R"(<tr><td>40</td>)"), list.find(R"(<tr><td>39</td>)"));
+  EXPECT_NE(
+      list.find(
+          "第 <font color=ff0000><b>1</b></font> 页/共 <font color=ff0000><b>2</b></font> 页"),
+      std::string::npos);
+  const std::string second = utf8(rawGet("/admin/Page_2_result.html", cookie(both)));
+  EXPECT_NE(second.find(R"(<tr><td>20</td>)"), std::string::npos);
+  EXPECT_NE(second.find(R"(<input type="hidden" name="back" value="/admin/result.asp?page=2">)"),
+            std::string::npos);
+  // One member by number.
+  const std::string one = utf8(rawGet("/admin/result.asp?userid=2", cookie(admin)));
+  EXPECT_EQ(count(one, R"(<a href="/admin/editinfo.asp?userid=)"), 1);
   const std::string form = utf8(rawGet("/admin/u_mod1.asp?userid=2", cookie(admin)));
   EXPECT_NE(form.find(R"(<form name="form1" method="post" action="reg_submit.asp")"), std::string::npos);
-  // The single search by number.
+  // The single search by number: the component's view of the member.
   const std::string found = utf8(rawPost("/admin/result.asp?menu=1", "s_value=0&s_name=2", cookie(admin)));
   EXPECT_EQ(count(found, R"(<a href="u_mod1.asp?userid=)"), 1);
   EXPECT_NE(found.find(R"(<a href="u_mod1.asp?userid=2")"), std::string::npos);

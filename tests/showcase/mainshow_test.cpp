@@ -1,11 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <limits>
+#include <map>
+#include <memory>
 #include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "db/db.h"
+#include "framework/data_versions.h"
+#include "framework/rebuilds.h"
+#include "framework/sql.h"
 #include "runtime/dates.h"
 #include "showcase/gallery_pool.h"
 #include "tests/showcase/showcase_fixture.h"
@@ -137,6 +146,17 @@ TEST_F(MainshowTest, GalleryFollowsEveryChangeOfTheDatabase) {
     db::releasePooledConnections();
   }).join();
   EXPECT_EQ(shown(gallery().str()), (std::vector<long>{1, 4, 3}));
+  // Written by another process sharing the database: seen within a second
+  // (polled here for up to five), the pool and the guests' cards alike.
+  runElsewhere("update zurva_user set ifdel=1 where userid=4");
+  runElsewhere("update zurva_user set nickname='n9' where userid=3");
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  std::string html = gallery().str();
+  while (shown(html) != std::vector<long>{1, 9} && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    html = gallery().str();
+  }
+  EXPECT_EQ(shown(html), (std::vector<long>{1, 9}));
 }
 
 TEST_F(MainshowTest, CardsKeptForGuestsFollowEveryChange) {
@@ -289,6 +309,83 @@ TEST_F(MainshowTest, DatabaseThatCannotBeOpened) {
   EXPECT_EQ(host->response().body(), "");
 }
 
+// One copy of the pool serves the whole process; writes that change nothing
+// it reads leave it in place, a changed candidate is patched in by the page
+// that finds the pool behind, and a pool far behind is made afresh on the
+// rebuild thread while pages keep the old one.
+TEST_F(MainshowTest, OnePoolForTheProcessFollowsWhatItReads) {
+  for (long id = 1; id <= 20; ++id) candidate(id);
+  const sql::Statement candidates = sql::verbatim(
+      "select userid,citymoney,case when maincity='#' then 1 else 0 end from zurva_user where ok=1 "
+      "and ifdel=0");
+  const auto pool = [&] {
+    db::Connection conn = open();
+    return showcase::GalleryPools::process().pool(
+        conn, {kServer, kUser, kPassword, kDatabase}, db::databaseKey({kServer, kUser, kPassword, kDatabase}),
+        data_versions::members(conn, db::databaseKey({kServer, kUser, kPassword, kDatabase})), candidates);
+  };
+  const auto first = pool();
+  EXPECT_EQ(first->count(), 20);
+  std::shared_ptr<const showcase::GalleryPool> elsewhere;
+  std::thread([&] {
+    elsewhere = pool();
+    db::releasePooledConnections();
+  }).join();
+  EXPECT_EQ(elsewhere, first);
+  run("update zurva_user set lasttime='2026-03-15 10:00:00',logins=3,emoney=20 where userid<10");
+  EXPECT_EQ(pool(), first);
+
+  run("update zurva_user set ifdel=1 where userid=5");
+  const auto patched = pool();
+  EXPECT_NE(patched, first);
+  EXPECT_EQ(patched->count(), 19);
+  EXPECT_EQ(first->count(), 20);
+  EXPECT_EQ(pool(), patched);
+
+  // More changes than a page reads again: the pages keep the pool they have
+  // until the rebuild thread has made the new one.
+  for (std::size_t i = 0; i * 20 <= showcase::GalleryPools::kMostPatched; ++i)
+    run("update zurva_user set grade=grade+1");
+  run("update zurva_user set maincity='#',citymoney=9 where userid=3");
+  EXPECT_EQ(pool(), patched);
+  rebuilds::settle();
+  const auto rebuilt = pool();
+  EXPECT_NE(rebuilt, patched);
+  EXPECT_EQ(rebuilt->window(0, 8), std::vector<std::int32_t>{3});
+  EXPECT_EQ(rebuilt->count(), 19);
+}
+
+// Cards rendered for a guest on one thread serve the guests of every other.
+TEST_F(MainshowTest, CardsKeptForGuestsServeEveryThread) {
+  candidate(4);
+  EXPECT_NE(gallery().str().find(">n4<"), std::string::npos);
+  // A change the record misses (its trigger gone) shows where a card is made anew.
+  dropTrigger("zurva_user_shown_changed", "zurva_user");
+  run("update zurva_user set nickname='新名字' where userid=4");
+  std::string html;
+  std::thread([&] {
+    host::ObjectContextScope scope(host->context());  // the same site: its application values
+    html = gallery().str();
+    db::releasePooledConnections();
+  }).join();
+  EXPECT_NE(html.find(">n4<"), std::string::npos) << html;
+}
+
+// A database made before the record of member changes existed is read at
+// every call: nothing made from it is kept.
+TEST_F(MainshowTest, ADatabaseWithoutTheRecordIsReadEveryTime) {
+  for (const char* trigger : {"zurva_user_added", "zurva_user_removed", "zurva_user_renumbered",
+                              "zurva_user_shown_changed"})
+    dropTrigger(trigger, "zurva_user");
+  run("drop table zurva_versions");
+  run("drop table zurva_member_changes");
+  for (long id = 1; id <= 3; ++id) candidate(id);
+  EXPECT_EQ(shown(gallery().str()), range(3, 1));
+  run("update zurva_user set ifdel=1 where userid=2");
+  run("update zurva_user set nickname='n9' where userid=3");
+  EXPECT_EQ(shown(gallery().str()), (std::vector<long>{9, 1}));
+}
+
 // ------------------------------------------------------------------ the pool
 
 TEST(GalleryPoolTest, WindowMergesPlacedMembersWithTheOthersBelowThePick) {
@@ -314,6 +411,61 @@ TEST(GalleryPoolTest, WindowMergesPlacedMembersWithTheOthersBelowThePick) {
   small.finish();
   EXPECT_EQ(small.top(), 7);
   EXPECT_EQ(small.bound(), 7);
+}
+
+// A pool patched for changed members is the pool made afresh from the
+// changed candidates, through many rounds of changes spread over a pool of
+// several thousand (its chunks split and empty as members come and go); the
+// pool patched from stays as it was.
+TEST(GalleryPoolTest, APatchedPoolIsThePoolMadeAfresh) {
+  const double none = -std::numeric_limits<double>::infinity();
+  const double amounts[] = {0, 0, 0, 0, 50, 100, 7.5, none};
+  std::uint32_t state = 7;
+  const auto next = [&](std::uint32_t below) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % below;
+  };
+  std::map<std::int32_t, showcase::Candidate> truth;
+  const auto made = [&] {
+    auto pool = std::make_shared<showcase::GalleryPool>();
+    for (const auto& [id, c] : truth) pool->add(id, c.money, c.placed);
+    pool->finish();
+    return pool;
+  };
+  const auto same = [](const showcase::GalleryPool& a, const showcase::GalleryPool& b) {
+    EXPECT_EQ(a.count(), b.count());
+    EXPECT_EQ(a.top(), b.top());
+    EXPECT_EQ(a.bound(), b.bound());
+    for (const std::int32_t pick : {0, 1, 9, 500, 2999, 3001, 6000, 9000})
+      EXPECT_EQ(a.window(pick, 40), b.window(pick, 40)) << pick;
+  };
+  for (std::int32_t id = 1; id <= 6000; id += 2) truth[id] = {id, amounts[next(8)], next(50) == 0};
+  std::shared_ptr<const showcase::GalleryPool> pool = made();
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE(round);
+    const std::shared_ptr<const showcase::GalleryPool> before = pool;
+    const std::vector<std::int32_t> earlier = before->window(3000, 40);
+    std::vector<std::int32_t> changed;
+    std::vector<showcase::Candidate> rows;
+    // Mostly a few members; now and then a whole stretch goes or comes.
+    const bool stretch = round % 10 == 9;
+    const std::uint32_t count = stretch ? 700 : 1 + next(20);
+    const std::int32_t from = std::int32_t(next(7000));
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const std::int32_t id = stretch ? from + std::int32_t(i) : 1 + std::int32_t(next(7000));
+      changed.push_back(id);
+      if (next(3) == 0 || (stretch && round % 20 == 9))
+        truth.erase(id);  // no longer a candidate (or never was)
+      else
+        truth[id] = {id, amounts[next(8)], next(20) == 0};
+    }
+    // The candidate statement's rows of the changed members, as they are now.
+    for (const std::int32_t id : std::set<std::int32_t>(changed.begin(), changed.end()))
+      if (truth.contains(id)) rows.push_back(truth[id]);
+    pool = pool->patched(changed, rows);
+    same(*pool, *made());
+    EXPECT_EQ(before->window(3000, 40), earlier);
+  }
 }
 
 }  // namespace

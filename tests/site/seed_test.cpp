@@ -230,6 +230,42 @@ TEST_F(SeedTest, NeverOverwritesAnExistingFile) {
   EXPECT_EQ(count(seeded("tiny.conn", 1), "SELECT count(*) FROM zurva_user"), 3);
 }
 
+// A database made before the record of changes existed gets the record,
+// and keeps every row it had; updating it again changes nothing.
+TEST_F(SeedTest, AnOlderDatabaseIsBroughtUpToTheSchema) {
+  const fs::path file = seeded("old.conn", 20);
+  sqlite3* conn = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(file.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  db::registerDialect(conn);
+  for (const char* trigger :
+       {"zurva_user_added", "zurva_user_removed", "zurva_user_renumbered",
+        "zurva_user_shown_changed", "zurva_system_added", "zurva_system_changed",
+        "zurva_system_removed", "vote_added", "vote_changed", "vote_removed"})
+    ASSERT_EQ(sqlite3_exec(conn, ("DROP TRIGGER " + std::string(trigger)).c_str(), nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(conn, "DROP TABLE zurva_versions; DROP TABLE zurva_member_changes",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(conn);
+  const std::string members =
+      query(file, "SELECT group_concat(nickname) FROM zurva_user")[0].begin()->second.value();
+
+  updateSchema(file.string());
+  updateSchema(file.string());
+  EXPECT_EQ(query(file, "SELECT group_concat(nickname) FROM zurva_user")[0].begin()->second.value(),
+            members);
+  EXPECT_EQ(count(file, "SELECT count(*) FROM zurva_versions"), 4);
+  EXPECT_EQ(count(file, "SELECT count(*) FROM sqlite_schema WHERE type='trigger'"), 10);
+  ASSERT_EQ(sqlite3_open_v2(file.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  db::registerDialect(conn);
+  EXPECT_EQ(sqlite3_exec(conn, "UPDATE zurva_user SET nickname='x' WHERE userid=5", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(conn);
+  EXPECT_EQ(count(file, "SELECT userid FROM zurva_member_changes WHERE version=1"), 5);
+}
+
 // A database of an earlier version, without the columns that end a member's
 // logins and those derived from his data, gets them when the server starts on
 // it: with their defaults, or derived from every row and indexed.
@@ -250,7 +286,7 @@ TEST_F(SeedTest, AnOlderDatabaseGetsTheColumnsItLacks) {
   sqlite3_close(conn);
   EXPECT_THROW(query(file, "SELECT cookiever FROM zurva_user"), std::runtime_error);
 
-  addMissingColumns(file.string());
+  updateSchema(file.string());
   EXPECT_EQ(count(file, "SELECT count(*) FROM zurva_user WHERE cookiever=0 AND remembertoken IS NULL"), 10);
   EXPECT_EQ(count(file,
                   "SELECT count(*) FROM zurva_user WHERE ud_birthyear=CAST(substr(userdata,1,4) AS "
@@ -263,7 +299,7 @@ TEST_F(SeedTest, AnOlderDatabaseGetsTheColumnsItLacks) {
                   "user_city')"),
             4);
   // Once there, nothing more is added or changed.
-  addMissingColumns(file.string());
+  updateSchema(file.string());
   EXPECT_EQ(count(file, "SELECT count(*) FROM pragma_table_info('zurva_user') WHERE name='cookiever'"), 1);
   EXPECT_EQ(count(file, "SELECT count(*) FROM zurva_user"), 10);
 }

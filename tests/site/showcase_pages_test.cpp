@@ -7,6 +7,7 @@
 #include "db/db.h"
 #include "host/serve/pages.h"
 #include "runtime/dates.h"
+#include "site/pages.h"
 #include "site/pages_showcase.h"
 #include "tests/showcase/showcase_fixture.h"
 
@@ -61,6 +62,34 @@ TEST_F(ShowcaseListTest, APurchaseShowsInTheWidgetFromTheNextDay) {
   zurva z;
   EXPECT_NE(z.myshow(kServer, kUser, kPassword, kDatabase, 100, 120, 1, 5).str().find(">n4</font>"),
             std::string::npos);
+}
+
+// The newest members are one list for every guest, kept while the member
+// rows stand; a member gets his own, and a change shows at once.
+TEST_F(ShowcaseListTest, GuestsShareTheNewestMembersWhileTheRowsStand) {
+  for (long id = 1; id <= 3; ++id)
+    addShowMember({.userid = id, .nickname = "n" + std::to_string(id)});
+  host->request().ServerVariables.add("SCRIPT_NAME", "/index.asp");
+  const auto newest = [&] {
+    const std::size_t before = host->response().body().size();
+    serve::PageContext p = page();
+    zurva z;
+    site::writeNewestMembers(z, p, std::nullopt);
+    return host->response().body().substr(before);
+  };
+  EXPECT_NE(newest().find(">n3<"), std::string::npos);
+  run("update zurva_user set nickname='新' where userid=3");
+  EXPECT_NE(newest().find(">新<"), std::string::npos);
+
+  // A change the record of changes misses (its trigger gone) shows where the
+  // list is made anew: for a member, not for a guest.
+  dropTrigger("zurva_user_shown_changed", "zurva_user");
+  run("update zurva_user set nickname='又新' where userid=3");
+  host->request().Cookies.setFromHeader("kalimo",
+                                        "rand=1,2");  // the showcase's memory leaves him a guest
+  EXPECT_NE(newest().find(">新<"), std::string::npos);
+  logIn(2, 576, 1);
+  EXPECT_NE(newest().find(">又新<"), std::string::npos);
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
 // The links of the component's output that act (site/site_post.h): the
-// photo manager's delete links, the hide link of the member cards and the free
-// showcase days. Clicked on the site's own pages, each is sent as a POST of
+// photo manager's delete links, the hide and the friend request links of the
+// member cards and the free showcase days. Clicked on the site's own pages, each is sent as a POST of
 // the same address, which the page behind it takes; reached any other way,
 // that page only asks first.
 (function () {
   // The addresses that act, in the dynamic and the static link form.
   var acting = new RegExp(
     '(^|[/_?&])ifok[=_](del|headdel)([&_.]|$)' +
-    '|(^|/)nosou\\.asp\\?|_nosou\\.html' +
+    '|(^|/)nosou\\.asp\\?|_nosou\\.html|(^|/)addfriends\\.asp\\?|_addfriends\\.html' +
     '|(^|/)action_free_save\\.html|(^|/)save\\.asp\\?(.*&)?action=free', 'i');
 
   function post(url, target) {
