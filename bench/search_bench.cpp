@@ -18,6 +18,7 @@
 #include <map>
 #include <string>
 
+#include "bench/bench_requests.h"
 #include "bench/demo_databases.h"
 #include "bench/worked_example.h"
 #include "db/db.h"
@@ -29,17 +30,10 @@
 namespace {
 
 using namespace zurvafun;
-
-using bench::DemoDatabases;
+using bench::settings;
 using bench::workedExample;
 
-void settings(host::TestHost& h) {
-  std::string base;
-  for (int i = 0; i < 26; ++i) base += (i ? "<><><><><>" : "") + std::string(i == 25 ? "0" : "x");
-  h.application().set("zurva_base_info", Variant(VariantArray{Variant(base)}));
-  h.application().set("zurva_info", Variant(VariantArray{Variant("w<><><><><>admin<><><><><>笨蛋")}));
-  h.application().set("zurva_skinbase_info", Variant(VariantArray{Variant("s##/##css.css##760##1")}));
-}
+using bench::DemoDatabases;
 
 void BM_SearchResult(benchmark::State& state) {
   const std::string database = DemoDatabases::get().name(int(state.range(0)));

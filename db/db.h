@@ -72,6 +72,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "runtime/variant.h"
@@ -124,6 +125,11 @@ std::string databaseFile(std::string_view name);
 std::string databaseKey(const ConnectionParams& params);
 // Text of the configured schema (raises 53 when the file cannot be read).
 std::string schemaText();
+// The columns of zurva_user that the built-in schema added after its first
+// version, in order: name and declaration as ALTER TABLE … ADD COLUMN takes
+// it (in the schema's SQLite syntax), for bringing an older database file up
+// to date; their indexes are in the schema, guarded by IF NOT EXISTS.
+std::vector<std::pair<std::string, std::string>> addedMemberColumns();
 // Creates a database file in WAL mode and runs `schemaSql` (several
 // statements, SQLite syntax) in it. Raises when the file exists already or the
 // schema fails; a failed creation leaves no file behind.
@@ -198,6 +204,7 @@ struct ColumnSet;
 struct Cell;
 struct Prepared;
 struct Slot;
+struct PagedText;
 }  // namespace detail
 
 class Recordset;
@@ -285,6 +292,13 @@ class Recordset {
   // holds only the rows it added).
   void Open(std::string_view sql, Connection& conn, int cursorType = adOpenForwardOnly,
             int lockType = adLockReadOnly);
+  // Opens a select as a read-only keyset recordset that reads only what it
+  // shows: the number of its rows at once (so RecordCount, PageCount, EOF and
+  // an error the statement raises on any row come as Open gives them), and
+  // its rows a page at a time, PageSize rows from the current record on, when
+  // a field is read. A statement that cannot be counted and read by pages
+  // (DISTINCT, GROUP BY, UNION…) is read whole, as Open reads it.
+  void OpenPaged(std::string_view sql, Connection& conn);
   void Close();
   int State() const { return open_ ? adStateOpen : adStateClosed; }
 
@@ -350,6 +364,7 @@ class Recordset {
   void loadRows(detail::Prepared& p, const std::vector<detail::Slot>& slots, const std::vector<Variant>& params) const;
   Variant cellValue(const Cell& cell, int column) const;
   void setValue(int index, const Variant& value);
+  void holdCurrentRow() const;
   void lockRows() const;
   void endLock() const;
   void unlockRows() const noexcept;
@@ -373,6 +388,11 @@ class Recordset {
   // The handle's transaction level that holds the write lock while the rows
   // read are current (0 for none); see the head of this file.
   mutable std::uint64_t lock_ = 0;
+  // A recordset opened by OpenPaged: its statements, and the rows held (from
+  // row window_ on, held_ of them); null for one that holds every row.
+  std::unique_ptr<detail::PagedText> paged_;
+  mutable long window_ = 0;
+  mutable long held_ = 0;
 };
 
 }  // namespace zurvafun::db

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -212,6 +213,24 @@ class Handle {
   std::vector<Level> levels_;  // outermost first
   std::uint64_t nextLevel_ = 0;
 };
+
+// A select read by pages: "select [top N] <list> from … [order by …]"
+// without DISTINCT, GROUP BY or a second select on its own level. Its rows
+// are counted by `count` and read a window at a time by `page`, so that a
+// recordset holds the rows it shows, not every row the statement gives.
+struct PagedText {
+  std::string count;  // one row, one field: the number of rows the statement gives
+  std::string list;   // the select list
+  std::string body;   // "from …" to the end, ORDER BY included
+  long top = -1;      // N of TOP N, or -1
+  // Of `rows` rows from row `first` (0-based), those the statement gives.
+  long rowsFrom(long first, long rows) const;
+  // The statement of rowsFrom(first, rows) rows from row `first` on, in the
+  // statement's order.
+  std::string page(long first, long rows) const;
+};
+// Null for a statement whose rows cannot be counted or windowed so.
+std::optional<PagedText> pagedText(std::string_view sql);
 
 // The text a closed connection's statement raises 3709 with.
 extern const char* const kConnectionClosed;

@@ -1,5 +1,6 @@
 // Recordset: the rows of a select held in memory, typed field values, cursor
 // movement and paging, and writes through Update and AddNew.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -160,11 +161,74 @@ Recordset& Recordset::operator=(Recordset&& other) noexcept {
   current_ = other.current_;
   edit_ = std::move(other.edit_);
   lock_ = std::exchange(other.lock_, 0);
+  paged_ = std::move(other.paged_);
+  window_ = std::exchange(other.window_, 0);
+  held_ = std::exchange(other.held_, 0);
   return *this;
 }
 
 void Recordset::Open(std::string_view sql, Connection& conn, int cursorType, int lockType) {
   run(conn.handle(), sql, {}, cursorType, lockType);
+}
+
+void Recordset::OpenPaged(std::string_view sql, Connection& conn) {
+  if (open_) raise(dberr::ObjectOpen, "对象打开时，不允许操作。");
+  std::optional<detail::PagedText> text = detail::pagedText(sql);
+  if (!text) return Open(sql, conn, adOpenKeyset, adLockReadOnly);
+  const std::shared_ptr<detail::Handle>& handle = conn.handle();
+  std::vector<detail::Slot> slots;
+  // The page statement prepared first: its fields are the recordset's.
+  std::shared_ptr<const ColumnSet> columns =
+      handle->prepare(text->page(0, 1), false, slots).columns;
+  detail::Prepared& count = handle->prepare(text->count, false, slots);
+  std::vector<Cell> cells;
+  std::string countText;
+  detail::RowBuffer rows{&cells, &countText};
+  handle->run(count, slots, {}, &rows);
+  long total = 0;
+  if (rows.rows == 1 && !cells.empty()) {
+    if (cells[0].tag == Cell::Int)
+      total = long(cells[0].integer);
+    else if (cells[0].tag == Cell::Real)
+      total = long(cells[0].real);
+    else if (cells[0].tag == Cell::Text)
+      total = std::atol(countText.substr(cells[0].offset, cells[0].length).c_str());
+  }
+  handle_ = handle;
+  columns_ = std::move(columns);
+  cursorType_ = adOpenKeyset;
+  lockType_ = adLockReadOnly;
+  current_ = 0;
+  rowCount_ = total;
+  edit_.reset();
+  takeBuffers();
+  overrides_.clear();
+  fetched_ = true;
+  paged_ = std::make_unique<detail::PagedText>(std::move(*text));
+  window_ = 0;
+  held_ = 0;
+  open_ = true;
+}
+
+// Reads the page of rows from the current record on when it is not held (a
+// recordset opened by OpenPaged). Rows gone since they were counted end the
+// recordset there.
+void Recordset::holdCurrentRow() const {
+  if (!paged_ || (current_ >= window_ && current_ < window_ + held_)) return;
+  const long wanted = paged_->rowsFrom(current_, std::max(PageSize, 1L));
+  std::vector<detail::Slot> slots;
+  detail::Prepared& p = handle_->prepare(paged_->page(current_, wanted), false, slots);
+  const long total = rowCount_;
+  window_ = current_;
+  held_ = 0;
+  try {
+    loadRows(p, slots, {});
+  } catch (...) {
+    rowCount_ = total;
+    throw;
+  }
+  held_ = rowCount_;
+  rowCount_ = held_ < wanted ? current_ + held_ : total;
 }
 
 void Recordset::run(const std::shared_ptr<detail::Handle>& handle, std::string_view sql,
@@ -235,6 +299,9 @@ void Recordset::Close() {
   rowCount_ = 0;
   current_ = 0;
   fetched_ = false;
+  paged_.reset();
+  window_ = 0;
+  held_ = 0;
 }
 
 // ---------------------------------------------------------------- rows
@@ -409,11 +476,14 @@ Variant Recordset::get(int index) const {
   checkedIndex(index);
   fetch();
   requireCurrent();
+  holdCurrentRow();
+  requireCurrent();
   if (edit_ && edit_->row == current_) {
     for (const auto& [i, v] : edit_->values)
       if (i == index) return v;
   }
-  return cellValue(cells_[size_t(current_) * size_t(columns_->stored) + size_t(index)], index);
+  return cellValue(cells_[size_t(current_ - window_) * size_t(columns_->stored) + size_t(index)],
+                   index);
 }
 
 void Recordset::set(std::string_view name, const Variant& value) {

@@ -1,5 +1,7 @@
 #include "db/schema.h"
 
+#include "db/db.h"
+
 namespace zurvafun::db {
 
 namespace {
@@ -20,6 +22,33 @@ namespace {
   "zv_int(zv_left(userdata,4)), zv_int(height_), zv_int(weight_), "                               \
   "zv_int(zv_substring(userdata,zv_charindex('#12',userdata)+1,3)), ok, ifclose, iferro, ifdel"
 
+// Three columns are derived from the packed userdata and kept with the row
+// (generated, so every write keeps them), so that the conditions on them are
+// index ranges: ud_birthyear, the birth year when its text converts to int
+// (NULL when it does not, which the quick search looks for before it relies
+// on the column); ud_province and ud_city, the place of residence
+// ("province-city", item 5) as the member record reads it.
+//
+#define BIRTHYEAR "INTEGER GENERATED ALWAYS AS (zv_birthyear(userdata)) VIRTUAL"
+#define PROVINCE "VARCHAR(50) COLLATE ZV GENERATED ALWAYS AS (zv_place(userdata,1)) VIRTUAL"
+#define CITY "VARCHAR(50) COLLATE ZV GENERATED ALWAYS AS (zv_place(userdata,2)) VIRTUAL"
+#define COOKIEVER "INTEGER DEFAULT 0"
+#define REMEMBERTOKEN "VARCHAR(64) COLLATE ZV"
+#define DERIVED "ud_birthyear " BIRTHYEAR ",\n  ud_province " PROVINCE ",\n  ud_city " CITY
+// The quick search walks its order with every value its condition and the
+// member search's read (so either search may take it); the age index finds
+// the members whose birth year is not a number; the newest members of a
+// place walk the member number down.
+#define DERIVED_INDEXES                                                                         \
+  "CREATE INDEX IF NOT EXISTS ix_zurva_user_age ON zurva_user (sex, ud_birthyear, ifclose, "    \
+  "iferro, ifdel);\n"                                                                           \
+  "CREATE INDEX IF NOT EXISTS ix_zurva_user_quick ON zurva_user (sex, grade DESC, trust DESC, " \
+  "addtime DESC, " SEARCHED                                                                     \
+  ", ud_birthyear);\n"                                                                          \
+  "CREATE INDEX IF NOT EXISTS ix_zurva_user_province ON zurva_user (ud_province, ifdel, "       \
+  "userid);\n"                                                                                  \
+  "CREATE INDEX IF NOT EXISTS ix_zurva_user_city ON zurva_user (ud_province, ud_city, ifdel, "  \
+  "userid);\n"
 // The columns of a member row that the galleries and their cards read, and
 // the test that one of them took another value (compared byte for byte: a
 // nickname that changes only its case is shown changed).
@@ -121,17 +150,19 @@ CREATE TABLE IF NOT EXISTS zurva_user (
   loginip VARCHAR(50) COLLATE ZV,
   lasttime DATETIME,
   addtime DATETIME,
-  cookiever INTEGER DEFAULT 0,
-  remembertoken VARCHAR(64) COLLATE ZV
+  cookiever )sql" COOKIEVER R"sql(,
+  remembertoken )sql" REMEMBERTOKEN R"sql(,
+  )sql" DERIVED R"sql(
 );
 CREATE INDEX IF NOT EXISTS ix_zurva_user_zurvauser ON zurva_user (zurvauser);
 CREATE INDEX IF NOT EXISTS ix_zurva_user_nickname ON zurva_user (nickname);
-CREATE INDEX IF NOT EXISTS ix_zurva_user_search ON zurva_user (sex, grade DESC, trust DESC, addtime DESC, )sql"
-    SEARCHED R"sql();
-CREATE INDEX IF NOT EXISTS ix_zurva_user_search_addtime ON zurva_user (sex, addtime DESC, grade DESC, trust DESC, )sql"
-    SEARCHED R"sql();
-CREATE INDEX IF NOT EXISTS ix_zurva_user_search_lasttime ON zurva_user (sex, lasttime DESC, grade DESC, trust DESC, )sql"
-    SEARCHED R"sql();
+CREATE INDEX IF NOT EXISTS ix_zurva_user_search ON zurva_user (sex, grade DESC, trust DESC, addtime DESC, )sql" SEARCHED
+                                R"sql();
+CREATE INDEX IF NOT EXISTS ix_zurva_user_search_addtime ON zurva_user (sex, addtime DESC, grade DESC, trust DESC, )sql" SEARCHED
+                                R"sql();
+CREATE INDEX IF NOT EXISTS ix_zurva_user_search_lasttime ON zurva_user (sex, lasttime DESC, grade DESC, trust DESC, )sql" SEARCHED
+                                R"sql();
+)sql" DERIVED_INDEXES R"sql(
 
 CREATE TABLE IF NOT EXISTS zurva_system (
   id INTEGER PRIMARY KEY,
@@ -300,6 +331,7 @@ END;
 
 }  // namespace
 
+#undef DERIVED_INDEXES
 #undef SEARCHED
 #undef SHOWN
 #undef DIFFERS
@@ -310,5 +342,21 @@ END;
 #undef VERSION_MOVES_WITH
 
 const char* schemaSql() { return kSchema; }
+
+std::vector<std::pair<std::string, std::string>> addedMemberColumns() {
+  return {{"cookiever", COOKIEVER},
+          {"remembertoken", REMEMBERTOKEN},
+          {"ud_birthyear", BIRTHYEAR},
+          {"ud_province", PROVINCE},
+          {"ud_city", CITY}};
+}
+
+#undef SEARCHED
+#undef DERIVED
+#undef BIRTHYEAR
+#undef PROVINCE
+#undef CITY
+#undef COOKIEVER
+#undef REMEMBERTOKEN
 
 }  // namespace zurvafun::db

@@ -30,7 +30,7 @@ Variant zurva::showmeminfo(const Variant& sql, const Variant& SqlLocalName, cons
       return;
     trapOff([&] {
       db::Recordset rs;
-      rs.Open(sql.str(), conn, db::adOpenKeyset, db::adLockReadOnly);
+      rs.OpenPaged(sql.str(), conn);
       if (rs.State() == db::adStateClosed || (rs.bof() && rs.eof()) || rs.RecordCount() == 0) {
         result = kNothingFound;
         return;

@@ -1,5 +1,7 @@
 #include "search/condition.h"
 
+#include <utility>
+
 #include "profile/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/error.h"
@@ -29,12 +31,28 @@ std::string boundText(const Variant& value) { return boundText(bound(value)); }
 
 bool chosen(const Variant& place) { return ne(place, "0") && ne(place, ""); }
 
-sql::Statement ageCondition(const Variant& agefrom, const Variant& ageto) {
+namespace {
+
+// The latest and the earliest birth year of an age range.
+std::pair<int, int> birthYears(const Variant& agefrom, const Variant& ageto) {
   const int year = currentYear();
   const int latest = year - CInt(agefrom);
-  const int earliest = year - CInt(ageto);
+  return {latest, year - CInt(ageto)};
+}
+
+}  // namespace
+
+sql::Statement ageCondition(const Variant& agefrom, const Variant& ageto) {
+  const auto [latest, earliest] = birthYears(agefrom, ageto);
   return sql::statement(
       " and cast(left(userdata,4) as int)<={} and cast(left(userdata,4) as int)>={}", latest, earliest);
+}
+
+sql::Statement derivedAgeCondition(const Variant& agefrom, const Variant& ageto) {
+  const auto [latest, earliest] = birthYears(agefrom, ageto);
+  // "+0": the bounds are read from the order index the list walks, not a
+  // range of the age index that would have every match sorted.
+  return sql::statement(" and ud_birthyear+0<={} and ud_birthyear+0>={}", latest, earliest);
 }
 
 // Items 0 to 4 hold no "-", so the first "-" of userdata is the one of the

@@ -34,6 +34,11 @@ bool chosen(const Variant& place);
 // (year - ageto): members whose age lies in the range. The ages are 16-bit
 // whole numbers (an absent one counts as 0).
 sql::Statement ageCondition(const Variant& agefrom, const Variant& ageto);
+// The same range on the birth year derived from userdata (ud_birthyear),
+// read from the indexes that hold it. It takes in the members ageCondition takes in where every
+// birth year converts; a birth year that does not is NULL there, where
+// ageCondition raises the conversion error.
+sql::Statement derivedAgeCondition(const Variant& agefrom, const Variant& ageto);
 
 // The place of residence (item 5 of userdata, "province-city"): the whole
 // province and the whole city, each when chosen. Nothing when neither is.

@@ -51,6 +51,25 @@ constexpr html::Fragment kBarTop =
 constexpr html::Fragment kLink = "<a href=\"{{link}}\">{{text}}</a>";
 constexpr const char* kBarEnd = "</div></td>\r\n</tr>\r\n</table>\r\n";
 
+// The quick search's condition for `condition` (what mainseach gave): on the
+// birth year derived from userdata, so that the age range and its count are
+// index ranges; but where a member of the sex searched has a birth year that
+// is not a number, the stored condition itself, which raises the conversion
+// error for it as it always did.
+sql::Statement quickCondition(db::Connection& conn, const host::Request& request,
+                              const std::string& condition) {
+  const int sex = search::sexCode(quickField(request, "sex"));
+  db::Recordset odd =
+      conn.Execute(sql::statement("select top 1 userid from zurva_user where sex={} and "
+                                  "ud_birthyear is null and userdata is not null",
+                                  sex));
+  if (!odd.eof()) return sql::statement("{}", sql::StoredCondition(condition));
+  return sql::statement(
+      "sex={}{}{} and ", sex,
+      search::derivedAgeCondition(quickField(request, "agefrom"), quickField(request, "ageto")),
+      search::residenceCondition(quickField(request, "province1"), quickField(request, "city1")));
+}
+
 }  // namespace
 
 Variant zurva::mainseach() {
@@ -81,11 +100,12 @@ Variant zurva::mainseachshow(const Variant& SqlLocalName, const Variant& SqlUser
       return;
     }
     db::Recordset rs;
-    rs.Open(sql::statement(
-                "select  * from zurva_user  where {} ifclose=0  and iferro=0 and ifdel=0  order by "
-                "grade desc,trust desc,addtime desc",
-                sql::StoredCondition(searching ? condition.str() : "")),
-            conn, db::adOpenKeyset, db::adLockReadOnly);
+    rs.OpenPaged(
+        sql::statement(
+            "select  * from zurva_user  where {} ifclose=0  and iferro=0 and ifdel=0  order by "
+            "grade desc,trust desc,addtime desc",
+            searching ? quickCondition(conn, request, condition.str()) : sql::Statement()),
+        conn);
     if (rs.bof() && rs.eof()) {
       result = search::kNothingFound;
       return;

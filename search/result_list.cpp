@@ -234,7 +234,7 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
       const std::optional<sql::Statement> query = steps.query(viewer, sort);
 
       db::Recordset rs;
-      if (query) rs.Open(*query, conn, db::adOpenKeyset, db::adLockReadOnly);
+      if (query) rs.OpenPaged(*query, conn);
       if (!query || rs.RecordCount() == 0 || (rs.bof() && rs.eof())) {
         out += search::kNothingFound;
         out += kClosing({{"hint", trusted("")}}).str();

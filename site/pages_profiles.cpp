@@ -163,16 +163,30 @@ void newestMembersPage(serve::PageContext& p) {
   page.end();
 }
 
-// The newest members who live in `where` (the residence item of their data).
+// The newest members who live in `where`: the place compared by its
+// columns derived from userdata (an index range in member order), and each
+// row read checked item by item as the member record reads it, which the
+// comparison without regard to case may take in besides. Rarely more than
+// the first rows are read.
 std::string newestOf(serve::PageContext& p, const Residence& where) {
   db::Connection conn = openDatabase(p);
+  std::vector<Variant> place{Variant(where.province)};
+  if (!where.city.empty()) place.emplace_back(where.city);
   std::vector<std::string> ids;
-  for (db::Recordset rs = conn.Execute(
-           "select userid, userdata from zurva_user where ifdel=0 and userdata like ? order by userid desc",
-           {Variant("%" + where.province + "%")});
-       !rs.eof() && long(ids.size()) < kNewestOnAPage; rs.MoveNext()) {
-    const member::Place lives = member::readUserData(rs(1).str()).residence;
-    if (lives.province == where.province && (where.city.empty() || lives.city == where.city)) ids.push_back(rs(0).str());
+  for (long top = kNewestOnAPage;; top *= 16) {
+    ids.clear();
+    long read = 0;
+    for (db::Recordset rs = conn.Execute(
+             "select top " + std::to_string(top) +
+                 " userid, userdata from zurva_user where ifdel=0 and ud_province=?" +
+                 (where.city.empty() ? "" : " and ud_city=?") + " order by userid desc",
+             place);
+         !rs.eof() && long(ids.size()) < kNewestOnAPage; rs.MoveNext(), ++read) {
+      const member::Place lives = member::readUserData(rs(1).str()).residence;
+      if (lives.province == where.province && (where.city.empty() || lives.city == where.city))
+        ids.push_back(rs(0).str());
+    }
+    if (long(ids.size()) >= kNewestOnAPage || read < top) break;
   }
   return "select * from zurva_user where userid in (" + (ids.empty() ? std::string("0") : Join(ids, ",")) +
          ") order by userid desc";

@@ -859,12 +859,6 @@ void createDemoDatabase(const std::string& path, int members, unsigned seed) {
 }
 
 void updateSchema(const std::string& path) {
-  // The columns added to zurva_user since the first schema, declared as
-  // db/schema.cpp declares them.
-  static constexpr std::pair<std::string_view, std::string_view> kAdded[] = {
-      {"cookiever", "INTEGER DEFAULT 0"},
-      {"remembertoken", "VARCHAR(64) COLLATE ZV"},
-  };
   sqlite3* conn = nullptr;
   if (sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     const std::string message = conn ? sqlite3_errmsg(conn) : "out of memory";
@@ -875,17 +869,16 @@ void updateSchema(const std::string& path) {
     db::registerDialect(conn);
     std::set<std::string> present;
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(conn, "SELECT lower(name) FROM pragma_table_info('zurva_user')", -1,
+    // table_xinfo: the generated columns too.
+    if (sqlite3_prepare_v2(conn, "SELECT lower(name) FROM pragma_table_xinfo('zurva_user')", -1,
                            &stmt, nullptr) != SQLITE_OK)
       fail(conn, "cannot read the member table");
     while (sqlite3_step(stmt) == SQLITE_ROW)
       present.insert(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
     sqlite3_finalize(stmt);
-    for (const auto& [column, declaration] : kAdded) {
-      if (present.empty() || present.contains(std::string(column))) continue;
-      exec(conn, ("ALTER TABLE zurva_user ADD COLUMN " + std::string(column) + " " +
-                  std::string(declaration))
-                     .c_str());
+    for (const auto& [column, declaration] : db::addedMemberColumns()) {
+      if (present.empty() || present.contains(column)) continue;
+      exec(conn, ("ALTER TABLE zurva_user ADD COLUMN " + column + " " + declaration).c_str());
     }
     // Then what else the schema has that the file lacks.
     exec(conn, "BEGIN");

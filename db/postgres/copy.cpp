@@ -65,11 +65,12 @@ void PgHandle::copyFrom(const std::string& file) {
       if (std::any_of(std::begin(kChangeRecordTables), std::end(kChangeRecordTables),
                       [&](const char* own) { return table == own; }))
         continue;
-      // The table's columns in their order on the server.
+      // The table's columns in their order on the server; the generated
+      // ones the server computes itself.
       std::vector<std::pair<std::string, ColKind>> columns;
       for (auto it = catalog_.columns.lower_bound({oid, 0});
            it != catalog_.columns.end() && it->first.first == oid; ++it)
-        columns.emplace_back(it->second.name, it->second.writeKind);
+        if (!it->second.generated) columns.emplace_back(it->second.name, it->second.writeKind);
       std::string names;
       for (const auto& [name, kind] : columns)
         names += (names.empty() ? "\"" : ", \"") + name + "\"";

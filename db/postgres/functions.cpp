@@ -132,6 +132,18 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 $$ SELECT CASE WHEN $1 ~ '^ *[-+]?[0-9]{0,9} *$' THEN
     CASE WHEN $1 !~ '[0-9]' THEN 0 ELSE btrim($1, ' ')::integer END END $$;
 
+-- The values derived from a member's packed data (userdata): the birth
+-- year, its first four characters, when they convert to int (else NULL); and
+-- part 1 (province) or 2 (city) of the place of residence, item 6 of the
+-- "#"-separated items, itself "province-city" ('' for what is not there).
+CREATE OR REPLACE FUNCTION zv_birthyear(text) RETURNS integer
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS
+$$ SELECT zv_int(left($1, 4)) $$;
+
+CREATE OR REPLACE FUNCTION zv_place(text, integer) RETURNS text
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS
+$$ SELECT split_part(split_part($1, '#', 6), '-', $2) $$;
+
 CREATE OR REPLACE FUNCTION zv_tonum(text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 $$ SELECT CASE WHEN $1 ~ '^ *[-+]?([0-9]+\.?[0-9]*|\.[0-9]+) *$' THEN btrim($1, ' ')::numeric

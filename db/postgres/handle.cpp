@@ -367,7 +367,7 @@ void PgHandle::refreshCatalog() {
       "SELECT c.oid, c.relname, a.attnum, a.attname, t.typname, "
       "EXISTS (SELECT 1 FROM pg_index i WHERE i.indrelid = c.oid AND i.indisprimary AND i.indnatts "
       "= 1 "
-      "AND i.indkey[0] = a.attnum) "
+      "AND i.indkey[0] = a.attnum), a.attgenerated <> '' "
       "FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid JOIN pg_type t ON t.oid = "
       "a.atttypid "
       "WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE nspname = current_schema()) "
@@ -381,6 +381,7 @@ void PgHandle::refreshCatalog() {
     ColumnType type;
     type.name = PQgetvalue(r.r, i, 3);
     kindsOfType(PQgetvalue(r.r, i, 4), type.kind, type.writeKind);
+    type.generated = PQgetvalue(r.r, i, 6)[0] == 't';
     catalog.schema.add(tableName, type.name, type.writeKind);
     if (PQgetvalue(r.r, i, 5)[0] == 't') catalog.schema.keys[lowerName(tableName)] = type.name;
     catalog.tables[lowerName(tableName)] = table;

@@ -25,6 +25,7 @@ struct ColumnType {
   ValueKind kind = ValueKind::Dynamic;
   ColKind writeKind = ColKind::Unknown;
   std::string name;  // the column's name
+  bool generated = false;  // computed from the row's other columns: never written
 };
 
 // The tables of the database as the layer needs them: declared kinds for the

@@ -343,6 +343,10 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
   std::vector<SchemaStatement> out;
   // Text columns of the tables the script declares, for its indexes.
   std::unordered_map<std::string, std::unordered_set<std::string>> textColumns;
+  // The row key of each table the script declares: the statements sort by it
+  // without NULLS FIRST/LAST (it holds no NULL), so its index items are the
+  // server's default order, which a scan either way serves.
+  std::unordered_map<std::string, std::string> rowKeys = schema.keys;
   for (const auto& [table, columns] : schema.tables)
     for (const auto& [column, kind] : columns)
       if (kind == ColKind::Text) textColumns[table].insert(column);
@@ -407,6 +411,8 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
             ++j;
             if (j + 1 < def.size() && (isWord(def[j + 1], "asc") || isWord(def[j + 1], "desc")))
               ++j;
+          } else if (isWord(def[j], "virtual") || isWord(def[j], "stored")) {
+            rest += " STORED";  // the server keeps every generated column in the row
           } else if (isWord(def[j], "autoincrement")) {
           } else if (isWord(def[j], "collate") && j + 1 < def.size()) {
             ++j;  // the collation of text is the type's
@@ -423,6 +429,7 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
             writeTokens({def[j]}, rest);
           }
         }
+        if (primary) rowKeys[lname] = lowerAscii(column);
         if (primary && (type == "integer" || type == "bigint")) {
           // The row key is an identity column that also follows the values
           // given to it explicitly, as the file's row numbers do.
@@ -472,6 +479,11 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
                               (item[0].type == T::Word || item[0].type == T::Quoted) &&
                               texts.count(lowerAscii(item[0].text));
       items += textColumn ? "zv_key(" + expr + ")" : item.size() == 1 ? expr : "(" + expr + ")";
+      const auto key = rowKeys.find(lowerAscii(tableName));
+      if (key != rowKeys.end() && item.size() == 1 && equalsIgnoreCase(item[0].text, key->second)) {
+        items += order;
+        continue;
+      }
       // NULL lowest, as the statements sort (see nullOrder).
       items += order + (equalsIgnoreCase(order, " desc") ? " NULLS LAST" : " NULLS FIRST");
     }

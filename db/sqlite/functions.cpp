@@ -259,6 +259,37 @@ void fnInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_value(ctx, v);
 }
 
+// zv_birthyear(userdata): the birth year of a member's packed data (its
+// first four characters) when it converts to int as CAST does; NULL when it
+// does not (or when userdata is NULL).
+void fnBirthyear(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (isNull(argv[0])) return sqlite3_result_null(ctx);
+  const std::string_view s = textOf(argv[0]);
+  long long n = 0;
+  if (sqlserverTextToInt(s.substr(0, skipChars(s, 0, 4)), n) && n >= intRange(32).lo &&
+      n <= intRange(32).hi)
+    return sqlite3_result_int64(ctx, n);
+  sqlite3_result_null(ctx);
+}
+
+// zv_place(userdata, part): part 1 (the province) or 2 (the city) of the
+// place of residence, item 5 of the "#"-separated userdata, itself
+// "province-city"; "" for an item or part that is not there.
+void fnPlace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  auto item = [](std::string_view text, char separator, long long index) {
+    for (; index > 0; --index) {
+      const size_t at = text.find(separator);
+      if (at == std::string_view::npos) return std::string_view();
+      text.remove_prefix(at + 1);
+    }
+    return text.substr(0, text.find(separator));
+  };
+  const std::string_view part =
+      item(item(textOf(argv[0]), '#', 5), '-', sqlite3_value_int64(argv[1]) - 1);
+  resultText(ctx, part.empty() ? std::string_view("") : part);  // '' is not NULL
+}
+
 // zv_tonum(x): a number from text (SQL Server's conversion to numeric).
 void fnTonum(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_value* v = argv[0];
@@ -341,6 +372,8 @@ void registerFunctions(sqlite3* db) {
       {"zv_toint", 1, fnToint},
       {"zv_toint", 2, fnToint},
       {"zv_int", 1, fnInt},
+      {"zv_birthyear", 1, fnBirthyear},
+      {"zv_place", 2, fnPlace},
       {"zv_tonum", 1, fnTonum},
       {"zv_todate", 1, fnTodate},
       {"like", 2, fnLike},

@@ -12,6 +12,7 @@ namespace zurvafun::db::detail {
 
 // Registers zv_left, zv_right, zv_substring, zv_charindex, zv_patindex,
 // zv_len, zv_getdate, zv_dateadd, zv_datediff, zv_toint, zv_int, zv_tonum, zv_todate,
+// zv_birthyear and zv_place (the values derived from a member's packed data),
 // LIKE with SQL Server's patterns, and the collation ZV.
 void registerFunctions(sqlite3* db);
 

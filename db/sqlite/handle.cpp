@@ -369,7 +369,7 @@ void SqliteHandle::refreshSchema() {
   forgetStatements();
   schema_ = SchemaInfo{};
   const char* kColumns =
-      "SELECT m.name, p.name, p.type FROM sqlite_schema AS m JOIN pragma_table_info(m.name) AS p "
+      "SELECT m.name, p.name, p.type FROM sqlite_schema AS m JOIN pragma_table_xinfo(m.name) AS p "
       "WHERE m.type IN ('table','view')";
   if (sqlite3_prepare_v2(db, kColumns, -1, &st, nullptr) != SQLITE_OK) fail(SQLITE_ERROR);
   int rc;

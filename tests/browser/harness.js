@@ -109,7 +109,20 @@ async function run(args, options, makeSteps) {
       errors,
       dialogs,
       check,
-      sql: (statement) => execFileSync('sqlite3', [database, statement], { encoding: 'utf8' }).trim(),
+      // The sqlite3 shell with the project's extension (beside the server in
+      // the build folder): the member table's derived columns call its functions.
+      sql: (statement) =>
+          execFileSync(
+              'sqlite3',
+              [
+                '-cmd',
+                `.load '${
+                    path.join(
+                        path.dirname(binary), 'libzurva_sqlite.so')}' sqlite3_zurvasqlite_init`,
+                database, statement
+              ],
+              {encoding: 'utf8'})
+              .trim(),
       // The text of the page (or frame).
       text: (frame = page) => frame.evaluate(() => document.body.innerText),
       // Fails when a script error or a failed load happened since the last call.
@@ -119,7 +132,8 @@ async function run(args, options, makeSteps) {
       },
       // Waits for a dialog whose text matches `pattern`.
       async dialog(pattern) {
-        for (let i = 0; i < 75 && !dialogs.some((d) => pattern.test(d)); i++) await new Promise((r) => setTimeout(r, 200));
+        for (let i = 0; i < 75 && !dialogs.some((d) => pattern.test(d)); i++)
+          await new Promise((r) => setTimeout(r, 200));
         check(dialogs.some((d) => pattern.test(d)), 'no dialog ' + pattern + ': ' + dialogs.join(' | '));
       },
       // Runs `action` (a click that opens a window) and returns the window's

@@ -162,6 +162,94 @@ TEST_F(DbRecordset, PagesOfTen) {
   EXPECT_EQ(raisedBy([&] { rs.setAbsolutePosition(26); }).number, db::dberr::InvalidArgument);
 }
 
+// What a recordset shows, walked by pages, record by record and backwards.
+std::string walk(db::Recordset& rs, long pageSize) {
+  rs.PageSize = pageSize;
+  std::string out = std::to_string(rs.RecordCount()) + "/" + std::to_string(rs.PageCount()) + ":";
+  if (rs.bof() && rs.eof()) return out + "empty";
+  auto row = [&] {
+    std::string r;
+    for (int f = 0; f < rs.fieldCount(); ++f) r += (f ? "," : "") + rs(f).str();
+    return r + " ";
+  };
+  for (long page = 1; page <= rs.PageCount() + 1; ++page) {
+    rs.setAbsolutePage(page);
+    out += "|" + std::to_string(rs.AbsolutePage()) + ":";
+    for (long i = 0; i < rs.PageSize && !rs.eof(); ++i, rs.MoveNext()) out += row();
+  }
+  rs.MoveLast();
+  out += "| back:";
+  while (!rs.bof()) {
+    out += row();
+    rs.MovePrevious();
+  }
+  rs.setAbsolutePosition(rs.RecordCount() / 2 + 1);
+  out += "| middle:" + row();
+  return out;
+}
+
+TEST_F(DbRecordset, APagedRecordsetShowsWhatTheWholeOneShows) {
+  fillNumbers(23);
+  conn_.ExecuteAction("update n set k=5 where k=6");  // ties in the order
+  const char* statements[] = {
+      "select * from n order by k desc, id",
+      "select top 7 k, id from n where k>3 order by k, id",
+      "select top 30 id as [order], k from n where k<>'9' order by k desc,id",
+      "select TOP 2 * from n order by id",
+      "select k, 'x from y order by z' as t from n where k<12 -- order by nothing\n order by id",
+      "select id from n where k in (select k from n where k<5) order by id desc",
+      "select k from n where k>100",
+      "select distinct k from n order by k",
+      "select k, count(*) from n group by k order by k",
+      "select k from n where k<4 union select id from n where id>20",
+  };
+  for (const char* sql : statements) {
+    for (long pageSize : {1, 3, 10}) {
+      db::Recordset whole, paged;
+      whole.Open(sql, conn_, db::adOpenKeyset, db::adLockReadOnly);
+      paged.OpenPaged(sql, conn_);
+      EXPECT_EQ(walk(paged, pageSize), walk(whole, pageSize)) << sql << " by " << pageSize;
+      EXPECT_EQ(raisedBy([&] {
+                  paged.MoveNext();
+                  paged.MoveNext();
+                  paged.MoveLast();
+                  paged.MoveNext();
+                  paged(0);
+                }).number,
+                3021);
+      paged.Close();
+      EXPECT_EQ(paged.State(), db::adStateClosed);
+    }
+  }
+}
+
+TEST_F(DbRecordset, APagedRecordsetRaisesWhatTheStatementRaisesOnAnyRow) {
+  create(
+      "CREATE TABLE c (id INTEGER PRIMARY KEY AUTOINCREMENT, v VARCHAR(10) COLLATE ZV);"
+      "INSERT INTO c (v) VALUES ('1'); INSERT INTO c (v) VALUES ('2'); INSERT INTO c (v) VALUES "
+      "('x');",
+      "c");
+  db::Connection conn;
+  ASSERT_TRUE(conn.Open(params("c")));
+  // The top row comes before the row that fails: neither raises.
+  for (const auto& [sql, fails] :
+       {std::pair{"select * from c where cast(v as int)>0 order by id", true},
+        std::pair{"select top 1 * from c where v>0", false}}) {
+    db::Recordset whole, paged;
+    const Raised expected =
+        raisedBy([&] { whole.Open(sql, conn, db::adOpenKeyset, db::adLockReadOnly); });
+    EXPECT_EQ(expected.number, fails ? db::dberr::ConversionError : 0) << sql;
+    const Raised raised = raisedBy([&] { paged.OpenPaged(sql, conn); });
+    EXPECT_EQ(raised.number, expected.number) << sql;
+    EXPECT_EQ(raised.description, expected.description) << sql;
+    EXPECT_EQ(paged.State(), fails ? db::adStateClosed : db::adStateOpen) << sql;
+  }
+  // A statement the server refuses is refused at once.
+  db::Recordset rs;
+  EXPECT_EQ(raisedBy([&] { rs.OpenPaged("select nothere from c order by id", conn); }).number,
+            db::dberr::CommandError);
+}
+
 TEST_F(DbRecordset, UpdateWritesTheRowThroughAComputedColumn) {
   fixClock(2026, 3, 15, 10, 20, 30);
   db::Recordset rs;

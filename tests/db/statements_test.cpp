@@ -379,6 +379,38 @@ TEST_F(DbComponentStatements, ActionStatementsChangeWhatSqlServerChanges) {
 
 // Writes through updatable recordsets, as the login, the criteria save, the
 // showcase purchase, the gift sender and the party pages make them.
+// The member columns derived from userdata (the birth year when it converts,
+// the province and city of residence) follow every write of it: an insert,
+// an update statement, an updatable recordset.
+TEST_F(DbComponentStatements, DerivedMemberColumnsFollowUserdata) {
+  const std::pair<Variant, const char*> cases[] = {
+      {"1990#8#1#39#湖南#广东-广州市#124#湖南-长沙市#206", "1990|广东|广州市"},
+      {" 199#8#1#39#x#浙江-#1", "199|浙江|"},
+      {"19x0#8#1#39#x#浙江-杭州-西湖#1", "NULL|浙江|杭州"},
+      {"99999#1", "9999||"},
+      {"", "0||"},
+      {Variant::null(), "NULL|NULL|NULL"},
+  };
+  const std::string derived =
+      "select ud_birthyear, ud_province, ud_city from zurva_user where userid=";
+  conn_.ExecuteAction("insert into zurva_user (userid, sex) values (900, 576)");
+  long userid = 900;
+  for (const auto& [userdata, expected] : cases) {
+    conn_.ExecuteAction("insert into zurva_user (userid, sex, userdata) values (?, 577, ?)",
+                        {++userid, userdata});
+    EXPECT_EQ(rows(derived + std::to_string(userid)), expected) << userdata.str();
+    conn_.ExecuteAction("update zurva_user set userdata=? where userid=900", {userdata});
+    EXPECT_EQ(rows(derived + "900"), expected) << userdata.str();
+    db::Recordset rs;
+    rs.Open("select * from zurva_user where userid=900", conn_, db::adOpenKeyset,
+            db::adLockOptimistic);
+    rs["userdata"] = cases[0].first;
+    rs.Update();
+    rs.Close();
+    EXPECT_EQ(rows(derived + "900"), cases[0].second);
+  }
+}
+
 TEST_F(DbComponentStatements, RecordsetWritesOfTheComponent) {
   fixClock(2026, 3, 15, 10, 20, 30);
   auto open = [&](db::Recordset& rs, const std::string& sql) {

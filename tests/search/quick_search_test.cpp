@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "db/db.h"
 #include "tests/search/search_fixture.h"
 #include "tests/support.h"
 
@@ -143,6 +144,30 @@ TEST_F(QuickListTest, TenCardsAPageAndTheBarCarriesTheCriteria) {
   EXPECT_EQ(show(1), "");
   EXPECT_EQ(error_, RequestEndError);
   EXPECT_TRUE(contains(h.response().body(), "请求错误！"));
+}
+
+// A stored birth year that is not a number fails the search of its sex with
+// the conversion error, as the statement on userdata always did; the search
+// of the other sex never reaches it.
+TEST_F(QuickListTest, ABirthYearThatIsNoNumberFailsTheSearchOfItsSex) {
+  add({.userid = 30,
+       .nickname = "odd man",
+       .sex = 576,
+       .userdata = "19x6#8#1#39#湖南#广东-广州市#124#湖南-长沙市#206"});
+  logIn(26, "2");
+  search();
+  EXPECT_EQ(listed(show(1)).size(), 10u);
+  EXPECT_EQ(error_, 0);
+
+  add({.userid = 31,
+       .nickname = "odd woman",
+       .userdata = "19x6#8#1#39#湖南#广东-广州市#124#湖南-长沙市#206"});
+  for (const char* page : {"1", "3"}) {
+    search(page);
+    logIn(26, "2");
+    EXPECT_EQ(show(1), "");
+    EXPECT_EQ(error_, db::dberr::ConversionError) << page;
+  }
 }
 
 TEST_F(QuickListTest, AFailedConditionFindsNobodyAndNoFormListsEverybodyShown) {

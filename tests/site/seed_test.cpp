@@ -267,13 +267,19 @@ TEST_F(SeedTest, AnOlderDatabaseIsBroughtUpToTheSchema) {
 }
 
 // A database of an earlier version, without the columns that end a member's
-// logins, gets them when the server starts on it, with their defaults.
+// logins and those derived from his data, gets them when the server starts on
+// it: with their defaults, or derived from every row and indexed.
 TEST_F(SeedTest, AnOlderDatabaseGetsTheColumnsItLacks) {
   fs::path file = seeded("older.conn", 10);
   sqlite3* conn = nullptr;
   ASSERT_EQ(sqlite3_open_v2(file.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
   db::registerDialect(conn);
-  for (const char* column : {"cookiever", "remembertoken"}) {
+  for (const char* sql : {"DROP INDEX ix_zurva_user_age", "DROP INDEX ix_zurva_user_quick",
+                          "DROP INDEX ix_zurva_user_province", "DROP INDEX ix_zurva_user_city"})
+    EXPECT_EQ(sqlite3_exec(conn, sql, nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(conn);
+  for (const char* column :
+       {"cookiever", "remembertoken", "ud_birthyear", "ud_province", "ud_city"}) {
     const std::string sql = std::string("ALTER TABLE zurva_user DROP COLUMN ") + column;
     EXPECT_EQ(sqlite3_exec(conn, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(conn);
   }
@@ -282,6 +288,16 @@ TEST_F(SeedTest, AnOlderDatabaseGetsTheColumnsItLacks) {
 
   updateSchema(file.string());
   EXPECT_EQ(count(file, "SELECT count(*) FROM zurva_user WHERE cookiever=0 AND remembertoken IS NULL"), 10);
+  EXPECT_EQ(count(file,
+                  "SELECT count(*) FROM zurva_user WHERE ud_birthyear=CAST(substr(userdata,1,4) AS "
+                  "INT) AND "
+                  "userdata LIKE '%#'||ud_province||'-'||ud_city||'#%' AND ud_city<>''"),
+            10);
+  EXPECT_EQ(count(file,
+                  "SELECT count(*) FROM pragma_index_list('zurva_user') WHERE name IN "
+                  "('ix_zurva_user_age','ix_zurva_user_quick','ix_zurva_user_province','ix_zurva_"
+                  "user_city')"),
+            4);
   // Once there, nothing more is added or changed.
   updateSchema(file.string());
   EXPECT_EQ(count(file, "SELECT count(*) FROM pragma_table_info('zurva_user') WHERE name='cookiever'"), 1);
