@@ -304,8 +304,8 @@ CREATE TABLE IF NOT EXISTS zurva_versions (
   name VARCHAR(20) COLLATE ZV PRIMARY KEY,
   version BIGINT NOT NULL
 );
-)sql" VERSION_ROW("database", "zv_random()") VERSION_ROW("members", "0") VERSION_ROW("settings", "0")
-    VERSION_ROW("polls", "0") R"sql(
+)sql" VERSION_ROW("database", "zv_random()") VERSION_ROW("members", "0")
+                                    VERSION_ROW("settings", "0") VERSION_ROW("polls", "0") R"sql(
 CREATE TABLE IF NOT EXISTS zurva_member_changes (
   version INTEGER PRIMARY KEY,
   userid INTEGER NOT NULL
@@ -322,8 +322,10 @@ CREATE TRIGGER IF NOT EXISTS zurva_user_renumbered AFTER UPDATE OF userid ON zur
 WHEN old.userid IS NOT new.userid BEGIN
   )sql" MEMBER_CHANGED("old.userid") R"sql(
 END;
-)sql" VERSION_MOVES_WITH("zurva_system", "settings") VERSION_MOVES_WITH("vote", "polls") R"sql(
-CREATE TRIGGER IF NOT EXISTS zurva_user_shown_changed AFTER UPDATE OF )sql" SHOWN R"sql( ON zurva_user
+)sql" VERSION_MOVES_WITH("zurva_system", "settings")
+                                        VERSION_MOVES_WITH("vote", "polls") R"sql(
+CREATE TRIGGER IF NOT EXISTS zurva_user_shown_changed AFTER UPDATE OF )sql" SHOWN
+                                                                            R"sql( ON zurva_user
 WHEN )sql" SHOWN_DIFFERS R"sql( BEGIN
   )sql" MEMBER_CHANGED("new.userid") R"sql(
 END;
