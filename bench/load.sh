@@ -137,7 +137,7 @@ member_cookie="$(curl -s -D - -o /dev/null -H "Referer: $url/login.asp" \
 [ -n "$member_cookie" ] || { echo "the demo member cannot log in" >&2; cat "$work/server.log" >&2; exit 1; }
 # Money for her gifts and purchases (demo member 1), so that every one of
 # them is paid and written rather than refused.
-sqlite3 "$work/data/zurva.db" "update zurva_user set emoney=${BALANCE:-100000000} where userid=1" >/dev/null
+BUILD_DIR="$build" scripts/sqlite-shell.sh "$work/data/zurva.db" "update zurva_user set emoney=${BALANCE:-100000000} where userid=1" >/dev/null
 
 # The session of a search the demo member posted (women aged 20 to 30, the
 # worked example's kind): the result page reads the search's condition there.
