@@ -98,8 +98,10 @@ State digest(const Tables&, const std::string& text) {
   std::uint32_t x[16];
   for (std::size_t block = 0; block < padded; block += 64) {
     for (int i = 0; i < 16; ++i) {
-      const auto* p = reinterpret_cast<const unsigned char*>(message.data() + block + 4 * std::size_t(i));
-      x[i] = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+      const auto* p =
+          reinterpret_cast<const unsigned char*>(message.data() + block + 4 * std::size_t(i));
+      x[i] = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+             std::uint32_t(p[3]) << 24;
     }
     const std::uint32_t aa = a, bb = b, cc = c, dd = d;
     for (int step = 0; step < 64; ++step) {
@@ -113,7 +115,8 @@ State digest(const Tables&, const std::string& text) {
         default: f = md5_I(b, c, d); break;
       }
       const std::uint32_t word = x[(kFirstWord[round] + kWordStride[round] * i) % 16];
-      const std::uint32_t rotated = b + rotl(a + f + word + kConstants[std::size_t(step)], kShifts[round][i % 4]);
+      const std::uint32_t rotated =
+          b + rotl(a + f + word + kConstants[std::size_t(step)], kShifts[round][i % 4]);
       a = d;
       d = c;
       c = b;
