@@ -54,7 +54,7 @@ using namespace interaction_pages;
 
 // The nickname of a member, or std::nullopt when there is none.
 std::optional<std::string> nicknameOf(db::Connection& conn, std::int32_t userid) {
-  db::Recordset rs = conn.Execute("select nickname from zurva_user where userid=?", {Variant(long(userid))});
+  db::Recordset rs = conn.Execute(sql::statement("select nickname from zurva_user where userid={}", userid));
   if (rs.eof()) return std::nullopt;
   return rs(0).str();
 }
@@ -71,10 +71,10 @@ void myMessages(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   // The members the viewer has written to or heard from, with his unread count.
   std::map<std::int32_t, long> unread;
-  for (db::Recordset rs = conn.Execute("select senduserid,new from Sendbooks where userid=?", {Variant(long(*me))});
+  for (db::Recordset rs = conn.Execute(sql::statement("select senduserid,new from Sendbooks where userid={}", *me));
        !rs.eof(); rs.MoveNext())
     unread[CLng(rs(0))] += eq(rs(1), 1) ? 1 : 0;
-  for (db::Recordset rs = conn.Execute("select userid from Sendbooks where senduserid=?", {Variant(long(*me))});
+  for (db::Recordset rs = conn.Execute(sql::statement("select userid from Sendbooks where senduserid={}", *me));
        !rs.eof(); rs.MoveNext())
     unread.try_emplace(CLng(rs(0)), 0);
 
@@ -162,8 +162,9 @@ void sendMessage(serve::PageContext& p) {
   if (sending) {
     const std::string content = p.Request.Form("content").str();
     const bool blacklisted =
-        !conn.Execute("select id from Friends where (userid=? and senduserid=? or senduserid=? and userid=?) and ifhmd=1",
-                      {Variant(long(*me)), Variant(long(*other)), Variant(long(*me)), Variant(long(*other))})
+        !conn.Execute(sql::statement("select id from Friends where (userid={} and senduserid={} or senduserid={} "
+                                     "and userid={}) and ifhmd=1",
+                                     *me, *other, *me, *other))
              .eof();
     if (blacklisted) {
       note = "黑名单！互相无法发送和查看消息！";
@@ -171,8 +172,9 @@ void sendMessage(serve::PageContext& p) {
       note = "请输入短信内容（限" + std::to_string(kMessageLimit) + "字）。";
     } else {
       // New to the receiver, not yet in either frame.
-      conn.ExecuteAction("insert into Sendbooks(userid,senduserid,content,addtime,new,pop,sendnew) values(?,?,?,?,1,0,1)",
-                         {Variant(long(*other)), Variant(long(*me)), Variant(content), Now()});
+      conn.ExecuteAction(sql::statement("insert into Sendbooks(userid,senduserid,content,addtime,new,pop,sendnew) "
+                                        "values({},{},'{}','{}',1,0,1)",
+                                        *other, *me, sql::text(content), sql::text(Now())));
       note = "已发送。";
     }
   }
@@ -238,7 +240,7 @@ void votePage(serve::PageContext& p) {
                       !eq(p.Request.QueryString("stype"), "view");
   if (voting) requireSitePost(z, p);
   db::Connection conn = openDatabase(p);
-  db::Recordset poll = conn.Execute("select * from vote where IsChecked=1 order by id");
+  db::Recordset poll = conn.Execute(sql::verbatim("select * from vote where IsChecked=1 order by id"));
   // The poll box opens the vote and its results in windows of their own.
   SitePage page(z, p, {.title = "投票", .frame = Frame::Window});
   if (poll.eof()) {
@@ -282,7 +284,7 @@ void catalogue(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   SitePage page(z, p, {.title = "礼物商店"});
   p.Response.Write("    <p>选一件礼物送给会员（金卡、银卡会员五折）。</p>\n    <table class=\"bk\" cellpadding=\"6\">\n");
-  for (db::Recordset rs = conn.Execute("select id,name,emoney,across,imgs from present order by id"); !rs.eof();
+  for (db::Recordset rs = conn.Execute(sql::verbatim("select id,name,emoney,across,imgs from present order by id")); !rs.eof();
        rs.MoveNext()) {
     std::string form = "sendpresent.asp?id=" + std::to_string(CLng(rs("id")));
     if (receiver) form += "&reid=" + std::to_string(*receiver);

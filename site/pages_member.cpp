@@ -21,6 +21,7 @@
 #include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/member_logins.h"
+#include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "interaction/balance.h"
@@ -67,10 +68,14 @@ Remembered remembered(serve::PageContext& p) {
   const std::string token = cookie("pass").str();
   if (r.user.empty() || !eq(cookie("inpass"), "1") || !logins::wellFormedToken(token)) return r;
   db::Connection conn = openDatabase(p);
-  r.token = !conn.Execute(std::string("select userid from zurva_user where ") +
-                              (r.byNickname ? "nickname" : "zurvauser") +
-                              "=? and remembertoken=? and ifdel<>1",
-                          {Variant(r.user), Variant(logins::tokenDigest(token))})
+  const sql::Quoted user = sql::text(r.user);
+  const sql::Quoted digest = sql::text(logins::tokenDigest(token));
+  r.token = !conn.Execute(r.byNickname ? sql::statement("select userid from zurva_user where nickname='{}' and "
+                                                        "remembertoken='{}' and ifdel<>1",
+                                                        user, digest)
+                                       : sql::statement("select userid from zurva_user where zurvauser='{}' and "
+                                                        "remembertoken='{}' and ifdel<>1",
+                                                        user, digest))
                  .eof();
   return r;
 }
@@ -95,8 +100,6 @@ void loginPage(serve::PageContext& p) {
 
 // ---- the member home
 
-using Params = std::vector<Variant>;
-
 // One box of the hub: a heading with its links, then its lines.
 std::string box(std::string_view heading, const std::string& links, const std::string& lines) {
   return "    <table class=\"bk hubbox\" width=\"100%\" cellspacing=\"0\" cellpadding=\"4\">\n"
@@ -109,8 +112,7 @@ std::string count(const Variant& n) { return htmlEscape(n.str()); }
 // The member's own row as the hub's first two boxes read it (EOF when the
 // member was deleted since logging in).
 db::Recordset ownRow(db::Connection& conn, std::int32_t me) {
-  return conn.Execute("select photo, userbz, smallphoto from zurva_user where userid=?",
-                      Params{Variant(long(me))});
+  return conn.Execute(sql::statement("select photo, userbz, smallphoto from zurva_user where userid={}", me));
 }
 
 std::string profileBox(zurva& z, const db::Recordset& rs, std::int32_t me) {
@@ -140,7 +142,7 @@ std::string searchBox(zurva& z, const db::Recordset& rs) {
 
 std::string messageBox(zurva& z, db::Connection& conn, std::int32_t me) {
   const Variant unread =
-      conn.Execute("select count(*) from Sendbooks where userid=? and new=1", Params{Variant(long(me))})(0);
+      conn.Execute(sql::statement("select count(*) from Sendbooks where userid={} and new=1", me))(0);
   return box("站内短信与好友",
              siteAnchor(z, "/mymessages.asp", "我的对话") + "　" +
                  siteAnchor(z, "/friends.asp", "我的好友"),
@@ -149,11 +151,11 @@ std::string messageBox(zurva& z, db::Connection& conn, std::int32_t me) {
 
 std::string giftBox(zurva& z, db::Connection& conn, std::int32_t me) {
   std::string lines;
-  for (db::Recordset rs = conn.Execute(
+  for (db::Recordset rs = conn.Execute(sql::statement(
            "select top 5 m.senduserid, u.nickname, p.name, m.addtime from presentmx m "
            "left join present p on p.id=m.presentedid left join zurva_user u on u.userid=m.senduserid "
-           "where m.userid=? order by m.id desc",
-           Params{Variant(long(me))});
+           "where m.userid={} order by m.id desc",
+           me));
        !rs.eof(); rs.MoveNext()) {
     lines += siteAnchor(z, "/userinfo.asp?id=" + rs(0).str(), htmlEscape(rs(1).str())) + " 送给您 " +
              htmlEscape(rs(2).str()) + "（" + htmlEscape(rs(3).str()) + "）<br>";
@@ -170,13 +172,12 @@ std::string partyLines(zurva& z, db::Recordset rs) {
 }
 
 std::string partyBox(zurva& z, db::Connection& conn, std::int32_t me) {
-  const Params mine{Variant(long(me))};
   const std::string organised = partyLines(
-      z, conn.Execute("select id, bt, partytime from party where userid=? order by partytime desc", mine));
+      z, conn.Execute(sql::statement("select id, bt, partytime from party where userid={} order by partytime desc", me)));
   const std::string joined = partyLines(
-      z, conn.Execute("select p.id, p.bt, p.partytime from partycj c join party p on p.id=c.partyid "
-                      "where c.userid=? order by p.partytime desc",
-                      mine));
+      z, conn.Execute(sql::statement("select p.id, p.bt, p.partytime from partycj c join party p on p.id=c.partyid "
+                                     "where c.userid={} order by p.partytime desc",
+                                     me)));
   return box("聚会活动",
              siteAnchor(z, "/party.asp", "全部活动") + "　" + siteAnchor(z, "/partymanage.asp", "我组织的活动") + "　" +
                  siteAnchor(z, "/partyedit.asp", "发表新活动"),
@@ -240,8 +241,8 @@ void dropEndedMemberCookie(serve::PageContext& p) {
       return;
     if (logins::memberCookieCurrent(conn, viewer)) return;
   }
-  p.Request.Cookies.remove("kalimo");
-  expireCookie(p, "kalimo");
+  p.Request.Cookies.remove(kMemberCookie);
+  expireCookie(p, kMemberCookie);
 }
 
 }  // namespace

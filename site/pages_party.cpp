@@ -10,6 +10,7 @@
 #include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/sql.h"
+#include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
@@ -96,7 +97,7 @@ void partyInfo(serve::PageContext& p) {
   const auto party = numberOf(p.Request("partyid"));
   db::Connection conn = openDatabase(p);
   db::Recordset rs;
-  if (party) rs = conn.Execute("select * from party where id=?", {Variant(long(*party))});
+  if (party) rs = conn.Execute(sql::statement("select * from party where id={}", *party));
   if (!party || rs.eof()) return notePage(z, p, {.title = "聚会活动"}, "没有这个活动。");
   const std::string id = std::to_string(*party);
   SitePage page(z, p, {.title = "聚会活动：" + rs("bt").str()});
@@ -106,12 +107,12 @@ void partyInfo(serve::PageContext& p) {
                      htmlEscape(rs(f.column).str()) + "</td></tr>\n");
   p.Response.Write("    </table>\n");
 
-  db::Recordset summary = conn.Execute("select nr from partyzj where partyid=? and rz=2", {Variant(long(*party))});
+  db::Recordset summary = conn.Execute(sql::statement("select nr from partyzj where partyid={} and rz=2", *party));
   if (!summary.eof()) p.Response.Write("    <p><b>活动总结：</b>" + htmlEscape(summary(0).str()) + "</p>\n");
 
   p.Response.Write("    <p><b>已报名：</b>");
   long count = 0;
-  for (db::Recordset c = conn.Execute("select name,gk from partycj where partyid=? order by id", {Variant(long(*party))});
+  for (db::Recordset c = conn.Execute(sql::statement("select name,gk from partycj where partyid={} order by id", *party));
        !c.eof(); c.MoveNext(), ++count)
     p.Response.Write((count ? "、" : "") + (eq(c(1), 0) ? std::string("（不公开）") : htmlEscape(c(0).str())));
   p.Response.Write(count ? "" : "还没有人报名");
@@ -135,7 +136,7 @@ void joinForm(serve::PageContext& p) {
   const auto party = numberOf(p.Request("partyid"));
   if (!party) return notePage(z, p, {.title = "活动报名", .frame = Frame::Window}, "没有这个活动。");
   const bool change = eq(p.Request("sign"), "up-datejoin");
-  const host::RequestCookie& member = p.Request.Cookies("kalimo");
+  const Viewer viewer(p.Request);
   const bool isMember = loggedInMember(p).has_value();
   const std::string action = std::string(change ? "action.asp?sign=up-datejoin" : "action.asp?sign=join") +
                              "&partyid=" + std::to_string(*party);
@@ -145,11 +146,11 @@ void joinForm(serve::PageContext& p) {
   auto row = [&](std::string_view label, std::string input) {
     p.Response.Write("      <tr><td>" + std::string(label) + "</td><td>" + input + "</td></tr>\n");
   };
-  row("姓名", "<input type=\"text\" name=\"name\" value=\"" + (isMember ? htmlEscape(member("nickname").str()) : "") + "\">");
-  row("电子邮箱", "<input type=\"text\" name=\"email\" value=\"" + (isMember ? htmlEscape(member("username").str()) : "") + "\">");
+  row("姓名", "<input type=\"text\" name=\"name\" value=\"" + (isMember ? htmlEscape(viewer.member("nickname").str()) : "") + "\">");
+  row("电子邮箱", "<input type=\"text\" name=\"email\" value=\"" + (isMember ? htmlEscape(viewer.member("username").str()) : "") + "\">");
   row("电话", "<input type=\"text\" name=\"tel\">");
   // A member's own sex is chosen (577 is a woman).
-  const bool woman = isMember && eq(member("sex"), "577");
+  const bool woman = isMember && eq(viewer.member("sex"), "577");
   row("性别",
       std::string("<select name=\"sex\"><option value=\"男\">男</option><option value=\"女\"") +
           (woman ? " selected" : "") + ">女</option></select>");
@@ -185,8 +186,8 @@ void myParties(serve::PageContext& p) {
   SitePage page(z, p, {.title = "我组织的活动"});
   p.Response.Write("    <p>" + siteAnchor(z, "partyedit.asp", "发表新活动") + "</p>\n"
                    "    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n");
-  for (db::Recordset rs = conn.Execute("select id,bt,partytime from party where userid=? order by partytime desc",
-                                       {Variant(long(*me))});
+  for (db::Recordset rs =
+           conn.Execute(sql::statement("select id,bt,partytime from party where userid={} order by partytime desc", *me));
        !rs.eof(); rs.MoveNext()) {
     const std::string id = std::to_string(CLng(rs(0)));
     p.Response.Write(
@@ -213,7 +214,7 @@ void editParty(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   db::Recordset party;
   if (const auto id = numberOf(p.Request("partyid")))
-    party = conn.Execute("select * from party where id=?", {Variant(long(*id))});
+    party = conn.Execute(sql::statement("select * from party where id={}", *id));
   auto value = [&](const char* column) {
     return party.State() == db::adStateOpen && !party.eof() ? htmlEscape(party(column).str()) : std::string();
   };

@@ -208,11 +208,11 @@ std::string ageRange(const Variant& userbz) {
 std::string buildShowcaseList(db::Connection& conn) {
   std::string list;
   std::size_t entries = 0;
-  for (db::Recordset rs = conn.Execute(
+  for (db::Recordset rs = conn.Execute(sql::verbatim(
            "select userid,sex,userbz,userdata,nickname,grade,trust,pay,field,smallphoto,ifphotolook from zurva_user "
            "where ok=1 and ifclose=0 and ifdel=0 and iferro=0 and iflianxi is not null and moneytime is not null "
            "and DATEDIFF(d,moneytime,getdate())>=1 and DATEDIFF(d,moneytime,getdate())<=iflianxi "
-           "order by moneytime desc,userid");
+           "order by moneytime desc,userid"));
        !rs.eof() && entries < kMostEntries; rs.MoveNext()) {
     std::vector<std::string> fields = {rs("userid").str(),   rs("sex").str(),   ageRange(rs("userbz")),
                                        rs("userdata").str(), rs("nickname").str(), rs("grade").str(),

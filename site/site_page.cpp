@@ -225,7 +225,7 @@ void endMemberLogin(serve::PageContext& p) {
     db::Connection conn = openDatabase(p);
     logins::endLogins(conn, *me);
   }
-  expireCookie(p, "kalimo");
+  expireCookie(p, kMemberCookie);
 }
 
 serve::Page standIn(std::string title, std::string note, Frame frame) {
