@@ -9,7 +9,6 @@
 #include <string>
 
 #include "db/db.h"
-#include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/numbers.h"
 #include "framework/sql.h"
@@ -241,7 +240,7 @@ void savePage(serve::PageContext& p) {
                 password.empty() ? "" : z.MD5(password, 16).str());
   } catch (const ProfileRejected& refused) {
     SitePage page(z, p, formFrame("修改会员资料"));
-    p.Response.Write(z.zurva_error("保存失败", htmlEscape(refused.what())).str());
+    p.Response.Write(errorBox(z, "保存失败", refused.what()));
     page.end();
     return;
   }

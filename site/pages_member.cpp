@@ -18,7 +18,6 @@
 // those he signed up for, and the showcase status box with the purchase.
 #include <string>
 
-#include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/member_logins.h"
 #include "framework/sql.h"
@@ -107,7 +106,12 @@ std::string box(std::string_view heading, const std::string& links, const std::s
          "      <tr><td>" + lines + "</td></tr>\n    </table>\n";
 }
 
-std::string count(const Variant& n) { return htmlEscape(n.str()); }
+constexpr html::Fragment kProfileLines =
+    "会员编号 {{n}}，相册中已通过审核的照片 {{photos}} 张（{{album}}）。个人头像：{{head}}。";
+constexpr html::Fragment kMessageLines = "未读短信 {{unread}} 条。{{friends}}";
+constexpr html::Fragment kGiftLine = "{{sender}} 送给您 {{gift}}（{{time}}）<br>";
+constexpr html::Fragment kPartyLine = "{{party}}（{{time}}）<br>";
+constexpr html::Fragment kBalanceLine = "余额 {{balance}} E币。";
 
 // The member's own row as the hub's first two boxes read it (EOF when the
 // member was deleted since logging in).
@@ -125,12 +129,13 @@ std::string profileBox(zurva& z, const db::Recordset& rs, std::int32_t me) {
                  siteAnchor(z, "/userphoto.asp", "管理我的相册") + "　" +
                  siteAnchor(z, "/upload.asp", "上传照片") + "　" +
                  siteAnchor(z, "/photoaction.asp", "设置个人头像"),
-             "会员编号 " + n + "，相册中已通过审核的照片 " + count(photos) + " 张（" +
-                 siteAnchor(z, "/xc.asp?id=" + n, "别人看到的相册") + "）。个人头像：" +
-                 (head.empty()               ? "还没有设置"
-                  : member::isApproved(head) ? "已通过审核"
-                                             : "等待管理员审核") +
-                 "。");
+             kProfileLines({{"n", me},
+                            {"photos", photos},
+                            {"album", html::trusted(siteAnchor(z, "/xc.asp?id=" + n, "别人看到的相册"))},
+                            {"head", head.empty()               ? "还没有设置"
+                                     : member::isApproved(head) ? "已通过审核"
+                                                                : "等待管理员审核"}})
+                 .str());
 }
 
 std::string searchBox(zurva& z, const db::Recordset& rs) {
@@ -146,7 +151,7 @@ std::string messageBox(zurva& z, db::Connection& conn, std::int32_t me) {
   return box("站内短信与好友",
              siteAnchor(z, "/mymessages.asp", "我的对话") + "　" +
                  siteAnchor(z, "/friends.asp", "我的好友"),
-             "未读短信 " + count(unread) + " 条。" + friendsSummary(z, conn, me));
+             kMessageLines({{"unread", unread}, {"friends", html::trusted(friendsSummary(z, conn, me))}}).str());
 }
 
 std::string giftBox(zurva& z, db::Connection& conn, std::int32_t me) {
@@ -157,8 +162,9 @@ std::string giftBox(zurva& z, db::Connection& conn, std::int32_t me) {
            "where m.userid={} order by m.id desc",
            me));
        !rs.eof(); rs.MoveNext()) {
-    lines += siteAnchor(z, "/userinfo.asp?id=" + rs(0).str(), htmlEscape(rs(1).str())) + " 送给您 " +
-             htmlEscape(rs(2).str()) + "（" + htmlEscape(rs(3).str()) + "）<br>";
+    kGiftLine.appendTo(lines, {{"sender", html::trusted(siteAnchor(z, "/userinfo.asp?id=" + rs(0).str(), rs(1).str()))},
+                               {"gift", rs(2).str()},
+                               {"time", rs(3).str()}});
   }
   return box("收到的礼物", siteAnchor(z, "/present.asp", "礼物商店"), lines.empty() ? "还没有收到礼物。" : lines);
 }
@@ -166,8 +172,8 @@ std::string giftBox(zurva& z, db::Connection& conn, std::int32_t me) {
 std::string partyLines(zurva& z, db::Recordset rs) {
   std::string lines;
   for (; !rs.eof(); rs.MoveNext())
-    lines += siteAnchor(z, "/partyinfo.asp?partyid=" + rs(0).str(), htmlEscape(rs(1).str())) + "（" +
-             htmlEscape(rs(2).str()) + "）<br>";
+    kPartyLine.appendTo(lines, {{"party", html::trusted(siteAnchor(z, "/partyinfo.asp?partyid=" + rs(0).str(), rs(1).str()))},
+                                {"time", rs(2).str()}});
   return lines;
 }
 
@@ -192,7 +198,7 @@ std::string emoneyBox(zurva& z, db::Connection& conn, std::int32_t me) {
       "我的E币",
       siteAnchor(z, "/History.asp", "E币收支记录") + "　" + siteAnchor(z, "/chongzhi.asp", "充值") +
           "　" + siteAnchor(z, "/ReadyBuy.asp", "会员升级"),
-      "余额 " + count(balance ? *balance : Variant(0)) + " E币。" +
+      kBalanceLine({{"balance", balance ? *balance : Variant(0)}}).str() +
           (rows.empty()
                ? std::string("还没有收支记录。")
                : "最近的收支：<table class=\"ledger\" cellspacing=\"0\" cellpadding=\"2\">\n" +

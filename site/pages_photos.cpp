@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/numbers.h"
 #include "framework/site_settings.h"

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "db/db.h"
-#include "framework/escape.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
 #include "helpers/region_menu_texts.h"
@@ -97,14 +96,14 @@ void cityPage(serve::PageContext& p) {
   std::string nav = "    <p>省份：";
   for (std::size_t i = 0; i < provinces.size(); ++i)
     nav += siteAnchor(z, "/city.asp?city=" + std::to_string(i) + "&city1=0",
-                      htmlEscape(provinces[i])) +
+                      provinces[i]) +
            " ";
   nav += "</p>\n";
   if (province >= 0) {
     nav += "    <p>城市：";
     for (std::size_t i = 0; i < cities.size(); ++i)
       nav += siteAnchor(z, "/city.asp?city=" + std::to_string(province) + "&city1=" + std::to_string(i),
-                        htmlEscape(cities[i].empty() ? "全省" : cities[i])) + " ";
+                        cities[i].empty() ? "全省" : cities[i]) + " ";
     nav += "</p>\n";
   }
   p.Response.Write(nav);
