@@ -22,7 +22,8 @@ constexpr std::string_view kAccountsTop = R"(    <h3>演示账号</h3>
 )";
 
 constexpr html::Fragment kAccount =
-    "      <tr><td>{{user}}</td><td>{{nickname}}</td><td>{{password}}</td><td>{{standing}}</td></tr>\n";
+    "      "
+    "<tr><td>{{user}}</td><td>{{nickname}}</td><td>{{password}}</td><td>{{standing}}</td></tr>\n";
 
 constexpr html::Fragment kAccountsEnd = R"(    </table>
     <p>其他会员 N 以 memberN@example.com 登录，密码都是 {{password}}。</p>
@@ -62,10 +63,11 @@ void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
   out.Write(kAccountsTop);
   for (size_t i = 0; i < std::size(seed::kDemoAccounts); ++i) {
     const seed::DemoAccount& a = seed::kDemoAccounts[i];
-    out.Write(kAccount({{"user", a.zurvauser},
-                        {"nickname", a.nickname},
-                        {"password", a.password},
-                        {"standing", html::trusted(i < std::size(kDemoStanding) ? kDemoStanding[i] : "")}}));
+    out.Write(kAccount(
+        {{"user", a.zurvauser},
+         {"nickname", a.nickname},
+         {"password", a.password},
+         {"standing", html::trusted(i < std::size(kDemoStanding) ? kDemoStanding[i] : "")}}));
   }
   out.Write(kAccountsEnd({{"password", seed::kMemberPassword}}));
   if (pages.listed().empty()) out.Write(kNoOffersYet);

@@ -54,7 +54,8 @@ using namespace interaction_pages;
 
 // The nickname of a member, or std::nullopt when there is none.
 std::optional<std::string> nicknameOf(db::Connection& conn, std::int32_t userid) {
-  db::Recordset rs = conn.Execute(sql::statement("select nickname from zurva_user where userid={}", userid));
+  db::Recordset rs =
+      conn.Execute(sql::statement("select nickname from zurva_user where userid={}", userid));
   if (rs.eof()) return std::nullopt;
   return rs(0).str();
 }
@@ -74,10 +75,12 @@ void myMessages(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   // The members the viewer has written to or heard from, with his unread count.
   std::map<std::int32_t, long> unread;
-  for (db::Recordset rs = conn.Execute(sql::statement("select senduserid,new from Sendbooks where userid={}", *me));
+  for (db::Recordset rs = conn.Execute(
+           sql::statement("select senduserid,new from Sendbooks where userid={}", *me));
        !rs.eof(); rs.MoveNext())
     unread[CLng(rs(0))] += eq(rs(1), 1) ? 1 : 0;
-  for (db::Recordset rs = conn.Execute(sql::statement("select userid from Sendbooks where senduserid={}", *me));
+  for (db::Recordset rs =
+           conn.Execute(sql::statement("select userid from Sendbooks where senduserid={}", *me));
        !rs.eof(); rs.MoveNext())
     unread.try_emplace(CLng(rs(0)), 0);
 
@@ -93,8 +96,8 @@ void myMessages(serve::PageContext& p) {
         {{"nickname", *nickname},
          {"userid", other},
          {"unread", count},
-         {"open", html::trusted(siteAnchor(z, "/message.asp?userid=" + std::to_string(other), "打开对话",
-                                           "target=\"_blank\""))}}));
+         {"open", html::trusted(siteAnchor(z, "/message.asp?userid=" + std::to_string(other),
+                                           "打开对话", "target=\"_blank\""))}}));
   }
   p.Response.Write("    </table>\n");
   page.end();
@@ -104,7 +107,8 @@ void myMessages(serve::PageContext& p) {
 // The lower frame puts its lines into the upper frame's showcontent, so it
 // starts blank and the upper frame loads it (data-src) once showcontent
 // is there: lines it marks as shown are never written into nothing.
-constexpr html::Fragment kConversationFrames = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Frameset//EN">
+constexpr html::Fragment kConversationFrames =
+    R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Frameset//EN">
 <html>
 <head>
 <meta http-equiv="Content-Type" content="text/html; charset=gb2312">
@@ -176,9 +180,11 @@ void sendMessage(serve::PageContext& p) {
   if (sending) {
     const std::string content = p.Request.Form("content").str();
     const bool blacklisted =
-        !conn.Execute(sql::statement("select id from Friends where (userid={} and senduserid={} or senduserid={} "
-                                     "and userid={}) and ifhmd=1",
-                                     *me, *other, *me, *other))
+        !conn
+             .Execute(sql::statement(
+                 "select id from Friends where (userid={} and senduserid={} or senduserid={} "
+                 "and userid={}) and ifhmd=1",
+                 *me, *other, *me, *other))
              .eof();
     if (blacklisted) {
       note = "黑名单！互相无法发送和查看消息！";
@@ -186,9 +192,10 @@ void sendMessage(serve::PageContext& p) {
       note = "请输入短信内容（限" + std::to_string(kMessageLimit) + "字）。";
     } else {
       // New to the receiver, not yet in either frame.
-      conn.ExecuteAction(sql::statement("insert into Sendbooks(userid,senduserid,content,addtime,new,pop,sendnew) "
-                                        "values({},{},'{}','{}',1,0,1)",
-                                        *other, *me, sql::text(content), sql::text(Now())));
+      conn.ExecuteAction(
+          sql::statement("insert into Sendbooks(userid,senduserid,content,addtime,new,pop,sendnew) "
+                         "values({},{},'{}','{}',1,0,1)",
+                         *other, *me, sql::text(content), sql::text(Now())));
       note = "已发送。";
     }
   }
@@ -197,11 +204,11 @@ void sendMessage(serve::PageContext& p) {
   p.Response.Write(kPartner(
       {{"profile", html::trusted(siteAnchor(z, "userinfo.asp?id=" + id, *nicknameOf(conn, *other),
                                             "target=\"_blank\""))}}));
-  p.Response.Write(kSendForm(
-      {{"action", siteLink(z, "messagesend.asp?userid=" + id)},
-       {"note", note},
-       {"all", html::trusted(siteAnchor(z, "msgfal.asp?userid=" + id + "&menu=all", "查看全部记录",
-                                        "target=\"msg\""))}}));
+  p.Response.Write(
+      kSendForm({{"action", siteLink(z, "messagesend.asp?userid=" + id)},
+                 {"note", note},
+                 {"all", html::trusted(siteAnchor(z, "msgfal.asp?userid=" + id + "&menu=all",
+                                                  "查看全部记录", "target=\"msg\""))}}));
   page.end();
 }
 
@@ -243,8 +250,10 @@ bool countVote(serve::PageContext& p, long pollId, int choice) {
   return counted;
 }
 
-constexpr html::Fragment kPollTitle = "    <p><b>{{title}}</b></p>\n    <table class=\"bk\" cellpadding=\"4\">\n";
-constexpr html::Fragment kPollOption = "      <tr><td>{{n}}.{{option}}</td><td>{{votes}} 票</td></tr>\n";
+constexpr html::Fragment kPollTitle =
+    "    <p><b>{{title}}</b></p>\n    <table class=\"bk\" cellpadding=\"4\">\n";
+constexpr html::Fragment kPollOption =
+    "      <tr><td>{{n}}.{{option}}</td><td>{{votes}} 票</td></tr>\n";
 
 void votePage(serve::PageContext& p) {
   zurva z;
@@ -253,7 +262,8 @@ void votePage(serve::PageContext& p) {
                       !eq(p.Request.QueryString("stype"), "view");
   if (voting) requireSitePost(z, p);
   db::Connection conn = openDatabase(p);
-  db::Recordset poll = conn.Execute(sql::verbatim("select * from vote where IsChecked=1 order by id"));
+  db::Recordset poll =
+      conn.Execute(sql::verbatim("select * from vote where IsChecked=1 order by id"));
   // The poll box opens the vote and its results in windows of their own.
   SitePage page(z, p, {.title = "投票", .frame = Frame::Window});
   if (poll.eof()) {
@@ -300,15 +310,17 @@ void catalogue(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   SitePage page(z, p, {.title = "礼物商店"});
   p.Response.Write("    <p>选一件礼物送给会员（金卡、银卡会员五折）。</p>\n    <table class=\"bk\" cellpadding=\"6\">\n");
-  for (db::Recordset rs = conn.Execute(sql::verbatim("select id,name,emoney,across,imgs from present order by id")); !rs.eof();
-       rs.MoveNext()) {
+  for (db::Recordset rs = conn.Execute(
+           sql::verbatim("select id,name,emoney,across,imgs from present order by id"));
+       !rs.eof(); rs.MoveNext()) {
     std::string form = "sendpresent.asp?id=" + std::to_string(CLng(rs("id")));
     if (receiver) form += "&reid=" + std::to_string(*receiver);
-    p.Response.Write(kGift({{"picture", rs("imgs").str()},
-                            {"name", rs("name").str()},
-                            {"about", rs("across").str()},
-                            {"price", rs("emoney").str()},
-                            {"give", html::trusted(siteAnchor(z, form, "赠送", "target=\"_blank\""))}}));
+    p.Response.Write(
+        kGift({{"picture", rs("imgs").str()},
+               {"name", rs("name").str()},
+               {"about", rs("across").str()},
+               {"price", rs("emoney").str()},
+               {"give", html::trusted(siteAnchor(z, form, "赠送", "target=\"_blank\""))}}));
   }
   p.Response.Write("    </table>\n");
   page.end();

@@ -69,13 +69,15 @@ Remembered remembered(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   const sql::Quoted user = sql::text(r.user);
   const sql::Quoted digest = sql::text(logins::tokenDigest(token));
-  r.token = !conn.Execute(r.byNickname ? sql::statement("select userid from zurva_user where nickname='{}' and "
-                                                        "remembertoken='{}' and ifdel<>1",
-                                                        user, digest)
-                                       : sql::statement("select userid from zurva_user where zurvauser='{}' and "
-                                                        "remembertoken='{}' and ifdel<>1",
-                                                        user, digest))
-                 .eof();
+  r.token =
+      !conn.Execute(r.byNickname
+                        ? sql::statement("select userid from zurva_user where nickname='{}' and "
+                                         "remembertoken='{}' and ifdel<>1",
+                                         user, digest)
+                        : sql::statement("select userid from zurva_user where zurvauser='{}' and "
+                                         "remembertoken='{}' and ifdel<>1",
+                                         user, digest))
+           .eof();
   return r;
 }
 
@@ -116,26 +118,28 @@ constexpr html::Fragment kBalanceLine = "余额 {{balance}} E币。";
 // The member's own row as the hub's first two boxes read it (EOF when the
 // member was deleted since logging in).
 db::Recordset ownRow(db::Connection& conn, std::int32_t me) {
-  return conn.Execute(sql::statement("select photo, userbz, smallphoto from zurva_user where userid={}", me));
+  return conn.Execute(
+      sql::statement("select photo, userbz, smallphoto from zurva_user where userid={}", me));
 }
 
 std::string profileBox(zurva& z, const db::Recordset& rs, std::int32_t me) {
   const Variant photos = rs.eof() ? Variant(0L) : z.photonum(rs("photo"));
   const std::string head = rs.eof() ? "" : rs("smallphoto").str();
   const std::string n = std::to_string(me);
-  return box("我的资料与相册",
-             siteAnchor(z, "/editinfo.asp", "修改个人资料") + "　" +
-                 siteAnchor(z, "/userinfo.asp?id=" + n, "查看我的资料") + "　" +
-                 siteAnchor(z, "/userphoto.asp", "管理我的相册") + "　" +
-                 siteAnchor(z, "/upload.asp", "上传照片") + "　" +
-                 siteAnchor(z, "/photoaction.asp", "设置个人头像"),
-             kProfileLines({{"n", me},
-                            {"photos", photos},
-                            {"album", html::trusted(siteAnchor(z, "/xc.asp?id=" + n, "别人看到的相册"))},
-                            {"head", head.empty()               ? "还没有设置"
-                                     : member::isApproved(head) ? "已通过审核"
-                                                                : "等待管理员审核"}})
-                 .str());
+  return box(
+      "我的资料与相册",
+      siteAnchor(z, "/editinfo.asp", "修改个人资料") + "　" +
+          siteAnchor(z, "/userinfo.asp?id=" + n, "查看我的资料") + "　" +
+          siteAnchor(z, "/userphoto.asp", "管理我的相册") + "　" +
+          siteAnchor(z, "/upload.asp", "上传照片") + "　" +
+          siteAnchor(z, "/photoaction.asp", "设置个人头像"),
+      kProfileLines({{"n", me},
+                     {"photos", photos},
+                     {"album", html::trusted(siteAnchor(z, "/xc.asp?id=" + n, "别人看到的相册"))},
+                     {"head", head.empty()               ? "还没有设置"
+                              : member::isApproved(head) ? "已通过审核"
+                                                         : "等待管理员审核"}})
+          .str());
 }
 
 std::string searchBox(zurva& z, const db::Recordset& rs) {
@@ -146,25 +150,30 @@ std::string searchBox(zurva& z, const db::Recordset& rs) {
 }
 
 std::string messageBox(zurva& z, db::Connection& conn, std::int32_t me) {
-  const Variant unread =
-      conn.Execute(sql::statement("select count(*) from Sendbooks where userid={} and new=1", me))(0);
-  return box("站内短信与好友",
-             siteAnchor(z, "/mymessages.asp", "我的对话") + "　" +
-                 siteAnchor(z, "/friends.asp", "我的好友"),
-             kMessageLines({{"unread", unread}, {"friends", html::trusted(friendsSummary(z, conn, me))}}).str());
+  const Variant unread = conn.Execute(
+      sql::statement("select count(*) from Sendbooks where userid={} and new=1", me))(0);
+  return box(
+      "站内短信与好友",
+      siteAnchor(z, "/mymessages.asp", "我的对话") + "　" +
+          siteAnchor(z, "/friends.asp", "我的好友"),
+      kMessageLines({{"unread", unread}, {"friends", html::trusted(friendsSummary(z, conn, me))}})
+          .str());
 }
 
 std::string giftBox(zurva& z, db::Connection& conn, std::int32_t me) {
   std::string lines;
   for (db::Recordset rs = conn.Execute(sql::statement(
            "select top 5 m.senduserid, u.nickname, p.name, m.addtime from presentmx m "
-           "left join present p on p.id=m.presentedid left join zurva_user u on u.userid=m.senduserid "
+           "left join present p on p.id=m.presentedid left join zurva_user u on "
+           "u.userid=m.senduserid "
            "where m.userid={} order by m.id desc",
            me));
        !rs.eof(); rs.MoveNext()) {
-    kGiftLine.appendTo(lines, {{"sender", html::trusted(siteAnchor(z, "/userinfo.asp?id=" + rs(0).str(), rs(1).str()))},
-                               {"gift", rs(2).str()},
-                               {"time", rs(3).str()}});
+    kGiftLine.appendTo(
+        lines,
+        {{"sender", html::trusted(siteAnchor(z, "/userinfo.asp?id=" + rs(0).str(), rs(1).str()))},
+         {"gift", rs(2).str()},
+         {"time", rs(3).str()}});
   }
   return box("收到的礼物", siteAnchor(z, "/present.asp", "礼物商店"), lines.empty() ? "还没有收到礼物。" : lines);
 }
@@ -172,18 +181,22 @@ std::string giftBox(zurva& z, db::Connection& conn, std::int32_t me) {
 std::string partyLines(zurva& z, db::Recordset rs) {
   std::string lines;
   for (; !rs.eof(); rs.MoveNext())
-    kPartyLine.appendTo(lines, {{"party", html::trusted(siteAnchor(z, "/partyinfo.asp?partyid=" + rs(0).str(), rs(1).str()))},
-                                {"time", rs(2).str()}});
+    kPartyLine.appendTo(
+        lines, {{"party", html::trusted(
+                              siteAnchor(z, "/partyinfo.asp?partyid=" + rs(0).str(), rs(1).str()))},
+                {"time", rs(2).str()}});
   return lines;
 }
 
 std::string partyBox(zurva& z, db::Connection& conn, std::int32_t me) {
   const std::string organised = partyLines(
-      z, conn.Execute(sql::statement("select id, bt, partytime from party where userid={} order by partytime desc", me)));
+      z, conn.Execute(sql::statement(
+             "select id, bt, partytime from party where userid={} order by partytime desc", me)));
   const std::string joined = partyLines(
-      z, conn.Execute(sql::statement("select p.id, p.bt, p.partytime from partycj c join party p on p.id=c.partyid "
-                                     "where c.userid={} order by p.partytime desc",
-                                     me)));
+      z, conn.Execute(sql::statement(
+             "select p.id, p.bt, p.partytime from partycj c join party p on p.id=c.partyid "
+             "where c.userid={} order by p.partytime desc",
+             me)));
   return box("聚会活动",
              siteAnchor(z, "/party.asp", "全部活动") + "　" + siteAnchor(z, "/partymanage.asp", "我组织的活动") + "　" +
                  siteAnchor(z, "/partyedit.asp", "发表新活动"),

@@ -69,13 +69,13 @@ void partyList(serve::PageContext& p) {
   const auto lines = [&](const sql::Statement& statement, const char* state) {
     for (db::Recordset rs = conn.Execute(statement); !rs.eof(); rs.MoveNext())
       kPartyLine.appendTo(
-          out, {{"title",
-                 html::trusted(siteAnchor(z, "partyinfo.asp?partyid=" + std::to_string(CLng(rs(0))),
-                                          rs(1).str()))},
-                {"city", rs(2)},
-                {"time", partyTime(rs(3))},
-                {"state", html::trusted(state)},
-                {"count", rs(4)}});
+          out,
+          {{"title", html::trusted(siteAnchor(
+                         z, "partyinfo.asp?partyid=" + std::to_string(CLng(rs(0))), rs(1).str()))},
+           {"city", rs(2)},
+           {"time", partyTime(rs(3))},
+           {"state", html::trusted(state)},
+           {"count", rs(4)}});
   };
   lines(sql::statement("select id,bt,cs,partytime,(select count(*) from partycj c where "
                        "c.partyid=party.id) from party "
@@ -107,18 +107,22 @@ void partyInfo(serve::PageContext& p) {
   SitePage page(z, p, {.title = "聚会活动：" + rs("bt").str()});
   p.Response.Write("    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\" width=\"100%\">\n");
   for (const PartyField& f : kPartyFields)
-    p.Response.Write(kPartyFieldLine({{"label", html::trusted(f.label)}, {"value", rs(f.column).str()}}));
+    p.Response.Write(
+        kPartyFieldLine({{"label", html::trusted(f.label)}, {"value", rs(f.column).str()}}));
   p.Response.Write("    </table>\n");
 
-  db::Recordset summary = conn.Execute(sql::statement("select nr from partyzj where partyid={} and rz=2", *party));
+  db::Recordset summary =
+      conn.Execute(sql::statement("select nr from partyzj where partyid={} and rz=2", *party));
   if (!summary.eof()) p.Response.Write(kPartySummary({{"summary", summary(0).str()}}));
 
   p.Response.Write("    <p><b>已报名：</b>");
   long count = 0;
-  for (db::Recordset c = conn.Execute(sql::statement("select name,gk from partycj where partyid={} order by id", *party));
+  for (db::Recordset c = conn.Execute(
+           sql::statement("select name,gk from partycj where partyid={} order by id", *party));
        !c.eof(); c.MoveNext(), ++count)
-    p.Response.Write(kSignedUp({{"separator", html::trusted(count ? "、" : "")},
-                                {"name", eq(c(1), 0) ? html::trusted("（不公开）") : html::Value(c(0).str())}}));
+    p.Response.Write(
+        kSignedUp({{"separator", html::trusted(count ? "、" : "")},
+                   {"name", eq(c(1), 0) ? html::trusted("（不公开）") : html::Value(c(0).str())}}));
   p.Response.Write(count ? "" : "还没有人报名");
   p.Response.Write("</p>\n    <p>" + popUp(z, "partyjoin.asp?partyid=" + id, "我要报名") + "　" +
                    popUp(z, "partyjoin.asp?partyid=" + id + "&sign=up-datejoin", "修改报名") + "</p>\n");
@@ -152,8 +156,12 @@ void joinForm(serve::PageContext& p) {
   auto row = [&](std::string_view label, std::string input) {
     p.Response.Write("      <tr><td>" + std::string(label) + "</td><td>" + input + "</td></tr>\n");
   };
-  row("姓名", kTextInput({{"name", "name"}, {"value", isMember ? viewer.member("nickname").str() : ""}}).str());
-  row("电子邮箱", kTextInput({{"name", "email"}, {"value", isMember ? viewer.member("username").str() : ""}}).str());
+  row("姓名",
+      kTextInput({{"name", "name"}, {"value", isMember ? viewer.member("nickname").str() : ""}})
+          .str());
+  row("电子邮箱",
+      kTextInput({{"name", "email"}, {"value", isMember ? viewer.member("username").str() : ""}})
+          .str());
   row("电话", "<input type=\"text\" name=\"tel\">");
   // A member's own sex is chosen (577 is a woman).
   const bool woman = isMember && eq(viewer.member("sex"), "577");
@@ -184,7 +192,8 @@ void partyHandler(serve::PageContext& p) {
   page.end();
 }
 
-constexpr html::Fragment kMyParty = "      <tr><td>{{party}}</td><td>{{time}}</td><td>{{edit}}　{{remove}}</td></tr>\n";
+constexpr html::Fragment kMyParty =
+    "      <tr><td>{{party}}</td><td>{{time}}</td><td>{{edit}}　{{remove}}</td></tr>\n";
 
 void myParties(serve::PageContext& p) {
   zurva z;
@@ -194,8 +203,8 @@ void myParties(serve::PageContext& p) {
   SitePage page(z, p, {.title = "我组织的活动"});
   p.Response.Write("    <p>" + siteAnchor(z, "partyedit.asp", "发表新活动") + "</p>\n"
                    "    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n");
-  for (db::Recordset rs =
-           conn.Execute(sql::statement("select id,bt,partytime from party where userid={} order by partytime desc", *me));
+  for (db::Recordset rs = conn.Execute(sql::statement(
+           "select id,bt,partytime from party where userid={} order by partytime desc", *me));
        !rs.eof(); rs.MoveNext()) {
     const std::string id = std::to_string(CLng(rs(0)));
     p.Response.Write(kMyParty(
@@ -213,10 +222,13 @@ constexpr std::string_view kEditScripts = R"(function Chk_Submit(url){var f=docu
 function check_str_num(field,max,id){var left=max-field.value.length;if(left<0){field.value=field.value.substring(0,max);left=0;}document.getElementById(id).innerHTML='还可输入'+left+'字';}
 )";
 
-constexpr html::Fragment kLongField = R"(<textarea name="{{name}}" rows="3" cols="60">{{value}}</textarea>)";
-constexpr html::Fragment kShortField = R"(<input type="text" name="{{name}}" size="40" value="{{value}}">)";
+constexpr html::Fragment kLongField =
+    R"(<textarea name="{{name}}" rows="3" cols="60">{{value}}</textarea>)";
+constexpr html::Fragment kShortField =
+    R"(<input type="text" name="{{name}}" size="40" value="{{value}}">)";
 constexpr html::Fragment kEditLine =
-    "      <tr><td class=\"bg_l\" width=\"90\">{{label}}</td><td>&nbsp;</td><td>{{input}}</td></tr>\n";
+    "      <tr><td class=\"bg_l\" "
+    "width=\"90\">{{label}}</td><td>&nbsp;</td><td>{{input}}</td></tr>\n";
 
 void editParty(serve::PageContext& p) {
   zurva z;
@@ -236,8 +248,9 @@ void editParty(serve::PageContext& p) {
                    "    <table class=\"bk\" width=\"100%\" cellspacing=\"1\" cellpadding=\"4\"><TBODY>\n");
   for (const PartyField& f : kPartyFields) {
     const html::Fragment& input = f.longText ? kLongField : kShortField;
-    p.Response.Write(kEditLine({{"label", html::trusted(f.label)},
-                                {"input", input({{"name", f.field}, {"value", value(f.column)}})}}));
+    p.Response.Write(
+        kEditLine({{"label", html::trusted(f.label)},
+                   {"input", input({{"name", f.field}, {"value", value(f.column)}})}}));
   }
   p.Response.Write(panel);
   p.Response.Write("    </table>\n    </form>\n    <p>总结字数：<span id=\"aa3\"></span></p>\n");

@@ -180,7 +180,8 @@ void uploadPage(serve::PageContext& p) {
   const std::string bytes = postedPicture(z, p);
 
   db::Connection conn = openDatabase(p);
-  db::Recordset rs = conn.Execute(sql::statement("select photo from zurva_user where userid={}", *id));
+  db::Recordset rs =
+      conn.Execute(sql::statement("select photo from zurva_user where userid={}", *id));
   if (rs.eof()) z.Msg("非法操作", "-2", 2);
   const std::string list = rs("photo").str();
   if (long(member::readPhotoList(list).size()) >= siteNumber(p, 16, 5))
@@ -220,17 +221,20 @@ void decide(serve::PageContext& p, db::Connection& conn) {
   // Only a pressed button decides: a post without one changes nothing.
   const bool approve = eq(p.Request.Form("action"), "approve");
   if (!approve && !eq(p.Request.Form("action"), "reject")) return;
-  db::Recordset rs = conn.Execute(sql::statement("select photo, smallphoto from zurva_user where userid={}", *id));
+  db::Recordset rs =
+      conn.Execute(sql::statement("select photo, smallphoto from zurva_user where userid={}", *id));
   if (rs.eof()) return;
   std::vector<std::string> deleted;  // site paths of files to delete
   if (eq(p.Request.Form("kind"), "head")) {
     const std::string stored = rs("smallphoto").str();
     if (stored.empty() || stored != entry) return;
     if (approve) {
-      conn.ExecuteAction(sql::statement("update zurva_user set smallphoto='{}' where userid={}",
-                                        sql::text(member::photoEntry(member::photoFileName(stored), true)), *id));
+      conn.ExecuteAction(
+          sql::statement("update zurva_user set smallphoto='{}' where userid={}",
+                         sql::text(member::photoEntry(member::photoFileName(stored), true)), *id));
     } else {
-      conn.ExecuteAction(sql::statement("update zurva_user set smallphoto=null where userid={}", *id));
+      conn.ExecuteAction(
+          sql::statement("update zurva_user set smallphoto=null where userid={}", *id));
       deleted.push_back("/smallphoto/" + member::headPhotoName(*id));
     }
   } else {

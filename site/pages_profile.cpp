@@ -82,18 +82,25 @@ using Posted = const host::ValueCollection&;
 
 std::string posted(Posted form, const char* name) { return form(name).str(); }
 
-constexpr html::Fragment kInput = R"(<input type="{{type}}" name="{{name}}" size="{{size}}" value="{{value}}">)";
+constexpr html::Fragment kInput =
+    R"(<input type="{{type}}" name="{{name}}" size="{{size}}" value="{{value}}">)";
 constexpr html::Fragment kOption = R"(<option value="{{value}}"{{selected}}>{{value}}</option>)";
-constexpr html::Fragment kIntro = R"(<textarea name="intro" rows="6" cols="60">{{intro}}</textarea>)";
+constexpr html::Fragment kIntro =
+    R"(<textarea name="intro" rows="6" cols="60">{{intro}}</textarea>)";
 
 std::string input(Posted form, const char* name, const char* type = "text", int size = 30) {
   const bool keep = std::string_view(type) != "password";
-  return kInput({{"type", type}, {"name", name}, {"size", size}, {"value", keep ? posted(form, name) : ""}}).str();
+  return kInput({{"type", type},
+                 {"name", name},
+                 {"size", size},
+                 {"value", keep ? posted(form, name) : ""}})
+      .str();
 }
 
 // An option whose value is its text, selected when `selected`.
 void appendOption(std::string& out, std::string_view value, bool selected) {
-  kOption.appendTo(out, {{"value", value}, {"selected", html::trusted(selected ? " selected" : "")}});
+  kOption.appendTo(out,
+                   {{"value", value}, {"selected", html::trusted(selected ? " selected" : "")}});
 }
 
 std::string select(const char* name, const html::Html& options, const char* first = "请选择--") {
@@ -112,8 +119,7 @@ std::string numberSelect(Posted form, const char* name, int first, int last) {
 // An option for each province, `chosen` selected.
 std::string provinceOptions(const std::string& chosen) {
   std::string options;
-  for (std::string_view name : regions::kProvinces)
-    appendOption(options, name, name == chosen);
+  for (std::string_view name : regions::kProvinces) appendOption(options, name, name == chosen);
   return options;
 }
 

@@ -158,7 +158,8 @@ void newestMembersPage(serve::PageContext& p) {
   SitePage page(z, p, albumFrame("最新会员"));
   p.Response.Write("    <p>" + siteAnchor(z, oneSex ? "newmembers.asp" : "newmembers.asp?sex=1", oneSex ? "全部会员" : "只看异性") +
                    "</p>\n");
-  p.Response.Write(z.showmeminfo(sql.str(), p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
+  p.Response.Write(
+      z.showmeminfo(sql.str(), p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
   page.end();
 }
 
@@ -169,8 +170,9 @@ void newestMembersPage(serve::PageContext& p) {
 // the first rows are read.
 std::string newestOf(serve::PageContext& p, const Residence& where) {
   db::Connection conn = openDatabase(p);
-  const sql::Statement city =
-      where.city.empty() ? sql::Statement() : sql::statement(" and ud_city='{}'", sql::text(where.city));
+  const sql::Statement city = where.city.empty()
+                                  ? sql::Statement()
+                                  : sql::statement(" and ud_city='{}'", sql::text(where.city));
   std::vector<std::int32_t> ids;
   for (long top = kNewestOnAPage;; top *= 16) {
     ids.clear();
@@ -187,7 +189,8 @@ std::string newestOf(serve::PageContext& p, const Residence& where) {
     if (long(ids.size()) >= kNewestOnAPage || read < top) break;
   }
   if (ids.empty()) ids.push_back(0);
-  return sql::statement("select * from zurva_user where userid in ({}) order by userid desc", sql::numberList(ids))
+  return sql::statement("select * from zurva_user where userid in ({}) order by userid desc",
+                        sql::numberList(ids))
       .str();
 }
 
@@ -207,7 +210,8 @@ void writeNewestMembers(zurva& z, serve::PageContext& p, const std::optional<Res
   const auto list = [&] {
     const std::string sql =
         where ? newestOf(p, *where)
-              : sql::statement("select top {} * from zurva_user where ifdel=0 order by userid desc", kNewestOnAPage)
+              : sql::statement("select top {} * from zurva_user where ifdel=0 order by userid desc",
+                               kNewestOnAPage)
                     .str();
     return z.showmeminfo(sql, p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName)
         .str();

@@ -95,15 +95,15 @@ void cityPage(serve::PageContext& p) {
   SitePage page(z, p, {.title = title, .cityTable = CityTable::File, .scripts = kGalleryScripts});
   std::string nav = "    <p>省份：";
   for (std::size_t i = 0; i < provinces.size(); ++i)
-    nav += siteAnchor(z, "/city.asp?city=" + std::to_string(i) + "&city1=0",
-                      provinces[i]) +
-           " ";
+    nav += siteAnchor(z, "/city.asp?city=" + std::to_string(i) + "&city1=0", provinces[i]) + " ";
   nav += "</p>\n";
   if (province >= 0) {
     nav += "    <p>城市：";
     for (std::size_t i = 0; i < cities.size(); ++i)
-      nav += siteAnchor(z, "/city.asp?city=" + std::to_string(province) + "&city1=" + std::to_string(i),
-                        cities[i].empty() ? "全省" : cities[i]) + " ";
+      nav += siteAnchor(
+                 z, "/city.asp?city=" + std::to_string(province) + "&city1=" + std::to_string(i),
+                 cities[i].empty() ? "全省" : cities[i]) +
+             " ";
     nav += "</p>\n";
   }
   p.Response.Write(nav);
@@ -208,8 +208,11 @@ std::string buildShowcaseList(db::Connection& conn) {
   std::string list;
   std::size_t entries = 0;
   for (db::Recordset rs = conn.Execute(sql::verbatim(
-           "select userid,sex,userbz,userdata,nickname,grade,trust,pay,field,smallphoto,ifphotolook from zurva_user "
-           "where ok=1 and ifclose=0 and ifdel=0 and iferro=0 and iflianxi is not null and moneytime is not null "
+           "select "
+           "userid,sex,userbz,userdata,nickname,grade,trust,pay,field,smallphoto,ifphotolook from "
+           "zurva_user "
+           "where ok=1 and ifclose=0 and ifdel=0 and iferro=0 and iflianxi is not null and "
+           "moneytime is not null "
            "and DATEDIFF(d,moneytime,getdate())>=1 and DATEDIFF(d,moneytime,getdate())<=iflianxi "
            "order by moneytime desc,userid"));
        !rs.eof() && entries < kMostEntries; rs.MoveNext()) {

@@ -46,7 +46,9 @@ class Database {
     const int status = sqlite3_open_v2(path.c_str(), &conn, flags, nullptr);
     conn_.reset(conn);
     if (status != SQLITE_OK)
-      throw std::runtime_error("seed: cannot " + std::string(flags & SQLITE_OPEN_CREATE ? "create " : "open ") + path + ": " + (conn ? sqlite3_errmsg(conn) : "out of memory"));
+      throw std::runtime_error("seed: cannot " +
+                               std::string(flags & SQLITE_OPEN_CREATE ? "create " : "open ") +
+                               path + ": " + (conn ? sqlite3_errmsg(conn) : "out of memory"));
   }
 
   operator sqlite3*() const { return conn_.get(); }

@@ -65,7 +65,8 @@ std::string head(zurva& z, const serve::PageContext& p, const PageLayout& layout
                        {"alertLineBreaks", html::trusted(kAlertLineBreaks)}});
   for (std::string_view style : layout.styles) kStyleSheet.appendTo(out, {{"href", style}});
   for (std::string_view script : layout.scripts) kScriptFile.appendTo(out, {{"src", script}});
-  if (layout.cityTable == CityTable::Inline) kScript.appendTo(out, {{"script", html::trusted(z.allcitymenu())}});
+  if (layout.cityTable == CityTable::Inline)
+    kScript.appendTo(out, {{"script", html::trusted(z.allcitymenu())}});
   if (layout.cityTable == CityTable::File) kScriptFile.appendTo(out, {{"src", kCityTableFile}});
   if (!layout.script.empty()) kScript.appendTo(out, {{"script", html::trusted(layout.script)}});
   kBody.appendTo(out);
@@ -116,7 +117,8 @@ std::string memberBar(zurva& z, serve::PageContext& p) {
   return out + "</td></tr>\n";
 }
 
-constexpr html::Fragment kFooter = R"(  <tr><td class="sitefoot" align="center">{{copyright}}{{mail}}{{phone}}</td></tr>
+constexpr html::Fragment kFooter =
+    R"(  <tr><td class="sitefoot" align="center">{{copyright}}{{mail}}{{phone}}</td></tr>
 )";
 constexpr html::Fragment kMail = "　联系邮箱：{{mail}}";
 constexpr html::Fragment kPhone = "　电话：{{phone}}";
@@ -159,10 +161,11 @@ SitePage::SitePage(zurva& z, serve::PageContext& p, const PageLayout& layout) : 
   switch (frame_) {
     case Frame::Page:
       kPageTop.appendTo(
-          out, {{"site", html::trusted(siteAnchor(z, "/index.asp", siteName(p), "class=\"sitename\""))},
-                {"navigation", html::trusted(navigation(z))},
-                {"memberBar", html::trusted(memberBar(z, p))},
-                {"title", layout.title}});
+          out,
+          {{"site", html::trusted(siteAnchor(z, "/index.asp", siteName(p), "class=\"sitename\""))},
+           {"navigation", html::trusted(navigation(z))},
+           {"memberBar", html::trusted(memberBar(z, p))},
+           {"title", layout.title}});
       break;
     case Frame::Window:
       kWindowTop.appendTo(out, {{"title", layout.title}, {"site", siteName(p)}});
@@ -174,7 +177,8 @@ SitePage::SitePage(zurva& z, serve::PageContext& p, const PageLayout& layout) : 
 }
 
 void SitePage::note(std::string_view text, std::string_view css) {
-  p_.Response.Write(css.empty() ? kNote({{"text", text}}) : kNoteOfClass({{"css", css}, {"text", text}}));
+  p_.Response.Write(css.empty() ? kNote({{"text", text}})
+                                : kNoteOfClass({{"css", css}, {"text", text}}));
 }
 
 void SitePage::end() {
@@ -184,7 +188,8 @@ void SitePage::end() {
       break;
     case Frame::Window:
       p_.Response.Write(
-          kWindowBottom({{"home", html::trusted(siteAnchor(z_, "/index.asp", "返回首页", "target=\"_blank\""))}})
+          kWindowBottom({{"home", html::trusted(siteAnchor(z_, "/index.asp", "返回首页",
+                                                           "target=\"_blank\""))}})
               .str() +
           std::string(kContentEnd) + std::string(kFrameEnd));
       break;
@@ -234,10 +239,12 @@ std::string escapedSiteLink(zurva& z, std::string_view path) {
   return kHref({{"href", siteLink(z, path)}}).str();
 }
 
-std::string siteAnchor(zurva& z, std::string_view path, const html::Value& text, std::string_view attributes) {
+std::string siteAnchor(zurva& z, std::string_view path, const html::Value& text,
+                       std::string_view attributes) {
   const std::string href = siteLink(z, path);
   if (attributes.empty()) return kAnchor({{"href", href}, {"text", text}}).str();
-  return kAnchorWith({{"href", href}, {"attributes", html::trusted(attributes)}, {"text", text}}).str();
+  return kAnchorWith({{"href", href}, {"attributes", html::trusted(attributes)}, {"text", text}})
+      .str();
 }
 
 std::string errorBox(zurva& z, std::string_view title, std::string_view reason) {

@@ -98,7 +98,8 @@ std::string escapedSiteLink(zurva& z, std::string_view path);
 // <a href="link" attributes>text</a>. `text` fills a fragment's slot: plain
 // text is escaped, html::Html written as it stands; `attributes` is fixed
 // text of the site, written as it stands.
-std::string siteAnchor(zurva& z, std::string_view path, const html::Value& text, std::string_view attributes = "");
+std::string siteAnchor(zurva& z, std::string_view path, const html::Value& text,
+                       std::string_view attributes = "");
 
 // The component's error box (zurva_error) titled `title` that says `reason`,
 // plain text, escaped.

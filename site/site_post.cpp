@@ -3,9 +3,9 @@
 #include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/zurva.h"
-#include "site/site_page.h"
 #include "host/collection.h"
 #include "runtime/error.h"
+#include "site/site_page.h"
 
 namespace zurvafun::site {
 
@@ -94,7 +94,8 @@ void confirmBeforeActing(zurva& z, serve::PageContext& p, const Confirmation& as
 std::string postButton(zurva& z, std::string_view path, std::string_view text,
                        std::string_view confirm) {
   return kPostButton({{"action", siteLink(z, path)},
-                      {"ask", confirm.empty() ? html::Html() : kAskFirst({{"question", jsEscape(confirm)}})},
+                      {"ask", confirm.empty() ? html::Html()
+                                              : kAskFirst({{"question", jsEscape(confirm)}})},
                       {"text", html::trusted(text)}})
       .str();
 }
