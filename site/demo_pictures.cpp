@@ -4,7 +4,7 @@
 
 #include "db/db.h"
 #include "framework/sql.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "site/member_pages.h"
 
 namespace zurvafun::site {
