@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "db/db.h"
-#include "framework/escape.h"
 #include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
