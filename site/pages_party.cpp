@@ -95,6 +95,11 @@ constexpr html::Fragment kPartyFieldLine =
     "      <tr><td class=\"bg_l\" width=\"90\">{{label}}</td><td>{{value}}</td></tr>\n";
 constexpr html::Fragment kPartySummary = "    <p><b>活动总结：</b>{{summary}}</p>\n";
 constexpr html::Fragment kSignedUp = "{{separator}}{{name}}";
+constexpr html::Fragment kWithdraw =
+    R"(    <form method="post" action="{{action}}">{{email}}<input type="submit" value="取消报名"></form>
+)";
+constexpr const char* kWithdrawEmail =
+    R"(报名时的电子邮箱 <input type="text" name="email" size="24"> )";
 
 void partyInfo(serve::PageContext& p) {
   zurva z;
@@ -127,18 +132,17 @@ void partyInfo(serve::PageContext& p) {
   p.Response.Write("</p>\n    <p>" + popUp(z, "partyjoin.asp?partyid=" + id, "我要报名") + "　" +
                    popUp(z, "partyjoin.asp?partyid=" + id + "&sign=up-datejoin", "修改报名") + "</p>\n");
   // Withdrawing: a member is known by his login, a visitor by his e-mail.
-  p.Response.Write("    <form method=\"post\" action=\"" +
-                   escapedSiteLink(z, "action.asp?sign=deljoin&partyid=" + id) + "\">" +
-                   (loggedInMember(p)
-                        ? ""
-                        : "报名时的电子邮箱 <input type=\"text\" name=\"email\" size=\"24\"> ") +
-                   "<input type=\"submit\" value=\"取消报名\"></form>\n");
+  p.Response.Write(kWithdraw({{"action", siteLink(z, "action.asp?sign=deljoin&partyid=" + id)},
+                              {"email", html::trusted(loggedInMember(p) ? "" : kWithdrawEmail)}}));
   if (const auto me = loggedInMember(p); me && eq(rs("userid"), Variant(long(*me))))
     p.Response.Write("    <p>" + siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑这个活动") + "</p>\n");
   p.Response.Write("    <p>" + siteAnchor(z, "party.asp", "全部活动") + "</p>\n");
   page.end();
 }
 
+constexpr html::Fragment kJoinFormTop = R"(    <form method="post" action="{{action}}">
+    <table cellpadding="4">
+)";
 constexpr html::Fragment kTextInput = R"(<input type="text" name="{{name}}" value="{{value}}">)";
 
 void joinForm(serve::PageContext& p) {
@@ -151,8 +155,7 @@ void joinForm(serve::PageContext& p) {
   const std::string action = std::string(change ? "action.asp?sign=up-datejoin" : "action.asp?sign=join") +
                              "&partyid=" + std::to_string(*party);
   SitePage page(z, p, {.title = change ? "修改报名" : "活动报名", .frame = Frame::Window});
-  p.Response.Write("    <form method=\"post\" action=\"" + escapedSiteLink(z, action) +
-                   "\">\n    <table cellpadding=\"4\">\n");
+  p.Response.Write(kJoinFormTop({{"action", siteLink(z, action)}}));
   auto row = [&](std::string_view label, std::string input) {
     p.Response.Write("      <tr><td>" + std::string(label) + "</td><td>" + input + "</td></tr>\n");
   };

@@ -234,11 +234,6 @@ std::string siteLink(zurva& z, std::string_view path) {
   return link;
 }
 
-std::string escapedSiteLink(zurva& z, std::string_view path) {
-  static constexpr html::Fragment kHref = "{{href}}";
-  return kHref({{"href", siteLink(z, path)}}).str();
-}
-
 std::string siteAnchor(zurva& z, std::string_view path, const html::Value& text,
                        std::string_view attributes) {
   const std::string href = siteLink(z, path);

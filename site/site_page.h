@@ -89,12 +89,9 @@ std::optional<std::string> siteSetting(const serve::PageContext& p, long index);
 // picture (dj) with the name as its alt and title, or the name as text.
 std::string gradeBadge(zurva& z, const Variant& grade);
 
-// A site path in the site's link mode, as it stands: for a fragment's slot,
-// which escapes it.
+// A site path in the site's link mode, as it stands (the component's
+// unescapedSiteLink): for a fragment's slot, which escapes it.
 std::string siteLink(zurva& z, std::string_view path);
-// The same link escaped for an href attribute (the component's
-// unescapedSiteLink writes the link as it stands).
-std::string escapedSiteLink(zurva& z, std::string_view path);
 // <a href="link" attributes>text</a>. `text` fills a fragment's slot: plain
 // text is escaped, html::Html written as it stands; `attributes` is fixed
 // text of the site, written as it stands.
