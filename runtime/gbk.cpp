@@ -270,6 +270,24 @@ std::string fromUtf8(std::string_view utf8, bool ncr) {
       ++at;
       continue;
     }
+    // A run of the commonest characters (most CJK ones) in a tight loop: a
+    // well-formed three-byte sequence that can be neither overlong nor a
+    // surrogate, of a character with a two-byte code. Anything else ends the
+    // run and takes the general way below.
+    const std::size_t runStart = at;
+    while (at + 3 <= n) {
+      const unsigned first = p[at];
+      if (first - 0xE1u > 0xEu || first == 0xED) break;
+      const unsigned second = p[at + 1] ^ 0x80u, third = p[at + 2] ^ 0x80u;
+      if ((second | third) >= 0x40) break;  // not both continuation bytes
+      const std::uint16_t code = table[(first & 0x0Fu) << 12 | second << 6 | third];
+      if (code < 0x100) break;
+      o[w] = static_cast<char>(code >> 8);
+      o[w + 1] = static_cast<char>(code & 0xFF);
+      w += 2;
+      at += 3;
+    }
+    if (at != runStart) continue;
     std::size_t length;
     char32_t cp;
     bool canonical;
