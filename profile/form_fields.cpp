@@ -2,7 +2,7 @@
 
 #include "db/db.h"
 #include "framework/escape.h"
-#include "helpers/regions.h"
+#include "model/regions.h"
 
 namespace zurvafun::profile {
 

@@ -10,8 +10,8 @@
 
 #include "framework/html.h"
 #include "framework/sql.h"
-#include "profile/code_tables.h"
-#include "profile/member_record.h"
+#include "model/code_tables.h"
+#include "model/member_record.h"
 #include "runtime/variant.h"
 
 namespace zurvafun {
@@ -102,7 +102,7 @@ html::Html options(codes::Table table, std::optional<std::string_view> selected,
 // is the larger), value and label the number's decimal text.
 html::Html numberOptions(int first, int last, std::optional<std::string_view> selected,
                          const OptionStyle& style = {});
-// One option per region name (helpers/regions.h), value and label the name.
+// One option per region name (model/regions.h), value and label the name.
 html::Html regionOptions(const OptionStyle& style = {});
 
 // The partner criteria rows both forms show: "从", the lower-bound select,

@@ -5,9 +5,9 @@
 #include "db/db.h"
 #include "framework/member_logins.h"
 #include "framework/numbers.h"
-#include "helpers/regions.h"
-#include "profile/code_tables.h"
-#include "profile/member_record.h"
+#include "model/code_tables.h"
+#include "model/member_record.h"
+#include "model/regions.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 
