@@ -81,12 +81,11 @@ template <class Actions>
 std::string friendLines(zurva& z, db::Recordset rs, Actions actions) {
   std::string out;
   for (; !rs.eof(); rs.MoveNext())
-    kFriendLine.appendTo(
-        out, {{"profile", html::trusted(escapedSiteLink(z, "/userinfo.asp?id=" + rs(1).str()))},
-              {"nickname", rs(2)},
-              {"id", rs(1)},
-              {"since", rs(3)},
-              {"actions", html::trusted(actions(rs(0).str()))}});
+    kFriendLine.appendTo(out, {{"profile", siteLink(z, "/userinfo.asp?id=" + rs(1).str())},
+                               {"nickname", rs(2)},
+                               {"id", rs(1)},
+                               {"since", rs(3)},
+                               {"actions", html::trusted(actions(rs(0).str()))}});
   return out.empty() ? "      <tr><td colspan=\"3\">（没有）</td></tr>\n" : out;
 }
 
