@@ -151,7 +151,7 @@ void friendsPage(serve::PageContext& p) {
       "即可申请。");
   p.Response.Write(table("等待您同意的好友申请", asked) + table("我的好友", friends) +
                    table("我发出的申请（等待对方同意）", waiting));
-  p.Response.Write("    <p>" + siteAnchor(z, "/indexw.asp", "会员中心") + "</p>\n");
+  page.links({siteAnchor(z, "/indexw.asp", "会员中心")});
   page.end();
 }
 

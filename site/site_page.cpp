@@ -150,6 +150,7 @@ constexpr html::Fragment kWindowBottom =
     R"(    <p class="windowclose"><a href="javascript:window.close();">关闭窗口</a>　{{home}}</p>
 )";
 constexpr html::Fragment kNote = "    <p>{{text}}</p>\n";
+constexpr html::Fragment kLinks = "    <p>{{links}}</p>\n";
 constexpr html::Fragment kNoteOfClass = "    <p class=\"{{css}}\">{{text}}</p>\n";
 constexpr html::Fragment kAnchor = R"(<a href="{{href}}">{{text}}</a>)";
 constexpr html::Fragment kAnchorWith = R"(<a href="{{href}}" {{attributes}}>{{text}}</a>)";
@@ -179,6 +180,12 @@ SitePage::SitePage(zurva& z, serve::PageContext& p, const PageLayout& layout) : 
 void SitePage::note(std::string_view text, std::string_view css) {
   p_.Response.Write(css.empty() ? kNote({{"text", text}})
                                 : kNoteOfClass({{"css", css}, {"text", text}}));
+}
+
+void SitePage::links(std::initializer_list<std::string> items) {
+  std::string joined;
+  for (const std::string& item : items) joined += (&item == items.begin() ? "" : "　") + item;
+  p_.Response.Write(kLinks({{"links", html::trusted(joined)}}));
 }
 
 void SitePage::end() {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,6 +70,9 @@ class SitePage {
 
   // A paragraph of (escaped) text, of class `css` when given.
   void note(std::string_view text, std::string_view css = "");
+  // A paragraph of links or buttons the site wrote (siteAnchor, postButton,
+  // …), a wide blank between two of them.
+  void links(std::initializer_list<std::string> items);
   // The bottom of the page.
   void end();
 
