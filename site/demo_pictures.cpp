@@ -3,7 +3,7 @@
 #include <string>
 
 #include "db/db.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "site/member_pages.h"
 
 namespace zurvafun::site {

@@ -24,7 +24,7 @@
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "interaction/balance.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "site/emoney_pages.h"
 #include "site/pages.h"
 #include "site/site_page.h"

@@ -11,7 +11,7 @@
 #include "framework/viewer.h"
 #include "members/album_access.h"
 #include "members/viewer_rules.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/text.h"
 #include "site/guest_fragments.h"
 #include "site/member_pages.h"

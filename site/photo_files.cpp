@@ -24,7 +24,7 @@
 #include "framework/viewer.h"
 #include "members/album_access.h"
 #include "members/viewer_rules.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "site/member_pages.h"
 #include "site/site_page.h"
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,8 +18,9 @@
 #include <vector>
 
 #include "db/db.h"
-#include "helpers/regions.h"
-#include "profile/member_record.h"
+#include "model/member_columns.h"
+#include "model/member_record.h"
+#include "model/regions.h"
 #include "runtime/dates.h"
 #include "runtime/gbk.h"
 
@@ -69,10 +71,13 @@ struct Value {
 // A prepared "insert into table (columns) values (?, …)".
 class Insert {
  public:
-  Insert(sqlite3* conn, std::string_view table, std::initializer_list<const char*> columns) : conn_(conn) {
+  Insert(sqlite3* conn, std::string_view table, std::initializer_list<const char*> columns)
+      : Insert(conn, table, std::vector<std::string_view>(columns.begin(), columns.end())) {}
+  Insert(sqlite3* conn, std::string_view table, const std::vector<std::string_view>& columns)
+      : conn_(conn) {
     std::string sql = "INSERT INTO " + std::string(table) + " (";
     std::string marks;
-    for (const char* c : columns) {
+    for (std::string_view c : columns) {
       if (!marks.empty()) {
         sql += ",";
         marks += ",";
@@ -88,6 +93,9 @@ class Insert {
   ~Insert() { sqlite3_finalize(stmt_); }
 
   void row(std::initializer_list<Value> values) {
+    row(std::span<const Value>(values.begin(), values.size()));
+  }
+  void row(std::span<const Value> values) {
     int i = 0;
     for (const Value& v : values) {
       ++i;
@@ -495,25 +503,108 @@ void makeDemoAccount(Member& m, Random& r, const Moments& when, int index, int y
   recount(m);
 }
 
+// The columns of a member's row that the generator fills, always in this order.
+std::vector<std::pair<std::string_view, Value>> memberColumns(const Member& m) {
+  auto whole = [](const std::optional<long long>& n) {
+    return n ? Value(*n) : Value(std::nullopt);
+  };
+  return {{"userid", m.id},
+          {"zurvauser", m.zurvauser},
+          {"password", m.password},
+          {"nickname", m.nickname},
+          {"name", m.name},
+          {"idno", m.idno},
+          {"sex", m.sex},
+          {"ok", m.ok},
+          {"iferro", m.iferro},
+          {"ifclose", m.ifclose},
+          {"ifdel", m.ifdel},
+          {"grade", m.grade},
+          {"trust", m.trust},
+          {"online", m.online},
+          {"ifphotolook", m.ifphotolook},
+          {"userdata", member::buildUserData(m.data)},
+          {"tx", m.tx},
+          {"height_", m.height},
+          {"weight_", m.weight},
+          {"field", m.field},
+          {"job", m.job},
+          {"pay", m.pay},
+          {"star", m.star},
+          {"mobile", m.mobile},
+          {"drink", m.drink},
+          {"smoking", m.smoking},
+          {"pass", m.pass},
+          {"passask", m.passask},
+          {"lianxi", m.lianxi},
+          {"aboutus", m.aboutus},
+          {"userbz", m.userbz},
+          {"nosou", m.nosou},
+          {"photo", m.photo},
+          {"smallphoto", m.smallphoto},
+          {"sfphoto", m.sfphoto},
+          {"hyphoto", m.hyphoto},
+          {"srphoto", m.srphoto},
+          {"xlphoto", m.xlphoto},
+          {"emoney", m.emoney},
+          {"tuijian", m.tuijian},
+          {"iflianxi", whole(m.iflianxi)},
+          {"moneytime", m.moneytime},
+          {"citymoney", m.citymoney},
+          {"nextcitymoney", m.nextcitymoney},
+          {"maincity", m.maincity},
+          {"nextcity", m.nextcity},
+          {"logins", whole(m.logins)},
+          {"loginip", m.loginip},
+          {"lasttime", m.lasttime},
+          {"addtime", m.addtime}};
+}
+
+// Whether the seeder gives a column the generator does not fill a value of
+// its own: one the profile forms post by a rule of the member table.
+bool filledByRule(const member::Column& column) {
+  return column.rule == member::Rule::Code || column.rule == member::Rule::Number ||
+         column.rule == member::Rule::FreeText;
+}
+
+// That value: a code of its table, a number within its bounds, or empty text.
+Value byRule(const member::Column& column, Random& r) {
+  switch (column.rule) {
+    case member::Rule::Code: return std::string(r.pick(*column.codes).code);
+    case member::Rule::Number: return std::to_string(r.between(column.low, column.high));
+    default: return std::string();
+  }
+}
+
+// Inserts the members: every stored column of the member table that the
+// generator fills or that a rule fills, in the table's order. The values a
+// rule gives come from a generator of their own (seeded by the member's
+// number), so they leave every other draw as it is.
 void insertMembers(sqlite3* conn, const std::vector<Member>& members) {
-  Insert insert(conn, "zurva_user",
-                {"userid", "zurvauser", "password", "nickname", "name", "idno", "sex", "ok",
-                 "iferro", "ifclose", "ifdel", "grade", "trust", "online", "ifphotolook",
-                 "userdata", "tx", "height_", "weight_", "field", "job", "pay", "star", "mobile",
-                 "drink", "smoking", "pass", "passask", "lianxi", "aboutus", "userbz", "nosou",
-                 "photo", "smallphoto", "sfphoto", "hyphoto", "srphoto", "xlphoto", "emoney",
-                 "tuijian", "iflianxi", "moneytime", "citymoney", "nextcitymoney", "maincity",
-                 "nextcity", "logins", "loginip", "lasttime", "addtime"});
+  if (members.empty()) return;
+  // Each column of the statement: where memberColumns holds it, or none.
+  const std::vector<std::pair<std::string_view, Value>> filled = memberColumns(members.front());
+  std::vector<std::pair<const member::Column*, std::optional<std::size_t>>> columns;
+  std::vector<std::string_view> names;
+  for (const member::Column& column : member::kColumns) {
+    if (!column.generated.empty()) continue;
+    const auto at = std::find_if(filled.begin(), filled.end(),
+                                 [&](const auto& value) { return value.first == column.name; });
+    if (at == filled.end() && !filledByRule(column)) continue;
+    columns.emplace_back(&column, at == filled.end()
+                                      ? std::nullopt
+                                      : std::optional(std::size_t(at - filled.begin())));
+    names.push_back(column.name);
+  }
+  Insert insert(conn, "zurva_user", names);
+  std::vector<Value> values;
   for (const Member& m : members) {
-    auto whole = [](const std::optional<long long>& n) { return n ? Value(*n) : Value(std::nullopt); };
-    insert.row({m.id, m.zurvauser, m.password, m.nickname, m.name, m.idno, m.sex, m.ok,
-                m.iferro, m.ifclose, m.ifdel, m.grade, m.trust, m.online, m.ifphotolook,
-                member::buildUserData(m.data), m.tx, m.height, m.weight, m.field, m.job, m.pay,
-                m.star, m.mobile, m.drink, m.smoking, m.pass, m.passask, m.lianxi, m.aboutus,
-                m.userbz, m.nosou, m.photo, m.smallphoto, m.sfphoto, m.hyphoto, m.srphoto,
-                m.xlphoto, m.emoney, m.tuijian, whole(m.iflianxi), m.moneytime, m.citymoney,
-                m.nextcitymoney, m.maincity, m.nextcity, whole(m.logins), m.loginip, m.lasttime,
-                m.addtime});
+    std::vector<std::pair<std::string_view, Value>> row = memberColumns(m);
+    Random byRules(unsigned(m.id));
+    values.clear();
+    for (const auto& [column, index] : columns)
+      values.push_back(index ? std::move(row[*index].second) : byRule(*column, byRules));
+    insert.row(values);
   }
 }
 

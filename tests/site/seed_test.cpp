@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "db/db.h"
-#include "helpers/regions.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
+#include "model/regions.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 
