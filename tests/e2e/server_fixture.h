@@ -34,6 +34,7 @@
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -110,6 +111,47 @@ inline std::string exchangeWith(int port, const std::string& request,
   }
   ::close(fd);
   return reply;
+}
+
+// What purchases of one showcase day each, racing for one member's money,
+// were answered (see racePurchases).
+struct PurchaseRace {
+  int bought = 0, refused = 0, other = 0, serverErrors = 0;
+};
+
+// Posts `requests` purchases of one showcase day with the member cookie
+// `member` from `connections` kept-alive connections at once, connection c to
+// the server on ports[c % ports.size()], and counts the answers.
+inline PurchaseRace racePurchases(const std::vector<int>& ports, const std::string& member,
+                                  int requests, int connections = 32) {
+  std::atomic<int> next{0}, bought{0}, refused{0}, other{0}, serverErrors{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < connections; ++c) {
+    clients.emplace_back([&, c] {
+      httplib::Client client("127.0.0.1", ports[size_t(c) % ports.size()]);
+      client.set_connection_timeout(5);
+      client.set_read_timeout(30);
+      client.set_keep_alive(true);
+      const httplib::Headers headers = {{"Cookie", member}, {"Origin", "http://127.0.0.1"}};
+      while (next++ < requests) {
+        const auto r =
+            client.Post("/save.asp", headers, "ORDERMONEY=1", "application/x-www-form-urlencoded");
+        if (!r || r->status >= 500) {
+          ++serverErrors;
+          continue;
+        }
+        const std::string body = gbk::toUtf8(r->body);
+        if (body.find("我型我秀申请成功") != std::string::npos)
+          ++bought;
+        else if (body.find("所需E币大于现有E币") != std::string::npos)
+          ++refused;
+        else
+          ++other;
+      }
+    });
+  }
+  for (std::thread& t : clients) t.join();
+  return {bought, refused, other, serverErrors};
 }
 
 // The server process of a suite.
