@@ -3,6 +3,7 @@
 #include <string>
 
 #include "db/db.h"
+#include "framework/sql.h"
 #include "model/member_record.h"
 #include "site/member_pages.h"
 
@@ -34,9 +35,10 @@ void writePictures(const db::ConnectionParams& params, const host::Server& serve
     return fs::path(server.MapPath(std::string("/") + folder + "/" + name));
   };
   for (const char* folder : kPhotoFolders) fs::create_directories(server.MapPath(folder));
-  db::Recordset rs = conn.Execute("select userid, photo, smallphoto from zurva_user where userid<=" +
-                                  std::to_string(kDemoPictureMembers) +
-                                  " and (photo is not null or smallphoto is not null)");
+  db::Recordset rs =
+      conn.Execute(sql::statement("select userid, photo, smallphoto from zurva_user where "
+                                  "userid<={} and (photo is not null or smallphoto is not null)",
+                                  kDemoPictureMembers));
   for (; !rs.eof(); rs.MoveNext()) {
     const long id = CLng(rs("userid"));
     const fs::path portrait =

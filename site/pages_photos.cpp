@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/numbers.h"
 #include "framework/site_settings.h"
@@ -83,9 +82,9 @@ void memberManager(serve::PageContext& p) {
   confirmManagerAction(z, p, "我的相册");
   SitePage page(z, p, managerFrame("我的相册"));
   if (Viewer(p.Request).isMember()) {
-    p.Response.Write("    <p>" + siteAnchor(z, "upload.asp", "上传照片") + "　" +
-                     siteAnchor(z, "photoaction.asp", "设置个人头像") + "　" +
-                     siteAnchor(z, "indexw.asp", "会员中心") + "</p>\n");
+    page.links({siteAnchor(z, "upload.asp", "上传照片"),
+                siteAnchor(z, "photoaction.asp", "设置个人头像"),
+                siteAnchor(z, "indexw.asp", "会员中心")});
   }
   // The manager ends the page itself ("<BR></BODY></HTML>").
   runManager(z, p);
@@ -173,7 +172,7 @@ void uploadPage(serve::PageContext& p) {
                                     std::to_string(pictureLimitKb(p)) +
                                     "K），上传后等待管理员审核。",
                                 "上传照片"));
-    p.Response.Write("    <p>" + siteAnchor(z, "userphoto.asp", "返回我的相册") + "</p>\n");
+    page.links({siteAnchor(z, "userphoto.asp", "返回我的相册")});
     page.end();
     return;
   }
@@ -181,7 +180,8 @@ void uploadPage(serve::PageContext& p) {
   const std::string bytes = postedPicture(z, p);
 
   db::Connection conn = openDatabase(p);
-  db::Recordset rs = conn.Execute("select photo from zurva_user where userid=" + std::to_string(*id));
+  db::Recordset rs =
+      conn.Execute(sql::statement("select photo from zurva_user where userid={}", *id));
   if (rs.eof()) z.Msg("非法操作", "-2", 2);
   const std::string list = rs("photo").str();
   if (long(member::readPhotoList(list).size()) >= siteNumber(p, 16, 5))
@@ -203,8 +203,8 @@ void uploadPage(serve::PageContext& p) {
 
   const bool waits = siteNumber(p, 8, 1) == 1;
   const std::string entry = member::photoEntry(name, !waits);
-  conn.ExecuteAction("update zurva_user set photo=? where userid=?",
-                     {Variant(list.empty() ? entry : list + "#" + entry), Variant(long(*id))});
+  conn.ExecuteAction(sql::statement("update zurva_user set photo='{}' where userid={}",
+                                    sql::text(list.empty() ? entry : list + "#" + entry), *id));
   members::recountTrust(conn, *id);
   Variant back = "userphoto.asp";
   z.Msg(waits ? "上传成功，请等待管理员审核！" : "上传成功！", z.showurl(back), 1);
@@ -221,17 +221,20 @@ void decide(serve::PageContext& p, db::Connection& conn) {
   // Only a pressed button decides: a post without one changes nothing.
   const bool approve = eq(p.Request.Form("action"), "approve");
   if (!approve && !eq(p.Request.Form("action"), "reject")) return;
-  db::Recordset rs = conn.Execute("select photo, smallphoto from zurva_user where userid=" + std::to_string(*id));
+  db::Recordset rs =
+      conn.Execute(sql::statement("select photo, smallphoto from zurva_user where userid={}", *id));
   if (rs.eof()) return;
   std::vector<std::string> deleted;  // site paths of files to delete
   if (eq(p.Request.Form("kind"), "head")) {
     const std::string stored = rs("smallphoto").str();
     if (stored.empty() || stored != entry) return;
     if (approve) {
-      conn.ExecuteAction("update zurva_user set smallphoto=? where userid=?",
-                         {Variant(member::photoEntry(member::photoFileName(stored), true)), Variant(long(*id))});
+      conn.ExecuteAction(
+          sql::statement("update zurva_user set smallphoto='{}' where userid={}",
+                         sql::text(member::photoEntry(member::photoFileName(stored), true)), *id));
     } else {
-      conn.ExecuteAction("update zurva_user set smallphoto=null where userid=?", {Variant(long(*id))});
+      conn.ExecuteAction(
+          sql::statement("update zurva_user set smallphoto=null where userid={}", *id));
       deleted.push_back("/smallphoto/" + member::headPhotoName(*id));
     }
   } else {
@@ -246,8 +249,10 @@ void decide(serve::PageContext& p, db::Connection& conn) {
       deleted.push_back("/up_article/" + name);
       deleted.push_back("/mup_article/" + name);
     }
-    conn.ExecuteAction("update zurva_user set photo=? where userid=?",
-                       {entries.empty() ? Variant::null() : Variant(Join(entries, "#")), Variant(long(*id))});
+    conn.ExecuteAction(entries.empty()
+                           ? sql::statement("update zurva_user set photo=null where userid={}", *id)
+                           : sql::statement("update zurva_user set photo='{}' where userid={}",
+                                            sql::text(Join(entries, "#")), *id));
   }
   members::recountTrust(conn, *id);
   for (const std::string& path : deleted) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <random>
 #include <set>
@@ -36,6 +37,50 @@ using member::kWoman;
 [[noreturn]] void fail(sqlite3* conn, std::string_view what) {
   throw std::runtime_error("seed: " + std::string(what) + ": " + sqlite3_errmsg(conn));
 }
+
+// An open database file, closed when the handle goes.
+class Database {
+ public:
+  // Opens `path` with the sqlite3_open_v2 `flags`; std::runtime_error names
+  // the file and what went wrong.
+  Database(const std::string& path, int flags) {
+    sqlite3* conn = nullptr;
+    const int status = sqlite3_open_v2(path.c_str(), &conn, flags, nullptr);
+    conn_.reset(conn);
+    if (status != SQLITE_OK)
+      throw std::runtime_error("seed: cannot " +
+                               std::string(flags & SQLITE_OPEN_CREATE ? "create " : "open ") +
+                               path + ": " + (conn ? sqlite3_errmsg(conn) : "out of memory"));
+  }
+
+  operator sqlite3*() const { return conn_.get(); }
+
+ private:
+  struct Close {
+    void operator()(sqlite3* conn) const { sqlite3_close(conn); }
+  };
+  std::unique_ptr<sqlite3, Close> conn_;
+};
+
+// A prepared statement, finalized when the handle goes.
+class Prepared {
+ public:
+  Prepared() = default;
+  Prepared(sqlite3* conn, const std::string& sql) {
+    sqlite3_stmt* stmt = nullptr;
+    const int status = sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt, nullptr);
+    stmt_.reset(stmt);
+    if (status != SQLITE_OK) fail(conn, sql);
+  }
+
+  operator sqlite3_stmt*() const { return stmt_.get(); }
+
+ private:
+  struct Finalize {
+    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+  };
+  std::unique_ptr<sqlite3_stmt, Finalize> stmt_;
+};
 
 void exec(sqlite3* conn, const char* sql) {
   char* message = nullptr;
@@ -86,11 +131,10 @@ class Insert {
       marks += "?";
     }
     sql += ") VALUES (" + marks + ")";
-    if (sqlite3_prepare_v2(conn_, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) fail(conn_, sql);
+    stmt_ = Prepared(conn_, sql);
   }
   Insert(const Insert&) = delete;
   Insert& operator=(const Insert&) = delete;
-  ~Insert() { sqlite3_finalize(stmt_); }
 
   void row(std::initializer_list<Value> values) {
     row(std::span<const Value>(values.begin(), values.size()));
@@ -114,7 +158,7 @@ class Insert {
 
  private:
   sqlite3* conn_;
-  sqlite3_stmt* stmt_ = nullptr;
+  Prepared stmt_;
 };
 
 // ---- Deterministic choices: own generator and arithmetic, so the rows do not
@@ -920,14 +964,8 @@ void createDemoDatabase(const std::string& path, int members, unsigned seed) {
   if (std::filesystem::exists(path)) {
     throw std::runtime_error("seed: " + path + " already exists");
   }
-  sqlite3* conn = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-      SQLITE_OK) {
-    std::string message = conn ? sqlite3_errmsg(conn) : "out of memory";
-    sqlite3_close(conn);
-    throw std::runtime_error("seed: cannot create " + path + ": " + message);
-  }
   try {
+    const Database conn(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     // The database layer's collation ZV and functions, so that the indexes on
     // text columns are ordered exactly as the layer will read them.
     db::registerDialect(conn);
@@ -941,45 +979,33 @@ void createDemoDatabase(const std::string& path, int members, unsigned seed) {
     exec(conn, "ANALYZE");
     exec(conn, "PRAGMA journal_mode=WAL");
   } catch (...) {
-    sqlite3_close(conn);
+    // The file did not exist before: whatever is there is this run's, and
+    // the handle has closed it.
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     throw;
   }
-  sqlite3_close(conn);
 }
 
 void updateSchema(const std::string& path) {
-  sqlite3* conn = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-    const std::string message = conn ? sqlite3_errmsg(conn) : "out of memory";
-    sqlite3_close(conn);
-    throw std::runtime_error("seed: cannot open " + path + ": " + message);
-  }
-  try {
-    db::registerDialect(conn);
-    std::set<std::string> present;
-    sqlite3_stmt* stmt = nullptr;
+  const Database conn(path, SQLITE_OPEN_READWRITE);
+  db::registerDialect(conn);
+  std::set<std::string> present;
+  {
     // table_xinfo: the generated columns too.
-    if (sqlite3_prepare_v2(conn, "SELECT lower(name) FROM pragma_table_xinfo('zurva_user')", -1,
-                           &stmt, nullptr) != SQLITE_OK)
-      fail(conn, "cannot read the member table");
-    while (sqlite3_step(stmt) == SQLITE_ROW)
-      present.insert(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
-    for (const auto& [column, declaration] : db::addedMemberColumns()) {
-      if (present.empty() || present.contains(column)) continue;
-      exec(conn, ("ALTER TABLE zurva_user ADD COLUMN " + column + " " + declaration).c_str());
-    }
-    // Then what else the schema has that the file lacks.
-    exec(conn, "BEGIN");
-    exec(conn, db::schemaText().c_str());
-    exec(conn, "COMMIT");
-  } catch (...) {
-    sqlite3_close(conn);
-    throw;
+    const Prepared columns(conn, "SELECT lower(name) FROM pragma_table_xinfo('zurva_user')");
+    while (sqlite3_step(columns) == SQLITE_ROW)
+      if (const unsigned char* name = sqlite3_column_text(columns, 0))
+        present.insert(reinterpret_cast<const char*>(name));
   }
-  sqlite3_close(conn);
+  for (const auto& [column, declaration] : db::addedMemberColumns()) {
+    if (present.empty() || present.contains(column)) continue;
+    exec(conn, ("ALTER TABLE zurva_user ADD COLUMN " + column + " " + declaration).c_str());
+  }
+  // Then what else the schema has that the file lacks.
+  exec(conn, "BEGIN");
+  exec(conn, db::schemaText().c_str());
+  exec(conn, "COMMIT");
 }
 
 }  // namespace zurvafun::seed
