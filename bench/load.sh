@@ -23,6 +23,17 @@
 # database's size, 3000 as configured; seeding 100000 takes a while before the
 # runs start), BALANCE (the E-money the demo member gets before the runs, so
 # that her gifts and purchases go on being made; 100000000).
+#
+# BACKEND=postgres puts the demo database on a throw-away PostgreSQL cluster
+# (scripts/postgres.sh, in the temporary folder) instead of the embedded
+# file. INSTANCES=N runs N servers on consecutive ports (from PORT, 18080)
+# sharing the database, the data folder and their sessions (kept in the
+# database), and spreads each run's connections over them (one wrk each);
+# the rates are their sum and the CPU time per request that of all of them.
+# Either of the two first measures the default (the embedded file, one
+# server) with the same settings and prints its figures beside: each page's
+# ratio to the static file on both, and its rate and CPU per request against
+# the default's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,6 +48,14 @@ settings="${SETTINGS:-$default_settings}"
 MEMBERS="${MEMBERS:-${DEMO_MEMBERS:-}}"
 if [ -n "${MEMBERS:-}" ]; then
   settings="$(jq -n --argjson s "$settings" --argjson n "$MEMBERS" '$s * {"database": {"demo_members": $n}}')"
+fi
+backend="${BACKEND:-file}"
+instances="${INSTANCES:-1}"
+base_port="${PORT:-18080}"
+[[ "$backend" == file || "$backend" == postgres ]] || { echo "BACKEND is file or postgres" >&2; exit 2; }
+[[ "$instances" =~ ^[1-9][0-9]*$ ]] || { echo "INSTANCES is a number" >&2; exit 2; }
+if ((instances > 1)); then
+  settings="$(jq -n --argjson s "$settings" '$s * {"sessions": {"store": "database"}}')"
 fi
 
 # The pages measured against the static file, one line each:
@@ -96,39 +115,69 @@ if [ -z "$server_binary" ]; then
   server_binary="$build/zurva-serve"
 fi
 
+# The default's figures first, when this run measures something else.
+if [[ "$backend" != file || "$instances" != 1 ]] && [ -z "${BASELINE_OUT:-}" ]; then
+  baseline="$(mktemp)"
+  echo "== the default first: the embedded file, one server"
+  BACKEND=file INSTANCES=1 BASELINE_OUT="$baseline" SERVER="$server_binary" "$0" "$duration" "$rounds"
+  echo
+  echo "== BACKEND=$backend INSTANCES=$instances"
+fi
+
 work="$(mktemp -d)"
-server=""
+servers=()
 background=""
 cleanup() {
   if [ -n "$background" ]; then kill "$background" 2>/dev/null || true; wait "$background" 2>/dev/null || true; fi
-  if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; fi
-  rm -rf "$work"
+  for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${servers[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if [ "$backend" = postgres ]; then pg_stop "$work/pg"; fi
+  rm -rf "$work" "${baseline:-}"
 }
 trap cleanup EXIT
+
+if [ "$backend" = postgres ]; then
+  source scripts/postgres.sh
+  chmod 755 "$work"  # the cluster's owner (postgres, when run as root) reaches its folder
+  pg_port=$((base_port + 10000 > 65535 ? base_port - 10000 : base_port + 10000))
+  pg_start "$work/pg" "$pg_port"
+  settings="$(jq -n --argjson s "$settings" --arg host "$work/pg" --argjson port "$pg_port" '$s * {
+    "connection": {"SqlLocalName": "bench-pg", "SqlUserName": "web", "SqlPassword": "pw", "SqlDatabaseName": "zurva_bench_db"},
+    "database": {"servers": [{"name": "bench-pg", "host": $host, "port": $port, "sslmode": "disable"}]}}')"
+fi
 
 # The demo site as scripts/serve.sh serves it (3,000 demo members unless
 # MEMBERS says otherwise), with the settings above, a fresh database and any
 # free port. A first server seeds the database and stops; the server measured
 # starts on the seeded database, so that its memory is that of serving.
 jq --argjson s "$settings" '. * $s' config/zurva-serve.json >"$work/config.json"
+# start_server PORT: one more server on the shared data folder.
 start_server() {
-  : >"$work/address"
-  "$server_binary" --config "$work/config.json" --port 0 --data "$work/data" >"$work/address" 2>>"$work/server.log" &
-  server=$!
+  local address="$work/address.${#servers[@]}"
+  : >"$address"
+  "$server_binary" --config "$work/config.json" --port "$1" --data "$work/data" >"$address" 2>>"$work/server.log" &
+  servers+=($!)
   for _ in $(seq 30000); do
-    grep -q "http://" "$work/address" && return 0
-    kill -0 "$server" 2>/dev/null || { cat "$work/server.log" >&2; exit 1; }
+    grep -q "http://" "$address" && return 0
+    kill -0 "${servers[-1]}" 2>/dev/null || { cat "$work/server.log" >&2; exit 1; }
     sleep 0.1
   done
   echo "the server did not start" >&2
   exit 1
 }
-start_server
-kill "$server"
-wait "$server" || true
-start_server
-url="$(grep -o 'http://[^ ]*' "$work/address")"
-url="${url%/}"
+# A first server seeds the database and stops.
+start_server "$((instances > 1 ? base_port : 0))"
+kill "${servers[0]}"
+wait "${servers[0]}" || true
+servers=()
+urls=()
+for ((k = 0; k < instances; k++)); do
+  start_server "$((instances > 1 ? base_port + k : 0))"
+  u="$(grep -o 'http://[^ ]*' "$work/address.$k")"
+  urls+=("${u%/}")
+done
+url="${urls[0]}"
+server="${servers[0]}"
 
 # The demo member's cookie, as a browser gets it from the login form.
 member_cookie="$(curl -s -D - -o /dev/null -H "Referer: $url/login.asp" \
@@ -137,7 +186,12 @@ member_cookie="$(curl -s -D - -o /dev/null -H "Referer: $url/login.asp" \
 [ -n "$member_cookie" ] || { echo "the demo member cannot log in" >&2; cat "$work/server.log" >&2; exit 1; }
 # Money for her gifts and purchases (demo member 1), so that every one of
 # them is paid and written rather than refused.
-BUILD_DIR="$build" scripts/sqlite-shell.sh "$work/data/zurva.db" "update zurva_user set emoney=${BALANCE:-100000000} where userid=1" >/dev/null
+balance_sql="update zurva_user set emoney=${BALANCE:-100000000} where userid=1"
+if [ "$backend" = postgres ]; then
+  pg_psql "$work/pg" "$pg_port" -d zurva_bench_db -qc "$balance_sql" >/dev/null
+else
+  BUILD_DIR="$build" scripts/sqlite-shell.sh "$work/data/zurva.db" "$balance_sql" >/dev/null
+fi
 
 # The session of a search the demo member posted (women aged 20 to 30, the
 # worked example's kind): the result page reads the search's condition there.
@@ -184,14 +238,31 @@ while read -r name who method path body; do
 done <<<"$pages"
 echo "wrk.path = $(lua_string "$static_path")" >"$work/static.lua"
 
-# The server's CPU time so far, in clock ticks.
-ticks() { awk '{ print $14 + $15 }' "/proc/$server/stat"; }
-# run NAME CONNECTIONS OUTPUT [THREADS]: one wrk run of a page's script;
-# OUTPUT.cpu gets the server's CPU ticks during the run.
+# The servers' CPU time so far, in clock ticks.
+ticks() { for pid in "${servers[@]}"; do cat "/proc/$pid/stat"; done | awk '{ t += $14 + $15 } END { print t }'; }
+# run NAME CONNECTIONS OUTPUT [THREADS]: one wrk run of a page's script, its
+# connections spread over the servers; OUTPUT.cpu gets the servers' CPU
+# ticks during the run. With several servers, OUTPUT holds the sum of their
+# rates and requests, and the latencies seen on the first.
 run() {
   local before; before="$(ticks)"
   local t="${4:-$(( $2 < threads ? $2 : threads ))}"
-  wrk -t"$t" -c"$2" -d"${duration}s" --latency -s "$work/$1.lua" "$url" >"$3"
+  if ((instances == 1)); then
+    wrk -t"$t" -c"$2" -d"${duration}s" --latency -s "$work/$1.lua" "$url" >"$3"
+  else
+    local c=$(( ($2 + instances - 1) / instances )) k
+    t=$(( (t + instances - 1) / instances ))
+    local runs=()
+    for ((k = 0; k < instances; k++)); do
+      wrk -t"$t" -c"$c" -d"${duration}s" --latency -s "$work/$1.lua" "${urls[$k]}" >"$3.$k" &
+      runs+=($!)
+    done
+    wait "${runs[@]}"
+    awk 'FNR == NR && !/requests in|Requests\/sec|Non-2xx/ { print }
+         / requests in / { requests += $1 } /^Requests\/sec:/ { rps += $2 } /Non-2xx or 3xx responses:/ { bad += $5 }
+         END { printf "  %d requests in\nRequests/sec: %.2f\n", requests, rps; if (bad) printf "  Non-2xx or 3xx responses: %d\n", bad }' \
+      "$3".[0-9]* >"$3"
+  fi
   echo $(( $(ticks) - before )) >"$3.cpu"
 }
 hz="$(getconf CLK_TCK)"
@@ -213,7 +284,7 @@ summary() {  # round name path file
 rps() { awk '/^Requests\/sec:/ { print $2 }' "$1"; }
 cpu() { awk -v hz="$hz" -v ticks="$(cat "$1.cpu")" '/ requests in / { print ticks * 1e6 / hz / $1 }' "$1"; }
 
-echo "zurva-serve at $url; wrk -t$threads -c$connections -d${duration}s --latency; $rounds rounds, static file first"
+echo "zurva-serve at ${urls[*]} ($backend); wrk -t$threads -c$connections -d${duration}s --latency; $rounds rounds, static file first"
 printf "%-5s %-27s %-38s %10s %9s %9s %9s %7s %8s\n" round run path requests/s mean p50 p99 non-2xx cpu_us
 : >"$work/ratios"
 for round in $(seq "$rounds"); do
@@ -245,6 +316,12 @@ done
 
 echo
 echo "page                         mean req/s   ratio to static (lowest-highest)   cpu ratio   ratio to the page alone"
+# The means per page, for a run measured beside this one: name, req/s,
+# ratio, CPU microseconds per request.
+awk '{ n[$1]++; r[$1] += $2; q[$1] += $2 / $3; if ($5 != "-") c[$1] += $5 }
+     END { for (k in n) printf "%s %.1f %.4f %.1f\n", k, r[k] / n[k], q[k] / n[k], c[k] / n[k] }' \
+  "$work/ratios" >"$work/means"
+if [ -n "${BASELINE_OUT:-}" ]; then cp "$work/means" "$BASELINE_OUT"; fi
 awk '
   { n[$1]++; r[$1] += $2; q = $2 / $3; s[$1] += q
     if (!($1 in lo) || q < lo[$1]) lo[$1] = q
@@ -257,6 +334,15 @@ awk '
           cr = k in c ? sprintf("%.3f", c[k] / n[k]) : ""
           printf "%-28s %10.0f   %5.3f (%5.3f-%5.3f)        %9s   %s\n", k, r[k] / n[k], s[k] / n[k], lo[k], hi[k], cr, alone } }
 ' "$work/ratios"
+if [ -n "${baseline:-}" ] && [ -s "$baseline" ]; then
+  echo
+  echo "beside the default (the embedded file, one server): BACKEND=$backend INSTANCES=$instances"
+  echo "page                         ratio  default  ratio/default   req/s  default    x   cpu_us  default    x"
+  awk 'FNR == NR { r[$1] = $2; q[$1] = $3; c[$1] = $4; next }
+       ($1 in r) { printf "%-28s %5.3f  %7.3f  %13.2f  %6.0f  %7.0f %5.2f  %7.1f  %7.1f %5.2f\n",
+                   $1, $3, q[$1], q[$1] ? $3 / q[$1] : 0, $2, r[$1], r[$1] ? $2 / r[$1] : 0, $4, c[$1], c[$1] ? $4 / c[$1] : 0 }' \
+    "$baseline" "$work/means" | sort
+fi
 # The server's peak resident memory over the whole run, and what it holds now.
 awk '/^VmHWM:/ { peak = $2 } /^VmRSS:/ { now = $2 }
      END { printf "\nserver memory: peak resident %.1f MB, resident at the end %.1f MB\n", peak / 1024, now / 1024 }' \

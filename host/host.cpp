@@ -197,9 +197,21 @@ std::string Server::MapPath(std::string_view path) const {
   }
   flush();
   std::string out = documentRoot_;
+  size_t first = 0;
+  if (!parts.empty())
+    for (const auto& [name, folder] : mounts_)
+      if (parts[0] == name) {
+        out = folder;
+        first = 1;
+        break;
+      }
   while (out.size() > 1 && out.back() == '/') out.pop_back();
-  for (const std::string& p : parts) out += "/" + p;
+  for (size_t i = first; i < parts.size(); ++i) out += "/" + parts[i];
   return out;
+}
+
+void Server::mount(std::string name, std::string folder) {
+  mounts_.emplace_back(std::move(name), std::move(folder));
 }
 
 namespace {

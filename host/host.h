@@ -218,8 +218,13 @@ class Server {
   explicit Server(std::string documentRoot = ".") : documentRoot_(std::move(documentRoot)) {}
 
   // The file system path of a site path: "/a/b.jpg" and "a/b.jpg" lie under the
-  // document root ("\" counts as "/"); ".." may not climb out of it (error 5).
+  // document root ("\" counts as "/"), or under the folder mounted for their
+  // first segment; ".." may not climb out of it (error 5).
   std::string MapPath(std::string_view path) const;
+  // Serves the site folder `name` (one segment, e.g. "up_article") from
+  // `folder` instead of the document root: a folder that several servers
+  // share. Call before serving.
+  void mount(std::string name, std::string folder);
   // Escapes < > & " (other characters pass).
   static std::string HTMLEncode(std::string_view text);
   // URL encoding in the server code page.
@@ -232,6 +237,7 @@ class Server {
 
  private:
   std::string documentRoot_;
+  std::vector<std::pair<std::string, std::string>> mounts_;  // site folder, file system folder
 };
 
 // ------------------------------------------------------------------ Object context

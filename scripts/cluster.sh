@@ -3,8 +3,10 @@
 #   scripts/cluster.sh --instances N --port P
 # starts a throw-away PostgreSQL cluster under the data folder (data/cluster/),
 # seeds the demo database on it once, and runs N instances on ports P … P+N-1
-# that share the database and one cookie secret, until interrupted (Ctrl-C
-# stops the instances and the database server). Each instance keeps its own
+# as one site, until interrupted (Ctrl-C stops the instances and the database
+# server). They share the database and their sessions in it, one secrets file
+# (data/cluster/secrets.json: the cookie secret and the administrator's login)
+# and one photo folder (data/cluster/photos). Each instance keeps its own
 # data folder (data/cluster/instance-K) for what is not shared. Run as root,
 # the database cluster belongs to the unprivileged user postgres.
 # scripts/serve.sh stays the embedded default.
@@ -42,16 +44,25 @@ stop() {
 trap stop EXIT
 trap 'exit 130' INT TERM
 pg_start "$db_dir" "$db_port"
-[ -f "$root/cookie.secret" ] || head -c 32 /dev/urandom | od -An -tx1 | tr -d ' \n' >"$root/cookie.secret"
-secret="$(cat "$root/cookie.secret")"
+# The secrets every instance reads: a cookie secret made once, and the
+# administrator's login of the default configuration.
+secrets="$root/secrets.json"
+if [ ! -f "$secrets" ]; then
+  secret="$(head -c 32 /dev/urandom | od -An -tx1 | tr -d ' \n')"
+  admin="$(sed -n '/"administrator"/,/}/p' config/zurva-serve.json | tr -d '\n' | sed 's/.*"administrator": *//; s/ \+/ /g; s/, *$//')"
+  printf '{"cookie_secret": "%s", "administrator": %s}\n' "$secret" "$admin" >"$secrets"
+  chmod 600 "$secrets"
+fi
 
 # One configuration for every instance: the database server, its login
-# (the cluster's role "web"), the shared cookie secret.
+# (the cluster's role "web"), sessions in the database, the shared secrets
+# file and photo folder.
 config="$root/zurva-serve.json"
-sed -e "s|\"cookie_secret\": \"\"|\"cookie_secret\": \"$secret\"|" \
+sed -e "s|\"cookie_secret\": \"\"|\"secrets_file\": \"$secrets\", \"photo_folder\": \"$root/photos\"|" \
     -e "s|\"SqlLocalName\": \"(local)\"|\"SqlLocalName\": \"zurva-pg\"|" \
     -e "s|\"SqlUserName\": \"zurva\"|\"SqlUserName\": \"web\"|" \
     -e "s|\"SqlPassword\": \"zurva\"|\"SqlPassword\": \"pw\"|" \
+    -e "s|\"max_sessions\": 100000|\"max_sessions\": 100000, \"store\": \"database\"|" \
     -e "s|\"demo_seed\": 1|\"demo_seed\": 1, \"servers\": [{\"name\": \"zurva-pg\", \"host\": \"$db_dir\", \"port\": $db_port, \"sslmode\": \"disable\"}]|" \
     -e "s|\"document_root\": \"site/www\"|\"document_root\": \"$(pwd)/site/www\"|" \
     config/zurva-serve.json >"$config"

@@ -28,33 +28,37 @@ void place(const fs::path& portrait, const fs::path& file) {
   if (error) fs::copy_file(portrait, file, fs::copy_options::skip_existing, error);
 }
 
-void writePictures(const db::ConnectionParams& params, const fs::path& root) {
+void writePictures(const db::ConnectionParams& params, const host::Server& server) {
   db::Connection conn;
   if (!conn.Open(params)) return;
-  for (const char* folder : {"up_article", "mup_article", "smallphoto"}) fs::create_directories(root / folder);
+  const auto file = [&](const char* folder, const std::string& name) {
+    return fs::path(server.MapPath(std::string("/") + folder + "/" + name));
+  };
+  for (const char* folder : kPhotoFolders) fs::create_directories(server.MapPath(folder));
   db::Recordset rs =
       conn.Execute(sql::statement("select userid, photo, smallphoto from zurva_user where "
                                   "userid<={} and (photo is not null or smallphoto is not null)",
                                   kDemoPictureMembers));
   for (; !rs.eof(); rs.MoveNext()) {
     const long id = CLng(rs("userid"));
-    const fs::path portrait = root / "images" / "demo" / ("portrait" + std::to_string(id % kPortraits + 1) + ".jpg");
+    const fs::path portrait =
+        file("images/demo", "portrait" + std::to_string(id % kPortraits + 1) + ".jpg");
     if (!fs::exists(portrait)) continue;
     for (const std::string& entry : member::readPhotoList(rs("photo").str())) {
       const std::string name = member::photoFileName(entry);
       if (!plainName(name)) continue;
-      place(portrait, root / "up_article" / name);
-      place(portrait, root / "mup_article" / name);
+      place(portrait, file("up_article", name));
+      place(portrait, file("mup_article", name));
     }
-    if (!rs("smallphoto").isNull()) place(portrait, root / "smallphoto" / member::headPhotoName(id));
+    if (!rs("smallphoto").isNull()) place(portrait, file("smallphoto", member::headPhotoName(id)));
   }
 }
 
 }  // namespace
 
-void writeDemoPictures(const std::string& documentRoot, const db::ConnectionParams& params) {
+void writeDemoPictures(const host::Server& server, const db::ConnectionParams& params) {
   try {
-    writePictures(params, documentRoot);
+    writePictures(params, server);
   } catch (const std::exception&) {
     // The pages still work; they show placeholders where files are missing.
   }

@@ -75,6 +75,14 @@ int run(int argc, char** argv) {
 
   // Bound before the database is made, so that a port in use stops at once.
   serve::HttpServer server(config, secret);
+  if (!config.photoFolder.empty()) {
+    // The members' pictures live in a folder every server of the site mounts.
+    const fs::path photos = fs::absolute(config.photoFolder).lexically_normal();
+    for (const char* folder : site::kPhotoFolders) {
+      fs::create_directories(photos / folder);
+      server.server().mount(folder, (photos / folder).string());
+    }
+  }
   site::setAdministratorLogin(config.adminName, config.adminPassword);
   site::registerPages(server.pages());
   if (config.selfTestPages) site::registerSelfTestPages(server.pages());
@@ -115,8 +123,9 @@ int run(int argc, char** argv) {
       seed::updateSchema(database);
     }
   }
-  site::writeDemoPictures(config.documentRoot, {config.SqlLocalName, config.SqlUserName,
-                                                config.SqlPassword, config.SqlDatabaseName});
+  server.prepareSessions();
+  site::writeDemoPictures(server.server(), {config.SqlLocalName, config.SqlUserName,
+                                            config.SqlPassword, config.SqlDatabaseName});
   // The component's error log goes where the configuration says (standard
   // error by default, beside the server's own error lines).
   const bool toStandardError = config.errorLog.empty() || config.errorLog == "-";

@@ -27,7 +27,12 @@ inline const std::vector<std::string_view> kAlbumScripts = {"/members.js"};
 // once at its start; a failure leaves the pages without pictures, never
 // without pages.
 inline constexpr long kDemoPictureMembers = 3000;
-void writeDemoPictures(const std::string& documentRoot, const db::ConnectionParams& params);
+void writeDemoPictures(const host::Server& server, const db::ConnectionParams& params);
+
+// The site folders of the members' picture files: the album, its
+// thumbnails, the head photos. Several servers of one site mount them from
+// one shared folder.
+inline constexpr const char* kPhotoFolders[] = {"up_article", "mup_article", "smallphoto"};
 
 // The picture files of "/up_article/", "/mup_article/" and "/smallphoto/"
 // go out only to whom the album rule shows them (site/photo_files.cpp).

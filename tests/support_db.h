@@ -127,21 +127,31 @@ class ScopedDataFolder {
   }
 
  private:
-  // Drops the databases of this folder's prefix on the test server.
+  // Drops the databases of this folder's prefix on the test server, each by
+  // the login that made it (only the owner may drop a database; FORCE ends
+  // the owner's connections to it first).
   void dropServerDatabases() const {
     const db::ServerConfig& server = *testPostgres();
     const std::string port = std::to_string(server.port);
-    const char* keys[] = {"host", "port", "dbname", "user", "password", nullptr};
-    const char* values[] = {server.host.c_str(), port.c_str(), "postgres", "sa", "Secret", nullptr};
-    PGconn* conn = PQconnectdbParams(keys, values, 0);
-    if (PQstatus(conn) == CONNECTION_OK) {
-      const std::string list = "SELECT datname FROM pg_database WHERE starts_with(datname, '" + prefix_ + "')";
-      PGresult* names = PQexec(conn, list.c_str());
-      for (int i = 0; i < PQntuples(names); ++i)
-        PQclear(PQexec(conn, ("DROP DATABASE IF EXISTS \"" + std::string(PQgetvalue(names, i, 0)) + "\" WITH (FORCE)").c_str()));
-      PQclear(names);
+    const std::pair<const char*, const char*> logins[] = {{"sa", "Secret"}, {"web", "pw"}};
+    for (const auto& [user, password] : logins) {
+      const char* keys[] = {"host", "port", "dbname", "user", "password", nullptr};
+      const char* values[] = {
+          server.host.c_str(), port.c_str(), "postgres", user, password, nullptr};
+      PGconn* conn = PQconnectdbParams(keys, values, 0);
+      if (PQstatus(conn) == CONNECTION_OK) {
+        const std::string list =
+            "SELECT datname FROM pg_database WHERE starts_with(datname, '" + prefix_ +
+            "') AND datdba = (SELECT oid FROM pg_roles WHERE rolname = current_user)";
+        PGresult* names = PQexec(conn, list.c_str());
+        for (int i = 0; i < PQntuples(names); ++i)
+          PQclear(PQexec(conn, ("DROP DATABASE IF EXISTS \"" +
+                                std::string(PQgetvalue(names, i, 0)) + "\" WITH (FORCE)")
+                                   .c_str()));
+        PQclear(names);
+      }
+      PQfinish(conn);
     }
-    PQfinish(conn);
   }
 
   db::Config previous_;

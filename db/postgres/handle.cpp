@@ -207,7 +207,9 @@ struct Result {
   Result& operator=(const Result&) = delete;
 };
 
-// Applies the functions and a schema script to a new or adopted database.
+// Applies the functions and a schema script to a new or adopted database, or
+// again to one made by an earlier version (every statement of the schema
+// leaves what exists alone).
 void installSchema(PgHandle& h, std::string_view schemaSql) {
   h.exec(functionsSql());
   h.refreshCatalog();
@@ -222,6 +224,54 @@ void installSchema(PgHandle& h, std::string_view schemaSql) {
       h.run(p, slots, {}, nullptr);
     }
   }
+}
+
+// The database was made by an earlier version: its member table lacks a
+// column added since, or it lacks the record of changes.
+bool outdated(PGconn* conn) {
+  std::string names;
+  for (const auto& [column, declaration] : addedMemberColumns())
+    names += (names.empty() ? "'" : ", '") + column + "'";
+  const std::string sql =
+      "SELECT to_regclass('zurva_user') IS NOT NULL AND ((SELECT count(*) FROM "
+      "information_schema.columns WHERE table_schema = current_schema() AND table_name = "
+      "'zurva_user' AND column_name IN (" +
+      names + ")) < " + std::to_string(addedMemberColumns().size()) +
+      " OR to_regclass('zurva_member_changes') IS NULL)";
+  Result r(PQexec(conn, sql.c_str()));
+  return PQresultStatus(r.r) == PGRES_TUPLES_OK && PQgetvalue(r.r, 0, 0)[0] == 't';
+}
+
+// Brings a database of an earlier version up to the current schema: the
+// member columns it lacks (derived ones computed for every row), then
+// whatever else of the schema it lacks.
+void upgradeSchema(PgHandle& h) {
+  h.exec(functionsSql());
+  h.refreshCatalog();
+  for (const auto& [column, declaration] : addedMemberColumns())
+    h.exec("ALTER TABLE zurva_user ADD COLUMN IF NOT EXISTS " +
+           renderColumn("zurva_user", column, declaration));
+  installSchema(h, schemaText());
+}
+
+// Runs `change` on the database of `conn` when `needed` says so, one instance
+// at a time: the others wait, and find it done.
+template <class Needed, class Change>
+void changeSchemaOnce(PgHandle& h, PGconn* conn, Needed needed, Change change) {
+  if (!needed(conn)) return;
+  h.exec("SELECT pg_advisory_lock(2052872)");
+  try {
+    if (needed(conn)) change(h);
+  } catch (...) {
+    h.exec("SELECT pg_advisory_unlock(2052872)");
+    throw;
+  }
+  h.exec("SELECT pg_advisory_unlock(2052872)");
+}
+
+bool lacksFunctions(PGconn* conn) {
+  Result r(PQexec(conn, "SELECT to_regprocedure('zv_key(text)') IS NULL"));
+  return PQresultStatus(r.r) == PGRES_TUPLES_OK && PQgetvalue(r.r, 0, 0)[0] == 't';
 }
 
 }  // namespace
@@ -250,19 +300,12 @@ std::shared_ptr<Handle> open(const ServerConfig& server, const ConnectionParams&
   handle->refreshCatalog();
   if (own) {
     // A database made by its administrator gets the functions and the schema
-    // at its first open (one instance at a time).
-    Result r(PQexec(conn, "SELECT to_regprocedure('zv_key(text)') IS NULL"));
-    if (PQresultStatus(r.r) == PGRES_TUPLES_OK && PQgetvalue(r.r, 0, 0)[0] == 't') {
-      handle->exec("SELECT pg_advisory_lock(2052872)");
-      try {
-        Result again(PQexec(conn, "SELECT to_regprocedure('zv_key(text)') IS NULL"));
-        if (PQgetvalue(again.r, 0, 0)[0] == 't') installSchema(*handle, schemaText());
-      } catch (...) {
-        handle->exec("SELECT pg_advisory_unlock(2052872)");
-        throw;
-      }
-      handle->exec("SELECT pg_advisory_unlock(2052872)");
-    }
+    // at its first open, and one made by an earlier version what the schema
+    // has added since (one instance at a time).
+    changeSchemaOnce(*handle, conn, lacksFunctions,
+                     [](PgHandle& h) { installSchema(h, schemaText()); });
+    changeSchemaOnce(*handle, conn, outdated, upgradeSchema);
+    handle->refreshCatalog();
   }
   tPool.emplace(key, handle);
   return handle;

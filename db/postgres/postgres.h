@@ -45,6 +45,10 @@ struct SchemaStatement {
   bool native = false;  // rendered already (DDL); else SQL Server text
 };
 std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaInfo& schema);
+// A column of the schema's conventions ("name declaration", as ALTER TABLE
+// … ADD COLUMN takes it on the embedded file) in its PostgreSQL form.
+std::string renderColumn(std::string_view table, std::string_view column,
+                         std::string_view declaration);
 
 // Renders a statement of the dialect for PostgreSQL.
 Translation render(std::string_view text, const SchemaInfo& schema, bool forUpdate);

@@ -522,4 +522,16 @@ std::string likeRegex(std::string_view p) {
   return out + " *$";
 }
 
+std::string renderColumn(std::string_view table, std::string_view column,
+                         std::string_view declaration) {
+  // Rendered as the only column of a table, and taken from its list.
+  const std::vector<SchemaStatement> rendered =
+      renderSchema("CREATE TABLE " + std::string(table) + " (" + std::string(column) + " " +
+                       std::string(declaration) + ")",
+                   {});
+  const std::string& sql = rendered.back().sql;
+  const size_t open = sql.find('(');
+  return sql.substr(open + 1, sql.size() - open - 2);
+}
+
 }  // namespace zurvafun::db::detail::postgres

@@ -134,6 +134,8 @@ ServeConfig parseConfig(std::string_view text) {
   top.whole("port", c.port, 0, 65535);
   top.text("document_root", c.documentRoot);
   top.text("data_folder", c.dataFolder);
+  top.text("photo_folder", c.photoFolder);
+  top.text("secrets_file", c.secretsFile);
   top.whole("worker_threads", c.workerThreads, 1, 4096);
   top.text("cookie_secret", c.cookieSecret);
   top.flag("self_test_pages", c.selfTestPages);
@@ -186,7 +188,13 @@ ServeConfig parseConfig(std::string_view text) {
     Section s(*v, "sessions");
     s.number("idle_timeout_seconds", c.sessionIdleSeconds, 0.001);
     s.whole("max_sessions", c.maxSessions, 1, 100000000);
+    std::string store = "memory";
+    s.text("store", store);
     s.done();
+    if (store == "database")
+      c.sessionStore = ServeConfig::SessionStoreKind::Database;
+    else if (store != "memory")
+      fail("sessions.store", "must be \"memory\" or \"database\"");
   }
   if (const json* v = top.object("limits")) {
     Section s(*v, "limits");
@@ -242,10 +250,45 @@ ServeConfig loadConfig(const std::string& file) {
   if (!in) throw std::runtime_error("cannot read the configuration file " + file);
   std::ostringstream text;
   text << in.rdbuf();
+  ServeConfig config;
   try {
-    return parseConfig(text.str());
+    config = parseConfig(text.str());
   } catch (const std::runtime_error& e) {
     throw std::runtime_error(file + ": " + e.what());
+  }
+  applySecretsFile(config);
+  return config;
+}
+
+void applySecretsFile(ServeConfig& config) {
+  if (config.secretsFile.empty()) return;
+  const std::string& file = config.secretsFile;
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  if (in) text << in.rdbuf();
+  if (!in || in.bad()) throw std::runtime_error("cannot read the secrets file " + file);
+  try {
+    json root;
+    try {
+      root = json::parse(text.str());
+    } catch (const json::parse_error& e) {
+      throw std::runtime_error(std::string("not valid JSON: ") + e.what());
+    }
+    Section top(root, "");
+    std::string secret;
+    top.text("cookie_secret", secret);
+    if (const json* v = top.object("administrator")) {
+      Section s(*v, "administrator");
+      s.text("name", config.adminName);
+      s.text("password", config.adminPassword);
+      s.done();
+    }
+    top.done();
+    if (secret.empty())
+      fail("cookie_secret", "must hold the secret every server signs cookies with");
+    config.cookieSecret = std::move(secret);
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error("the secrets file " + file + ": " + e.what());
   }
 }
 

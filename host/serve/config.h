@@ -52,6 +52,9 @@ struct ServeConfig {
   int port = 8080;  // 0: any free port
   std::string documentRoot = "site/www";
   std::string dataFolder = "data";
+  // The folder of the member pictures' folders when several servers share
+  // them; empty: they lie under the document root.
+  std::string photoFolder;
   int workerThreads = 64;  // one per connection being served
 
   // The four connection parameters the pages pass to the component.
@@ -77,9 +80,16 @@ struct ServeConfig {
   // The cookie-signing secret; empty: kept in <data folder>/cookie.secret,
   // made on first run.
   std::string cookieSecret;
+  // A file holding the cookie secret and the administrator's login, read by
+  // every server of one site (see applySecretsFile); empty: none.
+  std::string secretsFile;
 
   double sessionIdleSeconds = 20 * 60;
   std::size_t maxSessions = 100000;
+  // Where sessions live: in this server's memory, or in the site's database
+  // (table zurva_sessions), where every server of the site finds them.
+  enum class SessionStoreKind { Memory, Database };
+  SessionStoreKind sessionStore = SessionStoreKind::Memory;
   CookieAges cookieAges;
 
   Limits limits;
@@ -111,7 +121,13 @@ struct ServeConfig {
 // Reads the configuration from JSON text; throws std::runtime_error naming
 // the offending key.
 ServeConfig parseConfig(std::string_view json);
-// Reads the configuration file.
+// Reads the configuration file, and the secrets file it names.
 ServeConfig loadConfig(const std::string& file);
+// Takes the cookie secret and the administrator's login from the secrets
+// file the configuration names (JSON: "cookie_secret", which must not be
+// empty, and optionally "administrator": {"name", "password"}), over the
+// configuration's own. Throws std::runtime_error naming the file when it
+// cannot be read or is not such an object.
+void applySecretsFile(ServeConfig& config);
 
 }  // namespace zurvafun::serve

@@ -23,6 +23,7 @@
 #include "host/serve/http_layer.h"
 #include "host/serve/listener.h"
 #include "host/serve/rate_limit.h"
+#include "host/serve/session_table.h"
 #include "host/serve/sessions.h"
 #include "host/serve/tls.h"
 #include "host/serve/workers.h"
@@ -311,6 +312,8 @@ class HttpServer::Impl {
   ServeConfig config_;
   CookieSigner signer_;
   SessionStore sessions_;
+  // The sessions in the database instead, when the configuration says so.
+  std::unique_ptr<SessionTable> sessionTable_;
   RateLimiter rateLimiter_;
   // The pages of the rate limit's paths, found when the server starts to
   // serve: a page is limited under every path that reaches it (its
@@ -349,6 +352,11 @@ HttpServer::Impl::Impl(ServeConfig config, std::string cookieSecret)
   connection_[1] = config_.SqlUserName;
   connection_[2] = config_.SqlPassword;
   connection_[3] = config_.SqlDatabaseName;
+  if (config_.sessionStore == ServeConfig::SessionStoreKind::Database)
+    sessionTable_ = std::make_unique<SessionTable>(
+        db::ConnectionParams{config_.SqlLocalName, config_.SqlUserName, config_.SqlPassword,
+                             config_.SqlDatabaseName},
+        config_.sessionIdleSeconds, config_.maxSessions);
   for (const auto& [name, elements] : config_.application) {
     VariantArray items(elements.begin(), elements.end());
     application_->set(name, Variant(std::move(items)));
@@ -609,15 +617,27 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
   // The visitor's session; a new one is kept, and gets its id, only once a
   // page stores a value.
   std::shared_ptr<SessionStore::Entry> entry;
-  if (!sessionId.empty()) entry = sessions_.find(sessionId);
+  SessionTable::Held stored;
   std::shared_ptr<host::Session> session;
   std::unique_lock<std::mutex> sessionTurn;
+  try {
+    if (!sessionId.empty() && sessionTable_)
+      stored = sessionTable_->find(sessionId, SessionTable::wallClock());
+    else if (!sessionId.empty())
+      entry = sessions_.find(sessionId);
+  } catch (const std::exception& e) {
+    logError(req, std::string("the session cannot be read: ") + e.what());
+    return plain(res, 500, "500 Internal Server Error");
+  }
   if (entry) {
     session = entry->session;
     sessionTurn = std::unique_lock(entry->running);
+  } else if (stored.session) {
+    session = stored.session;
   } else {
     session = std::make_shared<host::Session>();
   }
+  const bool known = entry || stored.session;
 
   auto response = std::make_shared<host::Response>(request.get());
   auto context = std::make_shared<host::ObjectContext>();
@@ -644,15 +664,28 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
     }
   }
   if (sessionTurn) sessionTurn.unlock();
+  const bool newSession = !known && !session->names().empty();
+  if (!failure && sessionTable_) {
+    try {
+      if (newSession) session->SessionID = SessionStore::newId();
+      if (newSession)
+        sessionTable_->add(*session, SessionTable::wallClock());
+      else
+        sessionTable_->keep(stored, SessionTable::wallClock());
+    } catch (const std::exception& e) {
+      failure = std::string("the session cannot be kept: ") + e.what();
+    }
+  }
   if (failure) {
     logError(req, *failure);
     return plain(res, 500, "500 Internal Server Error");
   }
   const bool secure = secureRequest(req.remote_addr);
-  const bool newSession = !entry && !session->names().empty();
   if (newSession) {
-    session->SessionID = SessionStore::newId();
-    sessions_.add(session);
+    if (!sessionTable_) {
+      session->SessionID = SessionStore::newId();
+      sessions_.add(session);
+    }
     res.set_header("Set-Cookie", sessionCookieHeader(kSessionCookie, session->SessionID, signer_, now, secure));
   }
   // A page that read or wrote any of the visitor's cookies (the member and
@@ -710,7 +743,8 @@ void HttpServer::Impl::writeResponse(const host::Response& page, httplib::Respon
 
 bool HttpServer::Impl::serveFile(const std::string& sitePath, const httplib::Request& req,
                                  httplib::Response& res) const {
-  const std::string file = documentRoot_ + sitePath;
+  // The document root, or the folder mounted for the path's first segment.
+  const std::string file = server_->MapPath(sitePath);
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
@@ -760,6 +794,12 @@ HttpServer::~HttpServer() = default;
 PageRegistry& HttpServer::pages() { return impl_->pages_; }
 
 host::Application& HttpServer::application() { return *impl_->application_; }
+
+host::Server& HttpServer::server() { return *impl_->server_; }
+
+void HttpServer::prepareSessions() {
+  if (impl_->sessionTable_) impl_->sessionTable_->createTable();
+}
 
 int HttpServer::bind() {
   impl_->port_ = impl_->listener_.bind(impl_->config_.address, impl_->config_.port);

@@ -36,7 +36,9 @@
 //     nosniff" and allows frames of the site's own pages only.
 //   - Sessions: created when a page first stores a value, kept under a random
 //     128-bit id (drawn then) in a session cookie, ended after the idle
-//     timeout; the requests of one session run one at a time.
+//     timeout; the requests of one session run one at a time. They live in
+//     the server's memory (host/serve/sessions.h) or in the site's database
+//     (host/serve/session_table.h), where every server of the site finds them.
 //   - Limits: the requests of one client address to the configured pages
 //     (the login handler) are limited, beyond the limit a short page with
 //     status 429 (host/serve/rate_limit.h); a request with more name-value
@@ -73,6 +75,13 @@ class HttpServer {
   // The application values (the configuration's); a value set before run()
   // is seen by every page.
   host::Application& application();
+  // The server object the pages see (MapPath); folders mounted on it before
+  // run() are served from there too.
+  host::Server& server();
+  // With sessions kept in the database: makes their table when it lacks
+  // one. Call once the database layer is configured, before run(); throws
+  // std::runtime_error when the database cannot be opened.
+  void prepareSessions();
 
   // Binds the configured address and port (port 0: any free port); returns
   // the bound port. Throws std::runtime_error when it cannot bind (a port

@@ -4,6 +4,7 @@
 // the behaviour both backends share is tested by the other suites of tests/db
 // on both.
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 
 #include <string>
 #include <thread>
@@ -86,6 +87,55 @@ TEST_F(DbServer, ClosingEveryConnectionEndsThemAll) {
   db::Connection again;
   ASSERT_TRUE(again.Open(params("t")));
   EXPECT_EQ(again.Execute("select count(*) from m")(0).str(), "3");
+}
+
+// The installation's own database, made by an earlier version without the
+// member columns added since and the record of changes, gets them at its
+// first open: the derived columns computed for every row, the indexes, the
+// tables and triggers; what was there stays.
+TEST_F(DbServer, ADatabaseOfAnEarlierVersionGetsWhatTheSchemaAddedAtItsFirstOpen) {
+  seedDemoDatabase(params("zurva"), 5);
+  db::releasePooledConnections();
+  const std::string port = std::to_string(testPostgres()->port),
+                    database = folder_.serverDatabase("zurva");
+  const char* keys[] = {"host", "port", "dbname", "user", "password", nullptr};
+  const char* values[] = {
+      testPostgres()->host.c_str(), port.c_str(), database.c_str(), kDbUser, kDbPassword, nullptr};
+  PGconn* old = PQconnectdbParams(keys, values, 0);
+  ASSERT_EQ(PQstatus(old), CONNECTION_OK) << PQerrorMessage(old);
+  for (const char* sql :
+       {"UPDATE zurva_user SET nickname = 'kept' WHERE userid = 2",
+        "ALTER TABLE zurva_user DROP COLUMN cookiever CASCADE, DROP COLUMN remembertoken CASCADE, "
+        "DROP COLUMN "
+        "ud_birthyear CASCADE, DROP COLUMN ud_province CASCADE, DROP COLUMN ud_city CASCADE",
+        "DROP TABLE zurva_member_changes CASCADE"}) {
+    PGresult* r = PQexec(old, sql);
+    EXPECT_EQ(PQresultStatus(r), PGRES_COMMAND_OK) << sql << ": " << PQerrorMessage(old);
+    PQclear(r);
+  }
+  PQfinish(old);
+
+  db::Connection conn;
+  ASSERT_TRUE(conn.Open(params("zurva")));
+  EXPECT_EQ(
+      conn.Execute("select count(*) from zurva_user where cookiever=0 and remembertoken is null")(0)
+          .str(),
+      "5");
+  EXPECT_EQ(
+      conn.Execute(
+              "select count(*) from zurva_user where ud_birthyear=cast(left(userdata,4) as int) "
+              "and ud_city<>''")(0)
+          .str(),
+      "5");
+  EXPECT_EQ(conn.Execute("select nickname from zurva_user where userid=2")(0).str(), "kept");
+  EXPECT_EQ(
+      conn.Execute("select count(*) from pg_indexes where indexname in ('ix_zurva_user_age', "
+                   "'ix_zurva_user_quick', 'ix_zurva_user_province', 'ix_zurva_user_city')")(0)
+          .str(),
+      "4");
+  // The record of changes is back and follows the members again.
+  conn.ExecuteAction("update zurva_user set nickname='x' where userid=3");
+  EXPECT_EQ(conn.Execute("select count(*) from zurva_member_changes where userid=3")(0).str(), "1");
 }
 
 }  // namespace

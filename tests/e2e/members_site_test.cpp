@@ -4,7 +4,9 @@
 // a member deletes and uploads a photo, an administrator manages a member's
 // pictures and approves an upload. The suite runs on a copy of the site's
 // files and on a demo database it seeds itself, so that it can give members
-// the privacy settings it needs and watch the picture files on disk.
+// the privacy settings it needs and watch the picture files on disk. Its
+// pictures live in a photo folder apart from the document root, as when
+// several servers share one.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -38,8 +40,12 @@ class MembersSiteE2E : public e2e::ServerSuite<MembersSiteE2E> {
     update("update zurva_user set ifphotolook=3, photo='photo5_2026_01_02_a.jpg1' where userid=5");
     const std::string dir = root().string();
     return R"("worker_threads": 8,
-      "document_root": ")" + dir + R"(/www",
-      "data_folder": ")" + dir + R"(/data",
+      "document_root": ")" +
+           dir + R"(/www",
+      "data_folder": ")" +
+           dir + R"(/data",
+      "photo_folder": ")" +
+           dir + R"(/photos",
       "application": {
         "zurva_base_info": [{"separator": "<><><><><>", "fields": ["a","b","c","d","e","f","100","0","1","12","8","100","50","10","20","1","5","200","20","2000","","n","u","p","1","0"]}],
         "zurva_info": ["t<><><><><>admin<><><><><>坏话"],
@@ -101,7 +107,12 @@ class MembersSiteE2E : public e2e::ServerSuite<MembersSiteE2E> {
     std::smatch m;
     return std::regex_search(text, m, std::regex(pattern)) ? m[1].str() : "";
   }
-  static bool onDisk(const std::string& sitePath) { return fs::exists(root() / "www" / sitePath.substr(1)); }
+  // A picture file in the photo folder; none is ever written under the
+  // document root.
+  static bool onDisk(const std::string& sitePath) {
+    EXPECT_FALSE(fs::exists(root() / "www" / sitePath.substr(1))) << sitePath;
+    return fs::exists(root() / "photos" / sitePath.substr(1));
+  }
 };
 
 TEST_F(MembersSiteE2E, ProfileShowsEachViewerWhatHeMaySee) {

@@ -12,22 +12,29 @@
 // settings() gives the configuration's keys beyond the port, the document
 // root and the data folder; kReadyPath is a page that answers 200 once the
 // server serves.
+//
+// The backend: the embedded file in the data folder, or, in a run on the
+// database server (ZURVA_TEST_BACKEND=postgres, see tests/support_db.h), a
+// database of its own on that server, made and seeded by the server at its
+// start and dropped when it stops; query() and execute() reach either.
 #pragma once
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <nlohmann/json.hpp>
+#include <libpq-fe.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sqlite3.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +47,7 @@
 
 #include "db/db.h"
 #include "runtime/gbk.h"
+#include "tests/support_db.h"
 
 namespace zurvafun::e2e {
 
@@ -76,6 +84,76 @@ inline void copySiteFiles(const std::filesystem::path& to) {
   }
 }
 
+// Sends raw bytes to the server on `port` and returns everything it sends
+// back until it closes the connection (at most `wait`).
+inline std::string exchangeWith(int port, const std::string& request,
+                                std::chrono::seconds wait = 10s) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string reply;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    const auto until = std::chrono::steady_clock::now() + wait;
+    char buffer[4096];
+    while (std::chrono::steady_clock::now() < until) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+      if (n <= 0) {
+        reply += n == 0 ? "<closed>" : "<reset>";
+        break;
+      }
+      reply.append(buffer, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  return reply;
+}
+
+// What purchases of one showcase day each, racing for one member's money,
+// were answered (see racePurchases).
+struct PurchaseRace {
+  int bought = 0, refused = 0, other = 0, serverErrors = 0;
+};
+
+// Posts `requests` purchases of one showcase day with the member cookie
+// `member` from `connections` kept-alive connections at once, connection c to
+// the server on ports[c % ports.size()], and counts the answers.
+inline PurchaseRace racePurchases(const std::vector<int>& ports, const std::string& member,
+                                  int requests, int connections = 32) {
+  std::atomic<int> next{0}, bought{0}, refused{0}, other{0}, serverErrors{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < connections; ++c) {
+    clients.emplace_back([&, c] {
+      httplib::Client client("127.0.0.1", ports[size_t(c) % ports.size()]);
+      client.set_connection_timeout(5);
+      client.set_read_timeout(30);
+      client.set_keep_alive(true);
+      const httplib::Headers headers = {{"Cookie", member}, {"Origin", "http://127.0.0.1"}};
+      while (next++ < requests) {
+        const auto r =
+            client.Post("/save.asp", headers, "ORDERMONEY=1", "application/x-www-form-urlencoded");
+        if (!r || r->status >= 500) {
+          ++serverErrors;
+          continue;
+        }
+        const std::string body = gbk::toUtf8(r->body);
+        if (body.find("我型我秀申请成功") != std::string::npos)
+          ++bought;
+        else if (body.find("所需E币大于现有E币") != std::string::npos)
+          ++refused;
+        else
+          ++other;
+      }
+    });
+  }
+  for (std::thread& t : clients) t.join();
+  return {bought, refused, other, serverErrors};
+}
+
 // The server process of a suite.
 class ServerProcess {
  public:
@@ -86,11 +164,11 @@ class ServerProcess {
     log_ = dir_ + "/server.log";
     const std::string config = dir_ + "/zurva-serve.json";
     copySiteFiles(dir_ + "/www");
-    std::ofstream(config) << R"({
+    std::ofstream(config) << onTestBackend(R"({
       "port": 0,
       "document_root": ")" + dir_ + R"(/www",
       "data_folder": ")" + dir_ + R"(/data",
-      )" + settings + "\n}";
+      )" + settings + "\n}");
 
     int out[2];
     if (::pipe(out) != 0) return fail(error, "pipe failed");
@@ -158,7 +236,37 @@ class ServerProcess {
     if (stdout_ >= 0) ::close(stdout_);
     stdout_ = -1;
     if (!dir_.empty()) fs::remove_all(dir_);
+    if (!database_.empty() && ownDatabase_) {
+      // Dropped by the login that made it, now that its server has gone.
+      if (PGconn* conn = connectTo("postgres")) {
+        PQclear(
+            PQexec(conn, ("DROP DATABASE IF EXISTS \"" + database_ + "\" WITH (FORCE)").c_str()));
+        PQfinish(conn);
+      }
+      database_.clear();
+    }
   }
+
+  // The login the servers of a run on the database server use; the role
+  // names differ from every test database's name (these end in "_db").
+  static constexpr const char* kServerUser = "web";
+  static constexpr const char* kServerPassword = "pw";
+
+  // A connection to `database` on the test server with that login, or null.
+  static PGconn* connectTo(const std::string& database) {
+    const db::ServerConfig* pg = testing::testPostgres();
+    if (!pg) return nullptr;
+    const std::string port = std::to_string(pg->port);
+    const char* keys[] = {"host", "port", "dbname", "user", "password", nullptr};
+    const char* values[] = {pg->host.c_str(), port.c_str(),    database.c_str(),
+                            kServerUser,      kServerPassword, nullptr};
+    PGconn* conn = PQconnectdbParams(keys, values, 0);
+    if (PQstatus(conn) == CONNECTION_OK) return conn;
+    PQfinish(conn);
+    return nullptr;
+  }
+  // The server's database on the test server ("" on the embedded file).
+  const std::string& serverDatabase() const { return database_; }
 
   int port() const { return port_; }
   bool tls() const { return tls_; }
@@ -178,11 +286,37 @@ class ServerProcess {
     return false;
   }
 
+  // The configuration as given, or on the test server with a database of
+  // this server's own there (the suite's other database keys stay).
+  std::string onTestBackend(const std::string& text) {
+    const db::ServerConfig* pg = testing::testPostgres();
+    if (!pg) return text;
+    nlohmann::json config = nlohmann::json::parse(text);
+    static int made = 0;
+    database_ = "ze" + std::to_string(::getpid()) + "_" + std::to_string(++made) + "_db";
+    nlohmann::json& connection = config["connection"];
+    if (connection.is_null() || !connection.contains("SqlLocalName")) {
+      connection["SqlLocalName"] = "ZVPG";
+      connection["SqlUserName"] = kServerUser;
+      connection["SqlPassword"] = kServerPassword;
+      connection["SqlDatabaseName"] = database_;
+      config["database"]["servers"] = {
+          {{"name", "ZVPG"}, {"host", pg->host}, {"port", pg->port}, {"sslmode", "disable"}}};
+    } else {
+      // The suite's own database: it makes and drops it.
+      database_ = connection.value("SqlDatabaseName", "");
+      ownDatabase_ = false;
+    }
+    return config.dump(2);
+  }
+
   pid_t pid_ = -1;
   int stdout_ = -1;
   int port_ = 0;
   bool tls_ = false;
   std::string dir_, log_;
+  std::string database_;     // on the test server
+  bool ownDatabase_ = true;  // made for this server, dropped at the end
 };
 
 // The fixture of a suite: one server for all its tests, configured by
@@ -220,29 +354,7 @@ class ServerSuite : public ::testing::Test {
   // Sends raw bytes and returns everything the server sends back until it
   // closes the connection (at most `wait`).
   static std::string exchange(const std::string& request, std::chrono::seconds wait = 10s) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(server_->port()));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string reply;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-      ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-      const auto until = std::chrono::steady_clock::now() + wait;
-      char buffer[4096];
-      while (std::chrono::steady_clock::now() < until) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0) continue;
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-          reply += n == 0 ? "<closed>" : "<reset>";
-          break;
-        }
-        reply.append(buffer, static_cast<size_t>(n));
-      }
-    }
-    ::close(fd);
-    return reply;
+    return exchangeWith(server_->port(), request, wait);
   }
 
   // A response read off the wire. (The HTTP library's client percent-decodes
@@ -351,8 +463,19 @@ class ServerSuite : public ::testing::Test {
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
     return n;
   }
-  // The first field of a query on the server's database file ("" when none).
+  // The first field of a query on the server's database ("" when none).
   static std::string query(const std::string& sql) {
+    if (testing::testPostgres()) {
+      std::string value;
+      if (PGconn* conn = ServerProcess::connectTo(server_->serverDatabase())) {
+        PGresult* r = PQexec(conn, sql.c_str());
+        if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 && !PQgetisnull(r, 0, 0))
+          value = PQgetvalue(r, 0, 0);
+        PQclear(r);
+        PQfinish(conn);
+      }
+      return value;
+    }
     sqlite3* db = nullptr;
     std::string value;
     if (sqlite3_open_v2((server_->dataFolder() + "/zurva.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
@@ -365,9 +488,19 @@ class ServerSuite : public ::testing::Test {
     sqlite3_close(db);
     return value;
   }
-  // Runs a statement on the server's database file while it serves, as an
+  // Runs a statement on the server's database while it serves, as an
   // administrator's tool would; false when it fails.
   static bool execute(const std::string& sql) {
+    if (testing::testPostgres()) {
+      bool ok = false;
+      if (PGconn* conn = ServerProcess::connectTo(server_->serverDatabase())) {
+        PGresult* r = PQexec(conn, sql.c_str());
+        ok = PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK;
+        PQclear(r);
+        PQfinish(conn);
+      }
+      return ok;
+    }
     sqlite3* db = nullptr;
     bool ok = false;
     if (sqlite3_open_v2((server_->dataFolder() + "/zurva.db").c_str(), &db, SQLITE_OPEN_READWRITE,

@@ -4,11 +4,9 @@
 // and purchases racing for one member's money.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "runtime/gbk.h"
@@ -138,33 +136,12 @@ TEST_F(ShowcaseE2E, RacingPurchasesSpendTheMoneyOnce) {
   ASSERT_FALSE(member.empty());
   const char* configured = std::getenv("ZURVA_RACE_REQUESTS");
   const int requests = configured ? std::atoi(configured) : 1000;
-  constexpr int kConnections = 32;
-  std::atomic<int> next{0}, bought{0}, refused{0}, other{0}, serverErrors{0};
-  std::vector<std::thread> clients;
-  for (int c = 0; c < kConnections; ++c) {
-    clients.emplace_back([&] {
-      httplib::Client client = ShowcaseE2E::client();
-      client.set_keep_alive(true);
-      const httplib::Headers headers = {{"Cookie", member}, {"Origin", "http://127.0.0.1"}};
-      while (next++ < requests) {
-        const auto r = client.Post("/save.asp", headers, "ORDERMONEY=1", "application/x-www-form-urlencoded");
-        if (!r || r->status >= 500) {
-          ++serverErrors;
-          continue;
-        }
-        const std::string body = gbk::toUtf8(r->body);
-        if (body.find("我型我秀申请成功") != std::string::npos) ++bought;
-        else if (body.find("所需E币大于现有E币") != std::string::npos) ++refused;
-        else ++other;
-      }
-    });
-  }
-  for (std::thread& t : clients) t.join();
-  EXPECT_EQ(serverErrors, 0);
-  EXPECT_EQ(other, 0);
+  const e2e::PurchaseRace race = e2e::racePurchases({server_->port()}, member, requests);
+  EXPECT_EQ(race.serverErrors, 0);
+  EXPECT_EQ(race.other, 0);
   const int expected = std::min(requests, 1000 / 30);
-  EXPECT_EQ(bought, expected);
-  EXPECT_EQ(refused, requests - expected);
+  EXPECT_EQ(race.bought, expected);
+  EXPECT_EQ(race.refused, requests - expected);
 
   const std::string balance = std::to_string(1000 - 30 * expected);
   EXPECT_NE(utf8(rawGet("/indexw.asp", cookie(member))).find("您的 E币 余额：" + balance + "　"), std::string::npos);

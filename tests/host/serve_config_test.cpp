@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <stdexcept>
 
@@ -95,6 +99,8 @@ TEST(ServeConfig, MistakesNameTheKey) {
       {R"({"rate_limit": {"paths": "/a.asp"}})", "\"rate_limit.paths\": must be an array of texts"},
       {R"({"trusted_proxies": [1]})", "\"trusted_proxies\": must be an array of texts"},
       {R"({"limits": {"max_request_pairs": 0}})", "\"limits.max_request_pairs\": must lie between"},
+      {R"({"sessions": {"store": "files"}})",
+       "\"sessions.store\": must be \"memory\" or \"database\""},
   };
   for (const auto& c : cases) {
     try {
@@ -104,6 +110,68 @@ TEST(ServeConfig, MistakesNameTheKey) {
       EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
     }
   }
+}
+
+TEST(ServeConfig, SessionsStayInMemoryUnlessTheDatabaseIsNamed) {
+  EXPECT_EQ(parseConfig("{}").sessionStore, ServeConfig::SessionStoreKind::Memory);
+  EXPECT_EQ(parseConfig(R"({"sessions": {"store": "memory"}})").sessionStore,
+            ServeConfig::SessionStoreKind::Memory);
+  const ServeConfig c = parseConfig(R"({"sessions": {"store": "database", "max_sessions": 7}})");
+  EXPECT_EQ(c.sessionStore, ServeConfig::SessionStoreKind::Database);
+  EXPECT_EQ(c.maxSessions, 7u);
+}
+
+// Every server of a site reads the cookie secret and the administrator's
+// login from one file; the file wins over the configuration, and a file that
+// cannot serve stops the server with a message naming it.
+TEST(ServeConfig, SecretsFileGivesTheSecretAndTheAdministrator) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("zurva-secrets-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const auto write = [&](const char* name, const char* text) {
+    const std::string file = (folder / name).string();
+    std::ofstream(file) << text;
+    return file;
+  };
+  ServeConfig c =
+      parseConfig(R"({"cookie_secret": "own", "administrator": {"name": "a", "password": "b"}})");
+  c.secretsFile =
+      write("full.json",
+            R"({"cookie_secret": "shared", "administrator": {"name": "boss", "password": "pw"}})");
+  applySecretsFile(c);
+  EXPECT_EQ(c.cookieSecret, "shared");
+  EXPECT_EQ(c.adminName, "boss");
+  EXPECT_EQ(c.adminPassword, "pw");
+
+  ServeConfig secretOnly = parseConfig(R"({"administrator": {"password": "kept"}})");
+  secretOnly.secretsFile = write("secret.json", R"({"cookie_secret": "s"})");
+  applySecretsFile(secretOnly);
+  EXPECT_EQ(secretOnly.cookieSecret, "s");
+  EXPECT_EQ(secretOnly.adminPassword, "kept");
+
+  const struct {
+    std::string file;
+    const char* mentions;
+  } cases[] = {
+      {(folder / "missing.json").string(), "cannot read the secrets file"},
+      {folder.string(), "the secrets file"},
+      {write("empty.json", R"({"cookie_secret": ""})"), "\"cookie_secret\": must hold"},
+      {write("none.json", R"({"administrator": {"name": "x"}})"), "\"cookie_secret\": must hold"},
+      {write("typo.json", R"({"cookie_secret": "s", "cookie_secrte": "t"})"), "unknown key"},
+      {write("broken.json", R"({"cookie_secret": )"), "not valid JSON"},
+  };
+  for (const auto& k : cases) {
+    ServeConfig d;
+    d.secretsFile = k.file;
+    try {
+      applySecretsFile(d);
+      ADD_FAILURE() << k.file << " was accepted";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(k.mentions), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(k.file), std::string::npos) << e.what();
+    }
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // The shipped default: the values the component splits have the shape its
