@@ -22,7 +22,7 @@
 #include "framework/member_logins.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 

@@ -2,9 +2,10 @@
 // code page, as lower-case hex: all 32 digits, or the 16 middle ones (state
 // words b and c) that passwords and member-id tokens carry.
 //
-// The arithmetic is 32-bit modulo 2^32. The shift procedures and the hex
-// output read the public tables m_lOnBits and m_l2Power, which every call of
-// MD5 fills afresh, so a page that wrote into them cannot change a digest.
+// The arithmetic is 32-bit modulo 2^32. The shift procedures read the public
+// tables m_lOnBits and m_l2Power, which every call of MD5 fills afresh, so a
+// page that wrote into them cannot change a digest; the digest itself shifts
+// directly, as the tables' fixed contents do.
 #include "framework/md5.h"
 
 #include <array>
@@ -77,33 +78,54 @@ std::vector<long> twoPowerTable() {
   return table;
 }
 
-State digest(const Tables& t, const std::string& text) {
-  const std::vector<std::uint32_t> words = ConvertToWordArray(t, str2bin(text));
+// The digest in plain 32-bit arithmetic. The tables the shift procedures
+// read hold their fixed contents whenever a digest is taken (MD5 fills them
+// first), and with those contents every shift through them is the plain
+// shift; the procedures below stay for what calls them by name.
+State digest(const Tables&, const std::string& text) {
+  const std::string bytes = str2bin(text);
+  const std::size_t length = bytes.size();
+  // The message, 80h, zeros, then the bit length (64 bits, little-endian).
+  const std::size_t padded = ((length + 8) / 64 + 1) * 64;
+  std::string message(bytes);
+  message.resize(padded, '\0');
+  message[length] = char(0x80);
+  const std::uint64_t bits = std::uint64_t(length) * 8;
+  for (int i = 0; i < 8; ++i) message[padded - 8 + std::size_t(i)] = char((bits >> (8 * i)) & 0xFF);
 
-  using Step = void (*)(const Tables&, std::uint32_t&, std::uint32_t, std::uint32_t, std::uint32_t,
-                        std::uint32_t, int, std::uint32_t);
-  constexpr Step kRounds[4] = {&md5_FF, &md5_GG, &md5_HH, &md5_II};
-
+  const auto rotl = [](std::uint32_t v, int s) { return (v << s) | (v >> (32 - s)); };
   std::uint32_t a = 0x67452301, b = 0xEFCDAB89, c = 0x98BADCFE, d = 0x10325476;
-  for (std::size_t block = 0; block < words.size(); block += 16) {
-    const std::uint32_t* x = words.data() + block;
-    const std::uint32_t aa = a, bb = b, cc = c, dd = d;
-    for (int round = 0; round < 4; ++round) {
-      const Step step = kRounds[round];
-      const int* s = kShifts[round];
-      auto word = [&](int i) { return x[(kFirstWord[round] + kWordStride[round] * i) % 16]; };
-      for (int i = 0; i < 16; i += 4) {
-        const std::uint32_t* k = &kConstants[std::size_t(16 * round + i)];
-        step(t, a, b, c, d, word(i), s[0], k[0]);
-        step(t, d, a, b, c, word(i + 1), s[1], k[1]);
-        step(t, c, d, a, b, word(i + 2), s[2], k[2]);
-        step(t, b, c, d, a, word(i + 3), s[3], k[3]);
-      }
+  std::uint32_t x[16];
+  for (std::size_t block = 0; block < padded; block += 64) {
+    for (int i = 0; i < 16; ++i) {
+      const auto* p =
+          reinterpret_cast<const unsigned char*>(message.data() + block + 4 * std::size_t(i));
+      x[i] = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+             std::uint32_t(p[3]) << 24;
     }
-    a = AddUnsigned(a, aa);
-    b = AddUnsigned(b, bb);
-    c = AddUnsigned(c, cc);
-    d = AddUnsigned(d, dd);
+    const std::uint32_t aa = a, bb = b, cc = c, dd = d;
+    for (int step = 0; step < 64; ++step) {
+      const int round = step / 16;
+      const int i = step % 16;
+      std::uint32_t f;
+      switch (round) {
+        case 0: f = md5_F(b, c, d); break;
+        case 1: f = md5_G(b, c, d); break;
+        case 2: f = md5_H(b, c, d); break;
+        default: f = md5_I(b, c, d); break;
+      }
+      const std::uint32_t word = x[(kFirstWord[round] + kWordStride[round] * i) % 16];
+      const std::uint32_t rotated =
+          b + rotl(a + f + word + kConstants[std::size_t(step)], kShifts[round][i % 4]);
+      a = d;
+      d = c;
+      c = b;
+      b = rotated;
+    }
+    a += aa;
+    b += bb;
+    c += cc;
+    d += dd;
   }
   return {a, b, c, d};
 }
@@ -227,8 +249,12 @@ std::string WordToHex(const Tables& t, std::uint32_t word) {
 
 Variant zurva::MD5(const Variant& sMessage, const Variant& stype) {
   return logged([&](Variant& result) {
-    m_lOnBits = md5::onBitsTable();
-    m_l2Power = md5::twoPowerTable();
+    // The public tables get their contents again (in place: they keep their
+    // storage), whatever a page wrote into them.
+    static const std::vector<long> kOnBits = md5::onBitsTable();
+    static const std::vector<long> kTwoPower = md5::twoPowerTable();
+    m_lOnBits = kOnBits;
+    m_l2Power = kTwoPower;
     const md5::Tables tables{m_lOnBits, m_l2Power};
     const md5::State s = md5::digest(tables, CStr(sMessage));
 
@@ -236,11 +262,19 @@ Variant zurva::MD5(const Variant& sMessage, const Variant& stype) {
     const bool full = IsNumeric(stype) && eq(stype, 32);
     std::string hex;
     hex.reserve(32);
-    if (full) hex += md5::WordToHex(tables, s.a);
-    hex += md5::WordToHex(tables, s.b);
-    hex += md5::WordToHex(tables, s.c);
-    if (full) hex += md5::WordToHex(tables, s.d);
-    result = LCase(hex);
+    // Each word's bytes, least significant first, in lower-case hex.
+    const auto appendWord = [&hex](std::uint32_t word) {
+      for (int byte = 0; byte <= 3; ++byte) {
+        const std::uint32_t value = (word >> (8 * byte)) & 0xFF;
+        hex += "0123456789abcdef"[value >> 4];
+        hex += "0123456789abcdef"[value & 0xF];
+      }
+    };
+    if (full) appendWord(s.a);
+    appendWord(s.b);
+    appendWord(s.c);
+    if (full) appendWord(s.d);
+    result = hex;
   });
 }
 

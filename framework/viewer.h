@@ -11,10 +11,15 @@
 
 namespace zurvafun {
 
+// The cookies the viewer is read from. Pages that log a visitor in or out
+// write them; every other page asks the viewer.
+inline constexpr const char* kMemberCookie = "kalimo";
+inline constexpr const char* kAdministratorCookie = "zurva_admin";
+
 class Viewer {
  public:
   explicit Viewer(const host::Request& request)
-      : member_(request.Cookies("kalimo")), admin_(request.Cookies("zurva_admin")) {}
+      : member_(request.Cookies(kMemberCookie)), admin_(request.Cookies(kAdministratorCookie)) {}
 
   // A member is logged in: the cookie's username is not empty.
   bool isMember() const;

@@ -7,7 +7,7 @@
 // modes, opening the database). Helpers that several methods share are free
 // functions in small headers of their subsystem (framework/viewer.h,
 // framework/site_settings.h, framework/html.h, framework/sql.h,
-// profile/member_record.h …).
+// model/member_record.h …).
 //
 // Every public method takes its arguments as variants; an argument the method
 // writes back is a non-const reference. A method that ends the response raises

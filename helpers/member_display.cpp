@@ -11,7 +11,7 @@
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/text.h"
 
 namespace zurvafun {

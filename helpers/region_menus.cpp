@@ -12,7 +12,7 @@
 #include "framework/shared_copy.h"
 #include "framework/zurva.h"
 #include "helpers/region_menu_texts.h"
-#include "helpers/regions.h"
+#include "model/regions.h"
 
 namespace zurvafun {
 

@@ -27,7 +27,7 @@
 #include "interaction/balance.h"
 #include "interaction/gifts.h"
 #include "interaction/request_checks.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 

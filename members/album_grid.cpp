@@ -15,7 +15,7 @@
 #include "members/paging_bar.h"
 #include "members/photo_list.h"
 #include "members/viewer_rules.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 
 namespace zurvafun {
 

@@ -8,8 +8,8 @@
 #include "framework/numbers.h"
 #include "framework/sql.h"
 #include "members/profile_labels.h"
-#include "profile/code_tables.h"
-#include "profile/member_record.h"
+#include "model/code_tables.h"
+#include "model/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "framework/sql.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/text.h"
 
 namespace zurvafun::members {

@@ -1,5 +1,5 @@
 // The stored forms of a member's pictures and the trust level derived from
-// them (the layouts themselves are read through profile/member_record.h):
+// them (the layouts themselves are read through model/member_record.h):
 // the approved entries of an album, the upload date carried in an album file
 // name, and the statements that recount or lower the trust level.
 //

@@ -22,7 +22,7 @@
 #include "framework/viewer.h"
 #include "host/objects.h"
 #include "members/photo_list.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/text.h"
 
 namespace zurvafun {

@@ -13,7 +13,7 @@
 #include "members/paging_bar.h"
 #include "members/photo_list.h"
 #include "members/photo_manager.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/text.h"
 
 namespace zurvafun::members {

@@ -13,7 +13,7 @@
 #include "members/album_access.h"
 #include "members/photo_list.h"
 #include "members/viewer_rules.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 
 namespace zurvafun {
 

@@ -1,5 +1,5 @@
 // What the profile panel and the member card show for two items of the
-// member record beyond the code tables' labels (profile/code_tables.h, where
+// member record beyond the code tables' labels (model/code_tables.h, where
 // every code's label is looked up): the constellation's image and the looks
 // self-rating.
 #pragma once
@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "profile/code_tables.h"
+#include "model/code_tables.h"
 
 namespace zurvafun::members {
 

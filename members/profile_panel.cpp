@@ -11,7 +11,7 @@
 #include "framework/viewer.h"
 #include "members/profile_labels.h"
 #include "members/viewer_rules.h"
-#include "profile/code_tables.h"
+#include "model/code_tables.h"
 #include "runtime/text.h"
 
 namespace zurvafun {

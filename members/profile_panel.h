@@ -7,7 +7,7 @@
 
 #include "db/db.h"
 #include "framework/zurva.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 
 namespace zurvafun::members {
 

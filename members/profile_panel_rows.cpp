@@ -7,9 +7,9 @@
 #include "framework/escape.h"
 #include "framework/html.h"
 #include "members/profile_labels.h"
-#include "profile/code_tables.h"
 #include "members/profile_panel.h"
-#include "profile/member_record.h"
+#include "model/code_tables.h"
+#include "model/member_record.h"
 
 namespace zurvafun::members {
 

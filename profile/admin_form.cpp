@@ -80,11 +80,19 @@ html::Html accountRows(const ProfileRow& row) {
   const html::Html greyStyle = trusted(" style=\"" + std::string(kGrey) + "\"");
   html::Html out = kHeadingRow({{"span", 2}, {"title", "基本资料"}});
   out += kRow({{"label", required("会员昵称：")},
-               {"control", kHiddenText({{"text", row.nickname}, {"name", "nickname"}, {"id", ""}, {"value", row.nickname},
-                                        {"max", 12}, {"style", greyStyle}})}});
+               {"control", kHiddenText({{"text", row.text("nickname")},
+                                        {"name", "nickname"},
+                                        {"id", ""},
+                                        {"value", row.text("nickname")},
+                                        {"max", 12},
+                                        {"style", greyStyle}})}});
   out += kRow({{"label", "会员帐号："},
-               {"control", kHiddenText({{"text", row.zurvauser}, {"name", "username"}, {"id", ""}, {"value", row.zurvauser},
-                                        {"max", 50}, {"style", ""}})}});
+               {"control", kHiddenText({{"text", row.text("zurvauser")},
+                                        {"name", "username"},
+                                        {"id", ""},
+                                        {"value", row.text("zurvauser")},
+                                        {"max", 50},
+                                        {"style", ""}})}});
   out += kRow({{"label", "ID"},
                {"control", kHiddenText({{"text", row.userid}, {"name", "id"}, {"id", trusted(" id=\"id\"")},
                                         {"value", row.userid}, {"max", 12}, {"style", greyStyle}})}});
@@ -125,13 +133,16 @@ html::Html identityRows(const ProfileRow& row) {
   // The birth year's script follows the end of its row.
   out += kPairedRow(
       {{"label1", required("性　　别：")},
-       {"control1", kSelect({{"name", "sex"}, {"options", emptyChoice(false) + profile::options(codes::kSex, row.sex)}})},
+       {"control1", kSelect({{"name", "sex"},
+                             {"options", emptyChoice(false) +
+                                             profile::options(codes::kSex, row.text("sex"))}})},
        {"label2", required("出生年份：")},
-       {"control2", kSelect({{"name", "birthyear"},
-                             {"options", emptyChoice(true) + profile::numberOptions(codes::kLatestBirthYear,
-                                                                                   codes::kEarliestBirthYear,
-                                                                                   std::nullopt, kQuoted)}}) +
-                        trusted("年")}});
+       {"control2",
+        kSelect({{"name", "birthyear"},
+                 {"options", emptyChoice(true) + profile::numberOptions(codes::kLatestBirthYear,
+                                                                        codes::kEarliestBirthYear,
+                                                                        std::nullopt, kQuoted)}}) +
+            trusted("年")}});
   out += indexScript("a=1997-" + scriptNumber(row.data.birthYear) + "+1",
                      ";document.form1.birthyear.selectedIndex=a;", kBlockEnd);
   out += trusted("\r\n");
@@ -141,24 +152,34 @@ html::Html identityRows(const ProfileRow& row) {
 html::Html bodyRows(const ProfileRow& row) {
   html::Html out = kPairedRow(
       {{"label1", required("身　　高：")},
-       {"control1", kSelect({{"name", "height"},
-                             {"options", emptyChoice(false) + profile::numberOptions(codes::kLowestHeight, codes::kHighestHeight,
-                                                                                    row.height, kQuoted)}}) +
-                        trusted("cm")},
+       {"control1",
+        kSelect({{"name", "height"},
+                 {"options", emptyChoice(false) +
+                                 profile::numberOptions(codes::kLowestHeight, codes::kHighestHeight,
+                                                        row.text("height_"), kQuoted)}}) +
+            trusted("cm")},
        {"label2", required("体　　重：")},
-       {"control2", trusted("<select name=\"weight\" id=\"weight\">\r\n<option value=\"\" selected=\"selected\">请选择--</option>\r\n") +
-                        profile::numberOptions(codes::kLowestWeight, codes::kHighestWeight, std::nullopt, kQuoted) +
+       {"control2", trusted("<select name=\"weight\" id=\"weight\">\r\n<option value=\"\" "
+                            "selected=\"selected\">请选择--</option>\r\n") +
+                        profile::numberOptions(codes::kLowestWeight, codes::kHighestWeight,
+                                               std::nullopt, kQuoted) +
                         trusted("</select>") +
-                        indexScript("a=" + profile::weightNumber(row.weight) + "-30+1",
-                                    ";document.form1.weight.selectedIndex=a;", "\r\n\r\n\r\n//-->\r\n</script>  ") +
+                        indexScript("a=" + profile::weightNumber(row.text("weight_")) + "-30+1",
+                                    ";document.form1.weight.selectedIndex=a;",
+                                    "\r\n\r\n\r\n//-->\r\n</script>  ") +
                         trusted("kg")}});
   out += kPairedRowOpenEnd(
       {{"label1", required("体　　形：")},
-       {"control1", kSelect({{"name", "Shape"}, {"options", emptyChoice(false) + profile::options(codes::kBodyShape, row.tx)}})},
+       {"control1", kSelect({{"name", "Shape"},
+                             {"options", emptyChoice(false) + profile::options(codes::kBodyShape,
+                                                                               row.text("tx"))}})},
        {"label2", "相貌自评："},
-       {"control2", kSelect({{"name", "look"}, {"options", emptyChoice(true, "未填") + profile::options(codes::kLooks, std::nullopt)}}) +
-                        indexScript("a=" + profile::looksIndex(row.data.looks) + ";document.form1.look.selectedIndex=a;", "",
-                                    "\r\n//-->\r\n</script></TD></TR>\r\n")}});
+       {"control2", kSelect({{"name", "look"},
+                             {"options", emptyChoice(true, "未填") +
+                                             profile::options(codes::kLooks, std::nullopt)}}) +
+                        indexScript("a=" + profile::looksIndex(row.data.looks) +
+                                        ";document.form1.look.selectedIndex=a;",
+                                    "", "\r\n//-->\r\n</script></TD></TR>\r\n")}});
   return out;
 }
 
@@ -238,11 +259,15 @@ html::Html educationHouseholdRow(const ProfileRow& row) {
 // ---- The paired-row table: occupation to smoking
 
 html::Html occupationRow(const ProfileRow& row) {
-  return kPairedRow({{"label1", required("职业类别：")},
-                     {"control1", kSelect({{"name", "job"}, {"options", emptyChoice(false) + profile::options(codes::kOccupation, row.field)}})},
-                     {"label2", "职务职称："},
-                     {"control2", trusted("<input name=\"dutytype\" type=\"text\" value=\"") + html::escaped(row.job) +
-                                      trusted("\" maxLength=\"8\">")}});
+  return kPairedRow(
+      {{"label1", required("职业类别：")},
+       {"control1",
+        kSelect({{"name", "job"},
+                 {"options",
+                  emptyChoice(false) + profile::options(codes::kOccupation, row.text("field"))}})},
+       {"label2", "职务职称："},
+       {"control2", trusted("<input name=\"dutytype\" type=\"text\" value=\"") +
+                        html::escaped(row.text("job")) + trusted("\" maxLength=\"8\">")}});
 }
 
 html::Html housingIncomeRow(const ProfileRow& row) {
@@ -262,12 +287,15 @@ html::Html starMobileRow(const ProfileRow& row) {
   return kPairedRow(
       {{"label1", "星　　座："},
        {"control1", trusted("<select name=\"constel\">\r\n<option value=\"\">未填</option>\r\n") +
-                        profile::options(codes::kConstellation, row.star, {.quote = Quote::Double, .lowerCase = true}) +
+                        profile::options(codes::kConstellation, row.text("star"),
+                                         {.quote = Quote::Double, .lowerCase = true}) +
                         trusted("</select>")},
        {"label2", "手　　机："},
        {"control2", trusted("<input name=\"Mobile\" type=\"text\" size=\"14\" value=") +
-                        profile::bareAttribute(row.mobile.number) + trusted(">\r\n<SELECT  name=tel_ropen>\r\n") +
-                        profile::options(codes::kMobileFlag, profile::mobileFlag(row.mobile), {.mark = " selected "}) +
+                        profile::bareAttribute(row.mobile.number) +
+                        trusted(">\r\n<SELECT  name=tel_ropen>\r\n") +
+                        profile::options(codes::kMobileFlag, profile::mobileFlag(row.mobile),
+                                         {.mark = " selected "}) +
                         trusted("</SELECT>")}});
 }
 
@@ -276,10 +304,16 @@ constexpr html::Fragment kHabitInput =
     "size=\"{{size}}\" maxlength=\"30\">";
 
 html::Html habitsRow(const ProfileRow& row) {
-  return kPairedRow({{"label1", "饮酒习惯："},
-                     {"control1", kHabitInput({{"name", "drink"}, {"id", "drink2"}, {"value", row.drink}, {"size", 15}})},
-                     {"label2", "吸烟习惯："},
-                     {"control2", kHabitInput({{"name", "smoking"}, {"id", "smoking"}, {"value", row.smoking}, {"size", 21}})}});
+  return kPairedRow(
+      {{"label1", "饮酒习惯："},
+       {"control1",
+        kHabitInput(
+            {{"name", "drink"}, {"id", "drink2"}, {"value", row.text("drink")}, {"size", 15}})},
+       {"label2", "吸烟习惯："},
+       {"control2", kHabitInput({{"name", "smoking"},
+                                 {"id", "smoking"},
+                                 {"value", row.text("smoking")},
+                                 {"size", 21}})}});
 }
 
 // ---- Recovery question, partner criteria, contact, self-introduction, submit
@@ -293,9 +327,17 @@ constexpr html::Fragment kTextInput =
 
 html::Html recoveryRows(const ProfileRow& row) {
   html::Html out = kRow({{"label", required("取 密 码 问 题：")},
-                         {"control", kTextInput({{"name", "question"}, {"id", ""}, {"value", row.pass}, {"max", 10}, {"size", ""}})}});
+                         {"control", kTextInput({{"name", "question"},
+                                                 {"id", ""},
+                                                 {"value", row.text("pass")},
+                                                 {"max", 10},
+                                                 {"size", ""}})}});
   out += kRow({{"label", required("取密码问题答案：")},
-               {"control", kTextInput({{"name", "answer"}, {"id", ""}, {"value", row.passask}, {"max", 10}, {"size", ""}})}});
+               {"control", kTextInput({{"name", "answer"},
+                                       {"id", ""},
+                                       {"value", row.text("passask")},
+                                       {"max", 10},
+                                       {"size", ""}})}});
   return out;
 }
 
@@ -375,7 +417,7 @@ void writeForm(zurva& z, const ProfileRow& row, Variant& result, const Variant& 
   add(recoveryRows(row));
   add(partnerRows(row));
   add(contactBlock(row));
-  add(kIntroductionAndSubmit({{"intro", row.aboutus}}));
+  add(kIntroductionAndSubmit({{"intro", row.text("aboutus")}}));
 }
 
 }  // namespace

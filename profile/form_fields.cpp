@@ -2,7 +2,8 @@
 
 #include "db/db.h"
 #include "framework/escape.h"
-#include "helpers/regions.h"
+#include "model/member_columns.h"
+#include "model/regions.h"
 
 namespace zurvafun::profile {
 
@@ -34,36 +35,31 @@ void appendOption(std::string& out, std::string_view value, std::string_view lab
 ProfileRow readProfileRow(const db::Recordset& rs) {
   ProfileRow row;
   row.userid = rs("userid");
-  row.zurvauser = text(rs, "zurvauser");
-  row.nickname = text(rs, "nickname");
+  for (const member::Column& column : member::kColumns)
+    if (column.layout == member::Layout::Plain && !column.field.empty())
+      row.texts.emplace(column.name, text(rs, column.name));
   row.name = member::readName(text(rs, "name"));
   row.idno = member::readIdNo(text(rs, "idno"));
-  row.sex = text(rs, "sex");
   row.ok = rs("ok");
   row.iferro = rs("iferro");
   row.data = member::readUserData(text(rs, "userdata"));
-  row.height = text(rs, "height_");
-  row.weight = text(rs, "weight_");
-  row.tx = text(rs, "tx");
-  row.field = text(rs, "field");
-  row.job = text(rs, "job");
-  row.star = text(rs, "star");
   row.pay = member::readPay(text(rs, "pay"));
   row.mobile = member::readMobile(text(rs, "mobile"));
-  row.pass = text(rs, "pass");
-  row.passask = text(rs, "passask");
-  row.drink = text(rs, "drink");
-  row.smoking = text(rs, "smoking");
   const member::Criteria criteria = member::readUserBz(text(rs, "userbz"));
   row.ageRange = criteria.range(member::kAgeRange);
   row.heightRange = criteria.range(member::kHeightRange);
   row.educationRange = criteria.range(member::kEducationRange);
   row.contact = member::readLianxi(text(rs, "lianxi"));
-  row.aboutus = text(rs, "aboutus");
   row.maritalProofApproved = approved(rs, "hyphoto");
   row.educationProofApproved = approved(rs, "xlphoto");
   row.incomeProofApproved = approved(rs, "srphoto");
   return row;
+}
+
+const std::string& ProfileRow::text(std::string_view column) const {
+  static const std::string kNone;
+  const auto it = texts.find(column);
+  return it == texts.end() ? kNone : it->second;
 }
 
 std::optional<ProfileRow> readProfileRow(db::Connection& conn, const sql::Statement& query) {

@@ -3,6 +3,7 @@
 // by comparison, and stored values made safe for the place they land.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,8 +11,8 @@
 
 #include "framework/html.h"
 #include "framework/sql.h"
-#include "profile/code_tables.h"
-#include "profile/member_record.h"
+#include "model/code_tables.h"
+#include "model/member_record.h"
 #include "runtime/variant.h"
 
 namespace zurvafun {
@@ -22,24 +23,24 @@ class Recordset;
 
 namespace profile {
 
-// The columns of one zurva_user row that the profile forms show. Text
-// columns read Null as ""; the packed columns are split with the member
-// record's lenient readers, so a short or Null value gives empty items.
+// The columns of one zurva_user row that the profile forms show. The
+// columns the forms post as they stand (model/member_columns.h) are read as
+// text, Null as ""; the packed columns are split with the member record's
+// lenient readers, so a short or Null value gives empty items.
 struct ProfileRow {
   Variant userid;
-  std::string zurvauser, nickname;
   member::Flagged name;  // full name and visibility digit
   member::Flagged idno;  // document number and type digit (trimmed first)
-  std::string sex;
   Variant ok, iferro;
   member::UserData data;
-  std::string height, weight, tx, field, job, star;
   member::Pay pay;
   member::Mobile mobile;
-  std::string pass, passask, drink, smoking;
   member::Range ageRange, heightRange, educationRange;  // userbz items 0 to 2
   member::Contact contact;
-  std::string aboutus;
+  // The text of a column the forms post as it stands ("height_", "tx", …);
+  // "" for any other name.
+  const std::string& text(std::string_view column) const;
+  std::map<std::string, std::string, std::less<>> texts;
   // The proof scans that lock a field once approved (last character "1").
   bool maritalProofApproved = false, educationProofApproved = false, incomeProofApproved = false;
 };
@@ -102,7 +103,7 @@ html::Html options(codes::Table table, std::optional<std::string_view> selected,
 // is the larger), value and label the number's decimal text.
 html::Html numberOptions(int first, int last, std::optional<std::string_view> selected,
                          const OptionStyle& style = {});
-// One option per region name (helpers/regions.h), value and label the name.
+// One option per region name (model/regions.h), value and label the name.
 html::Html regionOptions(const OptionStyle& style = {});
 
 // The partner criteria rows both forms show: "从", the lower-bound select,

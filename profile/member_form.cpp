@@ -109,11 +109,12 @@ constexpr html::Fragment kPlaceholder = "<OPTION value=\"\"{{mark}}>请选择--<
 html::Html placeholder(bool marked) { return kPlaceholder({{"mark", trusted(marked ? " selected" : "")}}); }
 
 html::Html identityRows(const ProfileRow& row) {
-  const bool nicknameSet = !row.nickname.empty();
+  const bool nicknameSet = !row.text("nickname").empty();
   // The identity rows are open to change again only while the profile is
   // marked as erroneous.
   const bool identityLocked = eq(row.iferro, 0);
-  html::Html out = kNicknameRow({{"nickname", row.nickname}, {"lock", readOnlyIf(nicknameSet)}});
+  html::Html out =
+      kNicknameRow({{"nickname", row.text("nickname")}, {"lock", readOnlyIf(nicknameSet)}});
 
   const std::string index = profile::visibilityIndex(row.name.flag);
   out += kNameRow({{"name", row.name.value},
@@ -147,9 +148,11 @@ constexpr html::Fragment kSexCells =
 html::Html sexCells(const ProfileRow& row) {
   html::Html sex;
   if (eq(row.iferro, 0)) {
-    sex = kLabelPosted({{"label", row.sex == "576" ? "绅士" : "淑女"}, {"name", "sex"}});
+    sex = kLabelPosted({{"label", row.text("sex") == "576" ? "绅士" : "淑女"}, {"name", "sex"}});
   } else {
-    sex = kSelect({{"name", "sex"}, {"options", placeholder(false) + profile::options(codes::kSex, row.sex)}});
+    sex =
+        kSelect({{"name", "sex"},
+                 {"options", placeholder(false) + profile::options(codes::kSex, row.text("sex"))}});
   }
   return kSexCells({{"sex", sex}});
 }
@@ -188,10 +191,13 @@ html::Html bodyRow(const ProfileRow& row) {
   const OptionStyle lower{.lowerCase = true};
   return kBodyRow(
       {{"heightLabel", kLabel({{"label", "身　　高："}})},
-       {"heights", profile::numberOptions(codes::kLowestHeight, codes::kHighestHeight, row.height, lower)},
+       {"heights", profile::numberOptions(codes::kLowestHeight, codes::kHighestHeight,
+                                          row.text("height_"), lower)},
        {"weightLabel", kLabel({{"label", "体　　重："}})},
-       {"weights", profile::numberOptions(codes::kLowestWeight, codes::kHighestWeight, std::nullopt, lower)},
-       {"script", indexScript("a=" + profile::weightNumber(row.weight) + "-30+1;", "weight", "")}});
+       {"weights",
+        profile::numberOptions(codes::kLowestWeight, codes::kHighestWeight, std::nullopt, lower)},
+       {"script",
+        indexScript("a=" + profile::weightNumber(row.text("weight_")) + "-30+1;", "weight", "")}});
 }
 
 constexpr html::Fragment kShapeRow =
@@ -202,7 +208,9 @@ constexpr html::Fragment kShapeRow =
 html::Html shapeRow(const ProfileRow& row) {
   return kShapeRow(
       {{"shapeLabel", kLabel({{"label", "体　　形："}})},
-       {"shape", kSelect({{"name", "Shape"}, {"options", placeholder(false) + profile::options(codes::kBodyShape, row.tx)}})},
+       {"shape", kSelect({{"name", "Shape"},
+                          {"options", placeholder(false) +
+                                          profile::options(codes::kBodyShape, row.text("tx"))}})},
        {"looks", profile::options(codes::kLooks, std::nullopt)},
        {"script", indexScript("a=" + profile::looksIndex(row.data.looks) + ";", "look", "")}});
 }
@@ -312,8 +320,8 @@ constexpr html::Fragment kOccupationRow =
 
 html::Html occupationRow(const ProfileRow& row) {
   return kOccupationRow({{"label", kGreyLabel({{"label", "职业类别："}})},
-                         {"options", profile::options(codes::kOccupation, row.field)},
-                         {"duty", row.job}});
+                         {"options", profile::options(codes::kOccupation, row.text("field"))},
+                         {"duty", row.text("job")}});
 }
 
 // ---- 基本资料: housing, income and the remaining rows
@@ -354,13 +362,14 @@ constexpr std::string_view kHiddenReadOnly =
 
 html::Html starMobileRow(const ProfileRow& row) {
   return kStarMobileRow(
-      {{"stars", profile::options(codes::kConstellation, row.star, {.quote = Quote::Double, .lowerCase = true})},
+      {{"stars", profile::options(codes::kConstellation, row.text("star"),
+                                  {.quote = Quote::Double, .lowerCase = true})},
        {"mobile", profile::bareAttribute(row.mobile.number)},
        {"flags", profile::options(codes::kMobileFlag, profile::mobileFlag(row.mobile))},
-       {"question", row.pass},
-       {"questionLock", trusted(row.pass.empty() ? "" : kHiddenReadOnly)},
-       {"answer", row.passask},
-       {"answerLock", trusted(row.passask.empty() ? "" : kHiddenReadOnly)}});
+       {"question", row.text("pass")},
+       {"questionLock", trusted(row.text("pass").empty() ? "" : kHiddenReadOnly)},
+       {"answer", row.text("passask")},
+       {"answerLock", trusted(row.text("passask").empty() ? "" : kHiddenReadOnly)}});
 }
 
 constexpr html::Fragment kHabitsRow =
@@ -372,7 +381,7 @@ constexpr html::Fragment kHabitsRow =
     "size=21 maxlength=30></TD></TR>";
 
 html::Html habitsRow(const ProfileRow& row) {
-  return kHabitsRow({{"drink", row.drink}, {"smoking", row.smoking}});
+  return kHabitsRow({{"drink", row.text("drink")}, {"smoking", row.text("smoking")}});
 }
 
 // ---- 意中人标准, 联系方式, 个人独白 and the end of the form
@@ -470,8 +479,8 @@ struct MethodSteps<MemberForm> {
     });
     out.Write(kLayoutStart());
     z.resume([&] {
-      out.Write(kSectionStart(
-          {{"title", "基本资料"}, {"more", kAccountInputs({{"username", row.zurvauser}})}}));
+      out.Write(kSectionStart({{"title", "基本资料"},
+                               {"more", kAccountInputs({{"username", row.text("zurvauser")}})}}));
     });
     z.resume([&] { out.Write(identityRows(row)); });
     z.resume([&] { out.Write(sexCells(row)); });
@@ -498,7 +507,8 @@ struct MethodSteps<MemberForm> {
     z.resume([&] { out.Write(contact(row)); });
     z.resume([&] {
       Variant example = "lw.html";
-      out.Write(kIntroduction({{"example", trusted(z.showurl(example))}, {"intro", row.aboutus}}));
+      out.Write(kIntroduction(
+          {{"example", trusted(z.showurl(example))}, {"intro", row.text("aboutus")}}));
     });
     out.Write(kFormEnd);
   }

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/error.h"
 

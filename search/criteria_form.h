@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "framework/html.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/variant.h"
 
 namespace zurvafun {

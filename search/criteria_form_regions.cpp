@@ -1,6 +1,6 @@
 // The advanced search form: weight, native region and household register,
 // behind the silver-member gate.
-#include "helpers/regions.h"
+#include "model/regions.h"
 #include "search/criteria_form.h"
 
 namespace zurvafun::search {

@@ -6,8 +6,8 @@
 #include "framework/escape.h"
 #include "framework/zurva.h"
 #include "host/host.h"
-#include "profile/code_tables.h"
-#include "profile/member_record.h"
+#include "model/code_tables.h"
+#include "model/member_record.h"
 #include "runtime/text.h"
 #include "search/condition.h"
 

@@ -7,7 +7,7 @@
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "search/condition.h"
 
 namespace zurvafun {

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "framework/viewer.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/variant.h"
 
 namespace zurvafun {

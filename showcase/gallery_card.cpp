@@ -6,7 +6,7 @@
 #include "framework/html.h"
 #include "framework/links.h"
 #include "framework/zurva.h"
-#include "profile/code_tables.h"
+#include "model/code_tables.h"
 #include "runtime/text.h"
 #include "showcase/showcase_list.h"
 

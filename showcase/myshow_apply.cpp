@@ -9,7 +9,7 @@
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/dates.h"
 #include "showcase/card_parts.h"
 #include "showcase/member_row.h"

@@ -8,7 +8,7 @@
 #include "framework/links.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
-#include "profile/code_tables.h"
+#include "model/code_tables.h"
 #include "runtime/text.h"
 
 namespace zurvafun::showcase {

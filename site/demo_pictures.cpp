@@ -3,7 +3,8 @@
 #include <string>
 
 #include "db/db.h"
-#include "profile/member_record.h"
+#include "framework/sql.h"
+#include "model/member_record.h"
 #include "site/member_pages.h"
 
 namespace zurvafun::site {
@@ -31,9 +32,10 @@ void writePictures(const db::ConnectionParams& params, const fs::path& root) {
   db::Connection conn;
   if (!conn.Open(params)) return;
   for (const char* folder : {"up_article", "mup_article", "smallphoto"}) fs::create_directories(root / folder);
-  db::Recordset rs = conn.Execute("select userid, photo, smallphoto from zurva_user where userid<=" +
-                                  std::to_string(kDemoPictureMembers) +
-                                  " and (photo is not null or smallphoto is not null)");
+  db::Recordset rs =
+      conn.Execute(sql::statement("select userid, photo, smallphoto from zurva_user where "
+                                  "userid<={} and (photo is not null or smallphoto is not null)",
+                                  kDemoPictureMembers));
   for (; !rs.eof(); rs.MoveNext()) {
     const long id = CLng(rs("userid"));
     const fs::path portrait = root / "images" / "demo" / ("portrait" + std::to_string(id % kPortraits + 1) + ".jpg");

@@ -2,7 +2,7 @@
 // of the site's page groups.
 #include "site/pages.h"
 
-#include "framework/escape.h"
+#include "framework/html.h"
 #include "framework/zurva.h"
 #include "site/emoney_pages.h"
 #include "site/seed.h"
@@ -21,13 +21,17 @@ constexpr std::string_view kAccountsTop = R"(    <h3>演示账号</h3>
       <tr class="bg_l"><td>登录名</td><td>昵称</td><td>密码</td><td>说明</td></tr>
 )";
 
-constexpr std::string_view kAccountsEnd = R"(    </table>
-    <p>其他会员 N 以 memberN@example.com 登录，密码都是 )";
+constexpr html::Fragment kAccount =
+    "      "
+    "<tr><td>{{user}}</td><td>{{nickname}}</td><td>{{password}}</td><td>{{standing}}</td></tr>\n";
 
-constexpr std::string_view kOffersTop = R"(。</p>
+constexpr html::Fragment kAccountsEnd = R"(    </table>
+    <p>其他会员 N 以 memberN@example.com 登录，密码都是 {{password}}。</p>
     <h3>本站功能</h3>
     <ul>
 )";
+
+constexpr html::Fragment kListing = "      <li>{{anchor}}</li>\n";
 
 constexpr std::string_view kNoOffersYet = R"(      <li>各功能页面正在建设中，敬请期待。</li>
 )";
@@ -59,16 +63,16 @@ void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
   out.Write(kAccountsTop);
   for (size_t i = 0; i < std::size(seed::kDemoAccounts); ++i) {
     const seed::DemoAccount& a = seed::kDemoAccounts[i];
-    out.Write("      <tr><td>" + htmlEscape(a.zurvauser) + "</td><td>" + htmlEscape(a.nickname) + "</td><td>" +
-              htmlEscape(a.password) + "</td><td>" + (i < std::size(kDemoStanding) ? kDemoStanding[i] : "") +
-              "</td></tr>\n");
+    out.Write(kAccount(
+        {{"user", a.zurvauser},
+         {"nickname", a.nickname},
+         {"password", a.password},
+         {"standing", html::trusted(i < std::size(kDemoStanding) ? kDemoStanding[i] : "")}}));
   }
-  out.Write(kAccountsEnd);
-  out.Write(htmlEscape(seed::kMemberPassword));
-  out.Write(kOffersTop);
+  out.Write(kAccountsEnd({{"password", seed::kMemberPassword}}));
   if (pages.listed().empty()) out.Write(kNoOffersYet);
   for (const serve::PageRegistry::Listing& listing : pages.listed())
-    out.Write("      <li>" + siteAnchor(z, listing.link, htmlEscape(listing.title)) + "</li>\n");
+    out.Write(kListing({{"anchor", html::trusted(siteAnchor(z, listing.link, listing.title))}}));
   out.Write(kDevelopers);
   page.end();
 }

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "db/db.h"
-#include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/numbers.h"
 #include "framework/sql.h"
+#include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "members/paging_bar.h"
 #include "runtime/dates.h"
@@ -74,7 +74,7 @@ void loginPage(serve::PageContext& p) {
     const bool nameMatches = sameText(name, login.name);
     const bool passwordMatches = sameText(password, login.password);
     if (!login.password.empty() && nameMatches && passwordMatches) {
-      host::ResponseCookie& admin = p.Response.Cookies("zurva_admin");
+      host::ResponseCookie& admin = p.Response.Cookies(kAdministratorCookie);
       admin.Path = "/";
       admin("admin_name") = name;
       p.Response.Redirect("/admin/index.asp");
@@ -93,7 +93,7 @@ void loginPage(serve::PageContext& p) {
 void logoutPage(serve::PageContext& p) {
   zurva z;
   confirmBeforeActing(z, p, {.title = "退出管理", .question = "确定退出管理吗？"});
-  expireCookie(p, "zurva_admin");
+  expireCookie(p, kAdministratorCookie);
   p.Response.Redirect("/admin/login.asp");
 }
 
@@ -116,7 +116,7 @@ void indexPage(serve::PageContext& p) {
   zurva z;
   requireAdministrator(z, p);
   SitePage page(z, p, {.title = "管理首页"});
-  page.note("管理员：" + p.Request.Cookies("zurva_admin")("admin_name").str());
+  page.note("管理员：" + Viewer(p.Request).admin("admin_name").str());
   const std::string logout = postButton(z, "/admin/logout.asp", "退出管理");
   p.Response.Write(Replace(kAdministration, "{LOGOUT}", logout));
   page.end();
@@ -240,7 +240,7 @@ void savePage(serve::PageContext& p) {
                 password.empty() ? "" : z.MD5(password, 16).str());
   } catch (const ProfileRejected& refused) {
     SitePage page(z, p, formFrame("修改会员资料"));
-    p.Response.Write(z.zurva_error("保存失败", htmlEscape(refused.what())).str());
+    p.Response.Write(errorBox(z, "保存失败", refused.what()));
     page.end();
     return;
   }

@@ -177,7 +177,7 @@ void upgradePage(serve::PageContext& p) {
         sql::statement("update zurva_user set grade={} where userid={} and isnull(grade,1)<{}",
                        card->grade, *me, card->grade));
     // The member cookie carries the grade the pages go by.
-    host::ResponseCookie& kalimo = p.Response.Cookies("kalimo");
+    host::ResponseCookie& kalimo = p.Response.Cookies(kMemberCookie);
     kalimo.Path = "/";
     kalimo("grade") = card->grade;
     refreshShowcaseList(p, true);

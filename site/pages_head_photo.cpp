@@ -23,7 +23,7 @@
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "site/member_pages.h"
 #include "site/pages_showcase.h"
 #include "site/photo_upload.h"

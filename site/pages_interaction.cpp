@@ -24,7 +24,7 @@
 #include <utility>
 #include <vector>
 
-#include "framework/escape.h"
+#include "framework/html.h"
 #include "framework/site_settings.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
@@ -54,7 +54,8 @@ using namespace interaction_pages;
 
 // The nickname of a member, or std::nullopt when there is none.
 std::optional<std::string> nicknameOf(db::Connection& conn, std::int32_t userid) {
-  db::Recordset rs = conn.Execute("select nickname from zurva_user where userid=?", {Variant(long(userid))});
+  db::Recordset rs =
+      conn.Execute(sql::statement("select nickname from zurva_user where userid={}", userid));
   if (rs.eof()) return std::nullopt;
   return rs(0).str();
 }
@@ -64,6 +65,9 @@ std::optional<std::string> nicknameOf(db::Connection& conn, std::int32_t userid)
 // Characters a message may hold.
 constexpr long kMessageLimit = 500;
 
+constexpr html::Fragment kConversationLine =
+    "      <tr><td>{{nickname}}（{{userid}}）</td><td>{{unread}}</td><td>{{open}}</td></tr>\n";
+
 void myMessages(serve::PageContext& p) {
   zurva z;
   const auto me = loggedInMember(p);
@@ -71,10 +75,12 @@ void myMessages(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   // The members the viewer has written to or heard from, with his unread count.
   std::map<std::int32_t, long> unread;
-  for (db::Recordset rs = conn.Execute("select senduserid,new from Sendbooks where userid=?", {Variant(long(*me))});
+  for (db::Recordset rs = conn.Execute(
+           sql::statement("select senduserid,new from Sendbooks where userid={}", *me));
        !rs.eof(); rs.MoveNext())
     unread[CLng(rs(0))] += eq(rs(1), 1) ? 1 : 0;
-  for (db::Recordset rs = conn.Execute("select userid from Sendbooks where senduserid=?", {Variant(long(*me))});
+  for (db::Recordset rs =
+           conn.Execute(sql::statement("select userid from Sendbooks where senduserid={}", *me));
        !rs.eof(); rs.MoveNext())
     unread.try_emplace(CLng(rs(0)), 0);
 
@@ -86,14 +92,35 @@ void myMessages(serve::PageContext& p) {
   for (const auto& [other, count] : unread) {
     const std::optional<std::string> nickname = nicknameOf(conn, other);
     if (!nickname) continue;
-    p.Response.Write("      <tr><td>" + htmlEscape(*nickname) + "（" + std::to_string(other) + "）</td><td>" +
-                     std::to_string(count) + "</td><td>" +
-                     siteAnchor(z, "/message.asp?userid=" + std::to_string(other), "打开对话", "target=\"_blank\"") +
-                     "</td></tr>\n");
+    p.Response.Write(kConversationLine(
+        {{"nickname", *nickname},
+         {"userid", other},
+         {"unread", count},
+         {"open", html::trusted(siteAnchor(z, "/message.asp?userid=" + std::to_string(other),
+                                           "打开对话", "target=\"_blank\""))}}));
   }
   p.Response.Write("    </table>\n");
   page.end();
 }
+
+// A frameset is a document of its own kind: its head, then the frames.
+// The lower frame puts its lines into the upper frame's showcontent, so it
+// starts blank and the upper frame loads it (data-src) once showcontent
+// is there: lines it marks as shown are never written into nothing.
+constexpr html::Fragment kConversationFrames =
+    R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Frameset//EN">
+<html>
+<head>
+<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
+<title>与 {{nickname}} 的对话 - {{site}}</title>
+</head>
+<frameset rows="*,0,150" border="0">
+  <frame name="showc" src="/messageshow.asp">
+  <frame name="msg" src="about:blank" data-src="{{lines}}">
+  <frame name="send" src="{{send}}">
+</frameset>
+</html>
+)";
 
 // The frameset of one conversation.
 void conversation(serve::PageContext& p) {
@@ -105,26 +132,10 @@ void conversation(serve::PageContext& p) {
   const std::optional<std::string> nickname = other ? nicknameOf(conn, *other) : std::nullopt;
   if (!nickname) return notePage(z, p, {.title = "站内短信", .frame = Frame::Window}, "没有这位会员。");
   const std::string id = std::to_string(*other);
-  // A frameset is a document of its own kind: its head, then the frames.
-  // The lower frame puts its lines into the upper frame's showcontent, so it
-  // starts blank and the upper frame loads it (data-src) once showcontent
-  // is there: lines it marks as shown are never written into nothing.
-  p.Response.Write(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Frameset//EN">
-<html>
-<head>
-<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>与 )" + htmlEscape(*nickname) +
-                   " 的对话 - " + htmlEscape(siteName(p)) + R"(</title>
-</head>
-<frameset rows="*,0,150" border="0">
-  <frame name="showc" src="/messageshow.asp">
-  <frame name="msg" src="about:blank" data-src=")" +
-                   escapedSiteLink(z, "userid_" + id + "_msgfal.html") + R"(">
-  <frame name="send" src=")" +
-                   escapedSiteLink(z, "messagesend.asp?userid=" + id) + R"(">
-</frameset>
-</html>
-)");
+  p.Response.Write(kConversationFrames({{"nickname", *nickname},
+                                        {"site", siteName(p)},
+                                        {"lines", siteLink(z, "userid_" + id + "_msgfal.html")},
+                                        {"send", siteLink(z, "messagesend.asp?userid=" + id)}}));
 }
 
 // The upper frame: the lines the lower frame puts into showcontent.
@@ -145,6 +156,13 @@ void messageFrame(serve::PageContext& p) {
   z.msgfal(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
 }
 
+constexpr html::Fragment kPartner = "<p class=\"partner\">与 {{profile}} 的对话</p>\n";
+constexpr html::Fragment kSendForm = R"(<form method="post" action="{{action}}">
+<textarea name="content" rows="4" cols="70"></textarea><br>
+<input type="submit" value="发送"> {{note}} {{all}}
+</form>
+)";
+
 // The send frame: the form, and storing what it posts.
 void sendMessage(serve::PageContext& p) {
   zurva z;
@@ -162,8 +180,11 @@ void sendMessage(serve::PageContext& p) {
   if (sending) {
     const std::string content = p.Request.Form("content").str();
     const bool blacklisted =
-        !conn.Execute("select id from Friends where (userid=? and senduserid=? or senduserid=? and userid=?) and ifhmd=1",
-                      {Variant(long(*me)), Variant(long(*other)), Variant(long(*me)), Variant(long(*other))})
+        !conn
+             .Execute(sql::statement(
+                 "select id from Friends where (userid={} and senduserid={} or senduserid={} "
+                 "and userid={}) and ifhmd=1",
+                 *me, *other, *me, *other))
              .eof();
     if (blacklisted) {
       note = "黑名单！互相无法发送和查看消息！";
@@ -171,25 +192,23 @@ void sendMessage(serve::PageContext& p) {
       note = "请输入短信内容（限" + std::to_string(kMessageLimit) + "字）。";
     } else {
       // New to the receiver, not yet in either frame.
-      conn.ExecuteAction("insert into Sendbooks(userid,senduserid,content,addtime,new,pop,sendnew) values(?,?,?,?,1,0,1)",
-                         {Variant(long(*other)), Variant(long(*me)), Variant(content), Now()});
+      conn.ExecuteAction(
+          sql::statement("insert into Sendbooks(userid,senduserid,content,addtime,new,pop,sendnew) "
+                         "values({},{},'{}','{}',1,0,1)",
+                         *other, *me, sql::text(content), sql::text(Now())));
       note = "已发送。";
     }
   }
   const std::string id = std::to_string(*other);
   // Whom the conversation is with; his profile opens in a window of its own.
-  p.Response.Write("<p class=\"partner\">与 " +
-                   siteAnchor(z, "userinfo.asp?id=" + id, htmlEscape(*nicknameOf(conn, *other)),
-                              "target=\"_blank\"") +
-                   " 的对话</p>\n");
+  p.Response.Write(kPartner(
+      {{"profile", html::trusted(siteAnchor(z, "userinfo.asp?id=" + id, *nicknameOf(conn, *other),
+                                            "target=\"_blank\""))}}));
   p.Response.Write(
-      R"(<form method="post" action=")" + escapedSiteLink(z, "messagesend.asp?userid=" + id) + R"(">
-<textarea name="content" rows="4" cols="70"></textarea><br>
-<input type="submit" value="发送"> )" +
-      htmlEscape(note) + " " +
-      siteAnchor(z, "msgfal.asp?userid=" + id + "&menu=all", "查看全部记录", "target=\"msg\"") + R"(
-</form>
-)");
+      kSendForm({{"action", siteLink(z, "messagesend.asp?userid=" + id)},
+                 {"note", note},
+                 {"all", html::trusted(siteAnchor(z, "msgfal.asp?userid=" + id + "&menu=all",
+                                                  "查看全部记录", "target=\"msg\""))}}));
   page.end();
 }
 
@@ -231,6 +250,11 @@ bool countVote(serve::PageContext& p, long pollId, int choice) {
   return counted;
 }
 
+constexpr html::Fragment kPollTitle =
+    "    <p><b>{{title}}</b></p>\n    <table class=\"bk\" cellpadding=\"4\">\n";
+constexpr html::Fragment kPollOption =
+    "      <tr><td>{{n}}.{{option}}</td><td>{{votes}} 票</td></tr>\n";
+
 void votePage(serve::PageContext& p) {
   zurva z;
   // The poll box posts a vote; any other request shows the results.
@@ -238,7 +262,8 @@ void votePage(serve::PageContext& p) {
                       !eq(p.Request.QueryString("stype"), "view");
   if (voting) requireSitePost(z, p);
   db::Connection conn = openDatabase(p);
-  db::Recordset poll = conn.Execute("select * from vote where IsChecked=1 order by id");
+  db::Recordset poll =
+      conn.Execute(sql::verbatim("select * from vote where IsChecked=1 order by id"));
   // The poll box opens the vote and its results in windows of their own.
   SitePage page(z, p, {.title = "投票", .frame = Frame::Window});
   if (poll.eof()) {
@@ -259,7 +284,7 @@ void votePage(serve::PageContext& p) {
                          ? "    <p>感谢您的投票！</p>\n"
                          : "    <p>您已经投过票了，每人只能投一票。</p>\n");
   }
-  p.Response.Write("    <p><b>" + htmlEscape(poll("Title").str()) + "</b></p>\n    <table class=\"bk\" cellpadding=\"4\">\n");
+  p.Response.Write(kPollTitle({{"title", poll("Title").str()}}));
   for (int n = 1; n <= 8; ++n) {
     if (optionText(n).empty()) continue;
     long votes = 0;
@@ -267,8 +292,7 @@ void votePage(serve::PageContext& p) {
       std::lock_guard lock(gVotesMutex);
       votes = gVotes[{pollId, n}];
     }
-    p.Response.Write("      <tr><td>" + std::to_string(n) + "." + htmlEscape(optionText(n)) + "</td><td>" +
-                     std::to_string(votes) + " 票</td></tr>\n");
+    p.Response.Write(kPollOption({{"n", n}, {"option", optionText(n)}, {"votes", votes}}));
   }
   p.Response.Write("    </table>\n");
   page.end();
@@ -276,20 +300,27 @@ void votePage(serve::PageContext& p) {
 
 // ------------------------------------------------------------------ gifts
 
+constexpr html::Fragment kGift =
+    R"(      <tr><td><img src="/main_files/{{picture}}" width="60" height="60"></td><td><b>{{name}}</b><br>{{about}}</td><td>{{price}} E币</td><td>{{give}}</td></tr>
+)";
+
 void catalogue(serve::PageContext& p) {
   zurva z;
   const auto receiver = numberOf(p.Request("reid"));
   db::Connection conn = openDatabase(p);
   SitePage page(z, p, {.title = "礼物商店"});
   p.Response.Write("    <p>选一件礼物送给会员（金卡、银卡会员五折）。</p>\n    <table class=\"bk\" cellpadding=\"6\">\n");
-  for (db::Recordset rs = conn.Execute("select id,name,emoney,across,imgs from present order by id"); !rs.eof();
-       rs.MoveNext()) {
+  for (db::Recordset rs = conn.Execute(
+           sql::verbatim("select id,name,emoney,across,imgs from present order by id"));
+       !rs.eof(); rs.MoveNext()) {
     std::string form = "sendpresent.asp?id=" + std::to_string(CLng(rs("id")));
     if (receiver) form += "&reid=" + std::to_string(*receiver);
-    p.Response.Write("      <tr><td><img src=\"/main_files/" + htmlEscape(rs("imgs").str()) +
-                     "\" width=\"60\" height=\"60\"></td><td><b>" + htmlEscape(rs("name").str()) + "</b><br>" +
-                     htmlEscape(rs("across").str()) + "</td><td>" + htmlEscape(rs("emoney").str()) + " E币</td><td>" +
-                     siteAnchor(z, form, "赠送", "target=\"_blank\"") + "</td></tr>\n");
+    p.Response.Write(
+        kGift({{"picture", rs("imgs").str()},
+               {"name", rs("name").str()},
+               {"about", rs("across").str()},
+               {"price", rs("emoney").str()},
+               {"give", html::trusted(siteAnchor(z, form, "赠送", "target=\"_blank\""))}}));
   }
   p.Response.Write("    </table>\n");
   page.end();
@@ -337,9 +368,10 @@ void sendGift(serve::PageContext& p) {
     // why, and that the notice cost him nothing; the log keeps it too.
     if (e.isRequestEnd() || !sender || newestGiftOf(p, *sender) == before) throw;
     interaction::logSmsFailure(e.description());
-    z.Msg(jsEscape("已成功送出礼物\n礼物通知短信未能发出：短信网关出错（" + e.description() +
-                   "），没有收取短信费用。"),
-          "-2", 1);
+    // The message lands in a script string: its line break written as "\n".
+    static constexpr html::Fragment kNoticeFailed =
+        "已成功送出礼物\\n礼物通知短信未能发出：短信网关出错（{{error:js}}），没有收取短信费用。";
+    z.Msg(kNoticeFailed({{"error", e.description()}}).str(), "-2", 1);
   }
   page.end();
 }
@@ -349,6 +381,7 @@ void sendGift(serve::PageContext& p) {
 std::mutex gSmsMutex;
 std::deque<std::string> gSmsSent;
 constexpr std::size_t kSmsKept = 20;
+constexpr html::Fragment kSmsLine = "      <li>{{line}}</li>\n";
 
 void smsGateway(serve::PageContext& p) {
   if (eq(p.Request.QueryString("show"), "1")) {
@@ -357,7 +390,7 @@ void smsGateway(serve::PageContext& p) {
     p.Response.Write("    <p>演示站不真正发送短信，这里列出最近“发出”的短信。</p>\n    <ul>\n");
     {
       std::lock_guard lock(gSmsMutex);
-      for (const std::string& line : gSmsSent) p.Response.Write("      <li>" + htmlEscape(line) + "</li>\n");
+      for (const std::string& line : gSmsSent) p.Response.Write(kSmsLine({{"line", line}}));
     }
     p.Response.Write("    </ul>\n");
     page.end();

@@ -18,13 +18,13 @@
 // those he signed up for, and the showcase status box with the purchase.
 #include <string>
 
-#include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/member_logins.h"
+#include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "interaction/balance.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "site/emoney_pages.h"
 #include "site/pages.h"
 #include "site/site_page.h"
@@ -67,11 +67,17 @@ Remembered remembered(serve::PageContext& p) {
   const std::string token = cookie("pass").str();
   if (r.user.empty() || !eq(cookie("inpass"), "1") || !logins::wellFormedToken(token)) return r;
   db::Connection conn = openDatabase(p);
-  r.token = !conn.Execute(std::string("select userid from zurva_user where ") +
-                              (r.byNickname ? "nickname" : "zurvauser") +
-                              "=? and remembertoken=? and ifdel<>1",
-                          {Variant(r.user), Variant(logins::tokenDigest(token))})
-                 .eof();
+  const sql::Quoted user = sql::text(r.user);
+  const sql::Quoted digest = sql::text(logins::tokenDigest(token));
+  r.token =
+      !conn.Execute(r.byNickname
+                        ? sql::statement("select userid from zurva_user where nickname='{}' and "
+                                         "remembertoken='{}' and ifdel<>1",
+                                         user, digest)
+                        : sql::statement("select userid from zurva_user where zurvauser='{}' and "
+                                         "remembertoken='{}' and ifdel<>1",
+                                         user, digest))
+           .eof();
   return r;
 }
 
@@ -95,8 +101,6 @@ void loginPage(serve::PageContext& p) {
 
 // ---- the member home
 
-using Params = std::vector<Variant>;
-
 // One box of the hub: a heading with its links, then its lines.
 std::string box(std::string_view heading, const std::string& links, const std::string& lines) {
   return "    <table class=\"bk hubbox\" width=\"100%\" cellspacing=\"0\" cellpadding=\"4\">\n"
@@ -104,31 +108,38 @@ std::string box(std::string_view heading, const std::string& links, const std::s
          "      <tr><td>" + lines + "</td></tr>\n    </table>\n";
 }
 
-std::string count(const Variant& n) { return htmlEscape(n.str()); }
+constexpr html::Fragment kProfileLines =
+    "会员编号 {{n}}，相册中已通过审核的照片 {{photos}} 张（{{album}}）。个人头像：{{head}}。";
+constexpr html::Fragment kMessageLines = "未读短信 {{unread}} 条。{{friends}}";
+constexpr html::Fragment kGiftLine = "{{sender}} 送给您 {{gift}}（{{time}}）<br>";
+constexpr html::Fragment kPartyLine = "{{party}}（{{time}}）<br>";
+constexpr html::Fragment kBalanceLine = "余额 {{balance}} E币。";
 
 // The member's own row as the hub's first two boxes read it (EOF when the
 // member was deleted since logging in).
 db::Recordset ownRow(db::Connection& conn, std::int32_t me) {
-  return conn.Execute("select photo, userbz, smallphoto from zurva_user where userid=?",
-                      Params{Variant(long(me))});
+  return conn.Execute(
+      sql::statement("select photo, userbz, smallphoto from zurva_user where userid={}", me));
 }
 
 std::string profileBox(zurva& z, const db::Recordset& rs, std::int32_t me) {
   const Variant photos = rs.eof() ? Variant(0L) : z.photonum(rs("photo"));
   const std::string head = rs.eof() ? "" : rs("smallphoto").str();
   const std::string n = std::to_string(me);
-  return box("我的资料与相册",
-             siteAnchor(z, "/editinfo.asp", "修改个人资料") + "　" +
-                 siteAnchor(z, "/userinfo.asp?id=" + n, "查看我的资料") + "　" +
-                 siteAnchor(z, "/userphoto.asp", "管理我的相册") + "　" +
-                 siteAnchor(z, "/upload.asp", "上传照片") + "　" +
-                 siteAnchor(z, "/photoaction.asp", "设置个人头像"),
-             "会员编号 " + n + "，相册中已通过审核的照片 " + count(photos) + " 张（" +
-                 siteAnchor(z, "/xc.asp?id=" + n, "别人看到的相册") + "）。个人头像：" +
-                 (head.empty()               ? "还没有设置"
-                  : member::isApproved(head) ? "已通过审核"
-                                             : "等待管理员审核") +
-                 "。");
+  return box(
+      "我的资料与相册",
+      siteAnchor(z, "/editinfo.asp", "修改个人资料") + "　" +
+          siteAnchor(z, "/userinfo.asp?id=" + n, "查看我的资料") + "　" +
+          siteAnchor(z, "/userphoto.asp", "管理我的相册") + "　" +
+          siteAnchor(z, "/upload.asp", "上传照片") + "　" +
+          siteAnchor(z, "/photoaction.asp", "设置个人头像"),
+      kProfileLines({{"n", me},
+                     {"photos", photos},
+                     {"album", html::trusted(siteAnchor(z, "/xc.asp?id=" + n, "别人看到的相册"))},
+                     {"head", head.empty()               ? "还没有设置"
+                              : member::isApproved(head) ? "已通过审核"
+                                                         : "等待管理员审核"}})
+          .str());
 }
 
 std::string searchBox(zurva& z, const db::Recordset& rs) {
@@ -139,24 +150,30 @@ std::string searchBox(zurva& z, const db::Recordset& rs) {
 }
 
 std::string messageBox(zurva& z, db::Connection& conn, std::int32_t me) {
-  const Variant unread =
-      conn.Execute("select count(*) from Sendbooks where userid=? and new=1", Params{Variant(long(me))})(0);
-  return box("站内短信与好友",
-             siteAnchor(z, "/mymessages.asp", "我的对话") + "　" +
-                 siteAnchor(z, "/friends.asp", "我的好友"),
-             "未读短信 " + count(unread) + " 条。" + friendsSummary(z, conn, me));
+  const Variant unread = conn.Execute(
+      sql::statement("select count(*) from Sendbooks where userid={} and new=1", me))(0);
+  return box(
+      "站内短信与好友",
+      siteAnchor(z, "/mymessages.asp", "我的对话") + "　" +
+          siteAnchor(z, "/friends.asp", "我的好友"),
+      kMessageLines({{"unread", unread}, {"friends", html::trusted(friendsSummary(z, conn, me))}})
+          .str());
 }
 
 std::string giftBox(zurva& z, db::Connection& conn, std::int32_t me) {
   std::string lines;
-  for (db::Recordset rs = conn.Execute(
+  for (db::Recordset rs = conn.Execute(sql::statement(
            "select top 5 m.senduserid, u.nickname, p.name, m.addtime from presentmx m "
-           "left join present p on p.id=m.presentedid left join zurva_user u on u.userid=m.senduserid "
-           "where m.userid=? order by m.id desc",
-           Params{Variant(long(me))});
+           "left join present p on p.id=m.presentedid left join zurva_user u on "
+           "u.userid=m.senduserid "
+           "where m.userid={} order by m.id desc",
+           me));
        !rs.eof(); rs.MoveNext()) {
-    lines += siteAnchor(z, "/userinfo.asp?id=" + rs(0).str(), htmlEscape(rs(1).str())) + " 送给您 " +
-             htmlEscape(rs(2).str()) + "（" + htmlEscape(rs(3).str()) + "）<br>";
+    kGiftLine.appendTo(
+        lines,
+        {{"sender", html::trusted(siteAnchor(z, "/userinfo.asp?id=" + rs(0).str(), rs(1).str()))},
+         {"gift", rs(2).str()},
+         {"time", rs(3).str()}});
   }
   return box("收到的礼物", siteAnchor(z, "/present.asp", "礼物商店"), lines.empty() ? "还没有收到礼物。" : lines);
 }
@@ -164,19 +181,22 @@ std::string giftBox(zurva& z, db::Connection& conn, std::int32_t me) {
 std::string partyLines(zurva& z, db::Recordset rs) {
   std::string lines;
   for (; !rs.eof(); rs.MoveNext())
-    lines += siteAnchor(z, "/partyinfo.asp?partyid=" + rs(0).str(), htmlEscape(rs(1).str())) + "（" +
-             htmlEscape(rs(2).str()) + "）<br>";
+    kPartyLine.appendTo(
+        lines, {{"party", html::trusted(
+                              siteAnchor(z, "/partyinfo.asp?partyid=" + rs(0).str(), rs(1).str()))},
+                {"time", rs(2).str()}});
   return lines;
 }
 
 std::string partyBox(zurva& z, db::Connection& conn, std::int32_t me) {
-  const Params mine{Variant(long(me))};
   const std::string organised = partyLines(
-      z, conn.Execute("select id, bt, partytime from party where userid=? order by partytime desc", mine));
+      z, conn.Execute(sql::statement(
+             "select id, bt, partytime from party where userid={} order by partytime desc", me)));
   const std::string joined = partyLines(
-      z, conn.Execute("select p.id, p.bt, p.partytime from partycj c join party p on p.id=c.partyid "
-                      "where c.userid=? order by p.partytime desc",
-                      mine));
+      z, conn.Execute(sql::statement(
+             "select p.id, p.bt, p.partytime from partycj c join party p on p.id=c.partyid "
+             "where c.userid={} order by p.partytime desc",
+             me)));
   return box("聚会活动",
              siteAnchor(z, "/party.asp", "全部活动") + "　" + siteAnchor(z, "/partymanage.asp", "我组织的活动") + "　" +
                  siteAnchor(z, "/partyedit.asp", "发表新活动"),
@@ -191,7 +211,7 @@ std::string emoneyBox(zurva& z, db::Connection& conn, std::int32_t me) {
       "我的E币",
       siteAnchor(z, "/History.asp", "E币收支记录") + "　" + siteAnchor(z, "/chongzhi.asp", "充值") +
           "　" + siteAnchor(z, "/ReadyBuy.asp", "会员升级"),
-      "余额 " + count(balance ? *balance : Variant(0)) + " E币。" +
+      kBalanceLine({{"balance", balance ? *balance : Variant(0)}}).str() +
           (rows.empty()
                ? std::string("还没有收支记录。")
                : "最近的收支：<table class=\"ledger\" cellspacing=\"0\" cellpadding=\"2\">\n" +
@@ -240,8 +260,8 @@ void dropEndedMemberCookie(serve::PageContext& p) {
       return;
     if (logins::memberCookieCurrent(conn, viewer)) return;
   }
-  p.Request.Cookies.remove("kalimo");
-  expireCookie(p, "kalimo");
+  p.Request.Cookies.remove(kMemberCookie);
+  expireCookie(p, kMemberCookie);
 }
 
 }  // namespace

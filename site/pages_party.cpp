@@ -7,9 +7,9 @@
 // party's number: "/upload.asp?partyid=N", "/userphoto.asp?partyid=N").
 #include <string>
 
-#include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/sql.h"
+#include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
@@ -69,13 +69,13 @@ void partyList(serve::PageContext& p) {
   const auto lines = [&](const sql::Statement& statement, const char* state) {
     for (db::Recordset rs = conn.Execute(statement); !rs.eof(); rs.MoveNext())
       kPartyLine.appendTo(
-          out, {{"title",
-                 html::trusted(siteAnchor(z, "partyinfo.asp?partyid=" + std::to_string(CLng(rs(0))),
-                                          htmlEscape(rs(1).str())))},
-                {"city", rs(2)},
-                {"time", partyTime(rs(3))},
-                {"state", html::trusted(state)},
-                {"count", rs(4)}});
+          out,
+          {{"title", html::trusted(siteAnchor(
+                         z, "partyinfo.asp?partyid=" + std::to_string(CLng(rs(0))), rs(1).str()))},
+           {"city", rs(2)},
+           {"time", partyTime(rs(3))},
+           {"state", html::trusted(state)},
+           {"count", rs(4)}});
   };
   lines(sql::statement("select id,bt,cs,partytime,(select count(*) from partycj c where "
                        "c.partyid=party.id) from party "
@@ -91,29 +91,38 @@ void partyList(serve::PageContext& p) {
   page.end();
 }
 
+constexpr html::Fragment kPartyFieldLine =
+    "      <tr><td class=\"bg_l\" width=\"90\">{{label}}</td><td>{{value}}</td></tr>\n";
+constexpr html::Fragment kPartySummary = "    <p><b>活动总结：</b>{{summary}}</p>\n";
+constexpr html::Fragment kSignedUp = "{{separator}}{{name}}";
+
 void partyInfo(serve::PageContext& p) {
   zurva z;
   const auto party = numberOf(p.Request("partyid"));
   db::Connection conn = openDatabase(p);
   db::Recordset rs;
-  if (party) rs = conn.Execute("select * from party where id=?", {Variant(long(*party))});
+  if (party) rs = conn.Execute(sql::statement("select * from party where id={}", *party));
   if (!party || rs.eof()) return notePage(z, p, {.title = "聚会活动"}, "没有这个活动。");
   const std::string id = std::to_string(*party);
   SitePage page(z, p, {.title = "聚会活动：" + rs("bt").str()});
   p.Response.Write("    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\" width=\"100%\">\n");
   for (const PartyField& f : kPartyFields)
-    p.Response.Write("      <tr><td class=\"bg_l\" width=\"90\">" + std::string(f.label) + "</td><td>" +
-                     htmlEscape(rs(f.column).str()) + "</td></tr>\n");
+    p.Response.Write(
+        kPartyFieldLine({{"label", html::trusted(f.label)}, {"value", rs(f.column).str()}}));
   p.Response.Write("    </table>\n");
 
-  db::Recordset summary = conn.Execute("select nr from partyzj where partyid=? and rz=2", {Variant(long(*party))});
-  if (!summary.eof()) p.Response.Write("    <p><b>活动总结：</b>" + htmlEscape(summary(0).str()) + "</p>\n");
+  db::Recordset summary =
+      conn.Execute(sql::statement("select nr from partyzj where partyid={} and rz=2", *party));
+  if (!summary.eof()) p.Response.Write(kPartySummary({{"summary", summary(0).str()}}));
 
   p.Response.Write("    <p><b>已报名：</b>");
   long count = 0;
-  for (db::Recordset c = conn.Execute("select name,gk from partycj where partyid=? order by id", {Variant(long(*party))});
+  for (db::Recordset c = conn.Execute(
+           sql::statement("select name,gk from partycj where partyid={} order by id", *party));
        !c.eof(); c.MoveNext(), ++count)
-    p.Response.Write((count ? "、" : "") + (eq(c(1), 0) ? std::string("（不公开）") : htmlEscape(c(0).str())));
+    p.Response.Write(
+        kSignedUp({{"separator", html::trusted(count ? "、" : "")},
+                   {"name", eq(c(1), 0) ? html::trusted("（不公开）") : html::Value(c(0).str())}}));
   p.Response.Write(count ? "" : "还没有人报名");
   p.Response.Write("</p>\n    <p>" + popUp(z, "partyjoin.asp?partyid=" + id, "我要报名") + "　" +
                    popUp(z, "partyjoin.asp?partyid=" + id + "&sign=up-datejoin", "修改报名") + "</p>\n");
@@ -130,12 +139,14 @@ void partyInfo(serve::PageContext& p) {
   page.end();
 }
 
+constexpr html::Fragment kTextInput = R"(<input type="text" name="{{name}}" value="{{value}}">)";
+
 void joinForm(serve::PageContext& p) {
   zurva z;
   const auto party = numberOf(p.Request("partyid"));
   if (!party) return notePage(z, p, {.title = "活动报名", .frame = Frame::Window}, "没有这个活动。");
   const bool change = eq(p.Request("sign"), "up-datejoin");
-  const host::RequestCookie& member = p.Request.Cookies("kalimo");
+  const Viewer viewer(p.Request);
   const bool isMember = loggedInMember(p).has_value();
   const std::string action = std::string(change ? "action.asp?sign=up-datejoin" : "action.asp?sign=join") +
                              "&partyid=" + std::to_string(*party);
@@ -145,11 +156,15 @@ void joinForm(serve::PageContext& p) {
   auto row = [&](std::string_view label, std::string input) {
     p.Response.Write("      <tr><td>" + std::string(label) + "</td><td>" + input + "</td></tr>\n");
   };
-  row("姓名", "<input type=\"text\" name=\"name\" value=\"" + (isMember ? htmlEscape(member("nickname").str()) : "") + "\">");
-  row("电子邮箱", "<input type=\"text\" name=\"email\" value=\"" + (isMember ? htmlEscape(member("username").str()) : "") + "\">");
+  row("姓名",
+      kTextInput({{"name", "name"}, {"value", isMember ? viewer.member("nickname").str() : ""}})
+          .str());
+  row("电子邮箱",
+      kTextInput({{"name", "email"}, {"value", isMember ? viewer.member("username").str() : ""}})
+          .str());
   row("电话", "<input type=\"text\" name=\"tel\">");
   // A member's own sex is chosen (577 is a woman).
-  const bool woman = isMember && eq(member("sex"), "577");
+  const bool woman = isMember && eq(viewer.member("sex"), "577");
   row("性别",
       std::string("<select name=\"sex\"><option value=\"男\">男</option><option value=\"女\"") +
           (woman ? " selected" : "") + ">女</option></select>");
@@ -177,6 +192,9 @@ void partyHandler(serve::PageContext& p) {
   page.end();
 }
 
+constexpr html::Fragment kMyParty =
+    "      <tr><td>{{party}}</td><td>{{time}}</td><td>{{edit}}　{{remove}}</td></tr>\n";
+
 void myParties(serve::PageContext& p) {
   zurva z;
   const auto me = loggedInMember(p);
@@ -185,16 +203,16 @@ void myParties(serve::PageContext& p) {
   SitePage page(z, p, {.title = "我组织的活动"});
   p.Response.Write("    <p>" + siteAnchor(z, "partyedit.asp", "发表新活动") + "</p>\n"
                    "    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n");
-  for (db::Recordset rs = conn.Execute("select id,bt,partytime from party where userid=? order by partytime desc",
-                                       {Variant(long(*me))});
+  for (db::Recordset rs = conn.Execute(sql::statement(
+           "select id,bt,partytime from party where userid={} order by partytime desc", *me));
        !rs.eof(); rs.MoveNext()) {
     const std::string id = std::to_string(CLng(rs(0)));
-    p.Response.Write(
-        "      <tr><td>" + siteAnchor(z, "partyinfo.asp?partyid=" + id, htmlEscape(rs(1).str())) +
-        "</td><td>" + htmlEscape(rs(2).str()) + "</td><td>" +
-        siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑") + "　" +
-        postButton(z, "action.asp?sign=del&partyid=" + id, "删除", "删除活动和它的总结、报名？") +
-        "</td></tr>\n");
+    p.Response.Write(kMyParty(
+        {{"party", html::trusted(siteAnchor(z, "partyinfo.asp?partyid=" + id, rs(1).str()))},
+         {"time", rs(2).str()},
+         {"edit", html::trusted(siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑"))},
+         {"remove", html::trusted(postButton(z, "action.asp?sign=del&partyid=" + id, "删除",
+                                             "删除活动和它的总结、报名？"))}}));
   }
   p.Response.Write("    </table>\n    <p>" + siteAnchor(z, "party.asp", "全部活动") + "</p>\n");
   page.end();
@@ -203,6 +221,14 @@ void myParties(serve::PageContext& p) {
 constexpr std::string_view kEditScripts = R"(function Chk_Submit(url){var f=document.partyform;if(f.title.value==''){alert('请填写活动主题');return;}f.action=url;f.submit();}
 function check_str_num(field,max,id){var left=max-field.value.length;if(left<0){field.value=field.value.substring(0,max);left=0;}document.getElementById(id).innerHTML='还可输入'+left+'字';}
 )";
+
+constexpr html::Fragment kLongField =
+    R"(<textarea name="{{name}}" rows="3" cols="60">{{value}}</textarea>)";
+constexpr html::Fragment kShortField =
+    R"(<input type="text" name="{{name}}" size="40" value="{{value}}">)";
+constexpr html::Fragment kEditLine =
+    "      <tr><td class=\"bg_l\" "
+    "width=\"90\">{{label}}</td><td>&nbsp;</td><td>{{input}}</td></tr>\n";
 
 void editParty(serve::PageContext& p) {
   zurva z;
@@ -213,21 +239,18 @@ void editParty(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   db::Recordset party;
   if (const auto id = numberOf(p.Request("partyid")))
-    party = conn.Execute("select * from party where id=?", {Variant(long(*id))});
+    party = conn.Execute(sql::statement("select * from party where id={}", *id));
   auto value = [&](const char* column) {
-    return party.State() == db::adStateOpen && !party.eof() ? htmlEscape(party(column).str()) : std::string();
+    return party.State() == db::adStateOpen && !party.eof() ? party(column).str() : std::string();
   };
   SitePage page(z, p, {.title = "编辑活动", .script = kEditScripts});
   p.Response.Write("    <form name=\"partyform\" method=\"post\" action=\"\">\n"
                    "    <table class=\"bk\" width=\"100%\" cellspacing=\"1\" cellpadding=\"4\"><TBODY>\n");
   for (const PartyField& f : kPartyFields) {
-    const std::string input =
-        f.longText ? "<textarea name=\"" + std::string(f.field) + "\" rows=\"3\" cols=\"60\">" + value(f.column) +
-                         "</textarea>"
-                   : "<input type=\"text\" name=\"" + std::string(f.field) + "\" size=\"40\" value=\"" +
-                         value(f.column) + "\">";
-    p.Response.Write("      <tr><td class=\"bg_l\" width=\"90\">" + std::string(f.label) + "</td><td>&nbsp;</td><td>" +
-                     input + "</td></tr>\n");
+    const html::Fragment& input = f.longText ? kLongField : kShortField;
+    p.Response.Write(
+        kEditLine({{"label", html::trusted(f.label)},
+                   {"input", input({{"name", f.field}, {"value", value(f.column)}})}}));
   }
   p.Response.Write(panel);
   p.Response.Write("    </table>\n    </form>\n    <p>总结字数：<span id=\"aa3\"></span></p>\n");

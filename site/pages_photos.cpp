@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/numbers.h"
 #include "framework/site_settings.h"
@@ -24,7 +23,7 @@
 #include "members/paging_bar.h"
 #include "members/photo_list.h"
 #include "members/photo_manager.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 #include "site/member_pages.h"
@@ -181,7 +180,8 @@ void uploadPage(serve::PageContext& p) {
   const std::string bytes = postedPicture(z, p);
 
   db::Connection conn = openDatabase(p);
-  db::Recordset rs = conn.Execute("select photo from zurva_user where userid=" + std::to_string(*id));
+  db::Recordset rs =
+      conn.Execute(sql::statement("select photo from zurva_user where userid={}", *id));
   if (rs.eof()) z.Msg("非法操作", "-2", 2);
   const std::string list = rs("photo").str();
   if (long(member::readPhotoList(list).size()) >= siteNumber(p, 16, 5))
@@ -203,8 +203,8 @@ void uploadPage(serve::PageContext& p) {
 
   const bool waits = siteNumber(p, 8, 1) == 1;
   const std::string entry = member::photoEntry(name, !waits);
-  conn.ExecuteAction("update zurva_user set photo=? where userid=?",
-                     {Variant(list.empty() ? entry : list + "#" + entry), Variant(long(*id))});
+  conn.ExecuteAction(sql::statement("update zurva_user set photo='{}' where userid={}",
+                                    sql::text(list.empty() ? entry : list + "#" + entry), *id));
   members::recountTrust(conn, *id);
   Variant back = "userphoto.asp";
   z.Msg(waits ? "上传成功，请等待管理员审核！" : "上传成功！", z.showurl(back), 1);
@@ -221,17 +221,20 @@ void decide(serve::PageContext& p, db::Connection& conn) {
   // Only a pressed button decides: a post without one changes nothing.
   const bool approve = eq(p.Request.Form("action"), "approve");
   if (!approve && !eq(p.Request.Form("action"), "reject")) return;
-  db::Recordset rs = conn.Execute("select photo, smallphoto from zurva_user where userid=" + std::to_string(*id));
+  db::Recordset rs =
+      conn.Execute(sql::statement("select photo, smallphoto from zurva_user where userid={}", *id));
   if (rs.eof()) return;
   std::vector<std::string> deleted;  // site paths of files to delete
   if (eq(p.Request.Form("kind"), "head")) {
     const std::string stored = rs("smallphoto").str();
     if (stored.empty() || stored != entry) return;
     if (approve) {
-      conn.ExecuteAction("update zurva_user set smallphoto=? where userid=?",
-                         {Variant(member::photoEntry(member::photoFileName(stored), true)), Variant(long(*id))});
+      conn.ExecuteAction(
+          sql::statement("update zurva_user set smallphoto='{}' where userid={}",
+                         sql::text(member::photoEntry(member::photoFileName(stored), true)), *id));
     } else {
-      conn.ExecuteAction("update zurva_user set smallphoto=null where userid=?", {Variant(long(*id))});
+      conn.ExecuteAction(
+          sql::statement("update zurva_user set smallphoto=null where userid={}", *id));
       deleted.push_back("/smallphoto/" + member::headPhotoName(*id));
     }
   } else {
@@ -246,8 +249,10 @@ void decide(serve::PageContext& p, db::Connection& conn) {
       deleted.push_back("/up_article/" + name);
       deleted.push_back("/mup_article/" + name);
     }
-    conn.ExecuteAction("update zurva_user set photo=? where userid=?",
-                       {entries.empty() ? Variant::null() : Variant(Join(entries, "#")), Variant(long(*id))});
+    conn.ExecuteAction(entries.empty()
+                           ? sql::statement("update zurva_user set photo=null where userid={}", *id)
+                           : sql::statement("update zurva_user set photo='{}' where userid={}",
+                                            sql::text(Join(entries, "#")), *id));
   }
   members::recountTrust(conn, *id);
   for (const std::string& path : deleted) {

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "db/db.h"
-#include "framework/escape.h"
+#include "framework/html.h"
 #include "framework/zurva.h"
-#include "helpers/regions.h"
-#include "profile/code_tables.h"
+#include "model/code_tables.h"
+#include "model/regions.h"
 #include "profile/form_fields.h"
 #include "site/pages.h"
 #include "site/profile_pages.h"
@@ -38,7 +38,7 @@ void writeRefusal(zurva& z, serve::PageContext& p, const ProfileRejected& refuse
   if (refused.code() != 0) {
     p.Response.Write(z.showerro(Variant(refused.code())).str());
   } else {
-    p.Response.Write(z.zurva_error("注册错误", htmlEscape(refused.what())).str());
+    p.Response.Write(errorBox(z, "注册错误", refused.what()));
   }
 }
 
@@ -82,10 +82,25 @@ using Posted = const host::ValueCollection&;
 
 std::string posted(Posted form, const char* name) { return form(name).str(); }
 
+constexpr html::Fragment kInput =
+    R"(<input type="{{type}}" name="{{name}}" size="{{size}}" value="{{value}}">)";
+constexpr html::Fragment kOption = R"(<option value="{{value}}"{{selected}}>{{value}}</option>)";
+constexpr html::Fragment kIntro =
+    R"(<textarea name="intro" rows="6" cols="60">{{intro}}</textarea>)";
+
 std::string input(Posted form, const char* name, const char* type = "text", int size = 30) {
   const bool keep = std::string_view(type) != "password";
-  return "<input type=\"" + std::string(type) + "\" name=\"" + name + "\" size=\"" + std::to_string(size) + "\" value=\"" +
-         (keep ? htmlEscape(posted(form, name)) : "") + "\">";
+  return kInput({{"type", type},
+                 {"name", name},
+                 {"size", size},
+                 {"value", keep ? posted(form, name) : ""}})
+      .str();
+}
+
+// An option whose value is its text, selected when `selected`.
+void appendOption(std::string& out, std::string_view value, bool selected) {
+  kOption.appendTo(out,
+                   {{"value", value}, {"selected", html::trusted(selected ? " selected" : "")}});
 }
 
 std::string select(const char* name, const html::Html& options, const char* first = "请选择--") {
@@ -104,9 +119,7 @@ std::string numberSelect(Posted form, const char* name, int first, int last) {
 // An option for each province, `chosen` selected.
 std::string provinceOptions(const std::string& chosen) {
   std::string options;
-  for (std::string_view name : regions::kProvinces)
-    options += "<option value=\"" + std::string(name) + "\"" + (name == chosen ? " selected" : "") + ">" +
-               std::string(name) + "</option>";
+  for (std::string_view name : regions::kProvinces) appendOption(options, name, name == chosen);
   return options;
 }
 
@@ -118,8 +131,7 @@ std::string placeSelects(Posted form, const char* province, const char* city, co
   out += "</select><select name=\"" + std::string(city) + "\"><option value=\"0\">--请选择--</option>";
   for (std::size_t i : regions::citiesOf(chosen)) {
     const std::string name(regions::kCities[i].city);
-    out += "<option value=\"" + htmlEscape(name) + "\"" + (name == posted(form, city) ? " selected" : "") + ">" +
-           htmlEscape(name) + "</option>";
+    appendOption(out, name, name == posted(form, city));
   }
   return out + "</select>";
 }
@@ -177,8 +189,7 @@ void writeRegistrationForm(serve::PageContext& p) {
                          codeSelect(f, "degreeto", codes::kEducation)},
       {"QQ / MSN / EMAIL",
        input(f, "qq", "text", 15) + input(f, "msn", "text", 25) + input(f, "email", "text", 25)},
-      {"个人独白（20字以上）", "<textarea name=\"intro\" rows=\"6\" cols=\"60\">" +
-                                   htmlEscape(posted(f, "intro")) + "</textarea>"},
+      {"个人独白（20字以上）", kIntro({{"intro", posted(f, "intro")}}).str()},
   };
   std::string form = "    <form name=\"form1\" method=\"post\" action=\"/reg.asp\" onSubmit=\"return chkform();\">\n"
                      "    <table cellspacing=\"1\" cellpadding=\"4\">\n";

@@ -11,7 +11,7 @@
 #include "framework/viewer.h"
 #include "members/album_access.h"
 #include "members/viewer_rules.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "runtime/text.h"
 #include "site/guest_fragments.h"
 #include "site/member_pages.h"
@@ -23,7 +23,6 @@ namespace zurvafun::site {
 
 namespace {
 
-constexpr std::string_view kNewestMembers = "select top 500 * from zurva_user where ifdel=0";
 constexpr long kNewestOnAPage = 6;
 
 // The frame of the profile and album pages, with what their fragments expect.
@@ -86,7 +85,7 @@ void profilePage(serve::PageContext& p) {
 // The statement of a member's photo list, with the number only; an id the
 // methods refuse reads nothing.
 std::string photoQuery(std::optional<std::int32_t> member) {
-  return "select photo from zurva_user where userid=" + std::to_string(member.value_or(0));
+  return sql::statement("select photo from zurva_user where userid={}", member.value_or(0)).str();
 }
 
 // When member `member`'s album is closed to this viewer, says to whom it is
@@ -148,18 +147,19 @@ void albumPage(serve::PageContext& p) {
 // only the viewer's opposite sex (women for a guest).
 void newestMembersPage(serve::PageContext& p) {
   zurva z;
-  std::string sql(kNewestMembers);
+  sql::Statement sql = sql::verbatim("select top 500 * from zurva_user where ifdel=0");
   const bool oneSex = !p.Request("sex").str().empty();
   if (oneSex) {
     const Viewer viewer(p.Request);
     const bool woman = viewer.isMember() && eq(viewer.member("sex"), "577");
-    sql += woman ? " and sex=576" : " and sex=577";
+    sql += woman ? sql::verbatim(" and sex=576") : sql::verbatim(" and sex=577");
   }
-  sql += " order by userid desc";
+  sql += sql::verbatim(" order by userid desc");
   SitePage page(z, p, albumFrame("最新会员"));
   p.Response.Write("    <p>" + siteAnchor(z, oneSex ? "newmembers.asp" : "newmembers.asp?sex=1", oneSex ? "全部会员" : "只看异性") +
                    "</p>\n");
-  p.Response.Write(z.showmeminfo(sql, p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
+  p.Response.Write(
+      z.showmeminfo(sql.str(), p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
   page.end();
 }
 
@@ -170,26 +170,28 @@ void newestMembersPage(serve::PageContext& p) {
 // the first rows are read.
 std::string newestOf(serve::PageContext& p, const Residence& where) {
   db::Connection conn = openDatabase(p);
-  std::vector<Variant> place{Variant(where.province)};
-  if (!where.city.empty()) place.emplace_back(where.city);
-  std::vector<std::string> ids;
+  const sql::Statement city = where.city.empty()
+                                  ? sql::Statement()
+                                  : sql::statement(" and ud_city='{}'", sql::text(where.city));
+  std::vector<std::int32_t> ids;
   for (long top = kNewestOnAPage;; top *= 16) {
     ids.clear();
     long read = 0;
     for (db::Recordset rs = conn.Execute(
-             "select top " + std::to_string(top) +
-                 " userid, userdata from zurva_user where ifdel=0 and ud_province=?" +
-                 (where.city.empty() ? "" : " and ud_city=?") + " order by userid desc",
-             place);
+             sql::statement("select top {} userid, userdata from zurva_user where ifdel=0 and "
+                            "ud_province='{}'{} order by userid desc",
+                            top, sql::text(where.province), city));
          !rs.eof() && long(ids.size()) < kNewestOnAPage; rs.MoveNext(), ++read) {
       const member::Place lives = member::readUserData(rs(1).str()).residence;
       if (lives.province == where.province && (where.city.empty() || lives.city == where.city))
-        ids.push_back(rs(0).str());
+        ids.push_back(std::int32_t(CLng(rs(0))));
     }
     if (long(ids.size()) >= kNewestOnAPage || read < top) break;
   }
-  return "select * from zurva_user where userid in (" + (ids.empty() ? std::string("0") : Join(ids, ",")) +
-         ") order by userid desc";
+  if (ids.empty()) ids.push_back(0);
+  return sql::statement("select * from zurva_user where userid in ({}) order by userid desc",
+                        sql::numberList(ids))
+      .str();
 }
 
 // Where a refused photo action sends the visitor (by GET, so it asks
@@ -198,7 +200,7 @@ void quitPage(serve::PageContext& p) {
   zurva z;
   confirmBeforeActing(z, p, {.title = "退出登录", .question = "确定退出登录吗？"});
   endMemberLogin(p);
-  expireCookie(p, "zurva_admin");
+  expireCookie(p, kAdministratorCookie);
   standIn("已退出", "您已退出登录。", Frame::Page)(p);
 }
 
@@ -206,9 +208,11 @@ void quitPage(serve::PageContext& p) {
 
 void writeNewestMembers(zurva& z, serve::PageContext& p, const std::optional<Residence>& where) {
   const auto list = [&] {
-    const std::string sql = where ? newestOf(p, *where)
-                                  : "select top " + std::to_string(kNewestOnAPage) +
-                                        " * from zurva_user where ifdel=0 order by userid desc";
+    const std::string sql =
+        where ? newestOf(p, *where)
+              : sql::statement("select top {} * from zurva_user where ifdel=0 order by userid desc",
+                               kNewestOnAPage)
+                    .str();
     return z.showmeminfo(sql, p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName)
         .str();
   };

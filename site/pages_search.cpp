@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "db/db.h"
-#include "framework/escape.h"
 #include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "site/pages.h"
 #include "site/site_page.h"
 #include "site/site_post.h"

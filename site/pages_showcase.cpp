@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "db/db.h"
-#include "framework/escape.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
 #include "helpers/region_menu_texts.h"
@@ -96,15 +95,15 @@ void cityPage(serve::PageContext& p) {
   SitePage page(z, p, {.title = title, .cityTable = CityTable::File, .scripts = kGalleryScripts});
   std::string nav = "    <p>省份：";
   for (std::size_t i = 0; i < provinces.size(); ++i)
-    nav += siteAnchor(z, "/city.asp?city=" + std::to_string(i) + "&city1=0",
-                      htmlEscape(provinces[i])) +
-           " ";
+    nav += siteAnchor(z, "/city.asp?city=" + std::to_string(i) + "&city1=0", provinces[i]) + " ";
   nav += "</p>\n";
   if (province >= 0) {
     nav += "    <p>城市：";
     for (std::size_t i = 0; i < cities.size(); ++i)
-      nav += siteAnchor(z, "/city.asp?city=" + std::to_string(province) + "&city1=" + std::to_string(i),
-                        htmlEscape(cities[i].empty() ? "全省" : cities[i])) + " ";
+      nav += siteAnchor(
+                 z, "/city.asp?city=" + std::to_string(province) + "&city1=" + std::to_string(i),
+                 cities[i].empty() ? "全省" : cities[i]) +
+             " ";
     nav += "</p>\n";
   }
   p.Response.Write(nav);
@@ -208,11 +207,14 @@ std::string ageRange(const Variant& userbz) {
 std::string buildShowcaseList(db::Connection& conn) {
   std::string list;
   std::size_t entries = 0;
-  for (db::Recordset rs = conn.Execute(
-           "select userid,sex,userbz,userdata,nickname,grade,trust,pay,field,smallphoto,ifphotolook from zurva_user "
-           "where ok=1 and ifclose=0 and ifdel=0 and iferro=0 and iflianxi is not null and moneytime is not null "
+  for (db::Recordset rs = conn.Execute(sql::verbatim(
+           "select "
+           "userid,sex,userbz,userdata,nickname,grade,trust,pay,field,smallphoto,ifphotolook from "
+           "zurva_user "
+           "where ok=1 and ifclose=0 and ifdel=0 and iferro=0 and iflianxi is not null and "
+           "moneytime is not null "
            "and DATEDIFF(d,moneytime,getdate())>=1 and DATEDIFF(d,moneytime,getdate())<=iflianxi "
-           "order by moneytime desc,userid");
+           "order by moneytime desc,userid"));
        !rs.eof() && entries < kMostEntries; rs.MoveNext()) {
     std::vector<std::string> fields = {rs("userid").str(),   rs("sex").str(),   ageRange(rs("userbz")),
                                        rs("userdata").str(), rs("nickname").str(), rs("grade").str(),

@@ -21,10 +21,11 @@
 #include <vector>
 
 #include "framework/numbers.h"
+#include "framework/sql.h"
 #include "framework/viewer.h"
 #include "members/album_access.h"
 #include "members/viewer_rules.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
 #include "site/member_pages.h"
 #include "site/site_page.h"
 
@@ -63,9 +64,10 @@ bool mayFetch(serve::PageContext& p, Folder folder, std::string_view name) {
   if (!owner || name.find('/') != std::string_view::npos) return false;
   db::Connection conn = openDatabase(p);
   db::Recordset row = conn.Execute(
-      folder == Folder::Album ? "select ifphotolook, photo from zurva_user where userid=?"
-                              : "select ifphotolook, smallphoto from zurva_user where userid=?",
-      {Variant(long(*owner))});
+      folder == Folder::Album
+          ? sql::statement("select ifphotolook, photo from zurva_user where userid={}", *owner)
+          : sql::statement("select ifphotolook, smallphoto from zurva_user where userid={}",
+                           *owner));
   if (row.eof()) return false;
   const std::string entry = storedEntry(row(1), folder, name);
   if (entry.empty()) return false;

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <random>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,8 +19,9 @@
 #include <vector>
 
 #include "db/db.h"
-#include "helpers/regions.h"
-#include "profile/member_record.h"
+#include "model/member_columns.h"
+#include "model/member_record.h"
+#include "model/regions.h"
 #include "runtime/dates.h"
 #include "runtime/gbk.h"
 
@@ -34,6 +37,50 @@ using member::kWoman;
 [[noreturn]] void fail(sqlite3* conn, std::string_view what) {
   throw std::runtime_error("seed: " + std::string(what) + ": " + sqlite3_errmsg(conn));
 }
+
+// An open database file, closed when the handle goes.
+class Database {
+ public:
+  // Opens `path` with the sqlite3_open_v2 `flags`; std::runtime_error names
+  // the file and what went wrong.
+  Database(const std::string& path, int flags) {
+    sqlite3* conn = nullptr;
+    const int status = sqlite3_open_v2(path.c_str(), &conn, flags, nullptr);
+    conn_.reset(conn);
+    if (status != SQLITE_OK)
+      throw std::runtime_error("seed: cannot " +
+                               std::string(flags & SQLITE_OPEN_CREATE ? "create " : "open ") +
+                               path + ": " + (conn ? sqlite3_errmsg(conn) : "out of memory"));
+  }
+
+  operator sqlite3*() const { return conn_.get(); }
+
+ private:
+  struct Close {
+    void operator()(sqlite3* conn) const { sqlite3_close(conn); }
+  };
+  std::unique_ptr<sqlite3, Close> conn_;
+};
+
+// A prepared statement, finalized when the handle goes.
+class Prepared {
+ public:
+  Prepared() = default;
+  Prepared(sqlite3* conn, const std::string& sql) {
+    sqlite3_stmt* stmt = nullptr;
+    const int status = sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt, nullptr);
+    stmt_.reset(stmt);
+    if (status != SQLITE_OK) fail(conn, sql);
+  }
+
+  operator sqlite3_stmt*() const { return stmt_.get(); }
+
+ private:
+  struct Finalize {
+    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+  };
+  std::unique_ptr<sqlite3_stmt, Finalize> stmt_;
+};
 
 void exec(sqlite3* conn, const char* sql) {
   char* message = nullptr;
@@ -69,10 +116,13 @@ struct Value {
 // A prepared "insert into table (columns) values (?, …)".
 class Insert {
  public:
-  Insert(sqlite3* conn, std::string_view table, std::initializer_list<const char*> columns) : conn_(conn) {
+  Insert(sqlite3* conn, std::string_view table, std::initializer_list<const char*> columns)
+      : Insert(conn, table, std::vector<std::string_view>(columns.begin(), columns.end())) {}
+  Insert(sqlite3* conn, std::string_view table, const std::vector<std::string_view>& columns)
+      : conn_(conn) {
     std::string sql = "INSERT INTO " + std::string(table) + " (";
     std::string marks;
-    for (const char* c : columns) {
+    for (std::string_view c : columns) {
       if (!marks.empty()) {
         sql += ",";
         marks += ",";
@@ -81,13 +131,15 @@ class Insert {
       marks += "?";
     }
     sql += ") VALUES (" + marks + ")";
-    if (sqlite3_prepare_v2(conn_, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) fail(conn_, sql);
+    stmt_ = Prepared(conn_, sql);
   }
   Insert(const Insert&) = delete;
   Insert& operator=(const Insert&) = delete;
-  ~Insert() { sqlite3_finalize(stmt_); }
 
   void row(std::initializer_list<Value> values) {
+    row(std::span<const Value>(values.begin(), values.size()));
+  }
+  void row(std::span<const Value> values) {
     int i = 0;
     for (const Value& v : values) {
       ++i;
@@ -106,7 +158,7 @@ class Insert {
 
  private:
   sqlite3* conn_;
-  sqlite3_stmt* stmt_ = nullptr;
+  Prepared stmt_;
 };
 
 // ---- Deterministic choices: own generator and arithmetic, so the rows do not
@@ -495,25 +547,108 @@ void makeDemoAccount(Member& m, Random& r, const Moments& when, int index, int y
   recount(m);
 }
 
+// The columns of a member's row that the generator fills, always in this order.
+std::vector<std::pair<std::string_view, Value>> memberColumns(const Member& m) {
+  auto whole = [](const std::optional<long long>& n) {
+    return n ? Value(*n) : Value(std::nullopt);
+  };
+  return {{"userid", m.id},
+          {"zurvauser", m.zurvauser},
+          {"password", m.password},
+          {"nickname", m.nickname},
+          {"name", m.name},
+          {"idno", m.idno},
+          {"sex", m.sex},
+          {"ok", m.ok},
+          {"iferro", m.iferro},
+          {"ifclose", m.ifclose},
+          {"ifdel", m.ifdel},
+          {"grade", m.grade},
+          {"trust", m.trust},
+          {"online", m.online},
+          {"ifphotolook", m.ifphotolook},
+          {"userdata", member::buildUserData(m.data)},
+          {"tx", m.tx},
+          {"height_", m.height},
+          {"weight_", m.weight},
+          {"field", m.field},
+          {"job", m.job},
+          {"pay", m.pay},
+          {"star", m.star},
+          {"mobile", m.mobile},
+          {"drink", m.drink},
+          {"smoking", m.smoking},
+          {"pass", m.pass},
+          {"passask", m.passask},
+          {"lianxi", m.lianxi},
+          {"aboutus", m.aboutus},
+          {"userbz", m.userbz},
+          {"nosou", m.nosou},
+          {"photo", m.photo},
+          {"smallphoto", m.smallphoto},
+          {"sfphoto", m.sfphoto},
+          {"hyphoto", m.hyphoto},
+          {"srphoto", m.srphoto},
+          {"xlphoto", m.xlphoto},
+          {"emoney", m.emoney},
+          {"tuijian", m.tuijian},
+          {"iflianxi", whole(m.iflianxi)},
+          {"moneytime", m.moneytime},
+          {"citymoney", m.citymoney},
+          {"nextcitymoney", m.nextcitymoney},
+          {"maincity", m.maincity},
+          {"nextcity", m.nextcity},
+          {"logins", whole(m.logins)},
+          {"loginip", m.loginip},
+          {"lasttime", m.lasttime},
+          {"addtime", m.addtime}};
+}
+
+// Whether the seeder gives a column the generator does not fill a value of
+// its own: one the profile forms post by a rule of the member table.
+bool filledByRule(const member::Column& column) {
+  return column.rule == member::Rule::Code || column.rule == member::Rule::Number ||
+         column.rule == member::Rule::FreeText;
+}
+
+// That value: a code of its table, a number within its bounds, or empty text.
+Value byRule(const member::Column& column, Random& r) {
+  switch (column.rule) {
+    case member::Rule::Code: return std::string(r.pick(*column.codes).code);
+    case member::Rule::Number: return std::to_string(r.between(column.low, column.high));
+    default: return std::string();
+  }
+}
+
+// Inserts the members: every stored column of the member table that the
+// generator fills or that a rule fills, in the table's order. The values a
+// rule gives come from a generator of their own (seeded by the member's
+// number), so they leave every other draw as it is.
 void insertMembers(sqlite3* conn, const std::vector<Member>& members) {
-  Insert insert(conn, "zurva_user",
-                {"userid", "zurvauser", "password", "nickname", "name", "idno", "sex", "ok",
-                 "iferro", "ifclose", "ifdel", "grade", "trust", "online", "ifphotolook",
-                 "userdata", "tx", "height_", "weight_", "field", "job", "pay", "star", "mobile",
-                 "drink", "smoking", "pass", "passask", "lianxi", "aboutus", "userbz", "nosou",
-                 "photo", "smallphoto", "sfphoto", "hyphoto", "srphoto", "xlphoto", "emoney",
-                 "tuijian", "iflianxi", "moneytime", "citymoney", "nextcitymoney", "maincity",
-                 "nextcity", "logins", "loginip", "lasttime", "addtime"});
+  if (members.empty()) return;
+  // Each column of the statement: where memberColumns holds it, or none.
+  const std::vector<std::pair<std::string_view, Value>> filled = memberColumns(members.front());
+  std::vector<std::pair<const member::Column*, std::optional<std::size_t>>> columns;
+  std::vector<std::string_view> names;
+  for (const member::Column& column : member::kColumns) {
+    if (!column.generated.empty()) continue;
+    const auto at = std::find_if(filled.begin(), filled.end(),
+                                 [&](const auto& value) { return value.first == column.name; });
+    if (at == filled.end() && !filledByRule(column)) continue;
+    columns.emplace_back(&column, at == filled.end()
+                                      ? std::nullopt
+                                      : std::optional(std::size_t(at - filled.begin())));
+    names.push_back(column.name);
+  }
+  Insert insert(conn, "zurva_user", names);
+  std::vector<Value> values;
   for (const Member& m : members) {
-    auto whole = [](const std::optional<long long>& n) { return n ? Value(*n) : Value(std::nullopt); };
-    insert.row({m.id, m.zurvauser, m.password, m.nickname, m.name, m.idno, m.sex, m.ok,
-                m.iferro, m.ifclose, m.ifdel, m.grade, m.trust, m.online, m.ifphotolook,
-                member::buildUserData(m.data), m.tx, m.height, m.weight, m.field, m.job, m.pay,
-                m.star, m.mobile, m.drink, m.smoking, m.pass, m.passask, m.lianxi, m.aboutus,
-                m.userbz, m.nosou, m.photo, m.smallphoto, m.sfphoto, m.hyphoto, m.srphoto,
-                m.xlphoto, m.emoney, m.tuijian, whole(m.iflianxi), m.moneytime, m.citymoney,
-                m.nextcitymoney, m.maincity, m.nextcity, whole(m.logins), m.loginip, m.lasttime,
-                m.addtime});
+    std::vector<std::pair<std::string_view, Value>> row = memberColumns(m);
+    Random byRules(unsigned(m.id));
+    values.clear();
+    for (const auto& [column, index] : columns)
+      values.push_back(index ? std::move(row[*index].second) : byRule(*column, byRules));
+    insert.row(values);
   }
 }
 
@@ -829,14 +964,8 @@ void createDemoDatabase(const std::string& path, int members, unsigned seed) {
   if (std::filesystem::exists(path)) {
     throw std::runtime_error("seed: " + path + " already exists");
   }
-  sqlite3* conn = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-      SQLITE_OK) {
-    std::string message = conn ? sqlite3_errmsg(conn) : "out of memory";
-    sqlite3_close(conn);
-    throw std::runtime_error("seed: cannot create " + path + ": " + message);
-  }
   try {
+    const Database conn(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     // The database layer's collation ZV and functions, so that the indexes on
     // text columns are ordered exactly as the layer will read them.
     db::registerDialect(conn);
@@ -850,45 +979,33 @@ void createDemoDatabase(const std::string& path, int members, unsigned seed) {
     exec(conn, "ANALYZE");
     exec(conn, "PRAGMA journal_mode=WAL");
   } catch (...) {
-    sqlite3_close(conn);
+    // The file did not exist before: whatever is there is this run's, and
+    // the handle has closed it.
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     throw;
   }
-  sqlite3_close(conn);
 }
 
 void updateSchema(const std::string& path) {
-  sqlite3* conn = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-    const std::string message = conn ? sqlite3_errmsg(conn) : "out of memory";
-    sqlite3_close(conn);
-    throw std::runtime_error("seed: cannot open " + path + ": " + message);
-  }
-  try {
-    db::registerDialect(conn);
-    std::set<std::string> present;
-    sqlite3_stmt* stmt = nullptr;
+  const Database conn(path, SQLITE_OPEN_READWRITE);
+  db::registerDialect(conn);
+  std::set<std::string> present;
+  {
     // table_xinfo: the generated columns too.
-    if (sqlite3_prepare_v2(conn, "SELECT lower(name) FROM pragma_table_xinfo('zurva_user')", -1,
-                           &stmt, nullptr) != SQLITE_OK)
-      fail(conn, "cannot read the member table");
-    while (sqlite3_step(stmt) == SQLITE_ROW)
-      present.insert(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
-    for (const auto& [column, declaration] : db::addedMemberColumns()) {
-      if (present.empty() || present.contains(column)) continue;
-      exec(conn, ("ALTER TABLE zurva_user ADD COLUMN " + column + " " + declaration).c_str());
-    }
-    // Then what else the schema has that the file lacks.
-    exec(conn, "BEGIN");
-    exec(conn, db::schemaText().c_str());
-    exec(conn, "COMMIT");
-  } catch (...) {
-    sqlite3_close(conn);
-    throw;
+    const Prepared columns(conn, "SELECT lower(name) FROM pragma_table_xinfo('zurva_user')");
+    while (sqlite3_step(columns) == SQLITE_ROW)
+      if (const unsigned char* name = sqlite3_column_text(columns, 0))
+        present.insert(reinterpret_cast<const char*>(name));
   }
-  sqlite3_close(conn);
+  for (const auto& [column, declaration] : db::addedMemberColumns()) {
+    if (present.empty() || present.contains(column)) continue;
+    exec(conn, ("ALTER TABLE zurva_user ADD COLUMN " + column + " " + declaration).c_str());
+  }
+  // Then what else the schema has that the file lacks.
+  exec(conn, "BEGIN");
+  exec(conn, db::schemaText().c_str());
+  exec(conn, "COMMIT");
 }
 
 }  // namespace zurvafun::seed

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
 #include "site/pages.h"
@@ -49,7 +50,7 @@ void registerSelfTestPages(serve::PageRegistry& pages) {
 
   // The member cookie with sub-keys and a plain cookie.
   pages.add("/selftest/setcookie.asp", [](serve::PageContext& p) {
-    host::ResponseCookie& member = p.Response.Cookies("kalimo");
+    host::ResponseCookie& member = p.Response.Cookies(kMemberCookie);
     member("userid") = p.Request.QueryString("userid");
     member("nickname") = "演示一号";
     member("grade") = "3";

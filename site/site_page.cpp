@@ -3,7 +3,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "framework/escape.h"
 #include "framework/html.h"
 #include "framework/member_logins.h"
 #include "framework/site_settings.h"
@@ -36,31 +35,42 @@ constexpr NavigationItem kNavigation[] = {
 constexpr std::string_view kAlertLineBreaks =
     R"~((function(){var shown=window.alert;window.alert=function(t){return shown.call(window,String(t).replace(/<br\s*\/?>/gi,'\n'));};})();)~";
 
-std::string head(zurva& z, const serve::PageContext& p, const PageLayout& layout) {
-  std::string out = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
+constexpr html::Fragment kHead = R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
 <html>
 <head>
 <meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>)" + htmlEscape(layout.title) +
-                    " - " + htmlEscape(siteName(p)) + R"(</title>
+<title>{{title}} - {{site}}</title>
 <link href="/css.css" rel="stylesheet" type="text/css">
 <link rel="icon" href="/favicon.ico" type="image/x-icon">
-<script type="text/javascript">)" +
-                    std::string(kAlertLineBreaks) + R"(</script>
+<script type="text/javascript">{{alertLineBreaks}}</script>
 <script type="text/javascript" src="/inc/site.js" defer></script>
 <script type="text/javascript" src="/inc/sitepost.js" defer></script>
 )";
-  for (std::string_view style : layout.styles)
-    out += "<link href=\"" + std::string(style) + "\" rel=\"stylesheet\" type=\"text/css\">\n";
-  for (std::string_view script : layout.scripts)
-    out += "<script type=\"text/javascript\" src=\"" + std::string(script) + "\"></script>\n";
+constexpr html::Fragment kStyleSheet = R"(<link href="{{href}}" rel="stylesheet" type="text/css">
+)";
+constexpr html::Fragment kScriptFile = R"(<script type="text/javascript" src="{{src}}"></script>
+)";
+// Script text of the site or of the component's own methods.
+constexpr html::Fragment kScript = R"(<script type="text/javascript">
+{{script}}</script>
+)";
+constexpr html::Fragment kBody = R"(</head>
+<body>
+)";
+
+std::string head(zurva& z, const serve::PageContext& p, const PageLayout& layout) {
+  std::string out;
+  kHead.appendTo(out, {{"title", layout.title},
+                       {"site", siteName(p)},
+                       {"alertLineBreaks", html::trusted(kAlertLineBreaks)}});
+  for (std::string_view style : layout.styles) kStyleSheet.appendTo(out, {{"href", style}});
+  for (std::string_view script : layout.scripts) kScriptFile.appendTo(out, {{"src", script}});
   if (layout.cityTable == CityTable::Inline)
-    out += "<script type=\"text/javascript\">\n" + z.allcitymenu().str() + "</script>\n";
-  if (layout.cityTable == CityTable::File)
-    out +=
-        "<script type=\"text/javascript\" src=\"" + std::string(kCityTableFile) + "\"></script>\n";
-  if (!layout.script.empty()) out += "<script type=\"text/javascript\">\n" + std::string(layout.script) + "</script>\n";
-  return out + "</head>\n<body>\n";
+    kScript.appendTo(out, {{"script", html::trusted(z.allcitymenu())}});
+  if (layout.cityTable == CityTable::File) kScriptFile.appendTo(out, {{"src", kCityTableFile}});
+  if (!layout.script.empty()) kScript.appendTo(out, {{"script", html::trusted(layout.script)}});
+  kBody.appendTo(out);
+  return out;
 }
 
 std::string navigation(zurva& z) {
@@ -73,6 +83,11 @@ std::string navigation(zurva& z) {
   return out + "</td></tr>\n";
 }
 
+constexpr html::Fragment kGuestBar = "您好，欢迎光临！　{{login}}　{{register}}";
+constexpr html::Fragment kMemberBar =
+    "欢迎您，{{nickname}}！{{badge}}　您的 E币 余额：{{balance}}　{{home}}　{{logout}}";
+constexpr html::Fragment kAdministratorBar = "　｜　管理员 {{name}}：{{home}}　{{logout}}";
+
 // The member bar: the logged-in member's nickname, grade badge and e-money
 // balance (reading it also refreshes the member cookie's copy), or the login
 // and registration links; and the administrator's links when one is logged in.
@@ -84,50 +99,76 @@ std::string memberBar(zurva& z, serve::PageContext& p) {
                                             : Variant();
   std::string out = "  <tr><td class=\"memberbar\">";
   if (balance.isEmpty()) {
-    out += "您好，欢迎光临！　" + siteAnchor(z, "/login.asp", "会员登录") + "　" + siteAnchor(z, "/reg.asp", "免费注册");
+    kGuestBar.appendTo(out, {{"login", html::trusted(siteAnchor(z, "/login.asp", "会员登录"))},
+                             {"register", html::trusted(siteAnchor(z, "/reg.asp", "免费注册"))}});
   } else {
-    out += "欢迎您，" + htmlEscape(viewer.member("nickname").str()) + "！" +
-           gradeBadge(z, viewer.member("grade")) + "　您的 E币 余额：" + htmlEscape(balance.str()) +
-           "　" + siteAnchor(z, "/indexw.asp", "会员中心") + "　" +
-           postButton(z, "/logout.asp", "退出登录");
+    kMemberBar.appendTo(out, {{"nickname", viewer.member("nickname")},
+                              {"badge", html::trusted(gradeBadge(z, viewer.member("grade")))},
+                              {"balance", balance},
+                              {"home", html::trusted(siteAnchor(z, "/indexw.asp", "会员中心"))},
+                              {"logout", html::trusted(postButton(z, "/logout.asp", "退出登录"))}});
   }
   if (viewer.isAdministrator()) {
-    out += "　｜　管理员 " + htmlEscape(viewer.admin("admin_name").str()) + "：" +
-           siteAnchor(z, "/admin/index.asp", "管理首页") + "　" + postButton(z, "/admin/logout.asp", "退出管理");
+    kAdministratorBar.appendTo(
+        out, {{"name", viewer.admin("admin_name")},
+              {"home", html::trusted(siteAnchor(z, "/admin/index.asp", "管理首页"))},
+              {"logout", html::trusted(postButton(z, "/admin/logout.asp", "退出管理"))}});
   }
   return out + "</td></tr>\n";
 }
 
+constexpr html::Fragment kFooter =
+    R"(  <tr><td class="sitefoot" align="center">{{copyright}}{{mail}}{{phone}}</td></tr>
+)";
+constexpr html::Fragment kMail = "　联系邮箱：{{mail}}";
+constexpr html::Fragment kPhone = "　电话：{{phone}}";
+
 std::string footer(const serve::PageContext& p) {
-  std::string out = "  <tr><td class=\"sitefoot\" align=\"center\">";
-  if (const auto copyright = siteSetting(p, 4)) out += htmlEscape(*copyright);
   const auto mail = siteSetting(p, 2);
   const auto phone = siteSetting(p, 3);
-  if (mail && !mail->empty()) out += "　联系邮箱：" + htmlEscape(*mail);
-  if (phone && !phone->empty()) out += "　电话：" + htmlEscape(*phone);
-  return out + "</td></tr>\n";
+  return kFooter({{"copyright", siteSetting(p, 4).value_or("")},
+                  {"mail", mail && !mail->empty() ? kMail({{"mail", *mail}}) : html::Html()},
+                  {"phone", phone && !phone->empty() ? kPhone({{"phone", *phone}}) : html::Html()}})
+      .str();
 }
 
 constexpr std::string_view kContentEnd = "  </td></tr>\n";
 constexpr std::string_view kFrameEnd = "</table>\n</body>\n</html>\n";
 
+constexpr html::Fragment kPageTop =
+    R"(<table class="bk site" width="760" align="center" cellspacing="0" cellpadding="6">
+  <tr><td class="sitehead">{{site}} <span>演示站</span></td></tr>
+{{navigation}}{{memberBar}}  <tr><td class="classtop">{{title}}</td></tr>
+  <tr><td class="classtd">
+)";
+constexpr html::Fragment kWindowTop =
+    R"(<table class="bk site" width="96%" align="center" cellspacing="0" cellpadding="6">
+  <tr><td class="classtop">{{title}}<span class="sitename">{{site}}</span></td></tr>
+  <tr><td class="classtd">
+)";
+constexpr html::Fragment kWindowBottom =
+    R"(    <p class="windowclose"><a href="javascript:window.close();">关闭窗口</a>　{{home}}</p>
+)";
+constexpr html::Fragment kNote = "    <p>{{text}}</p>\n";
+constexpr html::Fragment kNoteOfClass = "    <p class=\"{{css}}\">{{text}}</p>\n";
+constexpr html::Fragment kAnchor = R"(<a href="{{href}}">{{text}}</a>)";
+constexpr html::Fragment kAnchorWith = R"(<a href="{{href}}" {{attributes}}>{{text}}</a>)";
+
 }  // namespace
 
 SitePage::SitePage(zurva& z, serve::PageContext& p, const PageLayout& layout) : z_(z), p_(p), frame_(layout.frame) {
   std::string out = head(z, p, layout);
-  const std::string title = htmlEscape(layout.title);
   switch (frame_) {
     case Frame::Page:
-      out += "<table class=\"bk site\" width=\"760\" align=\"center\" cellspacing=\"0\" cellpadding=\"6\">\n"
-             "  <tr><td class=\"sitehead\">" +
-             siteAnchor(z, "/index.asp", htmlEscape(siteName(p)), "class=\"sitename\"") + " <span>演示站</span></td></tr>\n" +
-             navigation(z) + memberBar(z, p) + "  <tr><td class=\"classtop\">" + title +
-             "</td></tr>\n  <tr><td class=\"classtd\">\n";
+      kPageTop.appendTo(
+          out,
+          {{"site", html::trusted(siteAnchor(z, "/index.asp", siteName(p), "class=\"sitename\""))},
+           {"navigation", html::trusted(navigation(z))},
+           {"memberBar", html::trusted(memberBar(z, p))},
+           {"title", layout.title}});
       break;
     case Frame::Window:
-      out += "<table class=\"bk site\" width=\"96%\" align=\"center\" cellspacing=\"0\" cellpadding=\"6\">\n"
-             "  <tr><td class=\"classtop\">" + title + "<span class=\"sitename\">" + htmlEscape(siteName(p)) +
-             "</span></td></tr>\n  <tr><td class=\"classtd\">\n";
+      kWindowTop.appendTo(out, {{"title", layout.title}, {"site", siteName(p)}});
       break;
     case Frame::Inner:
       break;
@@ -136,8 +177,8 @@ SitePage::SitePage(zurva& z, serve::PageContext& p, const PageLayout& layout) : 
 }
 
 void SitePage::note(std::string_view text, std::string_view css) {
-  p_.Response.Write("    <p" + (css.empty() ? std::string() : " class=\"" + std::string(css) + "\"") + ">" +
-                    htmlEscape(text) + "</p>\n");
+  p_.Response.Write(css.empty() ? kNote({{"text", text}})
+                                : kNoteOfClass({{"css", css}, {"text", text}}));
 }
 
 void SitePage::end() {
@@ -146,9 +187,11 @@ void SitePage::end() {
       p_.Response.Write(std::string(kContentEnd) + footer(p_) + std::string(kFrameEnd));
       break;
     case Frame::Window:
-      p_.Response.Write("    <p class=\"windowclose\"><a href=\"javascript:window.close();\">关闭窗口</a>　" +
-                        siteAnchor(z_, "/index.asp", "返回首页", "target=\"_blank\"") + "</p>\n" +
-                        std::string(kContentEnd) + std::string(kFrameEnd));
+      p_.Response.Write(
+          kWindowBottom({{"home", html::trusted(siteAnchor(z_, "/index.asp", "返回首页",
+                                                           "target=\"_blank\""))}})
+              .str() +
+          std::string(kContentEnd) + std::string(kFrameEnd));
       break;
     case Frame::Inner:
       p_.Response.Write("</body>\n</html>\n");
@@ -180,7 +223,7 @@ std::string siteName(const serve::PageContext& p) {
   return name && !name->empty() ? *name : std::string(kDemoName);
 }
 
-std::string escapedSiteLink(zurva& z, std::string_view path) {
+std::string siteLink(zurva& z, std::string_view path) {
   Variant url = std::string(path);
   std::string link = z.showurl(url).str();
   // The static form of a link with one parameter leaves out the folder
@@ -188,12 +231,24 @@ std::string escapedSiteLink(zurva& z, std::string_view path) {
   // its folder, so the link leads to the same page from every folder.
   if (path.starts_with('/') && !link.starts_with('/'))
     link = std::string(path.substr(0, path.rfind('/', path.find('?')) + 1)) + link;
-  return htmlEscape(link);
+  return link;
 }
 
-std::string siteAnchor(zurva& z, std::string_view path, std::string_view text, std::string_view attributes) {
-  return "<a href=\"" + escapedSiteLink(z, path) + "\"" + (attributes.empty() ? "" : " ") +
-         std::string(attributes) + ">" + std::string(text) + "</a>";
+std::string escapedSiteLink(zurva& z, std::string_view path) {
+  static constexpr html::Fragment kHref = "{{href}}";
+  return kHref({{"href", siteLink(z, path)}}).str();
+}
+
+std::string siteAnchor(zurva& z, std::string_view path, const html::Value& text,
+                       std::string_view attributes) {
+  const std::string href = siteLink(z, path);
+  if (attributes.empty()) return kAnchor({{"href", href}, {"text", text}}).str();
+  return kAnchorWith({{"href", href}, {"attributes", html::trusted(attributes)}, {"text", text}})
+      .str();
+}
+
+std::string errorBox(zurva& z, std::string_view title, std::string_view reason) {
+  return z.zurva_error(std::string(title), html::escaped(reason).str()).str();
 }
 
 db::Connection openDatabase(const serve::PageContext& p) {
@@ -225,7 +280,7 @@ void endMemberLogin(serve::PageContext& p) {
     db::Connection conn = openDatabase(p);
     logins::endLogins(conn, *me);
   }
-  expireCookie(p, "kalimo");
+  expireCookie(p, kMemberCookie);
 }
 
 serve::Page standIn(std::string title, std::string note, Frame frame) {

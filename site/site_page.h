@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "db/db.h"
+#include "framework/html.h"
 #include "host/serve/pages.h"
 
 namespace zurvafun {
@@ -88,12 +89,21 @@ std::optional<std::string> siteSetting(const serve::PageContext& p, long index);
 // picture (dj) with the name as its alt and title, or the name as text.
 std::string gradeBadge(zurva& z, const Variant& grade);
 
-// A site path in the site's link mode, escaped for an href attribute (the
-// component's unescapedSiteLink writes the link as it stands).
+// A site path in the site's link mode, as it stands: for a fragment's slot,
+// which escapes it.
+std::string siteLink(zurva& z, std::string_view path);
+// The same link escaped for an href attribute (the component's
+// unescapedSiteLink writes the link as it stands).
 std::string escapedSiteLink(zurva& z, std::string_view path);
-// <a href="link" attributes>text</a>; `text` and `attributes` are written as
-// they stand.
-std::string siteAnchor(zurva& z, std::string_view path, std::string_view text, std::string_view attributes = "");
+// <a href="link" attributes>text</a>. `text` fills a fragment's slot: plain
+// text is escaped, html::Html written as it stands; `attributes` is fixed
+// text of the site, written as it stands.
+std::string siteAnchor(zurva& z, std::string_view path, const html::Value& text,
+                       std::string_view attributes = "");
+
+// The component's error box (zurva_error) titled `title` that says `reason`,
+// plain text, escaped.
+std::string errorBox(zurva& z, std::string_view title, std::string_view reason);
 
 // The site's database (std::runtime_error when it cannot be opened: the host
 // answers 500).

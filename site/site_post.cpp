@@ -1,9 +1,11 @@
 #include "site/site_post.h"
 
 #include "framework/escape.h"
+#include "framework/html.h"
 #include "framework/zurva.h"
 #include "host/collection.h"
 #include "runtime/error.h"
+#include "site/site_page.h"
 
 namespace zurvafun::site {
 
@@ -36,6 +38,15 @@ bool isPost(const serve::PageContext& p) {
 void stopWhenFiltered(const serve::PageContext& p) {
   if (p.Response.ended()) raiseRequestEnd();
 }
+
+constexpr html::Fragment kConfirmForm =
+    R"(    <form method="post" action="{{action}}"><input type="submit" value="确定">{{cancel}}</form>
+)";
+constexpr html::Fragment kPostButton =
+    R"(<form class="linkform" method="post" action="{{action}}"{{ask}}><button type="submit" class="linkbutton">{{text}}</button></form>)";
+// The question stands in a script string inside an attribute: escaped for
+// the script here, for the attribute by the slot.
+constexpr html::Fragment kAskFirst = R"( onsubmit="return confirm('{{question}}');")";
 
 }  // namespace
 
@@ -74,8 +85,7 @@ void confirmBeforeActing(zurva& z, serve::PageContext& p, const Confirmation& as
       ask.frame == Frame::Page
           ? " <input type=\"button\" value=\"取消\" onclick=\"history.back();\">"
           : "";
-  p.Response.Write("    <form method=\"post\" action=\"" + htmlEscape(self) +
-                   "\"><input type=\"submit\" value=\"确定\">" + std::string(cancel) + "</form>\n");
+  p.Response.Write(kConfirmForm({{"action", self}, {"cancel", html::trusted(cancel)}}));
   page.end();
   p.Response.End();
   raiseRequestEnd();
@@ -83,12 +93,11 @@ void confirmBeforeActing(zurva& z, serve::PageContext& p, const Confirmation& as
 
 std::string postButton(zurva& z, std::string_view path, std::string_view text,
                        std::string_view confirm) {
-  const std::string ask =
-      confirm.empty() ? ""
-                      : " onsubmit=\"return confirm('" + htmlEscape(jsEscape(confirm)) + "');\"";
-  return "<form class=\"linkform\" method=\"post\" action=\"" + escapedSiteLink(z, path) + "\"" +
-         ask + "><button type=\"submit\" class=\"linkbutton\">" + std::string(text) +
-         "</button></form>";
+  return kPostButton({{"action", siteLink(z, path)},
+                      {"ask", confirm.empty() ? html::Html()
+                                              : kAskFirst({{"question", jsEscape(confirm)}})},
+                      {"text", html::trusted(text)}})
+      .str();
 }
 
 }  // namespace zurvafun::site

@@ -3,12 +3,12 @@
 #include <string>
 
 #include "framework/zurva.h"
-#include "helpers/regions.h"
 #include "host/test_host.h"
-#include "site/seed.h"
+#include "model/regions.h"
 #include "runtime/text.h"
-#include "tests/support_db.h"
+#include "site/seed.h"
 #include "tests/support.h"
+#include "tests/support_db.h"
 
 namespace zurvafun {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "profile/code_tables.h"
+#include "model/code_tables.h"
 
 namespace zurvafun {
 namespace {

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -13,8 +15,8 @@
 #include <vector>
 
 #include "db/db.h"
-#include "helpers/regions.h"
-#include "profile/member_record.h"
+#include "model/member_record.h"
+#include "model/regions.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
 
@@ -228,6 +230,25 @@ TEST_F(SeedTest, NeverOverwritesAnExistingFile) {
   EXPECT_EQ(count(file, "SELECT count(*) FROM zurva_user"), 10);
   // Fewer members than demo accounts still gives the demo accounts.
   EXPECT_EQ(count(seeded("tiny.conn", 1), "SELECT count(*) FROM zurva_user"), 3);
+}
+
+// A file that cannot be made or read is reported, and nothing is left behind
+// or changed: no half-made database, no new file, the other file as it was.
+TEST_F(SeedTest, AFileItCannotUseIsReportedAndLeftAsItWas) {
+  const fs::path missingFolder = dir_ / "missing" / "new.conn";
+  EXPECT_THROW(createDemoDatabase(missingFolder.string(), 10), std::runtime_error);
+  EXPECT_FALSE(fs::exists(missingFolder));
+
+  const fs::path absent = dir_ / "absent.conn";
+  EXPECT_THROW(updateSchema(absent.string()), std::runtime_error);
+  EXPECT_FALSE(fs::exists(absent));
+
+  const fs::path notADatabase = dir_ / "notes.txt";
+  const std::string text(4096, 'x');
+  { std::ofstream(notADatabase, std::ios::binary) << text; }
+  EXPECT_THROW(updateSchema(notADatabase.string()), std::runtime_error);
+  std::ifstream in(notADatabase, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
 }
 
 // A database made before the record of changes existed gets the record,

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "members/profile_labels.h"
-#include "profile/code_tables.h"
+#include "model/code_tables.h"
 
 namespace zurvafun::codes {
 namespace {

@@ -1,4 +1,4 @@
-#include "profile/member_record.h"
+#include "model/member_record.h"
 
 #include <charconv>
 #include <stdexcept>
@@ -236,7 +236,8 @@ std::vector<std::string> readPhotoList(std::string_view stored) { return Split(s
 
 std::string buildPhotoList(const std::vector<std::string>& entries) {
   for (const std::string& e : entries) {
-    require(!e.empty() && e.find('#') == std::string::npos, "photo: an entry is empty or holds \"#\"");
+    require(!e.empty() && e.find('#') == std::string::npos,
+            "photo: an entry is empty or holds \"#\"");
   }
   return Join(entries, "#");
 }

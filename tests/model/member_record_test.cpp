@@ -1,4 +1,4 @@
-#include "profile/member_record.h"
+#include "model/member_record.h"
 
 #include <gtest/gtest.h>
 
@@ -101,9 +101,9 @@ TEST(MemberRecordUserData, RefusesItemsThatBreakTheLayout) {
 
 TEST(MemberRecordUserData, ChecksStoredTexts) {
   EXPECT_EQ(userDataProblem("1980#f#1#39#北京#-#124#-#205"), "");  // places may be empty
-  EXPECT_NE(userDataProblem("1980#f#1#39#北京#北京-北京#124#北京-北京"), "");  // eight items
+  EXPECT_NE(userDataProblem("1980#f#1#39#北京#北京-北京#124#北京-北京"), "");       // eight items
   EXPECT_NE(userDataProblem("1980#f#1#39#北京#北京-北京#124#北京-北京#205#"), "");  // ten
-  EXPECT_NE(userDataProblem("1980#f#1#39#北京#北京#124#北京-北京#205"), "");  // no "-"
+  EXPECT_NE(userDataProblem("1980#f#1#39#北京#北京#124#北京-北京#205"), "");        // no "-"
   EXPECT_NE(userDataProblem("1980#f#1#39#北京#北京-北-京#124#北京-北京#205"), "");
   EXPECT_NE(userDataProblem("80#f#1#39#北京#北京-北京#124#北京-北京#205"), "");
 }

@@ -73,10 +73,10 @@ struct Flagged {
 Flagged splitFlag(std::string_view stored);
 
 // Visibility digits of name and pay.
-inline constexpr int kPublic = 1;        // 完全公开
-inline constexpr int kCardMembers = 2;   // 金卡银卡会员可见
-inline constexpr int kFriends = 3;       // 好友可见
-inline constexpr int kSecret = 4;        // 完全保密 (name only)
+inline constexpr int kPublic = 1;       // 完全公开
+inline constexpr int kCardMembers = 2;  // 金卡银卡会员可见
+inline constexpr int kFriends = 3;      // 好友可见
+inline constexpr int kSecret = 4;       // 完全保密 (name only)
 
 // Full name (at most 16 characters) and visibility 1-4.
 std::string buildName(std::string_view fullName, int visibility);
@@ -124,17 +124,17 @@ enum CriteriaItem {
   kHeadPhoto = 4,
   kOnline = 5,
   kSex = 6,
-  kResidence = 7,       // province1-city1
-  kIncomeRange = 8,     // incomefrom-incometo
+  kResidence = 7,    // province1-city1
+  kIncomeRange = 8,  // incomefrom-incometo
   kMaritalStatus = 9,
-  kWeightRange = 10,    // weightfrom-weightto
+  kWeightRange = 10,  // weightfrom-weightto
   kAncestor = 11,
-  kHousehold = 12,      // province-city
+  kHousehold = 12,  // province-city
   kHousing = 13,
   kJob = 14,
-  kGrade = 15,          // ptype
-  kTrust = 16,          // mtype
-  kLoginDayNum = 17,    // daynum1
+  kGrade = 15,        // ptype
+  kTrust = 16,        // mtype
+  kLoginDayNum = 17,  // daynum1
 };
 inline constexpr int kCriteriaItems = 18;
 

@@ -2,12 +2,13 @@
 // the client-side city table (city and province, in the fixed index order the
 // pages' scripts address) and the 40 province and region names in the order
 // the forms offer them.
-#include "helpers/regions.h"
+#include "model/regions.h"
 
 namespace zurvafun::regions {
 
 // Index order is significant: pages address entries by their index, so entries
 // keep their places even where a province recurs later in the table.
+// clang-format off
 constexpr std::array<City, kCityCount> kCities{{
     // 0-19
     {"广州市", "广东"}, {"珠海市", "广东"}, {"深圳市", "广东"}, {"汕头市", "广东"}, {"韶关市", "广东"}, {"河源市", "广东"},
@@ -181,11 +182,13 @@ constexpr std::array<City, kCityCount> kCities{{
     // 464-466
     {"阿拉尔市", "新疆"}, {"图木舒克市", "新疆"}, {"五家渠市", "新疆"},
 }};
+// clang-format on
 
 constexpr std::array<std::string_view, kProvinceCount> kProvinces{
-    "广东", "广西", "福建", "海南", "湖南", "江西", "湖北", "浙江", "江苏", "上海", "山东", "河北", "河南", "安徽", "辽宁", "吉林",
-    "黑龙江", "内蒙古", "北京", "天津", "新疆", "青海", "西藏", "宁夏", "甘肃", "陕西", "山西", "四川", "重庆", "云南", "贵州",
-    "香港", "澳门", "台湾", "亚洲", "欧洲", "北美", "南美", "非洲", "大洋洲",
+    "广东", "广西", "福建", "海南", "湖南", "江西", "湖北",   "浙江",   "江苏", "上海",
+    "山东", "河北", "河南", "安徽", "辽宁", "吉林", "黑龙江", "内蒙古", "北京", "天津",
+    "新疆", "青海", "西藏", "宁夏", "甘肃", "陕西", "山西",   "四川",   "重庆", "云南",
+    "贵州", "香港", "澳门", "台湾", "亚洲", "欧洲", "北美",   "南美",   "非洲", "大洋洲",
 };
 
 std::vector<std::size_t> citiesOf(std::string_view province) {

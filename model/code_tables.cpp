@@ -1,4 +1,4 @@
-#include "profile/code_tables.h"
+#include "model/code_tables.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 // The profile code tables: every coded item of the member record with the
 // label the profile forms give it, in the order the forms offer the options.
 // The member's own form, the administrator's form and the registration pages
-// read them from here; the region names are helpers/regions.h's kProvinces.
+// read them from here; the region names are model/regions.h's kProvinces.
 // Every page that prints a code's label looks it up here, in these tables or
 // in the variants some lists print (below the forms' tables).
 //
