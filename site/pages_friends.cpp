@@ -81,12 +81,11 @@ template <class Actions>
 std::string friendLines(zurva& z, db::Recordset rs, Actions actions) {
   std::string out;
   for (; !rs.eof(); rs.MoveNext())
-    kFriendLine.appendTo(
-        out, {{"profile", html::trusted(escapedSiteLink(z, "/userinfo.asp?id=" + rs(1).str()))},
-              {"nickname", rs(2)},
-              {"id", rs(1)},
-              {"since", rs(3)},
-              {"actions", html::trusted(actions(rs(0).str()))}});
+    kFriendLine.appendTo(out, {{"profile", siteLink(z, "/userinfo.asp?id=" + rs(1).str())},
+                               {"nickname", rs(2)},
+                               {"id", rs(1)},
+                               {"since", rs(3)},
+                               {"actions", html::trusted(actions(rs(0).str()))}});
   return out.empty() ? "      <tr><td colspan=\"3\">（没有）</td></tr>\n" : out;
 }
 
@@ -152,7 +151,7 @@ void friendsPage(serve::PageContext& p) {
       "即可申请。");
   p.Response.Write(table("等待您同意的好友申请", asked) + table("我的好友", friends) +
                    table("我发出的申请（等待对方同意）", waiting));
-  p.Response.Write("    <p>" + siteAnchor(z, "/indexw.asp", "会员中心") + "</p>\n");
+  page.links({siteAnchor(z, "/indexw.asp", "会员中心")});
   page.end();
 }
 

@@ -103,9 +103,16 @@ void loginPage(serve::PageContext& p) {
 
 // One box of the hub: a heading with its links, then its lines.
 std::string box(std::string_view heading, const std::string& links, const std::string& lines) {
-  return "    <table class=\"bk hubbox\" width=\"100%\" cellspacing=\"0\" cellpadding=\"4\">\n"
-         "      <tr class=\"bg_l\"><td><b>" + std::string(heading) + "</b>　" + links + "</td></tr>\n"
-         "      <tr><td>" + lines + "</td></tr>\n    </table>\n";
+  static constexpr html::Fragment kBox =
+      R"(    <table class="bk hubbox" width="100%" cellspacing="0" cellpadding="4">
+      <tr class="bg_l"><td><b>{{heading}}</b>　{{links}}</td></tr>
+      <tr><td>{{lines}}</td></tr>
+    </table>
+)";
+  return kBox({{"heading", html::trusted(heading)},
+               {"links", html::trusted(links)},
+               {"lines", html::trusted(lines)}})
+      .str();
 }
 
 constexpr html::Fragment kProfileLines =

@@ -59,8 +59,8 @@ void partyList(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
   SitePage page(z, p, {.title = "聚会活动"});
   if (loggedInMember(p))
-    p.Response.Write("    <p>" + siteAnchor(z, "partymanage.asp", "我组织的活动") + "　" +
-                     siteAnchor(z, "partyedit.asp", "发表新活动") + "</p>\n");
+    page.links({siteAnchor(z, "partymanage.asp", "我组织的活动"),
+                siteAnchor(z, "partyedit.asp", "发表新活动")});
   std::string out =
       "    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n"
       "      <tr "
@@ -95,6 +95,11 @@ constexpr html::Fragment kPartyFieldLine =
     "      <tr><td class=\"bg_l\" width=\"90\">{{label}}</td><td>{{value}}</td></tr>\n";
 constexpr html::Fragment kPartySummary = "    <p><b>活动总结：</b>{{summary}}</p>\n";
 constexpr html::Fragment kSignedUp = "{{separator}}{{name}}";
+constexpr html::Fragment kWithdraw =
+    R"(    <form method="post" action="{{action}}">{{email}}<input type="submit" value="取消报名"></form>
+)";
+constexpr const char* kWithdrawEmail =
+    R"(报名时的电子邮箱 <input type="text" name="email" size="24"> )";
 
 void partyInfo(serve::PageContext& p) {
   zurva z;
@@ -124,22 +129,25 @@ void partyInfo(serve::PageContext& p) {
         kSignedUp({{"separator", html::trusted(count ? "、" : "")},
                    {"name", eq(c(1), 0) ? html::trusted("（不公开）") : html::Value(c(0).str())}}));
   p.Response.Write(count ? "" : "还没有人报名");
-  p.Response.Write("</p>\n    <p>" + popUp(z, "partyjoin.asp?partyid=" + id, "我要报名") + "　" +
-                   popUp(z, "partyjoin.asp?partyid=" + id + "&sign=up-datejoin", "修改报名") + "</p>\n");
+  p.Response.Write("</p>\n");
+  page.links({popUp(z, "partyjoin.asp?partyid=" + id, "我要报名"),
+              popUp(z, "partyjoin.asp?partyid=" + id + "&sign=up-datejoin", "修改报名")});
   // Withdrawing: a member is known by his login, a visitor by his e-mail.
-  p.Response.Write("    <form method=\"post\" action=\"" +
-                   escapedSiteLink(z, "action.asp?sign=deljoin&partyid=" + id) + "\">" +
-                   (loggedInMember(p)
-                        ? ""
-                        : "报名时的电子邮箱 <input type=\"text\" name=\"email\" size=\"24\"> ") +
-                   "<input type=\"submit\" value=\"取消报名\"></form>\n");
+  p.Response.Write(kWithdraw({{"action", siteLink(z, "action.asp?sign=deljoin&partyid=" + id)},
+                              {"email", html::trusted(loggedInMember(p) ? "" : kWithdrawEmail)}}));
   if (const auto me = loggedInMember(p); me && eq(rs("userid"), Variant(long(*me))))
-    p.Response.Write("    <p>" + siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑这个活动") + "</p>\n");
-  p.Response.Write("    <p>" + siteAnchor(z, "party.asp", "全部活动") + "</p>\n");
+    page.links({siteAnchor(z, "partyedit.asp?partyid=" + id, "编辑这个活动")});
+  page.links({siteAnchor(z, "party.asp", "全部活动")});
   page.end();
 }
 
+constexpr html::Fragment kJoinFormTop = R"(    <form method="post" action="{{action}}">
+    <table cellpadding="4">
+)";
+constexpr html::Fragment kJoinRow = "      <tr><td>{{label}}</td><td>{{input}}</td></tr>\n";
 constexpr html::Fragment kTextInput = R"(<input type="text" name="{{name}}" value="{{value}}">)";
+constexpr html::Fragment kSexSelect =
+    R"(<select name="sex"><option value="男">男</option><option value="女"{{woman}}>女</option></select>)";
 
 void joinForm(serve::PageContext& p) {
   zurva z;
@@ -151,10 +159,9 @@ void joinForm(serve::PageContext& p) {
   const std::string action = std::string(change ? "action.asp?sign=up-datejoin" : "action.asp?sign=join") +
                              "&partyid=" + std::to_string(*party);
   SitePage page(z, p, {.title = change ? "修改报名" : "活动报名", .frame = Frame::Window});
-  p.Response.Write("    <form method=\"post\" action=\"" + escapedSiteLink(z, action) +
-                   "\">\n    <table cellpadding=\"4\">\n");
-  auto row = [&](std::string_view label, std::string input) {
-    p.Response.Write("      <tr><td>" + std::string(label) + "</td><td>" + input + "</td></tr>\n");
+  p.Response.Write(kJoinFormTop({{"action", siteLink(z, action)}}));
+  auto row = [&](std::string_view label, const std::string& input) {
+    p.Response.Write(kJoinRow({{"label", html::trusted(label)}, {"input", html::trusted(input)}}));
   };
   row("姓名",
       kTextInput({{"name", "name"}, {"value", isMember ? viewer.member("nickname").str() : ""}})
@@ -165,9 +172,7 @@ void joinForm(serve::PageContext& p) {
   row("电话", "<input type=\"text\" name=\"tel\">");
   // A member's own sex is chosen (577 is a woman).
   const bool woman = isMember && eq(viewer.member("sex"), "577");
-  row("性别",
-      std::string("<select name=\"sex\"><option value=\"男\">男</option><option value=\"女\"") +
-          (woman ? " selected" : "") + ">女</option></select>");
+  row("性别", kSexSelect({{"woman", html::trusted(woman ? " selected" : "")}}).str());
   row("年龄", "<input type=\"text\" name=\"nl\" size=\"4\">");
   row("学历", "<input type=\"text\" name=\"xl\">");
   row("职业", "<input type=\"text\" name=\"zy\">");
@@ -201,8 +206,8 @@ void myParties(serve::PageContext& p) {
   if (!me) return askToLogIn(z, p, "我组织的活动");
   db::Connection conn = openDatabase(p);
   SitePage page(z, p, {.title = "我组织的活动"});
-  p.Response.Write("    <p>" + siteAnchor(z, "partyedit.asp", "发表新活动") + "</p>\n"
-                   "    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n");
+  page.links({siteAnchor(z, "partyedit.asp", "发表新活动")});
+  p.Response.Write("    <table class=\"bk\" cellspacing=\"1\" cellpadding=\"4\">\n");
   for (db::Recordset rs = conn.Execute(sql::statement(
            "select id,bt,partytime from party where userid={} order by partytime desc", *me));
        !rs.eof(); rs.MoveNext()) {
@@ -214,7 +219,8 @@ void myParties(serve::PageContext& p) {
          {"remove", html::trusted(postButton(z, "action.asp?sign=del&partyid=" + id, "删除",
                                              "删除活动和它的总结、报名？"))}}));
   }
-  p.Response.Write("    </table>\n    <p>" + siteAnchor(z, "party.asp", "全部活动") + "</p>\n");
+  p.Response.Write("    </table>\n");
+  page.links({siteAnchor(z, "party.asp", "全部活动")});
   page.end();
 }
 
@@ -254,7 +260,7 @@ void editParty(serve::PageContext& p) {
   }
   p.Response.Write(panel);
   p.Response.Write("    </table>\n    </form>\n    <p>总结字数：<span id=\"aa3\"></span></p>\n");
-  p.Response.Write("    <p>" + siteAnchor(z, "partymanage.asp", "我组织的活动") + "</p>\n");
+  page.links({siteAnchor(z, "partymanage.asp", "我组织的活动")});
   page.end();
 }
 

@@ -82,9 +82,9 @@ void memberManager(serve::PageContext& p) {
   confirmManagerAction(z, p, "我的相册");
   SitePage page(z, p, managerFrame("我的相册"));
   if (Viewer(p.Request).isMember()) {
-    p.Response.Write("    <p>" + siteAnchor(z, "upload.asp", "上传照片") + "　" +
-                     siteAnchor(z, "photoaction.asp", "设置个人头像") + "　" +
-                     siteAnchor(z, "indexw.asp", "会员中心") + "</p>\n");
+    page.links({siteAnchor(z, "upload.asp", "上传照片"),
+                siteAnchor(z, "photoaction.asp", "设置个人头像"),
+                siteAnchor(z, "indexw.asp", "会员中心")});
   }
   // The manager ends the page itself ("<BR></BODY></HTML>").
   runManager(z, p);
@@ -172,7 +172,7 @@ void uploadPage(serve::PageContext& p) {
                                     std::to_string(pictureLimitKb(p)) +
                                     "K），上传后等待管理员审核。",
                                 "上传照片"));
-    p.Response.Write("    <p>" + siteAnchor(z, "userphoto.asp", "返回我的相册") + "</p>\n");
+    page.links({siteAnchor(z, "userphoto.asp", "返回我的相册")});
     page.end();
     return;
   }

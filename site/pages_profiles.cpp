@@ -66,10 +66,10 @@ void profilePage(serve::PageContext& p) {
   SitePage page(z, p, albumFrame("会员资料"));
   if (id) {
     const std::string n = std::to_string(*id);
-    p.Response.Write("    <p>" + siteAnchor(z, "xc.asp?id=" + n, "查看相册") + "　" +
-                     siteAnchor(z, "message.asp?userid=" + n, "发短信", "target=\"_blank\"") + "　" +
-                     siteAnchor(z, "present.asp?reid=" + n, "送礼物") + "　" + siteAnchor(z, "newmembers.asp", "最新会员") +
-                     "</p>\n");
+    page.links({siteAnchor(z, "xc.asp?id=" + n, "查看相册"),
+                siteAnchor(z, "message.asp?userid=" + n, "发短信", "target=\"_blank\""),
+                siteAnchor(z, "present.asp?reid=" + n, "送礼物"),
+                siteAnchor(z, "newmembers.asp", "最新会员")});
   }
   // The head photo beside the panel, as the member cards show it to this viewer.
   p.Response.Write(
@@ -118,8 +118,7 @@ bool albumClosed(zurva& z, serve::PageContext& p, std::optional<std::int32_t> me
 
 void albumGrid(zurva& z, serve::PageContext& p, std::optional<std::int32_t> member) {
   SitePage page(z, p, albumFrame("会员相册"));
-  if (member)
-    p.Response.Write("    <p>" + siteAnchor(z, "userinfo.asp?id=" + std::to_string(*member), "查看资料") + "</p>\n");
+  if (member) page.links({siteAnchor(z, "userinfo.asp?id=" + std::to_string(*member), "查看资料")});
   if (albumClosed(z, p, member)) return page.end();
   z.memberphoto(photoQuery(member), "", "/mup_article", p.SqlLocalName, p.SqlUserName, p.SqlPassword,
                 p.SqlDatabaseName);
@@ -139,7 +138,7 @@ void albumPage(serve::PageContext& p) {
   const Variant html = z.showxcphoto(photoQuery(member), "/up_article", "id=" + id.str(), "page", p.SqlLocalName,
                                      p.SqlUserName, p.SqlPassword, p.SqlDatabaseName);
   p.Response.Write(html);
-  p.Response.Write("    <p>" + siteAnchor(z, "xc.asp?id=" + std::to_string(*member), "返回相册") + "</p>\n");
+  page.links({siteAnchor(z, "xc.asp?id=" + std::to_string(*member), "返回相册")});
   page.end();
 }
 
@@ -156,8 +155,8 @@ void newestMembersPage(serve::PageContext& p) {
   }
   sql += sql::verbatim(" order by userid desc");
   SitePage page(z, p, albumFrame("最新会员"));
-  p.Response.Write("    <p>" + siteAnchor(z, oneSex ? "newmembers.asp" : "newmembers.asp?sex=1", oneSex ? "全部会员" : "只看异性") +
-                   "</p>\n");
+  page.links({siteAnchor(z, oneSex ? "newmembers.asp" : "newmembers.asp?sex=1",
+                         oneSex ? "全部会员" : "只看异性")});
   p.Response.Write(
       z.showmeminfo(sql.str(), p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
   page.end();

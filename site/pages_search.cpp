@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/db.h"
+#include "framework/html.h"
 #include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
@@ -115,11 +116,12 @@ std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
   auto selected = [&](const char* name, const std::string& value) {
     return p.Request.Form(name).str() == value ? " selected" : "";
   };
-  std::string box = "<form name=\"quick\" method=\"post\" action=\"" +
-                    escapedSiteLink(z, "/quicksearch.asp") +
-                    "\">快速搜索：<select name=\"sex\"><option value=\"577\"" +
-                    selected("sex", "577") + ">找女士</option><option value=\"576\"" +
-                    selected("sex", "576") + ">找男士</option></select> 年龄";
+  static constexpr html::Fragment kBoxTop =
+      R"(<form name="quick" method="post" action="{{action}}">快速搜索：<select name="sex"><option value="577"{{woman}}>找女士</option><option value="576"{{man}}>找男士</option></select> 年龄)";
+  std::string box = kBoxTop({{"action", siteLink(z, "/quicksearch.asp")},
+                             {"woman", html::trusted(selected("sex", "577"))},
+                             {"man", html::trusted(selected("sex", "576"))}})
+                        .str();
   for (const char* name : {"agefrom", "ageto"}) {
     const std::string chosen = p.Request.Form(name).isEmpty() ? (name[3] == 'f' ? "20" : "35") : p.Request.Form(name).str();
     box += std::string(" <select name=\"") + name + "\">";

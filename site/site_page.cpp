@@ -150,6 +150,7 @@ constexpr html::Fragment kWindowBottom =
     R"(    <p class="windowclose"><a href="javascript:window.close();">关闭窗口</a>　{{home}}</p>
 )";
 constexpr html::Fragment kNote = "    <p>{{text}}</p>\n";
+constexpr html::Fragment kLinks = "    <p>{{links}}</p>\n";
 constexpr html::Fragment kNoteOfClass = "    <p class=\"{{css}}\">{{text}}</p>\n";
 constexpr html::Fragment kAnchor = R"(<a href="{{href}}">{{text}}</a>)";
 constexpr html::Fragment kAnchorWith = R"(<a href="{{href}}" {{attributes}}>{{text}}</a>)";
@@ -179,6 +180,12 @@ SitePage::SitePage(zurva& z, serve::PageContext& p, const PageLayout& layout) : 
 void SitePage::note(std::string_view text, std::string_view css) {
   p_.Response.Write(css.empty() ? kNote({{"text", text}})
                                 : kNoteOfClass({{"css", css}, {"text", text}}));
+}
+
+void SitePage::links(std::initializer_list<std::string> items) {
+  std::string joined;
+  for (const std::string& item : items) joined += (&item == items.begin() ? "" : "　") + item;
+  p_.Response.Write(kLinks({{"links", html::trusted(joined)}}));
 }
 
 void SitePage::end() {
@@ -232,11 +239,6 @@ std::string siteLink(zurva& z, std::string_view path) {
   if (path.starts_with('/') && !link.starts_with('/'))
     link = std::string(path.substr(0, path.rfind('/', path.find('?')) + 1)) + link;
   return link;
-}
-
-std::string escapedSiteLink(zurva& z, std::string_view path) {
-  static constexpr html::Fragment kHref = "{{href}}";
-  return kHref({{"href", siteLink(z, path)}}).str();
 }
 
 std::string siteAnchor(zurva& z, std::string_view path, const html::Value& text,

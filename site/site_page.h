@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,6 +70,9 @@ class SitePage {
 
   // A paragraph of (escaped) text, of class `css` when given.
   void note(std::string_view text, std::string_view css = "");
+  // A paragraph of links or buttons the site wrote (siteAnchor, postButton,
+  // …), a wide blank between two of them.
+  void links(std::initializer_list<std::string> items);
   // The bottom of the page.
   void end();
 
@@ -89,12 +93,9 @@ std::optional<std::string> siteSetting(const serve::PageContext& p, long index);
 // picture (dj) with the name as its alt and title, or the name as text.
 std::string gradeBadge(zurva& z, const Variant& grade);
 
-// A site path in the site's link mode, as it stands: for a fragment's slot,
-// which escapes it.
+// A site path in the site's link mode, as it stands (the component's
+// unescapedSiteLink): for a fragment's slot, which escapes it.
 std::string siteLink(zurva& z, std::string_view path);
-// The same link escaped for an href attribute (the component's
-// unescapedSiteLink writes the link as it stands).
-std::string escapedSiteLink(zurva& z, std::string_view path);
 // <a href="link" attributes>text</a>. `text` fills a fragment's slot: plain
 // text is escaped, html::Html written as it stands; `attributes` is fixed
 // text of the site, written as it stands.
