@@ -1,7 +1,9 @@
 // How the pages that read many members grow with the membership: the demo
 // database at 3,000, 30,000, 100,000 and 300,000 members (the first argument).
-//   BM_QuickSearch          page 2 of the home page's quick search (women aged
-//                           20 to 30), a member viewing
+//   BM_QuickSearch          the home page's quick search, a member viewing:
+//                           page 2 of women aged 20 to 30 (second argument 0),
+//                           page 2 of every woman (aged 0 to 150; 1), the last
+//                           page of women aged 20 to 30 (2)
 //   BM_CityPage             the city page /city.asp?city=0&city1=0, as a guest
 //                           (second argument 0) and as a member (1), after a
 //                           first visit
@@ -57,14 +59,19 @@ constexpr const char* kMember = "username=demo2%40example.com&userid=2&grade=3&s
 void BM_QuickSearch(benchmark::State& state) {
   const Variant name = bench::DemoDatabases::get().name(int(state.range(0)));
   const Variant maintype = 1;
+  const bool everyWoman = state.range(1) == 1, lastPage = state.range(1) == 2;
   host::TestHost h;
   settle(h, name);
   for (auto _ : state) {
     h.nextRequest();
     h.request().Cookies.setFromHeader("kalimo", kMember);
     h.request().ServerVariables.add("SCRIPT_NAME", "/quicksearch.asp");
-    for (const auto& [key, value] : {std::pair{"sex", "577"}, {"agefrom", "20"}, {"ageto", "30"},
-                                     {"province1", "0"}, {"city1", "0"}, {"Page", "2"}})
+    for (const auto& [key, value] : {std::pair{"sex", "577"},
+                                     {"agefrom", everyWoman ? "0" : "20"},
+                                     {"ageto", everyWoman ? "150" : "30"},
+                                     {"province1", "0"},
+                                     {"city1", "0"},
+                                     {"Page", lastPage ? "999999" : "2"}})
       h.request().QueryString.add(key, value);
     zurva z;
     benchmark::DoNotOptimize(z.mainseachshow(kServer, kUser, kPassword, name, maintype));
@@ -159,7 +166,10 @@ void sizesAndViewers(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMillisecond);
 }
 
-BENCHMARK(BM_QuickSearch)->Apply(sizes);
+BENCHMARK(BM_QuickSearch)->Apply([](benchmark::internal::Benchmark* b) {
+  for (const long members : kSizes) b->Args({members, 0})->Args({members, 1})->Args({members, 2});
+  b->Unit(benchmark::kMillisecond);
+});
 BENCHMARK(BM_CityPage)->Apply(sizesAndViewers);
 BENCHMARK(BM_SearchResults)->Apply(sizes);
 BENCHMARK(BM_GalleryRebuild)->Apply(sizes);

@@ -70,6 +70,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -299,6 +300,10 @@ class Recordset {
   // a field is read. A statement that cannot be counted and read by pages
   // (DISTINCT, GROUP BY, UNION…) is read whole, as Open reads it.
   void OpenPaged(std::string_view sql, Connection& conn);
+  // The same with the number of its rows read by `countSql` (one row, one
+  // number; none or Null is 0): a count the database keeps, that must be the
+  // number of rows `sql` gives.
+  void OpenPaged(std::string_view sql, std::string_view countSql, Connection& conn);
   void Close();
   int State() const { return open_ ? adStateOpen : adStateClosed; }
 
@@ -354,6 +359,7 @@ class Recordset {
   static Spare& spare();
   void takeBuffers() const;
   void giveBuffers();
+  void openPaged(std::string_view sql, std::optional<std::string_view> countSql, Connection& conn);
   void run(const std::shared_ptr<detail::Handle>& handle, std::string_view sql,
            const std::vector<Variant>& params, int cursorType, int lockType);
   int fieldIndex(std::string_view name) const;

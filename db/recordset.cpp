@@ -173,9 +173,19 @@ void Recordset::Open(std::string_view sql, Connection& conn, int cursorType, int
 }
 
 void Recordset::OpenPaged(std::string_view sql, Connection& conn) {
+  openPaged(sql, std::nullopt, conn);
+}
+
+void Recordset::OpenPaged(std::string_view sql, std::string_view countSql, Connection& conn) {
+  openPaged(sql, countSql, conn);
+}
+
+void Recordset::openPaged(std::string_view sql, std::optional<std::string_view> countSql,
+                          Connection& conn) {
   if (open_) raise(dberr::ObjectOpen, "对象打开时，不允许操作。");
   std::optional<detail::PagedText> text = detail::pagedText(sql);
   if (!text) return Open(sql, conn, adOpenKeyset, adLockReadOnly);
+  if (countSql) text->count = *countSql;
   const std::shared_ptr<detail::Handle>& handle = conn.handle();
   std::vector<detail::Slot> slots;
   // The page statement prepared first: its fields are the recordset's.

@@ -87,6 +87,33 @@ namespace {
   VERSION_MOVES_ON(table, name, "UPDATE", "changed")       \
   VERSION_MOVES_ON(table, name, "DELETE", "removed")
 
+// The number of members that listings show (ifclose, iferro and ifdel all 0)
+// of each sex and birth year (ud_birthyear), kept by the triggers below, so
+// that the quick search counts its matches from a few rows whatever the age
+// range. A member without a sex or a birth year that converts is in no row.
+#define LISTED(row)                                                                            \
+  row ".sex IS NOT NULL AND " row ".ud_birthyear IS NOT NULL AND " row ".ifclose = 0 AND " row \
+      ".iferro = 0 AND " row ".ifdel = 0"
+#define COUNTED_BY(row) "sex = " row ".sex AND birthyear = " row ".ud_birthyear"
+#define COUNT_IN(row)                                                                      \
+  "INSERT INTO zurva_birthyear_counts (sex, birthyear, members) VALUES (" row ".sex, " row \
+  ".ud_birthyear, 0) ON CONFLICT DO NOTHING;\n"                                            \
+  "  UPDATE zurva_birthyear_counts SET members = members + 1 WHERE " COUNTED_BY(row) ";"
+#define COUNT_OUT(row) \
+  "UPDATE zurva_birthyear_counts SET members = members - 1 WHERE " COUNTED_BY(row) ";"
+// Counts every member when the table has no row (a database made before it).
+#define COUNT_ALL \
+  "INSERT INTO zurva_birthyear_counts (sex, birthyear, members)\n"        \
+  "  SELECT sex, ud_birthyear, count(*) FROM zurva_user\n"                \
+  "  WHERE " LISTED("zurva_user") "\n"                                    \
+  "    AND NOT EXISTS (SELECT 1 FROM zurva_birthyear_counts)\n"           \
+  "  GROUP BY sex, ud_birthyear"
+// The columns the count depends on (ud_birthyear through userdata).
+#define COUNTED_COLUMNS "sex, userdata, ifclose, iferro, ifdel"
+#define COUNT_TRIGGER(name, event, row, body)                     \
+  "CREATE TRIGGER IF NOT EXISTS zurva_user_" name " AFTER " event \
+  " ON zurva_user WHEN " LISTED(row) " BEGIN\n  " body(row) "\nEND;\n"
+
 // Two columns end the logins of a member before his cookies grow old:
 // cookiever is the number his member cookie must carry (a logout, a password
 // change or a lock raises it), remembertoken the SHA-256 of his remember-me
@@ -97,7 +124,8 @@ namespace {
 // 7.5 included), DATETIME for dates stored as "yyyy-mm-dd hh:mm:ss" text,
 // VARCHAR/TEXT for text. Codes that the statements compare in quotes (field,
 // tx, height_, weight_, star) are text, as the member record stores them.
-constexpr const char* kSchema = R"sql(
+constexpr const char* kSchema =
+    R"sql(
 CREATE TABLE IF NOT EXISTS zurva_user (
   userid INTEGER PRIMARY KEY AUTOINCREMENT,
   zurvauser VARCHAR(50) COLLATE ZV,
@@ -157,11 +185,11 @@ CREATE TABLE IF NOT EXISTS zurva_user (
 CREATE INDEX IF NOT EXISTS ix_zurva_user_zurvauser ON zurva_user (zurvauser);
 CREATE INDEX IF NOT EXISTS ix_zurva_user_nickname ON zurva_user (nickname);
 CREATE INDEX IF NOT EXISTS ix_zurva_user_search ON zurva_user (sex, grade DESC, trust DESC, addtime DESC, )sql" SEARCHED
-                                R"sql();
+    R"sql();
 CREATE INDEX IF NOT EXISTS ix_zurva_user_search_addtime ON zurva_user (sex, addtime DESC, grade DESC, trust DESC, )sql" SEARCHED
-                                R"sql();
+    R"sql();
 CREATE INDEX IF NOT EXISTS ix_zurva_user_search_lasttime ON zurva_user (sex, lasttime DESC, grade DESC, trust DESC, )sql" SEARCHED
-                                R"sql();
+    R"sql();
 )sql" DERIVED_INDEXES R"sql(
 
 CREATE TABLE IF NOT EXISTS zurva_system (
@@ -305,7 +333,7 @@ CREATE TABLE IF NOT EXISTS zurva_versions (
   version BIGINT NOT NULL
 );
 )sql" VERSION_ROW("database", "zv_random()") VERSION_ROW("members", "0")
-                                    VERSION_ROW("settings", "0") VERSION_ROW("polls", "0") R"sql(
+        VERSION_ROW("settings", "0") VERSION_ROW("polls", "0") R"sql(
 CREATE TABLE IF NOT EXISTS zurva_member_changes (
   version INTEGER PRIMARY KEY,
   userid INTEGER NOT NULL
@@ -322,10 +350,21 @@ CREATE TRIGGER IF NOT EXISTS zurva_user_renumbered AFTER UPDATE OF userid ON zur
 WHEN old.userid IS NOT new.userid BEGIN
   )sql" MEMBER_CHANGED("old.userid") R"sql(
 END;
+CREATE TABLE IF NOT EXISTS zurva_birthyear_counts (
+  sex INTEGER NOT NULL,
+  birthyear INTEGER NOT NULL,
+  members INTEGER NOT NULL,
+  PRIMARY KEY (sex, birthyear)
+);
+)sql" COUNT_ALL R"sql(;
+)sql" COUNT_TRIGGER("counted_in", "INSERT", "new", COUNT_IN)
+            COUNT_TRIGGER("counted_out", "DELETE", "old", COUNT_OUT) COUNT_TRIGGER(
+                "recounted_out", "UPDATE OF " COUNTED_COLUMNS, "old", COUNT_OUT)
+                COUNT_TRIGGER("recounted_in", "UPDATE OF " COUNTED_COLUMNS, "new", COUNT_IN) R"sql(
 )sql" VERSION_MOVES_WITH("zurva_system", "settings")
-                                        VERSION_MOVES_WITH("vote", "polls") R"sql(
+                    VERSION_MOVES_WITH("vote", "polls") R"sql(
 CREATE TRIGGER IF NOT EXISTS zurva_user_shown_changed AFTER UPDATE OF )sql" SHOWN
-                                                                            R"sql( ON zurva_user
+                                                        R"sql( ON zurva_user
 WHEN )sql" SHOWN_DIFFERS R"sql( BEGIN
   )sql" MEMBER_CHANGED("new.userid") R"sql(
 END;
@@ -342,8 +381,15 @@ END;
 #undef VERSION_ROW
 #undef VERSION_MOVES_ON
 #undef VERSION_MOVES_WITH
+#undef COUNTED_BY
+#undef COUNT_IN
+#undef COUNT_OUT
+#undef COUNTED_COLUMNS
+#undef COUNT_TRIGGER
 
 const char* schemaSql() { return kSchema; }
+
+const char* countAllMembers() { return COUNT_ALL; }
 
 std::vector<std::pair<std::string, std::string>> addedMemberColumns() {
   return {{"cookiever", COOKIEVER},
@@ -354,6 +400,8 @@ std::vector<std::pair<std::string, std::string>> addedMemberColumns() {
 }
 
 #undef SEARCHED
+#undef LISTED
+#undef COUNT_ALL
 #undef DERIVED
 #undef BIRTHYEAR
 #undef PROVINCE

@@ -19,4 +19,10 @@ inline constexpr const char* kChangeRecordTables[] = {"zurva_versions", "zurva_m
 inline constexpr const char* kEverythingChanged =
     "UPDATE zurva_versions SET version = version + 1 WHERE name <> 'database'";
 
+// The table of members counted by sex and birth year that the schema's
+// triggers keep, and the statement that counts every member into it when it
+// is empty (after rows were copied in without the triggers).
+inline constexpr const char* kMemberCountsTable = "zurva_birthyear_counts";
+const char* countAllMembers();
+
 }  // namespace zurvafun::db

@@ -55,6 +55,14 @@ sql::Statement derivedAgeCondition(const Variant& agefrom, const Variant& ageto)
   return sql::statement(" and ud_birthyear+0<={} and ud_birthyear+0>={}", latest, earliest);
 }
 
+sql::Statement derivedAgeCount(int sex, const Variant& agefrom, const Variant& ageto) {
+  const auto [latest, earliest] = birthYears(agefrom, ageto);
+  return sql::statement(
+      "select sum(members) from zurva_birthyear_counts where sex={} and birthyear<={} and "
+      "birthyear>={}",
+      sex, latest, earliest);
+}
+
 // Items 0 to 4 hold no "-", so the first "-" of userdata is the one of the
 // place of residence. The province is the text between the "#" before it and
 // that "-"; the city the text from that "-" up to the next "#". Both tests

@@ -40,6 +40,11 @@ sql::Statement ageCondition(const Variant& agefrom, const Variant& ageto);
 // ageCondition raises the conversion error.
 sql::Statement derivedAgeCondition(const Variant& agefrom, const Variant& ageto);
 
+// The number of members listings show of sex `sex` whose birth year lies in
+// the range (of those derivedAgeCondition takes in), from the counts the
+// database keeps by sex and birth year.
+sql::Statement derivedAgeCount(int sex, const Variant& agefrom, const Variant& ageto);
+
 // The place of residence (item 5 of userdata, "province-city"): the whole
 // province and the whole city, each when chosen. Nothing when neither is.
 sql::Statement residenceCondition(const Variant& province, const Variant& city);

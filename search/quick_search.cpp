@@ -2,6 +2,7 @@
 // member cards a page, then the paging bar (members) or the registration
 // notice (guests). The criteria come with the form's post, and the paging
 // links carry them on, so every page lists the same search.
+#include <optional>
 #include <string>
 
 #include "db/db.h"
@@ -52,22 +53,33 @@ constexpr html::Fragment kLink = "<a href=\"{{link}}\">{{text}}</a>";
 constexpr const char* kBarEnd = "</div></td>\r\n</tr>\r\n</table>\r\n";
 
 // The quick search's condition for `condition` (what mainseach gave): on the
-// birth year derived from userdata, so that the age range and its count are
-// index ranges; but where a member of the sex searched has a birth year that
-// is not a number, the stored condition itself, which raises the conversion
-// error for it as it always did.
-sql::Statement quickCondition(db::Connection& conn, const host::Request& request,
+// birth year derived from userdata, so that the age range is an index range;
+// but where a member of the sex searched has a birth year that is not a
+// number, the stored condition itself, which raises the conversion error for
+// it as it always did. A condition on the birth year alone comes with the
+// count of its matches that the database keeps.
+struct QuickCondition {
+  sql::Statement where;
+  std::optional<sql::Statement> count;
+};
+
+QuickCondition quickCondition(db::Connection& conn, const host::Request& request,
                               const std::string& condition) {
   const int sex = search::sexCode(quickField(request, "sex"));
   db::Recordset odd =
       conn.Execute(sql::statement("select top 1 userid from zurva_user where sex={} and "
                                   "ud_birthyear is null and userdata is not null",
                                   sex));
-  if (!odd.eof()) return sql::statement("{}", sql::StoredCondition(condition));
-  return sql::statement(
-      "sex={}{}{} and ", sex,
-      search::derivedAgeCondition(quickField(request, "agefrom"), quickField(request, "ageto")),
-      search::residenceCondition(quickField(request, "province1"), quickField(request, "city1")));
+  if (!odd.eof()) return {sql::statement("{}", sql::StoredCondition(condition)), std::nullopt};
+  const Variant agefrom = quickField(request, "agefrom"), ageto = quickField(request, "ageto");
+  const Variant province = quickField(request, "province1"), city = quickField(request, "city1");
+  QuickCondition quick{
+      sql::statement("sex={}{}{} and ", sex, search::derivedAgeCondition(agefrom, ageto),
+                     search::residenceCondition(province, city)),
+      std::nullopt};
+  if (!search::chosen(province) && !search::chosen(city))
+    quick.count = search::derivedAgeCount(sex, agefrom, ageto);
+  return quick;
 }
 
 }  // namespace
@@ -99,13 +111,17 @@ Variant zurva::mainseachshow(const Variant& SqlLocalName, const Variant& SqlUser
       result = search::kNothingFound;
       return;
     }
+    const QuickCondition quick =
+        searching ? quickCondition(conn, request, condition.str()) : QuickCondition{};
+    const sql::Statement statement = sql::statement(
+        "select  * from zurva_user  where {} ifclose=0  and iferro=0 and ifdel=0  order by "
+        "grade desc,trust desc,addtime desc",
+        quick.where);
     db::Recordset rs;
-    rs.OpenPaged(
-        sql::statement(
-            "select  * from zurva_user  where {} ifclose=0  and iferro=0 and ifdel=0  order by "
-            "grade desc,trust desc,addtime desc",
-            searching ? quickCondition(conn, request, condition.str()) : sql::Statement()),
-        conn);
+    if (quick.count)
+      rs.OpenPaged(statement, *quick.count, conn);
+    else
+      rs.OpenPaged(statement, conn);
     if (rs.bof() && rs.eof()) {
       result = search::kNothingFound;
       return;

@@ -63,7 +63,8 @@ void PgHandle::copyFrom(const std::string& file) {
   try {
     for (const auto& [table, oid] : catalog_.tables) {
       if (std::any_of(std::begin(kChangeRecordTables), std::end(kChangeRecordTables),
-                      [&](const char* own) { return table == own; }))
+                      [&](const char* own) { return table == own; }) ||
+          table == kMemberCountsTable)
         continue;
       // The table's columns in their order on the server; the generated
       // ones the server computes itself.
@@ -118,6 +119,11 @@ void PgHandle::copyFrom(const std::string& file) {
       exec("ANALYZE \"" + table + "\"");
     }
     if (catalog_.tables.contains(kChangeRecordTables[0])) exec(kEverythingChanged);
+    // The members came in without the triggers that count them.
+    if (catalog_.tables.contains(kMemberCountsTable)) {
+      exec("DELETE FROM " + std::string(kMemberCountsTable));
+      exec(countAllMembers());
+    }
   } catch (...) {
     sqlite3_close(source);
     throw;

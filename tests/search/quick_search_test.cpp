@@ -170,6 +170,95 @@ TEST_F(QuickListTest, ABirthYearThatIsNoNumberFailsTheSearchOfItsSex) {
   }
 }
 
+// Without a place the search counts its matches from the counts the
+// database keeps by sex and birth year: the pages follow members who leave
+// the listings or change their birth year.
+TEST_F(QuickListTest, TheKeptCountPagesASearchWithoutAPlace) {
+  const auto lastPage = [&] {
+    again();
+    logIn(26, "2");
+    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+             {"page", "9"}, {"sex", "577"}, {"agefrom", "20"}, {"ageto", "30"}, {"province1", "0"}})
+      query(name, value);
+    return listed(show(1));
+  };
+  EXPECT_EQ(lastPage(), (std::vector<std::string>{"w21", "w22", "w23", "w24", "w25"}));
+  run("update zurva_user set ifdel=1 where userid>=21 and userid<=25");
+  std::vector<std::string> names = lastPage();
+  ASSERT_EQ(names.size(), 10u);
+  EXPECT_EQ(names.front(), "w11");
+  run("update zurva_user set userdata='1960#8#1#39#湖南#广东-广州市#124#湖南-长沙市#206' where "
+      "userid=20");
+  run("update zurva_user set userdata='2000#8#1#39#湖南#广东-广州市#124#湖南-长沙市#206' where "
+      "userid=29");
+  run("delete from zurva_user where userid=19");
+  names = lastPage();  // "old", now 26, leads the first page by his grade
+  ASSERT_EQ(names.size(), 9u);
+  EXPECT_EQ(names.front(), "w10");
+  EXPECT_EQ(names.back(), "w18");
+}
+
+// The counts follow every change of what they count, and no other.
+TEST_F(QuickSearchTest, TheKeptCountsFollowEveryChange) {
+  const auto rows = [](const std::string& sql) {
+    std::string out;
+    for (db::Recordset rs = open().Execute(sql); !rs.eof(); rs.MoveNext())
+      out += rs(0).str() + ":" + rs(1).str() + "=" + rs(2).str() + " ";
+    return out;
+  };
+  const auto kept = [&] {
+    return rows(
+        "select sex,birthyear,members from zurva_birthyear_counts where members<>0 order by "
+        "sex,birthyear");
+  };
+  const auto counted = [&] {
+    return rows(
+        "select sex,ud_birthyear,count(*) from zurva_user where ifclose=0 and iferro=0 and "
+        "ifdel=0 and sex is not null and ud_birthyear is not null group by sex,ud_birthyear "
+        "order by sex,ud_birthyear");
+  };
+  for (int i = 1; i <= 8; ++i)
+    add({.userid = i,
+         .sex = i % 2 ? 577 : 576,
+         .userdata =
+             std::to_string(1990 + i % 3) + "#8#1#39#湖南#广东-广州市#124#湖南-长沙市#206"});
+  EXPECT_EQ(kept(), "576:1990=1 576:1991=1 576:1992=2 577:1990=1 577:1991=2 577:1992=1 ");
+  for (const char* change : {
+           "update zurva_user set userdata='1980#8#1#39#湖南#广东-广州市#124' where userid=1",
+           "update zurva_user set sex=576 where userid=3",
+           "update zurva_user set ifdel=1 where userid=4",
+           "update zurva_user set ifdel=0 where userid=4",
+           "update zurva_user set ifclose=1,iferro=1 where userid=5",
+           "update zurva_user set iferro=0 where userid=5",
+           "update zurva_user set ifclose=0 where userid=5",
+           "update zurva_user set userdata='19x6#8#1' where userid=6",
+           "update zurva_user set userdata=null where userid=7",
+           "update zurva_user set sex=null where userid=8",
+           "update zurva_user set nickname='n',grade=3 where userid=2",
+           "update zurva_user set userid=12 where userid=2",
+           "delete from zurva_user where userid=3",
+           "delete from zurva_user where userid=4",
+       }) {
+    run(change);
+    EXPECT_EQ(kept(), counted()) << change;
+  }
+  EXPECT_EQ(kept(), "576:1992=1 577:1980=1 577:1992=1 ");
+}
+
+// The demo seeder's members are counted (on a server, where they are copied
+// in without the triggers, after the copy).
+TEST_F(QuickSearchTest, ASeededDatabaseHasItsMembersCounted) {
+  const db::ConnectionParams params{kServer, kUser, kPassword, "seeded"};
+  testing::seedDemoDatabase(params, 40);
+  db::Connection conn;
+  ASSERT_TRUE(conn.Open(params));
+  const long listed = long(toNumber(
+      conn.Execute("select count(*) from zurva_user where ifclose=0 and iferro=0 and ifdel=0 and "
+                   "sex is not null and ud_birthyear is not null")(0)));
+  EXPECT_GT(listed, 30);
+  EXPECT_EQ(toNumber(conn.Execute("select sum(members) from zurva_birthyear_counts")(0)), listed);
+}
+
 TEST_F(QuickListTest, AFailedConditionFindsNobodyAndNoFormListsEverybodyShown) {
   again();
   post({{"sex", "577"}, {"agefrom", ""}, {"ageto", "30"}});

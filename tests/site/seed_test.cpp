@@ -278,7 +278,7 @@ TEST_F(SeedTest, AnOlderDatabaseIsBroughtUpToTheSchema) {
   EXPECT_EQ(query(file, "SELECT group_concat(nickname) FROM zurva_user")[0].begin()->second.value(),
             members);
   EXPECT_EQ(count(file, "SELECT count(*) FROM zurva_versions"), 4);
-  EXPECT_EQ(count(file, "SELECT count(*) FROM sqlite_schema WHERE type='trigger'"), 10);
+  EXPECT_EQ(count(file, "SELECT count(*) FROM sqlite_schema WHERE type='trigger'"), 14);
   ASSERT_EQ(sqlite3_open_v2(file.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
   db::registerDialect(conn);
   EXPECT_EQ(sqlite3_exec(conn, "UPDATE zurva_user SET nickname='x' WHERE userid=5", nullptr,
@@ -296,8 +296,12 @@ TEST_F(SeedTest, AnOlderDatabaseGetsTheColumnsItLacks) {
   sqlite3* conn = nullptr;
   ASSERT_EQ(sqlite3_open_v2(file.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
   db::registerDialect(conn);
-  for (const char* sql : {"DROP INDEX ix_zurva_user_age", "DROP INDEX ix_zurva_user_quick",
-                          "DROP INDEX ix_zurva_user_province", "DROP INDEX ix_zurva_user_city"})
+  for (const char* sql :
+       {"DROP TRIGGER zurva_user_counted_in", "DROP TRIGGER zurva_user_counted_out",
+        "DROP TRIGGER zurva_user_recounted_in", "DROP TRIGGER zurva_user_recounted_out",
+        "DROP TABLE zurva_birthyear_counts", "DROP INDEX ix_zurva_user_age",
+        "DROP INDEX ix_zurva_user_quick", "DROP INDEX ix_zurva_user_province",
+        "DROP INDEX ix_zurva_user_city"})
     EXPECT_EQ(sqlite3_exec(conn, sql, nullptr, nullptr, nullptr), SQLITE_OK)
         << sqlite3_errmsg(conn);
   for (const char* column :
@@ -320,8 +324,16 @@ TEST_F(SeedTest, AnOlderDatabaseGetsTheColumnsItLacks) {
                   "('ix_zurva_user_age','ix_zurva_user_quick','ix_zurva_user_province','ix_zurva_"
                   "user_city')"),
             4);
+  // The members counted by sex and birth year, as the quick search reads them.
+  const char* const kept = "SELECT sum(members) FROM zurva_birthyear_counts";
+  const long listed = count(file,
+                            "SELECT count(*) FROM zurva_user WHERE ifclose=0 AND iferro=0 AND "
+                            "ifdel=0 AND sex IS NOT NULL AND ud_birthyear IS NOT NULL");
+  EXPECT_GT(listed, 0);
+  EXPECT_EQ(count(file, kept), listed);
   // Once there, nothing more is added or changed.
   updateSchema(file.string());
+  EXPECT_EQ(count(file, kept), listed);
   EXPECT_EQ(count(file, "SELECT count(*) FROM pragma_table_info('zurva_user') WHERE name='cookiever'"), 1);
   EXPECT_EQ(count(file, "SELECT count(*) FROM zurva_user"), 10);
 }
