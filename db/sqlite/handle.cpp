@@ -211,10 +211,19 @@ void releaseThreadHandles() { tPool.clear(); }
 
 // ---------------------------------------------------------------- SqliteHandle
 
-// The write-ahead log is checkpointed once it holds this many frames (pages),
-// restarting it from its beginning so that it stops growing even while
-// readers are always active; the file is cut back to the size limit then.
+// The write-ahead log is copied into the database every kCheckpointFrames
+// frames (pages) that commits add to it. Such a checkpoint syncs the log,
+// copies what no reader still needs and syncs the database: the syncs are
+// most of its time, so the commit leaves it for after its write turn, and
+// the next writers go on meanwhile (a passive checkpoint takes no writer's
+// lock). The log is synced as often as before. A checkpoint beside writers
+// cannot start the log afresh, so once it holds kRestartFrames frames a
+// commit checkpoints within its turn, restarting the log from its beginning
+// so that it stops growing even while readers are always active (the file is
+// cut back to the size limit then); the checkpoints before have left it
+// little to copy.
 constexpr int kCheckpointFrames = 1000;
+constexpr int kRestartFrames = 4 * kCheckpointFrames;
 constexpr const char* kWalSizeLimit = "PRAGMA journal_size_limit=4194304";
 // How long the checkpoint after a commit may wait for other writers and for
 // the readers of older frames; it is tried again at the next commit.
@@ -299,14 +308,38 @@ int SqliteHandle::walHook(void* self, sqlite3*, const char*, int frames) {
   return SQLITE_OK;
 }
 
-// After a commit: once the log holds kCheckpointFrames frames, copy them into
-// the database and have the next writer start the log afresh. A busy
-// checkpoint (a long writer, a slow reader) is left to a later commit.
+// After a commit, within its write turn: once the log holds kRestartFrames
+// frames, copy them into the database and have the next writer start the log
+// afresh; a busy checkpoint (a long writer, a slow reader, a checkpoint
+// copying outside its turn) is left to a later commit. Every kCheckpointFrames
+// frames before that, a checkpoint is due after the turn.
 void SqliteHandle::checkpoint(int frames) {
-  if (frames < kCheckpointFrames) return;
+  WriteGate* gate = writeGate_.get();
+  if (!gate) {  // a commit without a turn (none is made so): everything within it
+    if (frames < kCheckpointFrames) return;
+  } else {
+    if (frames < gate->checkpointedTo) gate->checkpointedTo = 0;  // the log started afresh
+    if (frames < kRestartFrames) {
+      if (frames - gate->checkpointedTo >= kCheckpointFrames) {
+        gate->checkpointedTo = frames;
+        checkpointDue_ = true;
+      }
+      return;
+    }
+    if (gate->checkpointing.load()) return;
+  }
   const int limit = std::exchange(busyLimitMs_, kCheckpointWaitMs);
   sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
   busyLimitMs_ = limit;
+}
+
+// A passive checkpoint: it waits for nobody and copies what it can; one at a
+// time for the file (another handle's running makes this one unneeded).
+void SqliteHandle::checkpointOutsideTurn() noexcept {
+  if (!std::exchange(checkpointDue_, false) || !db || !writeGate_) return;
+  if (writeGate_->checkpointing.exchange(true)) return;
+  sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  writeGate_->checkpointing.store(false);
 }
 
 void SqliteHandle::forgetStatements() {
@@ -642,8 +675,10 @@ long SqliteHandle::run(Prepared& prepared, const std::vector<Slot>& slots,
     }
     if (rc != SQLITE_DONE) fail(rc);
   }
+  const long changed = changes ? long(sqlite3_changes64(db)) : -1;
+  checkpointOutsideTurn();
   if (schemaChange) forgetStatements();
-  return changes ? long(sqlite3_changes64(db)) : -1;
+  return changed;
 }
 
 std::int64_t SqliteHandle::insertRow(const std::string& table,
@@ -660,14 +695,18 @@ std::int64_t SqliteHandle::insertRow(const std::string& table,
     sql = "INSERT INTO " + quoteName(table) + " (" + names + ") VALUES (" + marks + ")";
   }
   Statement& write = prepareNative(sql);
-  const WriteTurn turn = autocommitTurn(write.stmt);
-  StatementUse use(write.stmt);
-  int k = 1;
-  for (const Assignment& a : values) bindBound(write.stmt, k++, boundValue(*a.value, a.kind));
-  clearFunctionError();
-  const int rc = sqlite3_step(write.stmt);
-  if (rc != SQLITE_DONE) fail(rc);
-  return sqlite3_last_insert_rowid(db);
+  {
+    const WriteTurn turn = autocommitTurn(write.stmt);
+    StatementUse use(write.stmt);
+    int k = 1;
+    for (const Assignment& a : values) bindBound(write.stmt, k++, boundValue(*a.value, a.kind));
+    clearFunctionError();
+    const int rc = sqlite3_step(write.stmt);
+    if (rc != SQLITE_DONE) fail(rc);
+  }
+  const std::int64_t rowid = sqlite3_last_insert_rowid(db);
+  checkpointOutsideTurn();
+  return rowid;
 }
 
 long SqliteHandle::updateRow(const std::string& table, const std::vector<Assignment>& values,
@@ -676,15 +715,19 @@ long SqliteHandle::updateRow(const std::string& table, const std::vector<Assignm
   for (const Assignment& a : values) sets += (sets.empty() ? "" : ",") + quoteName(a.column) + "=?";
   Statement& write =
       prepareNative("UPDATE " + quoteName(table) + " SET " + sets + " WHERE rowid=?");
-  const WriteTurn turn = autocommitTurn(write.stmt);
-  StatementUse use(write.stmt);
-  int k = 1;
-  for (const Assignment& a : values) bindBound(write.stmt, k++, boundValue(*a.value, a.kind));
-  sqlite3_bind_int64(write.stmt, k, key);
-  clearFunctionError();
-  const int rc = sqlite3_step(write.stmt);
-  if (rc != SQLITE_DONE) fail(rc);
-  return long(sqlite3_changes(db));
+  {
+    const WriteTurn turn = autocommitTurn(write.stmt);
+    StatementUse use(write.stmt);
+    int k = 1;
+    for (const Assignment& a : values) bindBound(write.stmt, k++, boundValue(*a.value, a.kind));
+    sqlite3_bind_int64(write.stmt, k, key);
+    clearFunctionError();
+    const int rc = sqlite3_step(write.stmt);
+    if (rc != SQLITE_DONE) fail(rc);
+  }
+  const long changed = long(sqlite3_changes(db));
+  checkpointOutsideTurn();
+  return changed;
 }
 
 std::shared_ptr<const ColumnSet> SqliteHandle::readRow(const std::string& table, std::int64_t key,

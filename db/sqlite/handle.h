@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <semaphore.h>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -36,6 +37,12 @@ class WriteGate {
   // False when the turn did not come within `limit`.
   bool take(std::chrono::milliseconds limit);
   void release() { sem_post(&turns_); }
+
+  // The log's frame count when a checkpoint was last asked for (read and
+  // written by the turn's holder only), and whether a checkpoint outside the
+  // turn is copying now (by any handle of the file).
+  int checkpointedTo = 0;
+  std::atomic<bool> checkpointing{false};
 
  private:
   sem_t turns_;
@@ -108,7 +115,10 @@ class SqliteHandle final : public Handle {
   void rollbackOutermost() noexcept override;
   void savepoint(const std::string& sql) override { exec(sql.c_str()); }
   void rollbackToSavepoint(const std::string& sql) noexcept override;
-  void levelsEnded() noexcept override { writing_.giveBack(); }
+  void levelsEnded() noexcept override {
+    writing_.giveBack();
+    checkpointOutsideTurn();
+  }
 
  private:
   // The statement for SQLite text as it stands (cached likewise).
@@ -132,6 +142,8 @@ class SqliteHandle final : public Handle {
   // database is locked, as SQLite says when its own wait runs out).
   WriteTurn takeWriteTurn();
   void checkpoint(int frames);
+  // The checkpoint that a commit of this handle left for after its turn.
+  void checkpointOutsideTurn() noexcept;
   static int walHook(void* self, sqlite3* db, const char* name, int frames);
   static int busyHandler(void* self, int count);
   void refreshSchema();
@@ -147,6 +159,7 @@ class SqliteHandle final : public Handle {
   sqlite3_stmt* fixed_[3] = {};           // by Fixed, prepared at first use
   std::shared_ptr<WriteGate> writeGate_;  // the file's, shared by the process's handles of it
   WriteTurn writing_;                     // held while a transaction level is open
+  bool checkpointDue_ = false;            // see checkpointOutsideTurn
   int busyLimitMs_ = 5000;                // how long a statement waits for a lock
   std::int64_t busySince_ = 0;            // when the current wait began (steady clock, µs)
 };
