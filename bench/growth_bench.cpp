@@ -24,10 +24,10 @@
 #include "bench/demo_databases.h"
 #include "bench/worked_example.h"
 #include "db/db.h"
-#include "framework/process_caches.h"
 #include "framework/zurva.h"
 #include "host/serve/pages.h"
 #include "host/test_host.h"
+#include "runtime/kept.h"
 #include "site/pages.h"
 #include "site/pages_showcase.h"
 #include "site/seed.h"
@@ -117,7 +117,7 @@ void BM_GalleryRebuild(benchmark::State& state) {
   host::TestHost h;
   settle(h, name);
   for (auto _ : state) {
-    process_caches::clearAll();
+    kept::clearAll();
     h.nextRequest();
     zurva z;
     benchmark::DoNotOptimize(z.mainshow(kServer, kUser, kPassword, name, "", "", 120, 150));

@@ -348,6 +348,8 @@ class Recordset {
   friend class Connection;
   using Cell = detail::Cell;
   struct Edit;
+  // Row buffers each thread keeps between its recordsets, up to 256 KB of
+  // cells and of text (runtime/kept.h: dropped by kept::clearAll()).
   struct Spare;
   static Spare& spare();
   void takeBuffers() const;

@@ -10,6 +10,7 @@
 #include "db/internal.h"
 #include "runtime/dates.h"
 #include "runtime/error.h"
+#include "runtime/kept.h"
 
 namespace zurvafun::db {
 
@@ -36,8 +37,8 @@ struct Recordset::Spare {
 };
 
 Recordset::Spare& Recordset::spare() {
-  thread_local Spare buffers;
-  return buffers;
+  thread_local kept::PerThread<Spare> buffers;
+  return buffers.get();
 }
 
 void Recordset::takeBuffers() const {

@@ -7,6 +7,7 @@
 #include "db/db.h"
 #include "framework/sql.h"
 #include "runtime/error.h"
+#include "runtime/kept.h"
 
 namespace zurvafun::data_versions {
 
@@ -22,7 +23,8 @@ struct Read {
 };
 
 const Read& versions(db::Connection& conn, const std::string& database) {
-  thread_local std::unordered_map<std::string, Read> last;
+  thread_local kept::PerThread<std::unordered_map<std::string, Read>> mine;
+  std::unordered_map<std::string, Read>& last = mine.get();
   constexpr auto kOtherProcesses = std::chrono::seconds(1);
 
   const std::uint64_t commits = db::commitCount();

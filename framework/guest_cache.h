@@ -70,7 +70,7 @@ class GuestCache {
   // the cache's.
   std::shared_ptr<const Pieces> under(const GuestStamp& stamp);
 
-  // Drops every piece (process_caches::clearAll()).
+  // Drops every piece (kept::clearAll()).
   void clear() { copy_.clear(); }
 
  private:

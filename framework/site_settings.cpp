@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "framework/shared_copy.h"
+#include "runtime/kept.h"
 #include "runtime/text.h"
 
 namespace zurvafun {
@@ -71,8 +72,9 @@ std::shared_ptr<const SiteSettings> siteSettings(const host::Application& applic
     std::uint64_t version = 0;
     std::shared_ptr<const SiteSettings> settings;
   };
-  static SharedCopy<Parsed> parsed;  // one parse per version, shared by every thread
-  thread_local Parsed handle;
+  static kept::InProcess<SharedCopy<Parsed>> parsed;  // one parse per version, for every thread
+  thread_local kept::PerThread<Parsed> mine;
+  Parsed& handle = mine.get();
   const std::uint64_t version = application.version();
   if (handle.settings && handle.version == version) return handle.settings;
   const std::shared_ptr<const Parsed> kept =

@@ -4,8 +4,8 @@
 
 #include "db/db.h"
 #include "framework/data_versions.h"
-#include "framework/process_caches.h"
 #include "framework/shared_copy.h"
+#include "runtime/kept.h"
 #include "runtime/text.h"
 
 namespace zurvafun::regions {
@@ -18,10 +18,8 @@ struct Kept {
   std::shared_ptr<const MenuTexts> texts;
 };
 
-SharedCopy<Kept>& kept() {
-  static SharedCopy<Kept> copy;
-  static const bool added = (process_caches::add([] { kept().clear(); }), true);
-  (void)added;
+SharedCopy<Kept>& keptTexts() {
+  static kept::InProcess<SharedCopy<Kept>> copy;
   return copy;
 }
 
@@ -51,7 +49,7 @@ std::shared_ptr<const MenuTexts> menuTexts(db::Connection& conn, const std::stri
   const std::optional<data_versions::Stamp> now = data_versions::settingsRow(conn, database);
   if (!now) return read(conn);
   // Read after the stamp: a change made meanwhile moves the stamp past it.
-  return kept()
+  return keptTexts()
       .getOr([&](const Kept& k) { return k.database == database && k.stamp == *now; },
              [&] {
                return std::make_shared<const Kept>(Kept{database, *now, read(conn)});

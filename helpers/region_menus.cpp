@@ -13,6 +13,7 @@
 #include "framework/zurva.h"
 #include "helpers/region_menu_texts.h"
 #include "model/regions.h"
+#include "runtime/kept.h"
 
 namespace zurvafun {
 
@@ -59,8 +60,8 @@ struct ProvinceOptions {
 // process keeps the options of the text read last (comparing the text read
 // with the one kept costs far less than making the options).
 std::shared_ptr<const ProvinceOptions> provinceOptions(const std::string& menu) {
-  static SharedCopy<ProvinceOptions> kept;
-  std::shared_ptr<const ProvinceOptions> options = kept.get();
+  static kept::InProcess<SharedCopy<ProvinceOptions>> last;
+  std::shared_ptr<const ProvinceOptions> options = last.get();
   if (options && options->menu == menu) return options;
   auto made = std::make_shared<ProvinceOptions>();
   made->menu = menu;
@@ -71,7 +72,7 @@ std::shared_ptr<const ProvinceOptions> provinceOptions(const std::string& menu) 
     made->options += province;
     made->options += "</option>\r\n";
   }
-  kept.set(made);
+  last.set(made);
   return made;
 }
 

@@ -11,10 +11,10 @@
 #include "framework/data_versions.h"
 #include "framework/html.h"
 #include "framework/links.h"
-#include "framework/process_caches.h"
 #include "framework/shared_copy.h"
 #include "framework/site_settings.h"
 #include "framework/zurva.h"
+#include "runtime/kept.h"
 
 namespace zurvafun {
 
@@ -56,10 +56,8 @@ struct KeptBox {
 };
 
 SharedCopy<KeptBox>& keptBox() {
-  static SharedCopy<KeptBox> kept;
-  static const bool added = (process_caches::add([] { keptBox().clear(); }), true);
-  (void)added;
-  return kept;
+  static kept::InProcess<SharedCopy<KeptBox>> box;
+  return box;
 }
 
 }  // namespace

@@ -205,10 +205,11 @@ DateParts fromSerial(double serial) {
           int(m.second % 60)};
 }
 
-void setClock(ClockSource clock) {
+ClockSource setClock(ClockSource clock) {
   std::lock_guard lock(clockMutex);
   clockInjected.store(static_cast<bool>(clock), std::memory_order_release);
-  injectedClock = std::move(clock);
+  std::swap(injectedClock, clock);
+  return clock;
 }
 
 double clockNow() {

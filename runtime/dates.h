@@ -21,7 +21,9 @@ DateParts fromSerial(double serial);  // rounded to the whole second
 
 // The clock: local date and time as a serial. The default reads the system clock.
 using ClockSource = std::function<double()>;
-void setClock(ClockSource clock);  // an empty function restores the system clock
+// An empty function restores the system clock. Gives the clock it replaces
+// (empty for the system clock).
+ClockSource setClock(ClockSource clock);
 double clockNow();
 
 Variant Now();

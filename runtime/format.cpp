@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "runtime/dates.h"
+#include "runtime/kept.h"
 
 namespace zurvafun {
 
@@ -102,8 +103,8 @@ struct SplitMix64 {
 };
 
 SplitMix64& generator() {
-  thread_local SplitMix64 gen;
-  return gen;
+  thread_local kept::PerThread<SplitMix64> gen;
+  return gen.get();
 }
 
 std::uint64_t bitsOf(double d) { return std::bit_cast<std::uint64_t>(d); }

@@ -14,7 +14,9 @@ std::string FormatNumber(const Variant& value, int digits = 2, bool leadingDigit
                          bool parensForNegative = false, bool groupDigits = true);
 
 // The random source: Rnd gives a number in [0, 1). Randomize reseeds it (from
-// the timer when no seed is given). Tests inject a source of their own.
+// the timer when no seed is given). Each thread draws from a generator of its
+// own, which starts at the same seed on every thread (and again after
+// kept::clearAll()). Tests inject a source of their own.
 using RandomSource = std::function<double()>;
 void setRandomSource(RandomSource source);  // empty restores the default generator
 double Rnd();

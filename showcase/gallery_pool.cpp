@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "framework/process_caches.h"
 #include "framework/rebuilds.h"
+#include "runtime/kept.h"
 
 namespace zurvafun::showcase {
 
@@ -126,9 +126,7 @@ std::shared_ptr<const GalleryPool> readGalleryPool(db::Connection& conn,
 }
 
 GalleryPools& GalleryPools::process() {
-  static GalleryPools pools;
-  static const bool added = (process_caches::add([] { process().clear(); }), true);
-  (void)added;
+  static kept::InProcess<GalleryPools> pools;
   return pools;
 }
 

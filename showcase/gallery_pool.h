@@ -112,7 +112,7 @@ class GalleryPools {
                                           const std::optional<data_versions::Stamp>& now,
                                           const sql::Statement& candidates);
 
-  // Drops every pool (process_caches::clearAll()); a rebuild under way
+  // Drops every pool (kept::clearAll()); a rebuild under way
   // still finishes.
   void clear();
 

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "framework/shared_copy.h"
+#include "runtime/kept.h"
 #include "runtime/text.h"
 
 namespace zurvafun::showcase {
@@ -37,8 +38,9 @@ std::shared_ptr<const std::vector<ShowcaseEntry>> showcaseEntries(
   };
   // One parse for the process; each thread keeps a handle of its own on it
   // (see siteSettings).
-  static SharedCopy<Parsed> parsed;  // one parse per settings
-  thread_local Parsed handle;
+  static kept::InProcess<SharedCopy<Parsed>> parsed;  // one parse per settings
+  thread_local kept::PerThread<Parsed> mine;
+  Parsed& handle = mine.get();
   if (handle.source == settings) return handle.entries;
   const std::shared_ptr<const Parsed> kept =
       parsed.getOr([&](const Parsed& p) { return p.source == settings; },

@@ -1,18 +1,16 @@
 #include "site/guest_fragments.h"
 
 #include "db/db.h"
-#include "framework/process_caches.h"
 #include "framework/site_settings.h"
 #include "framework/viewer.h"
 #include "runtime/dates.h"
+#include "runtime/kept.h"
 #include "site/site_page.h"
 
 namespace zurvafun::site {
 
 GuestCache& guestFragments() {
-  static GuestCache fragments(256, true);
-  static const bool added = (process_caches::add([] { guestFragments().clear(); }), true);
-  (void)added;
+  static kept::InProcess<GuestCache> fragments(256, true);
   return fragments;
 }
 

@@ -30,9 +30,9 @@
 #include <vector>
 
 #include "db/db.h"
-#include "framework/process_caches.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
+#include "runtime/kept.h"
 #include "runtime/variant.h"
 #include "site/seed.h"
 
@@ -255,7 +255,7 @@ struct Member {
 class MemberDbTest : public ::testing::Test, public TestDatabase {
  protected:
   void SetUp() override {
-    process_caches::clearAll();  // nothing a test made before is kept for this one
+    kept::clearAll();  // nothing a test made before is kept for this one
     setClock([] { return toSerial(kNow); });
     setLogFilePath((dir() / "zurvaLog.Log").string());
   }

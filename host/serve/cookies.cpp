@@ -17,6 +17,7 @@
 #include <stdexcept>
 
 #include "runtime/dates.h"
+#include "runtime/kept.h"
 
 namespace zurvafun::serve {
 
@@ -264,7 +265,8 @@ struct RecentlyVerified {
 
 void readRequestCookies(std::string_view header, const CookieSigner& signer, std::string_view sessionName,
                         host::RequestCookies& out, std::string& sessionId, std::time_t now) {
-  thread_local RecentlyVerified recent;
+  thread_local kept::PerThread<RecentlyVerified> verifiedLast;
+  RecentlyVerified& recent = verifiedLast.get();
   for (const auto& [name, value] : splitCookieHeader(header)) {
     const bool session = name == sessionName;
     if (session ? !sessionId.empty() : out.contains(name)) continue;  // the first of a name counts

@@ -9,6 +9,7 @@
 
 #include "framework/zurva.h"
 #include "host/test_host.h"
+#include "runtime/kept.h"
 #include "tests/support_db.h"
 
 namespace zurvafun::testing {
@@ -130,6 +131,16 @@ TEST_F(DataVersionsTest, TheSettingsRowHasAVersionOfItsOwn) {
   while (settings().version != before.version + 2 && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(settings().version, before.version + 2);
+}
+
+// What a thread read of the record is its own state: after kept::clearAll()
+// it reads the record again at once, and sees a change of another process
+// without waiting out the second.
+TEST_F(DataVersionsTest, ClearingKeptStateReadsTheRecordAgain) {
+  const Stamp before = now();
+  runElsewhere("update zurva_user set nickname='x' where userid=1");
+  kept::clearAll();
+  EXPECT_EQ(now().version, before.version + 1);
 }
 
 // A database made anew under the same name is another database; one made

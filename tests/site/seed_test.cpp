@@ -1,4 +1,5 @@
 #include "site/seed.h"
+#include "site/seed_cache.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -323,6 +324,23 @@ TEST_F(SeedTest, AnOlderDatabaseGetsTheColumnsItLacks) {
   updateSchema(file.string());
   EXPECT_EQ(count(file, "SELECT count(*) FROM pragma_table_info('zurva_user') WHERE name='cookiever'"), 1);
   EXPECT_EQ(count(file, "SELECT count(*) FROM zurva_user"), 10);
+}
+
+// A kept demo database is seeded once: asked for again at another moment
+// (the dates a seed writes move with the clock) the same file comes back,
+// and the caller's clock is left as it was.
+TEST_F(SeedTest, KeptDatabasesAreSeededOnceWhateverTheClock) {
+  const fs::path cache = dir_ / "cache";
+  const fs::path first = keptDemoDatabase(cache, 30);
+  EXPECT_EQ(count(first, "SELECT count(*) FROM zurva_user"), 30);
+  const double later = toSerial({2026, 9, 20, 8, 30, 0});
+  setClock([later] { return later; });
+  EXPECT_EQ(keptDemoDatabase(cache, 30), first);
+  EXPECT_EQ(clockNow(), later);
+  const fs::path other = keptDemoDatabase(cache, 31);
+  EXPECT_NE(other, first);
+  EXPECT_EQ(count(other, "SELECT count(*) FROM zurva_user"), 31);
+  EXPECT_EQ(count(first, "SELECT count(*) FROM zurva_user"), 30);
 }
 
 }  // namespace
