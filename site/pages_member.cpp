@@ -94,8 +94,11 @@ void loginPage(serve::PageContext& p) {
                                {"remembered", flag(r.token, kRememberedNote.data())},
                                {"remember", flag(r.token, " checked")}})
                        .str());
-  p.Response.Write("    <p>还不是会员？" + siteAnchor(z, "/reg.asp", "免费注册") + "。演示账号见" +
-                   siteAnchor(z, "/index.asp", "首页") + "。</p>\n");
+  static constexpr html::Fragment kNotYetAMember =
+      "    <p>还不是会员？{{register}}。演示账号见{{home}}。</p>\n";
+  p.Response.Write(
+      kNotYetAMember({{"register", html::trusted(siteAnchor(z, "/reg.asp", "免费注册"))},
+                      {"home", html::trusted(siteAnchor(z, "/index.asp", "首页"))}}));
   page.end();
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/html.h"
 #include "framework/zurva.h"
 #include "site/pages.h"
 #include "site/site_page.h"
@@ -118,17 +119,22 @@ const std::vector<MessageDemo>& demos() {
   return all;
 }
 
+constexpr html::Fragment kDemoLink =
+    R"(      <li><a href="{{href}}"{{popUp}}>{{title}}</a>{{note}}</li>
+)";
+constexpr const char* kPopUp =
+    R"( onclick="window.open(this.href,'msgdemo','width=640,height=420');return false;")";
+
 void indexPage(zurva& z, serve::PageContext& p) {
   SitePage page(z, p, {.title = "开发者页面：组件提示信息一览"});
   p.Response.Write(kIndexTop);
   for (const MessageDemo& demo : demos()) {
     Variant link = "/demo/messages.asp?" + demo.query();  // written in the site's link mode
     const bool closesWindow = demo.closesWindow();
-    p.Response.Write("      <li><a href=\"" + host::Server::HTMLEncode(z.showurl(link).str()) + "\"" +
-                     (closesWindow ? " onclick=\"window.open(this.href,'msgdemo','width=640,height=420');"
-                                     "return false;\"" : "") +
-                     ">" + host::Server::HTMLEncode(demo.title) + "</a>" +
-                     (closesWindow ? "（弹出窗口）" : "") + "</li>\n");
+    p.Response.Write(kDemoLink({{"href", z.showurl(link)},
+                                {"popUp", html::trusted(closesWindow ? kPopUp : "")},
+                                {"title", demo.title},
+                                {"note", html::trusted(closesWindow ? "（弹出窗口）" : "")}}));
   }
   p.Response.Write(kIndexBottom);
   page.end();

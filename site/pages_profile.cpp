@@ -104,8 +104,9 @@ void appendOption(std::string& out, std::string_view value, bool selected) {
 }
 
 std::string select(const char* name, const html::Html& options, const char* first = "请选择--") {
-  return "<select name=\"" + std::string(name) + "\"><option value=\"\">" + first + "</option>" + options.str() +
-         "</select>";
+  static constexpr html::Fragment kSelect =
+      R"(<select name="{{name}}"><option value="">{{first}}</option>{{options}}</select>)";
+  return kSelect({{"name", name}, {"first", first}, {"options", options}}).str();
 }
 
 std::string codeSelect(Posted form, const char* name, codes::Table table) {
@@ -125,15 +126,21 @@ std::string provinceOptions(const std::string& chosen) {
 
 // A province select and its city select; a posted province brings its cities.
 std::string placeSelects(Posted form, const char* province, const char* city, const char* change) {
+  static constexpr html::Fragment kPlaceSelects =
+      R"~(<select name="{{province}}" onchange="{{change}}(this.value,form1.{{city}})"><option value="0">--请选择--</option>{{provinces}})~"
+      R"(</select><select name="{{city}}"><option value="0">--请选择--</option>{{cities}}</select>)";
   const std::string chosen = posted(form, province);
-  std::string out = "<select name=\"" + std::string(province) + "\" onchange=\"" + change + "(this.value,form1." + city +
-                    ")\"><option value=\"0\">--请选择--</option>" + provinceOptions(chosen);
-  out += "</select><select name=\"" + std::string(city) + "\"><option value=\"0\">--请选择--</option>";
+  std::string cities;
   for (std::size_t i : regions::citiesOf(chosen)) {
     const std::string name(regions::kCities[i].city);
-    appendOption(out, name, name == posted(form, city));
+    appendOption(cities, name, name == posted(form, city));
   }
-  return out + "</select>";
+  return kPlaceSelects({{"province", province},
+                        {"change", change},
+                        {"city", city},
+                        {"provinces", html::trusted(provinceOptions(chosen))},
+                        {"cities", html::trusted(cities)}})
+      .str();
 }
 
 // The registration form, filled with what was posted.
@@ -193,8 +200,10 @@ void writeRegistrationForm(serve::PageContext& p) {
   };
   std::string form = "    <form name=\"form1\" method=\"post\" action=\"/reg.asp\" onSubmit=\"return chkform();\">\n"
                      "    <table cellspacing=\"1\" cellpadding=\"4\">\n";
+  static constexpr html::Fragment kFormRow =
+      "      <tr><td align=\"right\">{{label}}：</td><td>{{control}}</td></tr>\n";
   for (const auto& [label, control] : rows)
-    form += "      <tr><td align=\"right\">" + std::string(label) + "：</td><td>" + control + "</td></tr>\n";
+    kFormRow.appendTo(form, {{"label", html::trusted(label)}, {"control", html::trusted(control)}});
   form += "      <tr><td>&nbsp;</td><td><input type=\"submit\" value=\"注 册\"></td></tr>\n    </table>\n    </form>\n";
   p.Response.Write(form);
 }

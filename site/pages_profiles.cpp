@@ -109,10 +109,11 @@ bool albumClosed(zurva& z, serve::PageContext& p, std::optional<std::int32_t> me
   } else {
     way = siteAnchor(z, "/ReadyBuy.asp", "升级为银卡、金卡会员");
   }
-  p.Response.Write("    <p class=\"albumclosed\">" +
-                   std::string(friendsOnly ? "该会员的相册只对TA的好友开放。"
-                                           : "该会员的相册只对金卡、银卡会员开放。") +
-                   way + "</p>\n");
+  static constexpr html::Fragment kAlbumClosed =
+      "    <p class=\"albumclosed\">{{whom}}{{way}}</p>\n";
+  p.Response.Write(kAlbumClosed({{"whom", friendsOnly ? "该会员的相册只对TA的好友开放。"
+                                                      : "该会员的相册只对金卡、银卡会员开放。"},
+                                 {"way", html::trusted(way)}}));
   return true;
 }
 

@@ -124,12 +124,15 @@ std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
                         .str();
   for (const char* name : {"agefrom", "ageto"}) {
     const std::string chosen = p.Request.Form(name).isEmpty() ? (name[3] == 'f' ? "20" : "35") : p.Request.Form(name).str();
-    box += std::string(" <select name=\"") + name + "\">";
-    for (int age = 18; age <= 70; ++age) {
-      const std::string n = std::to_string(age);
-      box += "<option value=\"" + n + "\"" + (n == chosen ? " selected" : "") + ">" + n + "</option>";
-    }
-    box += "</select>";
+    static constexpr html::Fragment kAgeSelect = R"( <select name="{{name}}">{{options}}</select>)";
+    static constexpr html::Fragment kAge =
+        R"(<option value="{{age}}"{{selected}}>{{age}}</option>)";
+    std::string options;
+    for (int age = 18; age <= 70; ++age)
+      kAge.appendTo(
+          options, {{"age", age},
+                    {"selected", html::trusted(std::to_string(age) == chosen ? " selected" : "")}});
+    kAgeSelect.appendTo(box, {{"name", name}, {"options", html::trusted(options)}});
     if (name[3] == 'f') box += " 到";
   }
   box += " 岁 居住地 " +

@@ -302,8 +302,11 @@ void notePage(zurva& z, serve::PageContext& p, const PageLayout& layout, std::st
 
 void askToLogIn(zurva& z, serve::PageContext& p, std::string_view title) {
   SitePage page(z, p, {.title = title});
-  p.Response.Write("    <p>请先" + siteAnchor(z, "/login.asp", "登录") + "（还不是会员？" +
-                   siteAnchor(z, "/reg.asp", "免费注册") + "）。</p>\n");
+  static constexpr html::Fragment kLogInFirst =
+      "    <p>请先{{login}}（还不是会员？{{register}}）。</p>\n";
+  p.Response.Write(
+      kLogInFirst({{"login", html::trusted(siteAnchor(z, "/login.asp", "登录"))},
+                   {"register", html::trusted(siteAnchor(z, "/reg.asp", "免费注册"))}}));
   page.end();
 }
 
