@@ -10,8 +10,9 @@
 #   helpers/      the floors below it and framework/
 #   profile/ members/ search/ showcase/ interaction/ (the page folders)
 #                 the floors below them and helpers/, never one another
-#   host/serve/   runtime/ host/ (the HTTP server never includes the
-#                 component or the site)
+#   host/serve/   runtime/ host/ db/ (the HTTP server never includes the
+#                 component or the site; it reaches the database only to keep
+#                 sessions shared by several instances)
 #   site/         anything
 # Besides, nothing outside db/ includes a db/ header other than db/db.h (the
 # tests of the database layer under tests/db/ may reach its internals).
@@ -42,7 +43,7 @@ declare -A allowed=(
   [search]="$below_component|framework|helpers"
   [showcase]="$below_component|framework|helpers"
   [interaction]="$below_component|framework|helpers"
-  [host/serve]='runtime|host'
+  [host/serve]='runtime|host|db'
 )
 for folder in runtime host db model framework helpers profile members search showcase interaction \
   host/serve; do
