@@ -38,11 +38,15 @@ TEST(MemberColumns, EveryRuleHasWhatItNeeds) {
   std::set<std::string_view> names, fields;
   for (const Column& c : kColumns) {
     EXPECT_TRUE(names.insert(c.name).second) << "twice: " << c.name;
-    if (c.kind == Kind::Text) EXPECT_GT(c.size, 0) << c.name;
+    if (c.kind == Kind::Text) {
+      EXPECT_GT(c.size, 0) << c.name;
+    }
     if (c.rule == Rule::None) continue;
     EXPECT_FALSE(c.label.empty()) << c.name;
     EXPECT_TRUE(c.generated.empty()) << c.name << ": a derived column is never posted";
-    if (!c.field.empty()) EXPECT_TRUE(fields.insert(c.field).second) << "field twice: " << c.field;
+    if (!c.field.empty()) {
+      EXPECT_TRUE(fields.insert(c.field).second) << "field twice: " << c.field;
+    }
     switch (c.rule) {
       case Rule::Code:
         ASSERT_NE(c.codes, nullptr) << c.name;

@@ -89,8 +89,9 @@ TEST(ProfileCheck, TheColumnsOfAValidFormAreCheckedAndPacked) {
   // Every column a rule of the member table checks is given, under its own name.
   for (const member::Column& column : member::kColumns) {
     if (column.rule == member::Rule::Code || column.rule == member::Rule::Number ||
-        column.rule == member::Rule::FreeText)
+        column.rule == member::Rule::FreeText) {
       EXPECT_TRUE(row.contains(std::string(column.name))) << column.name;
+    }
   }
   // A number is stored as its plain decimal text; an optional code may be left out.
   const Row other = registration(registrationForm({{"height", " 0170 "}, {"constel", ""}}));
