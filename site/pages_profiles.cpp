@@ -165,10 +165,10 @@ void newestMembersPage(serve::PageContext& p) {
   // The first page of everybody is the same for every guest (as the newest
   // members of the home page); another page or the sex switch is made each time.
   const bool plain = p.Request("Page").isEmpty() && !oneSex;
-  p.Response.Write(plain ? guestFragment(p, "newest members page\n" +
-                                                p.Request.ServerVariables("SCRIPT_NAME").str(),
-                                         list)
-                         : list());
+  p.Response.Write(
+      plain ? guestFragment(
+                  p, "newest members page\n" + p.Request.ServerVariables("SCRIPT_NAME").str(), list)
+            : list());
   page.end();
 }
 

@@ -7,8 +7,8 @@
 #include "db/db.h"
 #include "host/serve/pages.h"
 #include "runtime/dates.h"
-#include "site/pages.h"
 #include "site/guest_fragments.h"
+#include "site/pages.h"
 #include "site/pages_showcase.h"
 #include "tests/showcase/showcase_fixture.h"
 
