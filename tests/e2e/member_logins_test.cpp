@@ -1,10 +1,15 @@
 // How a member's logins end, over HTTP against the demo site as it ships: a
 // copied member cookie stops counting at the logout, at a lock and at a
 // password change (the member row holds the number the cookie must carry),
-// and the remember-me cookie holds a token, never the password.
+// and the remember-me cookie holds a token, never the password. Logins
+// racing for one member row are each counted, and a remembered token logs
+// in once however many browsers send it at once.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "runtime/gbk.h"
 #include "tests/e2e/server_fixture.h"
@@ -123,6 +128,45 @@ TEST_F(MemberLoginsE2E, TheRememberedLoginKeepsNoPasswordAndEndsWithTheLogout) {
   EXPECT_EQ(utf8(rawGet("/login.asp", cookieHeader(cookiePair(renewed)))).find("checked"),
             std::string::npos);
   EXPECT_EQ(query("select remembertoken is null from zurva_user where userid=1"), "1");
+}
+
+// Runs `body` on `browsers` threads at once and counts the member cookies
+// (kalimo) its logins were answered with.
+template <class Body>
+int racingLogins(int browsers, Body body) {
+  std::atomic<int> cookies{0};
+  std::vector<std::thread> threads;
+  for (int b = 0; b < browsers; ++b) threads.emplace_back([&] { cookies += body(); });
+  for (std::thread& t : threads) t.join();
+  return cookies;
+}
+
+// Every login reads the member's count of logins and writes it back one
+// higher: logins racing for one row lose no count.
+TEST_F(MemberLoginsE2E, RacingLoginsOfOneMemberAreEachCounted) {
+  constexpr int kBrowsers = 16, kEach = 6;
+  const long before = std::stol("0" + query("select logins from zurva_user where userid=7"));
+  const int cookies = racingLogins(kBrowsers, [] {
+    int got = 0;
+    for (int i = 0; i < kEach; ++i)
+      got += !login("member7@example.com", "123456").setCookie("kalimo").empty();
+    return got;
+  });
+  EXPECT_EQ(cookies, kBrowsers * kEach);
+  EXPECT_EQ(std::stol(query("select logins from zurva_user where userid=7")),
+            before + kBrowsers * kEach);
+}
+
+// A remembered token is spent by the login that takes it: the same cookie
+// sent by many browsers at once logs in exactly one of them.
+TEST_F(MemberLoginsE2E, ARememberedTokenSentAtOnceLogsInOnce) {
+  const std::string remembered =
+      cookiePair(login("member8@example.com", "123456", true).setCookie("rupeni"));
+  ASSERT_FALSE(remembered.empty());
+  const int cookies = racingLogins(16, [&] {
+    return int(!login("member8@example.com", "", true, remembered).setCookie("kalimo").empty());
+  });
+  EXPECT_EQ(cookies, 1);
 }
 
 }  // namespace

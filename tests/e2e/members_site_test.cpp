@@ -64,10 +64,9 @@ class MembersSiteE2E : public e2e::ServerSuite<MembersSiteE2E> {
     static fs::path path;
     return path;
   }
-  // Runs `use` on a connection to the suite's database (before the server
-  // starts, or beside it: the database is shared).
-  template <class Use>
-  static void withDatabase(Use&& use) {
+  // Changes the suite's demo file before the server starts (on the database
+  // server, the fixture copies the file's rows there).
+  static void update(const std::string& sql) {
     const db::Config previous = db::config();
     db::Config config;
     config.dataDir = (root() / "data").string();
@@ -75,19 +74,13 @@ class MembersSiteE2E : public e2e::ServerSuite<MembersSiteE2E> {
     db::configure(config);
     {
       db::Connection conn;
-      if (conn.Open({"(local)", "zurva", "zurva", "zurva"})) use(conn);
+      if (conn.Open({"(local)", "zurva", "zurva", "zurva"})) conn.ExecuteAction(sql);
     }
     db::releasePooledConnections();
     db::configure(previous);
   }
-  static void update(const std::string& sql) {
-    withDatabase([&](db::Connection& conn) { conn.ExecuteAction(sql); });
-  }
-  static std::string stored(const std::string& sql) {
-    std::string value;
-    withDatabase([&](db::Connection& conn) { value = conn.Execute(sql)(0).str(); });
-    return value;
-  }
+  // A value the server's database holds now.
+  static std::string stored(const std::string& sql) { return query(sql); }
 
   static bool holds(const std::string& gbkBody, const std::string& utf8) {
     return gbkBody.find(gbk::fromUtf8(utf8)) != std::string::npos;

@@ -271,8 +271,9 @@ class ServerProcess {
   int port() const { return port_; }
   bool tls() const { return tls_; }
   const std::string& dir() const { return dir_; }
-  // The server's data folder (the database file is "zurva.db" there).
-  std::string dataFolder() const { return dir_ + "/data"; }
+  // The server's data folder (the database file is "zurva.db" there): the
+  // suite's own when its settings name one.
+  const std::string& dataFolder() const { return dataFolder_; }
   std::string logText() const {
     std::ifstream in(log_);
     std::ostringstream s;
@@ -289,9 +290,10 @@ class ServerProcess {
   // The configuration as given, or on the test server with a database of
   // this server's own there (the suite's other database keys stay).
   std::string onTestBackend(const std::string& text) {
+    nlohmann::json config = nlohmann::json::parse(text);
+    dataFolder_ = config.value("data_folder", "");
     const db::ServerConfig* pg = testing::testPostgres();
     if (!pg) return text;
-    nlohmann::json config = nlohmann::json::parse(text);
     static int made = 0;
     database_ = "ze" + std::to_string(::getpid()) + "_" + std::to_string(++made) + "_db";
     nlohmann::json& connection = config["connection"];
@@ -302,6 +304,11 @@ class ServerProcess {
       connection["SqlDatabaseName"] = database_;
       config["database"]["servers"] = {
           {{"name", "ZVPG"}, {"host", pg->host}, {"port", pg->port}, {"sslmode", "disable"}}};
+      // A suite that seeds its own database file has its rows copied to the
+      // server, as the server seeds an empty database from the demo file it
+      // makes; the server then finds its database seeded.
+      if (const fs::path file = fs::path(dataFolder_) / "zurva.db"; fs::exists(file))
+        copyToServer(file.string(), *pg);
     } else {
       // The suite's own database: it makes and drops it.
       database_ = connection.value("SqlDatabaseName", "");
@@ -310,11 +317,31 @@ class ServerProcess {
     return config.dump(2);
   }
 
+  // Makes this server's database on the test server and copies the rows of
+  // the database file `file` into it.
+  void copyToServer(const std::string& file, const db::ServerConfig& pg) {
+    const db::Config previous = db::config();
+    db::Config config = previous;
+    config.servers = {pg};
+    db::configure(config);
+    const db::ConnectionParams params{pg.name, kServerUser, kServerPassword, database_};
+    try {
+      db::createDatabase(params, db::schemaText());
+      db::copyDatabase(file, params);
+    } catch (...) {
+      db::releasePooledConnections();
+      db::configure(previous);
+      throw;
+    }
+    db::releasePooledConnections();
+    db::configure(previous);
+  }
+
   pid_t pid_ = -1;
   int stdout_ = -1;
   int port_ = 0;
   bool tls_ = false;
-  std::string dir_, log_;
+  std::string dir_, log_, dataFolder_;
   std::string database_;     // on the test server
   bool ownDatabase_ = true;  // made for this server, dropped at the end
 };
@@ -463,14 +490,23 @@ class ServerSuite : public ::testing::Test {
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
     return n;
   }
-  // The first field of a query on the server's database ("" when none).
+  // The first field of a query on the server's database ("" when none), in
+  // the embedded file's text on either backend: a truth value as 1 or 0, an
+  // exact decimal without the trailing zeros of its scale.
   static std::string query(const std::string& sql) {
     if (testing::testPostgres()) {
       std::string value;
       if (PGconn* conn = ServerProcess::connectTo(server_->serverDatabase())) {
         PGresult* r = PQexec(conn, sql.c_str());
-        if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 && !PQgetisnull(r, 0, 0))
+        if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 && !PQgetisnull(r, 0, 0)) {
           value = PQgetvalue(r, 0, 0);
+          constexpr Oid kBool = 16, kNumeric = 1700;
+          if (PQftype(r, 0) == kBool) value = value == "t" ? "1" : "0";
+          if (PQftype(r, 0) == kNumeric && value.find('.') != std::string::npos) {
+            value.erase(value.find_last_not_of('0') + 1);
+            if (value.back() == '.') value.pop_back();
+          }
+        }
         PQclear(r);
         PQfinish(conn);
       }
