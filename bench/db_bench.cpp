@@ -50,6 +50,7 @@
 
 #include "db/db.h"
 #include "runtime/dates.h"
+#include "site/database_schema.h"
 #include "site/seed.h"
 
 namespace {
@@ -122,6 +123,7 @@ class DemoDatabase {
     file_ = file.string();
     name_ = file.stem().string();
     db::Config config;
+    config.schema = site::databaseSchema();
     config.dataDir = file.parent_path().string();
     config.user = "sa";
     config.password = "bench";

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "db/db.h"
+#include "site/database_schema.h"
 #include "site/seed_cache.h"
 
 namespace zurvafun::bench {
@@ -43,6 +44,7 @@ class DemoDatabases {
     dir_ = std::filesystem::temp_directory_path() / ("zurva-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir_);
     db::Config config;
+    config.schema = site::databaseSchema();
     config.dataDir = dir_.string();
     config.user = "sa";
     config.password = "bench";

@@ -12,7 +12,6 @@
 
 #include "db/db.h"
 #include "db/internal.h"
-#include "db/schema.h"
 #include "db/sqlite/functions.h"
 #include "runtime/dates.h"
 #include "runtime/error.h"
@@ -75,7 +74,7 @@ std::string databaseKey(const ConnectionParams& params) {
 }
 
 std::string schemaText() {
-  if (gConfig.schemaFile.empty()) return schemaSql();
+  if (gConfig.schemaFile.empty()) return gConfig.schema.sql;
   const std::string& file = gConfig.schemaFile;
   std::ifstream in(file, std::ios::binary);
   if (!in) raise(53, errorDescription(53) + ": " + file);

@@ -22,7 +22,8 @@
 // converted; text that is not a number is a conversion error). `?`
 // placeholders take bound values.
 //
-// Schema conventions the layer relies on (db/schema.cpp):
+// Schema conventions the layer relies on (the schema is the configuration's,
+// see Config::schema):
 //   - text columns are declared with COLLATE ZV: the collation registered here
 //     compares without regard to ASCII case or trailing blanks ('ab' = 'AB  '),
 //     as SQL Server's default collation does, for =, <>, <, ORDER BY, DISTINCT
@@ -100,6 +101,27 @@ struct ServerConfig {
   std::string databasePrefix;
 };
 
+// The schema databases are made with (the installation's: model/schema.h),
+// and what the layer must know of it to bring an older database up to date
+// and to copy one.
+struct Schema {
+  // The statements that make every table, index and trigger and the rows a
+  // database starts with, each ended by ";" and all guarded (IF NOT EXISTS,
+  // WHERE NOT EXISTS) so that they can run again on an existing database; in
+  // SQLite syntax and the conventions above.
+  std::string sql;
+  // The columns of zurva_user added after its first version, in order: name
+  // and declaration as ALTER TABLE … ADD COLUMN takes it (in the schema's
+  // SQLite syntax); their indexes are in `sql`.
+  std::vector<std::pair<std::string, std::string>> addedMemberColumns;
+  // Tables that a copy of another database's rows leaves alone (kept by the
+  // schema's triggers, which the copied rows pass by).
+  std::vector<std::string> notCopied;
+  // Statements a copy runs at its end, each (table, statement) only when the
+  // database has the table.
+  std::vector<std::pair<std::string, std::string>> afterCopy;
+};
+
 struct Config {
   std::string dataDir;          // folder of the database files "<name>.db"
   std::string localServerName;  // accepted as server besides "(local)", ".", "localhost", "127.0.0.1"
@@ -108,12 +130,13 @@ struct Config {
   // The installation's own database: when its file does not exist yet, the
   // first open creates it and applies the schema. Any other name must exist.
   std::string database;
-  // A file holding the schema applied on creation; empty means the schema
-  // built into the library (db/schema.h).
+  // A file holding the schema applied on creation; empty means schema.sql.
   std::string schemaFile;
   // Database servers by name; "(local)" and the local names always mean the
   // embedded files.
   std::vector<ServerConfig> servers;
+  // The schema a database is made with and brought up to date by.
+  Schema schema;
 };
 void configure(Config config);
 const Config& config();
@@ -124,19 +147,15 @@ std::string databaseFile(std::string_view name);
 // it: its file on the embedded backend, the server's address and the
 // database's name on a server.
 std::string databaseKey(const ConnectionParams& params);
-// Text of the configured schema (raises 53 when the file cannot be read).
+// Text of the configured schema: the schema file's, else Config::schema.sql
+// (raises 53 when the file cannot be read).
 std::string schemaText();
-// The columns of zurva_user that the built-in schema added after its first
-// version, in order: name and declaration as ALTER TABLE … ADD COLUMN takes
-// it (in the schema's SQLite syntax), for bringing an older database file up
-// to date; their indexes are in the schema, guarded by IF NOT EXISTS.
-std::vector<std::pair<std::string, std::string>> addedMemberColumns();
 // Creates a database file in WAL mode and runs `schemaSql` (several
 // statements, SQLite syntax) in it. Raises when the file exists already or the
 // schema fails; a failed creation leaves no file behind.
 void createDatabase(const std::string& file, std::string_view schemaSql);
 // Creates the database the parameters name, with `schemaSql` (in the
-// schema's own conventions, see db/schema.cpp): a file of the data folder for
+// schema's own conventions, see above): a file of the data folder for
 // a local server name, a database on a configured server otherwise (made with
 // the parameters' login, which must be allowed to create databases). Raises
 // when it exists already or the schema fails.

@@ -1,6 +1,6 @@
 // Where the data that the process keeps copies of stands: the database's
 // record of changes (tables zurva_versions and zurva_member_changes, kept by
-// the triggers of the schema, db/schema.cpp) tells whether anything such a
+// the triggers of the schema, model/schema.cpp) tells whether anything such a
 // copy was made from changed since, and for the member rows which members to
 // read again to bring a copy up to date.
 //   - the member rows as the galleries, their cards and the member lists

@@ -22,6 +22,7 @@
 #include "host/serve/config.h"
 #include "host/serve/cookies.h"
 #include "host/serve/server.h"
+#include "site/database_schema.h"
 #include "site/member_pages.h"
 #include "site/pages.h"
 #include "site/profile_pages.h"
@@ -88,8 +89,13 @@ int run(int argc, char** argv) {
   if (config.selfTestPages) site::registerSelfTestPages(server.pages());
   server.bind();
 
-  db::Config dbConfig{data, config.databaseServerName, config.databaseUser, config.databasePassword,
-                      config.SqlDatabaseName, "", {}};
+  db::Config dbConfig;
+  dbConfig.dataDir = data;
+  dbConfig.localServerName = config.databaseServerName;
+  dbConfig.user = config.databaseUser;
+  dbConfig.password = config.databasePassword;
+  dbConfig.database = config.SqlDatabaseName;
+  dbConfig.schema = site::databaseSchema();
   for (const serve::DatabaseServer& s : config.databaseServers)
     dbConfig.servers.push_back({s.name, s.host, s.port, s.sslmode, ""});
   db::configure(std::move(dbConfig));

@@ -22,6 +22,7 @@
 #include "model/member_columns.h"
 #include "model/member_record.h"
 #include "model/regions.h"
+#include "model/schema.h"
 #include "runtime/dates.h"
 #include "runtime/gbk.h"
 
@@ -970,7 +971,7 @@ void createDemoDatabase(const std::string& path, int members, unsigned seed) {
     // text columns are ordered exactly as the layer will read them.
     db::registerDialect(conn);
     exec(conn, "PRAGMA synchronous=OFF");
-    exec(conn, db::schemaText().c_str());
+    exec(conn, schema::sql().c_str());
     exec(conn, "BEGIN");
     fill(conn, std::max(members, int(std::size(kDemoAccounts))), seed);
     exec(conn, "COMMIT");
@@ -998,13 +999,13 @@ void updateSchema(const std::string& path) {
       if (const unsigned char* name = sqlite3_column_text(columns, 0))
         present.insert(reinterpret_cast<const char*>(name));
   }
-  for (const auto& [column, declaration] : db::addedMemberColumns()) {
+  for (const auto& [column, declaration] : schema::addedMemberColumns()) {
     if (present.empty() || present.contains(column)) continue;
     exec(conn, ("ALTER TABLE zurva_user ADD COLUMN " + column + " " + declaration).c_str());
   }
   // Then what else the schema has that the file lacks.
   exec(conn, "BEGIN");
-  exec(conn, db::schemaText().c_str());
+  exec(conn, schema::sql().c_str());
   exec(conn, "COMMIT");
 }
 

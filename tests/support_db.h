@@ -34,6 +34,7 @@
 #include "runtime/dates.h"
 #include "runtime/kept.h"
 #include "runtime/variant.h"
+#include "site/database_schema.h"
 #include "site/seed.h"
 
 namespace zurvafun::testing {
@@ -77,6 +78,7 @@ inline const char* testServer() { return testPostgres() ? "ZVPG" : "(local)"; }
 inline db::Config dbConfig(std::string user, std::string password, std::string database,
                            std::string localServerName = "") {
   db::Config config;
+  config.schema = site::databaseSchema();
   config.user = std::move(user);
   config.password = std::move(password);
   config.database = std::move(database);

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "db/postgres/postgres.h"
-#include "db/schema.h"
 #include "db/sqlite/functions.h"
 #include "runtime/error.h"
 
@@ -61,10 +60,10 @@ void PgHandle::copyFrom(const std::string& file) {
   }
   registerFunctions(source);
   try {
+    const Schema& schema = config().schema;
     for (const auto& [table, oid] : catalog_.tables) {
-      if (std::any_of(std::begin(kChangeRecordTables), std::end(kChangeRecordTables),
-                      [&](const char* own) { return table == own; }) ||
-          table == kMemberCountsTable)
+      if (std::any_of(schema.notCopied.begin(), schema.notCopied.end(),
+                      [&](const std::string& kept) { return equalsIgnoreCase(table, kept); }))
         continue;
       // The table's columns in their order on the server; the generated
       // ones the server computes itself.
@@ -118,12 +117,9 @@ void PgHandle::copyFrom(const std::string& file) {
              key->second + "\") IS NOT NULL");
       exec("ANALYZE \"" + table + "\"");
     }
-    if (catalog_.tables.contains(kChangeRecordTables[0])) exec(kEverythingChanged);
-    // The members came in without the triggers that count them.
-    if (catalog_.tables.contains(kMemberCountsTable)) {
-      exec("DELETE FROM " + std::string(kMemberCountsTable));
-      exec(countAllMembers());
-    }
+    // The rows came in without the triggers that record and count them.
+    for (const auto& [table, statement] : schema.afterCopy)
+      if (catalog_.tables.contains(lowerAscii(table))) exec(statement);
   } catch (...) {
     sqlite3_close(source);
     throw;

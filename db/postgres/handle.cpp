@@ -229,14 +229,14 @@ void installSchema(PgHandle& h, std::string_view schemaSql) {
 // The database was made by an earlier version: its member table lacks a
 // column added since, or it lacks the record of changes.
 bool outdated(PGconn* conn) {
-  std::string names;
-  for (const auto& [column, declaration] : addedMemberColumns())
-    names += (names.empty() ? "'" : ", '") + column + "'";
+  const auto& added = config().schema.addedMemberColumns;
+  std::string names = "''";
+  for (const auto& [column, declaration] : added) names += ", '" + lowerAscii(column) + "'";
   const std::string sql =
       "SELECT to_regclass('zurva_user') IS NOT NULL AND ((SELECT count(*) FROM "
       "information_schema.columns WHERE table_schema = current_schema() AND table_name = "
       "'zurva_user' AND column_name IN (" +
-      names + ")) < " + std::to_string(addedMemberColumns().size()) +
+      names + ")) < " + std::to_string(added.size()) +
       " OR to_regclass('zurva_member_changes') IS NULL)";
   Result r(PQexec(conn, sql.c_str()));
   return PQresultStatus(r.r) == PGRES_TUPLES_OK && PQgetvalue(r.r, 0, 0)[0] == 't';
@@ -248,7 +248,7 @@ bool outdated(PGconn* conn) {
 void upgradeSchema(PgHandle& h) {
   h.exec(functionsSql());
   h.refreshCatalog();
-  for (const auto& [column, declaration] : addedMemberColumns())
+  for (const auto& [column, declaration] : config().schema.addedMemberColumns)
     h.exec("ALTER TABLE zurva_user ADD COLUMN IF NOT EXISTS " +
            renderColumn("zurva_user", column, declaration));
   installSchema(h, schemaText());

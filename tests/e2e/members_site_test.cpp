@@ -18,6 +18,7 @@
 
 #include "db/db.h"
 #include "runtime/gbk.h"
+#include "site/database_schema.h"
 #include "site/seed.h"
 #include "tests/e2e/server_fixture.h"
 
@@ -69,6 +70,7 @@ class MembersSiteE2E : public e2e::ServerSuite<MembersSiteE2E> {
   static void update(const std::string& sql) {
     const db::Config previous = db::config();
     db::Config config;
+    config.schema = site::databaseSchema();
     config.dataDir = (root() / "data").string();
     config.user = config.password = config.database = "zurva";
     db::configure(config);

@@ -47,6 +47,7 @@
 
 #include "db/db.h"
 #include "runtime/gbk.h"
+#include "site/database_schema.h"
 #include "tests/support_db.h"
 
 namespace zurvafun::e2e {
@@ -323,6 +324,7 @@ class ServerProcess {
     const db::Config previous = db::config();
     db::Config config = previous;
     config.servers = {pg};
+    config.schema = site::databaseSchema();
     db::configure(config);
     const db::ConnectionParams params{pg.name, kServerUser, kServerPassword, database_};
     try {

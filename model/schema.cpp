@@ -1,10 +1,16 @@
-#include "db/schema.h"
+#include "model/schema.h"
 
-#include "db/db.h"
+#include "model/member_columns.h"
 
-namespace zurvafun::db {
+namespace zurvafun::schema {
 
 namespace {
+
+// The table of members counted by sex and birth year that the triggers below
+// keep, and the statement that marks every version but the database's moved.
+constexpr const char* kMemberCountsTable = "zurva_birthyear_counts";
+constexpr const char* kEverythingChanged =
+    "UPDATE zurva_versions SET version = version + 1 WHERE name <> 'database'";
 
 // The member search (a sex, bounds on birth year, height, weight and
 // education, the status flags, top 200 in one of three orders) walks one of
@@ -18,23 +24,10 @@ namespace {
 //   height       cast(height_ as int)
 //   weight       cast(weight_ as int)
 //   education    SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3) against a number
-#define SEARCHED                                                                                  \
-  "zv_int(zv_left(userdata,4)), zv_int(height_), zv_int(weight_), "                               \
+#define SEARCHED                                                    \
+  "zv_int(zv_left(userdata,4)), zv_int(height_), zv_int(weight_), " \
   "zv_int(zv_substring(userdata,zv_charindex('#12',userdata)+1,3)), ok, ifclose, iferro, ifdel"
 
-// Three columns are derived from the packed userdata and kept with the row
-// (generated, so every write keeps them), so that the conditions on them are
-// index ranges: ud_birthyear, the birth year when its text converts to int
-// (NULL when it does not, which the quick search looks for before it relies
-// on the column); ud_province and ud_city, the place of residence
-// ("province-city", item 5) as the member record reads it.
-//
-#define BIRTHYEAR "INTEGER GENERATED ALWAYS AS (zv_birthyear(userdata)) VIRTUAL"
-#define PROVINCE "VARCHAR(50) COLLATE ZV GENERATED ALWAYS AS (zv_place(userdata,1)) VIRTUAL"
-#define CITY "VARCHAR(50) COLLATE ZV GENERATED ALWAYS AS (zv_place(userdata,2)) VIRTUAL"
-#define COOKIEVER "INTEGER DEFAULT 0"
-#define REMEMBERTOKEN "VARCHAR(64) COLLATE ZV"
-#define DERIVED "ud_birthyear " BIRTHYEAR ",\n  ud_province " PROVINCE ",\n  ud_city " CITY
 // The quick search walks its order with every value its condition and the
 // member search's read (so either search may take it); the age index finds
 // the members whose birth year is not a number; the newest members of a
@@ -52,12 +45,12 @@ namespace {
 // The columns of a member row that the galleries and their cards read, and
 // the test that one of them took another value (compared byte for byte: a
 // nickname that changes only its case is shown changed).
-#define SHOWN                                                                          \
+#define SHOWN                                                                            \
   "userid, ok, ifclose, ifdel, iferro, smallphoto, citymoney, maincity, nextcitymoney, " \
   "nextcity, userdata, nickname, grade, trust, photo, sex, field, height_, weight_, "    \
   "aboutus, ifphotolook, addtime"
 #define DIFFERS(c) "old." #c " IS NOT new." #c " COLLATE BINARY"
-#define SHOWN_DIFFERS                                                                       \
+#define SHOWN_DIFFERS \
   DIFFERS(userid) " OR " DIFFERS(ok) " OR " DIFFERS(ifclose) " OR " DIFFERS(ifdel) " OR "   \
   DIFFERS(iferro) " OR " DIFFERS(smallphoto) " OR " DIFFERS(citymoney) " OR "              \
   DIFFERS(maincity) " OR " DIFFERS(nextcitymoney) " OR " DIFFERS(nextcity) " OR "          \
@@ -69,22 +62,24 @@ namespace {
 #define MEMBER_CHANGED(who)                                                   \
   "UPDATE zurva_versions SET version = version + 1 WHERE name = 'members';\n" \
   "  INSERT INTO zurva_member_changes (version, userid)\n"                    \
-  "    SELECT version, " who " FROM zurva_versions WHERE name = 'members';\n" \
+  "    SELECT version, " who                                                  \
+  " FROM zurva_versions WHERE name = 'members';\n"                            \
   "  DELETE FROM zurva_member_changes\n"                                      \
   "    WHERE version <= (SELECT version FROM zurva_versions WHERE name = 'members') - 100000;"
 // Adds the row of version `name` unless there is one (statements both
 // backends take).
-#define VERSION_ROW(name, value)                                                            \
-  "INSERT INTO zurva_versions (name, version) SELECT '" name "', " value                   \
+#define VERSION_ROW(name, value)                                         \
+  "INSERT INTO zurva_versions (name, version) SELECT '" name "', " value \
   " WHERE NOT EXISTS (SELECT 1 FROM zurva_versions WHERE name = '" name "');\n"
 // The triggers that move version `name` with every row added to, changed in
 // or removed from `table`.
-#define VERSION_MOVES_ON(table, name, event, what)                                    \
-  "CREATE TRIGGER IF NOT EXISTS " table "_" what " AFTER " event " ON " table " BEGIN\n" \
+#define VERSION_MOVES_ON(table, name, event, what)                            \
+  "CREATE TRIGGER IF NOT EXISTS " table "_" what " AFTER " event " ON " table \
+  " BEGIN\n"                                                                  \
   "  UPDATE zurva_versions SET version = version + 1 WHERE name = '" name "';\nEND;\n"
-#define VERSION_MOVES_WITH(table, name)                    \
-  VERSION_MOVES_ON(table, name, "INSERT", "added")         \
-  VERSION_MOVES_ON(table, name, "UPDATE", "changed")       \
+#define VERSION_MOVES_WITH(table, name)              \
+  VERSION_MOVES_ON(table, name, "INSERT", "added")   \
+  VERSION_MOVES_ON(table, name, "UPDATE", "changed") \
   VERSION_MOVES_ON(table, name, "DELETE", "removed")
 
 // The number of members that listings show (ifclose, iferro and ifdel all 0)
@@ -114,75 +109,10 @@ namespace {
   "CREATE TRIGGER IF NOT EXISTS zurva_user_" name " AFTER " event \
   " ON zurva_user WHEN " LISTED(row) " BEGIN\n  " body(row) "\nEND;\n"
 
-// Two columns end the logins of a member before his cookies grow old:
-// cookiever is the number his member cookie must carry (a logout, a password
-// change or a lock raises it), remembertoken the SHA-256 of his remember-me
-// token (Null: none).
-//
-// Declared types follow the original server's so that values come back typed:
-// INTEGER for whole numbers and flags, MONEY for amounts (exact, halves such as
-// 7.5 included), DATETIME for dates stored as "yyyy-mm-dd hh:mm:ss" text,
-// VARCHAR/TEXT for text. Codes that the statements compare in quotes (field,
-// tx, height_, weight_, star) are text, as the member record stores them.
-constexpr const char* kSchema =
-    R"sql(
-CREATE TABLE IF NOT EXISTS zurva_user (
-  userid INTEGER PRIMARY KEY AUTOINCREMENT,
-  zurvauser VARCHAR(50) COLLATE ZV,
-  password VARCHAR(32) COLLATE ZV,
-  nickname VARCHAR(50) COLLATE ZV,
-  name VARCHAR(50) COLLATE ZV,
-  idno VARCHAR(50) COLLATE ZV,
-  sex INTEGER,
-  ok INTEGER DEFAULT 0,
-  iferro INTEGER DEFAULT 0,
-  ifclose INTEGER DEFAULT 0,
-  ifdel INTEGER DEFAULT 0,
-  grade INTEGER DEFAULT 1,
-  trust INTEGER DEFAULT 0,
-  online INTEGER DEFAULT 0,
-  ifphotolook INTEGER DEFAULT 1,
-  userdata VARCHAR(255) COLLATE ZV,
-  tx VARCHAR(10) COLLATE ZV,
-  height_ VARCHAR(10) COLLATE ZV,
-  weight_ VARCHAR(10) COLLATE ZV,
-  field VARCHAR(10) COLLATE ZV,
-  job VARCHAR(50) COLLATE ZV,
-  pay VARCHAR(10) COLLATE ZV,
-  star VARCHAR(10) COLLATE ZV,
-  mobile VARCHAR(50) COLLATE ZV,
-  drink VARCHAR(50) COLLATE ZV,
-  smoking VARCHAR(50) COLLATE ZV,
-  pass VARCHAR(50) COLLATE ZV,
-  passask VARCHAR(50) COLLATE ZV,
-  lianxi VARCHAR(255) COLLATE ZV,
-  aboutus TEXT COLLATE ZV,
-  userbz VARCHAR(255) COLLATE ZV,
-  nosou TEXT COLLATE ZV,
-  photo TEXT COLLATE ZV,
-  smallphoto VARCHAR(100) COLLATE ZV,
-  sfphoto VARCHAR(100) COLLATE ZV,
-  hyphoto VARCHAR(100) COLLATE ZV,
-  srphoto VARCHAR(100) COLLATE ZV,
-  xlphoto VARCHAR(100) COLLATE ZV,
-  emoney MONEY DEFAULT 0,
-  tuijian INTEGER DEFAULT 0,
-  iflianxi INTEGER,
-  moneytime DATETIME,
-  citymoney MONEY DEFAULT 0,
-  nextcitymoney MONEY DEFAULT 0,
-  maincity VARCHAR(10) COLLATE ZV,
-  nextcity VARCHAR(100) COLLATE ZV,
-  wholook VARCHAR(50) COLLATE ZV,
-  logins INTEGER,
-  loginip VARCHAR(50) COLLATE ZV,
-  lasttime DATETIME,
-  addtime DATETIME,
-  cookiever )sql" COOKIEVER R"sql(,
-  remembertoken )sql" REMEMBERTOKEN R"sql(,
-  )sql" DERIVED R"sql(
-);
-CREATE INDEX IF NOT EXISTS ix_zurva_user_zurvauser ON zurva_user (zurvauser);
+// Every statement of the schema after the member table's CREATE TABLE, which
+// is made from the member columns (model/member_columns.h).
+constexpr const char* kAfterMemberTable =
+    R"sql(CREATE INDEX IF NOT EXISTS ix_zurva_user_zurvauser ON zurva_user (zurvauser);
 CREATE INDEX IF NOT EXISTS ix_zurva_user_nickname ON zurva_user (nickname);
 CREATE INDEX IF NOT EXISTS ix_zurva_user_search ON zurva_user (sex, grade DESC, trust DESC, addtime DESC, )sql" SEARCHED
     R"sql();
@@ -370,8 +300,6 @@ WHEN )sql" SHOWN_DIFFERS R"sql( BEGIN
 END;
 )sql";
 
-}  // namespace
-
 #undef DERIVED_INDEXES
 #undef SEARCHED
 #undef SHOWN
@@ -387,26 +315,42 @@ END;
 #undef COUNTED_COLUMNS
 #undef COUNT_TRIGGER
 
-const char* schemaSql() { return kSchema; }
-
-const char* countAllMembers() { return COUNT_ALL; }
-
-std::vector<std::pair<std::string, std::string>> addedMemberColumns() {
-  return {{"cookiever", COOKIEVER},
-          {"remembertoken", REMEMBERTOKEN},
-          {"ud_birthyear", BIRTHYEAR},
-          {"ud_province", PROVINCE},
-          {"ud_city", CITY}};
+// The member table's CREATE TABLE: every column of model/member_columns.h
+// in its order, one a line.
+std::string memberTable() {
+  std::string text = "CREATE TABLE IF NOT EXISTS zurva_user (\n";
+  for (const member::Column& column : member::kColumns) {
+    if (&column != &member::kColumns.front()) text += ",\n";
+    text += "  " + std::string(column.name) + " " + member::declaration(column);
+  }
+  return text + "\n);\n";
 }
 
-#undef SEARCHED
+}  // namespace
+
+const std::string& sql() {
+  static const std::string text = "\n" + memberTable() + kAfterMemberTable;
+  return text;
+}
+
+std::vector<std::pair<std::string, std::string>> addedMemberColumns() {
+  std::vector<std::pair<std::string, std::string>> added;
+  for (const member::Column& column : member::kColumns)
+    if (column.added) added.emplace_back(column.name, member::declaration(column));
+  return added;
+}
+
+std::vector<std::string> notCopied() {
+  return {"zurva_versions", "zurva_member_changes", kMemberCountsTable};
+}
+
+std::vector<std::pair<std::string, std::string>> afterCopy() {
+  return {{"zurva_versions", kEverythingChanged},
+          {kMemberCountsTable, "DELETE FROM " + std::string(kMemberCountsTable)},
+          {kMemberCountsTable, COUNT_ALL}};
+}
+
 #undef LISTED
 #undef COUNT_ALL
-#undef DERIVED
-#undef BIRTHYEAR
-#undef PROVINCE
-#undef CITY
-#undef COOKIEVER
-#undef REMEMBERTOKEN
 
-}  // namespace zurvafun::db
+}  // namespace zurvafun::schema
