@@ -17,7 +17,7 @@ namespace {
 // select and of the conditions the criteria search writes, the text
 // functions it uses (each gives the same result for the same row), the
 // table, and the columns whose every change moves the members' version (the
-// columns the trigger zurva_user_shown_changed of db/schema.cpp compares).
+// columns the trigger zurva_user_shown_changed of model/schema.cpp compares).
 constexpr std::string_view kKeepableWords =
     " select top from where and or not order by desc asc cast as int like is null in between"
     " substring charindex left right len"
