@@ -65,9 +65,7 @@ struct RegionMenu {
 
 RegionMenu regionMenu(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
-  return {
-      regions::menuTexts(conn, db::databaseKey({p.SqlLocalName.str(), p.SqlUserName.str(),
-                                                p.SqlPassword.str(), p.SqlDatabaseName.str()}))};
+  return {regions::menuTexts(conn, db::databaseKey(databaseParams(p)))};
 }
 
 // A whole number of a request value within 0..size-1, or -1.
@@ -288,8 +286,7 @@ void refreshShowcaseList(serve::PageContext& p, bool now) {
   const long long second =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
   const long day = long(dateSerialOf(Today()));
-  const db::ConnectionParams params{p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(),
-                                    p.SqlDatabaseName.str()};
+  const db::ConnectionParams params = databaseParams(p);
   const std::string database = db::databaseKey(params);
   takeBuiltList(p, database);
   const bool sameDay = day == lastDay.load();

@@ -62,9 +62,15 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 $$ SELECT CASE WHEN $3 < 0 THEN zv_fail(-2147217900, '传递给 LEFT 或 SUBSTRING 函数的长度参数无效。' || $3::text)::text
                ELSE substr($1, $2, $3) END $$;
 
+-- A text to find without letters (the searches' '#12', '-', '#') is found
+-- in the value as it stands: folding the whole value first, on every row,
+-- cost a search most of its time. With the text a literal, the planner
+-- settles that branch once.
 CREATE OR REPLACE FUNCTION zv_charindex(text, text) RETURNS integer
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
-$$ SELECT CASE WHEN $1 = '' THEN 0 ELSE strpos(zv_fold($2), zv_fold($1)) END $$;
+$$ SELECT CASE WHEN $1 = '' THEN 0
+               WHEN $1 !~ '[A-Za-z]' THEN strpos($2, $1 COLLATE "C")
+               ELSE strpos(zv_fold($2), zv_fold($1)) END $$;
 
 CREATE OR REPLACE FUNCTION zv_charindex(text, text, integer) RETURNS integer
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS

@@ -143,6 +143,9 @@ TEST_F(DbDialect, FunctionsGiveSqlServerResults) {
       {"CHARINDEX('','abc')", "0"},
       {"CHARINDEX('海','上海-浦东')", "2"},
       {"CHARINDEX('a',NULL)", "NULL"},
+      {"CHARINDEX('#12','AB#1#12c')", "5"},  // a text without letters, in a value with some
+      {"CHARINDEX('-','上海-浦东')", "3"},
+      {"CHARINDEX('b#','AB#b#')", "2"},
       {"PATINDEX('%_#%-%','11#北京-朝阳#125')", "2"},
       {"PATINDEX('%[0-9]%','ab7c')", "3"},
       {"PATINDEX('ab%','abc')", "1"},
