@@ -20,6 +20,7 @@
 //   showcase/gallery_pool.h       the gallery pools: the member rows they read
 //   showcase/guest_cards.h        the cards guests see: member rows, site settings, year
 //   site/guest_fragments.h        the newest members guests see: the same
+//   site/site_page.cpp            the tops of the pages guests see: the site settings
 //   helpers/region_menu_texts.h   the region menu texts: the settings row
 //   helpers/region_menus.cpp      the province options: the menu text they were made from
 //   interaction/poll.cpp          the poll box: the polls, the site settings

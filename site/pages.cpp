@@ -60,20 +60,29 @@ void homePage(const serve::PageRegistry& pages, serve::PageContext& p) {
   writeGallery(z, p, Variant(""), Variant(""));
   out.Write("    <h3>最新会员　" + siteAnchor(z, "/newmembers.asp", "更多…") + "</h3>\n");
   writeNewestMembers(z, p, {});
-  out.Write(kAccountsTop);
-  for (size_t i = 0; i < std::size(seed::kDemoAccounts); ++i) {
-    const seed::DemoAccount& a = seed::kDemoAccounts[i];
-    out.Write(kAccount(
-        {{"user", a.zurvauser},
-         {"nickname", a.nickname},
-         {"password", a.password},
-         {"standing", html::trusted(i < std::size(kDemoStanding) ? kDemoStanding[i] : "")}}));
-  }
-  out.Write(kAccountsEnd({{"password", seed::kMemberPassword}}));
-  if (pages.listed().empty()) out.Write(kNoOffersYet);
-  for (const serve::PageRegistry::Listing& listing : pages.listed())
-    out.Write(kListing({{"anchor", html::trusted(siteAnchor(z, listing.link, listing.title))}}));
-  out.Write(kDevelopers);
+  // The demo accounts and the site's pages: fixed text and links.
+  out.Write(settingsText(
+      p,
+      "home page accounts and listings\n" +
+          std::to_string(reinterpret_cast<std::uintptr_t>(&pages)),
+      [&] {
+        std::string text(kAccountsTop);
+        for (size_t i = 0; i < std::size(seed::kDemoAccounts); ++i) {
+          const seed::DemoAccount& a = seed::kDemoAccounts[i];
+          kAccount.appendTo(
+              text,
+              {{"user", a.zurvauser},
+               {"nickname", a.nickname},
+               {"password", a.password},
+               {"standing", html::trusted(i < std::size(kDemoStanding) ? kDemoStanding[i] : "")}});
+        }
+        kAccountsEnd.appendTo(text, {{"password", seed::kMemberPassword}});
+        if (pages.listed().empty()) text += kNoOffersYet;
+        for (const serve::PageRegistry::Listing& listing : pages.listed())
+          kListing.appendTo(
+              text, {{"anchor", html::trusted(siteAnchor(z, listing.link, listing.title))}});
+        return text + std::string(kDevelopers);
+      }));
   page.end();
 }
 

@@ -13,6 +13,7 @@
 #include "framework/sql.h"
 #include "framework/zurva.h"
 #include "model/member_record.h"
+#include "site/guest_fragments.h"
 #include "site/pages.h"
 #include "site/site_page.h"
 #include "site/site_post.h"
@@ -121,18 +122,32 @@ std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
                              {"woman", html::trusted(selected("sex", "577"))},
                              {"man", html::trusted(selected("sex", "576"))}})
                         .str();
-  for (const char* name : {"agefrom", "ageto"}) {
-    const std::string chosen = p.Request.Form(name).isEmpty() ? (name[3] == 'f' ? "20" : "35") : p.Request.Form(name).str();
-    static constexpr html::Fragment kAgeSelect = R"( <select name="{{name}}">{{options}}</select>)";
-    static constexpr html::Fragment kAge =
-        R"(<option value="{{age}}"{{selected}}>{{age}}</option>)";
-    std::string options;
-    for (int age = 18; age <= 70; ++age)
-      kAge.appendTo(
-          options, {{"age", age},
-                    {"selected", html::trusted(std::to_string(age) == chosen ? " selected" : "")}});
-    kAgeSelect.appendTo(box, {{"name", name}, {"options", html::trusted(options)}});
-    if (name[3] == 'f') box += " 到";
+  // The age selects, with the ages posted chosen (20 and 35 when none were).
+  const auto ageSelects = [](const Variant& from, const Variant& to) {
+    std::string selects;
+    for (const char* name : {"agefrom", "ageto"}) {
+      const Variant& posted = name[3] == 'f' ? from : to;
+      const std::string chosen = posted.isEmpty() ? (name[3] == 'f' ? "20" : "35") : posted.str();
+      static constexpr html::Fragment kAgeSelect =
+          R"( <select name="{{name}}">{{options}}</select>)";
+      static constexpr html::Fragment kAge =
+          R"(<option value="{{age}}"{{selected}}>{{age}}</option>)";
+      std::string options;
+      for (int age = 18; age <= 70; ++age)
+        kAge.appendTo(options, {{"age", age},
+                                {"selected",
+                                 html::trusted(std::to_string(age) == chosen ? " selected" : "")}});
+      kAgeSelect.appendTo(selects, {{"name", name}, {"options", html::trusted(options)}});
+      if (name[3] == 'f') selects += " 到";
+    }
+    return selects;
+  };
+  const Variant from = p.Request.Form("agefrom"), to = p.Request.Form("ageto");
+  if (from.isEmpty() && to.isEmpty()) {
+    static const std::string unposted = ageSelects(Variant(), Variant());
+    box += unposted;
+  } else {
+    box += ageSelects(from, to);
   }
   box += " 岁 居住地 " +
          z.citymenu(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName,
@@ -147,8 +162,27 @@ std::string quickSearchBox(zurva& z, const serve::PageContext& p) {
 void quickSearchPage(serve::PageContext& p) {
   zurva z;
   const bool member = loggedInMember(p).has_value();
-  const Variant cards =
-      z.mainseachshow(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName, member ? 1 : 0);
+  const auto list = [&] {
+    return z
+        .mainseachshow(p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName,
+                       member ? 1 : 0)
+        .str();
+  };
+  // A guest's cards are the same for every guest who asks for the same
+  // criteria and page (posted, or carried in the query as the links do):
+  // kept while the member rows stand.
+  std::string key = "quick search";
+  const auto add = [&key](char from, const Variant& value) {
+    ((key += '\n') += from) += value.isEmpty() ? std::string("\1") : "=" + value.str();
+  };
+  for (const char* name : {"sex", "agefrom", "ageto", "province1", "city1"}) {
+    if (p.Request.Form.contains(name))
+      add('f', p.Request.Form(name));
+    else
+      add('q', p.Request.QueryString(name));
+  }
+  add('p', p.Request("Page"));
+  const std::string cards = member ? list() : guestFragment(p, key, list);
   SitePage page(z, p,
                 {.title = "快速搜索", .cityTable = CityTable::File, .scripts = kGalleryScripts});
   p.Response.Write("    " + quickSearchBox(z, p) + "\n");

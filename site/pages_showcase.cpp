@@ -95,20 +95,28 @@ void cityPage(serve::PageContext& p) {
   std::string title = "城市会员展示";
   if (where) title += "：" + where->province + (where->city.empty() ? "" : "-" + where->city);
   SitePage page(z, p, {.title = title, .cityTable = CityTable::File, .scripts = kGalleryScripts});
-  std::string nav = "    <p>省份：";
-  for (std::size_t i = 0; i < provinces.size(); ++i)
-    nav += siteAnchor(z, "/city.asp?city=" + std::to_string(i) + "&city1=0", provinces[i]) + " ";
-  nav += "</p>\n";
-  if (province >= 0) {
-    nav += "    <p>城市：";
-    for (std::size_t i = 0; i < cities.size(); ++i)
-      nav += siteAnchor(
-                 z, "/city.asp?city=" + std::to_string(province) + "&city1=" + std::to_string(i),
-                 cities[i].empty() ? "全省" : cities[i]) +
-             " ";
+  // The links to the provinces and the province's places: made from the
+  // names in the key and the site settings alone.
+  std::string navKey =
+      "city page links\n" + std::to_string(province) + "\n" + std::to_string(provinces.size());
+  for (const std::vector<std::string>* names : {&provinces, &cities})
+    for (const std::string& name : *names) (navKey += "\n") += name;
+  p.Response.Write(settingsText(p, navKey, [&] {
+    std::string nav = "    <p>省份：";
+    for (std::size_t i = 0; i < provinces.size(); ++i)
+      nav += siteAnchor(z, "/city.asp?city=" + std::to_string(i) + "&city1=0", provinces[i]) + " ";
     nav += "</p>\n";
-  }
-  p.Response.Write(nav);
+    if (province >= 0) {
+      nav += "    <p>城市：";
+      for (std::size_t i = 0; i < cities.size(); ++i)
+        nav += siteAnchor(
+                   z, "/city.asp?city=" + std::to_string(province) + "&city1=" + std::to_string(i),
+                   cities[i].empty() ? "全省" : cities[i]) +
+               " ";
+      nav += "</p>\n";
+    }
+    return nav;
+  }));
   if (city.isEmpty() && city1.isEmpty()) {
     page.note("请选择省份和城市，查看当地的会员。");
     page.end();

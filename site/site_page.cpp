@@ -3,12 +3,14 @@
 #include <stdexcept>
 #include <utility>
 
+#include "framework/guest_cache.h"
 #include "framework/html.h"
 #include "framework/member_logins.h"
 #include "framework/site_settings.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "runtime/dates.h"
+#include "runtime/kept.h"
 #include "site/site_post.h"
 
 namespace zurvafun::site {
@@ -155,9 +157,47 @@ constexpr html::Fragment kNoteOfClass = "    <p class=\"{{css}}\">{{text}}</p>\n
 constexpr html::Fragment kAnchor = R"(<a href="{{href}}">{{text}}</a>)";
 constexpr html::Fragment kAnchorWith = R"(<a href="{{href}}" {{attributes}}>{{text}}</a>)";
 
+// Text made from the site settings alone, kept while they stand: the tops
+// of the pages guests see (for one layout the same for every visitor who is
+// neither a member nor an administrator; a layout with the city table
+// written into the page is not kept: the table is the settings row's), and
+// the pieces of settingsText().
+GuestCache& settingsPieces() {
+  static kept::InProcess<GuestCache> pieces(256, false);
+  return pieces;
+}
+
+std::shared_ptr<const GuestCache::Pieces> piecesOf(const serve::PageContext& p) {
+  return settingsPieces().under({"", std::nullopt, siteSettings(p.Application), 0});
+}
+
+std::string layoutKey(const PageLayout& layout) {
+  std::string key =
+      std::to_string(int(layout.frame)) + std::to_string(int(layout.cityTable)) + "\n";
+  key += layout.title;
+  for (std::string_view style : layout.styles) (key += "\n") += style;
+  key += "\n\n";
+  for (std::string_view script : layout.scripts) (key += "\n") += script;
+  return (key += "\n\n") += layout.script;
+}
+
 }  // namespace
 
 SitePage::SitePage(zurva& z, serve::PageContext& p, const PageLayout& layout) : z_(z), p_(p), frame_(layout.frame) {
+  std::shared_ptr<const GuestCache::Pieces> kept;
+  std::string key;
+  if (layout.cityTable != CityTable::Inline) {
+    const Viewer viewer(p.Request);
+    if (!viewer.isMember() && !viewer.isAdministrator()) {
+      kept = piecesOf(p);
+      key = "top\n" + layoutKey(layout);
+      std::string top;
+      if (kept && kept->appendTo(key, top)) {
+        p.Response.Write(top);
+        return;
+      }
+    }
+  }
   std::string out = head(z, p, layout);
   switch (frame_) {
     case Frame::Page:
@@ -175,6 +215,7 @@ SitePage::SitePage(zurva& z, serve::PageContext& p, const PageLayout& layout) : 
       break;
   }
   p.Response.Write(out);
+  if (kept) kept->put(key, std::move(out));
 }
 
 void SitePage::note(std::string_view text, std::string_view css) {
@@ -204,6 +245,16 @@ void SitePage::end() {
       p_.Response.Write("</body>\n</html>\n");
       break;
   }
+}
+
+std::string settingsText(const serve::PageContext& p, const std::string& key,
+                         const std::function<std::string()>& make) {
+  const std::shared_ptr<const GuestCache::Pieces> kept = piecesOf(p);
+  std::string out;
+  if (kept && kept->appendTo("text\n" + key, out)) return out;
+  out = make();
+  if (kept) kept->put("text\n" + key, out);
+  return out;
 }
 
 // A site without zurva_base_info still shows its pages.

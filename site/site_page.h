@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -101,6 +102,12 @@ std::string siteLink(zurva& z, std::string_view path);
 // text of the site, written as it stands.
 std::string siteAnchor(zurva& z, std::string_view path, const html::Value& text,
                        std::string_view attributes = "");
+
+// Text that `make` makes from the site settings alone (links in the site's
+// link mode and fixed text of the site, the same for every visitor), kept by
+// the process under `key` for as long as the settings stand.
+std::string settingsText(const serve::PageContext& p, const std::string& key,
+                         const std::function<std::string()>& make);
 
 // The component's error box (zurva_error) titled `title` that says `reason`,
 // plain text, escaped.

@@ -126,6 +126,71 @@ TEST_F(ShowcaseListTest, GuestsShareTheFirstPageOfTheNewestMembers) {
   EXPECT_NE(visit().find(">又新<"), std::string::npos);
 }
 
+// The quick search's cards are one list for every guest who asks for the
+// same criteria and page, kept while the member rows stand; other criteria,
+// another page and a member get their own.
+TEST_F(ShowcaseListTest, GuestsShareTheQuickSearchCardsOfTheSameCriteria) {
+  for (long id = 1; id <= 12; ++id)
+    addShowMember({.userid = id, .nickname = "n" + std::to_string(id)});
+  serve::PageRegistry pages;
+  site::registerPages(pages);
+  const auto visit = [&](const std::string& ageto, const std::string& number = "1") {
+    host->nextRequest();
+    host->request().ServerVariables.add("SCRIPT_NAME", "/quicksearch.asp");
+    for (const auto& [name, value] : {std::pair<std::string, std::string>{"sex", "577"},
+                                      {"agefrom", "20"},
+                                      {"ageto", ageto},
+                                      {"page", number}})
+      host->request().QueryString.add(name, value);
+    serve::PageContext p = page();
+    (*pages.find("/quicksearch.asp"))(p);
+    return host->response().body();
+  };
+  const std::string first = visit("40");
+  EXPECT_NE(first.find(">n1<"), std::string::npos);
+  EXPECT_EQ(visit("40"), first);
+  run("update zurva_user set nickname='新' where userid=1");
+  EXPECT_NE(visit("40").find(">新<"), std::string::npos);
+
+  // A change the record of changes misses shows only where the list is made anew.
+  dropTrigger("zurva_user_shown_changed", "zurva_user");
+  run("update zurva_user set nickname='又新' where userid=1");
+  EXPECT_NE(visit("40").find(">新<"), std::string::npos);
+  EXPECT_NE(visit("41").find(">又新<"), std::string::npos);
+  EXPECT_EQ(visit("30").find(">又新<"), std::string::npos);  // 36: too old
+  logIn(2, 576, 1);
+  EXPECT_NE(visit("40").find(">又新<"), std::string::npos);
+}
+
+// The top of a page is kept for guests: each visitor still gets his own bar,
+// and the site's link mode shows at once.
+TEST_F(ShowcaseListTest, TheTopOfAPageIsKeptForGuestsOnly) {
+  addShowMember({.userid = 2, .nickname = "n2", .sex = 576});
+  serve::PageRegistry pages;
+  site::registerPages(pages);
+  const auto top = [&](const std::string& cookie = "", const std::string& value = "") {
+    host->nextRequest();
+    host->request().ServerVariables.add("SCRIPT_NAME", "/newmembers.asp");
+    for (const char* name : {"kalimo", "zurva_admin"}) host->request().Cookies.remove(name);
+    if (!cookie.empty()) host->request().Cookies.setFromHeader(cookie, value);
+    serve::PageContext p = page();
+    (*pages.find("/newmembers.asp"))(p);
+    const std::string body = host->response().body();
+    return body.substr(0, body.find("class=\"classtop\""));
+  };
+  const std::string guest = top();
+  EXPECT_NE(guest.find("会员登录"), std::string::npos);
+  EXPECT_NE(guest.find("\"/newmembers.asp\""), std::string::npos);
+  EXPECT_EQ(top(), guest);
+  EXPECT_NE(top("zurva_admin", "admin_name=boss").find("管理员 boss"), std::string::npos);
+  EXPECT_NE(top("kalimo", "username=m2%40example.com&userid=2&sex=576&grade=1&nickname=n2")
+                .find("欢迎您"),
+            std::string::npos);
+  EXPECT_EQ(top(), guest);
+  settings(1);
+  EXPECT_NE(top().find("\"/newmembers.html\""), std::string::npos);
+}
+
 // A fragment that comes out empty (its method failed) is made again next time.
 TEST_F(ShowcaseListTest, AnEmptyGuestFragmentIsNotKept) {
   serve::PageContext p = page();
