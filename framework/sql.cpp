@@ -1,6 +1,7 @@
 #include "framework/sql.h"
 
 #include "framework/escape.h"
+#include "model/member_columns.h"
 
 namespace zurvafun::sql {
 
@@ -13,6 +14,8 @@ Number money(const Variant& value) { return {CCur(value).str()}; }
 Quoted text(const Variant& value) { return {sqlQuoted(value.str())}; }
 
 Quoted text(std::string_view value) { return {sqlQuoted(value)}; }
+
+ColumnName::ColumnName(const member::Column& column) : text_(column.name) {}
 
 Statement verbatim(Literal text) { return Statement(std::string(text.text())); }
 

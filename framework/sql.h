@@ -13,8 +13,9 @@
 //     every literal.
 // A value of any other type (a raw std::string or Variant) does not compile.
 // Text enters a statement whole only as a literal of the source
-// (sql::verbatim) or as a search condition the component kept
-// (sql::StoredCondition).
+// (sql::verbatim), as a search condition the component kept
+// (sql::StoredCondition), or as the name of a member column of the column
+// table (sql::ColumnName).
 #pragma once
 
 #include <fmt/format.h>
@@ -27,6 +28,10 @@
 #include <vector>
 
 #include "runtime/variant.h"
+
+namespace zurvafun::member {
+struct Column;
+}
 
 namespace zurvafun::sql {
 
@@ -81,11 +86,23 @@ class StoredCondition {
   std::string text_;
 };
 
+// The name of a column of the member table as the table of its columns
+// (model/member_columns.h) spells it: text of the source that stands outside
+// every literal, for a statement over columns chosen at run time.
+class ColumnName {
+ public:
+  explicit ColumnName(const member::Column& column);
+  std::string_view text() const { return text_; }
+
+ private:
+  std::string_view text_;
+};
+
 class Statement;
 
 template <class T>
 concept Value = std::same_as<T, Number> || std::same_as<T, Quoted> || std::same_as<T, Statement> ||
-    std::same_as<T, StoredCondition> ||
+    std::same_as<T, StoredCondition> || std::same_as<T, ColumnName> ||
     (std::integral<T> && !std::same_as<T, bool> && !std::same_as<T, char>);
 
 template <class... Args>
@@ -103,7 +120,8 @@ class Format {
   consteval void check(std::string_view text) {
     constexpr bool isText[] = {std::same_as<std::remove_cvref_t<Args>, Quoted>..., false};
     constexpr bool isStatement[] = {(std::same_as<std::remove_cvref_t<Args>, Statement> ||
-                                     std::same_as<std::remove_cvref_t<Args>, StoredCondition>)...,
+                                     std::same_as<std::remove_cvref_t<Args>, StoredCondition> ||
+                                     std::same_as<std::remove_cvref_t<Args>, ColumnName>)...,
                                     false};
     std::size_t values = 0;
     bool inLiteral = false;
@@ -118,7 +136,7 @@ class Format {
         }
         if (values == sizeof...(Args)) throw "more \"{}\" than values";
         if (isText[values] && !inLiteral) throw "sql::text outside a quoted literal";
-        if (isStatement[values] && inLiteral) throw "a statement inside a quoted literal";
+        if (isStatement[values] && inLiteral) throw "a statement or a name inside a quoted literal";
         ++values;
       }
     }
@@ -182,6 +200,12 @@ template <>
 struct fmt::formatter<zurvafun::sql::StoredCondition> : fmt::formatter<std::string_view> {
   auto format(const zurvafun::sql::StoredCondition& c, format_context& ctx) const {
     return fmt::formatter<std::string_view>::format(c.str(), ctx);
+  }
+};
+template <>
+struct fmt::formatter<zurvafun::sql::ColumnName> : fmt::formatter<std::string_view> {
+  auto format(const zurvafun::sql::ColumnName& c, format_context& ctx) const {
+    return fmt::formatter<std::string_view>::format(c.text(), ctx);
   }
 };
 template <>

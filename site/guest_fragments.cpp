@@ -23,7 +23,7 @@ std::string guestFragment(serve::PageContext& p, const std::string& key,
   if (viewer.isMember() || !viewer.member("grade").isEmpty()) return make();
   // The member rows' stamp is read before the fragment is made: a change
   // made meanwhile moves the stamp past the one the fragment is kept under.
-  const std::string database = db::databaseKey({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()});
+  const std::string database = db::databaseKey(databaseParams(p));
   std::optional<data_versions::Stamp> members;
   {
     db::Connection conn = openDatabase(p);

@@ -16,6 +16,7 @@
 // The member home is the member's hub: his profile and photos, his saved
 // search, his messages, the gifts he received, the parties he organises and
 // those he signed up for, and the showcase status box with the purchase.
+#include <optional>
 #include <string>
 
 #include "framework/html.h"
@@ -263,12 +264,9 @@ void dropEndedMemberCookie(serve::PageContext& p) {
   {
     const Viewer viewer(p.Request);
     if (!viewer.isMember()) return;
-    db::Connection conn;
     // A database that cannot be opened: the page says so in its own way.
-    if (!conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(),
-                    p.SqlDatabaseName.str()}))
-      return;
-    if (logins::memberCookieCurrent(conn, viewer)) return;
+    std::optional<db::Connection> conn = openDatabaseOrNothing(p);
+    if (!conn || logins::memberCookieCurrent(*conn, viewer)) return;
   }
   p.Request.Cookies.remove(kMemberCookie);
   expireCookie(p, kMemberCookie);

@@ -3,6 +3,7 @@
 // single search), the home page's quick search, and the hide page that the
 // result rows link to, which keeps the member's hidden-member list.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,11 +95,9 @@ void hidePage(serve::PageContext& p) {
                        .question = "确定今后搜索时不再显示该会员吗？",
                        .frame = Frame::Window});
   std::string text = "请先登录。";  // a member whose row is gone
-  db::Connection conn;
-  if (conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(),
-                 p.SqlDatabaseName.str()})) {
+  if (std::optional<db::Connection> conn = openDatabaseOrNothing(p)) {
     db::Recordset rs;
-    rs.Open(sql::statement("select nosou from zurva_user where userid={}", *viewer), conn,
+    rs.Open(sql::statement("select nosou from zurva_user where userid={}", *viewer), *conn,
             db::adOpenKeyset, db::adLockOptimistic);
     if (!rs.eof()) {
       std::vector<long> list = member::readNosou(rs("nosou").str());

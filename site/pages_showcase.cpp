@@ -63,7 +63,7 @@ struct RegionMenu {
 
 RegionMenu regionMenu(serve::PageContext& p) {
   db::Connection conn = openDatabase(p);
-  return {regions::menuTexts(conn, db::databaseKey({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()}))};
+  return {regions::menuTexts(conn, db::databaseKey(databaseParams(p)))};
 }
 
 // A whole number of a request value within 0..size-1, or -1.

@@ -253,11 +253,20 @@ std::string errorBox(zurva& z, std::string_view title, std::string_view reason) 
   return z.zurva_error(std::string(title), html::escaped(reason).str()).str();
 }
 
-db::Connection openDatabase(const serve::PageContext& p) {
+db::ConnectionParams databaseParams(const serve::PageContext& p) {
+  return {p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()};
+}
+
+std::optional<db::Connection> openDatabaseOrNothing(const serve::PageContext& p) {
   db::Connection conn;
-  if (!conn.Open({p.SqlLocalName.str(), p.SqlUserName.str(), p.SqlPassword.str(), p.SqlDatabaseName.str()}))
-    throw std::runtime_error("the database cannot be opened");
+  if (!conn.Open(databaseParams(p))) return std::nullopt;
   return conn;
+}
+
+db::Connection openDatabase(const serve::PageContext& p) {
+  std::optional<db::Connection> conn = openDatabaseOrNothing(p);
+  if (!conn) throw std::runtime_error("the database cannot be opened");
+  return std::move(*conn);
 }
 
 std::optional<std::int32_t> loggedInMember(const serve::PageContext& p) {

@@ -106,6 +106,11 @@ std::string siteAnchor(zurva& z, std::string_view path, const html::Value& text,
 // plain text, escaped.
 std::string errorBox(zurva& z, std::string_view title, std::string_view reason);
 
+// The four connection parameters of the site's database.
+db::ConnectionParams databaseParams(const serve::PageContext& p);
+// The site's database, or std::nullopt when it cannot be opened: for a step
+// that answers that in its own way.
+std::optional<db::Connection> openDatabaseOrNothing(const serve::PageContext& p);
 // The site's database (std::runtime_error when it cannot be opened: the host
 // answers 500).
 db::Connection openDatabase(const serve::PageContext& p);

@@ -5,6 +5,7 @@
 #include "framework/html.h"
 #include "framework/log_tags.h"
 #include "framework/sql.h"
+#include "model/member_columns.h"
 
 using namespace zurvafun;
 
@@ -22,6 +23,8 @@ void statements(const std::string& typed) {
   constexpr const char* kFixed = " and d=1";
   sql::statement("{}{}{}", sql::verbatim("e=2"), sql::verbatim(kFixed),
                  sql::StoredCondition(typed));
+  const sql::ColumnName nickname(*member::column("nickname"));
+  sql::statement("{}='{}'", nickname, sql::text("x"));
 #if CASE == 1
   sql::statement("a={} and b={}", 1);  // fewer values than "{}"
 #elif CASE == 2
@@ -36,6 +39,8 @@ void statements(const std::string& typed) {
   sql::statement("a='{}'", sql::statement("b=1"));  // a statement inside a literal
 #elif CASE == 10
   sql::verbatim(typed);  // text made at run time as a literal
+#elif CASE == 11
+  sql::statement("a='{}'", nickname);  // a column name inside a literal
 #endif
 }
 

@@ -106,6 +106,25 @@ class ProfileE2E : public e2e::ServerSuite<ProfileE2E> {
                 changes);
   }
 
+  // Demo member 1's edit form as a browser posts it once the page's script
+  // has chosen her values (and a few changes of hers), with `changes` on top.
+  static Fields memberForm(const std::string& page,
+                           const std::map<std::string, std::string>& changes) {
+    return with(with(formFields(page), {{"weight", "55"},
+                                        {"look", "8"},
+                                        {"marrystatus", "1"},
+                                        {"Folk", "39"},
+                                        {"ancestor", "广东"},
+                                        {"province", "广东"},
+                                        {"city", "深圳市"},
+                                        {"degree", "125"},
+                                        {"province1", "广东"},
+                                        {"city1", "广州市"},
+                                        {"housesta", "207"},
+                                        {"height", "168"}}),
+                changes);
+  }
+
   static Fields with(Fields fields, const std::map<std::string, std::string>& changes) {
     for (auto& [name, value] : fields) {
       const auto it = changes.find(name);
@@ -137,21 +156,9 @@ TEST_F(ProfileE2E, AMemberEditsHisProfileAndSeesItAgain) {
   EXPECT_EQ(rawGet("/js/profile.js").status, 200);
   EXPECT_EQ(rawGet("/lw.html").status, 200);  // the sample the form links to
 
-  // What the page's scripts select for demo member 1, then the member's changes.
-  const Fields posted = with(formFields(page), {{"weight", "55"},
-                                                {"look", "8"},
-                                                {"marrystatus", "1"},
-                                                {"Folk", "39"},
-                                                {"ancestor", "广东"},
-                                                {"province", "广东"},
-                                                {"city", "深圳市"},
-                                                {"degree", "125"},
-                                                {"province1", "广东"},
-                                                {"city1", "广州市"},
-                                                {"housesta", "207"},
-                                                {"height", "168"},
-                                                {"dutytype", "设计师"},
-                                                {"intro", "喜欢旅游和摄影，也喜欢安静地读一本书，希望遇见真诚的你。"}});
+  const Fields posted =
+      memberForm(page, {{"dutytype", "设计师"},
+                        {"intro", "喜欢旅游和摄影，也喜欢安静地读一本书，希望遇见真诚的你。"}});
   const RawResponse saved = rawPost("/regsubmit.html", gbkForm(posted), cookieHeader(member));
   ASSERT_EQ(saved.status, 302) << utf8(saved);
   EXPECT_EQ(saved.header("Location"), "/editinfo.asp?saved=1");
@@ -170,6 +177,22 @@ TEST_F(ProfileE2E, AMemberEditsHisProfileAndSeesItAgain) {
   EXPECT_TRUE(holds(again, "1990年<input name=birthyear type=hidden value=1990>"));
   // The password was not touched: the member still logs in with it.
   EXPECT_FALSE(memberCookie("demo1@example.com", "demo123").empty());
+}
+
+// Quotes, a question mark, a semicolon and a backslash in the saved text are
+// values, never statement text: they are stored and shown as posted.
+TEST_F(ProfileE2E, TextWithQuotesAndMarksIsStoredAsPosted) {
+  const std::string member = memberCookie("demo1@example.com", "demo123");
+  ASSERT_FALSE(member.empty());
+  const std::string page = utf8(rawGet("/editinfo.asp", cookieHeader(member)));
+  const std::string intro = "It's 'me'; who? \\ -- 你好";
+  const Fields posted = memberForm(page, {{"dutytype", "O'Neil?"}, {"intro", intro}});
+  const RawResponse saved = rawPost("/regsubmit.html", gbkForm(posted), cookieHeader(member));
+  ASSERT_EQ(saved.status, 302) << utf8(saved);
+  EXPECT_EQ(query("select aboutus from zurva_user where userid=1"), intro);
+  EXPECT_EQ(query("select job from zurva_user where userid=1"), "O'Neil?");
+  const std::string again = utf8(rawGet("/editinfo.asp", cookieHeader(member)));
+  EXPECT_TRUE(holds(again, "<INPUT name=dutytype value=\"O&#39;Neil?\" maxLength=8>"));
 }
 
 TEST_F(ProfileE2E, TheSavePageRefusesWhatTheChecksRefuse) {
