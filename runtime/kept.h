@@ -23,6 +23,8 @@
 //   helpers/region_menu_texts.h   the region menu texts: the settings row
 //   helpers/region_menus.cpp      the province options: the menu text they were made from
 //   interaction/poll.cpp          the poll box: the polls, the site settings
+//   search/match_counts.h         the numbers of matches of the criteria searches: the
+//                                 member rows they read
 // The database's record of changes (framework/data_versions.h) tells those
 // copies what changed.
 //

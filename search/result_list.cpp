@@ -17,6 +17,7 @@
 #include "framework/zurva.h"
 #include "model/member_record.h"
 #include "runtime/text.h"
+#include "search/match_counts.h"
 #include "search/member_facts.h"
 #include "search/member_row.h"
 #include "search/paging.h"
@@ -234,7 +235,10 @@ Variant zurva::seach_result(const Variant& SqlLocalName, const Variant& SqlUserN
       const std::optional<sql::Statement> query = steps.query(viewer, sort);
 
       db::Recordset rs;
-      if (query) rs.OpenPaged(*query, conn);
+      if (query)
+        search::openCounted(rs, query->str(), conn,
+                            db::databaseKey({SqlLocalName.str(), SqlUserName.str(),
+                                             SqlPassword.str(), SqlDatabaseName.str()}));
       if (!query || rs.RecordCount() == 0 || (rs.bof() && rs.eof())) {
         out += search::kNothingFound;
         out += kClosing({{"hint", trusted("")}}).str();

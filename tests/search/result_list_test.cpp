@@ -181,6 +181,61 @@ TEST_F(ResultListTest, AtMostTwoHundredMembersWithTheHintBelow) {
   EXPECT_TRUE(contains(page, kCapHint));
 }
 
+// The number of matches is kept for a search while its members stand: every
+// change that could move it is seen, whatever column the condition reads.
+TEST_F(ResultListTest, TheCountFollowsEveryChangeOfTheMembersItReads) {
+  struct Case {
+    const char* condition;
+    const char* change;  // takes member 2 out of the matches
+  };
+  const Case cases[] = {
+      {"sex=577", "update zurva_user set ifdel=1 where userid=2"},
+      {"sex=577 and cast(height_ as int)>=160",
+       "update zurva_user set height_='150' where userid=2"},
+      {"sex=577 and SUBSTRING(userdata,8,1)=1",
+       "update zurva_user set userdata='1996#8#2#39' where userid=2"},
+      // Columns the record of changes does not follow, and the clock.
+      {"sex=577 and online=0", "update zurva_user set online=1 where userid=2"},
+      {"sex=577 and left(pay,3)>=200", "update zurva_user set pay='100#1' where userid=2"},
+      {"sex=577 and lasttime > DateAdd(\"d\",-30 , GetDate())",
+       "update zurva_user set lasttime='2025-01-01 00:00:00' where userid=2"},
+  };
+  auto total = [](long n) {
+    return "共 <font color=ff0000><b>" + std::to_string(n) + "</b></font> 条相关信息";
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.condition);
+    run("delete from zurva_user");
+    addMembers(3, [](int, testing::SearchMember&) {});
+    h.session().set("iwhere", c.condition);
+    for (int twice = 0; twice < 2; ++twice) {
+      nextRequest();
+      logIn(1, "2");
+      EXPECT_TRUE(contains(list(), total(3)));
+    }
+    run(c.change);
+    nextRequest();
+    logIn(1, "2");
+    const std::string page = list();
+    EXPECT_EQ(error_, 0);
+    EXPECT_TRUE(contains(page, total(2)));
+    EXPECT_EQ(listed(page), (std::vector<std::string>{"n1", "n3"}));
+  }
+}
+
+// The count is what a search spares on its next pages: it is not read again
+// while the record of changes stands (here a change that bypasses it).
+TEST_F(ResultListTest, TheCountIsNotReadAgainWhileTheMembersStand) {
+  addMembers(3, [](int, testing::SearchMember&) {});
+  logIn(1, "2");
+  EXPECT_EQ(listed(list()).size(), 3u);
+  dropTrigger("zurva_user_shown_changed", "zurva_user");
+  run("update zurva_user set ifdel=1 where userid=2");
+  nextRequest();
+  logIn(1, "2");
+  EXPECT_TRUE(contains(list(), "共 <font color=ff0000><b>3</b></font> 条相关信息"));
+}
+
 TEST_F(ResultListTest, HiddenMembersAreLeftOutOfTheStandardView) {
   addMembers(4, [](int, testing::SearchMember&) {});
   add({.userid = 12, .nickname = "n12"});

@@ -1,0 +1,121 @@
+#include "search/match_counts.h"
+
+#include <cctype>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+
+#include "db/db.h"
+#include "framework/data_versions.h"
+#include "runtime/kept.h"
+
+namespace zurvafun::search {
+
+namespace {
+
+// The words a keepable statement may hold, in lower case: the words of the
+// select and of the conditions the criteria search writes, the text
+// functions it uses (each gives the same result for the same row), the
+// table, and the columns whose every change moves the members' version (the
+// columns the trigger zurva_user_shown_changed of model/schema.cpp compares).
+constexpr std::string_view kKeepableWords =
+    " select top from where and or not order by desc asc cast as int like is null in between"
+    " substring charindex left right len"
+    " zurva_user"
+    " userid ok ifclose ifdel iferro smallphoto citymoney maincity nextcitymoney nextcity userdata"
+    " nickname grade trust photo sex field height_ weight_ aboutus ifphotolook addtime ";
+
+bool keepableWord(const std::string& word) {
+  return kKeepableWords.find(" " + word + " ") != std::string_view::npos;
+}
+
+struct Kept {
+  data_versions::Stamp stamp;
+  long count = 0;
+};
+
+// The counts by database and statement. A few hundred searches differ at a
+// time; past that the whole store starts again.
+class Counts {
+ public:
+  std::optional<long> find(const std::string& key, const data_versions::Stamp& stamp) {
+    std::lock_guard lock(mutex_);
+    const auto it = counts_.find(key);
+    if (it == counts_.end() || !(it->second.stamp == stamp)) return std::nullopt;
+    return it->second.count;
+  }
+  void keep(std::string key, const data_versions::Stamp& stamp, long count) {
+    std::lock_guard lock(mutex_);
+    if (counts_.size() >= kMost) counts_.clear();
+    counts_.insert_or_assign(std::move(key), Kept{stamp, count});
+  }
+  void clear() {
+    std::lock_guard lock(mutex_);
+    counts_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kMost = 512;
+  std::mutex mutex_;
+  std::unordered_map<std::string, Kept> counts_;
+};
+
+kept::InProcess<Counts> counts;
+
+}  // namespace
+
+bool countKeepable(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == '\'') {
+      // A literal, its doubled quotes inside it.
+      for (++i;; ++i) {
+        if (i >= s.size()) return false;
+        if (s[i] == '\'') {
+          if (i + 1 < s.size() && s[i + 1] == '\'')
+            ++i;
+          else
+            break;
+        }
+      }
+      ++i;
+    } else if (std::isdigit(c)) {
+      while (i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.')) ++i;
+    } else if (std::isalpha(c) || c == '_') {
+      const std::size_t begin = i;
+      std::string word;
+      while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_'))
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(s[i++])));
+      if (begin > 0 && s[begin - 1] == '.') return false;  // a qualified name
+      if (!keepableWord(word)) return false;
+    } else if ((c == '-' && i + 1 < s.size() && s[i + 1] == '-') ||
+               (c == '/' && i + 1 < s.size() && s[i + 1] == '*')) {
+      return false;  // a comment
+    } else if (std::string_view("<>=!()+-*/%,. \t\r\n").find(static_cast<char>(c)) ==
+               std::string_view::npos) {
+      return false;  // a quoted or bracketed name, a variable, a second statement…
+    } else {
+      ++i;
+    }
+  }
+  return true;
+}
+
+void openCounted(db::Recordset& rs, const std::string& statement, db::Connection& conn,
+                 const std::string& database) {
+  std::optional<data_versions::Stamp> stamp;
+  if (countKeepable(statement)) stamp = data_versions::members(conn, database);
+  if (!stamp) return rs.OpenPaged(statement, conn);
+  std::string key = database;
+  key += '\0';
+  key += statement;
+  if (const std::optional<long> count = counts.find(key, *stamp))
+    return rs.OpenPaged(statement, "select " + std::to_string(*count), conn);
+  // The stamp was read before the count: a change made meanwhile moves the
+  // version, and the next request counts again.
+  rs.OpenPaged(statement, conn);
+  counts.keep(std::move(key), *stamp, rs.RecordCount());
+}
+
+}  // namespace zurvafun::search
