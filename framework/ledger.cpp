@@ -60,7 +60,7 @@ Variant zurva::emoneycookies(const Variant& SqlLocalName, const Variant& SqlUser
         conn.Execute(sql::statement("select emoney from zurva_user where userid={}", *userid));
     if (balance.eof()) return;
     result = balance(0);
-    Response().Cookies("kalimo")("emoney") = result;
+    Response().Cookies(kMemberCookie)("emoney") = result;
   });
 }
 

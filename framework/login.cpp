@@ -21,6 +21,7 @@
 #include "framework/html.h"
 #include "framework/member_logins.h"
 #include "framework/sql.h"
+#include "framework/viewer.h"
 #include "framework/zurva.h"
 #include "model/member_record.h"
 #include "runtime/dates.h"
@@ -129,7 +130,7 @@ struct MethodSteps<Login> {
         {"mobile", rs("mobile")},
         {logins::kCookieNumber, rs("cookiever")},
     };
-    host::ResponseCookie& kalimo = z.Response().Cookies("kalimo");
+    host::ResponseCookie& kalimo = z.Response().Cookies(kMemberCookie);
     kalimo.Path = "/";
     kalimo.Expires = Variant();  // none, also where this response had dropped an old one
     for (const auto& [key, value] : member) kalimo(key) = value;

@@ -203,7 +203,7 @@ void zurva::slw_action(const Variant& money, const Variant& sitename, const Vari
     }
 
     const std::optional<Variant> left = interaction::balanceOf(conn, sender);
-    Response().Cookies("kalimo")("emoney") = left ? *left : Variant();
+    Response().Cookies(kMemberCookie)("emoney") = left ? *left : Variant();
     Msg(outcomeText(sentTo, notSentTo), "-2", 1);
   });
 }

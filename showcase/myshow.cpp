@@ -85,7 +85,7 @@ Variant zurva::myshow(const Variant& SqlLocalName, const Variant& SqlUserName,
                                  return long(CLng(shuiji(count, 1, none)));
                                });
       // The member cookie lives at the site's root; the memory goes with it.
-      host::ResponseCookie& kalimo = Response().Cookies("kalimo");
+      host::ResponseCookie& kalimo = Response().Cookies(kMemberCookie);
       kalimo("rand") = memory;
       kalimo.Path = std::string(1, '/');  // (g++ 12 warns wrongly on assigning the literal here)
     } else {

@@ -34,8 +34,10 @@
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -153,6 +155,31 @@ inline PurchaseRace racePurchases(const std::vector<int>& ports, const std::stri
   }
   for (std::thread& t : clients) t.join();
   return {bought, refused, other, serverErrors};
+}
+
+// Races ZURVA_RACE_REQUESTS purchases (1000 by default) of one showcase day,
+// 30 E币 each, for demo member 1's 1000 E币 (see racePurchases), and checks
+// that exactly the purchases the money covers went through and that every
+// other was refused. Returns how many the money covers.
+inline int raceForDemoMemberOne(const std::vector<int>& ports, const std::string& member) {
+  const char* configured = std::getenv("ZURVA_RACE_REQUESTS");
+  const int requests = configured ? std::atoi(configured) : 1000;
+  const PurchaseRace race = racePurchases(ports, member, requests);
+  EXPECT_EQ(race.serverErrors, 0);
+  EXPECT_EQ(race.other, 0);
+  const int covered = std::min(requests, 1000 / 30);
+  EXPECT_EQ(race.bought, covered);
+  EXPECT_EQ(race.refused, requests - covered);
+  return covered;
+}
+
+// The settings of a demo site in the default skin: a demo database of
+// `demoMembers` members, served by `workers` threads.
+inline std::string demoSiteSettings(int demoMembers, int workers = 8) {
+  return R"("worker_threads": )" + std::to_string(workers) + R"(,
+      "database": {"demo_members": )" +
+         std::to_string(demoMembers) + R"(},
+      "application": {"zurva_skinbase_info": ["默认风格##/skins/default/##css.css##760##1"]})";
 }
 
 // The server process of a suite.

@@ -13,11 +13,7 @@ namespace {
 
 class SiteTextE2E : public e2e::ServerSuite<SiteTextE2E> {
  public:
-  static std::string settings() {
-    return R"("worker_threads": 8,
-      "database": {"demo_members": 3},
-      "application": {"zurva_skinbase_info": ["默认风格##/skins/default/##css.css##760##1"]})";
-  }
+  static std::string settings() { return e2e::demoSiteSettings(3); }
   static constexpr const char* kReadyPath = "/login.asp";
 };
 
