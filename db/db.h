@@ -321,8 +321,14 @@ class Recordset {
   void OpenPaged(std::string_view sql, Connection& conn);
   // The same with the number of its rows read by `countSql` (one row, one
   // number; none or Null is 0): a count the database keeps, that must be the
-  // number of rows `sql` gives.
-  void OpenPaged(std::string_view sql, std::string_view countSql, Connection& conn);
+  // number of rows `sql` gives. FromEitherEnd reads a page in the second half
+  // from the end (the ORDER BY turned round, the rows read put back in
+  // order), so that the last pages cost what the first do; it does so only
+  // where the backend reads that statement in the order of an index (ties by
+  // row key, the same rows either way), and reads from the start elsewhere.
+  enum class PagedReading { FromStart, FromEitherEnd };
+  void OpenPaged(std::string_view sql, std::string_view countSql, Connection& conn,
+                 PagedReading reading = PagedReading::FromStart);
   void Close();
   int State() const { return open_ ? adStateOpen : adStateClosed; }
 
@@ -378,7 +384,9 @@ class Recordset {
   static Spare& spare();
   void takeBuffers() const;
   void giveBuffers();
-  void openPaged(std::string_view sql, std::optional<std::string_view> countSql, Connection& conn);
+  void openPaged(std::string_view sql, std::optional<std::string_view> countSql, Connection& conn,
+                 PagedReading reading);
+  bool holdRowsFromEnd(long wanted) const;
   void run(const std::shared_ptr<detail::Handle>& handle, std::string_view sql,
            const std::vector<Variant>& params, int cursorType, int lockType);
   int fieldIndex(std::string_view name) const;

@@ -167,6 +167,11 @@ class Handle {
   // statement that changed the schema makes the handle forget its statements.
   virtual long run(Prepared& p, const std::vector<Slot>& slots, const std::vector<Variant>& params,
                    RowBuffer* rows) = 0;
+  // Whether a run of the statement so far put its rows in order by sorting
+  // them, rather than reading them in the order of an index (whose ties go
+  // by the row key, so that the order is total and reads the same both
+  // ways). A backend that cannot tell says true.
+  virtual bool sortedRows(Prepared&) const { return true; }
 
   // Single rows of a base table by their row key (the recordset's writes).
   // The values go with the kinds of their columns.
@@ -223,11 +228,17 @@ struct PagedText {
   std::string list;   // the select list
   std::string body;   // "from …" to the end, ORDER BY included
   long top = -1;      // N of TOP N, or -1
+  // "from …" with every item of the ORDER BY in the other direction ("" for
+  // a statement without ORDER BY or with TOP).
+  std::string reversedBody;
   // Of `rows` rows from row `first` (0-based), those the statement gives.
   long rowsFrom(long first, long rows) const;
   // The statement of rowsFrom(first, rows) rows from row `first` on, in the
   // statement's order.
   std::string page(long first, long rows) const;
+  // The statement of `rows` rows that end `fromEnd` rows before the last, in
+  // the other direction (the last of them first).
+  std::string reversedPage(long fromEnd, long rows) const;
 };
 // Null for a statement whose rows cannot be counted or windowed so.
 std::optional<PagedText> pagedText(std::string_view sql);

@@ -23,8 +23,9 @@ bool wordChar(char c) {
          c == '$' || static_cast<unsigned char>(c) >= 0x80;
 }
 
-// The words and numbers outside parentheses, literals, names and comments;
-// false when the text holds a ";" there or does not close what it opens.
+// The words, numbers and commas outside parentheses, literals, names and
+// comments; false when the text holds a ";" there or does not close what it
+// opens.
 bool topLevelWords(std::string_view sql, std::vector<Word>& words) {
   int depth = 0;
   std::size_t i = 0;
@@ -68,6 +69,9 @@ bool topLevelWords(std::string_view sql, std::vector<Word>& words) {
       ++i;
     } else if (c == ';') {
       return false;
+    } else if (c == ',') {
+      if (depth == 0) words.push_back({",", i, i + 1});
+      ++i;
     } else if (wordChar(c)) {
       const std::size_t begin = i;
       while (i < sql.size() && wordChar(sql[i])) ++i;
@@ -82,6 +86,40 @@ bool topLevelWords(std::string_view sql, std::vector<Word>& words) {
 bool isNumber(const std::string& s) {
   return !s.empty() && s.size() <= 9 &&
          std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The statement's text from `from` on with every item of its ORDER BY (the
+// words from `first` on) in the other direction: ASC and DESC swapped, an
+// item without either made DESC; "" when an item has no word of its own (a
+// parenthesised one) or a comment follows the last word.
+std::string reversedOrder(std::string_view sql, std::size_t from, const std::vector<Word>& words,
+                          std::size_t first) {
+  std::string out;
+  std::size_t copied = from;
+  for (std::size_t w = first;; ++w) {
+    if (w >= words.size() || words[w].text == ",") return "";
+    std::size_t last = w;
+    while (last + 1 < words.size() && words[last + 1].text != ",") ++last;
+    const Word& word = words[last];
+    if (word.text == "asc" || word.text == "desc") {
+      out += sql.substr(copied, word.begin - copied);
+      out += word.text == "asc" ? "desc" : "asc";
+      copied = word.end;
+    } else {
+      // The item ends at the comma after it, or with the text.
+      const std::size_t end = last + 1 < words.size() ? words[last + 1].begin : sql.size();
+      const std::string_view tail = sql.substr(word.end, end - word.end);
+      if (tail.find("--") != std::string_view::npos || tail.find("/*") != std::string_view::npos)
+        return "";
+      out += sql.substr(copied, end - copied);
+      out += " desc";
+      copied = end;
+    }
+    if (last + 1 >= words.size()) break;
+    w = last + 1;  // the comma
+  }
+  out += sql.substr(copied);
+  return out;
 }
 
 }  // namespace
@@ -100,7 +138,7 @@ std::optional<PagedText> pagedText(std::string_view sql) {
     listBegin = words[2].end;
     next = 3;
   }
-  std::size_t from = std::string_view::npos, order = std::string_view::npos;
+  std::size_t from = std::string_view::npos, order = std::string_view::npos, orderWord = 0;
   for (std::size_t w = next; w < words.size(); ++w) {
     const std::string& s = words[w].text;
     // A count or a window of these is not a count or window of the rows.
@@ -109,7 +147,10 @@ std::optional<PagedText> pagedText(std::string_view sql) {
         s == "limit" || s == "offset" || s == "compute" || s == "select")
       return std::nullopt;
     if (s == "from" && from == std::string_view::npos) from = words[w].begin;
-    if (s == "order" && w + 1 < words.size() && words[w + 1].text == "by") order = words[w].begin;
+    if (s == "order" && w + 1 < words.size() && words[w + 1].text == "by") {
+      order = words[w].begin;
+      orderWord = w;
+    }
   }
   if (from == std::string_view::npos || (order != std::string_view::npos && order < from))
     return std::nullopt;
@@ -122,6 +163,8 @@ std::optional<PagedText> pagedText(std::string_view sql) {
   t.count = t.top < 0 ? "select count(*) " + rows
                       : "select count(*) from (select top " + std::to_string(t.top) +
                             " 1 as zv_one " + t.body + ") zv_counted";
+  if (order != std::string_view::npos && t.top < 0)
+    t.reversedBody = reversedOrder(sql, from, words, orderWord + 2);
   return t;
 }
 
@@ -133,6 +176,11 @@ long PagedText::rowsFrom(long first, long rows) const {
 std::string PagedText::page(long first, long rows) const {
   return "select " + list + " " + body + " limit " + std::to_string(rowsFrom(first, rows)) +
          " offset " + std::to_string(first);
+}
+
+std::string PagedText::reversedPage(long fromEnd, long rows) const {
+  return "select " + list + " " + reversedBody + " limit " + std::to_string(rows) + " offset " +
+         std::to_string(fromEnd);
 }
 
 }  // namespace zurvafun::db::detail

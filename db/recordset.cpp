@@ -173,19 +173,21 @@ void Recordset::Open(std::string_view sql, Connection& conn, int cursorType, int
 }
 
 void Recordset::OpenPaged(std::string_view sql, Connection& conn) {
-  openPaged(sql, std::nullopt, conn);
+  openPaged(sql, std::nullopt, conn, PagedReading::FromStart);
 }
 
-void Recordset::OpenPaged(std::string_view sql, std::string_view countSql, Connection& conn) {
-  openPaged(sql, countSql, conn);
+void Recordset::OpenPaged(std::string_view sql, std::string_view countSql, Connection& conn,
+                          PagedReading reading) {
+  openPaged(sql, countSql, conn, reading);
 }
 
 void Recordset::openPaged(std::string_view sql, std::optional<std::string_view> countSql,
-                          Connection& conn) {
+                          Connection& conn, PagedReading reading) {
   if (open_) raise(dberr::ObjectOpen, "对象打开时，不允许操作。");
   std::optional<detail::PagedText> text = detail::pagedText(sql);
   if (!text) return Open(sql, conn, adOpenKeyset, adLockReadOnly);
   if (countSql) text->count = *countSql;
+  if (reading == PagedReading::FromStart) text->reversedBody.clear();
   const std::shared_ptr<detail::Handle>& handle = conn.handle();
   std::vector<detail::Slot> slots;
   // The page statement prepared first: its fields are the recordset's.
@@ -227,6 +229,7 @@ void Recordset::openPaged(std::string_view sql, std::optional<std::string_view> 
 void Recordset::holdCurrentRow() const {
   if (!paged_ || (current_ >= window_ && current_ < window_ + held_)) return;
   const long wanted = paged_->rowsFrom(current_, std::max(PageSize, 1L));
+  if (holdRowsFromEnd(wanted)) return;
   std::vector<detail::Slot> slots;
   detail::Prepared& p = handle_->prepare(paged_->page(current_, wanted), false, slots);
   const long total = rowCount_;
@@ -240,6 +243,42 @@ void Recordset::holdCurrentRow() const {
   }
   held_ = rowCount_;
   rowCount_ = held_ < wanted ? current_ + held_ : total;
+}
+
+// The same for a page nearer the end than the start, read from the end when
+// the recordset may (FromEitherEnd) and the backend reads the turned-round
+// statement in an index's order; false when the page is to be read from the
+// start.
+bool Recordset::holdRowsFromEnd(long wanted) const {
+  const long total = rowCount_;
+  if (paged_->reversedBody.empty() || current_ <= total - current_) return false;
+  const long rows = std::min(wanted, total - current_);
+  if (rows <= 0) return false;
+  std::vector<detail::Slot> slots;
+  detail::Prepared& p =
+      handle_->prepare(paged_->reversedPage(total - current_ - rows, rows), false, slots);
+  if (handle_->sortedRows(p)) return false;
+  window_ = current_;
+  held_ = 0;
+  try {
+    loadRows(p, slots, {});
+  } catch (...) {
+    rowCount_ = total;
+    throw;
+  }
+  if (handle_->sortedRows(p)) {
+    // Sorted this time: ties may lie otherwise than from the start.
+    rowCount_ = total;
+    return false;
+  }
+  held_ = rowCount_;
+  const auto width = std::ptrdiff_t(columns_->stored);
+  for (long a = 0, b = held_ - 1; a < b; ++a, --b)
+    std::swap_ranges(cells_.begin() + a * width, cells_.begin() + (a + 1) * width,
+                     cells_.begin() + b * width);
+  // Rows gone since they were counted: the rows held are the last ones there are.
+  rowCount_ = held_ < rows ? current_ + held_ : total;
+  return true;
 }
 
 void Recordset::run(const std::shared_ptr<detail::Handle>& handle, std::string_view sql,

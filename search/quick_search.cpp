@@ -118,8 +118,9 @@ Variant zurva::mainseachshow(const Variant& SqlLocalName, const Variant& SqlUser
         "grade desc,trust desc,addtime desc",
         quick.where);
     db::Recordset rs;
+    // With the count kept, a late page reads the order from its end.
     if (quick.count)
-      rs.OpenPaged(statement, *quick.count, conn);
+      rs.OpenPaged(statement, *quick.count, conn, db::Recordset::PagedReading::FromEitherEnd);
     else
       rs.OpenPaged(statement, conn);
     if (rs.bof() && rs.eof()) {

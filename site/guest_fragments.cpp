@@ -34,7 +34,8 @@ std::string guestFragment(serve::PageContext& p, const std::string& key,
   std::string out;
   if (kept && kept->appendTo(key, out)) return out;
   out = make();
-  if (kept) kept->put(key, out);
+  // An empty fragment is a method's failure (which it logged): made again next time.
+  if (kept && !out.empty()) kept->put(key, out);
   return out;
 }
 

@@ -162,8 +162,17 @@ void newestMembersPage(serve::PageContext& p) {
   SitePage page(z, p, albumFrame("最新会员"));
   page.links({siteAnchor(z, oneSex ? "newmembers.asp" : "newmembers.asp?sex=1",
                          oneSex ? "全部会员" : "只看异性")});
+  const auto list = [&] {
+    return z.showmeminfo(sql.str(), p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName)
+        .str();
+  };
+  // The first page of everybody is the same for every guest (as the newest
+  // members of the home page); another page or the sex switch is made each time.
+  const bool plain = p.Request("Page").isEmpty() && !oneSex;
   p.Response.Write(
-      z.showmeminfo(sql.str(), p.SqlLocalName, p.SqlUserName, p.SqlPassword, p.SqlDatabaseName));
+      plain ? guestFragment(
+                  p, "newest members page\n" + p.Request.ServerVariables("SCRIPT_NAME").str(), list)
+            : list());
   page.end();
 }
 

@@ -9,11 +9,13 @@
 #include <cctype>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "db/db.h"
+#include "framework/rebuilds.h"
 #include "framework/sql.h"
 #include "framework/zurva.h"
 #include "helpers/region_menu_texts.h"
@@ -189,6 +191,57 @@ void historyPage(serve::PageContext& p) {
 std::mutex refreshing;
 std::atomic<long long> lastRefresh{-1};  // steady-clock seconds
 std::atomic<long> lastDay{-1};
+// Moves with every list a page builds itself, so that a list the rebuild
+// thread began before it never replaces it.
+std::atomic<long> generation{0};
+
+// The list the rebuild thread made last, for the next page to put in place.
+struct BuiltList {
+  std::string database;
+  long generation = 0;
+  std::string list;
+};
+std::mutex builtMutex;
+std::optional<BuiltList> built;
+std::atomic<bool> builtWaiting{false};
+std::atomic<bool> rebuildPosted{false};
+
+void putShowcaseList(serve::PageContext& p, const std::string& list) {
+  const Variant current = p.Application("zurva_myshow");
+  if (!(IsArray(current) && !current.arrayValue().empty() && current[0].str() == list))
+    p.Application.set("zurva_myshow", Variant(VariantArray{Variant(list)}));
+}
+
+// Puts the list the rebuild thread made in place, unless a page built one
+// since the rebuild was posted.
+void takeBuiltList(serve::PageContext& p, const std::string& database) {
+  if (!builtWaiting.load()) return;
+  std::optional<BuiltList> taken;
+  {
+    std::lock_guard lock(builtMutex);
+    taken.swap(built);
+    builtWaiting = false;
+  }
+  if (taken && taken->database == database && taken->generation == generation.load())
+    putShowcaseList(p, taken->list);
+}
+
+void postShowcaseRebuild(const db::ConnectionParams& params, const std::string& database) {
+  if (rebuildPosted.exchange(true)) return;
+  rebuilds::post([params, database, from = generation.load()] {
+    try {
+      db::Connection conn;
+      if (conn.Open(params)) {
+        std::string list = buildShowcaseList(conn);
+        std::lock_guard lock(builtMutex);
+        built = BuiltList{database, from, std::move(list)};
+        builtWaiting = true;
+      }
+    } catch (...) {
+    }
+    rebuildPosted = false;
+  });
+}
 
 // Two whole ages of two digits, "aa-bb", or the widest range.
 std::string ageRange(const Variant& userbz) {
@@ -233,14 +286,24 @@ void refreshShowcaseList(serve::PageContext& p, bool now) {
   const long long second =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
   const long day = long(dateSerialOf(Today()));
-  if (!now && lastRefresh.load() >= 0 && second - lastRefresh.load() < 60 && day == lastDay.load()) return;
+  const db::ConnectionParams params = databaseParams(p);
+  const std::string database = db::databaseKey(params);
+  takeBuiltList(p, database);
+  const bool sameDay = day == lastDay.load();
+  if (!now && lastRefresh.load() >= 0 && sameDay) {
+    // The minute's rebuild runs on the rebuild thread (it reads every
+    // member); the pages meanwhile show the list there is.
+    if (second - lastRefresh.load() >= 60) {
+      lastRefresh = second;
+      postShowcaseRebuild(params, database);
+    }
+    return;
+  }
   std::unique_lock lock(refreshing, std::try_to_lock);
   if (!lock) return;  // another page is at it
   db::Connection conn = openDatabase(p);
-  const std::string list = buildShowcaseList(conn);
-  const Variant current = p.Application("zurva_myshow");
-  if (!(IsArray(current) && !current.arrayValue().empty() && current[0].str() == list))
-    p.Application.set("zurva_myshow", Variant(VariantArray{Variant(list)}));
+  ++generation;
+  putShowcaseList(p, buildShowcaseList(conn));
   lastRefresh = second;
   lastDay = day;
 }

@@ -20,8 +20,10 @@ namespace zurvafun::site {
 // Members whose values would break the list (a "," or "@") are left out.
 std::string buildShowcaseList(db::Connection& conn);
 
-// Rebuilds the application value when it is older than a minute or from
-// another day, or at once with `now`. Only one page rebuilds at a time.
+// Keeps the application value up to date: a page rebuilds it itself the
+// first time, on another day, or at once with `now` (only one page at a
+// time); a value older than a minute is made afresh on the rebuild thread
+// (framework/rebuilds.h), and a later page puts it in place.
 void refreshShowcaseList(serve::PageContext& p, bool now = false);
 
 }  // namespace zurvafun::site

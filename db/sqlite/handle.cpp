@@ -681,6 +681,10 @@ long SqliteHandle::run(Prepared& prepared, const std::vector<Slot>& slots,
   return changed;
 }
 
+bool SqliteHandle::sortedRows(Prepared& prepared) const {
+  return sqlite3_stmt_status(static_cast<Statement&>(prepared).stmt, SQLITE_STMTSTATUS_SORT, 0) > 0;
+}
+
 std::int64_t SqliteHandle::insertRow(const std::string& table,
                                      const std::vector<Assignment>& values) {
   std::string sql;

@@ -103,6 +103,7 @@ class SqliteHandle final : public Handle {
   Prepared& prepare(std::string_view sql, bool forUpdate, std::vector<Slot>& slots) override;
   long run(Prepared& p, const std::vector<Slot>& slots, const std::vector<Variant>& params,
            RowBuffer* rows) override;
+  bool sortedRows(Prepared& p) const override;
   std::int64_t insertRow(const std::string& table, const std::vector<Assignment>& values) override;
   long updateRow(const std::string& table, const std::vector<Assignment>& values,
                  std::int64_t key) override;

@@ -223,6 +223,49 @@ TEST_F(DbRecordset, APagedRecordsetShowsWhatTheWholeOneShows) {
   }
 }
 
+// Read from either end, a paged recordset shows what it shows read from the
+// start: where the order walks an index (ties by row key) and where it sorts
+// (which is read from the start).
+TEST_F(DbRecordset, APagedRecordsetReadFromEitherEndShowsWhatItShowsFromTheStart) {
+  fillNumbers(23);
+  conn_.ExecuteAction("update n set k=k/4");  // many ties
+  conn_.ExecuteAction("create index ix_n_k on n (k desc)");
+  const std::pair<const char*, const char*> statements[] = {
+      {"select * from n order by k desc", "select count(*) from n"},
+      {"select id, k from n where k<5 order by k", "select count(*) from n where k<5"},
+      {"select k, id from n where id<>7 order by k desc, id", "select count(*) from n where id<>7"},
+      {"select * from n order by k % 3 desc, id", "select count(*) from n"},
+      {"select id from n order by k % 2", "select count(*) from n"},
+      {"select * from n where k>100 order by k", "select 0"},
+  };
+  for (const auto& [sql, count] : statements) {
+    for (long pageSize : {1, 3, 10}) {
+      db::Recordset fromStart, eitherEnd;
+      fromStart.OpenPaged(sql, count, conn_);
+      eitherEnd.OpenPaged(sql, count, conn_, db::Recordset::PagedReading::FromEitherEnd);
+      EXPECT_EQ(walk(eitherEnd, pageSize), walk(fromStart, pageSize)) << sql << " by " << pageSize;
+    }
+  }
+}
+
+// The last page is read from the end: with a count short of the rows there
+// are, it shows the last rows (read from the start, the rows after the count
+// would never show).
+TEST_F(DbRecordset, ALatePageIsReadFromTheEnd) {
+  ZURVA_EMBEDDED_ONLY();
+  fillNumbers(23);
+  db::Recordset rs;
+  rs.OpenPaged("select k from n order by id", "select 20", conn_,
+               db::Recordset::PagedReading::FromEitherEnd);
+  rs.PageSize = 7;
+  rs.setAbsolutePage(3);
+  std::string shown;
+  for (; !rs.eof(); rs.MoveNext()) shown += rs(0).str() + " ";
+  EXPECT_EQ(shown, "18 19 20 21 22 23 ");
+  rs.setAbsolutePage(1);
+  EXPECT_EQ(rs(0).str(), "1");
+}
+
 TEST_F(DbRecordset, APagedRecordsetRaisesWhatTheStatementRaisesOnAnyRow) {
   create(
       "CREATE TABLE c (id INTEGER PRIMARY KEY AUTOINCREMENT, v VARCHAR(10) COLLATE ZV);"

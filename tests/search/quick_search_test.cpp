@@ -199,6 +199,40 @@ TEST_F(QuickListTest, TheKeptCountPagesASearchWithoutAPlace) {
 }
 
 // The counts follow every change of what they count, and no other.
+// Every page lists what the whole list holds in its place, late pages
+// (read from the end of the order) included, where many members tie in the
+// order: the order index breaks their ties, the same way in both directions.
+// (On a server, ties lie as its sort leaves them.)
+TEST_F(QuickSearchTest, LatePagesListWhatTheWholeOrderHoldsThere) {
+  ZURVA_EMBEDDED_ONLY();
+  for (int i = 1; i <= 47; ++i)
+    add({.userid = i,
+         .nickname = "m" + std::to_string(i),
+         .grade = 1 + i % 2,
+         .userdata = std::to_string(1996 + i % 3) + "#8#1#39#湖南#广东-广州市#124#湖南-长沙市#206",
+         .height = std::to_string(160 + i % 4)});
+  add({.userid = 48, .nickname = "viewer", .sex = 576});
+  std::vector<std::string> whole;
+  db::Connection conn = open();
+  for (db::Recordset rs = conn.Execute(
+           "select nickname from zurva_user where sex=577 and ifclose=0 and iferro=0 and ifdel=0 "
+           "order by grade desc,trust desc,addtime desc");
+       !rs.eof(); rs.MoveNext())
+    whole.push_back(rs(0).str());
+  ASSERT_EQ(whole.size(), 47u);
+  std::vector<std::string> paged;
+  for (int page = 1; page <= 5; ++page) {
+    again();
+    logIn(48, "2");
+    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+             {"page", std::to_string(page)}, {"sex", "577"}, {"agefrom", "20"}, {"ageto", "40"}})
+      query(name, value);
+    const std::vector<std::string> names = listed(show(1));
+    paged.insert(paged.end(), names.begin(), names.end());
+  }
+  EXPECT_EQ(paged, whole);
+}
+
 TEST_F(QuickSearchTest, TheKeptCountsFollowEveryChange) {
   const auto rows = [](const std::string& sql) {
     std::string out;

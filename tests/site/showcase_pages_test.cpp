@@ -7,6 +7,7 @@
 #include "db/db.h"
 #include "host/serve/pages.h"
 #include "runtime/dates.h"
+#include "site/guest_fragments.h"
 #include "site/pages.h"
 #include "site/pages_showcase.h"
 #include "tests/showcase/showcase_fixture.h"
@@ -90,6 +91,47 @@ TEST_F(ShowcaseListTest, GuestsShareTheNewestMembersWhileTheRowsStand) {
   EXPECT_NE(newest().find(">新<"), std::string::npos);
   logIn(2, 576, 1);
   EXPECT_NE(newest().find(">又新<"), std::string::npos);
+}
+
+// The newest members page: its first page of everybody is one for every
+// guest, kept while the member rows stand; another page, the sex switch and
+// a member's page are made each time.
+TEST_F(ShowcaseListTest, GuestsShareTheFirstPageOfTheNewestMembers) {
+  for (long id = 1; id <= 12; ++id)
+    addShowMember({.userid = id, .nickname = "n" + std::to_string(id), .sex = id % 2 ? 577 : 576});
+  serve::PageRegistry pages;
+  site::registerPages(pages);
+  const auto visit = [&](const std::string& query = "") {
+    host->nextRequest();
+    host->request().ServerVariables.add("SCRIPT_NAME", "/newmembers.asp");
+    if (!query.empty()) host->request().QueryString.add(query, query == "Page" ? "2" : "1");
+    serve::PageContext p = page();
+    (*pages.find("/newmembers.asp"))(p);
+    return host->response().body();
+  };
+  const std::string first = visit();
+  EXPECT_NE(first.find(">n12<"), std::string::npos);
+  EXPECT_EQ(visit(), first);
+  run("update zurva_user set nickname='新' where userid=12");
+  EXPECT_NE(visit().find(">新<"), std::string::npos);
+
+  // A change the record of changes misses shows only where the list is made anew.
+  dropTrigger("zurva_user_shown_changed", "zurva_user");
+  run("update zurva_user set nickname='又新' where userid=12");
+  run("update zurva_user set nickname='再新' where userid=1");
+  EXPECT_NE(visit().find(">新<"), std::string::npos);
+  EXPECT_NE(visit("Page").find(">再新<"), std::string::npos);
+  EXPECT_NE(visit("sex").find(">再新<"), std::string::npos);
+  logIn(2, 576, 1);
+  EXPECT_NE(visit().find(">又新<"), std::string::npos);
+}
+
+// A fragment that comes out empty (its method failed) is made again next time.
+TEST_F(ShowcaseListTest, AnEmptyGuestFragmentIsNotKept) {
+  serve::PageContext p = page();
+  EXPECT_EQ(site::guestFragment(p, "k", [] { return std::string(); }), "");
+  EXPECT_EQ(site::guestFragment(p, "k", [] { return std::string("made"); }), "made");
+  EXPECT_EQ(site::guestFragment(p, "k", [] { return std::string("again"); }), "made");
 }
 
 }  // namespace
