@@ -258,9 +258,11 @@ run() {
       runs+=($!)
     done
     wait "${runs[@]}"
-    awk 'FNR == NR && !/requests in|Requests\/sec|Non-2xx/ { print }
+    # The summed line reads as wrk's own (" requests in " and the time), so
+    # that the summary finds the request count the CPU time is divided by.
+    awk -v duration="$duration" 'FNR == NR && !/requests in|Requests\/sec|Non-2xx/ { print }
          / requests in / { requests += $1 } /^Requests\/sec:/ { rps += $2 } /Non-2xx or 3xx responses:/ { bad += $5 }
-         END { printf "  %d requests in\nRequests/sec: %.2f\n", requests, rps; if (bad) printf "  Non-2xx or 3xx responses: %d\n", bad }' \
+         END { printf "  %d requests in %ss\nRequests/sec: %.2f\n", requests, duration, rps; if (bad) printf "  Non-2xx or 3xx responses: %d\n", bad }' \
       "$3".[0-9]* >"$3"
   fi
   echo $(( $(ticks) - before )) >"$3.cpu"

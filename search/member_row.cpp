@@ -84,7 +84,11 @@ std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs, c
   const std::int32_t userid = CLng(rs("userid"));
   const std::string id = std::to_string(userid);
   const html::Html profile = unescapedSiteLink(z, "id_" + z.idasc(userid).str() + "_por.html");
-  const int iffriend = friendFlag(conn, userid, viewer.id, rs("ifphotolook"));
+  // The friendship decides only a photo kept for friends (showphoto1 reads it
+  // nowhere else): other rows do without the query.
+  const bool friendsOnlyPhoto = !rs("smallphoto").isNull() && eq(rs("ifphotolook"), 3);
+  const int iffriend =
+      friendsOnlyPhoto ? friendFlag(conn, userid, viewer.id, rs("ifphotolook")) : 0;
   const Variant photo =
       z.showphoto1(rs("smallphoto"), rs("ifphotolook"), iffriend, viewer.grade, rs("sex"), width, height);
   const MemberFacts f = memberFacts(rs, EducationLabels::WithDoubleDegree);

@@ -47,10 +47,14 @@ std::string headPhotoOf(zurva& z, serve::PageContext& p, std::int32_t member) {
   if (rs.eof()) return "";
   const Viewer viewer(p.Request);
   const std::optional<std::int32_t> me = loggedInMember(p);
-  // A guest is held to the rules as an ordinary member who is no friend.
-  const Variant friendFlag = me ? z.mainiffriend(long(*me), long(member), p.SqlLocalName,
-                                                 p.SqlUserName, p.SqlPassword, p.SqlDatabaseName)
-                                : Variant(0);
+  // A guest is held to the rules as an ordinary member who is no friend. The
+  // friendship decides only a photo kept for friends (showphoto1 reads it
+  // nowhere else): for any other photo the query is left out.
+  const bool friendsOnlyPhoto = !rs("smallphoto").isNull() && eq(rs("ifphotolook"), 3);
+  const Variant friendFlag = me && friendsOnlyPhoto
+                                 ? z.mainiffriend(long(*me), long(member), p.SqlLocalName,
+                                                  p.SqlUserName, p.SqlPassword, p.SqlDatabaseName)
+                                 : Variant(0);
   const Variant grade = me ? viewer.member("grade") : Variant(1);
   return z.showphoto1(rs("smallphoto"), rs("ifphotolook"), friendFlag, grade, rs("sex"), 120, 150)
       .str();

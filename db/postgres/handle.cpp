@@ -397,6 +397,7 @@ void PgHandle::fail(PGresult* result) {
 
 void PgHandle::exec(const std::string& sql) {
   requireOpen();
+  written_.result.reset();
   PGresult* r = PQexec(conn_, sql.c_str());
   const ExecStatusType status = PQresultStatus(r);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(r);
@@ -455,10 +456,12 @@ void PgHandle::commitOutermost() {
 }
 
 void PgHandle::rollbackOutermost() noexcept {
+  written_.result.reset();
   if (conn_) PQclear(PQexec(conn_, "ROLLBACK"));
 }
 
 void PgHandle::rollbackToSavepoint(const std::string& sql) noexcept {
+  written_.result.reset();
   if (conn_) PQclear(PQexec(conn_, sql.c_str()));
 }
 
@@ -589,6 +592,8 @@ std::shared_ptr<const ColumnSet> PgHandle::describe(PGresult* d, const Translati
 }
 
 PGresult* PgHandle::execute(Statement& s, const std::vector<const char*>& values) {
+  // Another statement may change the row last written: it is read again.
+  written_.result.reset();
   PGresult* r =
       PQexecPrepared(conn_, s.name.c_str(), int(values.size()), values.data(), nullptr, nullptr, 0);
   const ExecStatusType status = PQresultStatus(r);
@@ -700,15 +705,14 @@ std::int64_t PgHandle::insertRow(const std::string& table, const std::vector<Ass
   const std::string key = quoted(rowKeyOf(table));
   std::string sql;
   if (values.empty()) {
-    sql = "INSERT INTO " + quoted(table) + " DEFAULT VALUES RETURNING " + key;
+    sql = "INSERT INTO " + quoted(table) + " DEFAULT VALUES RETURNING *";
   } else {
     std::string names, marks;
     for (size_t i = 0; i < values.size(); ++i) {
       names += (i ? "," : "") + quoted(values[i].column);
       marks += (i ? ",$" : "$") + std::to_string(i + 1);
     }
-    sql =
-        "INSERT INTO " + quoted(table) + " (" + names + ") VALUES (" + marks + ") RETURNING " + key;
+    sql = "INSERT INTO " + quoted(table) + " (" + names + ") VALUES (" + marks + ") RETURNING *";
   }
   Statement& s = prepareNative(sql, std::vector<Oid>(values.size(), 0));
   std::vector<std::string> texts(values.size());
@@ -719,8 +723,12 @@ std::int64_t PgHandle::insertRow(const std::string& table, const std::vector<Ass
     texts[i] = boundText(b);
     bound[i] = texts[i].c_str();
   }
-  Result r(execute(s, bound));
-  return PQntuples(r.r) == 1 ? std::atoll(PQgetvalue(r.r, 0, 0)) : 0;
+  PGresult* r = execute(s, bound);
+  const int column = PQfnumber(r, key.c_str());
+  const std::int64_t id =
+      PQntuples(r) == 1 && column >= 0 ? std::atoll(PQgetvalue(r, 0, column)) : 0;
+  keepWritten(table, id, r);
+  return id;
 }
 
 long PgHandle::updateRow(const std::string& table, const std::vector<Assignment>& values,
@@ -729,7 +737,8 @@ long PgHandle::updateRow(const std::string& table, const std::vector<Assignment>
   for (size_t i = 0; i < values.size(); ++i)
     sets += (i ? "," : "") + quoted(values[i].column) + "=$" + std::to_string(i + 1);
   const std::string sql = "UPDATE " + quoted(table) + " SET " + sets + " WHERE " +
-                          quoted(rowKeyOf(table)) + "=$" + std::to_string(values.size() + 1);
+                          quoted(rowKeyOf(table)) + "=$" + std::to_string(values.size() + 1) +
+                          " RETURNING *";
   Statement& s = prepareNative(sql, std::vector<Oid>(values.size() + 1, 0));
   std::vector<std::string> texts(values.size() + 1);
   std::vector<const char*> bound(values.size() + 1, nullptr);
@@ -741,14 +750,30 @@ long PgHandle::updateRow(const std::string& table, const std::vector<Assignment>
   }
   texts.back() = std::to_string(key);
   bound.back() = texts.back().c_str();
-  Result r(execute(s, bound));
-  return std::atol(PQcmdTuples(r.r));
+  PGresult* r = execute(s, bound);
+  const long changed = PQntuples(r);
+  keepWritten(table, key, r);
+  return changed;
+}
+
+void PgHandle::keepWritten(const std::string& table, std::int64_t key, PGresult* result) {
+  written_.table = lowerName(table);
+  written_.key = key;
+  written_.result.reset(result);
 }
 
 std::shared_ptr<const ColumnSet> PgHandle::readRow(const std::string& table, std::int64_t key,
                                                    RowBuffer& row) {
   Statement& s = prepareNative(
       "SELECT * FROM " + quoted(table) + " WHERE " + quoted(rowKeyOf(table)) + "=$1", {kInt8});
+  // The row just written came back with its write (RETURNING *, the columns
+  // of SELECT * in their order): read from there, without asking again.
+  if (written_.result && written_.key == key && written_.table == lowerName(table) &&
+      PQnfields(written_.result.get()) == int(s.resultTypes.size())) {
+    storeRows(written_.result.get(), s, row);
+    written_ = {};
+    return s.columns;
+  }
   const std::string text = std::to_string(key);
   Result r(execute(s, {text.c_str()}));
   storeRows(r.r, s, row);

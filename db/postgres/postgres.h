@@ -111,12 +111,22 @@ class PgHandle final : public Handle {
   void storeRows(PGresult* result, const Statement& s, RowBuffer& rows) const;
   const std::string& rowKeyOf(const std::string& table) const;
   void forgetStatements() noexcept;
+  // Keeps the row an insert or update returned, for readRow of that row.
+  void keepWritten(const std::string& table, std::int64_t key, PGresult* result);
+
+  // The row the last insertRow or updateRow wrote, as the server returned it.
+  struct WrittenRow {
+    std::string table;  // lower case
+    std::int64_t key = 0;
+    std::unique_ptr<PGresult, decltype(&PQclear)> result{nullptr, &PQclear};
+  };
 
   PGconn* conn_;
   std::string key_;
   Catalog catalog_;
   std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
   ShapeCache shapes_;
+  WrittenRow written_;
   long long nextName_ = 0;
 };
 

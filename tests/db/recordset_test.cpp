@@ -381,6 +381,39 @@ TEST_F(DbRecordset, AddNewInsertsARowWithItsIdentity) {
   EXPECT_EQ(column0(conn_, "select lasttime from u where userid=3"), "2026-03-15 10:20:30");
 }
 
+// After Update the recordset holds the row as stored, typed as a read gives
+// it, the columns it did not assign included; the next Update and a fresh
+// read agree with it.
+TEST_F(DbRecordset, UpdateShowsTheRowAsStored) {
+  db::Recordset rs;
+  rs.Open("select * from u where userid=2", conn_, db::adOpenKeyset, db::adLockOptimistic);
+  rs["grade"] = 7.0;
+  rs["emoney"] = 12.25;
+  rs.Update();
+  const auto shows = [](db::Recordset& r) {
+    EXPECT_EQ(r("grade").type(), VarType::Long);
+    EXPECT_EQ(r("grade").str(), "7");
+    EXPECT_EQ(r("emoney").type(), VarType::Currency);
+    EXPECT_EQ(r("emoney").currencyScaledValue(), 122500);
+    EXPECT_EQ(r("age").type(), VarType::Integer);
+    EXPECT_EQ(r("age").str(), "25");
+    EXPECT_EQ(r("vip").type(), VarType::Boolean);
+    EXPECT_EQ(r("mobile").str(), "139#1");
+    EXPECT_TRUE(r("lasttime").isNull());
+  };
+  shows(rs);
+  rs["nickname"] = "TWO";
+  rs.Update();
+  shows(rs);
+  EXPECT_EQ(rs("nickname").str(), "TWO");
+  rs.Close();
+
+  db::Recordset again;
+  again.Open("select * from u where userid=2", conn_, db::adOpenKeyset, db::adLockReadOnly);
+  shows(again);
+  EXPECT_EQ(again("nickname").str(), "TWO");
+}
+
 TEST_F(DbRecordset, CloseWithAnEditPendingRaises) {
   db::Recordset rs;
   rs.Open("select nickname from u where userid=1", conn_, db::adOpenKeyset, db::adLockOptimistic);
