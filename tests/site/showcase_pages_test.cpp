@@ -131,7 +131,7 @@ TEST_F(ShowcaseListTest, GuestsShareTheFirstPageOfTheNewestMembers) {
 // another page and a member get their own.
 TEST_F(ShowcaseListTest, GuestsShareTheQuickSearchCardsOfTheSameCriteria) {
   for (long id = 1; id <= 12; ++id)
-    addShowMember({.userid = id, .nickname = "n" + std::to_string(id)});
+    addShowMember({.userid = id, .nickname = "n" + std::to_string(id), .trust = Variant(20 - id)});
   serve::PageRegistry pages;
   site::registerPages(pages);
   const auto visit = [&](const std::string& ageto, const std::string& number = "1") {
