@@ -227,7 +227,8 @@ void installSchema(PgHandle& h, std::string_view schemaSql) {
 }
 
 // The database was made by an earlier version: its member table lacks a
-// column added since, or it lacks the record of changes.
+// column added since, or it lacks the record of changes, or the indexes of
+// the member values that do not convert to int.
 bool outdated(PGconn* conn) {
   const auto& added = config().schema.addedMemberColumns;
   std::string names = "''";
@@ -237,7 +238,9 @@ bool outdated(PGconn* conn) {
       "information_schema.columns WHERE table_schema = current_schema() AND table_name = "
       "'zurva_user' AND column_name IN (" +
       names + ")) < " + std::to_string(added.size()) +
-      " OR to_regclass('zurva_member_changes') IS NULL)";
+      " OR to_regclass('zurva_member_changes') IS NULL OR "
+      "to_regclass('ix_zurva_user_odd_education') "
+      "IS NULL)";
   Result r(PQexec(conn, sql.c_str()));
   return PQresultStatus(r.r) == PGRES_TUPLES_OK && PQgetvalue(r.r, 0, 0)[0] == 't';
 }

@@ -97,6 +97,7 @@ class PgRenderer final : public Renderer {
 
  private:
   void adaptLevel(Seq& seq) const {
+    indexedConversions(seq);
     for (size_t i = 0; i < seq.size(); ++i) {
       Node& n = seq[i];
       if (n.type == T::Group || n.type == T::Key) adaptLevel(n.kids);
@@ -115,6 +116,131 @@ class PgRenderer final : public Renderer {
     likes(seq);
     derivedTables(seq);
     nullOrder(seq);
+  }
+
+  // A conversion to int in a condition of a select from one table, on a text
+  // of at most nine characters (zv_left(x, n), zv_substring(x, s, n), n <= 9):
+  //   zv_toint(e) op v      ->  zv_int(e) op v
+  // which the indexes on zv_int(e) serve, so that the select walks an index
+  // in its order, tests the conditions there, and stops at its limit. On
+  // such a text zv_int(e) and zv_toint(e) are the same number wherever the
+  // text converts, and both NULL for NULL; only a text that does not convert
+  // differs (zv_int gives NULL, zv_toint raises the conversion error). So
+  // that it still raises, the select gains, for each such e,
+  //   and not exists (select 1 from t where <the select's other conditions>
+  //                   and e is not null and zv_int(e) is null and zv_toint(e) is not null)
+  // which the server evaluates once: the rows in the select's scope whose e
+  // does not convert (a partial index of the schema holds them) raise the
+  // error with their value, as the select itself did.
+  void indexedConversions(Seq& seq) const {
+    if (seq.empty() || !isWord(seq[0], "select") || holdsParam(seq)) return;
+    size_t from = 0;
+    while (from < seq.size() && !isWord(seq[from], "from")) ++from;
+    size_t where = from + 1;
+    while (where < seq.size() && !isWord(seq[where], "where")) {
+      const Node& n = seq[where];
+      if (!(n.type == T::Quoted || (n.type == T::Word && !n.keyword) || isWord(n, "as"))) return;
+      ++where;
+    }
+    if (where >= seq.size() || where == from + 1 || where - from > 4) return;
+    size_t end = where + 1;
+    while (end < seq.size() && seq[end].type != T::Semicolon &&
+           !(seq[end].type == T::Word && isClauseEnd(seq[end])))
+      ++end;
+    // The conditions, split at each "and" of this level.
+    std::vector<std::pair<size_t, size_t>> conditions;
+    for (size_t b = where + 1, k = b; k <= end; ++k) {
+      if (k < end && (isWord(seq[k], "or") || isWord(seq[k], "between") || isWord(seq[k], "case")))
+        return;
+      if (k == end || isWord(seq[k], "and")) {
+        if (k == b) return;
+        conditions.emplace_back(b, k);
+        b = k + 1;
+      }
+    }
+    std::vector<Seq> converted;
+    std::vector<bool> rewritten(conditions.size(), false);
+    for (size_t c = 0; c < conditions.size(); ++c) {
+      const auto [b, e] = conditions[c];
+      size_t op = e;
+      for (size_t k = b; k < e; ++k) {
+        if (!isComparison(seq[k])) continue;
+        if (op != e) return;
+        op = k;
+      }
+      if (op == e) continue;
+      size_t call = op + 1 + 2 == e ? op + 1 : op == b + 2 ? b : e;
+      if (call == e || !isWord(seq[call], "zv_toint") || seq[call + 1].type != T::Group) continue;
+      Seq& args = seq[call + 1].kids;
+      if (!(args.size() == 2 && isWord(args[0], "zv_int") && args[1].type == T::Group &&
+            shortText(args[1].kids)))
+        continue;
+      Seq operand = args[1].kids;
+      seq[call].text = "zv_int";
+      args = std::move(operand);
+      rewritten[c] = true;
+      if (std::none_of(converted.begin(), converted.end(),
+                       [&](const Seq& s) { return sameTokens(s, args); }))
+        converted.push_back(args);
+    }
+    if (converted.empty()) return;
+    Seq guards;
+    for (const Seq& e : converted) {
+      Seq sub = {keyword("select"), Node{T::Number, "1", {}}, keyword("from")};
+      sub.insert(sub.end(), seq.begin() + long(from) + 1, seq.begin() + long(where));
+      sub.push_back(keyword("where"));
+      for (size_t c = 0; c < conditions.size(); ++c) {
+        if (rewritten[c]) continue;
+        sub.insert(sub.end(), seq.begin() + long(conditions[c].first),
+                   seq.begin() + long(conditions[c].second));
+        sub.push_back(keyword("and"));
+      }
+      sub.insert(sub.end(), e.begin(), e.end());
+      sub.insert(sub.end(),
+                 {keyword("is"), keyword("not"), word("null"), keyword("and"), word("zv_int"),
+                  group(e), keyword("is"), word("null"), keyword("and"), word("zv_toint"), group(e),
+                  keyword("is"), keyword("not"), word("null")});
+      guards.insert(guards.end(),
+                    {keyword("and"), keyword("not"), keyword("exists"), group(std::move(sub))});
+    }
+    seq.insert(seq.begin() + long(end), std::make_move_iterator(guards.begin()),
+               std::make_move_iterator(guards.end()));
+  }
+
+  static Node keyword(std::string text) {
+    Node n = word(std::move(text));
+    n.keyword = true;
+    return n;
+  }
+  static bool isClauseEnd(const Node& n) {
+    for (const char* w :
+         {"order", "group", "having", "limit", "offset", "union", "except", "intersect", "for"})
+      if (isWord(n, w)) return true;
+    return false;
+  }
+  // A caller's "?" is bound once: a statement holding one is left as it is.
+  static bool holdsParam(const Seq& seq) {
+    return std::any_of(seq.begin(), seq.end(), [](const Node& n) {
+      return n.type == T::Param || ((n.type == T::Group || n.type == T::Key) && holdsParam(n.kids));
+    });
+  }
+  // zv_left(x, n) or zv_substring(x, s, n) with n a number of 0 to 9: a text
+  // that, where it converts to int, converts within zv_int's nine digits.
+  static bool shortText(const Seq& e) {
+    if (e.size() != 2 || e[1].type != T::Group) return false;
+    const std::vector<Seq> args = splitList(e[1].kids);
+    const size_t count = isWord(e[0], "zv_left") ? 2 : isWord(e[0], "zv_substring") ? 3 : 0;
+    if (count == 0 || args.size() != count) return false;
+    const Seq& n = args.back();
+    return n.size() == 1 && n[0].type == T::Number && n[0].text.size() == 1 &&
+           n[0].text[0] >= '0' && n[0].text[0] <= '9';
+  }
+  static bool sameTokens(const Seq& a, const Seq& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (a[i].type != b[i].type || a[i].text != b[i].text || !sameTokens(a[i].kids, b[i].kids))
+        return false;
+    return true;
   }
 
   // A subquery in FROM needs a name here.
@@ -487,8 +613,14 @@ std::vector<SchemaStatement> renderSchema(std::string_view script, const SchemaI
       // NULL lowest, as the statements sort (see nullOrder).
       items += order + (equalsIgnoreCase(order, " desc") ? " NULLS LAST" : " NULLS FIRST");
     }
+    // A partial index: its condition as written.
+    std::string partial;
+    if (i + 3 < seq.size() && isWord(seq[i + 3], "where")) {
+      partial = " WHERE ";
+      writeTokens(Seq(seq.begin() + long(i) + 4, seq.end()), partial);
+    }
     out.push_back({std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + ifNotExists +
-                       quoted(name) + " ON " + quoted(tableName) + " (" + items + ")",
+                       quoted(name) + " ON " + quoted(tableName) + " (" + items + ")" + partial,
                    true});
   }
   return out;

@@ -291,6 +291,47 @@ TEST_F(DbDialect, SqlServerErrorsAreRunTimeErrors) {
   EXPECT_EQ(value("1"), "1");
 }
 
+// A search's conversion of a short text (the birth year, the education code)
+// selects by the converted value (blanks and a sign allowed, '' is 0, NULL
+// matches nothing); a stored value that does not convert fails a search
+// whose other conditions take its row in, paged or not, and not one that
+// leaves the row out.
+TEST_F(DbDialect, AValueThatDoesNotConvertFailsTheSearchesThatTakeItsRowIn) {
+  for (const char* row : {"(5, '19x0#1#1#11#北京#北京-朝阳#1x5#北京-海淀#301', 578, 0)",
+                          "(6, '+198#1#1#11#北京#北京-朝阳#12 #北京-海淀#301', 579, 0)",
+                          "(7, NULL, 579, 0)", "(8, '', 579, 1)"})
+    conn_.Execute(std::string("insert into m (id, userdata, sex, grade) values ") + row);
+  const std::string year = "cast(left(userdata,4) as int)";
+  const std::string education = "SUBSTRING(userdata,CHARINDEX('#12',userdata)+1,3)";
+  struct Case {
+    std::string where;
+    const char* ids;
+  } const cases[] = {
+      {"sex=577 and " + year + ">=1980 and " + year + "<=2006", "1,2"},
+      {"sex=579 and " + year + "<=198", "6,8"},
+      {"sex=579 and " + year + "=0", "8"},
+      {"sex=579 and " + education + ">=12 and " + education + "<=12", "6"},
+      {"sex<>578 and grade=0 and " + year + ">=1980", "1"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ids(c.where), c.ids) << c.where;
+  EXPECT_EQ(column0(conn_, "select top 1 id from m where sex=577 and " + year +
+                               ">=1980 order by grade desc"),
+            "2");
+
+  for (const std::string& where :
+       {"sex=578 and " + year + ">=1980", year + ">=1980", "grade=0 and " + education + ">=122",
+        "sex>=578 and " + year + ">=0 and " + education + ">=0"}) {
+    const std::string sql = "select top 200 * from m where " + where + " order by grade desc,id";
+    const Raised raised = raisedBy([&] { conn_.Execute(sql); });
+    EXPECT_EQ(raised.number, db::dberr::ConversionError) << where;
+    EXPECT_NE(raised.description.find("'1"), std::string::npos)
+        << where << ": " << raised.description;
+    db::Recordset paged;
+    EXPECT_EQ(raisedBy([&] { paged.OpenPaged(sql, conn_); }).number, db::dberr::ConversionError)
+        << where;
+  }
+}
+
 TEST_F(DbDialect, OneStatementPerCall) {
   const char* refused[] = {
       "update m set grade=9 where id=1; delete from m",

@@ -21,6 +21,10 @@ CREATE INDEX IF NOT EXISTS "ix_zurva_user_age" ON "zurva_user" (sex NULLS FIRST,
 -- native
 CREATE INDEX IF NOT EXISTS "ix_zurva_user_quick" ON "zurva_user" (sex NULLS FIRST, grade DESC NULLS LAST, trust DESC NULLS LAST, addtime DESC NULLS LAST, (zv_int(zv_left(userdata, 4))) NULLS FIRST, (zv_int(height_)) NULLS FIRST, (zv_int(weight_)) NULLS FIRST, (zv_int(zv_substring(userdata, zv_charindex('#12', userdata) + 1, 3))) NULLS FIRST, ok NULLS FIRST, ifclose NULLS FIRST, iferro NULLS FIRST, ifdel NULLS FIRST, ud_birthyear NULLS FIRST)
 -- native
+CREATE INDEX IF NOT EXISTS "ix_zurva_user_odd_birthyear" ON "zurva_user" (sex NULLS FIRST) WHERE zv_left(userdata, 4) IS NOT NULL AND zv_int(zv_left(userdata, 4)) IS NULL
+-- native
+CREATE INDEX IF NOT EXISTS "ix_zurva_user_odd_education" ON "zurva_user" (sex NULLS FIRST) WHERE zv_substring(userdata, zv_charindex('#12', userdata) + 1, 3) IS NOT NULL AND zv_int(zv_substring(userdata, zv_charindex('#12', userdata) + 1, 3)) IS NULL
+-- native
 CREATE INDEX IF NOT EXISTS "ix_zurva_user_province" ON "zurva_user" (zv_key(ud_province) NULLS FIRST, ifdel NULLS FIRST, userid)
 -- native
 CREATE INDEX IF NOT EXISTS "ix_zurva_user_city" ON "zurva_user" (zv_key(ud_province) NULLS FIRST, zv_key(ud_city) NULLS FIRST, ifdel NULLS FIRST, userid)

@@ -64,6 +64,8 @@ CREATE INDEX IF NOT EXISTS ix_zurva_user_search_addtime ON zurva_user (sex, addt
 CREATE INDEX IF NOT EXISTS ix_zurva_user_search_lasttime ON zurva_user (sex, lasttime DESC, grade DESC, trust DESC, zv_int(zv_left(userdata,4)), zv_int(height_), zv_int(weight_), zv_int(zv_substring(userdata,zv_charindex('#12',userdata)+1,3)), ok, ifclose, iferro, ifdel);
 CREATE INDEX IF NOT EXISTS ix_zurva_user_age ON zurva_user (sex, ud_birthyear, ifclose, iferro, ifdel);
 CREATE INDEX IF NOT EXISTS ix_zurva_user_quick ON zurva_user (sex, grade DESC, trust DESC, addtime DESC, zv_int(zv_left(userdata,4)), zv_int(height_), zv_int(weight_), zv_int(zv_substring(userdata,zv_charindex('#12',userdata)+1,3)), ok, ifclose, iferro, ifdel, ud_birthyear);
+CREATE INDEX IF NOT EXISTS ix_zurva_user_odd_birthyear ON zurva_user (sex) WHERE zv_left(userdata,4) IS NOT NULL AND zv_int(zv_left(userdata,4)) IS NULL;
+CREATE INDEX IF NOT EXISTS ix_zurva_user_odd_education ON zurva_user (sex) WHERE zv_substring(userdata,zv_charindex('#12',userdata)+1,3) IS NOT NULL AND zv_int(zv_substring(userdata,zv_charindex('#12',userdata)+1,3)) IS NULL;
 CREATE INDEX IF NOT EXISTS ix_zurva_user_province ON zurva_user (ud_province, ifdel, userid);
 CREATE INDEX IF NOT EXISTS ix_zurva_user_city ON zurva_user (ud_province, ud_city, ifdel, userid);
 
