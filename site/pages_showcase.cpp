@@ -222,8 +222,9 @@ void putShowcaseList(serve::PageContext& p, const std::string& list) {
 
 // Puts the list the rebuild thread made in place, unless a page built one
 // since the rebuild was posted.
-void takeBuiltList(serve::PageContext& p, const std::string& database) {
+void takeBuiltList(serve::PageContext& p) {
   if (!builtWaiting.load()) return;
+  const std::string database = db::databaseKey(databaseParams(p));
   std::optional<BuiltList> taken;
   {
     std::lock_guard lock(builtMutex);
@@ -294,16 +295,15 @@ void refreshShowcaseList(serve::PageContext& p, bool now) {
   const long long second =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
   const long day = long(dateSerialOf(Today()));
-  const db::ConnectionParams params = databaseParams(p);
-  const std::string database = db::databaseKey(params);
-  takeBuiltList(p, database);
+  takeBuiltList(p);
   const bool sameDay = day == lastDay.load();
   if (!now && lastRefresh.load() >= 0 && sameDay) {
     // The minute's rebuild runs on the rebuild thread (it reads every
     // member); the pages meanwhile show the list there is.
     if (second - lastRefresh.load() >= 60) {
       lastRefresh = second;
-      postShowcaseRebuild(params, database);
+      const db::ConnectionParams params = databaseParams(p);
+      postShowcaseRebuild(params, db::databaseKey(params));
     }
     return;
   }
