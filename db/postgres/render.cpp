@@ -119,7 +119,8 @@ class PgRenderer final : public Renderer {
   }
 
   // A conversion to int in a condition of a select from one table, on a text
-  // of at most nine characters (zv_left(x, n), zv_substring(x, s, n), n <= 9):
+  // of at most nine characters (zv_left(x, n), zv_substring(x, s, n), n <= 9)
+  // whose values that do not convert the schema indexes (see oddValueIndexes):
   //   zv_toint(e) op v      ->  zv_int(e) op v
   // which the indexes on zv_int(e) serve, so that the select walks an index
   // in its order, tests the conditions there, and stops at its limit. On
@@ -130,12 +131,15 @@ class PgRenderer final : public Renderer {
   //   and not exists (select 1 from t where <the select's other conditions>
   //                   and e is not null and zv_int(e) is null and zv_toint(e) is not null)
   // which the server evaluates once: the rows in the select's scope whose e
-  // does not convert (a partial index of the schema holds them) raise the
-  // error with their value, as the select itself did.
+  // does not convert (the partial index holds them) raise the error with
+  // their value, as the select itself did.
   void indexedConversions(Seq& seq) const {
     if (seq.empty() || !isWord(seq[0], "select") || holdsParam(seq)) return;
     size_t from = 0;
     while (from < seq.size() && !isWord(seq[from], "from")) ++from;
+    if (from + 1 >= seq.size()) return;
+    const std::vector<Seq>* checked = oddValueIndexes(seq[from + 1].text);
+    if (!checked) return;
     size_t where = from + 1;
     while (where < seq.size() && !isWord(seq[where], "where")) {
       const Node& n = seq[where];
@@ -173,7 +177,9 @@ class PgRenderer final : public Renderer {
       if (call == e || !isWord(seq[call], "zv_toint") || seq[call + 1].type != T::Group) continue;
       Seq& args = seq[call + 1].kids;
       if (!(args.size() == 2 && isWord(args[0], "zv_int") && args[1].type == T::Group &&
-            shortText(args[1].kids)))
+            shortText(args[1].kids) &&
+            std::any_of(checked->begin(), checked->end(),
+                        [&](const Seq& c) { return sameTokens(c, args[1].kids); })))
         continue;
       Seq operand = args[1].kids;
       seq[call].text = "zv_int";
@@ -235,12 +241,53 @@ class PgRenderer final : public Renderer {
     return n.size() == 1 && n[0].type == T::Number && n[0].text.size() == 1 &&
            n[0].text[0] >= '0' && n[0].text[0] <= '9';
   }
+  // The same expression (names and words in any case).
   static bool sameTokens(const Seq& a, const Seq& b) {
     if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-      if (a[i].type != b[i].type || a[i].text != b[i].text || !sameTokens(a[i].kids, b[i].kids))
-        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      const bool sameText = a[i].type == T::Word || a[i].type == T::Quoted
+                                ? equalsIgnoreCase(a[i].text, b[i].text)
+                                : a[i].text == b[i].text;
+      if (a[i].type != b[i].type || !sameText || !sameTokens(a[i].kids, b[i].kids)) return false;
+    }
     return true;
+  }
+
+  // The texts e of table `table` whose values that do not convert to int the
+  // schema indexes, by a partial index
+  //   CREATE INDEX … ON table (…) WHERE e IS NOT NULL AND zv_int(e) IS NULL
+  // (null when there is none). Read from the installation's schema, once a
+  // thread while it stays the same.
+  static const std::vector<Seq>* oddValueIndexes(const std::string& table) {
+    thread_local std::string schemaSql;
+    thread_local std::unordered_map<std::string, std::vector<Seq>> byTable;
+    const std::string& sql = config().schema.sql;
+    if (sql != schemaSql) {
+      schemaSql = sql;
+      byTable.clear();
+      for (std::string_view statement : splitStatements(sql)) {
+        const Seq s = syntaxTree(statement);
+        size_t on = 0, where = 0;
+        while (on < s.size() && !isWord(s[on], "on")) ++on;
+        while (where < s.size() && !isWord(s[where], "where")) ++where;
+        if (s.size() < 2 || !isWord(s[0], "create") || !isWord(s[1], "index") || on + 1 >= where ||
+            where >= s.size())
+          continue;
+        const Seq predicate(s.begin() + long(where) + 1, s.end());
+        // e IS NOT NULL AND zv_int ( e ) IS NULL
+        if (predicate.size() <= 8) continue;
+        const size_t len = predicate.size() - 8;
+        const Seq e(predicate.begin(), predicate.begin() + long(len));
+        if (isWord(predicate[len], "is") && isWord(predicate[len + 1], "not") &&
+            isWord(predicate[len + 2], "null") && isWord(predicate[len + 3], "and") &&
+            isWord(predicate[len + 4], "zv_int") && predicate[len + 5].type == T::Group &&
+            sameTokens(predicate[len + 5].kids, e) && isWord(predicate[len + 6], "is") &&
+            isWord(predicate[len + 7], "null"))
+          byTable[lowerAscii(s[on + 1].text)].push_back(e);
+      }
+    }
+    auto it = byTable.find(lowerAscii(table));
+    return it == byTable.end() ? nullptr : &it->second;
   }
 
   // A subquery in FROM needs a name here.
