@@ -397,6 +397,7 @@ class Recordset {
   void flushEdit();
   void moveTo(long index);
   void loadRows(detail::Prepared& p, const std::vector<detail::Slot>& slots, const std::vector<Variant>& params) const;
+  void loadWindow(detail::Prepared& p, const std::vector<detail::Slot>& slots) const;
   Variant cellValue(const Cell& cell, int column) const;
   void setValue(int index, const Variant& value);
   void holdCurrentRow() const;

@@ -233,6 +233,16 @@ void Recordset::holdCurrentRow() const {
   std::vector<detail::Slot> slots;
   detail::Prepared& p = handle_->prepare(paged_->page(current_, wanted), false, slots);
   const long total = rowCount_;
+  loadWindow(p, slots);
+  held_ = rowCount_;
+  rowCount_ = held_ < wanted ? current_ + held_ : total;
+}
+
+// Loads the rows of a page statement as the window from the current record
+// on; the count of rows is the page's until the caller sets it again, and
+// stays the whole count when the read fails.
+void Recordset::loadWindow(detail::Prepared& p, const std::vector<detail::Slot>& slots) const {
+  const long total = rowCount_;
   window_ = current_;
   held_ = 0;
   try {
@@ -241,8 +251,6 @@ void Recordset::holdCurrentRow() const {
     rowCount_ = total;
     throw;
   }
-  held_ = rowCount_;
-  rowCount_ = held_ < wanted ? current_ + held_ : total;
 }
 
 // The same for a page nearer the end than the start, read from the end when
@@ -258,14 +266,7 @@ bool Recordset::holdRowsFromEnd(long wanted) const {
   detail::Prepared& p =
       handle_->prepare(paged_->reversedPage(total - current_ - rows, rows), false, slots);
   if (handle_->sortedRows(p)) return false;
-  window_ = current_;
-  held_ = 0;
-  try {
-    loadRows(p, slots, {});
-  } catch (...) {
-    rowCount_ = total;
-    throw;
-  }
+  loadWindow(p, slots);
   if (handle_->sortedRows(p)) {
     // Sorted this time: ties may lie otherwise than from the start.
     rowCount_ = total;

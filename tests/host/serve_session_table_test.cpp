@@ -72,7 +72,9 @@ TEST_F(SessionTableTest, AnotherServerFindsTheValuesWithTheirTypes) {
   for (const auto& v : values) {
     const Variant got = (*held.session)(v.name);
     EXPECT_EQ(got.type(), v.value.type()) << v.name;
-    if (!got.isArray()) EXPECT_EQ(got.str(), v.value.str()) << v.name;
+    if (!got.isArray()) {
+      EXPECT_EQ(got.str(), v.value.str()) << v.name;
+    }
   }
   const Variant list = (*held.session)("list");
   EXPECT_EQ(list[1].type(), VarType::Long);
