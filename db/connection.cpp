@@ -103,6 +103,7 @@ void dropDatabase(const ConnectionParams& params) {
   } else {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
       std::remove((databaseFile(params.database) + suffix).c_str());
+    detail::sqlite::recheckFiles();
   }
 }
 
@@ -116,6 +117,8 @@ void releasePooledConnections() {
   detail::sqlite::releaseThreadHandles();
   detail::postgres::releaseThreadHandles();
 }
+
+void beginRequest() { detail::sqlite::beginRequest(); }
 
 std::uint64_t commitCount() { return gCommits.load(std::memory_order_acquire); }
 

@@ -173,6 +173,13 @@ const ServerConfig* serverNamed(std::string_view name);
 // Closes this thread's pooled handles (for a worker that ends, or a test that
 // removes its files).
 void releasePooledConnections();
+// Marks the start of a request on this thread. Until the next mark, opening a
+// database this thread already opened since the mark takes the same handle
+// without looking at the file again; the first open after each mark checks
+// that the file is still the one the handle has open (a replaced file gets a
+// new handle). A thread that never marks, or released its connections since
+// its last mark, checks at every open.
+void beginRequest();
 // The number of transactions committed so far through this process's
 // connections, on any database (a statement outside a transaction commits
 // one). Read before reading something from a database and found unchanged

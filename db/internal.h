@@ -258,6 +258,11 @@ void createFile(const std::string& file, std::string_view schemaSql);
 // opened.
 std::shared_ptr<Handle> open(const std::string& name, bool own);
 void releaseThreadHandles();
+// See db::beginRequest.
+void beginRequest();
+// The next open of each database on this thread checks its file again (after
+// this thread removed or created a database file).
+void recheckFiles();
 }  // namespace sqlite
 
 namespace postgres {

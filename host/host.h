@@ -141,6 +141,8 @@ class Response {
   // dropped, as a buffered response's body was.
   void Redirect(std::string_view url);
   void Clear() { body_.clear(); }
+  // Room for a body of `bytes` bytes, made before the page writes.
+  void reserve(std::size_t bytes) { body_.reserve(bytes); }
   void AddHeader(std::string name, std::string value);
 
   Cookies_ Cookies;

@@ -160,6 +160,7 @@ void removeDatabaseFiles(const std::string& file) {
 // ---------------------------------------------------------------- files and pool
 
 void createFile(const std::string& file, std::string_view schemaSql) {
+  recheckFiles();  // a file of that name went: no handle of it is taken unchecked
   if (fileId(file)) raise(dberr::CommandError, "数据库文件已存在：" + file);
   // Built under a temporary name and linked into place, so that no one opens
   // a half-made database and two creators cannot both succeed.
@@ -192,7 +193,10 @@ void createFile(const std::string& file, std::string_view schemaSql) {
   if (!error.empty()) raise(dberr::CommandError, "创建数据库失败：" + error);
 }
 
-std::shared_ptr<Handle> open(const std::string& name, bool own) {
+namespace {
+
+// The pooled handle of a database, its file's identity checked.
+std::shared_ptr<SqliteHandle> openChecked(const std::string& name, bool own) {
   std::optional<FileId> id;
   const std::string file = resolveDatabaseFile(name, id);
   if (!id && own) {
@@ -207,7 +211,36 @@ std::shared_ptr<Handle> open(const std::string& name, bool own) {
   return pooledHandle(file, *id);
 }
 
-void releaseThreadHandles() { tPool.clear(); }
+}  // namespace
+
+// The handles this thread opened since its last request mark, by database
+// name, whose files were found unchanged then (see db::beginRequest). Empty
+// and unused on a thread that never marks.
+struct CheckedOpens {
+  bool marked = false;
+  std::vector<std::pair<std::string, std::shared_ptr<SqliteHandle>>> handles;
+};
+thread_local CheckedOpens tChecked;
+
+std::shared_ptr<Handle> open(const std::string& name, bool own) {
+  for (const auto& [checkedName, handle] : tChecked.handles)
+    if (checkedName == name && handle->db) return handle;
+  std::shared_ptr<SqliteHandle> handle = openChecked(name, own);
+  if (tChecked.marked && handle) tChecked.handles.emplace_back(name, handle);
+  return handle;
+}
+
+void beginRequest() {
+  tChecked.marked = true;
+  tChecked.handles.clear();
+}
+
+void recheckFiles() { tChecked.handles.clear(); }
+
+void releaseThreadHandles() {
+  tChecked = {};
+  tPool.clear();
+}
 
 // ---------------------------------------------------------------- SqliteHandle
 

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <unordered_set>
 
+#include "db/db.h"
 #include "host/collection.h"
 #include "host/links.h"
 #include "host/serve/access_log.h"
@@ -66,6 +67,11 @@ constexpr std::string_view kTooManyRequests = R"(<!DOCTYPE HTML PUBLIC "-//W3C//
 
 // The connection whose request the calling worker thread is serving.
 thread_local ConnectionStream* currentConnection = nullptr;
+
+// The size of the last page this thread served, which the next page's body
+// reserves up front (up to kLargestReservation) rather than growing to it.
+thread_local std::size_t lastPageSize = 0;
+constexpr std::size_t kLargestReservation = 1 << 20;
 
 void closeConnectionAfterResponse() {
   if (currentConnection) currentConnection->closeAfterResponse();
@@ -575,6 +581,10 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
       return;
     }
   }
+  // Within a request, a database opened again is taken without checking its
+  // file anew (see db::beginRequest); the page itself starts another such
+  // span below, after any wait for the session's turn.
+  db::beginRequest();
   auto request = std::make_shared<host::Request>();
 
   // The query: a static link's own query first, then the URL's.
@@ -640,6 +650,8 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
   const bool known = entry || stored.session;
 
   auto response = std::make_shared<host::Response>(request.get());
+  // The body grows to about the size this thread's last page had.
+  response->reserve(std::min(lastPageSize, kLargestReservation));
   auto context = std::make_shared<host::ObjectContext>();
   context->application = application_;
   context->server = server_;
@@ -648,6 +660,7 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
   context->response = response;
 
   std::optional<std::string> failure;
+  db::beginRequest();
   {
     host::ObjectContextScope scope(context);
     PageContext p{*request,      *response,     *session,      *application_, *server_,
@@ -739,6 +752,7 @@ void HttpServer::Impl::writeResponse(const host::Response& page, httplib::Respon
   if (!page.Charset.empty()) type += "; charset=" + page.Charset;
   res.set_header("Content-Type", isSafeHeaderValue(type) ? type : std::string("text/html; charset=gb2312"));
   res.body = gbk::fromUtf8(page.body());
+  lastPageSize = page.body().size();
 }
 
 bool HttpServer::Impl::serveFile(const std::string& sitePath, const httplib::Request& req,

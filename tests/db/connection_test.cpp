@@ -279,6 +279,49 @@ TEST_F(DbConnection, AReplacedDatabaseFileIsNotWrittenThroughAStaleHandle) {
   EXPECT_EQ(conn.Execute("select note from a")(0).str(), "x");
 }
 
+// Within a request a database opened again is taken without looking at its
+// file; the next request notices a file another thread replaced, and a
+// database this thread drops and creates again is never read through the
+// handle of the old file.
+TEST_F(DbConnection, ARequestTakesItsHandleOnceAndTheNextNoticesAReplacedFile) {
+  ZURVA_EMBEDDED_ONLY();
+  create(kAccounts);
+  const auto note = [] {
+    db::Connection conn;
+    EXPECT_TRUE(conn.Open(params("t")));
+    return conn.Execute("select note from a where id=1")(0).str();
+  };
+  const auto replace = [](const char* value) {
+    for (const char* suffix : {"", "-wal", "-shm"})
+      std::filesystem::remove(db::databaseFile("t") + suffix);
+    db::createDatabase(db::databaseFile("t"), kAccounts);
+    db::Connection conn;
+    EXPECT_TRUE(conn.Open(params("t")));
+    conn.ExecuteAction("update a set note=? where id=1", {value});
+  };
+  {
+    db::Connection conn;
+    ASSERT_TRUE(conn.Open(params("t")));
+    conn.ExecuteAction("update a set note='old' where id=1");
+  }
+
+  db::beginRequest();
+  EXPECT_EQ(note(), "old");
+  std::thread([&] { replace("other thread"); }).join();
+  EXPECT_EQ(note(), "old");  // the request's handle
+  db::beginRequest();
+  EXPECT_EQ(note(), "other thread");
+
+  db::dropDatabase(params("t"));
+  db::Connection gone;
+  EXPECT_FALSE(gone.Open(params("t")));
+  replace("this thread");
+  EXPECT_EQ(note(), "this thread");
+  db::releasePooledConnections();  // ends the request's span as well
+  std::thread([&] { replace("after the span"); }).join();
+  EXPECT_EQ(note(), "after the span");
+}
+
 // Commits checkpoint the log as it grows, partly after their write turn; it
 // must still start afresh, and so stay small, while writers on several
 // threads and a reader go on all the time, and lose no write.
