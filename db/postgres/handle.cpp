@@ -22,7 +22,11 @@ namespace {
 // The database's write lock: one advisory lock, taken by every transaction
 // (the outermost level) at its start and held to its end, so that what a
 // transaction reads stays as it read it until it writes, as on the file.
-constexpr const char* kBegin = "BEGIN; SELECT pg_advisory_xact_lock(2052871)";
+// BEGIN and the lock go to the server with the transaction's first command
+// (see PgHandle::beginPending_).
+constexpr const char* kBeginCommand = "BEGIN";
+constexpr const char* kLockCommand = "SELECT pg_advisory_xact_lock(2052871)";
+constexpr const char* kBegin = "BEGIN; SELECT pg_advisory_xact_lock(2052871); ";
 
 // Type oids of the built-in types the values come back as.
 constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kOid = 26, kFloat4 = 700,
@@ -372,6 +376,7 @@ PgHandle::~PgHandle() {
 
 void PgHandle::close() noexcept {
   if (!conn_) return;
+  beginPending_ = false;
   abandonLevels();
   cache_.clear();
   shapes_.clear();
@@ -401,7 +406,8 @@ void PgHandle::fail(PGresult* result) {
 void PgHandle::exec(const std::string& sql) {
   requireOpen();
   written_.result.reset();
-  PGresult* r = PQexec(conn_, sql.c_str());
+  PGresult* r = PQexec(conn_, beginPending_ ? (kBegin + sql).c_str() : sql.c_str());
+  beginPending_ = false;
   const ExecStatusType status = PQresultStatus(r);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(r);
   PQclear(r);
@@ -445,10 +451,18 @@ void PgHandle::forgetStatements() noexcept {
 
 // ---- transactions
 
-void PgHandle::beginOutermost() { exec(kBegin); }
+void PgHandle::beginOutermost() {
+  written_.result.reset();
+  beginPending_ = true;
+}
 
 void PgHandle::commitOutermost() {
   requireOpen();
+  // Nothing ran since the start: there is nothing to commit on the server.
+  if (std::exchange(beginPending_, false)) {
+    countCommit();
+    return;
+  }
   PGresult* r = PQexec(conn_, "COMMIT");
   if (PQresultStatus(r) != PGRES_COMMAND_OK) fail(r);
   // A transaction in which a statement failed ends rolled back.
@@ -460,12 +474,64 @@ void PgHandle::commitOutermost() {
 
 void PgHandle::rollbackOutermost() noexcept {
   written_.result.reset();
+  if (std::exchange(beginPending_, false)) return;  // never begun on the server
   if (conn_) PQclear(PQexec(conn_, "ROLLBACK"));
 }
 
 void PgHandle::rollbackToSavepoint(const std::string& sql) noexcept {
   written_.result.reset();
-  if (conn_) PQclear(PQexec(conn_, sql.c_str()));
+  // A savepoint was sent with the transaction's start (exec): the start is
+  // never pending here.
+  if (conn_ && !beginPending_) PQclear(PQexec(conn_, sql.c_str()));
+}
+
+PGresult* PgHandle::executeWithBegin(Statement& s, const std::vector<const char*>& values) {
+  beginPending_ = false;
+  if (!PQenterPipelineMode(conn_)) {
+    exec(kBegin);
+    return PQexecPrepared(conn_, s.name.c_str(), int(values.size()), values.data(), nullptr,
+                          nullptr, 0);
+  }
+  // BEGIN, the lock and the statement, each with its result, then the
+  // pipeline's end; a failure skips what follows it (its result is aborted).
+  constexpr int kCommands = 3;
+  // A command that cannot be sent (a lost connection) leaves its result,
+  // and those after it, missing: they read as the connection's failure.
+  if (PQsendQueryParams(conn_, kBeginCommand, 0, nullptr, nullptr, nullptr, nullptr, 0) &&
+      PQsendQueryParams(conn_, kLockCommand, 0, nullptr, nullptr, nullptr, nullptr, 0))
+    PQsendQueryPrepared(conn_, s.name.c_str(), int(values.size()), values.data(), nullptr, nullptr,
+                        0);
+  PQpipelineSync(conn_);
+  PGresult* results[kCommands] = {};
+  int command = 0;
+  for (;;) {
+    PGresult* r = PQgetResult(conn_);
+    if (!r) {
+      // The end of one command's results; none follow a lost connection.
+      if (++command > kCommands || PQstatus(conn_) == CONNECTION_BAD) break;
+      continue;
+    }
+    if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
+      PQclear(r);
+      break;
+    }
+    PGresult*& kept = results[std::min(command, kCommands - 1)];
+    if (kept)
+      PQclear(r);
+    else
+      kept = r;
+  }
+  PQexitPipelineMode(conn_);
+  // The first failure is the one to report; else the statement's result.
+  PGresult* answer = nullptr;
+  for (PGresult*& r : results) {
+    const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (!answer && (&r == &results[kCommands - 1] ||
+                    (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)))
+      answer = std::exchange(r, nullptr);
+    PQclear(r);
+  }
+  return answer;
 }
 
 // ---- statements
@@ -523,6 +589,9 @@ Statement& PgHandle::prepareText(std::string key, const Translation& t,
   else
     for (const Slot& slot : t.slots) s->paramTypes.push_back(slotType(slot));
   s->writes = writesRows(t.sql);
+  // A statement the server refuses ends the transaction it is prepared in,
+  // as a failed statement does: the transaction begins on the server first.
+  if (beginPending_) exec(std::string());
   {
     PGresult* r = PQprepare(conn_, s->name.c_str(), t.sql.c_str(), int(s->paramTypes.size()),
                             s->paramTypes.data());
@@ -597,8 +666,9 @@ std::shared_ptr<const ColumnSet> PgHandle::describe(PGresult* d, const Translati
 PGresult* PgHandle::execute(Statement& s, const std::vector<const char*>& values) {
   // Another statement may change the row last written: it is read again.
   written_.result.reset();
-  PGresult* r =
-      PQexecPrepared(conn_, s.name.c_str(), int(values.size()), values.data(), nullptr, nullptr, 0);
+  PGresult* r = beginPending_ ? executeWithBegin(s, values)
+                              : PQexecPrepared(conn_, s.name.c_str(), int(values.size()),
+                                               values.data(), nullptr, nullptr, 0);
   const ExecStatusType status = PQresultStatus(r);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(r);
   // A statement outside a transaction commits itself when it writes.

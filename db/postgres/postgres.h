@@ -106,6 +106,9 @@ class PgHandle final : public Handle {
   Statement& prepareNative(const std::string& sql, const std::vector<Oid>& types);
   // Runs a prepared statement with text values (null for NULL).
   PGresult* execute(Statement& s, const std::vector<const char*>& values);
+  // The same, sent with the transaction's BEGIN and write lock in one round
+  // trip; gives the first failure among them, else the statement's result.
+  PGresult* executeWithBegin(Statement& s, const std::vector<const char*>& values);
   [[noreturn]] void fail(PGresult* result);
   std::shared_ptr<const ColumnSet> describe(PGresult* description, const Translation& t) const;
   void storeRows(PGresult* result, const Statement& s, RowBuffer& rows) const;
@@ -128,6 +131,12 @@ class PgHandle final : public Handle {
   ShapeCache shapes_;
   WrittenRow written_;
   long long nextName_ = 0;
+  // A transaction has begun and nothing has been sent since: its BEGIN and
+  // write lock go with its first command (a statement in the same round trip
+  // through the pipeline, other text as one query with them), before
+  // anything is read, so the lock holds exactly as if taken at the start. A
+  // transaction that ends before any command never reaches the server.
+  bool beginPending_ = false;
 };
 
 }  // namespace zurvafun::db::detail::postgres

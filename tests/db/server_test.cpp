@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 
+#include <future>
 #include <string>
 #include <thread>
 
@@ -87,6 +88,39 @@ TEST_F(DbServer, ClosingEveryConnectionEndsThemAll) {
   db::Connection again;
   ASSERT_TRUE(again.Open(params("t")));
   EXPECT_EQ(again.Execute("select count(*) from m")(0).str(), "3");
+}
+
+// A transaction's write lock is taken on the server with its first
+// statement. A writer that waits for it too long fails there and rolls back;
+// its pooled connection then serves the next transaction, and a transaction
+// that ends before any statement leaves the lock alone.
+TEST_F(DbServer, AWriterThatCannotTakeTheLockFailsAndItsConnectionGoesOn) {
+  db::Connection conn = create(kMembers);
+  std::promise<void> holding, release;
+  std::thread holder([&] {
+    db::Connection other;
+    if (other.Open(params("t"))) {
+      other.BeginTrans();
+      other.ExecuteAction("update m set grade=10 where id=1");
+      holding.set_value();
+      release.get_future().wait();
+      other.CommitTrans();
+    } else {
+      holding.set_value();
+    }
+    db::releasePooledConnections();
+  });
+  holding.get_future().wait();
+  conn.Execute("select set_config('lock_timeout', '100', false)");
+  conn.BeginTrans();
+  conn.CommitTrans();  // nothing ran: no wait for the lock
+  conn.BeginTrans();
+  EXPECT_NE(raisedBy([&] { conn.ExecuteAction("update m set grade=20 where id=2"); }).number, 0);
+  conn.RollbackTrans();
+  release.set_value();
+  holder.join();
+  conn.transaction([&] { conn.ExecuteAction("update m set grade=grade+1 where id=1"); });
+  EXPECT_EQ(column0(conn, "select grade from m order by id"), "11,2,3");
 }
 
 // The installation's own database, made by an earlier version without the
