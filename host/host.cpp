@@ -103,7 +103,12 @@ const ResponseCookie* Response::Cookies_::find(std::string_view name) const {
 }
 
 void Response::Write(const Variant& text) {
-  if (!ended_) body_ += text.str();
+  if (ended_) return;
+  // Text is appended where it is held, not copied out first.
+  if (text.isString())
+    body_ += text.stringValue();
+  else
+    body_ += text.str();
 }
 
 void Response::Write(std::string_view text) {

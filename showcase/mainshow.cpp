@@ -212,8 +212,8 @@ Variant zurva::mainshow(const Variant& SqlLocalName, const Variant& SqlUserName,
           out += "     </tr>";
         }
       }
-      out += "    </table>";
-      result = out + "    ";
+      out += "    </table>    ";
+      result = std::move(out);
     });
   });
 }

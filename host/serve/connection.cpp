@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <openssl/err.h>
@@ -124,6 +125,22 @@ ssize_t ConnectionStream::receiveSome(char* buffer, size_t size) {
     case SSL_ERROR_WANT_WRITE: wantWrite_ = true; return -1;
     case SSL_ERROR_ZERO_RETURN: return 0;
     default: return -2;
+  }
+}
+
+ssize_t ConnectionStream::sendSome(std::string_view first, std::string_view second) {
+  if (ssl_ || second.empty()) return sendSome(first.data(), first.size());
+  iovec pieces[2] = {{const_cast<char*>(first.data()), first.size()},
+                     {const_cast<char*>(second.data()), second.size()}};
+  msghdr message{};
+  message.msg_iov = pieces;
+  message.msg_iovlen = 2;
+  for (;;) {
+    const ssize_t n = ::sendmsg(fd_, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) return n;
+    if (errno == EINTR) continue;
+    wantWrite_ = true;
+    return errno == EAGAIN || errno == EWOULDBLOCK ? -1 : -2;
   }
 }
 
@@ -427,15 +444,24 @@ ssize_t ConnectionStream::read(char* ptr, size_t size) {
 
 ssize_t ConnectionStream::write(const char* ptr, size_t size) {
   if (failed_) return -1;
-  out_.append(ptr, size);
-  if (out_.size() >= kOutputChunk && !flush()) return -1;
+  if (out_.size() + size < kOutputChunk) {
+    out_.append(ptr, size);
+    return static_cast<ssize_t>(size);
+  }
+  // A large piece (a page's body) goes out from where it lies, after what
+  // was collected (its headers), rather than being copied behind it.
+  if (!flush(std::string_view(ptr, size))) return -1;
   return static_cast<ssize_t>(size);
 }
 
-bool ConnectionStream::flush() {
+bool ConnectionStream::flush(std::string_view more) {
+  // `sent` counts the collected output and `more` as one sequence.
+  const size_t total = out_.size() + more.size();
   size_t sent = 0;
-  while (sent < out_.size() && !failed_) {
-    const ssize_t n = sendSome(out_.data() + sent, out_.size() - sent);
+  while (sent < total && !failed_) {
+    const ssize_t n = sent < out_.size()
+                          ? sendSome(std::string_view(out_).substr(sent), more)
+                          : sendSome(more.data() + (sent - out_.size()), total - sent);
     if (n > 0) {
       sent += static_cast<size_t>(n);
     } else if (n == -1) {

@@ -95,8 +95,9 @@ class ConnectionStream final : public httplib::Stream {
   std::uint64_t bodyLength() const { return bodyLength_; }
   // The connection is closed once the current response is sent.
   void closeAfterResponse() { closeAfter_ = true; }
-  // Sends the collected output; false when the connection failed.
-  bool flush();
+  // Sends the collected output and then `more`; false when the connection
+  // failed.
+  bool flush(std::string_view more = {});
   // The response is sent: readies the connection for the next request, or
   // false when it is to close.
   bool finishRequest();
@@ -138,6 +139,8 @@ class ConnectionStream final : public httplib::Stream {
   // wantWrite_ tells which way), -2 when the connection failed.
   ssize_t receiveSome(char* buffer, size_t size);
   ssize_t sendSome(const char* data, size_t size);
+  // Sends some of `first` and then of `second`, on a plain socket in one call.
+  ssize_t sendSome(std::string_view first, std::string_view second);
   // Completes the TLS handshake as far as the bytes allow; false while it goes on.
   bool handshake();
   // Waits until the socket can go on in the direction wantWrite_ names.
