@@ -13,7 +13,9 @@
 //   }
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <shared_mutex>
@@ -61,8 +63,7 @@ class GuestCache {
   };
 
   // Keeps at most `most` pieces, made from member rows or not.
-  GuestCache(std::size_t most, bool fromMemberRows)
-      : most_(most), fromMemberRows_(fromMemberRows) {}
+  GuestCache(std::size_t most, bool fromMemberRows);
 
   // The pieces made under `stamp`; nullptr when pieces made now are not to
   // be kept: they are made from member rows and the database keeps no
@@ -71,12 +72,20 @@ class GuestCache {
   std::shared_ptr<const Pieces> under(const GuestStamp& stamp);
 
   // Drops every piece (kept::clearAll()).
-  void clear() { copy_.clear(); }
+  void clear() { replace(nullptr); }
 
  private:
+  // The current pieces, through this thread's own handle on them: a thread
+  // reads the shared copy only after it changed, so that the threads do not
+  // all count references on one counter.
+  std::shared_ptr<const Pieces> current() const;
+  void replace(std::shared_ptr<const Pieces> pieces);
+
   const std::size_t most_;
   const bool fromMemberRows_;
   SharedCopy<Pieces> copy_;
+  // Changes with every replacement of the copy; no two caches ever share one.
+  std::atomic<std::uint64_t> version_;
 };
 
 }  // namespace zurvafun
