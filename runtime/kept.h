@@ -46,12 +46,20 @@
 //   runtime/gbk.cpp               the GBK converters (reset at every call)
 //   host/serve/cookies.cpp        the HMAC's working context
 //   framework/utilities.cpp       the passwords' generator, seeded from the system
+//   framework/guest_cache.cpp     the thread's handles on the guest caches' pieces:
+//                                 taken again whenever a cache's version moves
+//   db/postgres/render.cpp        the schema's indexes of values that do not convert:
+//                                 read again when the schema's text changes
+//   host/serve/server.cpp         the size of the last page served, which the next
+//                                 page's body reserves
 //
 // Per request, set as a request begins and cleared as it ends:
 //   host/host.h                   the object context (ObjectContextScope)
 //   framework/context.cpp         the instance's references to the request's objects
 //   host/serve/server.cpp         the connection being served
 //   db/sqlite/functions.cpp       the error a SQL function raised in the running statement
+//   db/sqlite/handle.cpp          the databases the request opened, their files checked
+//                                 at the first open (db::beginRequest)
 #pragma once
 
 #include <atomic>
