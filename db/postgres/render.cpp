@@ -179,7 +179,7 @@ class PgRenderer final : public Renderer {
       if (!(args.size() == 2 && isWord(args[0], "zv_int") && args[1].type == T::Group &&
             shortText(args[1].kids) &&
             std::any_of(checked->begin(), checked->end(),
-                        [&](const Seq& c) { return sameTokens(c, args[1].kids); })))
+                        [&](const Seq& index) { return sameTokens(index, args[1].kids); })))
         continue;
       Seq operand = args[1].kids;
       seq[call].text = "zv_int";
