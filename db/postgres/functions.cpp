@@ -88,7 +88,7 @@ CREATE OR REPLACE FUNCTION zv_toint(text) RETURNS integer
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 $$ SELECT CASE
     WHEN $1 ~ '^ *[-+]?[0-9]{1,9} *$' THEN btrim($1, ' ')::integer
-    WHEN $1 ~ '^ *[-+]? *$' AND $1 !~ '[-+] ' THEN 0
+    WHEN $1 ~ '^ *[-+]? *$' THEN 0
     WHEN $1 !~ '^ *[-+]?[0-9]{0,18} *$' THEN
       zv_fail(-2147217913, '在将 varchar 值 ''' || $1 || ''' 转换成数据类型 int 时失败。')
     WHEN btrim($1, ' ')::bigint NOT BETWEEN -2147483648 AND 2147483647 THEN

@@ -161,6 +161,7 @@ TEST_F(DbDialect, FunctionsGiveSqlServerResults) {
       {"CAST('+5' AS INT)", "5"},
       {"cast('-7' as int)", "-7"},
       {"CAST('' AS INT)", "0"},
+      {"CAST(' + ' AS INT)", "0"},  // a sign alone, blanks around it: as nothing
       {"CAST(2.9 AS INT)", "2"},
       {"CONVERT(int, '42')", "42"},
       {"CAST(12 AS VARCHAR(10))", "12"},
@@ -268,6 +269,7 @@ TEST_F(DbDialect, SqlServerErrorsAreRunTimeErrors) {
       {"select cast('1.5' as int)", db::dberr::ConversionError, "'1.5'"},
       {"select cast('abc' as int)", db::dberr::ConversionError, "'abc'"},
       {"select cast('12a' as int)", db::dberr::ConversionError, "'12a'"},
+      {"select cast('+ 5' as int)", db::dberr::ConversionError, "'+ 5'"},
       {"select cast('99999999999' as int)", db::dberr::ConversionError, "int"},
       // Row 4's marital item is "3", row 2's height " 99 " converts; a text
       // that is no number fails the comparison as on SQL Server.
