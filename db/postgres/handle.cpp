@@ -211,11 +211,28 @@ struct Result {
   Result& operator=(const Result&) = delete;
 };
 
+// The mark a database's functions carry (a comment on zv_int(text)): it
+// names this version's text of them, so that a database whose functions were
+// installed by another version is brought up to date at its first open.
+std::string functionsMark() {
+  std::uint32_t hash = 2166136261u;  // FNV-1a of the functions' text
+  for (const char* c = functionsSql(); *c; ++c)
+    hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619u;
+  char mark[32];
+  std::snprintf(mark, sizeof mark, "zurva functions %08x", hash);
+  return mark;
+}
+
+void installFunctions(PgHandle& h) {
+  h.exec(functionsSql());
+  h.exec("COMMENT ON FUNCTION zv_int(text) IS '" + functionsMark() + "'");
+}
+
 // Applies the functions and a schema script to a new or adopted database, or
 // again to one made by an earlier version (every statement of the schema
 // leaves what exists alone).
 void installSchema(PgHandle& h, std::string_view schemaSql) {
-  h.exec(functionsSql());
+  installFunctions(h);
   h.refreshCatalog();
   SchemaInfo known;
   for (const SchemaStatement& s : renderSchema(schemaSql, known)) {
@@ -232,7 +249,8 @@ void installSchema(PgHandle& h, std::string_view schemaSql) {
 
 // The database was made by an earlier version: its member table lacks a
 // column added since, or it lacks the record of changes, or the indexes of
-// the member values that do not convert to int.
+// the member values that do not convert to int, or its functions are not
+// this version's.
 bool outdated(PGconn* conn) {
   const auto& added = config().schema.addedMemberColumns;
   std::string names = "''";
@@ -243,8 +261,9 @@ bool outdated(PGconn* conn) {
       "'zurva_user' AND column_name IN (" +
       names + ")) < " + std::to_string(added.size()) +
       " OR to_regclass('zurva_member_changes') IS NULL OR "
-      "to_regclass('ix_zurva_user_odd_education') "
-      "IS NULL)";
+      "to_regclass('ix_zurva_user_odd_education') IS NULL OR "
+      "obj_description(to_regprocedure('zv_int(text)'), 'pg_proc') IS DISTINCT FROM '" +
+      functionsMark() + "')";
   Result r(PQexec(conn, sql.c_str()));
   return PQresultStatus(r.r) == PGRES_TUPLES_OK && PQgetvalue(r.r, 0, 0)[0] == 't';
 }
@@ -253,7 +272,7 @@ bool outdated(PGconn* conn) {
 // member columns it lacks (derived ones computed for every row), then
 // whatever else of the schema it lacks.
 void upgradeSchema(PgHandle& h) {
-  h.exec(functionsSql());
+  installFunctions(h);
   h.refreshCatalog();
   for (const auto& [column, declaration] : config().schema.addedMemberColumns)
     h.exec("ALTER TABLE zurva_user ADD COLUMN IF NOT EXISTS " +

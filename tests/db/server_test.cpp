@@ -127,27 +127,32 @@ TEST_F(DbServer, AWriterThatCannotTakeTheLockFailsAndItsConnectionGoesOn) {
 // member columns added since and the record of changes, gets them at its
 // first open: the derived columns computed for every row, the indexes, the
 // tables and triggers; what was there stays.
-TEST_F(DbServer, ADatabaseOfAnEarlierVersionGetsWhatTheSchemaAddedAtItsFirstOpen) {
-  seedDemoDatabase(params("zurva"), 5);
-  db::releasePooledConnections();
-  const std::string port = std::to_string(testPostgres()->port),
-                    database = folder_.serverDatabase("zurva");
+// Runs statements on a server database directly, as an earlier version of
+// the system would have left it.
+void runDirectly(const std::string& database, std::initializer_list<const char*> statements) {
+  const std::string port = std::to_string(testPostgres()->port);
   const char* keys[] = {"host", "port", "dbname", "user", "password", nullptr};
   const char* values[] = {
       testPostgres()->host.c_str(), port.c_str(), database.c_str(), kDbUser, kDbPassword, nullptr};
   PGconn* old = PQconnectdbParams(keys, values, 0);
   ASSERT_EQ(PQstatus(old), CONNECTION_OK) << PQerrorMessage(old);
-  for (const char* sql :
-       {"UPDATE zurva_user SET nickname = 'kept' WHERE userid = 2",
-        "ALTER TABLE zurva_user DROP COLUMN cookiever CASCADE, DROP COLUMN remembertoken CASCADE, "
-        "DROP COLUMN "
-        "ud_birthyear CASCADE, DROP COLUMN ud_province CASCADE, DROP COLUMN ud_city CASCADE",
-        "DROP TABLE zurva_member_changes CASCADE"}) {
+  for (const char* sql : statements) {
     PGresult* r = PQexec(old, sql);
     EXPECT_EQ(PQresultStatus(r), PGRES_COMMAND_OK) << sql << ": " << PQerrorMessage(old);
     PQclear(r);
   }
   PQfinish(old);
+}
+
+TEST_F(DbServer, ADatabaseOfAnEarlierVersionGetsWhatTheSchemaAddedAtItsFirstOpen) {
+  seedDemoDatabase(params("zurva"), 5);
+  db::releasePooledConnections();
+  runDirectly(folder_.serverDatabase("zurva"),
+              {"UPDATE zurva_user SET nickname = 'kept' WHERE userid = 2",
+               "ALTER TABLE zurva_user DROP COLUMN cookiever CASCADE, DROP COLUMN remembertoken "
+               "CASCADE, DROP COLUMN "
+               "ud_birthyear CASCADE, DROP COLUMN ud_province CASCADE, DROP COLUMN ud_city CASCADE",
+               "DROP TABLE zurva_member_changes CASCADE"});
 
   db::Connection conn;
   ASSERT_TRUE(conn.Open(params("zurva")));
@@ -170,6 +175,20 @@ TEST_F(DbServer, ADatabaseOfAnEarlierVersionGetsWhatTheSchemaAddedAtItsFirstOpen
   // The record of changes is back and follows the members again.
   conn.ExecuteAction("update zurva_user set nickname='x' where userid=3");
   EXPECT_EQ(conn.Execute("select count(*) from zurva_member_changes where userid=3")(0).str(), "1");
+}
+
+TEST_F(DbServer, ADatabaseWhoseFunctionsAreOfAnEarlierVersionGetsTheseAtItsFirstOpen) {
+  seedDemoDatabase(params("zurva"), 5);
+  db::releasePooledConnections();
+  // Every table, column and index is there; only a function's body and the
+  // mark of the functions' version are an earlier version's.
+  runDirectly(folder_.serverDatabase("zurva"),
+              {"CREATE OR REPLACE FUNCTION zv_len(text) RETURNS integer LANGUAGE sql IMMUTABLE "
+               "STRICT PARALLEL SAFE AS $$ SELECT -1 $$",
+               "COMMENT ON FUNCTION zv_int(text) IS 'zurva functions 00000000'"});
+  db::Connection conn;
+  ASSERT_TRUE(conn.Open(params("zurva")));
+  EXPECT_EQ(conn.Execute("select len('ab  ') as n")(0).str(), "2");
 }
 
 }  // namespace
