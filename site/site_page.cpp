@@ -250,10 +250,11 @@ void SitePage::end() {
 std::string settingsText(const serve::PageContext& p, const std::string& key,
                          const std::function<std::string()>& make) {
   const std::shared_ptr<const GuestCache::Pieces> kept = piecesOf(p);
+  const std::string keptKey = "text\n" + key;
   std::string out;
-  if (kept && kept->appendTo("text\n" + key, out)) return out;
+  if (kept && kept->appendTo(keptKey, out)) return out;
   out = make();
-  if (kept) kept->put("text\n" + key, out);
+  if (kept) kept->put(keptKey, out);
   return out;
 }
 
