@@ -36,7 +36,9 @@ class WriteGate {
   WriteGate& operator=(const WriteGate&) = delete;
   // False when the turn did not come within `limit`.
   bool take(std::chrono::milliseconds limit);
-  void release() { sem_post(&turns_); }
+  // Gives the turn back; with writers asleep at the gate, the calling thread
+  // then lets the one woken run first (see the definition).
+  void release();
 
   // The log's frame count when a checkpoint was last asked for (read and
   // written by the turn's holder only), and whether a checkpoint outside the
@@ -46,6 +48,7 @@ class WriteGate {
 
  private:
   sem_t turns_;
+  std::atomic<int> sleepers_{0};  // writers waiting asleep for the turn
 };
 
 // A turn taken at a gate, given back when it goes (or by giveBack).
