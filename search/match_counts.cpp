@@ -152,9 +152,8 @@ void openCounted(db::Recordset& rs, const std::string& statement, db::Connection
   if (!kept || kept->keys) {
     if (std::optional<std::vector<std::int64_t>> keys =
             db::Recordset::orderedKeys(statement, "userid", kMostKeys, conn)) {
-      counts.keep(std::move(key),
-                  Kept{*stamp, long(keys->size()),
-                       std::make_shared<const std::vector<std::int64_t>>(*keys)});
+      counts.keep(std::move(key), Kept{*stamp, long(keys->size()),
+                                       std::make_shared<const std::vector<std::int64_t>>(*keys)});
       return rs.OpenPaged(statement, {"userid", std::move(*keys)}, conn);
     }
   }
