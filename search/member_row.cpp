@@ -88,7 +88,7 @@ int friendFlag(db::Connection& conn, std::int32_t memberId, std::int32_t viewerI
   return (eq(friendship(0), 0) && eq(ifphotolook, 3)) ? 0 : 1;
 }
 
-std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs,
+void appendMemberRow(std::string& out, zurva& z, db::Connection& conn, const db::Recordset& rs,
                       const ListViewer& viewer, const RowLinks& links, const Variant& width,
                       const Variant& height) {
   const std::int32_t userid = CLng(rs("userid"));
@@ -103,7 +103,6 @@ std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs,
       z.showphoto1(rs("smallphoto"), rs("ifphotolook"), iffriend, viewer.grade, rs("sex"), width, height);
   const MemberFacts f = memberFacts(rs, EducationLabels::WithDoubleDegree);
 
-  std::string out;
   kRowTop.appendTo(out, {{"profile", profile}, {"photo", trusted(photo)}});
   kRowInformation.appendTo(out, {{"profile", profile},
                                  {"nickname", rs("nickname")},
@@ -120,7 +119,6 @@ std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs,
                              {"wink", links.wink(id)},
                              {"favourite", links.favourite(id)},
                              {"hide", links.hide(id)}});
-  return out;
 }
 
 }  // namespace zurvafun::search

@@ -34,8 +34,9 @@ struct RowLinks {
   SiteLinkShape message, friendship, wink, favourite, hide;
 };
 
-// The row of the current record of `rs`. The friend test runs on `conn`.
-std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs,
+// Appends to `out` the row of the current record of `rs`. The friend test
+// runs on `conn`.
+void appendMemberRow(std::string& out, zurva& z, db::Connection& conn, const db::Recordset& rs,
                       const ListViewer& viewer, const RowLinks& links, const Variant& width,
                       const Variant& height);
 
