@@ -118,7 +118,10 @@ void releasePooledConnections() {
   detail::postgres::releaseThreadHandles();
 }
 
-void beginRequest() { detail::sqlite::beginRequest(); }
+void beginRequest() {
+  detail::sqlite::beginRequest();
+  detail::postgres::beginRequest();
+}
 
 std::uint64_t commitCount() { return gCommits.load(std::memory_order_acquire); }
 
@@ -420,6 +423,8 @@ long Connection::ExecuteAction(std::string_view sql, const std::vector<Variant>&
   detail::Prepared& p = h.prepare(sql, false, slots);
   return h.run(p, slots, params, nullptr);
 }
+
+void Connection::prefetch(const std::vector<std::string>& sqls) { handle()->prefetch(sqls); }
 
 void Connection::BeginTrans() { transactions_.push_back(handle()->begin()); }
 

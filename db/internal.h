@@ -167,6 +167,10 @@ class Handle {
   // statement that changed the schema makes the handle forget its statements.
   virtual long run(Prepared& p, const std::vector<Slot>& slots, const std::vector<Variant>& params,
                    RowBuffer* rows) = 0;
+  // Sends the selects among `sqls` ahead and keeps their rows for the next
+  // run of each with the same values (see Connection::prefetch); a backend
+  // that answers at once does nothing.
+  virtual void prefetch(const std::vector<std::string>& /*sqls*/) {}
   // Whether a run of the statement so far put its rows in order by sorting
   // them, rather than reading them in the order of an index (whose ties go
   // by the row key, so that the order is total and reads the same both
@@ -281,6 +285,9 @@ namespace postgres {
 // null when it cannot be opened (wrong login, no such database).
 std::shared_ptr<Handle> open(const ServerConfig& server, const ConnectionParams& params, bool own);
 void releaseThreadHandles();
+// Rows this thread's handles kept ahead (prefetch) are dropped: they belong
+// to the request that asked for them.
+void beginRequest();
 // Creates a database on the server and applies the schema to it.
 void createDatabase(const ServerConfig& server, const ConnectionParams& params,
                     std::string_view schemaSql);

@@ -251,6 +251,42 @@ TEST_F(DbConnection, EveryWayAWriteEndsLetsTheNextWriterIn) {
   }
 }
 
+// Selects asked for ahead read as Execute reads them: the same rows, values
+// and types, an empty result, a text that is not a select, and one that
+// fails (at its Execute, as it would without asking ahead).
+TEST_F(DbConnection, SelectsAskedForAheadReadAsExecuteReadsThem) {
+  db::Connection conn = create(kAccounts);
+  conn.ExecuteAction("insert into ledger (userid, amount) values (1, 2.5)");
+  conn.ExecuteAction("insert into ledger (userid, amount) values (1, NULL)");
+  const std::vector<std::string> selects = {
+      "select emoney, note, at from a where id=1",
+      "select amount from ledger where userid=1 order by id",
+      "select count(*) from ledger where userid=1 and amount>=2",
+      "select id from a where note like 'x%' and at is null",
+      "select top 1 id from ledger order by id desc",
+      "select note from a where id=2",
+  };
+  auto read = [&](const std::string& sql) {
+    db::Recordset rs = conn.Execute(sql);
+    std::string out;
+    for (; !rs.eof(); rs.MoveNext())
+      for (int i = 0; i < rs.fieldCount(); ++i)
+        out +=
+            rs(i).isNull() ? "NULL|" : rs(i).str() + ":" + std::to_string(int(rs(i).type())) + "|";
+    return out;
+  };
+  std::vector<std::string> expected;
+  for (const std::string& sql : selects) expected.push_back(read(sql));
+  std::vector<std::string> ahead = selects;
+  ahead.push_back("select cast('x' as int) from a");
+  ahead.push_back("update a set note='y' where id=1");
+  conn.prefetch(ahead);
+  for (size_t i = 0; i < selects.size(); ++i)
+    EXPECT_EQ(read(selects[i]), expected[i]) << selects[i];
+  EXPECT_NE(raisedBy([&] { conn.Execute("select cast('x' as int) from a"); }).number, 0);
+  EXPECT_EQ(column0(conn, "select note from a where id=1"), "x");  // the update never ran ahead
+}
+
 TEST_F(DbConnection, BoundValuesAreStoredAsTheColumnsHoldThem) {
   db::Connection conn = create(kAccounts);
   fixClock(2026, 1, 5, 9, 3, 7);
