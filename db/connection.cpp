@@ -1,13 +1,14 @@
 // Configuration, the choice of backend for the connection parameters, what
 // the backends share (transaction levels, value conversions, column sets) and
 // Connection.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
 #include <fstream>
 #include <mutex>
-#include <unordered_set>
 #include <sstream>
+#include <unordered_set>
 #include <utility>
 
 #include "db/db.h"
@@ -120,7 +121,13 @@ void releasePooledConnections() {
 
 void beginRequest() { detail::sqlite::beginRequest(); }
 
-std::uint64_t commitCount() { return gCommits.load(std::memory_order_acquire); }
+void endRequest() { detail::sqlite::endRequest(); }
+
+std::uint64_t commitCount() {
+  const std::uint64_t all = gCommits.load(std::memory_order_acquire);
+  const std::optional<std::uint64_t> reading = detail::sqlite::sharedReadCommits();
+  return reading ? std::min(all, *reading) : all;
+}
 
 void closeAllConnections() { detail::Handle::closeEveryHandle(); }
 
@@ -213,6 +220,8 @@ Registry& registry() {
 }  // namespace
 
 void Handle::countCommit() noexcept { gCommits.fetch_add(1, std::memory_order_release); }
+
+std::uint64_t Handle::commitsSoFar() noexcept { return gCommits.load(std::memory_order_acquire); }
 
 void Handle::enlist() {
   Registry& r = registry();

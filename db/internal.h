@@ -208,6 +208,8 @@ class Handle {
   void delist() noexcept;
   // Counts a transaction that wrote and committed (db::commitCount()).
   static void countCommit() noexcept;
+  // The transactions counted so far, by every thread.
+  static std::uint64_t commitsSoFar() noexcept;
 
  private:
   struct Level {
@@ -258,8 +260,12 @@ void createFile(const std::string& file, std::string_view schemaSql);
 // opened.
 std::shared_ptr<Handle> open(const std::string& name, bool own);
 void releaseThreadHandles();
-// See db::beginRequest.
+// See db::beginRequest and db::endRequest.
 void beginRequest();
+void endRequest();
+// The commit count (db::commitCount) when the oldest of this thread's shared
+// reads began; nothing when it holds none.
+std::optional<std::uint64_t> sharedReadCommits();
 // The next open of each database on this thread checks its file again (after
 // this thread removed or created a database file).
 void recheckFiles();
