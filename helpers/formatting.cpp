@@ -170,9 +170,15 @@ Variant zurva::shuiji(const Variant& max, const Variant& last, Variant& all) {
     // With the exclusion list: a listed number steps down to the nearest
     // unlisted one not below `last`; if every number down to `last` is listed,
     // the try fails.
+    // An empty list (the callers' usual one) lists no number: its one entry,
+    // "", is no number's text, so no draw needs its text made to be looked up.
+    const std::string list = all.str();
     std::unordered_set<std::string> listed;
-    for (const std::string& entry : Split(all.str(), ",")) listed.insert(entry);
-    const auto isListed = [&](double n) { return listed.contains(numberText(n)); };
+    if (!list.empty())
+      for (const std::string& entry : Split(list, ",")) listed.insert(entry);
+    const auto isListed = [&](double n) {
+      return !listed.empty() && listed.contains(numberText(n));
+    };
     for (int attempt = 0; attempt < kListTries; ++attempt) {
       double n = std::floor(freshDraw() * range);
       if (isListed(n)) {

@@ -106,20 +106,25 @@ void Response::Write(const Variant& text) {
   if (ended_) return;
   // Text is appended where it is held, not copied out first.
   if (text.isString())
-    body_ += text.stringValue();
+    append(text.stringValue());
   else
-    body_ += text.str();
+    append(text.str());
 }
 
 void Response::Write(std::string_view text) {
-  if (!ended_) body_.append(text);
+  if (!ended_) append(text);
+}
+
+void Response::append(std::string_view text) {
+  if (text.size() >= kLongWrite) longWrites_.emplace_back(body_.size(), text.size());
+  body_.append(text);
 }
 
 void Response::Redirect(std::string_view url) {
   if (ended_) return;
   Status = 302;
   redirect_ = std::string(url);
-  body_.clear();
+  Clear();
   ended_ = true;
 }
 

@@ -140,7 +140,10 @@ class Response {
   // Sends a redirect and ends the response; what the page wrote before is
   // dropped, as a buffered response's body was.
   void Redirect(std::string_view url);
-  void Clear() { body_.clear(); }
+  void Clear() {
+    body_.clear();
+    longWrites_.clear();
+  }
   // Room for a body of `bytes` bytes, made before the page writes.
   void reserve(std::size_t bytes) { body_.reserve(bytes); }
   void AddHeader(std::string name, std::string value);
@@ -155,11 +158,20 @@ class Response {
 
   bool ended() const { return ended_; }
   const std::string& body() const { return body_; }
+  // Where the body's long texts lie, each as written by one call: (offset,
+  // length). Such a text (a kept fragment, a fixed part of the page) often
+  // comes back the same on the next request, and the host can reuse what it
+  // made of it then.
+  static constexpr std::size_t kLongWrite = 512;
+  const std::vector<std::pair<std::size_t, std::size_t>>& longWrites() const { return longWrites_; }
   const std::string& redirectLocation() const { return redirect_; }
   const std::vector<std::pair<std::string, std::string>>& headers() const { return headers_; }
 
  private:
+  void append(std::string_view text);
+
   std::string body_;
+  std::vector<std::pair<std::size_t, std::size_t>> longWrites_;
   bool ended_ = false;
   std::string redirect_;
   std::vector<std::pair<std::string, std::string>> headers_;

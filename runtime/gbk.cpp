@@ -233,10 +233,19 @@ bool isAlphanumeric(char c) {
 }  // namespace
 
 std::string fromUtf8(std::string_view utf8, bool ncr) {
+  std::string out;
+  appendFromUtf8(out, utf8, ncr);
+  return out;
+}
+
+void appendFromUtf8(std::string& to, std::string_view utf8, bool ncr) {
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
   const std::size_t n = utf8.size();
   std::size_t at = asciiPrefix(p, n);
-  if (at == n) return std::string(utf8);
+  if (at == n) {
+    to.append(utf8);
+    return;
+  }
   // ASCII reads the same in both and is copied; every other character is
   // looked up in the table of the converter's answers. A sequence that is not
   // the canonical UTF-8 of a character GBK holds (a malformed or overlong one,
@@ -246,8 +255,9 @@ std::string fromUtf8(std::string_view utf8, bool ncr) {
   // A character takes no more bytes in GBK than in UTF-8; only a reference
   // can take more, and makes room for itself: the output always has room for
   // what is written so far and one byte for each input byte left.
-  std::string out(n, '\0');
-  char* o = out.data();
+  const std::size_t start = to.size();
+  to.resize(start + n);
+  char* o = to.data() + start;
   std::memcpy(o, p, at);
   std::size_t w = at;
   const auto continuation = [&](std::size_t i) { return (p[i] & 0xC0) == 0x80; };
@@ -313,17 +323,16 @@ std::string fromUtf8(std::string_view utf8, bool ncr) {
       o[w++] = static_cast<char>(code);
     } else {
       const std::string reference = ncr ? "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";" : "?";
-      if (w + reference.size() + (n - at - length) > out.size()) {
-        out.resize(w + reference.size() + (n - at - length));
-        o = out.data();
+      if (start + w + reference.size() + (n - at - length) > to.size()) {
+        to.resize(start + w + reference.size() + (n - at - length));
+        o = to.data() + start;
       }
       std::memcpy(o + w, reference.data(), reference.size());
       w += reference.size();
     }
     at += length;
   }
-  out.resize(w);
-  return out;
+  to.resize(start + w);
 }
 
 std::string toUtf8(std::string_view gbkBytes) {

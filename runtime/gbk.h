@@ -10,6 +10,8 @@ namespace zurvafun::gbk {
 // GBK bytes of UTF-8 text. A character GBK cannot hold becomes a numeric
 // character reference "&#N;" when `ncr` is true, else "?".
 std::string fromUtf8(std::string_view utf8, bool ncr = true);
+// The same, appended to `to`.
+void appendFromUtf8(std::string& to, std::string_view utf8, bool ncr = true);
 // UTF-8 text of GBK bytes; an invalid byte sequence becomes U+FFFD.
 std::string toUtf8(std::string_view gbkBytes);
 // Whether GBK can hold the character.

@@ -23,6 +23,7 @@
 #include "host/serve/form.h"
 #include "host/serve/http_layer.h"
 #include "host/serve/listener.h"
+#include "host/serve/page_encoding.h"
 #include "host/serve/rate_limit.h"
 #include "host/serve/session_table.h"
 #include "host/serve/sessions.h"
@@ -756,7 +757,7 @@ void HttpServer::Impl::writeResponse(const host::Response& page, httplib::Respon
   std::string type = page.ContentType.empty() ? std::string("text/html") : page.ContentType;
   if (!page.Charset.empty()) type += "; charset=" + page.Charset;
   res.set_header("Content-Type", isSafeHeaderValue(type) ? type : std::string("text/html; charset=gb2312"));
-  res.body = gbk::fromUtf8(page.body());
+  res.body = encodePage(page.body(), page.longWrites());
   lastPageSize = page.body().size();
 }
 
