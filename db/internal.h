@@ -7,6 +7,7 @@
 // reads and writes single rows of a base table by their row key.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -266,6 +267,9 @@ void endRequest();
 // The commit count (db::commitCount) when the oldest of this thread's shared
 // reads began; nothing when it holds none.
 std::optional<std::uint64_t> sharedReadCommits();
+// Sets how long a shared read is held at most (for tests); gives the limit
+// it replaces.
+std::chrono::microseconds setSharedReadLimit(std::chrono::microseconds limit);
 // The next open of each database on this thread checks its file again (after
 // this thread removed or created a database file).
 void recheckFiles();

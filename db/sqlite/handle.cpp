@@ -514,10 +514,14 @@ WriteTurn SqliteHandle::autocommitTurn(sqlite3_stmt* stmt) {
   return takeWriteTurn();
 }
 
-// How long a request's shared read transaction is held at most: meanwhile
-// the log's checkpoints copy no frame committed after it began, and cannot
-// start the log afresh.
-constexpr auto kSharedReadLimit = std::chrono::milliseconds(20);
+// How long a request's shared read transaction is held at most (20 ms
+// unless a test sets it): meanwhile the log's checkpoints copy no frame
+// committed after it began, and cannot start the log afresh.
+std::atomic<std::int64_t> gSharedReadLimitUs{20000};
+
+std::chrono::microseconds setSharedReadLimit(std::chrono::microseconds limit) {
+  return std::chrono::microseconds(gSharedReadLimitUs.exchange(limit.count()));
+}
 
 void SqliteHandle::beforeAutocommit(sqlite3_stmt* stmt) {
   // A statement without rows that SQLite counts as reading controls a
@@ -529,7 +533,8 @@ void SqliteHandle::beforeAutocommit(sqlite3_stmt* stmt) {
   if (!sharesReads) return;
   const auto now = std::chrono::steady_clock::now();
   if (sharedRead_) {
-    if (now - sharedReadSince_ < kSharedReadLimit) return;
+    const auto limit = std::chrono::microseconds(gSharedReadLimitUs.load(std::memory_order_relaxed));
+    if (now - sharedReadSince_ < limit) return;
     endSharedRead();
   }
   // Counted before the transaction takes its snapshot (at its first read):

@@ -149,7 +149,7 @@ class SqliteHandle final : public Handle {
   WriteTurn autocommitTurn(sqlite3_stmt* stmt);
   // Before a statement that runs outside a transaction level: one that reads
   // joins the shared read transaction (begun now, or anew once it has been
-  // held for kSharedReadLimit), one that writes ends it.
+  // held for the limit, see setSharedReadLimit), one that writes ends it.
   void beforeAutocommit(sqlite3_stmt* stmt);
   // Raises the error of a failed step: a function's own error, else the
   // database's message.

@@ -13,12 +13,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "db/db.h"
+#include "db/internal.h"
 #include "runtime/dates.h"
 #include "tests/db/db_fixture.h"
 
@@ -324,6 +326,19 @@ TEST_F(DbConnection, ARequestTakesItsHandleOnceAndTheNextNoticesAReplacedFile) {
   EXPECT_EQ(note(), "after the span");
 }
 
+// Holds a request's shared reads for at most `limit` while it lives.
+class SharedReadLimit {
+ public:
+  explicit SharedReadLimit(std::chrono::microseconds limit)
+      : before_(db::detail::sqlite::setSharedReadLimit(limit)) {}
+  ~SharedReadLimit() { db::detail::sqlite::setSharedReadLimit(before_); }
+  SharedReadLimit(const SharedReadLimit&) = delete;
+  SharedReadLimit& operator=(const SharedReadLimit&) = delete;
+
+ private:
+  std::chrono::microseconds before_;
+};
+
 // The reads of a request share one state of the file: another connection's
 // commit is seen by the next request (and, meanwhile, by a write or a
 // transaction of the request, which start from the latest state), and what
@@ -332,6 +347,7 @@ TEST_F(DbConnection, ARequestTakesItsHandleOnceAndTheNextNoticesAReplacedFile) {
 TEST_F(DbConnection, TheReadsOfARequestSeeOneStateAndItsWritesTheLatest) {
   ZURVA_EMBEDDED_ONLY();
   create(kAccounts);
+  const SharedReadLimit longEnough(std::chrono::hours(1));  // however slow the machine
   const auto read = [](const char* sql) {
     db::Connection conn;
     EXPECT_TRUE(conn.Open(params("t")));
@@ -412,14 +428,17 @@ TEST_F(DbConnection, ARequestLetsGoOfItsStateWhenItTakesLongAndWhenItEnds) {
     return done;
   };
 
+  std::optional<SharedReadLimit> limit(std::in_place, std::chrono::hours(1));
   db::beginRequest();
   EXPECT_EQ(read(), "100");
   writeElsewhere();
   EXPECT_EQ(read(), "100");
   EXPECT_FALSE(logRestarts());
-  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  limit.emplace(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(read(), "101");  // held long: a state read afresh
 
+  limit.emplace(std::chrono::hours(1));
   writeElsewhere();
   EXPECT_EQ(read(), "101");
   db::endRequest();
