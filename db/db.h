@@ -351,6 +351,34 @@ class Recordset {
   enum class PagedReading { FromStart, FromEitherEnd };
   void OpenPaged(std::string_view sql, std::string_view countSql, Connection& conn,
                  PagedReading reading = PagedReading::FromStart);
+  // The rows of a select found before, by their keys: the integer values of
+  // `column` (a column of the statement's one table that tells its rows
+  // apart, among its fields under its own name) of every row the statement
+  // gives, in its order, as orderedKeys gives them.
+  struct RowKeys {
+    std::string column;
+    std::vector<std::int64_t> keys;
+  };
+  // The same with the rows read by their keys: RecordCount is the number of
+  // keys, and a page reads just its own rows by key ("select <list> from T
+  // where <column> in (…)"), in the keys' order, so that every page costs
+  // the same. The rows are those that hold the keys when the page is read; a
+  // row gone meanwhile ends the recordset there. A statement that does not
+  // read one table, or without the column among its fields, is read as
+  // OpenPaged(sql, conn) reads it.
+  void OpenPaged(std::string_view sql, RowKeys keys, Connection& conn);
+  // The keys (the values of `column`, as RowKeys holds them) of the rows the
+  // select `sql` gives, in its order, read by the statement a page of
+  // OpenPaged reads; std::nullopt when that order could come otherwise at
+  // another reading: the backend sorted the rows rather than reading them in
+  // the order of an index (whose ties go by row key, so that the order
+  // follows from the rows' values alone; a backend that cannot tell is taken
+  // to sort). Also std::nullopt, without reading, for a statement that may
+  // give more than `most` rows (no TOP, or a larger one), that does not read
+  // one table or does not show `column`, and when a key is not an integer.
+  static std::optional<std::vector<std::int64_t>> orderedKeys(std::string_view sql,
+                                                              std::string_view column, long most,
+                                                              Connection& conn);
   void Close();
   int State() const { return open_ ? adStateOpen : adStateClosed; }
 
@@ -407,8 +435,9 @@ class Recordset {
   void takeBuffers() const;
   void giveBuffers();
   void openPaged(std::string_view sql, std::optional<std::string_view> countSql, Connection& conn,
-                 PagedReading reading);
+                 PagedReading reading, RowKeys* keys = nullptr);
   bool holdRowsFromEnd(long wanted) const;
+  void holdRowsByKey(long wanted) const;
   void run(const std::shared_ptr<detail::Handle>& handle, std::string_view sql,
            const std::vector<Variant>& params, int cursorType, int lockType);
   int fieldIndex(std::string_view name) const;

@@ -234,6 +234,14 @@ struct PagedText {
   // "from …" with every item of the ORDER BY in the other direction ("" for
   // a statement without ORDER BY or with TOP).
   std::string reversedBody;
+  // The one table of a body "from T [where …] [order by …]", or "".
+  std::string table;
+  // Rows read by their keys (Recordset::OpenPaged with RowKeys): the key's
+  // column, its place among the fields (-1 when the rows are read by
+  // `page`), and the keys of every row in the statement's order.
+  std::string keyColumn;
+  int keyField = -1;
+  std::vector<std::int64_t> keys;
   // Of `rows` rows from row `first` (0-based), those the statement gives.
   long rowsFrom(long first, long rows) const;
   // The statement of rowsFrom(first, rows) rows from row `first` on, in the
@@ -242,6 +250,9 @@ struct PagedText {
   // The statement of `rows` rows that end `fromEnd` rows before the last, in
   // the other direction (the last of them first).
   std::string reversedPage(long fromEnd, long rows) const;
+  // The statement of the rows holding keys[first] to keys[first + rows - 1],
+  // in the table's order: "select <list> from <table> where <key> in (…)".
+  std::string keyedPage(long first, long rows) const;
 };
 // Null for a statement whose rows cannot be counted or windowed so.
 std::optional<PagedText> pagedText(std::string_view sql);

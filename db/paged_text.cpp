@@ -154,6 +154,23 @@ std::optional<PagedText> pagedText(std::string_view sql) {
   }
   if (from == std::string_view::npos || (order != std::string_view::npos && order < from))
     return std::nullopt;
+  // "from T" followed by nothing but its conditions and order: the rows are
+  // those of T, each once, which a statement on T by row key reads again.
+  const auto blank = [&](std::size_t begin, std::size_t end) {
+    const std::size_t at = sql.find_first_not_of(" \t\r\n", begin);
+    return at == std::string_view::npos || at >= end;
+  };
+  std::size_t fromWord = next;
+  while (words[fromWord].begin != from) ++fromWord;
+  if (fromWord + 1 < words.size()) {
+    const Word& name = words[fromWord + 1];
+    const bool last = fromWord + 2 == words.size();
+    const std::size_t after = last ? sql.size() : words[fromWord + 2].begin;
+    if (std::isalpha(static_cast<unsigned char>(name.text[0])) && name.text != "where" &&
+        name.text != "order" && blank(words[fromWord].end, name.begin) && blank(name.end, after) &&
+        (last || words[fromWord + 2].text == "where" || words[fromWord + 2].text == "order"))
+      t.table = std::string(sql.substr(name.begin, name.end - name.begin));
+  }
   t.list = std::string(sql.substr(listBegin, from - listBegin));
   t.body = std::string(sql.substr(from));
   const std::string rows(
@@ -181,6 +198,15 @@ std::string PagedText::page(long first, long rows) const {
 std::string PagedText::reversedPage(long fromEnd, long rows) const {
   return "select " + list + " " + reversedBody + " limit " + std::to_string(rows) + " offset " +
          std::to_string(fromEnd);
+}
+
+std::string PagedText::keyedPage(long first, long rows) const {
+  std::string out = "select " + list + " from " + table + " where " + keyColumn + " in (";
+  for (long k = first; k < first + rows; ++k) {
+    if (k > first) out += ',';
+    out += std::to_string(keys[std::size_t(k)]);
+  }
+  return out + ")";
 }
 
 }  // namespace zurvafun::db::detail

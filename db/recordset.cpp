@@ -181,8 +181,12 @@ void Recordset::OpenPaged(std::string_view sql, std::string_view countSql, Conne
   openPaged(sql, countSql, conn, reading);
 }
 
+void Recordset::OpenPaged(std::string_view sql, RowKeys keys, Connection& conn) {
+  openPaged(sql, std::nullopt, conn, PagedReading::FromStart, &keys);
+}
+
 void Recordset::openPaged(std::string_view sql, std::optional<std::string_view> countSql,
-                          Connection& conn, PagedReading reading) {
+                          Connection& conn, PagedReading reading, RowKeys* keys) {
   if (open_) raise(dberr::ObjectOpen, "对象打开时，不允许操作。");
   std::optional<detail::PagedText> text = detail::pagedText(sql);
   if (!text) return Open(sql, conn, adOpenKeyset, adLockReadOnly);
@@ -193,19 +197,27 @@ void Recordset::openPaged(std::string_view sql, std::optional<std::string_view> 
   // The page statement prepared first: its fields are the recordset's.
   std::shared_ptr<const ColumnSet> columns =
       handle->prepare(text->page(0, 1), false, slots).columns;
-  detail::Prepared& count = handle->prepare(text->count, false, slots);
-  std::vector<Cell> cells;
-  std::string countText;
-  detail::RowBuffer rows{&cells, &countText};
-  handle->run(count, slots, {}, &rows);
   long total = 0;
-  if (rows.rows == 1 && !cells.empty()) {
-    if (cells[0].tag == Cell::Int)
-      total = long(cells[0].integer);
-    else if (cells[0].tag == Cell::Real)
-      total = long(cells[0].real);
-    else if (cells[0].tag == Cell::Text)
-      total = std::atol(countText.substr(cells[0].offset, cells[0].length).c_str());
+  if (keys && !text->table.empty() && (text->keyField = columns->find(keys->column)) >= 0) {
+    // Counted by the keys, read by them.
+    total = long(keys->keys.size());
+    text->keyColumn = std::move(keys->column);
+    text->keys = std::move(keys->keys);
+  } else {
+    text->keyField = -1;
+    detail::Prepared& count = handle->prepare(text->count, false, slots);
+    std::vector<Cell> cells;
+    std::string countText;
+    detail::RowBuffer rows{&cells, &countText};
+    handle->run(count, slots, {}, &rows);
+    if (rows.rows == 1 && !cells.empty()) {
+      if (cells[0].tag == Cell::Int)
+        total = long(cells[0].integer);
+      else if (cells[0].tag == Cell::Real)
+        total = long(cells[0].real);
+      else if (cells[0].tag == Cell::Text)
+        total = std::atol(countText.substr(cells[0].offset, cells[0].length).c_str());
+    }
   }
   handle_ = handle;
   columns_ = std::move(columns);
@@ -229,6 +241,7 @@ void Recordset::openPaged(std::string_view sql, std::optional<std::string_view> 
 void Recordset::holdCurrentRow() const {
   if (!paged_ || (current_ >= window_ && current_ < window_ + held_)) return;
   const long wanted = paged_->rowsFrom(current_, std::max(PageSize, 1L));
+  if (paged_->keyField >= 0) return holdRowsByKey(std::min(wanted, rowCount_ - current_));
   if (holdRowsFromEnd(wanted)) return;
   std::vector<detail::Slot> slots;
   detail::Prepared& p = handle_->prepare(paged_->page(current_, wanted), false, slots);
@@ -280,6 +293,62 @@ bool Recordset::holdRowsFromEnd(long wanted) const {
   // Rows gone since they were counted: the rows held are the last ones there are.
   rowCount_ = held_ < rows ? current_ + held_ : total;
   return true;
+}
+
+// The same for a recordset read by the keys of its rows: the rows holding
+// the keys of the page, put in the keys' order.
+void Recordset::holdRowsByKey(long wanted) const {
+  std::vector<detail::Slot> slots;
+  detail::Prepared& p = handle_->prepare(paged_->keyedPage(current_, wanted), false, slots);
+  const long total = rowCount_;
+  loadWindow(p, slots);
+  const long found = rowCount_;
+  const auto width = std::size_t(columns_->stored);
+  const auto keyAt = std::size_t(paged_->keyField);
+  std::vector<Cell> ordered;
+  ordered.reserve(std::size_t(found) * width);
+  for (long k = current_; k < current_ + wanted; ++k) {
+    const std::int64_t key = paged_->keys[std::size_t(k)];
+    long row = 0;
+    while (row < found && !(cells_[std::size_t(row) * width + keyAt].tag == Cell::Int &&
+                            cells_[std::size_t(row) * width + keyAt].integer == key))
+      ++row;
+    // A row gone since its key was read: the rows held end before it.
+    if (row == found) break;
+    const auto first = cells_.begin() + std::ptrdiff_t(std::size_t(row) * width);
+    ordered.insert(ordered.end(), first, first + std::ptrdiff_t(width));
+  }
+  std::copy(ordered.begin(), ordered.end(), cells_.begin());
+  held_ = long(ordered.size() / width);
+  cells_.resize(ordered.size());
+  rowCount_ = held_ < wanted ? current_ + held_ : total;
+}
+
+std::optional<std::vector<std::int64_t>> Recordset::orderedKeys(std::string_view sql,
+                                                                std::string_view column, long most,
+                                                                Connection& conn) {
+  const std::optional<detail::PagedText> text = detail::pagedText(sql);
+  if (!text || text->top < 0 || text->top > most || text->table.empty()) return std::nullopt;
+  const std::shared_ptr<detail::Handle>& handle = conn.handle();
+  std::vector<detail::Slot> slots;
+  // The statement the pages read, all its rows at once: the same prepared
+  // statement, read the same way.
+  detail::Prepared& p = handle->prepare(text->page(0, text->top), false, slots);
+  const int field = p.columns->find(column);
+  if (field < 0 || handle->sortedRows(p)) return std::nullopt;
+  std::vector<Cell> cells;
+  std::string cellText;
+  detail::RowBuffer rows{&cells, &cellText};
+  handle->run(p, slots, {}, &rows);
+  if (handle->sortedRows(p)) return std::nullopt;
+  std::vector<std::int64_t> keys;
+  keys.reserve(std::size_t(rows.rows));
+  for (long row = 0; row < rows.rows; ++row) {
+    const Cell& key = cells[std::size_t(row) * std::size_t(p.columns->stored) + std::size_t(field)];
+    if (key.tag != Cell::Int) return std::nullopt;
+    keys.push_back(key.integer);
+  }
+  return keys;
 }
 
 void Recordset::run(const std::shared_ptr<detail::Handle>& handle, std::string_view sql,

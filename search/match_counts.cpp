@@ -4,6 +4,7 @@
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include "db/db.h"
 #include "framework/data_versions.h"
@@ -25,6 +26,9 @@ constexpr std::string_view kKeepableWords =
     " userid ok ifclose ifdel iferro smallphoto citymoney maincity nextcitymoney nextcity userdata"
     " nickname grade trust photo sex field height_ weight_ aboutus ifphotolook addtime ";
 
+// The most matches whose order is kept: the criteria search shows the top 200.
+constexpr long kMostKeys = 200;
+
 bool keepableWord(const std::string& word) {
   return kKeepableWords.find(" " + word + " ") != std::string_view::npos;
 }
@@ -32,22 +36,26 @@ bool keepableWord(const std::string& word) {
 struct Kept {
   data_versions::Stamp stamp;
   long count = 0;
+  // The member numbers of the matches in the statement's order, when the
+  // database reads them in an order that their values alone decide.
+  std::optional<std::vector<std::int64_t>> keys;
 };
 
-// The counts by database and statement. A few hundred searches differ at a
-// time; past that the whole store starts again.
+// The counts and orders by database and statement. A few hundred searches
+// differ at a time; past that the whole store starts again.
 class Counts {
  public:
-  std::optional<long> find(const std::string& key, const data_versions::Stamp& stamp) {
+  // What is kept for `key`, of whatever stamp.
+  std::optional<Kept> find(const std::string& key) {
     std::lock_guard lock(mutex_);
     const auto it = counts_.find(key);
-    if (it == counts_.end() || !(it->second.stamp == stamp)) return std::nullopt;
-    return it->second.count;
+    if (it == counts_.end()) return std::nullopt;
+    return it->second;
   }
-  void keep(std::string key, const data_versions::Stamp& stamp, long count) {
+  void keep(std::string key, Kept kept) {
     std::lock_guard lock(mutex_);
     if (counts_.size() >= kMost) counts_.clear();
-    counts_.insert_or_assign(std::move(key), Kept{stamp, count});
+    counts_.insert_or_assign(std::move(key), std::move(kept));
   }
   void clear() {
     std::lock_guard lock(mutex_);
@@ -110,12 +118,23 @@ void openCounted(db::Recordset& rs, const std::string& statement, db::Connection
   std::string key = database;
   key += '\0';
   key += statement;
-  if (const std::optional<long> count = counts.find(key, *stamp))
-    return rs.OpenPaged(statement, "select " + std::to_string(*count), conn);
-  // The stamp was read before the count: a change made meanwhile moves the
-  // version, and the next request counts again.
+  const std::optional<Kept> kept = counts.find(key);
+  if (kept && kept->stamp == *stamp) {
+    if (kept->keys) return rs.OpenPaged(statement, {"userid", *kept->keys}, conn);
+    return rs.OpenPaged(statement, "select " + std::to_string(kept->count), conn);
+  }
+  // The stamp was read before the rows: a change made meanwhile moves the
+  // version, and the next request reads them again. A statement whose rows
+  // came sorted before (the database's plan for it stays) is only counted.
+  if (!kept || kept->keys) {
+    if (std::optional<std::vector<std::int64_t>> keys =
+            db::Recordset::orderedKeys(statement, "userid", kMostKeys, conn)) {
+      counts.keep(std::move(key), Kept{*stamp, long(keys->size()), keys});
+      return rs.OpenPaged(statement, {"userid", std::move(*keys)}, conn);
+    }
+  }
   rs.OpenPaged(statement, conn);
-  counts.keep(std::move(key), *stamp, rs.RecordCount());
+  counts.keep(std::move(key), Kept{*stamp, rs.RecordCount(), std::nullopt});
 }
 
 }  // namespace zurvafun::search

@@ -10,6 +10,14 @@
 // the member lists read), so only a statement that reads nothing else, and
 // no clock, has its count kept: a search by last login, income or online
 // state is counted afresh every time.
+//
+// With the count goes the order of the matches (their member numbers), where
+// the database reads the statement in the order of an index, whose ties go by
+// member number, so that the order follows from the followed columns alone:
+// a page then reads just its own six rows by member number, and the last
+// page costs what the first does. Where it sorts them instead (ties in an
+// order the values do not decide: on a database server, or a condition no
+// index serves in order) every page reads the statement, as before.
 #pragma once
 
 #include <string>
@@ -23,9 +31,10 @@ class Recordset;
 namespace zurvafun::search {
 
 // Opens the select `statement` on `rs` as Recordset::OpenPaged does; its
-// number of rows is the one counted before for the same statement on the
-// database `database` (db::databaseKey) when the member rows have not
-// changed since, and is kept for the next request when it is counted.
+// number of rows, and where kept its rows' member numbers in order, are the
+// ones read before for the same statement on the database `database`
+// (db::databaseKey) when the member rows have not changed since, and are kept
+// for the next request when they are read.
 void openCounted(db::Recordset& rs, const std::string& statement, db::Connection& conn,
                  const std::string& database);
 

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -246,6 +247,81 @@ TEST_F(DbRecordset, APagedRecordsetReadFromEitherEndShowsWhatItShowsFromTheStart
       EXPECT_EQ(walk(eitherEnd, pageSize), walk(fromStart, pageSize)) << sql << " by " << pageSize;
     }
   }
+}
+
+// Read by the keys of its rows, a recordset shows what the statement shows,
+// ties included (the index walked down gives them by row key descending):
+// the keys are given only where the backend reads the statement in an
+// index's order, which on the server it is never known to do.
+TEST_F(DbRecordset, ARecordsetReadByTheKeysOfItsRowsShowsWhatTheStatementShows) {
+  fillNumbers(23);
+  conn_.ExecuteAction("update n set k=k/4");  // many ties
+  conn_.ExecuteAction("create index ix_n_k on n (k desc)");
+  const struct {
+    const char* sql;
+    bool ordered;  // on the embedded file
+  } cases[] = {
+      {"select top 20 * from n order by k desc", true},
+      {"select top 9 id, k from n where k<5 order by k", true},
+      {"select top 30 k, id from n  where id<>7 order by k desc, id", true},
+      {"select top 4 k, id from n where k=2", true},
+      {"select top 0 * from n order by k", true},
+      {"select top 6 * from n where k>100 order by k", true},
+      {"select top 20 * from n order by k % 3 desc, id", false},
+      {"select top 20 id from n order by k % 2", false},
+  };
+  for (const auto& c : cases) {
+    const std::optional<std::vector<std::int64_t>> keys =
+        db::Recordset::orderedKeys(c.sql, "ID", 30, conn_);
+    EXPECT_EQ(keys.has_value(), c.ordered && !testPostgres()) << c.sql;
+    if (!keys) continue;
+    for (long pageSize : {1, 3, 10}) {
+      db::Recordset byStatement, byKey;
+      byStatement.OpenPaged(c.sql, conn_);
+      byKey.OpenPaged(c.sql, {"id", *keys}, conn_);
+      EXPECT_EQ(walk(byKey, pageSize), walk(byStatement, pageSize)) << c.sql << " by " << pageSize;
+    }
+  }
+}
+
+// Statements whose keys are not read: more rows than asked for, not one
+// table, no such field, keys that are no integers.
+TEST_F(DbRecordset, KeysAreReadOnlyOfBoundedSelectsOfOneTable) {
+  fillNumbers(5);
+  const char* statements[] = {
+      "select * from n order by id",
+      "select top 31 * from n order by id",
+      "select top 5 n.* from n, u order by n.id",
+      "select top 5 * from n m order by id",
+      "select top 5 * from [n] order by id",
+      "select top 5 k from n order by id",
+      "select top 5 nickname as id from u order by userid",
+      "select top 5 * from (select * from n) n order by id",
+  };
+  for (const char* sql : statements)
+    EXPECT_FALSE(db::Recordset::orderedKeys(sql, "id", 30, conn_).has_value()) << sql;
+  // A statement that is not one table's, given keys, is read as it stands.
+  db::Recordset rs;
+  rs.OpenPaged("select top 3 n.k, n.id from n, u where u.userid=1 order by n.id", {"id", {5, 4}},
+               conn_);
+  EXPECT_EQ(walk(rs, 2), "3/2:|1:1,1 2,2 |2:3,3 |-3:| back:3,3 2,2 1,1 | middle:2,2 ");
+}
+
+// The rows read by key are the rows as they are when the page is read, in
+// the order of the keys; a row gone meanwhile ends the recordset there.
+TEST_F(DbRecordset, ARecordsetReadByKeysReadsTheRowsAsTheyAreNow) {
+  fillNumbers(8);
+  db::Recordset rs;
+  rs.OpenPaged("select top 8 id, k from n order by k", {"id", {8, 3, 5, 1, 7, 2}}, conn_);
+  rs.PageSize = 3;
+  EXPECT_EQ(rs.RecordCount(), 6);
+  EXPECT_EQ(rs.PageCount(), 2);
+  conn_.ExecuteAction("update n set k=50 where id=5");
+  conn_.ExecuteAction("delete from n where id=7");
+  std::string shown;
+  for (; !rs.eof(); rs.MoveNext()) shown += rs("id").str() + "=" + rs("k").str() + " ";
+  EXPECT_EQ(shown, "8=8 3=3 5=50 1=1 ");
+  EXPECT_EQ(rs.RecordCount(), 4);
 }
 
 // The last page is read from the end: with a count short of the rows there

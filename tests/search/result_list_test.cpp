@@ -3,6 +3,7 @@
 // administrators' table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <vector>
@@ -234,6 +235,92 @@ TEST_F(ResultListTest, TheCountIsNotReadAgainWhileTheMembersStand) {
   nextRequest();
   logIn(1, "2");
   EXPECT_TRUE(contains(list(), "共 <font color=ff0000><b>3</b></font> 条相关信息"));
+}
+
+// The member numbers of a search's matches are kept in order with their
+// count, and a page reads its six rows by number: every page lists what the
+// statement itself gives there, ties included (on the file the index's order
+// decides them), the last partial page, an empty result, and after a change
+// of a member row between two pages the new order.
+TEST_F(ResultListTest, EveryPageListsWhatTheStatementGivesThere) {
+  // Grades, trust levels and registration times in few values: many ties.
+  addMembers(40, [](int i, testing::SearchMember& m) {
+    m.grade = 1 + i % 3;
+    m.trust = i % 2;
+    m.addtime = "2026-01-0" + std::to_string(1 + i / 5 % 3) + " 00:00:00";
+    m.height = std::to_string(150 + i * 7 % 30);
+    if (i % 13 == 0) m.ifdel = 1;
+    if (i > 36) m.sex = 576;
+  });
+  // The statement's own rows of a page, read as the list read them before.
+  auto expected = [](const std::string& condition, const char* sortClause, long page) {
+    db::Connection conn = open();
+    db::Recordset rs;
+    rs.OpenPaged("select top 200 * from zurva_user  where " + condition +
+                     " and ifclose=0 and iferro=0 and ifdel=0" + sortClause +
+                     "grade desc,trust desc",
+                 conn);
+    rs.PageSize = 6;
+    std::vector<std::string> names;
+    if (rs.RecordCount() == 0) return names;
+    rs.setAbsolutePage(std::min(page, rs.PageCount()));
+    for (int shown = 0; shown < 6 && !rs.eof(); ++shown, rs.MoveNext())
+      names.push_back(rs("nickname").str());
+    return names;
+  };
+  auto listPage = [&](const std::string& condition, const char* order, long page) {
+    nextRequest();
+    h.request().ServerVariables.add("SCRIPT_NAME", "/result.asp");
+    h.session().set("iwhere", condition);
+    logIn(1, "2");
+    if (order) query("order", order);
+    query("Page", std::to_string(page));
+    const std::string shown = list();
+    EXPECT_EQ(error_, 0);
+    return listed(shown);
+  };
+  const char* conditions[] = {
+      "sex=577", "sex=577 and cast(height_ as int)>=160", "sex=577 and grade>=2 and trust<='0'",
+      "sex=576", "sex=577 and nickname='nobody'",
+  };
+  for (const char* condition : conditions) {
+    for (const auto& [order, sortClause] :
+         {std::pair<const char*, const char*>{nullptr, " order by "},
+          std::pair<const char*, const char*>{"4", " order by addtime desc,"}}) {
+      SCOPED_TRACE(std::string(condition) + (order ? " by addtime" : ""));
+      for (long page = 1; page <= 7; ++page)
+        EXPECT_EQ(listPage(condition, order, page), expected(condition, sortClause, page))
+            << "page " << page;
+    }
+  }
+  // A change between two pages: n3 climbs to the top, n4 leaves the matches.
+  EXPECT_EQ(listPage("sex=577", nullptr, 1), expected("sex=577", " order by ", 1));
+  run("update zurva_user set grade=9 where userid=3");
+  run("update zurva_user set height_='140' where userid=4");
+  for (long page = 1; page <= 2; ++page) {
+    EXPECT_EQ(listPage("sex=577", nullptr, page), expected("sex=577", " order by ", page));
+    EXPECT_EQ(listPage("sex=577 and cast(height_ as int)>=150", nullptr, page),
+              expected("sex=577 and cast(height_ as int)>=150", " order by ", page));
+  }
+  EXPECT_EQ(listPage("sex=577", nullptr, 1).front(), "n3");
+}
+
+// While the record of changes stands, a page reads the kept order and its
+// rows by number, not the statement (here a change that bypasses the
+// record). On the server the order is not kept: ties go by where the rows
+// lie, which no record follows.
+TEST_F(ResultListTest, ThePagesReadTheKeptOrderWhileTheMembersStand) {
+  addMembers(8, [](int i, testing::SearchMember& m) { m.trust = i; });
+  logIn(1, "2");
+  const std::vector<std::string> before{"n8", "n7", "n6", "n5", "n4", "n3"};
+  EXPECT_EQ(listed(list()), before);
+  dropTrigger("zurva_user_shown_changed", "zurva_user");
+  run("update zurva_user set trust=0 where userid=8");
+  nextRequest();
+  h.request().ServerVariables.add("SCRIPT_NAME", "/result.asp");
+  logIn(1, "2");
+  const std::vector<std::string> after{"n7", "n6", "n5", "n4", "n3", "n2"};
+  EXPECT_EQ(listed(list()), testing::testPostgres() ? after : before);
 }
 
 TEST_F(ResultListTest, HiddenMembersAreLeftOutOfTheStandardView) {
