@@ -533,7 +533,8 @@ void SqliteHandle::beforeAutocommit(sqlite3_stmt* stmt) {
   if (!sharesReads) return;
   const auto now = std::chrono::steady_clock::now();
   if (sharedRead_) {
-    const auto limit = std::chrono::microseconds(gSharedReadLimitUs.load(std::memory_order_relaxed));
+    const auto limit =
+        std::chrono::microseconds(gSharedReadLimitUs.load(std::memory_order_relaxed));
     if (now - sharedReadSince_ < limit) return;
     endSharedRead();
   }
