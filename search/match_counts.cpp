@@ -1,5 +1,6 @@
 #include "search/match_counts.h"
 
+#include <algorithm>
 #include <cctype>
 #include <mutex>
 #include <optional>
@@ -29,8 +30,24 @@ constexpr std::string_view kKeepableWords =
 // The most matches whose order is kept: the criteria search shows the top 200.
 constexpr long kMostKeys = 200;
 
-bool keepableWord(const std::string& word) {
-  return kKeepableWords.find(" " + word + " ") != std::string_view::npos;
+// The words of kKeepableWords, sorted: the scan of every result page looks
+// up each word of its statement.
+const std::vector<std::string_view>& keepableWords() {
+  static const std::vector<std::string_view> words = [] {
+    std::vector<std::string_view> list;
+    for (std::size_t at = 0; at < kKeepableWords.size(); ++at) {
+      const std::size_t end = std::min(kKeepableWords.find(' ', at), kKeepableWords.size());
+      if (end > at) list.push_back(kKeepableWords.substr(at, end - at));
+      at = end;
+    }
+    std::sort(list.begin(), list.end());
+    return list;
+  }();
+  return words;
+}
+
+bool keepableWord(std::string_view word) {
+  return std::binary_search(keepableWords().begin(), keepableWords().end(), word);
 }
 
 struct Kept {
@@ -92,11 +109,15 @@ bool countKeepable(std::string_view s) {
       while (i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.')) ++i;
     } else if (std::isalpha(c) || c == '_') {
       const std::size_t begin = i;
-      std::string word;
-      while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_'))
-        word += static_cast<char>(std::tolower(static_cast<unsigned char>(s[i++])));
+      // In lower case; a word longer than the buffer is none of the list's.
+      char word[24];
+      std::size_t length = 0;
+      for (; i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_'); ++i) {
+        if (length == sizeof word) return false;
+        word[length++] = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+      }
       if (begin > 0 && s[begin - 1] == '.') return false;  // a qualified name
-      if (!keepableWord(word)) return false;
+      if (!keepableWord(std::string_view(word, length))) return false;
     } else if ((c == '-' && i + 1 < s.size() && s[i + 1] == '-') ||
                (c == '/' && i + 1 < s.size() && s[i + 1] == '*')) {
       return false;  // a comment

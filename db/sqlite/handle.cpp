@@ -3,9 +3,11 @@
 // a statement stored into the layer's row buffers.
 #include "db/sqlite/handle.h"
 
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -290,9 +292,11 @@ void releaseThreadHandles() {
 constexpr int kCheckpointFrames = 1000;
 constexpr int kRestartFrames = 4 * kCheckpointFrames;
 constexpr const char* kWalSizeLimit = "PRAGMA journal_size_limit=4194304";
-// How long the checkpoint after a commit may wait for other writers and for
-// the readers of older frames; it is tried again at the next commit.
+// How long the restarting checkpoint after a commit may wait, all its waits
+// together, for other writers and for the readers of older frames; twice as
+// long after each try that the readers foiled, up to 2^kWaitDoublings times.
 constexpr int kCheckpointWaitMs = 10;
+constexpr int kWaitDoublings = 4;
 
 SqliteHandle::SqliteHandle(std::string file) : path(std::move(file)) {
   configureLibrary();
@@ -353,15 +357,28 @@ void SqliteHandle::close() noexcept {
   db = nullptr;
 }
 
+namespace {
+
+std::int64_t steadyMicroseconds() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
 // Waits for a lock in short sleeps (SQLite's own timeout sleeps whole
-// milliseconds, and longer as it goes on), up to the handle's limit.
+// milliseconds, and longer as it goes on), up to the handle's limit for each
+// wait, or up to the end a checkpoint was given for all of its waits.
 int SqliteHandle::busyHandler(void* self, int count) {
   SqliteHandle& h = *static_cast<SqliteHandle*>(self);
-  const std::int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
-                               std::chrono::steady_clock::now().time_since_epoch())
-                               .count();
-  if (count == 0) h.busySince_ = now;
-  if (now - h.busySince_ >= std::int64_t(h.busyLimitMs_) * 1000) return 0;
+  const std::int64_t now = steadyMicroseconds();
+  if (h.busyUntil_ != 0) {
+    if (now >= h.busyUntil_) return 0;
+  } else {
+    if (count == 0) h.busySince_ = now;
+    if (now - h.busySince_ >= std::int64_t(h.busyLimitMs_) * 1000) return 0;
+  }
   std::this_thread::sleep_for(std::chrono::microseconds(count < 20    ? 20
                                                         : count < 100 ? 100
                                                                       : 1000));
@@ -376,27 +393,51 @@ int SqliteHandle::walHook(void* self, sqlite3*, const char*, int frames) {
 
 // After a commit, within its write turn: once the log holds kRestartFrames
 // frames, copy them into the database and have the next writer start the log
-// afresh; a busy checkpoint (a long writer, a slow reader, a checkpoint
-// copying outside its turn) is left to a later commit. Every kCheckpointFrames
-// frames before that, a checkpoint is due after the turn.
+// afresh; a busy checkpoint (a checkpoint copying outside its turn) is left to
+// a later commit. Every kCheckpointFrames frames otherwise, a checkpoint is
+// due after the turn.
+//
+// The restart waits for the readers of older frames. Readers that overlap
+// without a pause, a long one among them (a search), can keep it from
+// restarting the log however often it is tried: trying at every commit made
+// every turn wait for them, and the writes of the whole file crawled. So a
+// foiled restart is tried again 2 * kCheckpointFrames frames later, with a
+// checkpoint after the turn in between to copy the frames meanwhile, and with
+// twice the time to wait (which outlasts the readers in the end, and the log
+// stops growing).
 void SqliteHandle::checkpoint(int frames) {
   WriteGate* gate = writeGate_.get();
   if (!gate) {  // a commit without a turn (none is made so): everything within it
     if (frames < kCheckpointFrames) return;
   } else {
-    if (frames < gate->checkpointedTo) gate->checkpointedTo = 0;  // the log started afresh
-    if (frames < kRestartFrames) {
+    if (frames < gate->checkpointedTo) {  // the log started afresh
+      gate->checkpointedTo = 0;
+      gate->restartFrom = 0;
+      gate->foiledRestarts = 0;
+    }
+    if (frames < std::max(kRestartFrames, gate->restartFrom) || gate->checkpointing.load()) {
       if (frames - gate->checkpointedTo >= kCheckpointFrames) {
         gate->checkpointedTo = frames;
         checkpointDue_ = true;
       }
       return;
     }
-    if (gate->checkpointing.load()) return;
   }
-  const int limit = std::exchange(busyLimitMs_, kCheckpointWaitMs);
-  sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
-  busyLimitMs_ = limit;
+  const int doublings = gate ? std::min(gate->foiledRestarts, kWaitDoublings) : 0;
+  busyUntil_ = steadyMicroseconds() + std::int64_t(kCheckpointWaitMs << doublings) * 1000;
+  const int rc =
+      sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+  busyUntil_ = 0;
+  if (!gate) return;
+  if (rc == SQLITE_OK) {  // the next commit starts the log afresh
+    gate->checkpointedTo = 0;
+    gate->restartFrom = 0;
+    gate->foiledRestarts = 0;
+  } else {
+    gate->checkpointedTo = frames;  // it copied what the readers let it
+    gate->restartFrom = frames + 2 * kCheckpointFrames;
+    ++gate->foiledRestarts;
+  }
 }
 
 // A passive checkpoint: it waits for nobody and copies what it can; one at a
@@ -491,6 +532,11 @@ void SqliteHandle::refreshSchema() {
 
 bool WriteGate::take(std::chrono::milliseconds limit) {
   if (sem_trywait(&turns_) == 0) return true;
+  sleepers_.fetch_add(1);
+  struct Awake {
+    std::atomic<int>& sleepers;
+    ~Awake() { sleepers.fetch_sub(1); }
+  } awake{sleepers_};
   timespec until{};
   clock_gettime(CLOCK_MONOTONIC, &until);
   const long long nanoseconds = until.tv_nsec + (limit.count() % 1000) * 1000000LL;
@@ -500,6 +546,17 @@ bool WriteGate::take(std::chrono::milliseconds limit) {
     if (sem_clockwait(&turns_, CLOCK_MONOTONIC, &until) == 0) return true;
     if (errno != EINTR) return false;
   }
+}
+
+// The writer woken by the turn's release is often queued on the processor of
+// the thread that released it, and would run only when that thread pauses
+// (after the rest of its page, the response sent), the gate standing free
+// meanwhile with every other writer asleep: the releasing thread yields, so
+// that the woken writer starts its turn at once. The rest of a page can wait
+// better than the file's only writer.
+void WriteGate::release() {
+  sem_post(&turns_);
+  if (sleepers_.load() > 0) sched_yield();
 }
 
 WriteTurn SqliteHandle::takeWriteTurn() {

@@ -37,16 +37,24 @@ class WriteGate {
   WriteGate& operator=(const WriteGate&) = delete;
   // False when the turn did not come within `limit`.
   bool take(std::chrono::milliseconds limit);
-  void release() { sem_post(&turns_); }
+  // Gives the turn back; with writers asleep at the gate, the calling thread
+  // then lets the one woken run first (see the definition).
+  void release();
 
-  // The log's frame count when a checkpoint was last asked for (read and
-  // written by the turn's holder only), and whether a checkpoint outside the
-  // turn is copying now (by any handle of the file).
+  // Read and written by the turn's holder only (see
+  // SqliteHandle::checkpoint): the log's frame count when a checkpoint was
+  // last asked for, the one from which a restart of the log is tried again
+  // (0: from the usual bound) and the tries that readers foiled since the log
+  // last started afresh. And whether a checkpoint outside the turn is copying
+  // now (by any handle of the file).
   int checkpointedTo = 0;
+  int restartFrom = 0;
+  int foiledRestarts = 0;
   std::atomic<bool> checkpointing{false};
 
  private:
   sem_t turns_;
+  std::atomic<int> sleepers_{0};  // writers waiting asleep for the turn
 };
 
 // A turn taken at a gate, given back when it goes (or by giveBack).
@@ -179,6 +187,7 @@ class SqliteHandle final : public Handle {
   bool checkpointDue_ = false;            // see checkpointOutsideTurn
   int busyLimitMs_ = 5000;                // how long a statement waits for a lock
   std::int64_t busySince_ = 0;            // when the current wait began (steady clock, µs)
+  std::int64_t busyUntil_ = 0;            // when set, the end of every wait (steady clock, µs)
   bool sharedRead_ = false;               // the shared read transaction is open
   std::uint64_t sharedReadCommits_ = 0;   // the commit count when it began
   std::chrono::steady_clock::time_point sharedReadSince_;  // when it began
