@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
@@ -54,8 +55,9 @@ struct Kept {
   data_versions::Stamp stamp;
   long count = 0;
   // The member numbers of the matches in the statement's order, when the
-  // database reads them in an order that their values alone decide.
-  std::optional<std::vector<std::int64_t>> keys;
+  // database reads them in an order that their values alone decide; shared,
+  // so that a request takes them without copying them under the lock.
+  std::shared_ptr<const std::vector<std::int64_t>> keys;
 };
 
 // The counts and orders by database and statement. A few hundred searches
@@ -150,12 +152,13 @@ void openCounted(db::Recordset& rs, const std::string& statement, db::Connection
   if (!kept || kept->keys) {
     if (std::optional<std::vector<std::int64_t>> keys =
             db::Recordset::orderedKeys(statement, "userid", kMostKeys, conn)) {
-      counts.keep(std::move(key), Kept{*stamp, long(keys->size()), keys});
+      counts.keep(std::move(key), Kept{*stamp, long(keys->size()),
+                                       std::make_shared<const std::vector<std::int64_t>>(*keys)});
       return rs.OpenPaged(statement, {"userid", std::move(*keys)}, conn);
     }
   }
   rs.OpenPaged(statement, conn);
-  counts.keep(std::move(key), Kept{*stamp, rs.RecordCount(), std::nullopt});
+  counts.keep(std::move(key), Kept{*stamp, rs.RecordCount(), nullptr});
 }
 
 }  // namespace zurvafun::search
