@@ -62,11 +62,13 @@
 // database of that name on it with the connection's login. The schema's
 // statements are rendered for it: text columns compare by a key without ASCII
 // case and trailing blanks (zv_key, indexed), values read back as the same
-// types, the dialect's functions exist on the server. A transaction takes the
-// database's write lock (an advisory lock) at its start, as on the file, and
-// an updatable recordset also locks the rows it read (FOR UPDATE). Handles
-// are pooled per thread, server, login and database, and keep their prepared
-// statements.
+// types, the dialect's functions exist on the server. A transaction locks
+// what each of its statements reads as it reads it, until it ends: the rows
+// of a select of one table (FOR UPDATE), the tables of a count or a join, so
+// that what it read stays as it read it while transactions on other rows go
+// on at once (see ReadLocks in db/postgres/postgres.h); an updatable
+// recordset locks the rows it read. Handles are pooled per thread, server,
+// login and database, and keep their prepared statements.
 #pragma once
 
 #include <cstdint>

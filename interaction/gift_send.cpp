@@ -104,6 +104,13 @@ struct MethodSteps<GiftSend> {
                   const Variant& message, const Variant& price, const Variant& total) {
     const Variant now = Now();
     const bool halfPrice = interaction::paysHalfPrice(grade);
+    // The receivers' names are read before the transaction: it locks only
+    // the sender's row, so that two members' gifts to each other never wait
+    // for each other.
+    std::vector<std::string> histories;
+    for (const std::int32_t receiver : receivers)
+      histories.push_back("您向" + nicknameOf(receiver) +
+                          (halfPrice ? "送去礼物,金银卡会员打五折." : "送去礼物"));
     conn.transaction([&] {
       db::Recordset rows;
       rows.Open("select * from presentmx", conn, db::adOpenKeyset, db::adLockOptimistic);
@@ -119,12 +126,9 @@ struct MethodSteps<GiftSend> {
       rows.Close();
       if (!interaction::charge(conn, sender, total))
         interaction::endWithMessage(z, kTooLittleMoney, "-2", 1);
-      for (const std::int32_t receiver : receivers) {
-        const std::string history =
-            "您向" + nicknameOf(receiver) + (halfPrice ? "送去礼物,金银卡会员打五折." : "送去礼物");
+      for (const std::string& history : histories)
         z.loveb_add(long(sender), price, history, SqlLocalName, SqlUserName, SqlPassword,
                     SqlDatabaseName);
-      }
     });
   }
 

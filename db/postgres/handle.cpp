@@ -1,7 +1,7 @@
 // The server backend: libpq connections pooled per thread, server, login and
 // database; statements prepared on the server once per connection; values
 // read in PostgreSQL's text form into the layer's row buffers; transactions
-// under the database's write lock.
+// that lock what they read as they read it (see ReadLocks).
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -19,14 +19,17 @@ namespace zurvafun::db::detail::postgres {
 
 namespace {
 
-// The database's write lock: one advisory lock, taken by every transaction
-// (the outermost level) at its start and held to its end, so that what a
-// transaction reads stays as it read it until it writes, as on the file.
-// BEGIN and the lock go to the server with the transaction's first command
-// (see PgHandle::beginPending_).
+// A transaction's BEGIN goes to the server with its first command (see
+// PgHandle::beginPending_); each statement in it takes its locks in the same
+// round trip, before it reads (see ReadLocks).
 constexpr const char* kBeginCommand = "BEGIN";
-constexpr const char* kLockCommand = "SELECT pg_advisory_xact_lock(2052871)";
-constexpr const char* kBegin = "BEGIN; SELECT pg_advisory_xact_lock(2052871); ";
+constexpr const char* kBegin = "BEGIN; ";
+
+// FNV-1a, 64 bits: the same on every instance, for advisory lock keys.
+std::uint64_t hashed(std::string_view text, std::uint64_t hash = 14695981039346656037ull) {
+  for (char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return hash;
+}
 
 // Type oids of the built-in types the values come back as.
 constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kOid = 26, kFloat4 = 700,
@@ -472,6 +475,7 @@ void PgHandle::forgetStatements() noexcept {
 
 void PgHandle::beginOutermost() {
   written_.result.reset();
+  lockedTables_.clear();
   beginPending_ = true;
 }
 
@@ -504,37 +508,45 @@ void PgHandle::rollbackToSavepoint(const std::string& sql) noexcept {
   if (conn_ && !beginPending_) PQclear(PQexec(conn_, sql.c_str()));
 }
 
-PGresult* PgHandle::executeWithBegin(Statement& s, const std::vector<const char*>& values) {
-  beginPending_ = false;
+PGresult* PgHandle::executeLocked(const std::string& name, const std::vector<const char*>& values,
+                                  const std::vector<std::string>& preludes) {
+  const bool begin = std::exchange(beginPending_, false);
   if (!PQenterPipelineMode(conn_)) {
-    exec(kBegin);
-    return PQexecPrepared(conn_, s.name.c_str(), int(values.size()), values.data(), nullptr,
-                          nullptr, 0);
+    std::string text = begin ? kBegin : "";
+    for (const std::string& p : preludes) text += p + "; ";
+    exec(text);
+    return PQexecPrepared(conn_, name.c_str(), int(values.size()), values.data(), nullptr, nullptr,
+                          0);
   }
-  // BEGIN, the lock and the statement, each with its result, then the
+  // BEGIN, the locks and the statement, each with its result, then the
   // pipeline's end; a failure skips what follows it (its result is aborted).
-  constexpr int kCommands = 3;
+  std::vector<const char*> commands;
+  if (begin) commands.push_back(kBeginCommand);
+  for (const std::string& p : preludes) commands.push_back(p.c_str());
+  const int count = int(commands.size()) + 1;
   // A command that cannot be sent (a lost connection) leaves its result,
   // and those after it, missing: they read as the connection's failure.
-  if (PQsendQueryParams(conn_, kBeginCommand, 0, nullptr, nullptr, nullptr, nullptr, 0) &&
-      PQsendQueryParams(conn_, kLockCommand, 0, nullptr, nullptr, nullptr, nullptr, 0))
-    PQsendQueryPrepared(conn_, s.name.c_str(), int(values.size()), values.data(), nullptr, nullptr,
+  bool sent = true;
+  for (const char* command : commands)
+    sent = sent && PQsendQueryParams(conn_, command, 0, nullptr, nullptr, nullptr, nullptr, 0);
+  if (sent)
+    PQsendQueryPrepared(conn_, name.c_str(), int(values.size()), values.data(), nullptr, nullptr,
                         0);
   PQpipelineSync(conn_);
-  PGresult* results[kCommands] = {};
+  std::vector<PGresult*> results(size_t(count), nullptr);
   int command = 0;
   for (;;) {
     PGresult* r = PQgetResult(conn_);
     if (!r) {
       // The end of one command's results; none follow a lost connection.
-      if (++command > kCommands || PQstatus(conn_) == CONNECTION_BAD) break;
+      if (++command > count || PQstatus(conn_) == CONNECTION_BAD) break;
       continue;
     }
     if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
       PQclear(r);
       break;
     }
-    PGresult*& kept = results[std::min(command, kCommands - 1)];
+    PGresult*& kept = results[size_t(std::min(command, count - 1))];
     if (kept)
       PQclear(r);
     else
@@ -545,8 +557,8 @@ PGresult* PgHandle::executeWithBegin(Statement& s, const std::vector<const char*
   PGresult* answer = nullptr;
   for (PGresult*& r : results) {
     const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
-    if (!answer && (&r == &results[kCommands - 1] ||
-                    (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)))
+    if (!answer &&
+        (&r == &results.back() || (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)))
       answer = std::exchange(r, nullptr);
     PQclear(r);
   }
@@ -589,17 +601,18 @@ Prepared& PgHandle::prepare(std::string_view sql, bool forUpdate, std::vector<Sl
   key += '\0';
   key += t.sql;
   Statement* p = nullptr;
-  if (auto it = cache_.find(key); it != cache_.end())
+  if (auto it = cache_.find(key); it != cache_.end()) {
     p = it->second.get();
-  else
-    p = &prepareText(std::move(key), t);
+  } else {
+    p = &prepareText(std::move(key), t, nullptr, readLocksOf(sql, catalog_));
+  }
   shapes_.remember(shape, p, t);
   slots = std::move(t.slots);
   return *p;
 }
 
 Statement& PgHandle::prepareText(std::string key, const Translation& t,
-                                 const std::vector<Oid>* types) {
+                                 const std::vector<Oid>* types, ReadLocks locks) {
   if (cache_.size() >= 400) forgetStatements();
   auto s = std::make_unique<Statement>();
   s->name = "zv" + std::to_string(++nextName_);
@@ -622,6 +635,17 @@ Statement& PgHandle::prepareText(std::string key, const Translation& t,
   const int n = PQnfields(d.r);
   for (int i = 0; i < n; ++i) s->resultTypes.push_back(PQftype(d.r, i));
   if (n > 0) s->columns = describe(d.r, t);
+  if (locks.rows && t.sql.ends_with(" FOR UPDATE")) {
+    s->lockingName = s->name;  // an updatable recordset's select locks its rows itself
+  } else if (locks.rows) {
+    // Prepared with the statement: it runs in its place in a transaction.
+    s->lockingName = s->name + "u";
+    Result r(PQprepare(conn_, s->lockingName.c_str(), (t.sql + " FOR UPDATE").c_str(),
+                       int(s->paramTypes.size()), s->paramTypes.data()));
+    if (PQresultStatus(r.r) != PGRES_COMMAND_OK) fail(PQcopyResult(r.r, PG_COPYRES_ATTRS));
+  }
+  s->locks = std::move(locks);
+  s->question = hashed(t.sql);
   return *cache_.emplace(std::move(key), std::move(s)).first->second;
 }
 
@@ -685,9 +709,28 @@ std::shared_ptr<const ColumnSet> PgHandle::describe(PGresult* d, const Translati
 PGresult* PgHandle::execute(Statement& s, const std::vector<const char*>& values) {
   // Another statement may change the row last written: it is read again.
   written_.result.reset();
-  PGresult* r = beginPending_ ? executeWithBegin(s, values)
-                              : PQexecPrepared(conn_, s.name.c_str(), int(values.size()),
-                                               values.data(), nullptr, nullptr, 0);
+  const std::string* name = &s.name;
+  std::vector<std::string> preludes;
+  if (inTransaction()) {
+    std::string tables;
+    for (const std::string& table : s.locks.tables)
+      if (lockedTables_.insert(table).second)
+        tables += (tables.empty() ? "" : ", ") + quoted(table);
+    if (!tables.empty()) preludes.push_back("LOCK TABLE " + tables + " IN EXCLUSIVE MODE");
+    if (s.locks.question) {
+      std::uint64_t key = s.question;
+      for (const char* v : values)
+        key = v ? hashed(std::string_view(v, std::strlen(v) + 1), key) : hashed("\1", key);
+      // Two 32-bit keys: apart from any lock of one 64-bit key.
+      preludes.push_back("SELECT pg_advisory_xact_lock(" + std::to_string(std::int32_t(key >> 32)) +
+                         ", " + std::to_string(std::int32_t(key)) + ")");
+    }
+    if (s.locks.rows) name = &s.lockingName;
+  }
+  PGresult* r = beginPending_ || !preludes.empty()
+                    ? executeLocked(*name, values, preludes)
+                    : PQexecPrepared(conn_, name->c_str(), int(values.size()), values.data(),
+                                     nullptr, nullptr, 0);
   const ExecStatusType status = PQresultStatus(r);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(r);
   // A statement outside a transaction commits itself when it writes.
@@ -856,8 +899,11 @@ void PgHandle::keepWritten(const std::string& table, std::int64_t key, PGresult*
 
 std::shared_ptr<const ColumnSet> PgHandle::readRow(const std::string& table, std::int64_t key,
                                                    RowBuffer& row) {
-  Statement& s = prepareNative(
-      "SELECT * FROM " + quoted(table) + " WHERE " + quoted(rowKeyOf(table)) + "=$1", {kInt8});
+  // In a transaction the row stays as read until it ends (see ReadLocks).
+  Statement& s =
+      prepareNative("SELECT * FROM " + quoted(table) + " WHERE " + quoted(rowKeyOf(table)) + "=$1" +
+                        (inTransaction() ? " FOR UPDATE" : ""),
+                    {kInt8});
   // The row just written came back with its write (RETURNING *, the columns
   // of SELECT * in their order): read from there, without asking again.
   if (written_.result && written_.key == key && written_.table == lowerName(table) &&

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "db/internal.h"
@@ -59,12 +60,38 @@ void copyDatabase(const ServerConfig& server, const ConnectionParams& params,
 // A SQL Server LIKE pattern as a regular expression over zv_fold of the value.
 std::string likeRegex(std::string_view pattern);
 
+// What a statement run inside a transaction locks, so that what the
+// transaction read stays as it read it until the transaction ends, while
+// transactions that touch other rows go on at once:
+// - a select of the rows of one table locks those rows (FOR UPDATE): a
+//   second transaction that reads or writes them waits, then sees the first
+//   one's changes (read-modify-write of a member row, an updatable
+//   recordset). A select that does not pin the table's row key to one value
+//   also waits for another transaction that asked the same question (the
+//   same text and values) until that one ends, so that "none yet, so add
+//   one" is decided once;
+// - any other select (counts, maxima, joins, subqueries) locks the tables it
+//   reads against every write (LOCK TABLE … IN EXCLUSIVE MODE; plain reads go
+//   on), so that a row it did not see cannot appear before it ends;
+// - a write locks the rows it changes by itself (its conditions are checked
+//   again on the row's latest version); one that reads other rows too locks
+//   the tables it names, as such a select does.
+struct ReadLocks {
+  bool rows = false;
+  bool question = false;
+  std::vector<std::string> tables;  // lower case
+};
+ReadLocks readLocksOf(std::string_view sql, const Catalog& catalog);
+
 // A statement prepared on the server.
 struct Statement : Prepared {
   std::string name;             // of the server's prepared statement
   std::vector<Oid> paramTypes;  // per slot
   std::vector<Oid> resultTypes;
   bool writes = false;  // changes rows (its count is given)
+  ReadLocks locks;      // taken when it runs in a transaction
+  std::string lockingName;     // the same with FOR UPDATE (locks.rows)
+  std::uint64_t question = 0;  // a hash of its text (locks.question)
 };
 
 class PgHandle final : public Handle {
@@ -102,13 +129,15 @@ class PgHandle final : public Handle {
 
  private:
   Statement& prepareText(std::string key, const Translation& t,
-                         const std::vector<Oid>* types = nullptr);
+                         const std::vector<Oid>* types = nullptr, ReadLocks locks = {});
   Statement& prepareNative(const std::string& sql, const std::vector<Oid>& types);
   // Runs a prepared statement with text values (null for NULL).
   PGresult* execute(Statement& s, const std::vector<const char*>& values);
-  // The same, sent with the transaction's BEGIN and write lock in one round
-  // trip; gives the first failure among them, else the statement's result.
-  PGresult* executeWithBegin(Statement& s, const std::vector<const char*>& values);
+  // The prepared statement `name`, sent after the transaction's BEGIN (when
+  // pending) and the statements that take its locks, in one round trip;
+  // gives the first failure among them, else the statement's result.
+  PGresult* executeLocked(const std::string& name, const std::vector<const char*>& values,
+                          const std::vector<std::string>& preludes);
   [[noreturn]] void fail(PGresult* result);
   std::shared_ptr<const ColumnSet> describe(PGresult* description, const Translation& t) const;
   void storeRows(PGresult* result, const Statement& s, RowBuffer& rows) const;
@@ -131,12 +160,13 @@ class PgHandle final : public Handle {
   ShapeCache shapes_;
   WrittenRow written_;
   long long nextName_ = 0;
-  // A transaction has begun and nothing has been sent since: its BEGIN and
-  // write lock go with its first command (a statement in the same round trip
-  // through the pipeline, other text as one query with them), before
-  // anything is read, so the lock holds exactly as if taken at the start. A
-  // transaction that ends before any command never reaches the server.
+  // A transaction has begun and nothing has been sent since: its BEGIN goes
+  // with its first command (a statement in the same round trip through the
+  // pipeline, other text as one query with it). A transaction that ends
+  // before any command never reaches the server.
   bool beginPending_ = false;
+  // The tables the transaction locked whole (see ReadLocks).
+  std::unordered_set<std::string> lockedTables_;
 };
 
 }  // namespace zurvafun::db::detail::postgres

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -532,14 +533,24 @@ void onThreads(int threads, Body body) {
   for (std::thread& th : pool) th.join();
 }
 
-// Whether another handle could take the write lock of database "t" now (on
-// the server, its advisory lock, asked for from another thread's connection).
+// Whether another handle could write member 1 of database "t" now (on the
+// server, the row's lock, tried from another thread's connection in a
+// transaction that gives up at once).
 bool writeLockFree() {
   if (testPostgres()) {
     bool free = false;
     std::thread([&] {
       db::Connection other;
-      if (other.Open(params("t"))) free = other.Execute("select pg_try_advisory_xact_lock(2052871)")(0).str() != "0";
+      if (other.Open(params("t"))) {
+        other.BeginTrans();
+        try {
+          other.Execute("select set_config('lock_timeout', '20', true)");
+          other.ExecuteAction("update u set grade=grade where userid=1");
+          free = true;
+        } catch (const VbError&) {
+        }
+        other.RollbackTrans();
+      }
       db::releasePooledConnections();
     }).join();
     return free;
@@ -584,6 +595,65 @@ TEST_F(DbRecordset, ConcurrentReadModifyWritesLoseNoUpdate) {
   // 320 attempts on a balance of 100: exactly 100 spends, none of them free.
   EXPECT_EQ(spent, 100);
   EXPECT_EQ(column0(conn_, "select emoney from u where userid=2"), "0");
+}
+
+// Transactions that read, decide and write, racing: each decision holds.
+// A balance read and charged (the rows of one key), a name counted before
+// it is added (a count), and a name looked up before it is added (a select
+// that finds nothing). `body` says whether it wrote.
+TEST_F(DbRecordset, RacingTransactionsDecideOnWhatTheyRead) {
+  struct Case {
+    const char* name;
+    std::function<bool(db::Connection&, int thread)> body;
+    int writes;
+    const char* check;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"read and charge",
+       [](db::Connection& conn, int) {
+         const Variant emoney = conn.Execute("select emoney from u where userid=2")(0);
+         if (toNumber(emoney) < 30) return false;
+         conn.ExecuteAction("update u set emoney=" + (emoney - Variant(30)).str() +
+                            " where userid=2");
+         return true;
+       },
+       3, "select emoney from u where userid=2", "10"},
+      {"count and add",
+       [](db::Connection& conn, int thread) {
+         if (toNumber(conn.Execute("select count(*) from u where nickname='new'")(0)) != 0)
+           return false;
+         conn.ExecuteAction("insert into u (nickname, grade) values ('new', " +
+                            std::to_string(thread) + ")");
+         return true;
+       },
+       1, "select count(*) from u where nickname='new'", "1"},
+      {"look up and add",
+       [](db::Connection& conn, int thread) {
+         if (!conn.Execute("select userid from u where nickname='newer'").eof()) return false;
+         conn.ExecuteAction("insert into u (nickname, grade) values ('newer', " +
+                            std::to_string(thread) + ")");
+         return true;
+       },
+       1, "select count(*) from u where nickname='newer'", "1"},
+  };
+  for (const Case& c : cases) {
+    std::atomic<int> failed{0}, writes{0};
+    onThreads(8, [&](int thread) {
+      db::Connection conn;
+      if (!conn.Open(params("t"))) return void(++failed);
+      for (int i = 0; i < 20; ++i) {
+        try {
+          conn.transaction([&] { writes += c.body(conn, thread) ? 1 : 0; });
+        } catch (const VbError&) {
+          ++failed;
+        }
+      }
+    });
+    EXPECT_EQ(failed, 0) << c.name;
+    EXPECT_EQ(writes, c.writes) << c.name;
+    EXPECT_EQ(column0(conn_, c.check), c.expected) << c.name;
+  }
 }
 
 TEST_F(DbRecordset, TheWriteLockLastsFromTheReadToUpdateOrClose) {

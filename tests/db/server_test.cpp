@@ -90,10 +90,11 @@ TEST_F(DbServer, ClosingEveryConnectionEndsThemAll) {
   EXPECT_EQ(again.Execute("select count(*) from m")(0).str(), "3");
 }
 
-// A transaction's write lock is taken on the server with its first
-// statement. A writer that waits for it too long fails there and rolls back;
-// its pooled connection then serves the next transaction, and a transaction
-// that ends before any statement leaves the lock alone.
+// A transaction's locks are taken on the server with its statements: a
+// write of another row goes on at once; a writer that waits for a locked row
+// too long fails there and rolls back, and its pooled connection then serves
+// the next transaction; a transaction that ends before any statement takes
+// nothing.
 TEST_F(DbServer, AWriterThatCannotTakeTheLockFailsAndItsConnectionGoesOn) {
   db::Connection conn = create(kMembers);
   std::promise<void> holding, release;
@@ -114,13 +115,81 @@ TEST_F(DbServer, AWriterThatCannotTakeTheLockFailsAndItsConnectionGoesOn) {
   conn.Execute("select set_config('lock_timeout', '100', false)");
   conn.BeginTrans();
   conn.CommitTrans();  // nothing ran: no wait for the lock
+  conn.transaction([&] { conn.ExecuteAction("update m set grade=20 where id=2"); });
   conn.BeginTrans();
-  EXPECT_NE(raisedBy([&] { conn.ExecuteAction("update m set grade=20 where id=2"); }).number, 0);
+  EXPECT_NE(raisedBy([&] { conn.ExecuteAction("update m set grade=30 where id=1"); }).number, 0);
   conn.RollbackTrans();
   release.set_value();
   holder.join();
   conn.transaction([&] { conn.ExecuteAction("update m set grade=grade+1 where id=1"); });
-  EXPECT_EQ(column0(conn, "select grade from m order by id"), "11,2,3");
+  EXPECT_EQ(column0(conn, "select grade from m order by id"), "11,20,3");
+}
+
+// What a statement read in a transaction locks until the transaction ends:
+// the rows of a select by row key; the rows of a select by another
+// condition, and the same question asked again; the whole table of a count.
+// Another transaction's statement waits (here: gives up) or goes on.
+TEST_F(DbServer, ATransactionLocksWhatItRead) {
+  db::Connection conn = create(kMembers);
+  struct Case {
+    const char* held;   // read in the holding transaction
+    const char* other;  // run in another transaction meanwhile
+    bool waits;
+  };
+  const Case cases[] = {
+      {"select grade from m where id=1", "update m set grade=5 where id=1", true},
+      {"select grade from m where id=1", "select grade from m where id=1", true},
+      {"select grade from m where m.id=1 and grade>0", "update m set grade=5 where id=1", true},
+      {"select grade from m where id=1", "update m set grade=5 where id=2", false},
+      {"select grade from m where id=1", "insert into m (nickname) values ('x')", false},
+      {"select id from m where nickname='ab'", "update m set grade=5 where id=2", true},
+      {"select id from m where nickname='ab'", "update m set grade=5 where id=3", false},
+      {"select id from m where nickname='zz'", "select id from m where nickname='zz'", true},
+      {"select id from m where nickname='zz'", "select id from m where nickname='yy'", false},
+      {"select id from m where nickname='zz'", "insert into m (nickname) values ('x')", false},
+      {"select count(*) from m where nickname='zz'", "insert into m (nickname) values ('zz')",
+       true},
+      {"select count(*) from m where nickname='zz'", "update m set grade=5 where id=3", true},
+      {"select count(*) from m where nickname='zz'", "select count(*) from m", true},
+  };
+  for (const Case& c : cases) {
+    std::promise<void> holding, release;
+    std::thread holder([&] {
+      db::Connection other;
+      if (other.Open(params("t"))) {
+        other.BeginTrans();
+        other.Execute(c.held);
+        holding.set_value();
+        release.get_future().wait();
+        other.RollbackTrans();
+      } else {
+        holding.set_value();
+      }
+      db::releasePooledConnections();
+    });
+    holding.get_future().wait();
+    bool waited = false;
+    conn.BeginTrans();
+    try {
+      conn.Execute("select set_config('lock_timeout', '100', true)");
+      conn.Execute(c.other);
+    } catch (const VbError&) {
+      waited = true;
+    }
+    conn.RollbackTrans();
+    release.set_value();
+    holder.join();
+    EXPECT_EQ(waited, c.waits) << c.held << " / " << c.other;
+  }
+  // A read outside a transaction never waits.
+  conn.BeginTrans();
+  conn.Execute("select grade from m where id=1");
+  std::thread([&] {
+    db::Connection other;
+    if (other.Open(params("t"))) EXPECT_EQ(column0(other, "select grade from m where id=1"), "1");
+    db::releasePooledConnections();
+  }).join();
+  conn.RollbackTrans();
 }
 
 // The installation's own database, made by an earlier version without the
