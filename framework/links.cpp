@@ -173,4 +173,45 @@ html::Html unescapedSiteLink(zurva& z, std::string target) {
   return html::trusted(z.showurl(url));
 }
 
+namespace {
+
+// Stands for the number while the shape's link is made: a control character,
+// which no link of the site holds and showurl treats as any other character.
+constexpr char kNumberMarker = '\x01';
+
+bool allDigits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+// Whether the URL mode setting can be read, without a showurl call that
+// would log its error.
+template <>
+struct MethodSteps<SiteLinkShape> {
+  static bool urlModeReadable(zurva& z) { return siteSettings(z.Application())->hasUrlMode(); }
+};
+
+SiteLinkShape::SiteLinkShape(zurva& z, std::string before, std::string after)
+    : z_(&z), before_(std::move(before)), after_(std::move(after)) {
+  if (holds(before_, {&kNumberMarker, 1}) || holds(after_, {&kNumberMarker, 1})) return;
+  // A setting that cannot be read leaves every link to its own call, which
+  // logs the error as it always does.
+  if (!MethodSteps<SiteLinkShape>::urlModeReadable(z)) return;
+  const std::string link = unescapedSiteLink(z, before_ + kNumberMarker + after_).str();
+  const size_t at = link.find(kNumberMarker);
+  if (at == std::string::npos || link.find(kNumberMarker, at + 1) != std::string::npos) return;
+  around_.emplace(link.substr(0, at), link.substr(at + 1));
+}
+
+html::Html SiteLinkShape::operator()(std::string_view number) const {
+  if (!around_ || !allDigits(number))
+    return unescapedSiteLink(*z_, before_ + std::string(number) + after_);
+  std::string link;
+  link.reserve(around_->first.size() + number.size() + around_->second.size());
+  link.append(around_->first).append(number).append(around_->second);
+  return html::trusted(std::move(link));
+}
+
 }  // namespace zurvafun

@@ -3,8 +3,10 @@
 // the component: see host/links.h.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "framework/html.h"
 #include "host/links.h"
@@ -20,5 +22,26 @@ class zurva;
 // that is not escaped: the component's own output, which goes into a
 // fragment as it stands. Give it only targets the component wrote.
 html::Html unescapedSiteLink(zurva& z, std::string target);
+
+// The site links of one shape, `before` + number + `after`, for many numbers
+// (a list writes the same links for every member it shows): showurl runs once
+// on the shape with a marker in the number's place, and each number's link is
+// that result with the number put in. No text that showurl looks for holds a
+// digit, so a run of digits passes wherever the marker passes, unchanged. Any
+// other value, or a shape whose link does not carry the marker exactly once
+// (a broken URL mode setting gives empty links), gets a showurl call of its
+// own, so what it writes and logs stays that call's.
+class SiteLinkShape {
+ public:
+  SiteLinkShape(zurva& z, std::string before, std::string after);
+  html::Html operator()(std::string_view number) const;
+
+ private:
+  zurva* z_;
+  std::string before_;
+  std::string after_;
+  std::optional<std::pair<std::string, std::string>>
+      around_;  // the link before and after the number
+};
 
 }  // namespace zurvafun

@@ -36,6 +36,8 @@ class SiteSettings {
   // The URL mode: field 4 of zurva_skinbase_info as a 16-bit number; 1 means
   // static ".html" links.
   int urlMode() const;
+  // Whether urlMode gives a mode rather than raising.
+  bool hasUrlMode() const { return !urlModeError_; }
   // The text of zurva_myshow.
   const std::string& showcaseList() const;
 

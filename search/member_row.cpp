@@ -69,6 +69,15 @@ constexpr html::Fragment kRowActions =
 
 }  // namespace
 
+RowLinks::RowLinks(zurva& z)
+    : upgrade(unescapedSiteLink(z, "ReadyBuy.asp")),
+      verify(unescapedSiteLink(z, "xjrz.asp")),
+      message(z, "sendmsg.asp?userid=", ""),
+      friendship(z, "userid_", "_addfriends.html"),
+      wink(z, "love1.asp?userid=", "&submitok=ww"),
+      favourite(z, "sc.asp?userid=", ""),
+      hide(z, "nosou.asp?id=", "") {}
+
 int friendFlag(db::Connection& conn, std::int32_t memberId, std::int32_t viewerId, const Variant& ifphotolook) {
   // A member is never hidden from himself: his own friends-only photo shows.
   if (memberId == viewerId) return 1;
@@ -79,8 +88,9 @@ int friendFlag(db::Connection& conn, std::int32_t memberId, std::int32_t viewerI
   return (eq(friendship(0), 0) && eq(ifphotolook, 3)) ? 0 : 1;
 }
 
-std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs, const ListViewer& viewer,
-                      const Variant& width, const Variant& height) {
+std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs,
+                      const ListViewer& viewer, const RowLinks& links, const Variant& width,
+                      const Variant& height) {
   const std::int32_t userid = CLng(rs("userid"));
   const std::string id = std::to_string(userid);
   const html::Html profile = unescapedSiteLink(z, "id_" + z.idasc(userid).str() + "_por.html");
@@ -97,20 +107,19 @@ std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs, c
   kRowTop.appendTo(out, {{"profile", profile}, {"photo", trusted(photo)}});
   kRowInformation.appendTo(out, {{"profile", profile},
                                  {"nickname", rs("nickname")},
-                                 {"upgrade", unescapedSiteLink(z, "ReadyBuy.asp")},
+                                 {"upgrade", links.upgrade},
                                  {"badge", trusted(z.dj(rs("grade")))},
-                                 {"verify", unescapedSiteLink(z, "xjrz.asp")},
+                                 {"verify", links.verify},
                                  {"trust", rs("trust")},
                                  {"personal", personalLine(f)},
                                  {"facts", profileLine(f)},
                                  {"looks", trusted(f.looks)},
                                  {"intro", trusted(preparedIntroduction(z, rs("aboutus")))}});
-  kRowActions.appendTo(out,
-                       {{"message", unescapedSiteLink(z, "sendmsg.asp?userid=" + id)},
-                        {"friend", unescapedSiteLink(z, "userid_" + id + "_addfriends.html")},
-                        {"wink", unescapedSiteLink(z, "love1.asp?userid=" + id + "&submitok=ww")},
-                        {"favourite", unescapedSiteLink(z, "sc.asp?userid=" + id)},
-                        {"hide", unescapedSiteLink(z, "nosou.asp?id=" + id)}});
+  kRowActions.appendTo(out, {{"message", links.message(id)},
+                             {"friend", links.friendship(id)},
+                             {"wink", links.wink(id)},
+                             {"favourite", links.favourite(id)},
+                             {"hide", links.hide(id)}});
   return out;
 }
 

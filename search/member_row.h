@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/links.h"
 #include "runtime/variant.h"
 
 namespace zurvafun {
@@ -25,9 +26,18 @@ struct ListViewer {
   Variant grade;
 };
 
+// The links of the rows of one page: two that every row shows and the shapes
+// of the member's own ones, made once for all of the page's rows.
+struct RowLinks {
+  explicit RowLinks(zurva& z);
+  html::Html upgrade, verify;
+  SiteLinkShape message, friendship, wink, favourite, hide;
+};
+
 // The row of the current record of `rs`. The friend test runs on `conn`.
-std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs, const ListViewer& viewer,
-                      const Variant& width, const Variant& height);
+std::string memberRow(zurva& z, db::Connection& conn, const db::Recordset& rs,
+                      const ListViewer& viewer, const RowLinks& links, const Variant& width,
+                      const Variant& height);
 
 // 1 when the viewer may pass the friends-only photo rule of the member: a
 // Friends row joins the two in either direction and is not a refused one of

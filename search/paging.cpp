@@ -29,6 +29,8 @@ constexpr const char* kJumpEnd = "</select>页";
 
 constexpr const char* kScriptTail = "'+this.options[this.selectedIndex].value";
 
+enum class BarPlace { Top, Bottom };
+
 }  // namespace
 
 long pageNumber(zurva& z, const Variant& requested, long pageCount) {
@@ -36,26 +38,41 @@ long pageNumber(zurva& z, const Variant& requested, long pageCount) {
   return numbers::roundedPage(requested, pageCount);
 }
 
-std::string pagingBar(zurva& z, const Paging& p, BarPlace place) {
+PagingBars pagingBars(zurva& z, const Paging& p) {
   // The script path names the page itself; it is escaped where it lands.
   const std::string script = htmlEscape(jsEscape(p.script));
   auto link = [&](long page) {
     return unescapedSiteLink(z, script + "?Page=" + std::to_string(page) + p.suffix);
   };
-  std::string out = kCounts({{"page", p.page}, {"pages", p.pageCount}, {"records", p.recordCount}}).str();
-  if (p.page == 1) out += kNoBackLinks;
-  else kBackLinks.appendTo(out, {{"first", link(1)}, {"previous", link(p.page - 1)}});
-  if (p.page == p.pageCount) out += kNoForwardLinks;
-  else kForwardLinks.appendTo(out, {{"next", link(p.page + 1)}, {"last", link(p.pageCount)}});
-
-  std::string target = script + "?page=" + kScriptTail;
-  if (!p.suffix.empty()) target += "+'" + p.suffix + (place == BarPlace::Bottom ? "' " : "'");
-  Variant jump = target;
-  kJump.appendTo(out, {{"target", trusted(z.showurl(jump))}});
+  // Counts and links, and the page options, are the same in both bars.
+  std::string lead =
+      kCounts({{"page", p.page}, {"pages", p.pageCount}, {"records", p.recordCount}}).str();
+  if (p.page == 1)
+    lead += kNoBackLinks;
+  else
+    kBackLinks.appendTo(lead, {{"first", link(1)}, {"previous", link(p.page - 1)}});
+  if (p.page == p.pageCount)
+    lead += kNoForwardLinks;
+  else
+    kForwardLinks.appendTo(lead, {{"next", link(p.page + 1)}, {"last", link(p.pageCount)}});
+  std::string options;
   for (long n = 1; n <= p.pageCount; ++n)
-    kOption.appendTo(out, {{"n", n}, {"selected", trusted(n == p.page ? "  selected" : "")}});
-  out += kJumpEnd;
-  return out;
+    kOption.appendTo(options, {{"n", n}, {"selected", trusted(n == p.page ? "  selected" : "")}});
+  options += kJumpEnd;
+
+  // The jump target differs only where a sort suffix ends it: the bottom
+  // bar's carries one blank more.
+  auto bar = [&](BarPlace place) {
+    std::string target = script + "?page=" + kScriptTail;
+    if (!p.suffix.empty()) target += "+'" + p.suffix + (place == BarPlace::Bottom ? "' " : "'");
+    Variant jump = target;
+    std::string out = lead;
+    kJump.appendTo(out, {{"target", trusted(z.showurl(jump))}});
+    return out += options;
+  };
+  PagingBars bars{bar(BarPlace::Top), {}};
+  bars.bottom = p.suffix.empty() ? bars.top : bar(BarPlace::Bottom);
+  return bars;
 }
 
 }  // namespace zurvafun::search

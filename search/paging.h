@@ -28,11 +28,12 @@ struct Paging {
   std::string script;  // the path of the page that shows the list
 };
 
-// The bars above and below the rows differ only in blanks and in one blank
-// at the end of the jump target.
-enum class BarPlace { Top, Bottom };
-
-// Counts, the first / previous / next / last links and the jump select.
-std::string pagingBar(zurva& z, const Paging& paging, BarPlace place);
+// The bars above and below the rows: counts, the first / previous / next /
+// last links and the jump select. They differ only in one blank at the end of
+// the jump target.
+struct PagingBars {
+  std::string top, bottom;
+};
+PagingBars pagingBars(zurva& z, const Paging& paging);
 
 }  // namespace zurvafun::search

@@ -4,6 +4,7 @@
 // and below, or the administrators' table of twenty rows a page.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "db/db.h"
@@ -193,20 +194,23 @@ struct MethodSteps<SearchResult> {
     paging.script = z.Request().ServerVariables("SCRIPT_NAME").str();
     rs.setAbsolutePage(paging.page);
 
-    out += search::pagingBar(z, paging, search::BarPlace::Top);
+    const search::PagingBars bars = search::pagingBars(z, paging);
+    out += bars.top;
     if (paging.recordCount > 200)
       kTopHintRow.appendTo(out, {{"hint", trusted(kCapHint)}});
     else
       kTopEmptyHintRow.appendTo(out);
     if (adminView) kAdminTableTop.appendTo(out);
+    std::optional<search::RowLinks> links;
+    if (!adminView && !rs.eof()) links.emplace(z);
     for (long shown = 0; shown < rs.PageSize && !rs.eof(); ++shown) {
-      out +=
-          adminView ? adminRow(z, rs) : search::memberRow(z, conn, rs, listViewer, width, height);
+      out += adminView ? adminRow(z, rs)
+                       : search::memberRow(z, conn, rs, listViewer, *links, width, height);
       rs.MoveNext();
     }
     if (adminView) out += kAdminTableEnd;
     kBottomBarTable.appendTo(out);
-    out += search::pagingBar(z, paging, search::BarPlace::Bottom);
+    out += bars.bottom;
     kClosing.appendTo(out, {{"hint", trusted(paging.recordCount >= 200 ? kCapHint : "")}});
   }
 };

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "framework/links.h"
 #include "framework/zurva.h"
 #include "host/test_host.h"
@@ -163,6 +166,50 @@ TEST_F(LinkTest, BrokenModeSettingGivesEmptyLinksAndOneLogLineEach) {
         std::string("2026-12-10 09:05:07    \\wwtemp, showurl: ") + c.description + "\r\n";
   }
   EXPECT_EQ(readLog(), expectedLog);
+}
+
+// A link shape gives for each value what showurl gives for the whole link:
+// put in for numbers, its own call for anything else.
+TEST_F(LinkTest, LinkShapesGiveWhatShowurlGives) {
+  const std::string tail = "'+this.options[this.selectedIndex].value";
+  const std::pair<std::string, std::string> shapes[] = {
+      {"sendmsg.asp?userid=", ""},
+      {"userid_", "_addfriends.html"},
+      {"love1.asp?userid=", "&submitok=ww"},
+      {"news/list.asp?page=", "&city="},
+      {"id_", "_por.html"},
+      {"a", ".asp"},
+      {"x.as", "p?id=1"},
+      {"list.asp?", "=5&x"},
+      {"zurva_rasult.asp", ""},
+      {"result.asp?sex=", "&page=" + tail},
+      {"plain", ""},
+  };
+  const char* values[] = {"25", "0", "007", "", "-5", "p", "1=2", "1&x=", "9.asp", "\x01"};
+  for (const char* mode : {"1", "2"}) {
+    setMode(mode);
+    zurva z;
+    for (const auto& [before, after] : shapes) {
+      const SiteLinkShape shape(z, before, after);
+      for (const char* value : values) {
+        SCOPED_TRACE(std::string("mode ") + mode + ": " + before + "|" + value + "|" + after);
+        Variant whole = before + value + after;
+        EXPECT_EQ(shape(value).str(), z.showurl(whole).str());
+      }
+    }
+  }
+  EXPECT_EQ(readLog(), "");
+}
+
+TEST_F(LinkTest, LinkShapesWithABrokenModeSettingLogEachLinkOnce) {
+  h.application().set("zurva_skinbase_info", skinbaseInfo("a##b"));
+  zurva z;
+  const SiteLinkShape shape(z, "sendmsg.asp?userid=", "");
+  EXPECT_EQ(readLog(), "");
+  EXPECT_EQ(shape("25").str(), "");
+  EXPECT_EQ(shape("26").str(), "");
+  const std::string line = "2026-12-10 09:05:07    \\wwtemp, showurl: 下标越界\r\n";
+  EXPECT_EQ(readLog(), line + line);
 }
 
 TEST_F(LinkTest, ShowsqlurlExpandsLinkPlaceholders) {

@@ -133,8 +133,9 @@ TEST_F(ResultListTest, PagesOfSixWithClampedPageNumbers) {
   EXPECT_TRUE(contains(page, "<a href=/result.asp?Page=3&order=4&sign=4><font color=A5537B>下页</font></a> "
                              "<a href=/result.asp?Page=3&order=4&sign=4><font color=A5537B>尾页</font></a>&nbsp; "));
   EXPECT_TRUE(contains(page, "<OPTION value=1 >1</OPTION><OPTION value=2   selected>2</OPTION><OPTION value=3 >3</OPTION>"));
-  // The bottom bar's jump target ends in a blank.
+  // The bottom bar's jump target ends in a blank, the top bar's does not.
   EXPECT_TRUE(contains(page, "value+'&order=4&sign=4' \">"));
+  EXPECT_TRUE(contains(page, "value+'&order=4&sign=4'\">"));
   EXPECT_FALSE(contains(page, "menu"));
 
   for (const auto& [asked, first] : std::vector<std::pair<std::string, std::string>>{
