@@ -7,6 +7,7 @@
 // reads and writes single rows of a base table by their row key.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -212,6 +213,8 @@ class Handle {
   void delist() noexcept;
   // Counts a transaction that wrote and committed (db::commitCount()).
   static void countCommit() noexcept;
+  // The transactions counted so far, by every thread.
+  static std::uint64_t commitsSoFar() noexcept;
 
  private:
   struct Level {
@@ -273,8 +276,15 @@ void createFile(const std::string& file, std::string_view schemaSql);
 // opened.
 std::shared_ptr<Handle> open(const std::string& name, bool own);
 void releaseThreadHandles();
-// See db::beginRequest.
+// See db::beginRequest and db::endRequest.
 void beginRequest();
+void endRequest();
+// The commit count (db::commitCount) when the oldest of this thread's shared
+// reads began; nothing when it holds none.
+std::optional<std::uint64_t> sharedReadCommits();
+// Sets how long a shared read is held at most (for tests); gives the limit
+// it replaces.
+std::chrono::microseconds setSharedReadLimit(std::chrono::microseconds limit);
 // The next open of each database on this thread checks its file again (after
 // this thread removed or created a database file).
 void recheckFiles();
