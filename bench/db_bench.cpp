@@ -3,6 +3,8 @@
 //     thread and on eight at once, each with its own pooled handle, as the
 //     host's workers read), beside raw SQLite reading the same row in an open
 //     read transaction;
+//   - a request's dozen small reads, each on its own and within a request
+//     span that shares one read of the file;
 //   - the member search of the worked example (sex, age, height and education
 //     bounds, the status filter, top 200) in its three sort orders through the
 //     SQL Server dialect, and the same search written natively for SQLite on
@@ -197,6 +199,36 @@ void BM_OpenAndReadMember(benchmark::State& state) {
   db::releasePooledConnections();
 }
 BENCHMARK(BM_OpenAndReadMember)->Threads(1)->Threads(8)->UseRealTime();
+
+// A member page's requests on the embedded file: a dozen small reads (the
+// member, a few of her counts, other members' rows), each opening its own
+// connection as a method does. Argument 0: each statement reads on its own;
+// 1: they run within a request span (db::beginRequest … db::endRequest), as
+// the host's workers run a page, and share one read of the file.
+void BM_RequestOfSmallReads(benchmark::State& state) {
+  DemoDatabase& demo = DemoDatabase::get();
+  const bool request = state.range(0) != 0;
+  std::mt19937 random(7);
+  const auto member = [&] { return std::to_string(1 + random() % demo.members()); };
+  for (auto _ : state) {
+    if (request) db::beginRequest();
+    for (int i = 0; i < 4; ++i) {
+      db::Connection conn;
+      if (!conn.Open(demo.params())) state.SkipWithError("open failed");
+      benchmark::DoNotOptimize(
+          conn.Execute("select nickname,grade,emoney from zurva_user where userid=" + member())(0));
+      const std::string from = member();
+      benchmark::DoNotOptimize(
+          conn.Execute("select count(*) from zurva_user where userid between " + from + " and " +
+                       from + "+9")(0));
+      benchmark::DoNotOptimize(
+          conn.Execute("select userid,sex from zurva_user where userid=" + member())(0));
+    }
+    if (request) db::endRequest();
+  }
+  db::releasePooledConnections();
+}
+BENCHMARK(BM_RequestOfSmallReads)->Arg(0)->Arg(1)->Threads(1)->Threads(8)->UseRealTime();
 
 // Reads every column of a raw row by its stored type, as the layer stores a row.
 void readRow(sqlite3_stmt* stmt) {

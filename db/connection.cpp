@@ -1,13 +1,14 @@
 // Configuration, the choice of backend for the connection parameters, what
 // the backends share (transaction levels, value conversions, column sets) and
 // Connection.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
 #include <fstream>
 #include <mutex>
-#include <unordered_set>
 #include <sstream>
+#include <unordered_set>
 #include <utility>
 
 #include "db/db.h"
@@ -118,9 +119,18 @@ void releasePooledConnections() {
   detail::postgres::releaseThreadHandles();
 }
 
-void beginRequest() { detail::sqlite::beginRequest(); }
+void beginRequest() {
+  detail::sqlite::beginRequest();
+  detail::postgres::beginRequest();
+}
 
-std::uint64_t commitCount() { return gCommits.load(std::memory_order_acquire); }
+void endRequest() { detail::sqlite::endRequest(); }
+
+std::uint64_t commitCount() {
+  const std::uint64_t all = gCommits.load(std::memory_order_acquire);
+  const std::optional<std::uint64_t> reading = detail::sqlite::sharedReadCommits();
+  return reading ? std::min(all, *reading) : all;
+}
 
 void closeAllConnections() { detail::Handle::closeEveryHandle(); }
 
@@ -213,6 +223,8 @@ Registry& registry() {
 }  // namespace
 
 void Handle::countCommit() noexcept { gCommits.fetch_add(1, std::memory_order_release); }
+
+std::uint64_t Handle::commitsSoFar() noexcept { return gCommits.load(std::memory_order_acquire); }
 
 void Handle::enlist() {
   Registry& r = registry();
@@ -420,6 +432,8 @@ long Connection::ExecuteAction(std::string_view sql, const std::vector<Variant>&
   detail::Prepared& p = h.prepare(sql, false, slots);
   return h.run(p, slots, params, nullptr);
 }
+
+void Connection::prefetch(const std::vector<std::string>& sqls) { handle()->prefetch(sqls); }
 
 void Connection::BeginTrans() { transactions_.push_back(handle()->begin()); }
 

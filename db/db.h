@@ -181,11 +181,26 @@ void releasePooledConnections();
 // that the file is still the one the handle has open (a replaced file gets a
 // new handle). A thread that never marks, or released its connections since
 // its last mark, checks at every open.
+//
+// On the embedded file, the statements of a request that read outside a
+// transaction share one read transaction per database, so they see one state
+// of it and take the file's read lock once. It ends before a statement that
+// writes and before a transaction begins (the write starts from the latest
+// state, and later reads see it), at the next mark, at endRequest(), when
+// the thread's files are checked again or its connections released, and once
+// it has been held for a while (so that it never holds back the log's
+// checkpoints for long).
 void beginRequest();
+// Marks the end of a request on this thread: its shared reads end, and opens
+// until the next mark check their files again.
+void endRequest();
 // The number of transactions committed so far through this process's
 // connections, on any database (a statement outside a transaction commits
 // one). Read before reading something from a database and found unchanged
 // afterwards, it tells that this process has committed nothing meanwhile.
+// While this thread reads a request's shared state of a database, it is the
+// count when that began (the lowest of them), so that what is read there is
+// never taken for a later state.
 std::uint64_t commitCount();
 // Closes the pooled handles of every thread, so that each database's
 // write-ahead log is checkpointed and removed. For the end of the process,
@@ -263,6 +278,15 @@ class Connection {
   // Runs a statement and gives the number of rows it changed.
   long ExecuteAction(std::string_view sql);
   long ExecuteAction(std::string_view sql, const std::vector<Variant>& params);
+
+  // Asks for the rows of these selects ahead, all in one round trip on a
+  // database server, for the Execute calls of this request that will read
+  // them: such an Execute, on any connection of this thread to the same
+  // database, reads the rows kept for its text instead of asking again, until
+  // a statement that writes runs, a transaction begins or the request ends.
+  // A text that is not a select, or that fails, runs when its Execute comes.
+  // The embedded file answers each Execute at once: there it does nothing.
+  void prefetch(const std::vector<std::string>& sqls);
 
   // Transactions; nested calls become savepoints. The outermost begins with
   // BEGIN IMMEDIATE, so the write lock is taken before any balance is read.

@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -38,10 +39,32 @@ bool isBoundaryWord(const std::string& lw) {
   return std::find(kWords.begin(), kWords.end(), lw) != kWords.end();
 }
 
-bool isIdentStart(unsigned char c) {
-  return std::isalpha(c) || c == '_' || c == '@' || c == '#' || c >= 0x80;
-}
-bool isIdentPart(unsigned char c) { return isIdentStart(c) || std::isdigit(c) || c == '$'; }
+// The classes of a byte as the scanner sees them, in a table: the texts are
+// scanned at every statement a page runs (see shapeOf), and the C library's
+// classification is a call per byte. The C locale's classes (the process
+// never sets another): a byte of a multi-byte character is only ever a
+// letter of an identifier.
+enum : std::uint8_t { kSpace = 1, kDigit = 2, kAlpha = 4, kIdentStart = 8, kIdentPart = 16 };
+constexpr std::array<std::uint8_t, 256> kByteClasses = [] {
+  std::array<std::uint8_t, 256> classes{};
+  for (unsigned c : {' ', '\t', '\n', '\v', '\f', '\r'}) classes[c] |= kSpace;
+  for (unsigned c = '0'; c <= '9'; ++c) classes[c] |= kDigit | kIdentPart;
+  for (unsigned c = 'a'; c <= 'z'; ++c) {
+    classes[c] |= kAlpha | kIdentStart | kIdentPart;
+    classes[c - 'a' + 'A'] |= kAlpha | kIdentStart | kIdentPart;
+  }
+  for (unsigned c : {'_', '@', '#'}) classes[c] |= kIdentStart | kIdentPart;
+  for (unsigned c = 0x80; c < 256; ++c) classes[c] |= kIdentStart | kIdentPart;
+  classes['$'] |= kIdentPart;
+  return classes;
+}();
+bool isClass(unsigned char c, std::uint8_t classes) { return (kByteClasses[c] & classes) != 0; }
+bool isSpace(unsigned char c) { return isClass(c, kSpace); }
+bool isDigit(unsigned char c) { return isClass(c, kDigit); }
+bool isAlnum(unsigned char c) { return isClass(c, kDigit | kAlpha); }
+bool isIdentStart(unsigned char c) { return isClass(c, kIdentStart); }
+bool isIdentPart(unsigned char c) { return isClass(c, kIdentPart); }
+char lowerByte(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 // A token of the text: its type and where it lies (a String from its quote,
 // after an N prefix; a Group is its "(").
@@ -57,7 +80,7 @@ void scan(std::string_view s, Emit&& emit) {
   const size_t n = s.size();
   while (i < n) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (std::isspace(c)) {
+    if (isSpace(c)) {
       ++i;
     } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
       while (i < n && s[i] != '\n') ++i;
@@ -107,10 +130,10 @@ void scan(std::string_view s, Emit&& emit) {
       }
       emit(Token{T::Quoted, i, j + 1});
       i = j + 1;
-    } else if (std::isdigit(c) ||
-               (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+    } else if (isDigit(c) ||
+               (c == '.' && i + 1 < n && isDigit(static_cast<unsigned char>(s[i + 1])))) {
       size_t j = i;
-      while (j < n && (std::isalnum(static_cast<unsigned char>(s[j])) || s[j] == '.')) {
+      while (j < n && (isAlnum(static_cast<unsigned char>(s[j])) || s[j] == '.')) {
         if ((s[j] == 'e' || s[j] == 'E') && j + 1 < n && (s[j + 1] == '+' || s[j + 1] == '-')) ++j;
         ++j;
       }
@@ -201,7 +224,7 @@ Seq nest(std::vector<Node>& flat, size_t& pos, bool inner) {
 bool isWord(const Node& n, std::string_view lw) {
   if (n.type != T::Word || n.text.size() != lw.size()) return false;
   for (size_t i = 0; i < lw.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(n.text[i])) != lw[i]) return false;
+    if (lowerByte(n.text[i]) != lw[i]) return false;
   return true;
 }
 
@@ -992,16 +1015,14 @@ void writtenLiterals(const Seq& seq, std::vector<bool>& written) {
 
 std::string lowerAscii(std::string_view s) {
   std::string out(s);
-  for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : out) c = lowerByte(c);
   return out;
 }
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (lowerByte(a[i]) != lowerByte(b[i])) return false;
   return true;
 }
 
@@ -1199,10 +1220,14 @@ Shape shapeOf(std::string_view text) {
   // Bytes between literals as they are, marker bytes escaped, so that two
   // texts have one shape only when they differ in nothing but their literals.
   auto verbatim = [&](std::string_view part) {
-    for (char c : part) {
-      if (c >= '\1' && c <= '\4') shape.key += '\4';
-      shape.key += c;
+    size_t from = 0;
+    for (size_t i = 0; i < part.size(); ++i) {
+      if (part[i] < '\1' || part[i] > '\4') continue;
+      shape.key.append(part.data() + from, i - from);
+      shape.key += '\4';
+      from = i;
     }
+    shape.key.append(part.data() + from, part.size() - from);
   };
   size_t pos = 0;
   scan(text, [&](const Token& t) {

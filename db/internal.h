@@ -7,6 +7,7 @@
 // reads and writes single rows of a base table by their row key.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -167,6 +168,10 @@ class Handle {
   // statement that changed the schema makes the handle forget its statements.
   virtual long run(Prepared& p, const std::vector<Slot>& slots, const std::vector<Variant>& params,
                    RowBuffer* rows) = 0;
+  // Sends the selects among `sqls` ahead and keeps their rows for the next
+  // run of each with the same values (see Connection::prefetch); a backend
+  // that answers at once does nothing.
+  virtual void prefetch(const std::vector<std::string>& /*sqls*/) {}
   // Whether a run of the statement so far put its rows in order by sorting
   // them, rather than reading them in the order of an index (whose ties go
   // by the row key, so that the order is total and reads the same both
@@ -208,6 +213,8 @@ class Handle {
   void delist() noexcept;
   // Counts a transaction that wrote and committed (db::commitCount()).
   static void countCommit() noexcept;
+  // The transactions counted so far, by every thread.
+  static std::uint64_t commitsSoFar() noexcept;
 
  private:
   struct Level {
@@ -269,8 +276,15 @@ void createFile(const std::string& file, std::string_view schemaSql);
 // opened.
 std::shared_ptr<Handle> open(const std::string& name, bool own);
 void releaseThreadHandles();
-// See db::beginRequest.
+// See db::beginRequest and db::endRequest.
 void beginRequest();
+void endRequest();
+// The commit count (db::commitCount) when the oldest of this thread's shared
+// reads began; nothing when it holds none.
+std::optional<std::uint64_t> sharedReadCommits();
+// Sets how long a shared read is held at most (for tests); gives the limit
+// it replaces.
+std::chrono::microseconds setSharedReadLimit(std::chrono::microseconds limit);
 // The next open of each database on this thread checks its file again (after
 // this thread removed or created a database file).
 void recheckFiles();
@@ -281,6 +295,9 @@ namespace postgres {
 // null when it cannot be opened (wrong login, no such database).
 std::shared_ptr<Handle> open(const ServerConfig& server, const ConnectionParams& params, bool own);
 void releaseThreadHandles();
+// Rows this thread's handles kept ahead (prefetch) are dropped: they belong
+// to the request that asked for them.
+void beginRequest();
 // Creates a database on the server and applies the schema to it.
 void createDatabase(const ServerConfig& server, const ConnectionParams& params,
                     std::string_view schemaSql);

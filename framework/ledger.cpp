@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/ledger.h"
+
 #include "db/db.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
@@ -56,12 +58,19 @@ Variant zurva::emoneycookies(const Variant& SqlLocalName, const Variant& SqlUser
     if (!userid) return;
     db::Connection conn;
     if (!openOrReturn(conn, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName)) return;
-    db::Recordset balance =
-        conn.Execute(sql::statement("select emoney from zurva_user where userid={}", *userid));
+    db::Recordset balance = conn.Execute(ledger::balanceSelect(*userid));
     if (balance.eof()) return;
     result = balance(0);
     Response().Cookies(kMemberCookie)("emoney") = result;
   });
 }
+
+namespace ledger {
+
+sql::Statement balanceSelect(std::int32_t userid) {
+  return sql::statement("select emoney from zurva_user where userid={}", userid);
+}
+
+}  // namespace ledger
 
 }  // namespace zurvafun

@@ -6,10 +6,14 @@
 namespace zurvafun::interaction {
 
 std::optional<Variant> balanceOf(db::Connection& conn, std::int32_t userid) {
-  db::Recordset rs = conn.Execute(sql::statement("select * from Zurva_user where userid={}", userid));
+  db::Recordset rs = conn.Execute(balanceSelect(userid));
   if (rs.eof()) return std::nullopt;
   const Variant emoney = rs("emoney");
   return emoney.isNull() ? CCur(0) : CCur(emoney);
+}
+
+std::string balanceSelect(std::int32_t userid) {
+  return sql::statement("select * from Zurva_user where userid={}", userid).str();
 }
 
 bool charge(db::Connection& conn, std::int32_t userid, const Variant& amount) {

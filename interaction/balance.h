@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "runtime/variant.h"
 
@@ -15,6 +16,8 @@ namespace zurvafun::interaction {
 
 // The member's balance as Currency, or std::nullopt when he has no row.
 std::optional<Variant> balanceOf(db::Connection& conn, std::int32_t userid);
+// The select balanceOf runs.
+std::string balanceSelect(std::int32_t userid);
 
 // Lowers the member's balance by `amount` in one statement that changes it
 // only when it covers the amount; false when it does not (nothing changed).

@@ -154,18 +154,36 @@ bool readChar(std::string_view s, size_t& pos, char c) {
   return false;
 }
 
+// Writes 0..99 as two digits at `out`.
+void twoDigits(char* out, int value) {
+  out[0] = char('0' + value / 10);
+  out[1] = char('0' + value % 10);
+}
+
+// The texts of a day and of a time of day are written digit by digit: pages
+// print many dates, and a formatted print costs more than the rest of it.
 std::string dayText(const Moment& m) {
   const Civil c = m.civil();
-  char buf[24];
-  std::snprintf(buf, sizeof buf, "%04lld-%02d-%02d", c.year, c.month, c.day);
-  return buf;
+  if (c.year < 0 || c.year > 9999) {  // beyond four digits: as printf pads
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04lld-%02d-%02d", c.year, c.month, c.day);
+    return buf;
+  }
+  char text[10] = {0, 0, 0, 0, '-', 0, 0, '-', 0, 0};
+  twoDigits(text, int(c.year / 100));
+  twoDigits(text + 2, int(c.year % 100));
+  twoDigits(text + 5, c.month);
+  twoDigits(text + 8, c.day);
+  return std::string(text, sizeof text);
 }
 
 std::string timeText(const Moment& m) {
-  const int seconds = int(m.second);
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
-  return buf;
+  const int seconds = int(m.second);  // within a day: the hours are 0..23
+  char text[8] = {0, 0, ':', 0, 0, ':', 0, 0};
+  twoDigits(text, seconds / 3600);
+  twoDigits(text + 3, seconds / 60 % 60);
+  twoDigits(text + 6, seconds % 60);
+  return std::string(text, sizeof text);
 }
 
 // ---- The clock

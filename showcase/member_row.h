@@ -2,6 +2,8 @@
 // methods (status box, purchase form, purchase handler) read it.
 #pragma once
 
+#include <cstdint>
+
 #include "db/db.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
@@ -29,5 +31,10 @@ inline constexpr NoRowAnswer kRequestError{"请求错误！", "-1"};
 db::Recordset memberRow(zurva& z, const Viewer& viewer, db::Connection& conn,
                         const sql::Statement& columns,
                         const NoRowAnswer& noRow = kIllegalOperation);
+// The select memberRow runs for member `id`.
+sql::Statement memberRowSelect(const sql::Statement& columns, std::int32_t id);
+
+// The columns the status box (myshow_info) reads.
+sql::Statement statusBoxColumns();
 
 }  // namespace zurvafun::showcase

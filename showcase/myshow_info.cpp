@@ -28,10 +28,7 @@ Variant zurva::myshow_info(const Variant& SqlLocalName, const Variant& SqlUserNa
     db::Connection conn;
     if (!openOrAnswer(conn, result, SqlLocalName, SqlUserName, SqlPassword, SqlDatabaseName))
       return;
-    db::Recordset row = showcase::memberRow(
-        *this, viewer, conn,
-        sql::verbatim("iflianxi,moneytime,DATEDIFF (\"d\",moneytime,getdate()) as ct,"
-                      "right(isnull(smallphoto,0),1) as ifsmallphoto"));
+    db::Recordset row = showcase::memberRow(*this, viewer, conn, showcase::statusBoxColumns());
 
     const Variant iflianxi = row("iflianxi"), moneytime = row("moneytime"), ct = row("ct");
     const Variant now = Now();

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "framework/sql.h"
 #include "host/serve/pages.h"
 
 namespace zurvafun {
@@ -28,6 +29,8 @@ namespace zurvafun::site {
 // The latest `limit` rows of member `userid`'s ledger as table rows (time,
 // signed change, text); "" when he has none.
 std::string ledgerRows(db::Connection& conn, std::int32_t userid, long limit);
+// The select ledgerRows runs.
+sql::Statement ledgerSelect(std::int32_t userid, long limit);
 
 // The credit and debit form of one member in the administrator's member
 // list: an amount, a note, and the buttons 充值 and 扣除. It posts to

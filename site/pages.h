@@ -3,12 +3,14 @@
 // groups' pages list their entry links on the home page.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "framework/sql.h"
 #include "host/serve/pages.h"
 
 namespace zurvafun {
@@ -75,6 +77,8 @@ void registerFriendPages(serve::PageRegistry& pages);
 // One line about member `me`'s friends for his member home: how many he has
 // and how many requests wait for him, with the link to his friends page.
 std::string friendsSummary(zurva& z, db::Connection& conn, std::int32_t me);
+// The selects friendsSummary runs: friends, then requests waiting.
+std::array<sql::Statement, 2> friendsSummarySelects(std::int32_t me);
 
 // The poll box of the home and city pages.
 void writePollBox(zurva& z, serve::PageContext& p);

@@ -201,12 +201,15 @@ void upgradePage(serve::PageContext& p) {
 
 }  // namespace
 
+sql::Statement ledgerSelect(std::int32_t userid, long limit) {
+  return sql::statement(
+      "select top {} b_time,b_count,b_history from emoneymx where userID={} order by id desc",
+      limit, userid);
+}
+
 std::string ledgerRows(db::Connection& conn, std::int32_t userid, long limit) {
   std::string rows;
-  for (db::Recordset rs = conn.Execute(sql::statement(
-           "select top {} b_time,b_count,b_history from emoneymx where userID={} order by id desc",
-           limit, userid));
-       !rs.eof(); rs.MoveNext()) {
+  for (db::Recordset rs = conn.Execute(ledgerSelect(userid, limit)); !rs.eof(); rs.MoveNext()) {
     const std::string change = signedChange(rs(1));
     kLedgerRow.appendTo(rows, {{"time", rs(0)},
                                {"css", change.starts_with('-') ? "moneyout" : "moneyin"},

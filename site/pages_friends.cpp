@@ -157,12 +157,18 @@ void friendsPage(serve::PageContext& p) {
 
 }  // namespace
 
+std::array<sql::Statement, 2> friendsSummarySelects(std::int32_t me) {
+  return {
+      sql::statement(
+          "select count(*) from Friends where (userid={} or senduserid={}) and ifok=1 and ifhmd=0",
+          me, me),
+      sql::statement("select count(*) from Friends where userid={} and ifok=0 and ifhmd=0", me)};
+}
+
 std::string friendsSummary(zurva& z, db::Connection& conn, std::int32_t me) {
-  const Variant friends = conn.Execute(sql::statement(
-      "select count(*) from Friends where (userid={} or senduserid={}) and ifok=1 and ifhmd=0", me,
-      me))(0);
-  const Variant asked = conn.Execute(
-      sql::statement("select count(*) from Friends where userid={} and ifok=0 and ifhmd=0", me))(0);
+  const auto [friendsSelect, askedSelect] = friendsSummarySelects(me);
+  const Variant friends = conn.Execute(friendsSelect)(0);
+  const Variant asked = conn.Execute(askedSelect)(0);
   return "好友 " + friends.str() + " 位，等待您同意的好友申请 " + asked.str() + " 个（" +
          siteAnchor(z, "/friends.asp", "我的好友") + "）。";
 }

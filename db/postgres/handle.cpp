@@ -342,6 +342,10 @@ std::shared_ptr<Handle> open(const ServerConfig& server, const ConnectionParams&
 
 void releaseThreadHandles() { tPool.clear(); }
 
+void beginRequest() {
+  for (auto& [key, handle] : tPool) handle->dropAhead();
+}
+
 void createDatabase(const ServerConfig& server, const ConnectionParams& params,
                     std::string_view schemaSql) {
   const std::string database = databaseName(server, params);
@@ -400,6 +404,7 @@ void PgHandle::close() noexcept {
   if (!conn_) return;
   beginPending_ = false;
   abandonLevels();
+  ahead_.clear();
   cache_.clear();
   shapes_.clear();
   PQfinish(std::exchange(conn_, nullptr));
@@ -428,6 +433,7 @@ void PgHandle::fail(PGresult* result) {
 void PgHandle::exec(const std::string& sql) {
   requireOpen();
   written_.result.reset();
+  ahead_.clear();
   PGresult* r = PQexec(conn_, beginPending_ ? (kBegin + sql).c_str() : sql.c_str());
   beginPending_ = false;
   const ExecStatusType status = PQresultStatus(r);
@@ -466,6 +472,7 @@ void PgHandle::refreshCatalog() {
 }
 
 void PgHandle::forgetStatements() noexcept {
+  ahead_.clear();
   shapes_.clear();
   cache_.clear();
   if (conn_) PQclear(PQexec(conn_, "DEALLOCATE ALL"));
@@ -475,6 +482,7 @@ void PgHandle::forgetStatements() noexcept {
 
 void PgHandle::beginOutermost() {
   written_.result.reset();
+  ahead_.clear();
   lockedTables_.clear();
   beginPending_ = true;
 }
@@ -709,6 +717,8 @@ std::shared_ptr<const ColumnSet> PgHandle::describe(PGresult* d, const Translati
 PGresult* PgHandle::execute(Statement& s, const std::vector<const char*>& values) {
   // Another statement may change the row last written: it is read again.
   written_.result.reset();
+  // Rows read ahead may be what a write changes.
+  if (s.writes || inTransaction()) ahead_.clear();
   const std::string* name = &s.name;
   std::vector<std::string> preludes;
   if (inTransaction()) {
@@ -800,12 +810,31 @@ long PgHandle::run(Prepared& prepared, const std::vector<Slot>& slots,
     refreshCatalog();
     return -1;
   }
+  std::vector<std::string> texts;
+  std::vector<const char*> values;
+  bind(s, slots, params, texts, values);
+  if (!ahead_.empty() && !s.writes && !inTransaction()) {
+    if (auto it = ahead_.find(aheadKey(s, values)); it != ahead_.end()) {
+      Result r(it->second.release());
+      ahead_.erase(it);
+      if (rows) storeRows(r.r, s, *rows);
+      return -1;
+    }
+  }
+  Result r(execute(s, values));
+  if (rows && PQresultStatus(r.r) == PGRES_TUPLES_OK) storeRows(r.r, s, *rows);
+  return s.writes ? std::atol(PQcmdTuples(r.r)) : -1;
+}
+
+void PgHandle::bind(const Statement& s, const std::vector<Slot>& slots,
+                    const std::vector<Variant>& params, std::vector<std::string>& texts,
+                    std::vector<const char*>& values) const {
   size_t callers = 0;
   for (const Slot& slot : slots) callers += slot.kind == Slot::Caller;
   if (callers != params.size() || slots.size() != s.paramTypes.size())
     raise(dberr::CommandError, "参数个数与语句中的 ? 个数不符。");
-  std::vector<std::string> texts(slots.size());
-  std::vector<const char*> values(slots.size(), nullptr);
+  texts.assign(slots.size(), std::string());
+  values.assign(slots.size(), nullptr);
   size_t next = 0;
   for (size_t i = 0; i < slots.size(); ++i) {
     const Slot& slot = slots[i];
@@ -824,9 +853,81 @@ long PgHandle::run(Prepared& prepared, const std::vector<Slot>& slots,
     if (slot.likePattern) texts[i] = likeRegex(texts[i]);
     values[i] = texts[i].c_str();
   }
-  Result r(execute(s, values));
-  if (rows && PQresultStatus(r.r) == PGRES_TUPLES_OK) storeRows(r.r, s, *rows);
-  return s.writes ? std::atol(PQcmdTuples(r.r)) : -1;
+}
+
+std::string PgHandle::aheadKey(const Statement& s, const std::vector<const char*>& values) {
+  std::string key = s.name;
+  for (const char* v : values) {
+    key += v ? '\1' : '\0';
+    if (v) key.append(v, std::strlen(v) + 1);
+  }
+  return key;
+}
+
+void PgHandle::prefetch(const std::vector<std::string>& sqls) {
+  requireOpen();
+  ahead_.clear();
+  // A transaction's statements take their locks as they run.
+  if (inTransaction()) return;
+  struct Ahead {
+    std::string name, key;
+    std::vector<std::string> texts;
+    std::vector<bool> null;
+  };
+  std::vector<Ahead> ahead;
+  for (const std::string& sql : sqls) {
+    try {
+      std::vector<Slot> slots;
+      Statement& s = static_cast<Statement&>(prepare(sql, false, slots));
+      if (s.schemaChange || s.writes || !s.columns) continue;
+      Ahead a;
+      std::vector<const char*> values;
+      bind(s, slots, {}, a.texts, values);
+      for (const char* v : values) a.null.push_back(v == nullptr);
+      a.name = s.name;
+      a.key = aheadKey(s, values);
+      ahead.push_back(std::move(a));
+    } catch (const VbError&) {
+      // It fails again, as it should, when its Execute comes.
+    }
+  }
+  if (ahead.empty() || !PQenterPipelineMode(conn_)) return;
+  // Each select with its result, then the pipeline's end; a failure skips
+  // what follows it (their results are aborted, and they run when asked).
+  for (const Ahead& a : ahead) {
+    std::vector<const char*> values;
+    for (size_t i = 0; i < a.texts.size(); ++i)
+      values.push_back(a.null[i] ? nullptr : a.texts[i].c_str());
+    if (!PQsendQueryPrepared(conn_, a.name.c_str(), int(values.size()), values.data(), nullptr,
+                             nullptr, 0))
+      break;
+  }
+  PQpipelineSync(conn_);
+  std::vector<PGresult*> results(ahead.size(), nullptr);
+  size_t command = 0;
+  for (;;) {
+    PGresult* r = PQgetResult(conn_);
+    if (!r) {
+      if (++command > ahead.size() || PQstatus(conn_) == CONNECTION_BAD) break;
+      continue;
+    }
+    if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
+      PQclear(r);
+      break;
+    }
+    PGresult*& kept = results[std::min(command, ahead.size() - 1)];
+    if (kept)
+      PQclear(r);
+    else
+      kept = r;
+  }
+  PQexitPipelineMode(conn_);
+  for (size_t i = 0; i < ahead.size(); ++i) {
+    if (results[i] && PQresultStatus(results[i]) == PGRES_TUPLES_OK)
+      ahead_.emplace(std::move(ahead[i].key), AheadRows(results[i], &PQclear));
+    else
+      PQclear(results[i]);
+  }
 }
 
 const std::string& PgHandle::rowKeyOf(const std::string& table) const {

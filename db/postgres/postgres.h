@@ -111,6 +111,10 @@ class PgHandle final : public Handle {
   std::shared_ptr<const ColumnSet> readRow(const std::string& table, std::int64_t key,
                                            RowBuffer& row) override;
 
+  void prefetch(const std::vector<std::string>& sqls) override;
+  // Drops the rows kept ahead (see prefetch).
+  void dropAhead() noexcept { ahead_.clear(); }
+
   // Runs text without parameters (several statements allowed); raises on failure.
   void exec(const std::string& sql);
   // Copies the rows of a database file into this database's tables (same
@@ -138,6 +142,10 @@ class PgHandle final : public Handle {
   // gives the first failure among them, else the statement's result.
   PGresult* executeLocked(const std::string& name, const std::vector<const char*>& values,
                           const std::vector<std::string>& preludes);
+  // The values of a statement's slots as text for the server (null for NULL).
+  void bind(const Statement& s, const std::vector<Slot>& slots, const std::vector<Variant>& params,
+            std::vector<std::string>& texts, std::vector<const char*>& values) const;
+  static std::string aheadKey(const Statement& s, const std::vector<const char*>& values);
   [[noreturn]] void fail(PGresult* result);
   std::shared_ptr<const ColumnSet> describe(PGresult* description, const Translation& t) const;
   void storeRows(PGresult* result, const Statement& s, RowBuffer& rows) const;
@@ -165,6 +173,11 @@ class PgHandle final : public Handle {
   // pipeline, other text as one query with it). A transaction that ends
   // before any command never reaches the server.
   bool beginPending_ = false;
+  // Rows of selects sent ahead (prefetch), by statement and values, for
+  // their next run outside a transaction; dropped at any write, transaction
+  // or new request.
+  using AheadRows = std::unique_ptr<PGresult, decltype(&PQclear)>;
+  std::unordered_map<std::string, AheadRows> ahead_;
   // The tables the transaction locked whole (see ReadLocks).
   std::unordered_set<std::string> lockedTables_;
 };

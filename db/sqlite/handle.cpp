@@ -228,18 +228,50 @@ std::shared_ptr<Handle> open(const std::string& name, bool own) {
   for (const auto& [checkedName, handle] : tChecked.handles)
     if (checkedName == name && handle->db) return handle;
   std::shared_ptr<SqliteHandle> handle = openChecked(name, own);
-  if (tChecked.marked && handle) tChecked.handles.emplace_back(name, handle);
+  if (tChecked.marked && handle) {
+    handle->sharesReads = true;
+    tChecked.handles.emplace_back(name, handle);
+  }
   return handle;
 }
 
-void beginRequest() {
-  tChecked.marked = true;
+namespace {
+
+// Ends the shared reads of the handles the request opened, and forgets them.
+void forgetCheckedOpens() noexcept {
+  for (const auto& [name, handle] : tChecked.handles) {
+    handle->endSharedRead();
+    handle->sharesReads = true;
+  }
   tChecked.handles.clear();
 }
 
-void recheckFiles() { tChecked.handles.clear(); }
+}  // namespace
+
+void beginRequest() {
+  forgetCheckedOpens();
+  tChecked.marked = true;
+}
+
+void endRequest() {
+  forgetCheckedOpens();
+  tChecked.marked = false;
+}
+
+std::optional<std::uint64_t> sharedReadCommits() {
+  std::optional<std::uint64_t> oldest;
+  for (const auto& [name, handle] : tChecked.handles)
+    if (const std::optional<std::uint64_t> began = handle->sharedReadCommits())
+      if (!oldest || *began < *oldest) oldest = began;
+  return oldest;
+}
+
+// A handle of a file that went may hold a shared read of the old file: it
+// ends with the handles that are forgotten here.
+void recheckFiles() { forgetCheckedOpens(); }
 
 void releaseThreadHandles() {
+  forgetCheckedOpens();
   tChecked = {};
   tPool.clear();
 }
@@ -311,6 +343,7 @@ SqliteHandle::~SqliteHandle() {
 
 void SqliteHandle::close() noexcept {
   if (!db) return;
+  sharedRead_ = false;  // closing the handle ends it
   forgetStatements();
   sqlite3_finalize(versionStmt_);
   versionStmt_ = nullptr;
@@ -424,7 +457,10 @@ void SqliteHandle::forgetStatements() {
 
 void SqliteHandle::fail(int rc) {
   // Some failures (a full disk, an I/O error) end the whole transaction.
-  if (inTransaction() && sqlite3_get_autocommit(db)) abandonLevels();
+  if (sqlite3_get_autocommit(db)) {
+    if (inTransaction()) abandonLevels();
+    sharedRead_ = false;
+  }
   if (std::optional<VbError> e = takeFunctionError()) throw *e;
   std::string message = sqlite3_errmsg(db);
   if (message.empty()) message = sqlite3_errstr(rc);
@@ -441,7 +477,7 @@ void SqliteHandle::exec(const char* sql) {
 }
 
 int SqliteHandle::tryExec(Fixed statement) noexcept {
-  static constexpr const char* kText[] = {"BEGIN IMMEDIATE", "COMMIT", "ROLLBACK"};
+  static constexpr const char* kText[] = {"BEGIN IMMEDIATE", "COMMIT", "ROLLBACK", "BEGIN"};
   sqlite3_stmt*& stmt = fixed_[static_cast<int>(statement)];
   if (!stmt) {
     const int rc = sqlite3_prepare_v3(db, kText[static_cast<int>(statement)], -1,
@@ -535,7 +571,46 @@ WriteTurn SqliteHandle::autocommitTurn(sqlite3_stmt* stmt) {
   return takeWriteTurn();
 }
 
+// How long a request's shared read transaction is held at most (20 ms
+// unless a test sets it): meanwhile the log's checkpoints copy no frame
+// committed after it began, and cannot start the log afresh.
+std::atomic<std::int64_t> gSharedReadLimitUs{20000};
+
+std::chrono::microseconds setSharedReadLimit(std::chrono::microseconds limit) {
+  return std::chrono::microseconds(gSharedReadLimitUs.exchange(limit.count()));
+}
+
+void SqliteHandle::beforeAutocommit(sqlite3_stmt* stmt) {
+  // A statement without rows that SQLite counts as reading controls a
+  // transaction (BEGIN, COMMIT…): it too runs outside the shared read.
+  if (!sqlite3_stmt_readonly(stmt) || sqlite3_column_count(stmt) == 0) {
+    endSharedRead();  // a write starts from the latest state, never from a stale one
+    return;
+  }
+  if (!sharesReads) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (sharedRead_) {
+    const auto limit =
+        std::chrono::microseconds(gSharedReadLimitUs.load(std::memory_order_relaxed));
+    if (now - sharedReadSince_ < limit) return;
+    endSharedRead();
+  }
+  // Counted before the transaction takes its snapshot (at its first read):
+  // every commit counted is in it.
+  const std::uint64_t commits = commitsSoFar();
+  if (tryExec(Fixed::BeginRead) != SQLITE_OK) return;  // the statement reads on its own
+  sharedRead_ = true;
+  sharedReadCommits_ = commits;
+  sharedReadSince_ = now;
+}
+
+void SqliteHandle::endSharedRead() noexcept {
+  if (!std::exchange(sharedRead_, false) || !db) return;
+  if (!sqlite3_get_autocommit(db) && tryExec(Fixed::Commit) != SQLITE_OK) tryExec(Fixed::Rollback);
+}
+
 void SqliteHandle::beginOutermost() {
+  endSharedRead();
   WriteTurn turn = takeWriteTurn();
   exec(Fixed::Begin);
   writing_ = std::move(turn);
@@ -750,6 +825,7 @@ long SqliteHandle::run(Prepared& prepared, const std::vector<Slot>& slots,
   Statement& p = static_cast<Statement&>(prepared);
   const bool schemaChange = p.schemaChange;
   const bool changes = !sqlite3_stmt_readonly(p.stmt);
+  if (!inTransaction()) beforeAutocommit(p.stmt);
   {
     const WriteTurn turn = autocommitTurn(p.stmt);
     StatementUse use(p.stmt);
@@ -789,6 +865,7 @@ std::int64_t SqliteHandle::insertRow(const std::string& table,
     sql = "INSERT INTO " + quoteName(table) + " (" + names + ") VALUES (" + marks + ")";
   }
   Statement& write = prepareNative(sql);
+  if (!inTransaction()) beforeAutocommit(write.stmt);
   {
     const WriteTurn turn = autocommitTurn(write.stmt);
     StatementUse use(write.stmt);
@@ -809,6 +886,7 @@ long SqliteHandle::updateRow(const std::string& table, const std::vector<Assignm
   for (const Assignment& a : values) sets += (sets.empty() ? "" : ",") + quoteName(a.column) + "=?";
   Statement& write =
       prepareNative("UPDATE " + quoteName(table) + " SET " + sets + " WHERE rowid=?");
+  if (!inTransaction()) beforeAutocommit(write.stmt);
   {
     const WriteTurn turn = autocommitTurn(write.stmt);
     StatementUse use(write.stmt);
@@ -827,6 +905,7 @@ long SqliteHandle::updateRow(const std::string& table, const std::vector<Assignm
 std::shared_ptr<const ColumnSet> SqliteHandle::readRow(const std::string& table, std::int64_t key,
                                                        RowBuffer& row) {
   Statement& read = prepareNative("SELECT * FROM " + quoteName(table) + " WHERE rowid=?");
+  if (!inTransaction()) beforeAutocommit(read.stmt);
   StatementUse use(read.stmt);
   sqlite3_bind_int64(read.stmt, 1, key);
   const int rc = sqlite3_step(read.stmt);

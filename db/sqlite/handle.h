@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -99,6 +100,17 @@ class SqliteHandle final : public Handle {
   explicit SqliteHandle(std::string file);
   ~SqliteHandle() override;
 
+  // The reads of a request share one read transaction (see db::beginRequest)
+  // while this is set: the handle was opened in the thread's current request.
+  bool sharesReads = false;
+  // Ends the shared read transaction, when one is open.
+  void endSharedRead() noexcept;
+  // The commit count when the shared read transaction began; nothing when
+  // none is open.
+  std::optional<std::uint64_t> sharedReadCommits() const {
+    return sharedRead_ ? std::optional<std::uint64_t>(sharedReadCommits_) : std::nullopt;
+  }
+
   bool isOpen() const override { return db != nullptr; }
   // Closes the SQLite handle (rolling back what is open); the object stays,
   // and statements through it raise 3709.
@@ -119,7 +131,7 @@ class SqliteHandle final : public Handle {
                                            RowBuffer& row) override;
 
  protected:
-  void beginOutermost() override;
+  void beginOutermost() override;  // ends the shared read first
   void commitOutermost() override;
   void rollbackOutermost() noexcept override;
   void savepoint(const std::string& sql) override { exec(sql.c_str()); }
@@ -136,13 +148,17 @@ class SqliteHandle final : public Handle {
   void exec(const char* sql);
   // The outermost level's BEGIN IMMEDIATE, COMMIT and ROLLBACK, prepared once
   // for the handle (they run with every write).
-  enum class Fixed { Begin, Commit, Rollback };
+  enum class Fixed { Begin, Commit, Rollback, BeginRead };
   void exec(Fixed statement);
   int tryExec(Fixed statement) noexcept;  // gives SQLite's result instead of raising
   // The file's write turn for a statement about to run outside a transaction
   // of the handle: held when the statement writes, empty when it only reads
   // or the handle's transaction holds the turn already.
   WriteTurn autocommitTurn(sqlite3_stmt* stmt);
+  // Before a statement that runs outside a transaction level: one that reads
+  // joins the shared read transaction (begun now, or anew once it has been
+  // held for the limit, see setSharedReadLimit), one that writes ends it.
+  void beforeAutocommit(sqlite3_stmt* stmt);
   // Raises the error of a failed step: a function's own error, else the
   // database's message.
   [[noreturn]] void fail(int rc);
@@ -165,13 +181,16 @@ class SqliteHandle final : public Handle {
   SchemaInfo schema_;
   long long schemaVersion_ = -1;
   sqlite3_stmt* versionStmt_ = nullptr;
-  sqlite3_stmt* fixed_[3] = {};           // by Fixed, prepared at first use
+  sqlite3_stmt* fixed_[4] = {};           // by Fixed, prepared at first use
   std::shared_ptr<WriteGate> writeGate_;  // the file's, shared by the process's handles of it
   WriteTurn writing_;                     // held while a transaction level is open
   bool checkpointDue_ = false;            // see checkpointOutsideTurn
   int busyLimitMs_ = 5000;                // how long a statement waits for a lock
   std::int64_t busySince_ = 0;            // when the current wait began (steady clock, µs)
   std::int64_t busyUntil_ = 0;            // when set, the end of every wait (steady clock, µs)
+  bool sharedRead_ = false;               // the shared read transaction is open
+  std::uint64_t sharedReadCommits_ = 0;   // the commit count when it began
+  std::chrono::steady_clock::time_point sharedReadSince_;  // when it began
 };
 
 }  // namespace zurvafun::db::detail::sqlite

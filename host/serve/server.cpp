@@ -583,9 +583,14 @@ void HttpServer::Impl::runPage(const Page& page, std::string scriptPath, std::st
     }
   }
   // Within a request, a database opened again is taken without checking its
-  // file anew (see db::beginRequest); the page itself starts another such
-  // span below, after any wait for the session's turn.
+  // file anew, and reads share one state of it (see db::beginRequest); the
+  // page itself starts another such span below, after any wait for the
+  // session's turn. The span ends with the request, so that an idle worker
+  // holds no read of the file.
   db::beginRequest();
+  struct RequestSpan {
+    ~RequestSpan() { db::endRequest(); }
+  } span;
   auto request = std::make_shared<host::Request>();
 
   // The query: a static link's own query first, then the URL's.

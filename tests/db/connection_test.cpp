@@ -6,18 +6,21 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "db/db.h"
+#include "db/internal.h"
 #include "runtime/dates.h"
 #include "tests/db/db_fixture.h"
 
@@ -251,6 +254,42 @@ TEST_F(DbConnection, EveryWayAWriteEndsLetsTheNextWriterIn) {
   }
 }
 
+// Selects asked for ahead read as Execute reads them: the same rows, values
+// and types, an empty result, a text that is not a select, and one that
+// fails (at its Execute, as it would without asking ahead).
+TEST_F(DbConnection, SelectsAskedForAheadReadAsExecuteReadsThem) {
+  db::Connection conn = create(kAccounts);
+  conn.ExecuteAction("insert into ledger (userid, amount) values (1, 2.5)");
+  conn.ExecuteAction("insert into ledger (userid, amount) values (1, NULL)");
+  const std::vector<std::string> selects = {
+      "select emoney, note, at from a where id=1",
+      "select amount from ledger where userid=1 order by id",
+      "select count(*) from ledger where userid=1 and amount>=2",
+      "select id from a where note like 'x%' and at is null",
+      "select top 1 id from ledger order by id desc",
+      "select note from a where id=2",
+  };
+  auto read = [&](const std::string& sql) {
+    db::Recordset rs = conn.Execute(sql);
+    std::string out;
+    for (; !rs.eof(); rs.MoveNext())
+      for (int i = 0; i < rs.fieldCount(); ++i)
+        out +=
+            rs(i).isNull() ? "NULL|" : rs(i).str() + ":" + std::to_string(int(rs(i).type())) + "|";
+    return out;
+  };
+  std::vector<std::string> expected;
+  for (const std::string& sql : selects) expected.push_back(read(sql));
+  std::vector<std::string> ahead = selects;
+  ahead.push_back("select cast('x' as int) from a");
+  ahead.push_back("update a set note='y' where id=1");
+  conn.prefetch(ahead);
+  for (size_t i = 0; i < selects.size(); ++i)
+    EXPECT_EQ(read(selects[i]), expected[i]) << selects[i];
+  EXPECT_NE(raisedBy([&] { conn.Execute("select cast('x' as int) from a"); }).number, 0);
+  EXPECT_EQ(column0(conn, "select note from a where id=1"), "x");  // the update never ran ahead
+}
+
 TEST_F(DbConnection, BoundValuesAreStoredAsTheColumnsHoldThem) {
   db::Connection conn = create(kAccounts);
   fixClock(2026, 1, 5, 9, 3, 7);
@@ -321,6 +360,126 @@ TEST_F(DbConnection, ARequestTakesItsHandleOnceAndTheNextNoticesAReplacedFile) {
   db::releasePooledConnections();  // ends the request's span as well
   std::thread([&] { replace("after the span"); }).join();
   EXPECT_EQ(note(), "after the span");
+}
+
+// Holds a request's shared reads for at most `limit` while it lives.
+class SharedReadLimit {
+ public:
+  explicit SharedReadLimit(std::chrono::microseconds limit)
+      : before_(db::detail::sqlite::setSharedReadLimit(limit)) {}
+  ~SharedReadLimit() { db::detail::sqlite::setSharedReadLimit(before_); }
+  SharedReadLimit(const SharedReadLimit&) = delete;
+  SharedReadLimit& operator=(const SharedReadLimit&) = delete;
+
+ private:
+  std::chrono::microseconds before_;
+};
+
+// The reads of a request share one state of the file: another connection's
+// commit is seen by the next request (and, meanwhile, by a write or a
+// transaction of the request, which start from the latest state), and what
+// the request writes is seen by its later reads. The commit count stays at
+// the request's state, so that nothing read in it is kept as a later state.
+TEST_F(DbConnection, TheReadsOfARequestSeeOneStateAndItsWritesTheLatest) {
+  ZURVA_EMBEDDED_ONLY();
+  create(kAccounts);
+  const SharedReadLimit longEnough(std::chrono::hours(1));  // however slow the machine
+  const auto read = [](const char* sql) {
+    db::Connection conn;
+    EXPECT_TRUE(conn.Open(params("t")));
+    return conn.Execute(sql)(0).str();
+  };
+  const auto elsewhere = [](const char* sql) {
+    std::thread([sql] {
+      db::Connection conn;
+      if (conn.Open(params("t"))) conn.ExecuteAction(sql);
+      db::releasePooledConnections();
+    }).join();
+  };
+
+  db::beginRequest();
+  const std::uint64_t commits = db::commitCount();
+  EXPECT_EQ(read("select emoney from a where id=1"), "100");
+  elsewhere("update a set emoney=emoney+1 where id=1");
+  EXPECT_EQ(read("select emoney from a where id=1"), "100");
+  EXPECT_EQ(read("select count(*) from a"), "1");
+  EXPECT_EQ(db::commitCount(), commits);
+
+  {  // a write of the request starts from the other connection's commit
+    db::Connection conn;
+    ASSERT_TRUE(conn.Open(params("t")));
+    EXPECT_EQ(conn.ExecuteAction("update a set emoney=emoney+10 where id=1"), 1);
+  }
+  EXPECT_EQ(read("select emoney from a where id=1"), "111");
+  EXPECT_GT(db::commitCount(), commits);
+
+  elsewhere("update a set emoney=emoney+1 where id=1");
+  EXPECT_EQ(read("select emoney from a where id=1"), "111");
+  {  // and so does a transaction
+    db::Connection conn;
+    ASSERT_TRUE(conn.Open(params("t")));
+    conn.transaction([&] {
+      EXPECT_EQ(conn.Execute("select emoney from a where id=1")(0).str(), "112");
+      conn.ExecuteAction("update a set note='mine' where id=1");
+    });
+  }
+  EXPECT_EQ(read("select note || '/' || emoney from a where id=1"), "mine/112");
+
+  elsewhere("update a set emoney=emoney+1 where id=1");
+  db::beginRequest();
+  EXPECT_EQ(read("select emoney from a where id=1"), "113");
+  db::endRequest();
+  elsewhere("update a set emoney=emoney+1 where id=1");
+  EXPECT_EQ(read("select emoney from a where id=1"), "114");  // a thread between requests
+  db::releasePooledConnections();
+}
+
+// A request's shared read holds back the log's checkpoints: it lets go once
+// it has been held for a while, and at the end of the request.
+TEST_F(DbConnection, ARequestLetsGoOfItsStateWhenItTakesLongAndWhenItEnds) {
+  ZURVA_EMBEDDED_ONLY();
+  create(kAccounts);
+  const auto read = [] {
+    db::Connection conn;
+    EXPECT_TRUE(conn.Open(params("t")));
+    return conn.Execute("select emoney from a where id=1")(0).str();
+  };
+  const auto writeElsewhere = [] {
+    std::thread([] {
+      db::Connection conn;
+      if (conn.Open(params("t"))) conn.ExecuteAction("update a set emoney=emoney+1 where id=1");
+      db::releasePooledConnections();
+    }).join();
+  };
+  // Whether another connection's checkpoint copies the whole log and starts
+  // it afresh at once, which no reader of an earlier state may be in the way of.
+  const auto logRestarts = [] {
+    sqlite3* other = nullptr;
+    EXPECT_EQ(sqlite3_open(db::databaseFile("t").c_str(), &other), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(other, "PRAGMA wal_checkpoint(TRUNCATE)", -1, &stmt, nullptr);
+    const bool done = sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) == 0;
+    sqlite3_finalize(stmt);
+    sqlite3_close(other);
+    return done;
+  };
+
+  std::optional<SharedReadLimit> limit(std::in_place, std::chrono::hours(1));
+  db::beginRequest();
+  EXPECT_EQ(read(), "100");
+  writeElsewhere();
+  EXPECT_EQ(read(), "100");
+  EXPECT_FALSE(logRestarts());
+  limit.emplace(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(read(), "101");  // held long: a state read afresh
+
+  limit.emplace(std::chrono::hours(1));
+  writeElsewhere();
+  EXPECT_EQ(read(), "101");
+  db::endRequest();
+  EXPECT_TRUE(logRestarts());
+  db::releasePooledConnections();
 }
 
 // Commits checkpoint the log as it grows, partly after their write turn; it

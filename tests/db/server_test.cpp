@@ -186,10 +186,50 @@ TEST_F(DbServer, ATransactionLocksWhatItRead) {
   conn.Execute("select grade from m where id=1");
   std::thread([&] {
     db::Connection other;
-    if (other.Open(params("t"))) EXPECT_EQ(column0(other, "select grade from m where id=1"), "1");
+    if (other.Open(params("t"))) {
+      EXPECT_EQ(column0(other, "select grade from m where id=1"), "1");
+    }
     db::releasePooledConnections();
   }).join();
   conn.RollbackTrans();
+}
+
+// Selects asked for ahead are read in one round trip and answered from what
+// came back, for this request: a change another connection makes meanwhile
+// shows from the next request on, or after this one writes.
+TEST_F(DbServer, RowsAskedForAheadServeTheRequest) {
+  db::Connection conn = create(kMembers);
+  auto changeGradeTo = [](int grade) {
+    std::thread([grade] {
+      db::Connection other;
+      if (other.Open(params("t")))
+        other.ExecuteAction("update m set grade=" + std::to_string(grade) + " where id=1");
+      db::releasePooledConnections();
+    }).join();
+  };
+  conn.prefetch({"select grade from m where id=1", "select nickname from m where id=2"});
+  changeGradeTo(5);
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "1");
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "5");  // each kept answer serves once
+
+  conn.prefetch({"select grade from m where id=1"});
+  changeGradeTo(6);
+  db::beginRequest();
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "6");
+
+  conn.prefetch({"select grade from m where id=1"});
+  conn.ExecuteAction("update m set grade=7 where id=3");
+  changeGradeTo(8);
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "8");
+
+  // In a transaction a select takes its locks as it runs: nothing is kept.
+  conn.BeginTrans();
+  conn.prefetch({"select grade from m where id=1"});
+  conn.CommitTrans();
+  conn.prefetch({"select grade from m where id=1"});
+  conn.BeginTrans();
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "8");
+  conn.CommitTrans();
 }
 
 // The installation's own database, made by an earlier version without the
