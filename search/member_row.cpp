@@ -89,8 +89,8 @@ int friendFlag(db::Connection& conn, std::int32_t memberId, std::int32_t viewerI
 }
 
 void appendMemberRow(std::string& out, zurva& z, db::Connection& conn, const db::Recordset& rs,
-                      const ListViewer& viewer, const RowLinks& links, const Variant& width,
-                      const Variant& height) {
+                     const ListViewer& viewer, const RowLinks& links, const Variant& width,
+                     const Variant& height) {
   const std::int32_t userid = CLng(rs("userid"));
   const std::string id = std::to_string(userid);
   const html::Html profile = unescapedSiteLink(z, "id_" + z.idasc(userid).str() + "_por.html");

@@ -37,8 +37,8 @@ struct RowLinks {
 // Appends to `out` the row of the current record of `rs`. The friend test
 // runs on `conn`.
 void appendMemberRow(std::string& out, zurva& z, db::Connection& conn, const db::Recordset& rs,
-                      const ListViewer& viewer, const RowLinks& links, const Variant& width,
-                      const Variant& height);
+                     const ListViewer& viewer, const RowLinks& links, const Variant& width,
+                     const Variant& height);
 
 // 1 when the viewer may pass the friends-only photo rule of the member: a
 // Friends row joins the two in either direction and is not a refused one of
