@@ -56,12 +56,17 @@ void endLogins(db::Connection& conn, std::int32_t userid) {
       userid));
 }
 
+std::string cookieCheckSelect(std::int32_t userid) {
+  return sql::statement(
+             "select isnull(cookiever,0), isnull(ifdel,0) from zurva_user where userid={}", userid)
+      .str();
+}
+
 bool memberCookieCurrent(db::Connection& conn, const Viewer& viewer) {
   const std::optional<std::int32_t> userid = viewer.memberNumber();
   const Variant carried = viewer.member(kCookieNumber);
   if (!userid || carried.isEmpty() || !IsNumeric(carried)) return false;
-  db::Recordset row = conn.Execute(sql::statement(
-      "select isnull(cookiever,0), isnull(ifdel,0) from zurva_user where userid={}", *userid));
+  db::Recordset row = conn.Execute(cookieCheckSelect(*userid));
   return !row.eof() && ne(row(1), 1) && toNumber(row(0)) == toNumber(carried);
 }
 

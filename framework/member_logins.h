@@ -45,5 +45,7 @@ void endLogins(db::Connection& conn, std::int32_t userid);
 // without a member login (an empty username) is not asked about; this is
 // for member cookies only.
 bool memberCookieCurrent(db::Connection& conn, const Viewer& viewer);
+// The select memberCookieCurrent runs for member `userid`.
+std::string cookieCheckSelect(std::int32_t userid);
 
 }  // namespace zurvafun::logins

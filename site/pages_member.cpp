@@ -292,7 +292,11 @@ void dropEndedMemberCookie(serve::PageContext& p) {
     if (!viewer.isMember()) return;
     // A database that cannot be opened: the page says so in its own way.
     std::optional<db::Connection> conn = openDatabaseOrNothing(p);
-    if (!conn || logins::memberCookieCurrent(*conn, viewer)) return;
+    if (!conn) return;
+    // The member bar's balance comes with the check, in its round trip.
+    if (const std::optional<std::int32_t> id = viewer.memberNumber())
+      conn->prefetch({logins::cookieCheckSelect(*id), ledger::balanceSelect(*id).str()});
+    if (logins::memberCookieCurrent(*conn, viewer)) return;
   }
   p.Request.Cookies.remove(kMemberCookie);
   expireCookie(p, kMemberCookie);
