@@ -52,6 +52,8 @@
 //                                 read again when the schema's text changes
 //   host/serve/server.cpp         the size of the last page served, which the next
 //                                 page's body reserves
+//   search/match_counts.cpp       whether the last statement asked about may keep its
+//                                 count (a text and its answer)
 //
 // Per request, set as a request begins and cleared as it ends:
 //   host/host.h                   the object context (ObjectContextScope)

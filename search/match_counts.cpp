@@ -133,10 +133,30 @@ bool countKeepable(std::string_view s) {
   return true;
 }
 
+namespace {
+
+// countKeepable of `statement`, scanned once for a run of the same statement:
+// the pages of one search open it again and again. Each thread keeps the last
+// statement it asked about.
+bool countKeepableAsked(std::string_view statement) {
+  struct Last {
+    std::string statement;
+    bool keepable = false;
+  };
+  thread_local Last last;
+  if (last.statement.empty() || last.statement != statement) {
+    last.keepable = countKeepable(statement);
+    last.statement.assign(statement);
+  }
+  return last.keepable;
+}
+
+}  // namespace
+
 void openCounted(db::Recordset& rs, const std::string& statement, db::Connection& conn,
                  const std::string& database) {
   std::optional<data_versions::Stamp> stamp;
-  if (countKeepable(statement)) stamp = data_versions::members(conn, database);
+  if (countKeepableAsked(statement)) stamp = data_versions::members(conn, database);
   if (!stamp) return rs.OpenPaged(statement, conn);
   std::string key = database;
   key += '\0';

@@ -96,11 +96,12 @@ void appendMemberRow(std::string& out, zurva& z, db::Connection& conn, const db:
   const html::Html profile = unescapedSiteLink(z, "id_" + z.idasc(userid).str() + "_por.html");
   // The friendship decides only a photo kept for friends (showphoto1 reads it
   // nowhere else): other rows do without the query.
-  const bool friendsOnlyPhoto = !rs("smallphoto").isNull() && eq(rs("ifphotolook"), 3);
-  const int iffriend =
-      friendsOnlyPhoto ? friendFlag(conn, userid, viewer.id, rs("ifphotolook")) : 0;
+  const Variant smallphoto = rs("smallphoto");
+  const Variant ifphotolook = rs("ifphotolook");
+  const bool friendsOnlyPhoto = !smallphoto.isNull() && eq(ifphotolook, 3);
+  const int iffriend = friendsOnlyPhoto ? friendFlag(conn, userid, viewer.id, ifphotolook) : 0;
   const Variant photo =
-      z.showphoto1(rs("smallphoto"), rs("ifphotolook"), iffriend, viewer.grade, rs("sex"), width, height);
+      z.showphoto1(smallphoto, ifphotolook, iffriend, viewer.grade, rs("sex"), width, height);
   const MemberFacts f = memberFacts(rs, EducationLabels::WithDoubleDegree);
 
   kRowTop.appendTo(out, {{"profile", profile}, {"photo", trusted(photo)}});

@@ -238,6 +238,29 @@ TEST_F(ResultListTest, TheCountIsNotReadAgainWhileTheMembersStand) {
   EXPECT_TRUE(contains(list(), "共 <font color=ff0000><b>3</b></font> 条相关信息"));
 }
 
+// A statement on a column the record of changes does not follow (the last
+// login) is read afresh at every request, in turn with one whose count is kept.
+TEST_F(ResultListTest, OnlyTheStatementsOnFollowedColumnsKeepTheirCount) {
+  addMembers(3, [](int, testing::SearchMember&) {});
+  auto count = [&](const char* order) {
+    nextRequest();
+    logIn(1, "2");
+    if (order) query("order", order);
+    const std::string page = list();
+    for (const char* n : {"1", "2", "3"})
+      if (contains(page, std::string("共 <font color=ff0000><b>") + n + "</b></font> 条相关信息"))
+        return std::stoi(n);
+    return 0;
+  };
+  EXPECT_EQ(count(nullptr), 3);
+  EXPECT_EQ(count("2"), 3);
+  dropTrigger("zurva_user_shown_changed", "zurva_user");
+  run("update zurva_user set ifdel=1 where userid=2");
+  EXPECT_EQ(count("2"), 2);
+  EXPECT_EQ(count(nullptr), 3);
+  EXPECT_EQ(count("2"), 2);
+}
+
 // The member numbers of a search's matches are kept in order with their
 // count, and a page reads its six rows by number: every page lists what the
 // statement itself gives there, ties included (on the file the index's order
