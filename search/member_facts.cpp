@@ -1,6 +1,7 @@
 #include "search/member_facts.h"
 
 #include <string>
+#include <string_view>
 
 #include "db/db.h"
 #include "framework/escape.h"
@@ -22,6 +23,18 @@ std::string ageText(const std::string& birthYear) {
   return numberText(age);
 }
 
+// Item `index` of the "#"-separated profile data, as splitting it on "#"
+// gives it; "" past the end.
+std::string_view dataItem(std::string_view data, std::size_t index) {
+  std::size_t start = 0;
+  for (; index > 0; --index) {
+    const std::size_t hash = data.find('#', start);
+    if (hash == std::string_view::npos) return {};
+    start = hash + 1;
+  }
+  return data.substr(start, data.find('#', start) - start);
+}
+
 // A column as text for HTML (Null gives "").
 std::string columnText(const db::Recordset& rs, const char* column) { return htmlEscape(rs(column).str()); }
 
@@ -29,8 +42,7 @@ std::string columnText(const db::Recordset& rs, const char* column) { return htm
 
 MemberFacts memberFacts(const db::Recordset& rs, EducationLabels labels) {
   const std::string userdata = rs("userdata").str();
-  const std::vector<std::string> items = Split(userdata, "#");
-  auto item = [&](std::size_t i) { return i < items.size() ? items[i] : std::string(); };
+  auto item = [&](std::size_t i) { return dataItem(userdata, i); };
 
   MemberFacts f;
   const std::string sex = rs("sex").str();
@@ -39,7 +51,7 @@ MemberFacts memberFacts(const db::Recordset& rs, EducationLabels labels) {
   f.occupation = std::string(codes::labelOrEmpty(codes::kOccupation, rs("field").str()));
   f.household = htmlEscape(item(7));
   f.marital = std::string(codes::labelOrEmpty(codes::kMaritalPadded, item(2)));
-  const std::string education = item(6);
+  const std::string_view education = item(6);
   if (labels == EducationLabels::WithDoubleDegree || education != "128")
     f.education = std::string(codes::labelOrEmpty(codes::kEducationResultRow, education));
   f.height = columnText(rs, "height_");

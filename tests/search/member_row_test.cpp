@@ -136,6 +136,11 @@ TEST_F(MemberRowTest, StoredTextIsEscapedAndBrokenValuesShowEmpty) {
   EXPECT_TRUE(contains(broken, "alt=\"身份验证等级钻\""));
   EXPECT_TRUE(contains(row(7), "，(岁)，</font>"));
   EXPECT_TRUE(contains(row(8), "相貌自评： 5分"));
+  // Empty items keep their places; items past the household are not read.
+  add({.userid = 10, .userdata = "1990#7##x#y##129#上海-浦东#more#"});
+  const std::string sparse = row(10);
+  EXPECT_TRUE(contains(sparse, "相貌自评： 7分"));
+  EXPECT_TRUE(contains(sparse, "<font color=\"#4f4f4f\">上海-浦东，"));
 }
 
 }  // namespace
