@@ -64,7 +64,12 @@ PGconn* connect(const ServerConfig& server, const ConnectionParams& params,
       params.password.c_str(),
       server.sslmode.empty() ? nullptr : server.sslmode.c_str(),
       "zurvafun",
-      "-c datestyle=ISO,YMD -c lock_timeout=5000 -c client_min_messages=warning",
+      // Prepared statements run with the general plan from the first run:
+      // the server would otherwise plan each of the first five runs anew with
+      // their values, and for a search those custom plans (a bitmap scan and
+      // a sort) cost several times the general one on every new connection.
+      "-c datestyle=ISO,YMD -c lock_timeout=5000 -c client_min_messages=warning "
+      "-c plan_cache_mode=force_generic_plan",
       "UTF8",
       "10",
       nullptr};
