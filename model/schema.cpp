@@ -158,7 +158,10 @@ CREATE TABLE IF NOT EXISTS emoneymx (
   b_history VARCHAR(255) COLLATE ZV,
   b_time DATETIME
 );
-CREATE INDEX IF NOT EXISTS ix_emoneymx_user ON emoneymx (userID);
+-- A member's ledger is read newest first: by member and row number, so that
+-- a member with many entries reads only the rows shown.
+DROP INDEX IF EXISTS ix_emoneymx_user;
+CREATE INDEX IF NOT EXISTS ix_emoneymx_user_id ON emoneymx (userID, id);
 
 CREATE TABLE IF NOT EXISTS Sendbooks (
   id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -189,7 +192,9 @@ CREATE TABLE IF NOT EXISTS presentmx (
   sm VARCHAR(255) COLLATE ZV,
   addtime DATETIME
 );
-CREATE INDEX IF NOT EXISTS ix_presentmx_user ON presentmx (userid);
+-- The same for the gifts a member received.
+DROP INDEX IF EXISTS ix_presentmx_user;
+CREATE INDEX IF NOT EXISTS ix_presentmx_user_id ON presentmx (userid, id);
 
 CREATE TABLE IF NOT EXISTS party (
   id INTEGER PRIMARY KEY AUTOINCREMENT,

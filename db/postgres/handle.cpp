@@ -256,9 +256,9 @@ void installSchema(PgHandle& h, std::string_view schemaSql) {
 }
 
 // The database was made by an earlier version: its member table lacks a
-// column added since, or it lacks the record of changes, or the indexes of
-// the member values that do not convert to int, or its functions are not
-// this version's.
+// column added since, or it lacks the record of changes, the indexes of the
+// member values that do not convert to int or those of a member's ledger and
+// gifts by row number, or its functions are not this version's.
 bool outdated(PGconn* conn) {
   const auto& added = config().schema.addedMemberColumns;
   std::string names = "''";
@@ -270,6 +270,7 @@ bool outdated(PGconn* conn) {
       names + ")) < " + std::to_string(added.size()) +
       " OR to_regclass('zurva_member_changes') IS NULL OR "
       "to_regclass('ix_zurva_user_odd_education') IS NULL OR "
+      "to_regclass('ix_emoneymx_user_id') IS NULL OR to_regclass('ix_presentmx_user_id') IS NULL OR "
       "obj_description(to_regprocedure('zv_int(text)'), 'pg_proc') IS DISTINCT FROM '" +
       functionsMark() + "')";
   Result r(PQexec(conn, sql.c_str()));

@@ -56,8 +56,13 @@ CREATE TABLE IF NOT EXISTS "emoneymx" ("id" integer NOT NULL DEFAULT nextval('"e
 CREATE OR REPLACE FUNCTION "zv_ids_emoneymx"() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN IF NEW."id" >= (SELECT CASE WHEN is_called THEN last_value + 1 ELSE last_value END FROM "emoneymx_zvid") THEN PERFORM setval('"emoneymx_zvid"', NEW."id"); END IF; RETURN NULL; END $f$;
 CREATE OR REPLACE TRIGGER zv_ids AFTER INSERT ON "emoneymx" FOR EACH ROW EXECUTE FUNCTION "zv_ids_emoneymx"();
 ALTER SEQUENCE "emoneymx_zvid" OWNED BY "emoneymx"."id"
+-- dialect
+
+-- A member's ledger is read newest first: by member and row number, so that
+-- a member with many entries reads only the rows shown.
+DROP INDEX IF EXISTS ix_emoneymx_user
 -- native
-CREATE INDEX IF NOT EXISTS "ix_emoneymx_user" ON "emoneymx" (userID NULLS FIRST)
+CREATE INDEX IF NOT EXISTS "ix_emoneymx_user_id" ON "emoneymx" (userID NULLS FIRST, id)
 -- native
 CREATE SEQUENCE IF NOT EXISTS "sendbooks_zvid"
 -- native
@@ -86,8 +91,12 @@ CREATE TABLE IF NOT EXISTS "presentmx" ("id" integer NOT NULL DEFAULT nextval('"
 CREATE OR REPLACE FUNCTION "zv_ids_presentmx"() RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN IF NEW."id" >= (SELECT CASE WHEN is_called THEN last_value + 1 ELSE last_value END FROM "presentmx_zvid") THEN PERFORM setval('"presentmx_zvid"', NEW."id"); END IF; RETURN NULL; END $f$;
 CREATE OR REPLACE TRIGGER zv_ids AFTER INSERT ON "presentmx" FOR EACH ROW EXECUTE FUNCTION "zv_ids_presentmx"();
 ALTER SEQUENCE "presentmx_zvid" OWNED BY "presentmx"."id"
+-- dialect
+
+-- The same for the gifts a member received.
+DROP INDEX IF EXISTS ix_presentmx_user
 -- native
-CREATE INDEX IF NOT EXISTS "ix_presentmx_user" ON "presentmx" (userid NULLS FIRST)
+CREATE INDEX IF NOT EXISTS "ix_presentmx_user_id" ON "presentmx" (userid NULLS FIRST, id)
 -- native
 CREATE SEQUENCE IF NOT EXISTS "party_zvid"
 -- native
