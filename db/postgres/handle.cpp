@@ -270,7 +270,8 @@ bool outdated(PGconn* conn) {
       names + ")) < " + std::to_string(added.size()) +
       " OR to_regclass('zurva_member_changes') IS NULL OR "
       "to_regclass('ix_zurva_user_odd_education') IS NULL OR "
-      "to_regclass('ix_emoneymx_user_id') IS NULL OR to_regclass('ix_presentmx_user_id') IS NULL OR "
+      "to_regclass('ix_emoneymx_user_id') IS NULL OR to_regclass('ix_presentmx_user_id') IS NULL "
+      "OR "
       "obj_description(to_regprocedure('zv_int(text)'), 'pg_proc') IS DISTINCT FROM '" +
       functionsMark() + "')";
   Result r(PQexec(conn, sql.c_str()));
