@@ -286,6 +286,26 @@ TEST_F(DbServer, ADatabaseOfAnEarlierVersionGetsWhatTheSchemaAddedAtItsFirstOpen
   EXPECT_EQ(conn.Execute("select count(*) from zurva_member_changes where userid=3")(0).str(), "1");
 }
 
+// A member's ledger and gifts indexed by member alone, as an earlier version
+// made them: the indexes by member and row number replace them.
+TEST_F(DbServer, ADatabaseOfAnEarlierVersionGetsTheLedgerIndexesByMemberAndRow) {
+  seedDemoDatabase(params("zurva"), 5);
+  db::releasePooledConnections();
+  runDirectly(folder_.serverDatabase("zurva"),
+              {"DROP INDEX ix_emoneymx_user_id", "DROP INDEX ix_presentmx_user_id",
+               "CREATE INDEX ix_emoneymx_user ON emoneymx (userid)",
+               "CREATE INDEX ix_presentmx_user ON presentmx (userid)"});
+  db::Connection conn;
+  ASSERT_TRUE(conn.Open(params("zurva")));
+  std::string indexes;
+  for (db::Recordset rs = conn.Execute(
+           "select indexname from pg_indexes where tablename in ('emoneymx', 'presentmx') "
+           "and indexname like 'ix_%' order by indexname");
+       !rs.eof(); rs.MoveNext())
+    indexes += rs(0).str() + " ";
+  EXPECT_EQ(indexes, "ix_emoneymx_user_id ix_presentmx_user_id ");
+}
+
 TEST_F(DbServer, ADatabaseWhoseFunctionsAreOfAnEarlierVersionGetsTheseAtItsFirstOpen) {
   seedDemoDatabase(params("zurva"), 5);
   db::releasePooledConnections();
