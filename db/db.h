@@ -383,8 +383,11 @@ class Recordset {
   // OpenPaged reads; std::nullopt when that order could come otherwise at
   // another reading: the backend sorted the rows rather than reading them in
   // the order of an index (whose ties go by row key, so that the order
-  // follows from the rows' values alone; a backend that cannot tell is taken
-  // to sort). Also std::nullopt, without reading, for a statement that may
+  // follows from the rows' values alone). A database server, which cannot
+  // tell and sorts anew at every run (ties falling as they may), gives the
+  // order of one run with ties by `column`, read once: pages read by these
+  // keys are consistent where pages that each run the statement need not
+  // be. Also std::nullopt, without reading, for a statement that may
   // give more than `most` rows (no TOP, or a larger one), that does not read
   // one table or does not show `column`, and when a key is not an integer.
   static std::optional<std::vector<std::int64_t>> orderedKeys(std::string_view sql,

@@ -177,6 +177,12 @@ class Handle {
   // by the row key, so that the order is total and reads the same both
   // ways). A backend that cannot tell says true.
   virtual bool sortedRows(Prepared&) const { return true; }
+  // Whether the order of a statement's rows may be kept (Recordset::
+  // orderedKeys) from one run that sorts them with their ties by row key: a
+  // backend that cannot tell how it reads them sorts them anew at every run,
+  // ties falling as they may, so pages read by the keys of one run are more
+  // consistent than pages that each run the statement again.
+  virtual bool keepsSortedOrder() const { return false; }
 
   // Single rows of a base table by their row key (the recordset's writes).
   // The values go with the kinds of their columns.
@@ -234,6 +240,7 @@ struct PagedText {
   std::string count;  // one row, one field: the number of rows the statement gives
   std::string list;   // the select list
   std::string body;   // "from …" to the end, ORDER BY included
+  bool ordered = false;  // whether the statement has an ORDER BY
   long top = -1;      // N of TOP N, or -1
   // "from …" with every item of the ORDER BY in the other direction ("" for
   // a statement without ORDER BY or with TOP).

@@ -173,6 +173,7 @@ std::optional<PagedText> pagedText(std::string_view sql) {
   }
   t.list = std::string(sql.substr(listBegin, from - listBegin));
   t.body = std::string(sql.substr(from));
+  t.ordered = order != std::string_view::npos;
   const std::string rows(
       sql.substr(from, order == std::string_view::npos ? std::string_view::npos : order - from));
   // A TOP keeps its order in the count, so that the count walks the rows as

@@ -330,17 +330,23 @@ std::optional<std::vector<std::int64_t>> Recordset::orderedKeys(std::string_view
   const std::optional<detail::PagedText> text = detail::pagedText(sql);
   if (!text || text->top < 0 || text->top > most || text->table.empty()) return std::nullopt;
   const std::shared_ptr<detail::Handle>& handle = conn.handle();
-  std::vector<detail::Slot> slots;
   // The statement the pages read, all its rows at once: the same prepared
-  // statement, read the same way.
-  detail::Prepared& p = handle->prepare(text->page(0, text->top), false, slots);
+  // statement, read the same way; or, where a sorted order may be kept, the
+  // statement with its ties ordered by the key, so that the order kept is
+  // one the statement gives however the backend reads it. (On a line of its
+  // own: a comment at the end of the statement ends before it.)
+  const bool sortedKept = handle->keepsSortedOrder();
+  detail::PagedText read = *text;
+  if (sortedKept) read.body += (read.ordered ? "\n, " : "\norder by ") + std::string(column);
+  std::vector<detail::Slot> slots;
+  detail::Prepared& p = handle->prepare(read.page(0, read.top), false, slots);
   const int field = p.columns->find(column);
-  if (field < 0 || handle->sortedRows(p)) return std::nullopt;
+  if (field < 0 || (!sortedKept && handle->sortedRows(p))) return std::nullopt;
   std::vector<Cell> cells;
   std::string cellText;
   detail::RowBuffer rows{&cells, &cellText};
   handle->run(p, slots, {}, &rows);
-  if (handle->sortedRows(p)) return std::nullopt;
+  if (!sortedKept && handle->sortedRows(p)) return std::nullopt;
   std::vector<std::int64_t> keys;
   keys.reserve(std::size_t(rows.rows));
   for (long row = 0; row < rows.rows; ++row) {

@@ -113,6 +113,7 @@ class PgHandle final : public Handle {
 
   void prefetch(const std::vector<std::string>& sqls) override;
   // Drops the rows kept ahead (see prefetch).
+  bool keepsSortedOrder() const override { return true; }
   void dropAhead() noexcept { ahead_.clear(); }
 
   // Runs text without parameters (several statements allowed); raises on failure.
