@@ -282,8 +282,9 @@ class Connection {
   // Asks for the rows of these selects ahead, all in one round trip on a
   // database server, for the Execute calls of this request that will read
   // them: such an Execute, on any connection of this thread to the same
-  // database, reads the rows kept for its text instead of asking again, until
-  // a statement that writes runs, a transaction begins or the request ends.
+  // database, reads the rows kept for its text instead of asking again (as
+  // many Executes as the text is listed), until a statement that writes
+  // runs, a transaction begins or the request ends.
   // A text that is not a select, or that fails, runs when its Execute comes.
   // The embedded file answers each Execute at once: there it does nothing.
   void prefetch(const std::vector<std::string>& sqls);

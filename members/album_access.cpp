@@ -10,8 +10,12 @@
 
 namespace zurvafun::members {
 
+sql::Statement privacySelect(std::int32_t memberId) {
+  return sql::statement("select ifphotolook from zurva_user where userid = {}", memberId);
+}
+
 AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewer& viewer, double freeAccess) {
-  db::Recordset row = conn.Execute(sql::statement("select ifphotolook from zurva_user where userid = {}", memberId));
+  db::Recordset row = conn.Execute(privacySelect(memberId));
   if (row.eof()) return AlbumAccess::NoMember;
   return albumOpenTo(conn, memberId, row(0), viewer, freeAccess) ? AlbumAccess::Open
                                                                  : AlbumAccess::Refused;

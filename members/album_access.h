@@ -15,12 +15,16 @@
 #include <optional>
 
 #include "db/db.h"
+#include "framework/sql.h"
 #include "framework/viewer.h"
 #include "framework/zurva.h"
 
 namespace zurvafun::members {
 
 enum class AlbumAccess { Open, Refused, NoMember };
+
+// The select of a member's album privacy that the check reads.
+sql::Statement privacySelect(std::int32_t memberId);
 
 AlbumAccess albumAccess(db::Connection& conn, std::int32_t memberId, const Viewer& viewer, double freeAccess);
 // The same rule for a member whose privacy (ifphotolook) the caller has read.

@@ -110,6 +110,10 @@ void appendIdentityRows(std::string& out, const PanelContext& panel) {
             {"maritalVerified", verified(panel, "hyphoto")}});
 }
 
+sql::Statement panelRowSelect(std::int32_t memberId) {
+  return sql::statement("select * from [Zurva_user] where userid={}", memberId);
+}
+
 }  // namespace members
 
 void zurva::memberinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
@@ -134,8 +138,7 @@ void zurva::memberinfo(const Variant& SqlLocalName, const Variant& SqlUserName,
       }
 
       db::Recordset row;
-      row.Open(sql::statement("select * from [Zurva_user] where userid={}", *memberId), conn,
-               db::adOpenKeyset, db::adLockReadOnly);
+      row.Open(members::panelRowSelect(*memberId), conn, db::adOpenKeyset, db::adLockReadOnly);
       if (row.eof()) Msg("请求错误！", "-1", 1);
 
       const members::PanelContext panel{

@@ -6,10 +6,14 @@
 #include <string>
 
 #include "db/db.h"
+#include "framework/sql.h"
 #include "framework/zurva.h"
 #include "model/member_record.h"
 
 namespace zurvafun::members {
+
+// The select of the member's row that memberinfo reads.
+sql::Statement panelRowSelect(std::int32_t memberId);
 
 // Who looks at the panel, and the member's row.
 struct PanelContext {

@@ -16,11 +16,15 @@ double freeAccessSwitch(const host::Application& application) {
   }
 }
 
+sql::Statement acceptedFriendsSelect(std::int32_t member, std::int32_t viewer) {
+  return sql::statement(
+      "select ifok from [friends] where (userid={} and senduserid={} or userid={} and "
+      "senduserid={}) and ifok=1",
+      member, viewer, viewer, member);
+}
+
 bool acceptedFriends(db::Connection& conn, std::int32_t member, std::int32_t viewer) {
-  db::Recordset friendship = conn.Execute(sql::statement(
-      "select ifok from [friends] where (userid={} and senduserid={} or userid={} and senduserid={}) and ifok=1",
-      member, viewer, viewer, member));
-  return !friendship.eof();
+  return !conn.Execute(acceptedFriendsSelect(member, viewer)).eof();
 }
 
 }  // namespace zurvafun::members

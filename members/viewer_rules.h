@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "db/db.h"
+#include "framework/sql.h"
 #include "host/host.h"
 
 namespace zurvafun::members {
@@ -18,5 +19,7 @@ double freeAccessSwitch(const host::Application& application);
 // Whether an accepted friendship (ifok=1) joins the two members, whichever
 // of them asked.
 bool acceptedFriends(db::Connection& conn, std::int32_t member, std::int32_t viewer);
+// The select acceptedFriends reads.
+sql::Statement acceptedFriendsSelect(std::int32_t member, std::int32_t viewer);
 
 }  // namespace zurvafun::members

@@ -4,12 +4,15 @@
 // grid for a plain member number, the full-size photo for the encoded id the
 // grid's links carry), the newest members as member cards
 // ("/newmembers.asp"), and the page where a refused photo action ends.
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/numbers.h"
 #include "framework/sql.h"
 #include "framework/viewer.h"
 #include "members/album_access.h"
+#include "members/profile_panel.h"
 #include "members/viewer_rules.h"
 #include "model/member_record.h"
 #include "runtime/text.h"
@@ -40,10 +43,14 @@ void albumGrid(zurva& z, serve::PageContext& p, std::optional<std::int32_t> memb
 // Member `member`'s head photo as this viewer may see it (the rules of the
 // member cards: his privacy setting, friendship and the viewer's grade);
 // "" when there is no such member.
+sql::Statement headPhotoSelect(std::int32_t member) {
+  return sql::statement("select smallphoto, ifphotolook, sex from zurva_user where userid={}",
+                        member);
+}
+
 std::string headPhotoOf(zurva& z, serve::PageContext& p, std::int32_t member) {
   db::Connection conn = openDatabase(p);
-  db::Recordset rs = conn.Execute(sql::statement(
-      "select smallphoto, ifphotolook, sex from zurva_user where userid={}", member));
+  db::Recordset rs = conn.Execute(headPhotoSelect(member));
   if (rs.eof()) return "";
   const Viewer viewer(p.Request);
   const std::optional<std::int32_t> me = loggedInMember(p);
@@ -69,6 +76,12 @@ void profilePage(serve::PageContext& p) {
   if (eq(p.Request.QueryString("type"), "photo")) return albumGrid(z, p, id);
   SitePage page(z, p, albumFrame("会员资料"));
   if (id) {
+    // The page's selects asked for at once: the head photo's and the panel's.
+    std::vector<std::string> selects{headPhotoSelect(*id).str(),
+                                     members::panelRowSelect(*id).str()};
+    if (const std::optional<std::int32_t> me = loggedInMember(p))
+      selects.push_back(members::acceptedFriendsSelect(*id, *me).str());
+    openDatabase(p).prefetch(selects);
     const std::string n = std::to_string(*id);
     page.links({siteAnchor(z, "xc.asp?id=" + n, "查看相册"),
                 siteAnchor(z, "message.asp?userid=" + n, "发短信", "target=\"_blank\""),
@@ -97,8 +110,7 @@ std::string photoQuery(std::optional<std::int32_t> member) {
 bool albumClosed(zurva& z, serve::PageContext& p, std::optional<std::int32_t> member) {
   if (!member) return false;
   db::Connection conn = openDatabase(p);
-  db::Recordset row =
-      conn.Execute(sql::statement("select ifphotolook from zurva_user where userid={}", *member));
+  db::Recordset row = conn.Execute(members::privacySelect(*member));
   const Viewer viewer(p.Request);
   if (row.eof() ||
       members::albumOpenTo(conn, *member, row(0), viewer, members::freeAccessSwitch(p.Application)))
@@ -124,6 +136,12 @@ bool albumClosed(zurva& z, serve::PageContext& p, std::optional<std::int32_t> me
 void albumGrid(zurva& z, serve::PageContext& p, std::optional<std::int32_t> member) {
   SitePage page(z, p, albumFrame("会员相册"));
   if (member) page.links({siteAnchor(z, "userinfo.asp?id=" + std::to_string(*member), "查看资料")});
+  if (member) {
+    // The page's selects asked for at once: the privacy, which this page and
+    // the grid's own check read, and the photo list.
+    const std::string privacy = members::privacySelect(*member).str();
+    openDatabase(p).prefetch({privacy, privacy, photoQuery(member)});
+  }
   if (albumClosed(z, p, member)) return page.end();
   z.memberphoto(photoQuery(member), "", "/mup_article", p.SqlLocalName, p.SqlUserName, p.SqlPassword,
                 p.SqlDatabaseName);

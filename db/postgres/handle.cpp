@@ -822,9 +822,8 @@ long PgHandle::run(Prepared& prepared, const std::vector<Slot>& slots,
   bind(s, slots, params, texts, values);
   if (!ahead_.empty() && !s.writes && !inTransaction()) {
     if (auto it = ahead_.find(aheadKey(s, values)); it != ahead_.end()) {
-      Result r(it->second.release());
-      ahead_.erase(it);
-      if (rows) storeRows(r.r, s, *rows);
+      if (rows) storeRows(it->second.result.get(), s, *rows);
+      if (--it->second.runs == 0) ahead_.erase(it);
       return -1;
     }
   }
@@ -882,6 +881,8 @@ void PgHandle::prefetch(const std::vector<std::string>& sqls) {
     std::vector<bool> null;
   };
   std::vector<Ahead> ahead;
+  // A select listed again is sent once and serves as many runs.
+  std::unordered_map<std::string, int> runs;
   for (const std::string& sql : sqls) {
     try {
       std::vector<Slot> slots;
@@ -893,7 +894,7 @@ void PgHandle::prefetch(const std::vector<std::string>& sqls) {
       for (const char* v : values) a.null.push_back(v == nullptr);
       a.name = s.name;
       a.key = aheadKey(s, values);
-      ahead.push_back(std::move(a));
+      if (runs[a.key]++ == 0) ahead.push_back(std::move(a));
     } catch (const VbError&) {
       // It fails again, as it should, when its Execute comes.
     }
@@ -930,10 +931,13 @@ void PgHandle::prefetch(const std::vector<std::string>& sqls) {
   }
   PQexitPipelineMode(conn_);
   for (size_t i = 0; i < ahead.size(); ++i) {
-    if (results[i] && PQresultStatus(results[i]) == PGRES_TUPLES_OK)
-      ahead_.emplace(std::move(ahead[i].key), AheadRows(results[i], &PQclear));
-    else
+    if (results[i] && PQresultStatus(results[i]) == PGRES_TUPLES_OK) {
+      AheadRows& kept = ahead_[ahead[i].key];
+      kept.result.reset(results[i]);
+      kept.runs = runs[ahead[i].key];
+    } else {
       PQclear(results[i]);
+    }
   }
 }
 

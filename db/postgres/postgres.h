@@ -175,9 +175,12 @@ class PgHandle final : public Handle {
   // before any command never reaches the server.
   bool beginPending_ = false;
   // Rows of selects sent ahead (prefetch), by statement and values, for
-  // their next run outside a transaction; dropped at any write, transaction
-  // or new request.
-  using AheadRows = std::unique_ptr<PGresult, decltype(&PQclear)>;
+  // their next runs outside a transaction, as many as the select was listed;
+  // dropped at any write, transaction or new request.
+  struct AheadRows {
+    std::unique_ptr<PGresult, decltype(&PQclear)> result{nullptr, &PQclear};
+    int runs = 0;
+  };
   std::unordered_map<std::string, AheadRows> ahead_;
   // The tables the transaction locked whole (see ReadLocks).
   std::unordered_set<std::string> lockedTables_;

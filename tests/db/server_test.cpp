@@ -212,6 +212,14 @@ TEST_F(DbServer, RowsAskedForAheadServeTheRequest) {
   EXPECT_EQ(column0(conn, "select grade from m where id=1"), "1");
   EXPECT_EQ(column0(conn, "select grade from m where id=1"), "5");  // each kept answer serves once
 
+  // Listed twice, asked once: the kept answer serves two runs.
+  conn.prefetch({"select grade from m where id=1", "select nickname from m where id=2",
+                 "select grade from m where id=1"});
+  changeGradeTo(4);
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "5");
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "5");
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "4");
+
   conn.prefetch({"select grade from m where id=1"});
   changeGradeTo(6);
   db::beginRequest();
