@@ -283,8 +283,9 @@ class Connection {
   // database server, for the Execute calls of this request that will read
   // them: such an Execute, on any connection of this thread to the same
   // database, reads the rows kept for its text instead of asking again (as
-  // many Executes as the text is listed), until a statement that writes
-  // runs, a transaction begins or the request ends.
+  // many Executes as the text is listed, here or by an earlier prefetch of
+  // the request), until a statement that writes runs, a transaction begins
+  // or the request ends.
   // A text that is not a select, or that fails, runs when its Execute comes.
   // The embedded file answers each Execute at once: there it does nothing.
   void prefetch(const std::vector<std::string>& sqls);

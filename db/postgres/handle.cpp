@@ -872,9 +872,8 @@ std::string PgHandle::aheadKey(const Statement& s, const std::vector<const char*
 
 void PgHandle::prefetch(const std::vector<std::string>& sqls) {
   requireOpen();
-  ahead_.clear();
   // A transaction's statements take their locks as they run.
-  if (inTransaction()) return;
+  if (inTransaction()) return ahead_.clear();
   struct Ahead {
     std::string name, key;
     std::vector<std::string> texts;
@@ -894,6 +893,12 @@ void PgHandle::prefetch(const std::vector<std::string>& sqls) {
       for (const char* v : values) a.null.push_back(v == nullptr);
       a.name = s.name;
       a.key = aheadKey(s, values);
+      // Rows asked for earlier in the request and not yet read serve one
+      // run more.
+      if (auto kept = ahead_.find(a.key); kept != ahead_.end()) {
+        ++kept->second.runs;
+        continue;
+      }
       if (runs[a.key]++ == 0) ahead.push_back(std::move(a));
     } catch (const VbError&) {
       // It fails again, as it should, when its Execute comes.

@@ -220,6 +220,14 @@ TEST_F(DbServer, RowsAskedForAheadServeTheRequest) {
   EXPECT_EQ(column0(conn, "select grade from m where id=1"), "5");
   EXPECT_EQ(column0(conn, "select grade from m where id=1"), "4");
 
+  // Asked for again before it was read: the rows kept serve both runs.
+  conn.prefetch({"select grade from m where id=1"});
+  conn.prefetch({"select grade from m where id=1", "select nickname from m where id=2"});
+  changeGradeTo(3);
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "4");
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "4");
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "3");
+
   conn.prefetch({"select grade from m where id=1"});
   changeGradeTo(6);
   db::beginRequest();
