@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the server need, when missing.
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
-  libcpp-httplib-dev libcurl4-openssl-dev libssl-dev libfmt-dev nlohmann-json3-dev libjpeg-dev sqlite3
+  libcpp-httplib-dev libcurl4-openssl-dev libssl-dev libfmt-dev nlohmann-json3-dev libjpeg-dev libjemalloc-dev sqlite3
   postgresql libpq-dev clang-format git)
 missing=()
 for p in "${packages[@]}"; do
