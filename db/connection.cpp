@@ -188,6 +188,13 @@ void Handle::settleLevels() {
   }
 }
 
+long Handle::updateRowEnding(std::uint64_t level, const std::string& table,
+                             const std::vector<Assignment>& values, std::int64_t key) {
+  if (levels_.size() == 1 && levels_.front().id == level)
+    if (const std::optional<long> changed = updateRowAndCommit(table, values, key)) return *changed;
+  return updateRow(table, values, key);
+}
+
 void Handle::rollback(std::uint64_t level) noexcept {
   for (size_t i = 0; i < levels_.size(); ++i) {
     if (levels_[i].id != level) continue;

@@ -197,6 +197,12 @@ class Handle {
   // Updates the row; gives the number of rows changed (0 when it is gone).
   virtual long updateRow(const std::string& table, const std::vector<Assignment>& values,
                          std::int64_t key) = 0;
+  // The same, where `level` ends right after the update: when it is the
+  // only level, a backend may commit it with the update, in one round trip
+  // (the level is then gone; a failed update leaves it for the caller to
+  // end, as updateRow does).
+  long updateRowEnding(std::uint64_t level, const std::string& table,
+                       const std::vector<Assignment>& values, std::int64_t key);
   // Reads the whole row into `row` (one row added, or none when it is gone)
   // and gives the columns of a whole row of the table.
   virtual std::shared_ptr<const ColumnSet> readRow(const std::string& table, std::int64_t key,
@@ -209,6 +215,16 @@ class Handle {
   virtual void rollbackOutermost() noexcept = 0;
   virtual void savepoint(const std::string& sql) = 0;  // SAVEPOINT, RELEASE
   virtual void rollbackToSavepoint(const std::string& sql) noexcept = 0;
+  // updateRow, then the commit of the outermost level, the only one: a
+  // backend that sends both at once does so, ends the levels and gives the
+  // number of rows changed; a failed update raises with the levels left as
+  // they were, a failed commit ends them and raises as commitOutermost does.
+  // std::nullopt, with nothing done, where it does not.
+  virtual std::optional<long> updateRowAndCommit(const std::string& /*table*/,
+                                                 const std::vector<Assignment>& /*values*/,
+                                                 std::int64_t /*key*/) {
+    return std::nullopt;
+  }
   // The levels are gone (committed, rolled back, or ended by a failure).
   virtual void levelsEnded() noexcept {}
   // A failure ended the whole transaction on the database's side.

@@ -720,7 +720,9 @@ void Recordset::Update() {
       rowid = h.insertRow(cs.baseTable, assignments);
     } else {
       rowid = cells_[size_t(edit_->row) * width + size_t(cs.rowidIndex)].integer;
-      if (h.updateRow(cs.baseTable, assignments, rowid) == 0)
+      // The lock's level ends right after the update (endLock below): it
+      // may commit with it.
+      if (h.updateRowEnding(lock_, cs.baseTable, assignments, rowid) == 0)
         raise(dberr::RowNotFound, kRowChanged);
     }
 

@@ -523,6 +523,31 @@ void PgHandle::rollbackToSavepoint(const std::string& sql) noexcept {
   if (conn_ && !beginPending_) PQclear(PQexec(conn_, sql.c_str()));
 }
 
+std::vector<PGresult*> PgHandle::pipelineResults(size_t count) {
+  PQpipelineSync(conn_);
+  std::vector<PGresult*> results(count, nullptr);
+  size_t command = 0;
+  for (;;) {
+    PGresult* r = PQgetResult(conn_);
+    if (!r) {
+      // The end of one command's results; none follow a lost connection.
+      if (++command > count || PQstatus(conn_) == CONNECTION_BAD) break;
+      continue;
+    }
+    if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
+      PQclear(r);
+      break;
+    }
+    PGresult*& kept = results[std::min(command, count - 1)];
+    if (kept)
+      PQclear(r);
+    else
+      kept = r;
+  }
+  PQexitPipelineMode(conn_);
+  return results;
+}
+
 PGresult* PgHandle::executeLocked(const std::string& name, const std::vector<const char*>& values,
                                   const std::vector<std::string>& preludes) {
   const bool begin = std::exchange(beginPending_, false);
@@ -547,27 +572,7 @@ PGresult* PgHandle::executeLocked(const std::string& name, const std::vector<con
   if (sent)
     PQsendQueryPrepared(conn_, name.c_str(), int(values.size()), values.data(), nullptr, nullptr,
                         0);
-  PQpipelineSync(conn_);
-  std::vector<PGresult*> results(size_t(count), nullptr);
-  int command = 0;
-  for (;;) {
-    PGresult* r = PQgetResult(conn_);
-    if (!r) {
-      // The end of one command's results; none follow a lost connection.
-      if (++command > count || PQstatus(conn_) == CONNECTION_BAD) break;
-      continue;
-    }
-    if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
-      PQclear(r);
-      break;
-    }
-    PGresult*& kept = results[size_t(std::min(command, count - 1))];
-    if (kept)
-      PQclear(r);
-    else
-      kept = r;
-  }
-  PQexitPipelineMode(conn_);
+  std::vector<PGresult*> results = pipelineResults(size_t(count));
   // The first failure is the one to report; else the statement's result.
   PGresult* answer = nullptr;
   for (PGresult*& r : results) {
@@ -915,26 +920,7 @@ void PgHandle::prefetch(const std::vector<std::string>& sqls) {
                              nullptr, 0))
       break;
   }
-  PQpipelineSync(conn_);
-  std::vector<PGresult*> results(ahead.size(), nullptr);
-  size_t command = 0;
-  for (;;) {
-    PGresult* r = PQgetResult(conn_);
-    if (!r) {
-      if (++command > ahead.size() || PQstatus(conn_) == CONNECTION_BAD) break;
-      continue;
-    }
-    if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
-      PQclear(r);
-      break;
-    }
-    PGresult*& kept = results[std::min(command, ahead.size() - 1)];
-    if (kept)
-      PQclear(r);
-    else
-      kept = r;
-  }
-  PQexitPipelineMode(conn_);
+  std::vector<PGresult*> results = pipelineResults(ahead.size());
   for (size_t i = 0; i < ahead.size(); ++i) {
     if (results[i] && PQresultStatus(results[i]) == PGRES_TUPLES_OK) {
       AheadRows& kept = ahead_[ahead[i].key];
@@ -983,8 +969,10 @@ std::int64_t PgHandle::insertRow(const std::string& table, const std::vector<Ass
   return id;
 }
 
-long PgHandle::updateRow(const std::string& table, const std::vector<Assignment>& values,
-                         std::int64_t key) {
+Statement& PgHandle::updateStatement(const std::string& table,
+                                     const std::vector<Assignment>& values, std::int64_t key,
+                                     std::vector<std::string>& texts,
+                                     std::vector<const char*>& bound) {
   std::string sets;
   for (size_t i = 0; i < values.size(); ++i)
     sets += (i ? "," : "") + quoted(values[i].column) + "=$" + std::to_string(i + 1);
@@ -992,8 +980,8 @@ long PgHandle::updateRow(const std::string& table, const std::vector<Assignment>
                           quoted(rowKeyOf(table)) + "=$" + std::to_string(values.size() + 1) +
                           " RETURNING *";
   Statement& s = prepareNative(sql, std::vector<Oid>(values.size() + 1, 0));
-  std::vector<std::string> texts(values.size() + 1);
-  std::vector<const char*> bound(values.size() + 1, nullptr);
+  texts.assign(values.size() + 1, std::string());
+  bound.assign(values.size() + 1, nullptr);
   for (size_t i = 0; i < values.size(); ++i) {
     const Bound b = boundValue(*values[i].value, values[i].kind);
     if (b.tag == Bound::Null) continue;
@@ -1002,9 +990,50 @@ long PgHandle::updateRow(const std::string& table, const std::vector<Assignment>
   }
   texts.back() = std::to_string(key);
   bound.back() = texts.back().c_str();
+  return s;
+}
+
+long PgHandle::updateRow(const std::string& table, const std::vector<Assignment>& values,
+                         std::int64_t key) {
+  std::vector<std::string> texts;
+  std::vector<const char*> bound;
+  Statement& s = updateStatement(table, values, key, texts, bound);
   PGresult* r = execute(s, bound);
   const long changed = PQntuples(r);
   keepWritten(table, key, r);
+  return changed;
+}
+
+std::optional<long> PgHandle::updateRowAndCommit(const std::string& table,
+                                                 const std::vector<Assignment>& values,
+                                                 std::int64_t key) {
+  requireOpen();
+  // Nothing was sent since the transaction began: its BEGIN would have to
+  // go first; the update goes the usual way.
+  if (beginPending_) return std::nullopt;
+  std::vector<std::string> texts;
+  std::vector<const char*> bound;
+  Statement& s = updateStatement(table, values, key, texts, bound);
+  if (!PQenterPipelineMode(conn_)) return std::nullopt;
+  written_.result.reset();
+  ahead_.clear();
+  // The update and the COMMIT, each with its result, then the pipeline's
+  // end: a failed update skips the COMMIT, and the transaction stays open
+  // (aborted) for the caller to end, as after updateRow.
+  if (PQsendQueryPrepared(conn_, s.name.c_str(), int(bound.size()), bound.data(), nullptr, nullptr,
+                          0))
+    PQsendQueryParams(conn_, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0);
+  std::vector<PGresult*> results = pipelineResults(2);
+  Result update(results[0]), commit(results[1]);
+  if (PQresultStatus(update.r) != PGRES_TUPLES_OK) fail(std::exchange(update.r, nullptr));
+  // Committed or not, the transaction is over on the server.
+  abandonLevels();
+  if (PQresultStatus(commit.r) != PGRES_COMMAND_OK) fail(std::exchange(commit.r, nullptr));
+  if (std::string_view(PQcmdStatus(commit.r)) == "ROLLBACK")
+    raise(dberr::CommandError, "事务已被回滚：其中的一条语句失败了。");
+  countCommit();
+  const long changed = PQntuples(update.r);
+  keepWritten(table, key, std::exchange(update.r, nullptr));
   return changed;
 }
 

@@ -108,6 +108,9 @@ class PgHandle final : public Handle {
   std::int64_t insertRow(const std::string& table, const std::vector<Assignment>& values) override;
   long updateRow(const std::string& table, const std::vector<Assignment>& values,
                  std::int64_t key) override;
+  std::optional<long> updateRowAndCommit(const std::string& table,
+                                         const std::vector<Assignment>& values,
+                                         std::int64_t key) override;
   std::shared_ptr<const ColumnSet> readRow(const std::string& table, std::int64_t key,
                                            RowBuffer& row) override;
 
@@ -154,6 +157,15 @@ class PgHandle final : public Handle {
   void forgetStatements() noexcept;
   // Keeps the row an insert or update returned, for readRow of that row.
   void keepWritten(const std::string& table, std::int64_t key, PGresult* result);
+  // The statement that updates a row by its key (RETURNING *), and its
+  // values as text in `texts`, pointed to by `bound`.
+  Statement& updateStatement(const std::string& table, const std::vector<Assignment>& values,
+                             std::int64_t key, std::vector<std::string>& texts,
+                             std::vector<const char*>& bound);
+  // The results of `count` commands sent in pipeline mode, one each (null
+  // where none came: a lost connection), after sending the pipeline's end;
+  // the connection leaves pipeline mode.
+  std::vector<PGresult*> pipelineResults(size_t count);
 
   // The row the last insertRow or updateRow wrote, as the server returned it.
   struct WrittenRow {

@@ -125,6 +125,56 @@ TEST_F(DbServer, AWriterThatCannotTakeTheLockFailsAndItsConnectionGoesOn) {
   EXPECT_EQ(column0(conn, "select grade from m order by id"), "11,20,3");
 }
 
+// An update through a locked recordset outside a transaction commits in the
+// round trip of the update: written for every connection, its locks gone, the
+// commit counted. In a transaction it waits for the transaction's end, and a
+// failed update leaves nothing written and the connection going on.
+TEST_F(DbServer, AnUpdateOfALockedRowCommitsWithItOutsideATransaction) {
+  db::Connection conn = create(kMembers);
+  // Runs `sql` on another connection that waits at most 100 ms for a lock;
+  // gives the error number (0: done).
+  auto elsewhere = [](const char* sql) {
+    long number = 0;
+    std::thread([&] {
+      db::Connection other;
+      if (!other.Open(params("t"))) return;
+      other.Execute("select set_config('lock_timeout', '100', false)");
+      number = raisedBy([&] { other.ExecuteAction(sql); }).number;
+      db::releasePooledConnections();
+    }).join();
+    return number;
+  };
+  auto updateGrade = [&](int id, const Variant& value) {
+    db::Recordset rs;
+    rs.Open("select * from m where id=" + std::to_string(id), conn, db::adOpenKeyset,
+            db::adLockPessimistic);
+    rs["grade"] = value;
+    rs.Update();
+    EXPECT_EQ(rs("grade").str(), value.str());  // the row read back from the update
+  };
+
+  const std::uint64_t commits = db::commitCount();
+  updateGrade(1, 7);
+  EXPECT_EQ(db::commitCount(), commits + 1);
+  EXPECT_EQ(elsewhere("update m set grade=grade+1 where id=1"), 0);
+  EXPECT_EQ(column0(conn, "select grade from m where id=1"), "8");
+
+  conn.BeginTrans();
+  updateGrade(2, 9);
+  EXPECT_NE(elsewhere("update m set grade=0 where id=2"), 0);  // still locked
+  conn.RollbackTrans();
+  EXPECT_EQ(column0(conn, "select grade from m where id=2"), "2");
+
+  db::Recordset rs;
+  rs.Open("select * from m where id=3", conn, db::adOpenKeyset, db::adLockPessimistic);
+  rs["nickname"] = "x";
+  rs["id"] = 1;  // taken: the server refuses the update
+  EXPECT_NE(raisedBy([&] { rs.Update(); }).number, 0);
+  EXPECT_EQ(elsewhere("update m set grade=4 where id=3"), 0);
+  EXPECT_EQ(column0(conn, "select nickname from m where id=3"), "Cd");
+  EXPECT_EQ(column0(conn, "select grade from m where id=3"), "4");
+}
+
 // What a statement read in a transaction locks until the transaction ends:
 // the rows of a select by row key; the rows of a select by another
 // condition, and the same question asked again; the whole table of a count.
