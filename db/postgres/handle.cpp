@@ -939,6 +939,24 @@ const std::string& PgHandle::rowKeyOf(const std::string& table) const {
   return it->second;
 }
 
+namespace {
+
+// The values of `values` as text in `texts`, pointed to by `bound` (null for
+// NULL), with `more` places after them for the caller to fill.
+void bindAssignments(const std::vector<Handle::Assignment>& values, size_t more,
+                     std::vector<std::string>& texts, std::vector<const char*>& bound) {
+  texts.assign(values.size() + more, std::string());
+  bound.assign(values.size() + more, nullptr);
+  for (size_t i = 0; i < values.size(); ++i) {
+    const Bound b = boundValue(*values[i].value, values[i].kind);
+    if (b.tag == Bound::Null) continue;
+    texts[i] = boundText(b);
+    bound[i] = texts[i].c_str();
+  }
+}
+
+}  // namespace
+
 std::int64_t PgHandle::insertRow(const std::string& table, const std::vector<Assignment>& values) {
   const std::string key = quoted(rowKeyOf(table));
   std::string sql;
@@ -953,14 +971,9 @@ std::int64_t PgHandle::insertRow(const std::string& table, const std::vector<Ass
     sql = "INSERT INTO " + quoted(table) + " (" + names + ") VALUES (" + marks + ") RETURNING *";
   }
   Statement& s = prepareNative(sql, std::vector<Oid>(values.size(), 0));
-  std::vector<std::string> texts(values.size());
-  std::vector<const char*> bound(values.size(), nullptr);
-  for (size_t i = 0; i < values.size(); ++i) {
-    const Bound b = boundValue(*values[i].value, values[i].kind);
-    if (b.tag == Bound::Null) continue;
-    texts[i] = boundText(b);
-    bound[i] = texts[i].c_str();
-  }
+  std::vector<std::string> texts;
+  std::vector<const char*> bound;
+  bindAssignments(values, 0, texts, bound);
   PGresult* r = execute(s, bound);
   const int column = PQfnumber(r, key.c_str());
   const std::int64_t id =
@@ -980,14 +993,7 @@ Statement& PgHandle::updateStatement(const std::string& table,
                           quoted(rowKeyOf(table)) + "=$" + std::to_string(values.size() + 1) +
                           " RETURNING *";
   Statement& s = prepareNative(sql, std::vector<Oid>(values.size() + 1, 0));
-  texts.assign(values.size() + 1, std::string());
-  bound.assign(values.size() + 1, nullptr);
-  for (size_t i = 0; i < values.size(); ++i) {
-    const Bound b = boundValue(*values[i].value, values[i].kind);
-    if (b.tag == Bound::Null) continue;
-    texts[i] = boundText(b);
-    bound[i] = texts[i].c_str();
-  }
+  bindAssignments(values, 1, texts, bound);
   texts.back() = std::to_string(key);
   bound.back() = texts.back().c_str();
   return s;

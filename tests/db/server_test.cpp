@@ -95,32 +95,52 @@ TEST_F(DbServer, ClosingEveryConnectionEndsThemAll) {
 // too long fails there and rolls back, and its pooled connection then serves
 // the next transaction; a transaction that ends before any statement takes
 // nothing.
+// Another connection, on a thread of its own, that runs `statement` in a
+// transaction and holds it until the end of its scope, where it commits it
+// (`commit`) or rolls it back.
+class HeldElsewhere {
+ public:
+  HeldElsewhere(const std::string& statement, bool commit)
+      : thread_([this, statement, commit] {
+          db::Connection other;
+          if (other.Open(params("t"))) {
+            other.BeginTrans();
+            other.Execute(statement);
+            holding_.set_value();
+            release_.get_future().wait();
+            if (commit)
+              other.CommitTrans();
+            else
+              other.RollbackTrans();
+          } else {
+            holding_.set_value();
+          }
+          db::releasePooledConnections();
+        }) {
+    holding_.get_future().wait();
+  }
+  ~HeldElsewhere() {
+    release_.set_value();
+    thread_.join();
+  }
+
+ private:
+  std::promise<void> holding_, release_;
+  std::thread thread_;
+};
+
 TEST_F(DbServer, AWriterThatCannotTakeTheLockFailsAndItsConnectionGoesOn) {
   db::Connection conn = create(kMembers);
-  std::promise<void> holding, release;
-  std::thread holder([&] {
-    db::Connection other;
-    if (other.Open(params("t"))) {
-      other.BeginTrans();
-      other.ExecuteAction("update m set grade=10 where id=1");
-      holding.set_value();
-      release.get_future().wait();
-      other.CommitTrans();
-    } else {
-      holding.set_value();
-    }
-    db::releasePooledConnections();
-  });
-  holding.get_future().wait();
-  conn.Execute("select set_config('lock_timeout', '100', false)");
-  conn.BeginTrans();
-  conn.CommitTrans();  // nothing ran: no wait for the lock
-  conn.transaction([&] { conn.ExecuteAction("update m set grade=20 where id=2"); });
-  conn.BeginTrans();
-  EXPECT_NE(raisedBy([&] { conn.ExecuteAction("update m set grade=30 where id=1"); }).number, 0);
-  conn.RollbackTrans();
-  release.set_value();
-  holder.join();
+  {
+    const HeldElsewhere holder("update m set grade=10 where id=1", true);
+    conn.Execute("select set_config('lock_timeout', '100', false)");
+    conn.BeginTrans();
+    conn.CommitTrans();  // nothing ran: no wait for the lock
+    conn.transaction([&] { conn.ExecuteAction("update m set grade=20 where id=2"); });
+    conn.BeginTrans();
+    EXPECT_NE(raisedBy([&] { conn.ExecuteAction("update m set grade=30 where id=1"); }).number, 0);
+    conn.RollbackTrans();
+  }
   conn.transaction([&] { conn.ExecuteAction("update m set grade=grade+1 where id=1"); });
   EXPECT_EQ(column0(conn, "select grade from m order by id"), "11,20,3");
 }
@@ -203,32 +223,18 @@ TEST_F(DbServer, ATransactionLocksWhatItRead) {
       {"select count(*) from m where nickname='zz'", "select count(*) from m", true},
   };
   for (const Case& c : cases) {
-    std::promise<void> holding, release;
-    std::thread holder([&] {
-      db::Connection other;
-      if (other.Open(params("t"))) {
-        other.BeginTrans();
-        other.Execute(c.held);
-        holding.set_value();
-        release.get_future().wait();
-        other.RollbackTrans();
-      } else {
-        holding.set_value();
-      }
-      db::releasePooledConnections();
-    });
-    holding.get_future().wait();
     bool waited = false;
-    conn.BeginTrans();
-    try {
-      conn.Execute("select set_config('lock_timeout', '100', true)");
-      conn.Execute(c.other);
-    } catch (const VbError&) {
-      waited = true;
+    {
+      const HeldElsewhere holder(c.held, false);
+      conn.BeginTrans();
+      try {
+        conn.Execute("select set_config('lock_timeout', '100', true)");
+        conn.Execute(c.other);
+      } catch (const VbError&) {
+        waited = true;
+      }
+      conn.RollbackTrans();
     }
-    conn.RollbackTrans();
-    release.set_value();
-    holder.join();
     EXPECT_EQ(waited, c.waits) << c.held << " / " << c.other;
   }
   // A read outside a transaction never waits.
