@@ -35,6 +35,22 @@ CREATE TABLE ledger (id INTEGER PRIMARY KEY AUTOINCREMENT, userid INTEGER, amoun
 
 using DbConnection = DbFixture;
 
+// The first field of `sql` read through a connection opened anew on "t".
+std::string readOnANewConnection(const char* sql) {
+  db::Connection conn;
+  EXPECT_TRUE(conn.Open(params("t")));
+  return conn.Execute(sql)(0).str();
+}
+
+// Runs `sql` on "t" on a thread of its own, which ends with it.
+void writeOnAnotherThread(const char* sql) {
+  std::thread([sql] {
+    db::Connection conn;
+    if (conn.Open(params("t"))) conn.ExecuteAction(sql);
+    db::releasePooledConnections();
+  }).join();
+}
+
 TEST_F(DbConnection, OpensWithTheConfiguredParameters) {
   ZURVA_EMBEDDED_ONLY();
   create(kAccounts);
@@ -326,11 +342,7 @@ TEST_F(DbConnection, AReplacedDatabaseFileIsNotWrittenThroughAStaleHandle) {
 TEST_F(DbConnection, ARequestTakesItsHandleOnceAndTheNextNoticesAReplacedFile) {
   ZURVA_EMBEDDED_ONLY();
   create(kAccounts);
-  const auto note = [] {
-    db::Connection conn;
-    EXPECT_TRUE(conn.Open(params("t")));
-    return conn.Execute("select note from a where id=1")(0).str();
-  };
+  const auto note = [] { return readOnANewConnection("select note from a where id=1"); };
   const auto replace = [](const char* value) {
     for (const char* suffix : {"", "-wal", "-shm"})
       std::filesystem::remove(db::databaseFile("t") + suffix);
@@ -384,18 +396,8 @@ TEST_F(DbConnection, TheReadsOfARequestSeeOneStateAndItsWritesTheLatest) {
   ZURVA_EMBEDDED_ONLY();
   create(kAccounts);
   const SharedReadLimit longEnough(std::chrono::hours(1));  // however slow the machine
-  const auto read = [](const char* sql) {
-    db::Connection conn;
-    EXPECT_TRUE(conn.Open(params("t")));
-    return conn.Execute(sql)(0).str();
-  };
-  const auto elsewhere = [](const char* sql) {
-    std::thread([sql] {
-      db::Connection conn;
-      if (conn.Open(params("t"))) conn.ExecuteAction(sql);
-      db::releasePooledConnections();
-    }).join();
-  };
+  const auto read = readOnANewConnection;
+  const auto elsewhere = writeOnAnotherThread;
 
   db::beginRequest();
   const std::uint64_t commits = db::commitCount();
@@ -439,17 +441,9 @@ TEST_F(DbConnection, TheReadsOfARequestSeeOneStateAndItsWritesTheLatest) {
 TEST_F(DbConnection, ARequestLetsGoOfItsStateWhenItTakesLongAndWhenItEnds) {
   ZURVA_EMBEDDED_ONLY();
   create(kAccounts);
-  const auto read = [] {
-    db::Connection conn;
-    EXPECT_TRUE(conn.Open(params("t")));
-    return conn.Execute("select emoney from a where id=1")(0).str();
-  };
+  const auto read = [] { return readOnANewConnection("select emoney from a where id=1"); };
   const auto writeElsewhere = [] {
-    std::thread([] {
-      db::Connection conn;
-      if (conn.Open(params("t"))) conn.ExecuteAction("update a set emoney=emoney+1 where id=1");
-      db::releasePooledConnections();
-    }).join();
+    writeOnAnotherThread("update a set emoney=emoney+1 where id=1");
   };
   // Whether another connection's checkpoint copies the whole log and starts
   // it afresh at once, which no reader of an earlier state may be in the way of.
